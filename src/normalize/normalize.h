@@ -1,0 +1,30 @@
+// Turning a caller's domain text into the lowercased label text that matching
+// works on: one trailing dot dropped, no empty label, full Unicode lowercase.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "normalize/owned_text.h"
+
+namespace vexlo {
+
+// Both texts hold the same labels in the same order, separated by '.' alone,
+// with no empty label; their byte lengths may differ (U+0130 grows, U+212A
+// shrinks), so labels correspond by index, never by byte offset.
+struct NormalizedDomain {
+    OwnedText lowered;       // full lowercase of `given`, owned
+    std::string_view given;  // caller's bytes less one trailing dot; borrowed
+    std::size_t label_count; // at least 1
+};
+
+// Empty optional for an invalid domain: empty, a lone dot, or an empty label.
+// `text` must be well-formed UTF-8; other bytes are never read out of bounds
+// but give an unspecified lowercase.
+std::optional<NormalizedDomain> normalize_domain(std::string_view text);
+
+// Full Unicode lowercase of `text` with the Final_Sigma rule.
+OwnedText lowercase_text(std::string_view text);
+
+}  // namespace vexlo

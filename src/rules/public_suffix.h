@@ -1,0 +1,19 @@
+// How many rightmost labels of a lowercased, validated name form its public
+// suffix under the compiled rules.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "rules/rule_trie.h"
+
+namespace vexlo {
+
+// `lowered` is non-empty, has no empty label and exactly `label_count` labels
+// (normalize_domain guarantees all three). The result is 0..label_count; 0
+// means the name has no public suffix.
+std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
+                                 bool accept_unknown, bool icann_only,
+                                 const RuleTrie& trie = compiled_rules());
+
+}  // namespace vexlo

@@ -1,0 +1,56 @@
+// The compiled Public Suffix List: three read-only tables addressed by 32-bit
+// indexes (no pointers, nothing to fix up at load time) and the child search
+// over them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace vexlo {
+
+// Rule bits of TrieNode::flags. The ICANN group is the ANY group shifted left
+// by three, so `flags >> 3` is the ICANN-only view in the same low bits.
+inline constexpr std::uint8_t RULE_ANY = 0x01;
+inline constexpr std::uint8_t WILDCARD_ANY = 0x02;
+inline constexpr std::uint8_t EXCEPTION_ANY = 0x04;
+inline constexpr std::uint8_t RULE_ICANN = 0x08;
+inline constexpr std::uint8_t WILDCARD_ICANN = 0x10;
+inline constexpr std::uint8_t EXCEPTION_ICANN = 0x20;
+inline constexpr unsigned ICANN_SHIFT = 3;
+
+struct TrieNode {
+    std::uint32_t first_edge;
+    std::uint16_t edge_count;
+    std::uint8_t flags;
+};
+
+struct TrieEdge {
+    std::uint32_t label_start;
+    std::uint32_t label_end;
+    std::int32_t child;
+};
+
+// A view of one set of tables. The module uses compiled_rules(); tests build
+// their own (including deliberately broken ones).
+struct RuleTrie {
+    std::string_view label_pool;
+    std::span<const TrieNode> nodes;
+    std::span<const TrieEdge> edges;
+};
+
+// The tables generated from the list file at build time.
+const RuleTrie& compiled_rules() noexcept;
+
+// Lowercase hexadecimal SHA-256 of the compiled list file's bytes.
+inline constexpr std::size_t LIST_CHECKSUM_LENGTH = 64;
+extern const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1];
+
+// Index of the child of `node` whose edge label equals `label` byte for byte.
+// The probe count depends only on the node's edge count. A table that fails
+// one of the reader's checks raises a Fault; a negative child is "no child".
+std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32_t node,
+                                        std::string_view label);
+
+}  // namespace vexlo
