@@ -1,0 +1,56 @@
+#include "rules/public_suffix.h"
+
+#include <cstdint>
+
+namespace vexlo {
+
+// Walks the trie from the root with the labels taken from the right end of the
+// text. The walk never looks further left than one label past the deepest node
+// that matches, so long names cost no more than short ones.
+std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
+                                 bool accept_unknown, bool icann_only, const RuleTrie& trie) {
+    // The ICANN bits are the ANY bits shifted left; shifting them back gives
+    // the ICANN-only view in the same low bits.
+    const unsigned view_shift = icann_only ? ICANN_SHIFT : 0;
+    const char* const text = lowered.data();
+
+    std::uint32_t node = 0;
+    std::size_t consumed = 0;
+    std::size_t length = 0;
+    bool matched = false;
+    std::size_t end = lowered.size();
+    while (true) {
+        std::size_t start = end;
+        while (start > 0 && text[start - 1] != '.') {
+            --start;
+        }
+        const std::size_t before = consumed++;
+        const std::optional<std::uint32_t> child =
+            find_child(trie, node, std::string_view(text + start, end - start));
+        if (!child) {
+            break;
+        }
+        const unsigned view = static_cast<unsigned>(trie.nodes[*child].flags) >> view_shift;
+        if (view & EXCEPTION_ANY) {
+            length = before;
+            matched = true;
+        } else if (view & WILDCARD_ANY) {
+            length = consumed < label_count ? before + 2 : before + 1;
+            matched = true;
+        } else if (view & RULE_ANY) {
+            length = before + 1;
+            matched = true;
+        }
+        node = *child;
+        if (start == 0) {
+            break;
+        }
+        end = start - 1;
+    }
+    if (matched) {
+        return length;
+    }
+    return accept_unknown ? 1 : 0;
+}
+
+}  // namespace vexlo

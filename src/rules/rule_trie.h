@@ -50,7 +50,21 @@ extern const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1];
 // Index of the child of `node` whose edge label equals `label` byte for byte.
 // The probe count depends only on the node's edge count. A table that fails
 // one of the reader's checks raises a Fault; a negative child is "no child".
-std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32_t node,
-                                        std::string_view label);
+inline std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32_t node,
+                                               std::string_view label);
+
+// find_child with a hook that sees every label comparison: probe(edge) for each
+// halving step, final_compare(edge) for the closing equality test. Tests count
+// probes with it; NoProbeObserver makes it vanish from the production path.
+template <class ProbeObserver>
+std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
+                                                 std::string_view label, ProbeObserver& observer);
+
+struct NoProbeObserver {
+    constexpr void probe(std::uint32_t) const noexcept {}
+    constexpr void final_compare(std::uint32_t) const noexcept {}
+};
 
 }  // namespace vexlo
+
+#include "rules/find_child_impl.h"

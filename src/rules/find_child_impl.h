@@ -1,0 +1,92 @@
+// The child search, inline because every step of every lookup runs it. Only
+// rule_trie.h includes this file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vexlo {
+
+namespace trie_faults {
+// Out of line and cold: they build the message and raise a Fault.
+[[noreturn]] void node_outside(std::uint32_t node, std::size_t node_count);
+[[noreturn]] void edge_run_outside(std::uint32_t node, std::uint32_t first_edge,
+                                   std::uint16_t edge_count, std::size_t edge_total);
+[[noreturn]] void bad_label(std::uint32_t edge, std::uint32_t label_start, std::uint32_t label_end,
+                            std::string_view pool);
+[[noreturn]] void child_outside(std::uint32_t edge, std::int32_t child, std::size_t node_count);
+}  // namespace trie_faults
+
+namespace trie_detail {
+
+inline bool on_char_boundary(std::string_view pool, std::uint32_t offset) {
+    return offset == pool.size() || (static_cast<unsigned char>(pool[offset]) & 0xC0) != 0x80;
+}
+
+// The label of `edge`, after checking that it lies inside the pool and starts
+// and ends on UTF-8 character boundaries.
+inline std::string_view checked_label(const RuleTrie& trie, std::uint32_t edge) {
+    const TrieEdge& e = trie.edges[edge];
+    const std::string_view pool = trie.label_pool;
+    if (e.label_start > e.label_end || e.label_end > pool.size() ||
+        !on_char_boundary(pool, e.label_start) || !on_char_boundary(pool, e.label_end)) [[unlikely]] {
+        trie_faults::bad_label(edge, e.label_start, e.label_end, pool);
+    }
+    return std::string_view(pool.data() + e.label_start, e.label_end - e.label_start);
+}
+
+}  // namespace trie_detail
+
+template <class ProbeObserver>
+std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
+                                                 std::string_view label, ProbeObserver& observer) {
+    if (node >= trie.nodes.size()) [[unlikely]] {
+        trie_faults::node_outside(node, trie.nodes.size());
+    }
+    const TrieNode& n = trie.nodes[node];
+    const std::uint32_t first = n.first_edge;
+    const std::uint32_t count = n.edge_count;
+    // In 64 bits: first_edge near 2^32 must not wrap past the check.
+    if (std::uint64_t{first} + count > trie.edges.size()) [[unlikely]] {
+        trie_faults::edge_run_outside(node, first, n.edge_count, trie.edges.size());
+    }
+    if (count == 0) {
+        return std::nullopt;
+    }
+    // Halve until one candidate is left, without stopping on equality, so the
+    // number of probes depends on the run's length alone: the candidate is the
+    // last edge whose label is not greater than `label`.
+    std::uint32_t base = 0;
+    std::uint32_t size = count;
+    while (size > 1) {
+        const std::uint32_t half = size / 2;
+        const std::uint32_t mid = base + half;
+        observer.probe(first + mid);
+        const bool greater = trie_detail::checked_label(trie, first + mid).compare(label) > 0;
+        base = greater ? base : mid;
+        size -= half;
+    }
+    const std::uint32_t edge = first + base;
+    observer.final_compare(edge);
+    if (trie_detail::checked_label(trie, edge) != label) {
+        return std::nullopt;
+    }
+    const std::int32_t child = trie.edges[edge].child;
+    if (child < 0) {
+        return std::nullopt;
+    }
+    if (static_cast<std::uint32_t>(child) >= trie.nodes.size()) [[unlikely]] {
+        trie_faults::child_outside(edge, child, trie.nodes.size());
+    }
+    return static_cast<std::uint32_t>(child);
+}
+
+inline std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32_t node,
+                                               std::string_view label) {
+    NoProbeObserver none;
+    return find_child_observed(trie, node, label, none);
+}
+
+}  // namespace vexlo
