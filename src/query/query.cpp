@@ -1,0 +1,72 @@
+#include "query/query.h"
+
+#include <cstring>
+
+#include "rules/public_suffix.h"
+
+namespace vexlo {
+
+std::optional<Match> match_domain(std::string_view domain, Switches switches) {
+    std::optional<Match> match;
+    std::optional<NormalizedDomain> normalized = normalize_domain(domain);
+    if (!normalized) return match;
+    const std::size_t length =
+        public_suffix_length(normalized->lowered.view(), normalized->label_count,
+                             switches.accept_unknown, switches.icann_only);
+    match.emplace(Match{std::move(*normalized), length});
+    return match;
+}
+
+std::string_view rightmost_labels(std::string_view text, std::size_t label_count,
+                                  std::size_t count) noexcept {
+    const char* start = text.data();
+    const char* const end = text.data() + text.size();
+    for (std::size_t dropped = label_count - count; dropped > 0; --dropped) {
+        const void* dot = std::memchr(start, '.', static_cast<std::size_t>(end - start));
+        start = static_cast<const char*>(dot) + 1;
+    }
+    return {start, static_cast<std::size_t>(end - start)};
+}
+
+bool is_public(const Match& match) noexcept {
+    return match.public_length == match.domain.label_count;
+}
+
+bool is_private(const Match& match) noexcept {
+    return match.public_length != 0 && match.public_length < match.domain.label_count;
+}
+
+std::optional<std::string_view> publicsuffix(const Match& match, bool keep_case) noexcept {
+    if (match.public_length == 0) return std::nullopt;
+    return rightmost_labels(match.source(keep_case), match.domain.label_count,
+                            match.public_length);
+}
+
+std::optional<std::string_view> privatesuffix(const Match& match, bool keep_case) noexcept {
+    if (!is_private(match)) return std::nullopt;
+    return rightmost_labels(match.source(keep_case), match.domain.label_count,
+                            match.public_length + 1);
+}
+
+std::optional<PrivateParts> privateparts(const Match& match, bool keep_case) noexcept {
+    if (!is_private(match)) return std::nullopt;
+    const std::string_view text = match.source(keep_case);
+    const std::size_t labels = match.domain.label_count;
+    const std::string_view suffix = rightmost_labels(text, labels, match.public_length + 1);
+    const std::size_t subdomain_count = labels - match.public_length - 1;
+    // The subdomain labels end just before the dot that precedes the suffix.
+    const std::size_t subdomain_bytes =
+        subdomain_count == 0 ? 0 : text.size() - suffix.size() - 1;
+    return PrivateParts{text.substr(0, subdomain_bytes), subdomain_count, suffix};
+}
+
+std::optional<std::string_view> subdomain(const Match& match, std::uint64_t depth,
+                                          bool keep_case) noexcept {
+    if (!is_private(match)) return std::nullopt;
+    const std::size_t subdomain_count = match.domain.label_count - match.public_length - 1;
+    if (depth > subdomain_count) return std::nullopt;
+    return rightmost_labels(match.source(keep_case), match.domain.label_count,
+                            match.public_length + 1 + static_cast<std::size_t>(depth));
+}
+
+}  // namespace vexlo

@@ -1,0 +1,57 @@
+// The edge between the interpreter and vexlo's code. Inside the fault barrier
+// every Fault (and any other C++ exception) becomes a PanicException; the
+// outer trap ends the process should anything still escape, so no C++
+// exception ever unwinds into the interpreter.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "module/py_error.h"
+
+namespace vexlo::module {
+
+inline constexpr const char* kForeignExceptionMessage =
+    "vexlo's native code failed with an unexpected C++ exception";
+
+// Writes the diagnostic of a fault that nothing has reported yet.
+void report_fault(const Fault& fault) noexcept;
+
+[[noreturn]] void uncaught_at_boundary() noexcept;
+
+// Runs `body(error)`, which returns a new reference or null with `error` set.
+// Returns the body's result or the caught fault as an error.
+template <typename Body>
+PyObject* fault_barrier(Body&& body, PyError& error) {
+    try {
+        return body(error);
+    } catch (const ReportedFault& fault) {
+        error = PyError::panic(fault.message());
+    } catch (const Fault& fault) {
+        report_fault(fault);
+        error = PyError::panic(fault.message());
+    } catch (...) {
+        error = PyError::panic(kForeignExceptionMessage);
+    }
+    return nullptr;
+}
+
+// The entry of every module function: returns a new reference, or null with
+// exactly one exception set.
+template <typename Body>
+PyObject* call_frame(Body&& body) noexcept {
+    try {
+        PyError error;
+        PyObject* result = fault_barrier(body, error);
+        if (result == nullptr) std::move(error).raise();
+        return result;
+    } catch (...) {
+        uncaught_at_boundary();
+    }
+}
+
+}  // namespace vexlo::module

@@ -1,0 +1,25 @@
+"""Helpers shared by the module tests."""
+
+import os
+import pathlib
+import subprocess
+import sys
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+SHARED = pathlib.Path(os.environ.get("VEXLO_SHARED_DIR", REPO.parent / "shared"))
+
+
+def compiled_list_path():
+    """The list file the module under test was built from, as the build
+    scripts pass it on; None when unknown."""
+    path = os.environ.get("VEXLO_PSL_FILE")
+    return pathlib.Path(path) if path else None
+
+
+def run_python(code, *, env=None, timeout=300):
+    """Runs `code` in a fresh interpreter that imports this checkout."""
+    full_env = dict(os.environ)
+    full_env["PYTHONPATH"] = os.pathsep.join(filter(None, [str(REPO), full_env.get("PYTHONPATH")]))
+    full_env.update(env or {})
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          env=full_env, timeout=timeout)

@@ -1,0 +1,21 @@
+"""Public Suffix List lookups from a rule trie compiled into the module."""
+
+from vexlo._lookup import (
+    LIST_CHECKSUM,
+    is_private,
+    is_public,
+    privateparts,
+    privatesuffix,
+    publicsuffix,
+    subdomain,
+)
+
+__all__ = [
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+    "LIST_CHECKSUM",
+]
