@@ -19,6 +19,11 @@ LowerMapping lower_mapping(char32_t c) noexcept;
 bool is_case_ignorable(char32_t c) noexcept;
 bool is_cased(char32_t c) noexcept;  // Lowercase, Uppercase or Lt
 
+// The three sets is_cased joins.
+bool is_lowercase(char32_t c) noexcept;
+bool is_uppercase(char32_t c) noexcept;
+bool is_titlecase(char32_t c) noexcept;  // general category Lt
+
 // Whether the U+03A3 at byte `offset` of `text` takes the final form U+03C2.
 bool final_sigma_applies(std::string_view text, std::size_t offset) noexcept;
 
