@@ -30,7 +30,7 @@ void bad_label(std::uint32_t edge, std::uint32_t label_start, std::uint32_t labe
     raise_fault("rule trie: the label of edge " + n(edge) + " (bytes " + n(label_start) + " to " +
                 n(label_end) + ") " +
                 (inside ? std::string("does not fall on UTF-8 character boundaries")
-                        : "lies outside the label pool of " + n(pool.size()) + " bytes"));
+                        : "does not lie inside the label pool of " + n(pool.size()) + " bytes"));
 }
 
 void child_outside(std::uint32_t edge, std::int32_t child, std::size_t node_count) {

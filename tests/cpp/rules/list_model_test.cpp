@@ -1,0 +1,194 @@
+// The walk against an independent model over the whole compiled list. The
+// model reads the list file itself (its own small parser, its own Punycode),
+// keeps every name that the rules spell out in a hash map, and answers by
+// looking up ever longer suffixes of the name: no trie, no shared code with
+// the generator or the walk.
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "rules/public_suffix.h"
+#include "punycode.h"
+#include "sha256.h"
+#include "test_trie.h"
+
+namespace vexlo {
+namespace {
+
+enum Kind : unsigned { kRule = 1, kWildcard = 2, kException = 4 };
+
+struct ListedRule {
+    std::string name;
+    unsigned kind;
+    bool icann;
+};
+
+struct ModelNode {
+    unsigned any = 0;    // kinds of rules naming this node, either section
+    unsigned icann = 0;  // the same, ICANN section only
+};
+
+class ListModel {
+public:
+    void add(const ListedRule& rule) {
+        const auto labels = testing::split_labels(rule.name);
+        std::string suffix;
+        for (auto label = labels.rbegin(); label != labels.rend(); ++label) {
+            suffix = suffix.empty() ? *label : *label + "." + suffix;
+            nodes_[suffix];  // every suffix of a rule's name lies on the way to it
+        }
+        ModelNode& node = nodes_[rule.name];
+        node.any |= rule.kind;
+        if (rule.icann) node.icann |= rule.kind;
+    }
+
+    // Public-suffix length: the last suffix, growing from the right, that a
+    // rule applies to decides; growing stops at the first suffix no rule spells.
+    std::size_t length(std::string_view name, bool accept_unknown, bool icann_only) const {
+        const auto labels = testing::split_labels(name);
+        const std::size_t count = labels.size();
+        std::optional<std::size_t> result;
+        std::string suffix;
+        for (std::size_t j = 1; j <= count; ++j) {
+            const std::string& label = labels[count - j];
+            suffix = j == 1 ? label : label + "." + suffix;
+            const auto found = nodes_.find(suffix);
+            if (found == nodes_.end()) break;
+            const unsigned kinds = icann_only ? found->second.icann : found->second.any;
+            if (kinds & kException) {
+                result = j - 1;
+            } else if (kinds & kWildcard) {
+                result = j < count ? j + 1 : j;
+            } else if (kinds & kRule) {
+                result = j;
+            }
+        }
+        return result ? *result : accept_unknown ? 1 : 0;
+    }
+
+    const std::unordered_map<std::string, ModelNode>& nodes() const { return nodes_; }
+
+private:
+    std::unordered_map<std::string, ModelNode> nodes_;
+};
+
+std::string twin_name(const std::string& name) {
+    std::string out;
+    bool changed = false;
+    for (const std::string& label : testing::split_labels(name)) {
+        const auto other = testing::other_spelling(label);
+        changed |= other.has_value();
+        out += (out.empty() ? "" : ".") + (other ? *other : label);
+    }
+    return changed ? out : std::string();
+}
+
+struct LoadedList {
+    std::string bytes;
+    std::vector<ListedRule> rules;
+};
+
+LoadedList load_list(const char* path) {
+    LoadedList list;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return list;
+    std::ostringstream all;
+    all << in.rdbuf();
+    list.bytes = all.str();
+    std::istringstream lines(list.bytes);
+    std::string line;
+    bool icann = false;
+    while (std::getline(lines, line)) {
+        if (line.find("===BEGIN ICANN DOMAINS===") != std::string::npos) icann = true;
+        if (line.find("===BEGIN PRIVATE DOMAINS===") != std::string::npos) icann = false;
+        std::istringstream words(line);
+        std::string rule;
+        if (!(words >> rule) || rule.rfind("//", 0) == 0) continue;
+        if (rule[0] == '!') {
+            list.rules.push_back({rule.substr(1), kException, icann});
+        } else if (rule.rfind("*.", 0) == 0) {
+            list.rules.push_back({rule.substr(2), kWildcard, icann});
+        } else {
+            list.rules.push_back({rule, kRule, icann});
+        }
+    }
+    return list;
+}
+
+class WholeList : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        list_ = new LoadedList(load_list(VEXLO_PSL_FILE));
+        model_ = new ListModel;
+        for (const ListedRule& rule : list_->rules) {
+            model_->add(rule);
+            const std::string twin = twin_name(rule.name);
+            if (!twin.empty()) model_->add({twin, rule.kind, rule.icann});
+        }
+    }
+    static void TearDownTestSuite() {
+        delete model_;
+        delete list_;
+    }
+    void SetUp() override {
+        if (list_->bytes.empty()) GTEST_SKIP() << "cannot read the list file " VEXLO_PSL_FILE;
+        if (testing::sha256_hex(list_->bytes) != LIST_CHECKSUM)
+            GTEST_SKIP() << VEXLO_PSL_FILE " changed since it was compiled in; rebuild";
+    }
+    static LoadedList* list_;
+    static ListModel* model_;
+};
+
+LoadedList* WholeList::list_ = nullptr;
+ListModel* WholeList::model_ = nullptr;
+
+TEST_F(WholeList, ChecksumIsTheListFilesSha256) {
+    EXPECT_EQ(testing::sha256_hex(list_->bytes), std::string(LIST_CHECKSUM));
+    EXPECT_EQ(testing::sha256_hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
+TEST_F(WholeList, TrieHoldsExactlyTheModelsNodesWithTheirFlags) {
+    const RuleTrie& trie = compiled_rules();
+    EXPECT_EQ(model_->nodes().size() + 1, trie.nodes.size());
+    for (const auto& [name, node] : model_->nodes()) {
+        const auto index = testing::node_of(trie, name);
+        ASSERT_GE(index, 0) << name;
+        const unsigned expected = node.any | (node.icann << ICANN_SHIFT);
+        EXPECT_EQ(trie.nodes[index].flags, expected) << name;
+    }
+}
+
+TEST_F(WholeList, WalkAgreesWithTheModelForEveryRuleName) {
+    std::vector<std::string> names;
+    for (const auto& [name, node] : model_->nodes()) {
+        names.push_back(name);
+        names.push_back("x0." + name);
+        names.push_back("a.b." + name);
+    }
+    names.push_back("nosuchtoplabel");
+    names.push_back("a.nosuchtoplabel");
+    std::size_t mismatches = 0;
+    for (const std::string& name : names) {
+        const std::size_t labels = testing::count_labels(name);
+        for (bool accept_unknown : {true, false}) {
+            for (bool icann_only : {false, true}) {
+                const std::size_t got = public_suffix_length(name, labels, accept_unknown, icann_only);
+                const std::size_t want = model_->length(name, accept_unknown, icann_only);
+                if (got != want && ++mismatches <= 20) {
+                    ADD_FAILURE() << name << " accept_unknown=" << accept_unknown
+                                  << " icann_only=" << icann_only << ": walk " << got << ", model " << want;
+                }
+                ASSERT_LE(got, labels);
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_GT(names.size(), 30000u);
+}
+
+}  // namespace
+}  // namespace vexlo
