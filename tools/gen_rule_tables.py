@@ -110,6 +110,11 @@ def _is_ascii(text: str) -> bool:
     return text.isascii()
 
 
+def _q(text: str) -> str:
+    """`text` quoted for a message, with characters that would not show escaped."""
+    return "'" + "".join(c if c.isprintable() else f"\\u{ord(c):04x}" for c in text) + "'"
+
+
 def _char_name(ch: str) -> str:
     return f"'{ch}' (U+{ord(ch):04X})" if ch.isprintable() else f"U+{ord(ch):04X}"
 
@@ -120,21 +125,21 @@ def _label_problem(label: str) -> str | None:
         return "empty label"
     for ch in label:
         if ch == "*":
-            return f"asterisk in label '{label}' (a wildcard is a whole leftmost '*' label)"
+            return f"asterisk in label {_q(label)} (a wildcard is a whole leftmost '*' label)"
         if ch == "!":
-            return f"exclamation mark in label '{label}' (only an exception rule starts with one)"
+            return f"exclamation mark in label {_q(label)} (only an exception rule starts with one)"
         if "A" <= ch <= "Z":
-            return f"upper-case letter in label '{label}' (the list is written in lower case)"
+            return f"upper-case letter in label {_q(label)} (the list is written in lower case)"
         if ch.isascii():
             if ch not in _ASCII_LABEL_CHARS:
-                return f"character {_char_name(ch)} is not allowed in label '{label}'"
+                return f"character {_char_name(ch)} is not allowed in label {_q(label)}"
         elif unicodedata.category(ch) in ("Cc", "Cs", "Zs", "Zl", "Zp"):
-            return f"character {_char_name(ch)} is not allowed in label '{label}'"
+            return f"character {_char_name(ch)} is not allowed in label {_q(label)}"
     if not _is_ascii(label):
         if label != label.lower():
-            return f"label '{label}' is not in lower case"
+            return f"label {_q(label)} is not in lower case"
         if label.startswith(ACE_PREFIX):
-            return f"label '{label}' starts with '{ACE_PREFIX}' but is not ASCII"
+            return f"label {_q(label)} starts with '{ACE_PREFIX}' but is not ASCII"
         return None
     if label.startswith(ACE_PREFIX):
         return _ace_problem(label)
@@ -145,14 +150,14 @@ def _ace_problem(label: str) -> str | None:
     try:
         unicode = label[len(ACE_PREFIX):].encode("ascii").decode("punycode")
     except (UnicodeError, ValueError, IndexError, OverflowError):
-        return f"label '{label}' does not decode as Punycode"
+        return f"label {_q(label)} does not decode as Punycode"
     if _is_ascii(unicode):
-        return f"label '{label}' does not decode to a non-ASCII label"
+        return f"label {_q(label)} does not decode to a non-ASCII label"
     problem = _label_problem(unicode)
     if problem:
-        return f"label '{label}' decodes to an unusable label: {problem}"
+        return f"label {_q(label)} decodes to an unusable label: {problem}"
     if _to_ace(unicode) != label:
-        return f"label '{label}' does not round-trip (its Unicode form encodes as '{_to_ace(unicode)}')"
+        return f"label {_q(label)} does not round-trip (its Unicode form encodes as {_q(_to_ace(unicode))})"
     return None
 
 
@@ -170,7 +175,7 @@ def _parse_rule(text: str, line: int, section: str) -> Rule:
     if text.startswith("!"):
         kind, name = EXCEPTION_ANY, text[1:]
         if name.startswith("*"):
-            raise ListError(line, f"exception rule '{text}' holds a wildcard")
+            raise ListError(line, f"exception rule {_q(text)} holds a wildcard")
     elif text.startswith("*."):
         kind, name = WILDCARD_ANY, text[2:]
     elif text == "*":
@@ -178,16 +183,16 @@ def _parse_rule(text: str, line: int, section: str) -> Rule:
     else:
         kind, name = RULE_ANY, text
     if not name:
-        raise ListError(line, f"rule '{text}' names no domain")
+        raise ListError(line, f"rule {_q(text)} names no domain")
     labels = tuple(name.split("."))
     for label in labels:
         if label == "*":
-            raise ListError(line, f"rule '{text}': a wildcard '*' must be the leftmost label")
+            raise ListError(line, f"rule {_q(text)}: a wildcard '*' must be the leftmost label")
         problem = _label_problem(label)
         if problem:
-            raise ListError(line, f"rule '{text}': {problem}")
+            raise ListError(line, f"rule {_q(text)}: {problem}")
     if any(not _is_ascii(l) for l in labels) and any(l.startswith(ACE_PREFIX) for l in labels):
-        raise ListError(line, f"rule '{text}' mixes Unicode labels and '{ACE_PREFIX}' labels "
+        raise ListError(line, f"rule {_q(text)} mixes Unicode labels and '{ACE_PREFIX}' labels "
                               "(write the whole name in one form)")
     return Rule(line, section, kind, labels)
 
@@ -222,13 +227,13 @@ def parse_list(data: bytes) -> list[Rule]:
                     errors.append(ListError(number, f"end of the {name} section, which is not open"))
                 section = None
             continue
-        token, _, rest = _split_token(text)
+        token, rest = _split_token(text)
         if rest and not rest.startswith("//"):
-            errors.append(ListError(number, f"text after the rule '{token}': '{rest}' "
+            errors.append(ListError(number, f"text after the rule {_q(token)}: {_q(rest)} "
                                             "(one rule per line)"))
             continue
         if section is None:
-            errors.append(ListError(number, f"rule '{token}' lies outside the ICANN and PRIVATE sections"))
+            errors.append(ListError(number, f"rule {_q(token)} lies outside the ICANN and PRIVATE sections"))
             continue
         try:
             rules.append(_parse_rule(token, number, section))
@@ -243,11 +248,12 @@ def parse_list(data: bytes) -> list[Rule]:
     return rules
 
 
-def _split_token(text: str) -> tuple[str, str, str]:
+def _split_token(text: str) -> tuple[str, str]:
+    """The rule (the text up to the first whitespace) and what follows it."""
     for index, ch in enumerate(text):
         if ch in _LIST_WHITESPACE:
-            return text[:index], ch, text[index:].strip(_LIST_WHITESPACE)
-    return text, "", ""
+            return text[:index], text[index:].strip(_LIST_WHITESPACE)
+    return text, ""
 
 
 def _twin(rule: Rule) -> Rule | None:
@@ -270,16 +276,17 @@ class _Node:
     children: dict[str, "_Node"] = field(default_factory=dict)
 
 
-def _insert(root: _Node, rule: Rule, errors: list[ListError]) -> int:
+def _insert(root: _Node, rule: Rule) -> int:
     """Adds `rule`'s path; returns how many nodes it created."""
     node, created = root, 0
-    for label in reversed(rule.labels):
+    for depth, label in enumerate(reversed(rule.labels)):
         child = node.children.get(label)
         if child is None:
             if len(node.children) == MAX_EDGE_COUNT:
-                errors.append(ListError(rule.line, f"'{label}' would be child {MAX_EDGE_COUNT + 1:,} "
-                                                   f"of one node (at most {MAX_EDGE_COUNT:,} fit)"))
-                return created
+                parent = ".".join(rule.labels[len(rule.labels) - depth:])
+                where = f"the node for {_q(parent)}" if parent else "the root"
+                raise ListError(rule.line, f"{where} would get more than {MAX_EDGE_COUNT:,} "
+                                           f"children (adding {_q(label)})")
             child = node.children[label] = _Node(rule.line)
             created += 1
         node = child
@@ -297,15 +304,14 @@ def build_tables(data: bytes | str) -> Tables:
     twin_count = len({(t.section, t.kind, t.labels) for t in twins} - listed)
 
     root = _Node(0)
-    errors: list[ListError] = []
     node_count = 1
     for rule in sorted(rules + twins, key=lambda r: r.line):
-        node_count += _insert(root, rule, errors)
+        try:
+            node_count += _insert(root, rule)
+        except ListError as exc:
+            raise ListErrors([exc]) from None
         if node_count > MAX_NODE_COUNT:
-            errors.append(ListError(rule.line, f"the trie would exceed {MAX_NODE_COUNT:,} nodes"))
-            break
-    if errors:
-        raise ListErrors(errors)
+            raise ListErrors([ListError(rule.line, f"the trie would exceed {MAX_NODE_COUNT:,} nodes")])
 
     nodes: list[tuple[int, int, int]] = []
     edges: list[tuple[int, int, int]] = []
