@@ -61,8 +61,6 @@ inline std::uint64_t label_key(std::string_view label) {
     return keep_leading(word, label.size());
 }
 
-inline bool is_continuation_byte(unsigned byte) { return (byte & 0xC0) == 0x80; }
-
 struct StoredLabel {
     std::string_view text;
     std::uint64_t key;
@@ -85,7 +83,8 @@ inline StoredLabel read_label(const RuleTrie& trie, std::uint32_t edge) {
                                                       : short_word(pool + start, pool_size - start);
     const unsigned first_byte = static_cast<unsigned>(word >> 56);  // 0 when start == pool_size
     const unsigned byte_after = end < pool_size ? static_cast<unsigned char>(pool[end]) : 0u;
-    if (is_continuation_byte(first_byte) | is_continuation_byte(byte_after)) [[unlikely]] {
+    // UTF-8 continuation bytes are 10xxxxxx.
+    if (((first_byte & 0xC0) == 0x80) | ((byte_after & 0xC0) == 0x80)) [[unlikely]] {
         trie_faults::bad_label(edge, start, end, trie.label_pool);
     }
     const std::size_t length = end - start;
