@@ -380,8 +380,9 @@ def render_cpp(tables: Tables, list_path: str, output_path: str) -> str:
 // Input: {clean(list_path)}
 // Input SHA-256: {tables.checksum}
 // {tables.summary()}
-// Remake: python3 tools/gen_rule_tables.py {clean(list_path)} --output {clean(output_path)}
-// (the build remakes it whenever the list file or the generator changes).
+// Remake, from the repository root (the build does so whenever the list file
+// or the generator changes):
+//   python3 tools/gen_rule_tables.py {clean(list_path)} --output {clean(output_path)}
 
 #include <cstddef>
 #include <span>

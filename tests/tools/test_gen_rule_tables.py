@@ -334,7 +334,7 @@ def test_output_and_summary(tmp_path):
     source = (tmp_path / "gen" / "out.cpp").read_text()
     head = source.split("#include")[0]
     assert "tools/gen_rule_tables.py" in head and str(tmp_path / "list.dat") in head
-    assert checksum in head and "Remake:" in head
+    assert checksum in head and "Remake" in head and "--output" in head
     assert f'LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1] = "{checksum}"' in source
     assert sorted(p.name for p in (tmp_path / "gen").iterdir()) == ["out.cpp"]
 

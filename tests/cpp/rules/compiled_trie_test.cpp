@@ -30,31 +30,6 @@ TEST(CompiledTables, ChecksumIsSixtyFourLowercaseHexDigits) {
     for (char c : checksum) EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')) << c;
 }
 
-TEST(CompiledTables, LayoutTheReaderReliesOn) {
-    const RuleTrie& t = rules();
-    ASSERT_EQ(t.edges.size() + 1, t.nodes.size());
-    EXPECT_EQ(t.nodes[0].flags, 0);
-    std::uint64_t running = 0;
-    for (std::uint32_t n = 0; n < t.nodes.size(); ++n) {
-        const TrieNode& node = t.nodes[n];
-        ASSERT_EQ(node.first_edge, running) << "node " << n;
-        running += node.edge_count;
-        EXPECT_EQ(node.flags & 0xC0, 0) << "node " << n;
-        // No ICANN bit without the ANY bit of the same kind.
-        EXPECT_EQ((node.flags >> ICANN_SHIFT) & ~node.flags & 0x07, 0) << "node " << n;
-        for (std::uint32_t e = node.first_edge; e < node.first_edge + node.edge_count; ++e) {
-            EXPECT_EQ(t.edges[e].child, static_cast<std::int32_t>(e + 1));
-            ASSERT_LE(t.edges[e].label_start, t.edges[e].label_end);
-            ASSERT_LE(t.edges[e].label_end, t.label_pool.size());
-            EXPECT_FALSE(edge_label(t, e).empty());
-            if (e > node.first_edge) {
-                EXPECT_LT(edge_label(t, e - 1), edge_label(t, e)) << "edge " << e;
-            }
-        }
-    }
-    EXPECT_EQ(running, t.edges.size());
-}
-
 TEST(CompiledTables, FiguresOfTheSharedList) {
     if (!compiled_from_shared_list()) GTEST_SKIP() << "compiled from another list than ../shared/psl";
     const RuleTrie& t = rules();
