@@ -21,6 +21,8 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake g++ make libgtest-dev python3-pytest publicsuffix)
+# libFuzzer comes with clang's runtime libraries.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 # CPython 3.13 or later: $PYTHON if set, else pyenv's 3.13, else python3.13 on PATH.
 find_python() {
