@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "normalize/normalize.h"
+#include "reference_model.h"
 
 namespace vexlo {
 namespace {
@@ -118,6 +119,29 @@ INSTANTIATE_TEST_SUITE_P(Long, ValidDomain, ::testing::Values(
     ValidCase{"grows_past_inline", kGrowsInline, kGrowsInlineLower, kGrowsInline, 1},
     ValidCase{"grows_on_heap", kGrowsHeap, kGrowsHeapLower, kGrowsHeap, 2},
     ValidCase{"shrinks", kShrinks, kShrinksLower, kShrinks, 1}));
+
+// The output starts at the input's size (inline up to 96 bytes, else on the
+// heap) and grows when lowercasing lengthens the text: try every size around
+// those limits, with the growing character at every alignment.
+class OutputGrowth : public ::testing::TestWithParam<std::string_view> {};
+
+TEST_P(OutputGrowth, GivesTheReferenceLowercaseAtEverySize) {
+    for (std::size_t prefix = 0; prefix < 4; ++prefix) {
+        for (int count = 0; count <= 80; ++count) {
+            const std::string text = std::string(prefix, 'X') + repeat(GetParam(), count) + "Y";
+            SCOPED_TRACE(std::to_string(prefix) + " + " + std::to_string(count));
+            const std::string expected = testing::reference_lowercase(text);
+            EXPECT_EQ(lowercase_text(text).view(), expected);
+            const std::optional<NormalizedDomain> domain = normalize_domain(text);
+            ASSERT_TRUE(domain.has_value());
+            EXPECT_EQ(domain->lowered.view(), expected);
+            EXPECT_EQ(domain->given, text);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, OutputGrowth,
+                         ::testing::Values("\u0130"sv, "\u023A"sv, "\u0130\u212A"sv, "\u0130."sv));
 
 class InvalidDomain : public ::testing::TestWithParam<std::string_view> {};
 
