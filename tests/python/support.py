@@ -1,5 +1,6 @@
 """Helpers shared by the module tests."""
 
+import importlib.util
 import os
 import pathlib
 import subprocess
@@ -16,10 +17,19 @@ def compiled_list_path():
     return pathlib.Path(path) if path else None
 
 
+def package_root():
+    """The folder holding the vexlo package these tests import: the checkout,
+    or the sanitized build's own package folder."""
+    spec = importlib.util.find_spec("vexlo")
+    return pathlib.Path(spec.origin).parents[1] if spec and spec.origin else REPO
+
+
 def run_python(code, *, env=None, timeout=300):
-    """Runs `code` in a fresh interpreter that imports this checkout."""
+    """Runs `code` in a fresh interpreter that imports the same vexlo as the
+    tests do."""
     full_env = dict(os.environ)
-    full_env["PYTHONPATH"] = os.pathsep.join(filter(None, [str(REPO), full_env.get("PYTHONPATH")]))
+    full_env["PYTHONPATH"] = os.pathsep.join(
+        filter(None, [str(package_root()), full_env.get("PYTHONPATH")]))
     full_env.update(env or {})
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           env=full_env, timeout=timeout)
