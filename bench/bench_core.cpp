@@ -1,0 +1,210 @@
+// Times vexlo's core (normalisation and matching, and each query's plain
+// answer, no Python) against libpsl on the same corpus, in one process.
+// Every round passes once over the whole corpus per benchmark, in an order
+// that rotates from round to round, so that a change of machine load touches
+// all of them alike; the report is the median round.
+//
+//   bench_core CORPUS LIST_FILE [--rounds N] [--json FILE]
+//
+// CORPUS holds one name per line (bench/corpus.py writes it); LIST_FILE is
+// the list the module was compiled from, which libpsl loads at start-up.
+#include <libpsl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "query/query.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+using PerName = std::function<std::size_t(const std::string&)>;
+
+struct Benchmark {
+    std::string name;
+    std::string group;  // "vexlo", "libpsl" or "reference"
+    PerName run;
+    std::vector<double> ns_per_name;  // one per round
+};
+
+Names read_corpus(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "bench_core: cannot read corpus %s\n", path);
+        std::exit(2);
+    }
+    Names names;
+    for (std::string line; std::getline(in, line);) names.push_back(line);
+    return names;
+}
+
+std::size_t text_size(const std::optional<std::string_view>& text) {
+    return text ? text->size() : 0;
+}
+
+template <typename Answer>
+PerName vexlo_query(Answer answer) {
+    return [answer](const std::string& name) -> std::size_t {
+        const std::optional<vexlo::Match> match = vexlo::match_domain(name, vexlo::Switches{});
+        return match ? answer(*match) : 0;
+    };
+}
+
+std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
+    using vexlo::Match;
+    std::vector<Benchmark> benchmarks;
+    auto add = [&](std::string name, std::string group, PerName run) {
+        benchmarks.push_back({std::move(name), std::move(group), std::move(run), {}});
+    };
+    // The loop itself, with the call through std::function that every other
+    // benchmark pays too.
+    add("empty loop", "reference", [](const std::string& name) { return name.size(); });
+    add("match_domain", "vexlo",
+        vexlo_query([](const Match& m) { return m.public_length; }));
+    add("is_public", "vexlo",
+        vexlo_query([](const Match& m) -> std::size_t { return vexlo::is_public(m); }));
+    add("is_private", "vexlo",
+        vexlo_query([](const Match& m) -> std::size_t { return vexlo::is_private(m); }));
+    add("publicsuffix", "vexlo",
+        vexlo_query([](const Match& m) { return text_size(vexlo::publicsuffix(m, false)); }));
+    add("privatesuffix", "vexlo",
+        vexlo_query([](const Match& m) { return text_size(vexlo::privatesuffix(m, false)); }));
+    add("privateparts", "vexlo", vexlo_query([](const Match& m) -> std::size_t {
+            const auto parts = vexlo::privateparts(m, false);
+            return parts ? parts->subdomain_count + parts->private_suffix.size() : 0;
+        }));
+    add("subdomain(depth=1)", "vexlo",
+        vexlo_query([](const Match& m) { return text_size(vexlo::subdomain(m, 1, false)); }));
+    add("psl_registrable_domain", "libpsl", [psl](const std::string& name) -> std::size_t {
+        const char* found = psl_registrable_domain(psl, name.c_str());
+        return found != nullptr ? static_cast<std::size_t>(found - name.c_str()) : 0;
+    });
+    add("psl_is_public_suffix", "libpsl", [psl](const std::string& name) -> std::size_t {
+        return static_cast<std::size_t>(psl_is_public_suffix(psl, name.c_str()));
+    });
+    // libpsl expects lowercase input; this is what a caller with mixed-case
+    // names pays for the same answer as privatesuffix.
+    add("psl_str_to_utf8lower + psl_registrable_domain", "libpsl",
+        [psl](const std::string& name) -> std::size_t {
+            char* lower = nullptr;
+            if (psl_str_to_utf8lower(name.c_str(), "utf-8", nullptr, &lower) != PSL_SUCCESS) return 0;
+            const char* found = psl_registrable_domain(psl, lower);
+            const std::size_t result = found != nullptr ? static_cast<std::size_t>(found - lower) : 0;
+            psl_free_string(lower);
+            return result;
+        });
+    return benchmarks;
+}
+
+volatile std::size_t sink;
+
+double time_pass(const Benchmark& benchmark, const Names& names) {
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t total = 0;
+    for (const std::string& name : names) total += benchmark.run(name);
+    const auto stop = std::chrono::steady_clock::now();
+    sink = sink + total;
+    return std::chrono::duration<double, std::nano>(stop - start).count() /
+           static_cast<double>(names.size());
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string json_string(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+const char* compiler() {
+#if defined(__clang__)
+    return "clang " __clang_version__;
+#elif defined(__GNUC__)
+    return "GCC " __VERSION__;
+#else
+    return "unknown";
+#endif
+}
+
+void write_json(std::ostream& out, const std::vector<Benchmark>& benchmarks, std::size_t names,
+                int rounds, const char* list_path, std::size_t psl_suffixes) {
+    out << "{\n  \"corpus_names\": " << names << ",\n  \"rounds\": " << rounds
+        << ",\n  \"list_file\": " << json_string(list_path)
+        << ",\n  \"compiler\": " << json_string(compiler())
+        << ",\n  \"libpsl_version\": " << json_string(psl_get_version())
+        << ",\n  \"libpsl_suffixes\": " << psl_suffixes
+        << ",\n  \"benchmarks\": [\n";
+    for (std::size_t i = 0; i < benchmarks.size(); ++i) {
+        const Benchmark& b = benchmarks[i];
+        out << "    {\"name\": \"" << b.name << "\", \"group\": \"" << b.group
+            << "\", \"median_ns\": " << median(b.ns_per_name) << ", \"rounds_ns\": [";
+        for (std::size_t r = 0; r < b.ns_per_name.size(); ++r) {
+            out << (r ? ", " : "") << b.ns_per_name[r];
+        }
+        out << "]}" << (i + 1 < benchmarks.size() ? "," : "") << "\n";
+    }
+    out << "  ]\n}\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_core CORPUS LIST_FILE [--rounds N] [--json FILE]\n");
+        return 2;
+    }
+    int rounds = 31;
+    const char* json_path = nullptr;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const std::string_view option = argv[i];
+        if (option == "--rounds") {
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+        } else if (option == "--json") {
+            json_path = argv[i + 1];
+        }
+    }
+    const Names names = read_corpus(argv[1]);
+    if (names.empty()) {
+        std::fprintf(stderr, "bench_core: the corpus is empty\n");
+        return 2;
+    }
+    psl_ctx_t* psl = psl_load_file(argv[2]);
+    if (psl == nullptr) {
+        std::fprintf(stderr, "bench_core: libpsl cannot load %s\n", argv[2]);
+        return 2;
+    }
+    std::vector<Benchmark> benchmarks = make_benchmarks(psl);
+    // One untimed pass each, to fault in tables and code.
+    for (const Benchmark& b : benchmarks) time_pass(b, names);
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t k = 0; k < benchmarks.size(); ++k) {
+            Benchmark& b = benchmarks[(k + static_cast<std::size_t>(round)) % benchmarks.size()];
+            b.ns_per_name.push_back(time_pass(b, names));
+        }
+    }
+    for (const Benchmark& b : benchmarks) {
+        std::printf("%-48s %9.1f ns/name\n", b.name.c_str(), median(b.ns_per_name));
+    }
+    if (json_path != nullptr) {
+        std::ofstream out(json_path);
+        write_json(out, benchmarks, names.size(), rounds, argv[2], psl_suffix_count(psl));
+    }
+    psl_free(psl);
+    return 0;
+}

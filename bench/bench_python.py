@@ -1,0 +1,237 @@
+#!/usr/bin/env python3
+"""Times vexlo's six functions per call beside the floor (str.lower on the same
+names) and two pure-Python peers, tldextract and publicsuffix2, all loaded from
+the same list file, in one process; then the start-up of each in fresh
+interpreters: import, import plus loading plus first call, and resident memory.
+
+    bench_python.py --corpus FILE [--list FILE] [--rounds N] [--startup-runs N] [--json FILE]
+
+Each round passes once over the whole corpus per benchmark, in an order that
+rotates from round to round; the figures are medians over the rounds. A
+benchmark's loop is
+
+    for n in names:
+        <statement>
+
+with the function in a local variable; "empty loop" is the same loop with
+`pass` as the statement, and a figure net of it is the cost of the call alone.
+Run it with the interpreter vexlo was built for, with the package and Debian's
+dist-packages (for the peers) importable.
+"""
+
+import argparse
+import gc
+import hashlib
+import json
+import pathlib
+import platform
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import corpus  # noqa: E402
+
+
+def loop(statement):
+    """A function running `statement` once per name, with `f` bound."""
+    source = f"def run(f, names):\n    for n in names:\n        {statement}\n"
+    namespace = {}
+    exec(compile(source, f"<loop: {statement}>", "exec"), namespace)
+    return namespace["run"]
+
+
+class Bench:
+    def __init__(self, name, group, function, statement="f(n)", mapping="", shown=None):
+        self.name = name
+        self.shown = shown or statement.replace("f(", name + "(", 1)  # the call as a user writes it
+        self.group = group
+        self.function = function
+        self.run = loop(statement)
+        self.statement = statement
+        self.mapping = mapping  # the vexlo function this one stands in for
+        self.rounds_ns = []
+
+    def time_pass(self, names):
+        start = time.perf_counter_ns()
+        self.run(self.function, names)
+        return (time.perf_counter_ns() - start) / len(names)
+
+
+def peers(list_path):
+    """tldextract and publicsuffix2, configured offline from `list_path`, or
+    a reason each is missing."""
+    loaded, missing = {}, {}
+    try:
+        import tldextract
+        loaded["tldextract"] = tldextract.TLDExtract(
+            cache_dir=False, suffix_list_urls=(list_path.resolve().as_uri(),),
+            fallback_to_snapshot=False, include_psl_private_domains=True)
+    except ImportError as error:
+        missing["tldextract"] = str(error)
+    try:
+        import publicsuffix2
+        with open(list_path, encoding="utf-8") as lines:
+            loaded["publicsuffix2"] = publicsuffix2.PublicSuffixList(psl_file=lines)
+    except ImportError as error:
+        missing["publicsuffix2"] = str(error)
+    return loaded, missing
+
+
+def make_benches(lookup, loaded):
+    benches = [
+        Bench("empty loop", "reference", None, "pass"),
+        Bench("len", "reference", len),
+        Bench("str.lower", "floor", str.lower),
+    ]
+    for name in ("publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts"):
+        benches.append(Bench(name, "vexlo", getattr(lookup, name)))
+    benches.append(Bench("subdomain", "vexlo", lookup.subdomain, "f(n, 1)"))
+    if "tldextract" in loaded:
+        ext = loaded["tldextract"]
+        benches.append(Bench("tldextract .registered_domain", "tldextract", ext,
+                             "f(n).registered_domain", "privatesuffix",
+                             "extract(n).registered_domain"))
+        benches.append(Bench("tldextract .suffix", "tldextract", ext, "f(n).suffix",
+                             "publicsuffix", "extract(n).suffix"))
+    if "publicsuffix2" in loaded:
+        psl = loaded["publicsuffix2"]
+        benches.append(Bench("publicsuffix2 get_sld", "publicsuffix2", psl.get_sld,
+                             mapping="privatesuffix", shown="psl.get_sld(n)"))
+        benches.append(Bench("publicsuffix2 get_tld", "publicsuffix2", psl.get_tld,
+                             mapping="publicsuffix", shown="psl.get_tld(n)"))
+    return benches
+
+
+def time_calls(benches, names, rounds):
+    for bench in benches:  # warm up: caches, the peers' lazy loading
+        bench.time_pass(names[:200])
+    gc_was_enabled = gc.isenabled()
+    gc.disable()
+    try:
+        for r in range(rounds):
+            for k in range(len(benches)):
+                bench = benches[(k + r) % len(benches)]
+                bench.rounds_ns.append(bench.time_pass(names))
+    finally:
+        if gc_was_enabled:
+            gc.enable()
+
+
+# Start-up, each in a fresh interpreter. `setup` imports; `ready` loads the
+# list where the library does so and answers one call.
+STARTUP = {
+    "bare interpreter": ("", ""),
+    "vexlo": ("import vexlo._lookup", "vexlo._lookup.privatesuffix('www.example.co.uk')"),
+    "tldextract": (
+        "import tldextract",
+        "tldextract.TLDExtract(cache_dir=False, suffix_list_urls=(LIST_URI,), "
+        "fallback_to_snapshot=False, include_psl_private_domains=True)"
+        "('www.example.co.uk').registered_domain"),
+    "publicsuffix2": (
+        "import publicsuffix2",
+        "publicsuffix2.PublicSuffixList(psl_file=open(LIST_PATH, encoding='utf-8'))"
+        ".get_sld('www.example.co.uk')"),
+}
+
+STARTUP_PROBE = """
+import time
+t0 = time.perf_counter_ns()
+def rss_kib():
+    with open('/proc/self/status') as status:
+        for line in status:
+            if line.startswith('VmRSS:'):
+                return int(line.split()[1])
+rss0 = rss_kib()
+LIST_PATH = {list_path!r}
+LIST_URI = {list_uri!r}
+t1 = time.perf_counter_ns()
+{setup}
+t2 = time.perf_counter_ns()
+{ready}
+t3 = time.perf_counter_ns()
+rss1 = rss_kib()
+print(t2 - t1, t3 - t1, rss0, rss1)
+"""
+
+
+def time_startup(list_path, runs):
+    results = {name: {"import_ns": [], "ready_ns": [], "rss_kib": [], "rss_delta_kib": []}
+               for name in STARTUP}
+    for _ in range(runs):
+        for name, (setup, ready) in STARTUP.items():
+            code = STARTUP_PROBE.format(list_path=str(list_path),
+                                        list_uri=list_path.resolve().as_uri(),
+                                        setup=setup, ready=ready)
+            done = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, text=True)
+            if done.returncode != 0:
+                results[name]["error"] = done.stderr.strip().splitlines()[-1:]
+                continue
+            import_ns, ready_ns, rss0, rss1 = map(int, done.stdout.split())
+            entry = results[name]
+            entry["import_ns"].append(import_ns)
+            entry["ready_ns"].append(ready_ns)
+            entry["rss_kib"].append(rss1)
+            entry["rss_delta_kib"].append(rss1 - rss0)
+    return results
+
+
+def median(values):
+    return statistics.median(values) if values else None
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--corpus", type=pathlib.Path, required=True)
+    parser.add_argument("--list", type=pathlib.Path, default=None)
+    parser.add_argument("--rounds", type=int, default=15)
+    parser.add_argument("--startup-runs", type=int, default=11)
+    parser.add_argument("--json", type=pathlib.Path)
+    args = parser.parse_args(argv)
+
+    list_path = args.list or corpus.default_list_path()
+    from vexlo import _lookup as lookup
+    checksum = hashlib.sha256(list_path.read_bytes()).hexdigest()
+    if checksum != lookup.LIST_CHECKSUM:
+        raise SystemExit(f"bench_python: {list_path} is not the list vexlo was compiled from "
+                         f"(SHA-256 {checksum}, module {lookup.LIST_CHECKSUM})")
+    names = corpus.read_corpus(args.corpus)
+    loaded, missing = peers(list_path)
+    benches = make_benches(lookup, loaded)
+    time_calls(benches, names, max(1, args.rounds))
+    startup = time_startup(list_path, max(1, args.startup_runs))
+
+    result = {
+        "python": sys.version.split()[0],
+        "implementation": platform.python_implementation(),
+        "module": lookup.__file__,
+        "list_file": str(list_path),
+        "list_checksum": checksum,
+        "corpus_file": str(args.corpus),
+        "corpus_names": len(names),
+        "rounds": max(1, args.rounds),
+        "missing_peers": missing,
+        "calls": [{"name": b.name, "group": b.group, "statement": b.statement,
+                   "shown": b.shown,
+                   "mapping": b.mapping, "median_ns": median(b.rounds_ns),
+                   "rounds_ns": b.rounds_ns} for b in benches],
+        "startup": startup,
+    }
+    empty = median(benches[0].rounds_ns)
+    for bench in benches:
+        print(f"{bench.name:<32} {median(bench.rounds_ns) - empty:10.1f} ns/call net",
+              file=sys.stderr)
+    for name, entry in startup.items():
+        if entry["import_ns"]:
+            print(f"start-up {name:<18} import {median(entry['import_ns']) / 1e6:8.2f} ms, "
+                  f"ready {median(entry['ready_ns']) / 1e6:8.2f} ms, "
+                  f"RSS +{median(entry['rss_delta_kib'])} KiB", file=sys.stderr)
+    if args.json:
+        args.json.parent.mkdir(parents=True, exist_ok=True)
+        args.json.write_text(json.dumps(result, indent=1) + "\n", encoding="utf-8")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

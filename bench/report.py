@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""Writes BENCHMARKS.md from the JSON results of bench_python.py and
+bench_core, with the ratios that the goals name.
+
+    report.py --python PY.json --core CORE.json [--chart NAME.png] --output BENCHMARKS.md
+
+Ratios are taken round by round (both sides of a ratio were timed in the same
+round) and the median of those is shown, so a change of machine load during the
+run cancels out. Standard library only.
+"""
+
+import argparse
+import datetime
+import json
+import os
+import pathlib
+import platform
+import statistics
+import sys
+
+GOAL_FLOOR_RATIO = 2.0
+GOAL_PEER_SPEEDUP = 30.0
+GOAL_CORE_NS = 40.0
+GOAL_LIBPSL_SPEEDUP = 5.0
+GOAL_IMPORT_MS = 1.0
+
+
+def median(values):
+    return statistics.median(values)
+
+
+class Calls:
+    """The per-call results of one benchmark program, by name."""
+
+    def __init__(self, entries, empty_name):
+        self.by_name = {entry["name"]: entry for entry in entries}
+        self.empty = self.by_name[empty_name]["rounds_ns"]
+
+    def __contains__(self, name):
+        return name in self.by_name
+
+    def gross(self, name):
+        return median(self.by_name[name]["rounds_ns"])
+
+    def net(self, name):
+        return self.gross(name) - median(self.empty)
+
+    def ratio(self, name, other, net=True):
+        """Median over rounds of cost(name) / cost(other)."""
+        a = self.by_name[name]["rounds_ns"]
+        b = self.by_name[other]["rounds_ns"]
+        ratios = []
+        for x, y, e in zip(a, b, self.empty):
+            if net:
+                x, y = x - e, y - e
+            if y > 0:
+                ratios.append(x / y)
+        return median(ratios) if ratios else float("nan")
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo", encoding="utf-8") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def verdict(met):
+    return "met" if met else "**not met**"
+
+
+def table(header, rows):
+    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+def fmt_ns(value):
+    return f"{value:,.1f}"
+
+
+def startup_ms(startup, name, key):
+    values = startup.get(name, {}).get(key) or []
+    return median(values) / 1e6 if values else None
+
+
+def build_report(py, core, chart, run_info):
+    calls = Calls(py["calls"], "empty loop")
+    core_calls = Calls(core["benchmarks"], "empty loop")
+    startup = py["startup"]
+    bare_rss = median(startup["bare interpreter"]["rss_kib"])
+    out = []
+    add = out.append
+
+    add("# vexlo benchmarks\n")
+    add(f"Written by `scripts/bench` on {run_info['date']}. Remake with `scripts/bench`; "
+        "every figure below comes from that one run.\n")
+    add(table(["", ""], [
+        ["Machine", f"{cpu_model()}, {os.cpu_count()} logical CPUs, Linux {platform.release()}"],
+        ["Load average (start, end of run)", f"{run_info['load_start']}, {run_info['load_end']}"],
+        ["Python", f"CPython {py['python']}"],
+        ["C++ compiler", core.get("compiler", "unknown")],
+        ["libpsl", core["libpsl_version"]],
+        ["List file", f"`{py['list_file']}`"],
+        ["List SHA-256 (= `LIST_CHECKSUM`)", f"`{py['list_checksum']}`"],
+        ["Corpus", f"{py['corpus_names']:,} names, `bench/corpus.py` {run_info['corpus_args']}"],
+        ["Rounds", f"Python {py['rounds']}, C++ {core['rounds']}; start-up runs "
+                   f"{len(startup['vexlo']['import_ns'])}"],
+    ]))
+    add("")
+
+    # Goals.
+    floor_ratio = calls.ratio("privatesuffix", "str.lower")
+    goals = [["`privatesuffix` net cost / `str.lower` net cost", f"{floor_ratio:.2f}x",
+              f"<= {GOAL_FLOOR_RATIO}x", verdict(floor_ratio <= GOAL_FLOOR_RATIO)]]
+    for peer, call in (("tldextract", "tldextract .registered_domain"),
+                       ("publicsuffix2", "publicsuffix2 get_sld")):
+        if call in calls:
+            speedup = calls.ratio(call, "privatesuffix")
+            goals.append([f"`privatesuffix` vs {peer} (`{call.split(' ', 1)[1]}`)",
+                          f"{speedup:,.1f}x faster", f">= {GOAL_PEER_SPEEDUP:.0f}x",
+                          verdict(speedup >= GOAL_PEER_SPEEDUP)])
+    core_ns = core_calls.gross("privatesuffix")
+    goals.append(["C++ core per name (normalise, match, private suffix)", f"{core_ns:.1f} ns",
+                  f"<= {GOAL_CORE_NS:.0f} ns", verdict(core_ns <= GOAL_CORE_NS)])
+    libpsl = core_calls.ratio("psl_registrable_domain", "privatesuffix", net=False)
+    goals.append(["C++ core vs libpsl `psl_registrable_domain`", f"{libpsl:.1f}x faster",
+                  f">= {GOAL_LIBPSL_SPEEDUP:.0f}x", verdict(libpsl >= GOAL_LIBPSL_SPEEDUP)])
+    import_ms = startup_ms(startup, "vexlo", "import_ns")
+    goals.append(["`import vexlo._lookup`", f"{import_ms:.2f} ms", f"<= {GOAL_IMPORT_MS:.0f} ms",
+                  verdict(import_ms <= GOAL_IMPORT_MS)])
+    add("## Goals\n")
+    add(table(["Goal", "Measured", "Target", ""], goals))
+    add("")
+    if chart:
+        add(f"![ns per call, log scale]({chart})\n")
+
+    # Python per call.
+    add("## Python, per call\n")
+    add("Each benchmark is `for n in names: <statement>` over the whole corpus with the "
+        "function in a local variable. *Net* subtracts the same loop with `pass` as its "
+        "statement (the empty loop, "
+        f"{fmt_ns(calls.gross('empty loop'))} ns per name): what remains is the call. "
+        "`len` is a C call that makes no object, for scale; `str.lower` on the same names "
+        "is the floor, a C call that makes a new string.\n")
+    rows = []
+    for entry in py["calls"]:
+        name = entry["name"]
+        if name == "empty loop":
+            continue
+        rows.append([f"`{entry['shown']}`", entry["group"], fmt_ns(calls.gross(name)), fmt_ns(calls.net(name)),
+                     f"{calls.ratio(name, 'str.lower'):.2f}x"])
+    add(table(["Call", "Library", "ns/call", "net ns/call", "net / str.lower"], rows))
+    add("")
+
+    # Peers side by side.
+    peer_rows = []
+    for entry in py["calls"]:
+        if entry["mapping"]:
+            name = entry["name"]
+            peer_rows.append([f"`{entry['mapping']}`", f"{entry['group']}: `{entry['shown']}`",
+                              fmt_ns(calls.net(entry["mapping"])), fmt_ns(calls.net(name)),
+                              f"{calls.ratio(name, entry['mapping']):,.1f}x"])
+    if peer_rows:
+        add("## Against the Python peers\n")
+        add("The peers are Debian's pure-Python packages, loaded from the same list file "
+            "(tldextract with the private section included, offline from a `file://` URL "
+            "and without its disk cache; publicsuffix2 from the open file): `extract` is the "
+            "configured `TLDExtract` object and `psl` the `PublicSuffixList`. The closest "
+            "equivalents: tldextract's `registered_domain` and publicsuffix2's `get_sld` are "
+            "the private suffix; tldextract's `suffix` and publicsuffix2's `get_tld` the "
+            "public suffix. Their answers differ from vexlo's at the edges (case, unknown "
+            "top-level labels, invalid names), not in the work done.\n")
+        add(table(["vexlo", "Peer call", "vexlo net ns", "peer net ns", "vexlo faster by"],
+                  peer_rows))
+        add("")
+    missing = py.get("missing_peers") or {}
+    for peer, reason in missing.items():
+        add(f"{peer} could not be loaded: {reason}\n")
+
+    # Start-up.
+    add("## Start-up and memory\n")
+    add("Each in a fresh interpreter, the median of the runs: the time of the import "
+        "statement alone; of the import, loading the list where the library does that at "
+        "run time, and one call; and the resident set size after that, beside the bare "
+        f"interpreter's ({bare_rss / 1024:.1f} MiB).\n")
+    rows = []
+    for name in ("vexlo", "tldextract", "publicsuffix2"):
+        entry = startup.get(name)
+        if not entry or not entry["import_ns"]:
+            continue
+        setup = {"vexlo": "`import vexlo._lookup`", "tldextract": "`import tldextract`",
+                 "publicsuffix2": "`import publicsuffix2`"}[name]
+        rss = median(entry["rss_kib"])
+        rows.append([name, setup, f"{startup_ms(startup, name, 'import_ns'):.2f}",
+                     f"{startup_ms(startup, name, 'ready_ns'):.2f}", f"{rss / 1024:.1f}",
+                     f"+{(rss - bare_rss) / 1024:.1f}"])
+    add(table(["Library", "Import", "import ms", "import + load + first call ms",
+               "RSS MiB", "RSS over bare interpreter MiB"], rows))
+    add("")
+
+    # C++ core.
+    add("## C++ core against libpsl\n")
+    add("`bench/bench_core.cpp`: the core alone, no Python, on the same corpus. Each vexlo row "
+        "normalises the name, matches it and computes the query's plain answer (a length, a "
+        "view into the text); libpsl answers from `psl_load_file` on the same list. libpsl "
+        "expects lowercase input: the last row adds its own lowercasing, which a caller with "
+        "mixed-case names needs for the same answer. *Net* subtracts the loop alone "
+        f"({fmt_ns(core_calls.gross('empty loop'))} ns per name).\n")
+    rows = []
+    for entry in core["benchmarks"]:
+        name = entry["name"]
+        if name == "empty loop":
+            continue
+        rows.append([f"`{name}`", entry["group"], fmt_ns(core_calls.gross(name)),
+                     fmt_ns(core_calls.net(name)),
+                     f"{core_calls.ratio('psl_registrable_domain', name, net=False):.1f}x"])
+    add(table(["Benchmark", "Library", "ns/name", "net ns/name",
+               "psl_registrable_domain / this"], rows))
+    add("")
+    return "\n".join(out)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--python", type=pathlib.Path, required=True)
+    parser.add_argument("--core", type=pathlib.Path, required=True)
+    parser.add_argument("--chart", help="file name of the chart, relative to the output")
+    parser.add_argument("--corpus-args", default="")
+    parser.add_argument("--load-start", default="?")
+    parser.add_argument("--output", type=pathlib.Path, required=True)
+    args = parser.parse_args(argv)
+    py = json.loads(args.python.read_text(encoding="utf-8"))
+    core = json.loads(args.core.read_text(encoding="utf-8"))
+    run_info = {
+        "date": datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC"),
+        "load_start": args.load_start,
+        "load_end": " ".join(f"{x:.2f}" for x in os.getloadavg()),
+        "corpus_args": args.corpus_args,
+    }
+    args.output.write_text(build_report(py, core, args.chart, run_info), encoding="utf-8")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
