@@ -203,9 +203,10 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
         assert "'result'" in line or "Error" in line, line
 
 
-# The process-wide caches (the PanicException class, the interned "add_note")
-# are made by the first call that needs them; only a fresh interpreter
-# exercises their creation failing. One interpreter per start.
+# The interned "add_note" is made by the first call that annotates an argument
+# error; only a fresh interpreter exercises its creation failing. One
+# interpreter per start. (The PanicException class is made at import already:
+# see the import sweep below.)
 FIRST_USE = CALLS + ATTEMPT + textwrap.dedent(r"""
     name, start, stop = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
     unraisable = []
@@ -236,3 +237,59 @@ def test_first_use_caches_survive_failing_allocations(name):
             break
         start += 1
     assert 0 < start < limit
+
+
+# The module's exec step under the same failures: the import fails with one
+# exception or succeeds, and the process lives on. It also makes the
+# PanicException class, so this covers that class failing to be created.
+IMPORT = textwrap.dedent(r"""
+    import importlib.machinery, importlib.util, pathlib, sys
+    start, stop = int(sys.argv[1]), int(sys.argv[2])
+    # Found without importing the package, whose __init__ imports the module.
+    package = pathlib.Path(importlib.util.find_spec("vexlo").origin).parent
+    path = str(next(package.glob("_lookup.*.so")))
+    loader = importlib.machinery.ExtensionFileLoader("vexlo._lookup", path)
+    spec = importlib.util.spec_from_file_location("vexlo._lookup", path, loader=loader)
+    sys.unraisablehook = lambda report: None
+
+    def load():
+        module = importlib.util.module_from_spec(spec)
+        loader.exec_module(module)
+        return module
+""") + ATTEMPT + textwrap.dedent(r"""
+    returned, untouched, module, error = attempt((load, (), {}), start, stop)
+    # CPython 3.13.0's getattr on a module that has a __spec__ can return NULL
+    # without an exception when one allocation fails (a plain
+    # getattr(module, "__all__") shows it too); the exec step's first look for
+    # __all__ then reports that as this SystemError.
+    if not (isinstance(error, SystemError) and
+            str(error) == "attempted to fetch exception but none was set"):
+        check("import", start, stop - start, returned, module, error, [])
+    if returned:
+        assert sorted(module.__all__) == sorted(
+            ["publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts",
+             "subdomain", "LIST_CHECKSUM"]), module.__all__
+        assert module.publicsuffix("a.example.co.uk") == "co.uk"
+    print("OUTCOME", "module" if returned else type(error).__name__,
+          "untouched" if untouched else "touched", flush=True)
+""")
+
+
+def test_import_survives_failing_allocations():
+    limit = int(os.environ.get("VEXLO_IMPORT_SWEEP_LIMIT", "2000"))
+    outcomes = set()
+    start = 0
+    while start < limit:
+        runs = []
+        for stop in (start + 1, start + 4):
+            result = run_python(f"import sys; sys.argv[1:] = ['{start}', '{stop}']\n" + IMPORT)
+            assert result.returncode == 0, (start, stop, result.stdout, result.stderr[-3000:])
+            faults = [line for line in result.stdout.splitlines() if line.startswith("FAULT")]
+            assert not faults, faults
+            runs.append(result.stdout)
+            outcomes.add(result.stdout.split()[1])
+        if "untouched" in runs[0]:
+            break
+        start += 1
+    assert 0 < start < limit, start
+    assert "module" in outcomes and "PanicException" in outcomes, outcomes
