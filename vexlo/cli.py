@@ -5,6 +5,7 @@ import argparse
 import functools
 import json
 import os
+import re
 import signal
 import sys
 import time
@@ -25,6 +26,7 @@ PROGRESS_INTERVAL = 0.5  # seconds
 # items are separated by a space, so a space inside an item is escaped too.
 TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 PART_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r", " ": "\\x20"})
+NEEDS_ESCAPE = re.compile(r"[\\\t\n\r]")
 
 DESCRIPTION = """\
 Answer Public Suffix List questions for domain names. Names come from the
@@ -179,13 +181,14 @@ def tsv_row(values):
 
 
 def tsv_field(value):
+    if type(value) is str:
+        # Escaping is rare, and checking first is much cheaper than translating.
+        return value.translate(TSV_ESCAPES) if NEEDS_ESCAPE.search(value) else value
     if value is None:
         return ""
     if isinstance(value, bool):
         return "true" if value else "false"
-    if isinstance(value, tuple):
-        return " ".join(item.translate(PART_ESCAPES) for item in value)
-    return value.translate(TSV_ESCAPES)
+    return " ".join(item.translate(PART_ESCAPES) for item in value)
 
 
 def json_row(fields):

@@ -1,0 +1,67 @@
+"""The type stubs shipped with the package against the built module: every
+function's parameters, their kinds and defaults, and its docstring."""
+
+import ast
+import inspect
+
+import pytest
+
+from support import REPO
+
+STUB = ast.parse((REPO / "vexlo" / "_lookup.pyi").read_text(encoding="utf-8"))
+STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
+STUB_NAMES = {node.target.id for node in STUB.body
+              if isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name)}
+
+SWITCH_ANNOTATION = "bool"
+
+
+def stub_parameters(node):
+    """(name, kind, default or empty, annotation text) for each parameter."""
+    args = node.args
+    positional = args.posonlyargs + args.args
+    defaults = [inspect.Parameter.empty] * (len(positional) - len(args.defaults))
+    defaults += [ast.literal_eval(d) for d in args.defaults]
+    kw_defaults = [inspect.Parameter.empty if d is None else ast.literal_eval(d)
+                   for d in args.kw_defaults]
+    kinds = ([inspect.Parameter.POSITIONAL_ONLY] * len(args.posonlyargs)
+             + [inspect.Parameter.POSITIONAL_OR_KEYWORD] * len(args.args))
+    result = [(a.arg, kind, default, ast.unparse(a.annotation))
+              for a, kind, default in zip(positional, kinds, defaults)]
+    result += [(a.arg, inspect.Parameter.KEYWORD_ONLY, default, ast.unparse(a.annotation))
+               for a, default in zip(args.kwonlyargs, kw_defaults)]
+    assert args.vararg is None and args.kwarg is None
+    return result
+
+
+def test_stub_names_match_module(lookup):
+    assert set(STUB_FUNCTIONS) | {"LIST_CHECKSUM"} == set(lookup.__all__)
+    assert "LIST_CHECKSUM" in STUB_NAMES and "__all__" in STUB_NAMES
+
+
+@pytest.mark.parametrize("name", sorted(STUB_FUNCTIONS))
+def test_stub_signature(lookup, name):
+    built = inspect.signature(getattr(lookup, name))
+    expected = [(p.name, p.kind, p.default) for p in built.parameters.values()]
+    stub = stub_parameters(STUB_FUNCTIONS[name])
+    assert [(n, kind, default) for n, kind, default, _ in stub] == expected
+    for param, kind, default, annotation in stub:
+        if isinstance(default, bool):
+            assert annotation == SWITCH_ANNOTATION, param
+    assert dict((n, a) for n, _, _, a in stub).get("domain") == "str"
+
+
+@pytest.mark.parametrize("name", sorted(STUB_FUNCTIONS))
+def test_stub_docstring(lookup, name):
+    assert ast.get_docstring(STUB_FUNCTIONS[name]) == getattr(lookup, name).__doc__
+
+
+def test_package_reexports_the_module(lookup):
+    import vexlo
+    import vexlo._version
+
+    assert vexlo.__all__ == lookup.__all__
+    for name in lookup.__all__:
+        assert getattr(vexlo, name) is getattr(lookup, name)
+    assert vexlo.__version__ == vexlo._version.__version__
+    assert (REPO / "vexlo" / "py.typed").is_file()
