@@ -1,14 +1,92 @@
 #include "normalize/normalize.h"
 
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "normalize/lowercase.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vexlo {
 
 namespace {
 
-// The number of labels of a non-empty text, or 0 when a label is empty.
+// Dots counted without popcnt, which x86-64 does not promise.
+inline std::size_t count_bits(std::uint32_t bits) noexcept {
+    bits = bits - ((bits >> 1) & 0x55555555u);
+    bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
+    return (bits * 0x01010101u) >> 24;
+}
+
+#if defined(__SSE2__)
+
+// Bit i set where p[i] is a dot, for the 16 bytes from p.
+inline std::uint32_t dots_in_block(const char* p) noexcept {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
+}
+
+// The same for the 1 to 15 bytes of a short text, read as two words that
+// overlap rather than past its end.
+inline std::uint32_t dots_in_short(const char* p, std::size_t size) noexcept {
+    if (size >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, p, 8);
+        std::memcpy(&tail, p + size - 8, 8);
+        const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head)),
+            _mm_set1_epi8('.'))));
+        return (mask & 0xFF) | ((mask >> 8) << (size - 8));
+    }
+    if (size >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + size - 4, 4);
+        const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_set_epi32(0, 0, static_cast<int>(tail), static_cast<int>(head)), _mm_set1_epi8('.'))));
+        return (mask & 0xF) | (((mask >> 4) & 0xF) << (size - 4));
+    }
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < size; ++i) mask |= static_cast<std::uint32_t>(p[i] == '.') << i;
+    return mask;
+}
+
+// The number of labels of a non-empty text, or 0 when a label is empty. The
+// search for dots goes 16 bytes at a time; a dot right after a dot (bit i
+// and bit i - 1, carried across blocks) is an empty label.
+std::size_t count_labels(std::string_view text) noexcept {
+    const char* const p = text.data();
+    const std::size_t size = text.size();
+    if (p[0] == '.' || p[size - 1] == '.') return 0;
+    if (size < 16) {
+        const std::uint32_t dots = dots_in_short(p, size);
+        if ((dots & (dots << 1)) != 0) return 0;
+        return 1 + count_bits(dots);
+    }
+    std::size_t labels = 1;
+    std::uint32_t previous = 0;  // 1 if the byte before the block is a dot
+    std::size_t done = 0;
+    for (; size - done >= 16; done += 16) {
+        const std::uint32_t dots = dots_in_block(p + done);
+        if ((dots & ((dots << 1) | previous)) != 0) return 0;
+        labels += count_bits(dots);
+        previous = dots >> 15;
+    }
+    if (done < size) {
+        // The last 16 bytes, less those already counted.
+        const std::uint32_t dots = dots_in_block(p + size - 16) >> (16 - (size - done));
+        if ((dots & ((dots << 1) | previous)) != 0) return 0;
+        labels += count_bits(dots);
+    }
+    return labels;
+}
+
+#else
+
 std::size_t count_labels(std::string_view text) noexcept {
     const char* p = text.data();
     const char* const end = p + text.size();
@@ -24,22 +102,31 @@ std::size_t count_labels(std::string_view text) noexcept {
     return labels;
 }
 
+#endif
+
 }  // namespace
 
-// Every return names `result`, so it is built in the caller's storage and the
-// lowercase goes straight into it: the inline store is never copied.
+// Every return names `result`, so it lives in the caller's storage; the record
+// is built in place and the lowercase written straight into it, so the inline
+// store is never copied. (Starting from a disengaged std::optional would not
+// do: libstdc++ zero-fills its whole storage, which costs more than the rest
+// of a short name's work.)
+//
+// The labels are counted in the caller's text, before lowercasing: its dots
+// are exactly those of the lowercase, in the same places between the same
+// labels (no mapping makes or takes a dot, a non-empty label never
+// lowercases to an empty one, and ill-formed bytes are copied as they are).
+// Counting there saves lowercasing an invalid name, and reading back bytes
+// just written in differently sized pieces, which stalls the load.
 std::optional<NormalizedDomain> normalize_domain(std::string_view text) {
-    std::optional<NormalizedDomain> result;
     if (!text.empty() && text.back() == '.') text.remove_suffix(1);
-    if (text.empty()) return result;
-    result.emplace(NormalizedDomain{OwnedText(text.size()), text, 0});
-    lowercase_into(text, result->lowered);
-    const std::size_t labels = count_labels(result->lowered.view());
+    const std::size_t labels = text.empty() ? 0 : count_labels(text);
+    std::optional<NormalizedDomain> result(std::in_place, text.size(), text, labels);
     if (labels == 0) {
         result.reset();
         return result;
     }
-    result->label_count = labels;
+    lowercase_into(text, result->lowered);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "normalize/owned_text.h"
 
@@ -17,6 +18,15 @@ struct NormalizedDomain {
     OwnedText lowered;       // full lowercase of `given`, owned
     std::string_view given;  // caller's bytes less one trailing dot; borrowed
     std::size_t label_count; // at least 1
+
+    NormalizedDomain() noexcept = default;
+    NormalizedDomain(OwnedText lowered_text, std::string_view given_text, std::size_t labels) noexcept
+        : lowered(std::move(lowered_text)), given(given_text), label_count(labels) {}
+    // An empty `lowered` with room for `capacity` bytes. normalize_domain
+    // builds the record where it will live (inside the returned optional)
+    // and lowercases into it, so nothing is moved or copied afterwards.
+    NormalizedDomain(std::size_t capacity, std::string_view given_text, std::size_t labels) noexcept
+        : lowered(capacity), given(given_text), label_count(labels) {}
 };
 
 // Empty optional for an invalid domain: empty, a lone dot, or an empty label.

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace vexlo {
 
@@ -12,23 +10,13 @@ void allocation_failed(std::size_t bytes) noexcept {
     std::abort();
 }
 
-OwnedText::~OwnedText() { std::free(heap_); }
-
-OwnedText::OwnedText(OwnedText&& other) noexcept
-    : heap_(other.heap_), size_(other.size_), capacity_(other.capacity_) {
-    if (heap_ == nullptr) std::memcpy(inline_, other.inline_, size_);
-    other.heap_ = nullptr;
-    other.size_ = 0;
-    other.capacity_ = kInlineCapacity;
-}
-
 OwnedText& OwnedText::operator=(OwnedText&& other) noexcept {
     if (this != &other) {
         std::free(heap_);
         heap_ = other.heap_;
         size_ = other.size_;
         capacity_ = other.capacity_;
-        if (heap_ == nullptr) std::memcpy(inline_, other.inline_, size_);
+        if (heap_ == nullptr && size_ != 0) std::memcpy(inline_, other.inline_, size_);
         other.heap_ = nullptr;
         other.size_ = 0;
         other.capacity_ = kInlineCapacity;
@@ -37,7 +25,6 @@ OwnedText& OwnedText::operator=(OwnedText&& other) noexcept {
 }
 
 void OwnedText::reserve_exact(std::size_t capacity) noexcept {
-    if (capacity <= kInlineCapacity) return;
     heap_ = static_cast<char*>(std::malloc(capacity));
     if (heap_ == nullptr) allocation_failed(capacity);
     capacity_ = capacity;

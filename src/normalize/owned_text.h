@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace vexlo {
@@ -16,11 +18,24 @@ class OwnedText {
 public:
     static constexpr std::size_t kInlineCapacity = 96;
 
-    OwnedText() noexcept = default;
-    explicit OwnedText(std::size_t capacity) noexcept { reserve_exact(capacity); }
-    ~OwnedText();
+    // Not `= default`: value-initialising would then zero the inline store.
+    OwnedText() noexcept {}
+    explicit OwnedText(std::size_t capacity) noexcept {
+        if (capacity > kInlineCapacity) reserve_exact(capacity);
+    }
+    ~OwnedText() {
+        if (heap_ != nullptr) std::free(heap_);
+    }
 
-    OwnedText(OwnedText&& other) noexcept;
+    // Construction and destruction are inline so that creating a record and
+    // moving a still-empty buffer into place costs a few stores.
+    OwnedText(OwnedText&& other) noexcept
+        : heap_(other.heap_), size_(other.size_), capacity_(other.capacity_) {
+        if (heap_ == nullptr && size_ != 0) std::memcpy(inline_, other.inline_, size_);
+        other.heap_ = nullptr;
+        other.size_ = 0;
+        other.capacity_ = kInlineCapacity;
+    }
     OwnedText& operator=(OwnedText&& other) noexcept;
     OwnedText(const OwnedText&) = delete;
     OwnedText& operator=(const OwnedText&) = delete;

@@ -151,6 +151,27 @@ INSTANTIATE_TEST_SUITE_P(EmptyLabels, InvalidDomain, ::testing::Values(
     ""sv, "."sv, ".."sv, "..."sv, "a.."sv, ".com"sv, ".com."sv, "a..b"sv, "Example..COM"sv,
     "a.b..c.d"sv, "a.b.."sv, "\u0130..X"sv, ". "sv));
 
+// Labels are counted in blocks of 16 bytes (or two overlapping words for
+// shorter texts): a dot, or two adjacent ones, at every place of texts of
+// every length around those sizes.
+TEST(NormalizeDomain, DotsAtEveryPlace) {
+    for (std::size_t length = 3; length <= 50; ++length) {
+        for (std::size_t at = 1; at + 1 < length; ++at) {
+            std::string text(length, 'A');
+            text[at] = '.';
+            SCOPED_TRACE(text);
+            std::optional<NormalizedDomain> domain = normalize_domain(text);
+            ASSERT_TRUE(domain.has_value());
+            EXPECT_EQ(domain->label_count, 2u);
+            EXPECT_EQ(domain->lowered.view(), std::string(at, 'a') + "." + std::string(length - at - 1, 'a'));
+            if (at + 2 < length) {
+                text[at + 1] = '.';
+                EXPECT_FALSE(normalize_domain(text).has_value());
+            }
+        }
+    }
+}
+
 TEST(NormalizeDomain, ShortNamesStayInTheRecord) {
     const std::string_view input = "Shop.Example.CO.UK";
     const std::optional<NormalizedDomain> domain = normalize_domain(input);
