@@ -116,8 +116,9 @@ inline std::size_t lower_ascii_prefix(const unsigned char* src, unsigned char* d
     return done;
 }
 
-// Output cursor over `out` that grows it as the rule says: to the larger of
-// twice its size and the size needed.
+// Output cursor over `out`. Only a lengthening mapping can outrun the room
+// sized to the input; then `out` grows to the larger of twice its capacity
+// and the size needed.
 class Writer {
 public:
     Writer(OwnedText& out, std::size_t position) noexcept

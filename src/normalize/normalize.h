@@ -30,8 +30,9 @@ struct NormalizedDomain {
 };
 
 // Empty optional for an invalid domain: empty, a lone dot, or an empty label.
-// `text` must be well-formed UTF-8; other bytes are never read out of bounds
-// but give an unspecified lowercase.
+// `text` must be well-formed UTF-8; bytes that are not are never read out of
+// bounds, and each byte of an ill-formed sequence is copied unchanged, so
+// the dots and labels are still those of `text`.
 std::optional<NormalizedDomain> normalize_domain(std::string_view text);
 
 // Full Unicode lowercase of `text` with the Final_Sigma rule.
