@@ -35,8 +35,8 @@ the line ending, \\n or \\r\\n, is not part of the name). Every input line
 gives exactly one output row, in input order."""
 
 EPILOG = f"""\
-fields: {", ".join(FIELDS[:4])},
-  {", ".join(FIELDS[4:])}; name is the input name itself. --fields
+fields: {", ".join(FIELDS[:5])},
+  {", ".join(FIELDS[5:])}. name is the input name itself. --fields
   defaults to {",".join(DEFAULT_FIELDS)}; subdomain uses --depth
   (default {DEFAULT_DEPTH}; 0 gives the private suffix).
 
@@ -50,7 +50,8 @@ output: tab-separated values by default, no header. is_public and is_private
 
 exit status: 0 on success; 1 when an input was not valid UTF-8 (it is reported
   on standard error with its line number and gives an empty row); 2 for a
-  usage error."""
+  usage error; 141 when the reader of the output went away (`| head`); 130
+  when interrupted."""
 
 
 def main(argv=None):
