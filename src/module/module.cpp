@@ -40,14 +40,16 @@ std::string describe(PyError& error) {
 // attribute. Returns false with `error` set.
 bool add_to_module(PyObject* module, PyObject* name, PyObject* value, PyError& error) {
     PyObject* all_name = interned_all();
-    PyObject* all = PyObject_GetAttr(module, all_name);
-    if (all == nullptr) {
-        PyError lookup = take_pending_exception();
-        PyObject* exception = lookup.exception_object();
-        if (!PyErr_GivenExceptionMatches(exception, PyExc_AttributeError)) {
-            error = std::move(lookup);
-            return false;
-        }
+    PyObject* all = nullptr;
+    // The optional lookup, not a plain one whose AttributeError is then
+    // matched: under memory pressure CPython 3.13.0's plain lookup can fail
+    // without setting any exception, which would surface as a SystemError.
+    const int found = PyObject_GetOptionalAttr(module, all_name, &all);
+    if (found < 0) {
+        error = take_pending_exception();
+        return false;
+    }
+    if (found == 0) {
         all = created(PyList_New(0));
         if (PyObject_SetAttr(module, all_name, all) < 0) {
             Py_DECREF(all);
