@@ -7,8 +7,8 @@
 namespace vexlo::module {
 namespace {
 
-std::string function_label(const ArgumentSpec& spec) {
-    return std::string(spec.function_name) + "()";
+std::string function_label(const ArgumentSpec& signature) {
+    return std::string(signature.function_name) + "()";
 }
 
 PyError type_error(std::string message) {
@@ -106,12 +106,12 @@ bool is_numpy_bool_type(PyTypeObject* type) {
 
 }  // namespace
 
-bool extract_arguments(const ArgumentSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+bool extract_arguments(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames, ArgumentSlots& slots, PyError& error) {
-    const std::size_t positional_count = spec.positional.size();
+    const std::size_t positional_count = signature.positional.size();
     const std::size_t given = static_cast<std::size_t>(nargs);
     if (given > positional_count) {
-        error = type_error(function_label(spec) + " takes " + std::to_string(positional_count) +
+        error = type_error(function_label(signature) + " takes " + std::to_string(positional_count) +
                            " positional arguments but " + std::to_string(given) +
                            " were given");
         return false;
@@ -129,26 +129,26 @@ bool extract_arguments(const ArgumentSpec& spec, PyObject* const* args, Py_ssize
             if (text == nullptr) {
                 PyErr_Clear();
             } else {
-                for (std::size_t i = 0; i < spec.keyword_only.size() && slot == kMaxParameters; ++i) {
-                    if (equals(text, size, spec.keyword_only[i].name)) {
+                for (std::size_t i = 0; i < signature.keyword_only.size() && slot == kMaxParameters; ++i) {
+                    if (equals(text, size, signature.keyword_only[i].name)) {
                         slot = positional_count + i;
-                        matched = spec.keyword_only[i].name;
+                        matched = signature.keyword_only[i].name;
                     }
                 }
                 for (std::size_t i = 0; i < positional_count && slot == kMaxParameters; ++i) {
-                    if (equals(text, size, spec.positional[i])) {
+                    if (equals(text, size, signature.positional[i])) {
                         slot = i;
-                        matched = spec.positional[i];
+                        matched = signature.positional[i];
                     }
                 }
             }
             if (slot == kMaxParameters) {
-                error = type_error(function_label(spec) + " got an unexpected keyword argument '" +
+                error = type_error(function_label(signature) + " got an unexpected keyword argument '" +
                                    display_text(name, "<unprintable>") + "'");
                 return false;
             }
             if (slots[slot] != nullptr) {
-                error = type_error(function_label(spec) + " got multiple values for argument '" +
+                error = type_error(function_label(signature) + " got multiple values for argument '" +
                                    std::string(matched) + "'");
                 return false;
             }
@@ -156,14 +156,14 @@ bool extract_arguments(const ArgumentSpec& spec, PyObject* const* args, Py_ssize
         }
     }
 
-    if (given < spec.required_positional) {
+    if (given < signature.required_positional) {
         std::array<std::string_view, kMaxParameters> missing;
         std::size_t missing_count = 0;
-        for (std::size_t i = 0; i < spec.required_positional; ++i) {
-            if (slots[i] == nullptr) missing[missing_count++] = spec.positional[i];
+        for (std::size_t i = 0; i < signature.required_positional; ++i) {
+            if (slots[i] == nullptr) missing[missing_count++] = signature.positional[i];
         }
         if (missing_count > 0) {
-            error = type_error(function_label(spec) + " missing " + std::to_string(missing_count) +
+            error = type_error(function_label(signature) + " missing " + std::to_string(missing_count) +
                                " required positional " +
                                (missing_count == 1 ? "argument" : "arguments") + ": " +
                                quoted_list({missing.data(), missing_count}));
@@ -256,18 +256,18 @@ PyError annotate_argument_error(std::string_view parameter, PyError error) {
     return error;
 }
 
-bool extract_call(const ArgumentSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error) {
     ArgumentSlots slots{};
-    if (!extract_arguments(spec, args, nargs, kwnames, slots, error)) return false;
+    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
     if (!extract_domain(slots[0], call.domain, error)) return false;
-    const std::size_t positional_count = spec.positional.size();
+    const std::size_t positional_count = signature.positional.size();
     if (positional_count == 2 && !extract_depth(slots[1], call.depth, error)) return false;
     // Every function declares its switches in this order; is_public and
     // is_private stop before keep_case.
     bool* const switches[] = {&call.accept_unknown, &call.icann_only, &call.keep_case};
-    for (std::size_t i = 0; i < spec.keyword_only.size(); ++i) {
-        const KeywordParameter& parameter = spec.keyword_only[i];
+    for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
+        const KeywordParameter& parameter = signature.keyword_only[i];
         if (!extract_flag(slots[positional_count + i], parameter.name, parameter.default_value,
                           *switches[i], error)) {
             return false;

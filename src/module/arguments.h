@@ -34,7 +34,7 @@ inline constexpr std::size_t kMaxParameters = 5;
 using ArgumentSlots = std::array<PyObject*, kMaxParameters>;
 
 // Each returns false with `error` set at the first problem.
-bool extract_arguments(const ArgumentSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+bool extract_arguments(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames, ArgumentSlots& slots, PyError& error);
 bool extract_domain(PyObject* object, std::string_view& domain, PyError& error);
 bool extract_depth(PyObject* object, std::uint64_t& depth, PyError& error);
@@ -56,7 +56,7 @@ struct CallArguments {
 
 // The whole extraction in parameter order: placement, domain, depth (when the
 // function has it), then the switches in declaration order.
-bool extract_call(const ArgumentSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error);
 
 }  // namespace vexlo::module

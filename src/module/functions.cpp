@@ -26,22 +26,22 @@ constexpr ArgumentSpec kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches
 
 // Answers one call: `answer(call, match)` turns the match of a valid domain
 // into the result object; an invalid domain gives `invalid`.
-template <const ArgumentSpec& Spec, typename Answer>
+template <const ArgumentSpec& Signature, typename Answer>
 PyObject* run_query(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyError& error,
                     PyObject* invalid, Answer answer) {
     CallArguments call;
-    if (!extract_call(Spec, args, nargs, kwnames, call, error)) return nullptr;
+    if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
     const std::optional<Match> match =
         match_domain(call.domain, Switches{call.accept_unknown, call.icann_only});
     if (!match) return Py_NewRef(invalid);
     return answer(call, *match);
 }
 
-template <const ArgumentSpec& Spec, typename Answer>
+template <const ArgumentSpec& Signature, typename Answer>
 PyObject* entry(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* invalid,
                 Answer answer) {
     return call_frame([&](PyError& error) {
-        return run_query<Spec>(args, nargs, kwnames, error, invalid, answer);
+        return run_query<Signature>(args, nargs, kwnames, error, invalid, answer);
     });
 }
 

@@ -20,8 +20,8 @@ def compiled_list_path():
 def package_root():
     """The folder holding the vexlo package these tests import: the checkout,
     or the sanitized build's own package folder."""
-    spec = importlib.util.find_spec("vexlo")
-    return pathlib.Path(spec.origin).parents[1] if spec and spec.origin else REPO
+    found = importlib.util.find_spec("vexlo")
+    return pathlib.Path(found.origin).parents[1] if found and found.origin else REPO
 
 
 def run_python(code, *, env=None, timeout=300):

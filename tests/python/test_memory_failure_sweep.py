@@ -249,11 +249,11 @@ IMPORT = textwrap.dedent(r"""
     package = pathlib.Path(importlib.util.find_spec("vexlo").origin).parent
     path = str(next(package.glob("_lookup.*.so")))
     loader = importlib.machinery.ExtensionFileLoader("vexlo._lookup", path)
-    spec = importlib.util.spec_from_file_location("vexlo._lookup", path, loader=loader)
+    module_spec = importlib.util.spec_from_file_location("vexlo._lookup", path, loader=loader)
     sys.unraisablehook = lambda report: None
 
     def load():
-        module = importlib.util.module_from_spec(spec)
+        module = importlib.util.module_from_spec(module_spec)
         loader.exec_module(module)
         return module
 """) + ATTEMPT + textwrap.dedent(r"""
