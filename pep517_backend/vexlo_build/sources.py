@@ -8,7 +8,7 @@ import pathlib
 # are shipped when present.
 REQUIRED = ("pyproject.toml", "CMakeLists.txt", "README.md", "pep517_backend", "src", "tools",
             "vexlo")
-OPTIONAL = ("BENCHMARKS.md", "pytest.ini", ".gitignore", "tests", "scripts", "fuzz", "bench")
+OPTIONAL = ("LICENSE", "BENCHMARKS.md", "pytest.ini", ".gitignore", "tests", "scripts", "fuzz", "bench")
 
 # Build products, caches and measurements that can sit inside the shipped folders.
 SKIPPED_DIRS = {"__pycache__", ".pytest_cache"}
