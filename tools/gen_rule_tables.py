@@ -389,6 +389,7 @@ def render_cpp(tables: Tables, list_path: str, output_path: str) -> str:
 #include <string_view>
 
 #include "rules/rule_trie.h"
+#include "rules/table_proof.h"
 
 namespace vexlo {{
 namespace {{
@@ -413,6 +414,11 @@ constexpr TrieEdge kEdges[kEdgeCount] = {{
 constexpr RuleTrie kCompiledRules{{std::string_view(kLabelPool, kLabelPoolBytes),
                                   std::span<const TrieNode>(kNodes),
                                   std::span<const TrieEdge>(kEdges)}};
+
+// The walk over these tables skips the child search's checks on the strength
+// of this: no search can fail one.
+static_assert(passes_reader_checks(kCompiledRules),
+              "the generated tables fail a check of the child search");
 
 }}  // namespace
 

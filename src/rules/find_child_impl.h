@@ -66,26 +66,31 @@ struct StoredLabel {
     std::uint64_t key;
 };
 
-// The label of `edge` and its key, after checking that it lies inside the pool
-// and starts and ends on UTF-8 character boundaries. The checks share the
-// loads of the key and take two predictable branches.
+// The label of `edge` and its key. With checks, after checking that it lies
+// inside the pool and starts and ends on UTF-8 character boundaries; the
+// checks share the loads of the key and take two predictable branches.
+template <bool kCheck>
 inline StoredLabel read_label(const RuleTrie& trie, std::uint32_t edge) {
     const TrieEdge& e = trie.edges[edge];
     const char* const pool = trie.label_pool.data();
     const std::size_t pool_size = trie.label_pool.size();
     const std::uint32_t start = e.label_start;
     const std::uint32_t end = e.label_end;
-    if ((start > end) | (end > pool_size)) [[unlikely]] {
-        trie_faults::bad_label(edge, start, end, trie.label_pool);
+    if constexpr (kCheck) {
+        if ((start > end) | (end > pool_size)) [[unlikely]] {
+            trie_faults::bad_label(edge, start, end, trie.label_pool);
+        }
     }
     // From here on start <= end <= pool_size.
     const std::uint64_t word = pool_size - start >= 8 ? big_endian_word(pool + start)
                                                       : short_word(pool + start, pool_size - start);
-    const unsigned first_byte = static_cast<unsigned>(word >> 56);  // 0 when start == pool_size
-    const unsigned byte_after = end < pool_size ? static_cast<unsigned char>(pool[end]) : 0u;
-    // UTF-8 continuation bytes are 10xxxxxx.
-    if (((first_byte & 0xC0) == 0x80) | ((byte_after & 0xC0) == 0x80)) [[unlikely]] {
-        trie_faults::bad_label(edge, start, end, trie.label_pool);
+    if constexpr (kCheck) {
+        const unsigned first_byte = static_cast<unsigned>(word >> 56);  // 0 when start == pool_size
+        const unsigned byte_after = end < pool_size ? static_cast<unsigned char>(pool[end]) : 0u;
+        // UTF-8 continuation bytes are 10xxxxxx.
+        if (((first_byte & 0xC0) == 0x80) | ((byte_after & 0xC0) == 0x80)) [[unlikely]] {
+            trie_faults::bad_label(edge, start, end, trie.label_pool);
+        }
     }
     const std::size_t length = end - start;
     return {std::string_view(pool + start, length), keep_leading(word, length)};
@@ -103,18 +108,23 @@ inline bool sorts_after(const StoredLabel& stored, std::string_view label, std::
 
 }  // namespace trie_detail
 
-template <class ProbeObserver>
+template <class Checks, class ProbeObserver>
 std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
                                                  std::string_view label, ProbeObserver& observer) {
-    if (node >= trie.nodes.size()) [[unlikely]] {
-        trie_faults::node_outside(node, trie.nodes.size());
+    constexpr bool kCheck = Checks::kCheck;
+    if constexpr (kCheck) {
+        if (node >= trie.nodes.size()) [[unlikely]] {
+            trie_faults::node_outside(node, trie.nodes.size());
+        }
     }
     const TrieNode& n = trie.nodes[node];
     const std::uint32_t first = n.first_edge;
     const std::uint32_t count = n.edge_count;
-    // In 64 bits: first_edge near 2^32 must not wrap past the check.
-    if (std::uint64_t{first} + count > trie.edges.size()) [[unlikely]] {
-        trie_faults::edge_run_outside(node, first, n.edge_count, trie.edges.size());
+    if constexpr (kCheck) {
+        // In 64 bits: first_edge near 2^32 must not wrap past the check.
+        if (std::uint64_t{first} + count > trie.edges.size()) [[unlikely]] {
+            trie_faults::edge_run_outside(node, first, n.edge_count, trie.edges.size());
+        }
     }
     if (count == 0) {
         return std::nullopt;
@@ -129,7 +139,8 @@ std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint
         const std::uint32_t half = size / 2;
         const std::uint32_t mid = base + half;
         observer.probe(first + mid);
-        if (!trie_detail::sorts_after(trie_detail::read_label(trie, first + mid), label, key)) {
+        if (!trie_detail::sorts_after(trie_detail::read_label<kCheck>(trie, first + mid), label,
+                                      key)) {
             base = mid;
             // Keep this a real branch. A conditional move would chain every
             // probe's two dependent loads (edge, then label bytes) one after
@@ -143,7 +154,7 @@ std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint
     }
     const std::uint32_t edge = first + base;
     observer.final_compare(edge);
-    const trie_detail::StoredLabel stored = trie_detail::read_label(trie, edge);
+    const trie_detail::StoredLabel stored = trie_detail::read_label<kCheck>(trie, edge);
     if (stored.key != key || stored.text != label) {
         return std::nullopt;
     }
@@ -151,8 +162,10 @@ std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint
     if (child < 0) {
         return std::nullopt;
     }
-    if (static_cast<std::uint32_t>(child) >= trie.nodes.size()) [[unlikely]] {
-        trie_faults::child_outside(edge, child, trie.nodes.size());
+    if constexpr (kCheck) {
+        if (static_cast<std::uint32_t>(child) >= trie.nodes.size()) [[unlikely]] {
+            trie_faults::child_outside(edge, child, trie.nodes.size());
+        }
     }
     return static_cast<std::uint32_t>(child);
 }

@@ -4,11 +4,14 @@
 
 namespace vexlo {
 
+namespace {
+
 // Walks the trie from the root with the labels taken from the right end of the
 // text. The walk never looks further left than one label past the deepest node
 // that matches, so long names cost no more than short ones.
-std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
-                                 bool accept_unknown, bool icann_only, const RuleTrie& trie) {
+template <class Checks>
+std::size_t walk(std::string_view lowered, std::size_t label_count, bool accept_unknown,
+                 bool icann_only, const RuleTrie& trie) {
     // The ICANN bits are the ANY bits shifted left; shifting them back gives
     // the ICANN-only view in the same low bits.
     const unsigned view_shift = icann_only ? ICANN_SHIFT : 0;
@@ -25,8 +28,9 @@ std::size_t public_suffix_length(std::string_view lowered, std::size_t label_cou
             --start;
         }
         const std::size_t before = consumed++;
-        const std::optional<std::uint32_t> child =
-            find_child(trie, node, std::string_view(text + start, end - start));
+        NoProbeObserver none;
+        const std::optional<std::uint32_t> child = find_child_observed<Checks>(
+            trie, node, std::string_view(text + start, end - start), none);
         if (!child) {
             break;
         }
@@ -51,6 +55,21 @@ std::size_t public_suffix_length(std::string_view lowered, std::size_t label_cou
         return length;
     }
     return accept_unknown ? 1 : 0;
+}
+
+}  // namespace
+
+// The compiled tables passed every check of the search when they were built
+// (the static_assert in the generated rule_tables.cpp), so none is repeated.
+std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
+                                 bool accept_unknown, bool icann_only) {
+    return walk<CheckedAtBuild>(lowered, label_count, accept_unknown, icann_only,
+                                compiled_rules());
+}
+
+std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
+                                 bool accept_unknown, bool icann_only, const RuleTrie& trie) {
+    return walk<CheckEveryProbe>(lowered, label_count, accept_unknown, icann_only, trie);
 }
 
 }  // namespace vexlo

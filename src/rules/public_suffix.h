@@ -11,9 +11,12 @@ namespace vexlo {
 
 // `lowered` is non-empty, has no empty label and exactly `label_count` labels
 // (normalize_domain guarantees all three). The result is 0..label_count; 0
-// means the name has no public suffix.
+// means the name has no public suffix. This one walks compiled_rules().
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
-                                 bool accept_unknown, bool icann_only,
-                                 const RuleTrie& trie = compiled_rules());
+                                 bool accept_unknown, bool icann_only);
+
+// The same walk over any tables, checking them at every probe.
+std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
+                                 bool accept_unknown, bool icann_only, const RuleTrie& trie);
 
 }  // namespace vexlo

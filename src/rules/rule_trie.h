@@ -53,10 +53,22 @@ extern const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1];
 inline std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32_t node,
                                                std::string_view label);
 
+// How the child search treats the tables it reads. CheckEveryProbe, for any
+// RuleTrie, tests the node, each label it compares and the child it returns.
+// CheckedAtBuild is for compiled_rules() alone, whose tables were proven to
+// pass every one of those tests when they were compiled (table_proof.h), and
+// for node indexes that are 0 or came from such a search.
+struct CheckEveryProbe {
+    static constexpr bool kCheck = true;
+};
+struct CheckedAtBuild {
+    static constexpr bool kCheck = false;
+};
+
 // find_child with a hook that sees every label comparison: probe(edge) for each
 // halving step, final_compare(edge) for the closing equality test. Tests count
 // probes with it; NoProbeObserver makes it vanish from the production path.
-template <class ProbeObserver>
+template <class Checks = CheckEveryProbe, class ProbeObserver>
 std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
                                                  std::string_view label, ProbeObserver& observer);
 

@@ -1,0 +1,69 @@
+// The walk over compiled_rules() leaves out the table checks and reads label
+// keys in its own way; it must answer exactly as the fully checked walk over
+// the same tables, for names built from every node of the list and for
+// arbitrary texts (short ones, labels of eight bytes or more, NUL, non-ASCII).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "rules/public_suffix.h"
+#include "test_trie.h"
+
+namespace vexlo {
+namespace {
+
+using testing::count_labels;
+
+void expect_same_walk(const std::string& name) {
+    const std::size_t labels = count_labels(name);
+    for (const bool accept_unknown : {true, false}) {
+        for (const bool icann_only : {false, true}) {
+            ASSERT_EQ(public_suffix_length(name, labels, accept_unknown, icann_only),
+                      public_suffix_length(name, labels, accept_unknown, icann_only,
+                                           compiled_rules()))
+                << '"' << name << "\" accept_unknown " << accept_unknown << " icann_only "
+                << icann_only;
+        }
+    }
+}
+
+TEST(CompiledWalk, AgreesWithTheCheckedWalkForEveryNodeName) {
+    const auto names = testing::node_names(compiled_rules());
+    for (std::size_t n = 1; n < names.size(); ++n) {
+        const std::string& name = names[n].name;
+        for (const std::string& text :
+             {name, "a." + name, "www.abcdefghij." + name, "x" + name, name + "x",
+              name.substr(0, name.size() - 1), name.substr(1), "\xc3\xa9." + name}) {
+            expect_same_walk(text);
+        }
+    }
+}
+
+// Texts of every length from one byte to 40 over an alphabet that makes
+// labels match, nearly match, share eight-byte prefixes or hold odd bytes.
+TEST(CompiledWalk, AgreesWithTheCheckedWalkForArbitraryTexts) {
+    const std::vector<std::string> pieces = {
+        "com", "co", "uk", "jp", "kawasaki", "city", "github", "io", "blogspot", "amazonaws",
+        "s3", "abcdefgh", "abcdefghi", "x", "", std::string(1, '\0'), std::string("a\0b", 3), "\xc3\xa9",
+        "xn--55qx5d", "\xe5\x85\xac\xe5\x8f\xb8", "cn", "zz", "academy", "ac", "*", "!"};
+    std::uint64_t state = 0x9E3779B97F4A7C15u;
+    auto next = [&state] {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        std::string text;
+        const std::size_t want = 1 + next() % 40;
+        while (text.size() < want) {
+            if (!text.empty()) text += '.';
+            text += pieces[next() % pieces.size()];
+        }
+        text.resize(want);
+        expect_same_walk(text);
+    }
+}
+
+}  // namespace
+}  // namespace vexlo
