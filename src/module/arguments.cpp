@@ -34,21 +34,7 @@ std::string display_text(PyObject* object, std::string_view fallback) {
 }
 
 std::string qualified_type_name(PyTypeObject* type) {
-    constexpr std::string_view kUnknown = "<failed to extract type name>";
-    PyObject* name = PyType_GetQualName(type);
-    if (name == nullptr) {
-        PyErr_Clear();
-        return std::string(kUnknown);
-    }
-    std::string text(kUnknown);
-    Py_ssize_t size = 0;
-    if (const char* utf8 = PyUnicode_AsUTF8AndSize(name, &size)) {
-        text.assign(utf8, static_cast<std::size_t>(size));
-    } else {
-        PyErr_Clear();
-    }
-    Py_DECREF(name);
-    return text;
+    return utf8_or(PyType_GetQualName(type), "<failed to extract type name>");
 }
 
 // The TypeError for an object of the wrong type.

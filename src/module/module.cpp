@@ -19,15 +19,7 @@ namespace {
 std::string describe(PyError& error) {
     PyObject* exception = error.exception_object();
     if (exception == nullptr) return "<no exception>";
-    auto repr_of = [](PyObject* object) {
-        std::string text = "<unprintable>";
-        if (PyObject* repr = object != nullptr ? PyObject_Repr(object) : nullptr) {
-            if (const char* utf8 = PyUnicode_AsUTF8(repr)) text = utf8;
-            Py_DECREF(repr);
-        }
-        PyErr_Clear();
-        return text;
-    };
+    auto repr_of = [](PyObject* object) { return utf8_or(PyObject_Repr(object), "<unprintable>"); };
     PyObject* traceback = PyException_GetTraceback(exception);
     std::string text = "type: " + repr_of(reinterpret_cast<PyObject*>(Py_TYPE(exception))) +
                        ", value: " + repr_of(exception) +

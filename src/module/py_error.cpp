@@ -110,24 +110,29 @@ PyError take_pending_exception() {
     if (Py_TYPE(exception) != reinterpret_cast<PyTypeObject*>(panic_exception_type())) {
         return error;
     }
-    std::string message = "Unwrapped panic from Python code";
-    if (PyObject* text = PyObject_Str(exception)) {
-        Py_ssize_t size = 0;
-        if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) {
-            message.assign(utf8, static_cast<std::size_t>(size));
-        } else {
-            PyErr_Clear();
-        }
-        Py_DECREF(text);
-    } else {
-        PyErr_Clear();
-    }
+    std::string message = utf8_or(PyObject_Str(exception), "Unwrapped panic from Python code");
     std::fputs("--- vexlo is resuming a panic after fetching a PanicException from Python. ---\n"
                "Python stack trace below:\n",
                stderr);
     std::move(error).raise();
     PyErr_PrintEx(0);
     throw ReportedFault(std::move(message));
+}
+
+std::string utf8_or(PyObject* text, std::string_view fallback) {
+    std::string result(fallback);
+    if (text == nullptr) {
+        PyErr_Clear();
+        return result;
+    }
+    Py_ssize_t size = 0;
+    if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) {
+        result.assign(utf8, static_cast<std::size_t>(size));
+    } else {
+        PyErr_Clear();
+    }
+    Py_DECREF(text);
+    return result;
 }
 
 void object_creation_failed() {

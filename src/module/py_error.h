@@ -61,6 +61,10 @@ PyError take_pending_exception();
 // the pending exception goes to the unraisable hook and the call faults.
 [[noreturn]] void object_creation_failed();
 
+// The UTF-8 of `text`, a new reference that this releases; `fallback` when
+// `text` is null (its exception is discarded) or has no UTF-8 form.
+std::string utf8_or(PyObject* text, std::string_view fallback);
+
 // Returns `object`, or faults as object_creation_failed when it is null.
 inline PyObject* created(PyObject* object) {
     if (object == nullptr) object_creation_failed();
