@@ -54,9 +54,9 @@ class Bench:
         self.rounds_ns = []
 
     def time_pass(self, names):
-        start = time.perf_counter_ns()
+        start = time.thread_time_ns()
         self.run(self.function, names)
-        return (time.perf_counter_ns() - start) / len(names)
+        return (time.thread_time_ns() - start) / len(names)
 
 
 def peers(list_path):
@@ -137,7 +137,6 @@ STARTUP = {
 
 STARTUP_PROBE = """
 import time
-t0 = time.perf_counter_ns()
 def rss_kib():
     with open('/proc/self/status') as status:
         for line in status:
@@ -146,18 +145,19 @@ def rss_kib():
 rss0 = rss_kib()
 LIST_PATH = {list_path!r}
 LIST_URI = {list_uri!r}
-t1 = time.perf_counter_ns()
+w1, c1 = time.perf_counter_ns(), time.thread_time_ns()
 {setup}
-t2 = time.perf_counter_ns()
+w2, c2 = time.perf_counter_ns(), time.thread_time_ns()
 {ready}
-t3 = time.perf_counter_ns()
+w3, c3 = time.perf_counter_ns(), time.thread_time_ns()
 rss1 = rss_kib()
-print(t2 - t1, t3 - t1, rss0, rss1)
+print(w2 - w1, w3 - w1, c2 - c1, c3 - c1, rss0, rss1)
 """
 
 
 def time_startup(list_path, runs):
-    results = {name: {"import_ns": [], "ready_ns": [], "rss_kib": [], "rss_delta_kib": []}
+    results = {name: {"import_ns": [], "ready_ns": [], "import_cpu_ns": [], "ready_cpu_ns": [],
+                      "rss_kib": [], "rss_delta_kib": []}
                for name in STARTUP}
     for _ in range(runs):
         for name, (setup, ready) in STARTUP.items():
@@ -168,10 +168,12 @@ def time_startup(list_path, runs):
             if done.returncode != 0:
                 results[name]["error"] = done.stderr.strip().splitlines()[-1:]
                 continue
-            import_ns, ready_ns, rss0, rss1 = map(int, done.stdout.split())
+            import_ns, ready_ns, import_cpu, ready_cpu, rss0, rss1 = map(int, done.stdout.split())
             entry = results[name]
             entry["import_ns"].append(import_ns)
             entry["ready_ns"].append(ready_ns)
+            entry["import_cpu_ns"].append(import_cpu)
+            entry["ready_cpu_ns"].append(ready_cpu)
             entry["rss_kib"].append(rss1)
             entry["rss_delta_kib"].append(rss1 - rss0)
     return results
@@ -224,7 +226,8 @@ def main(argv=None):
               file=sys.stderr)
     for name, entry in startup.items():
         if entry["import_ns"]:
-            print(f"start-up {name:<18} import {median(entry['import_ns']) / 1e6:8.2f} ms, "
+            print(f"start-up {name:<18} import {median(entry['import_ns']) / 1e6:8.2f} ms "
+                  f"(CPU {median(entry['import_cpu_ns']) / 1e6:.2f}), "
                   f"ready {median(entry['ready_ns']) / 1e6:8.2f} ms, "
                   f"RSS +{median(entry['rss_delta_kib'])} KiB", file=sys.stderr)
     if args.json:

@@ -130,9 +130,9 @@ def build_report(py, core, chart, run_info):
     libpsl = core_calls.ratio("psl_registrable_domain", "privatesuffix", net=False)
     goals.append(["C++ core vs libpsl `psl_registrable_domain`", f"{libpsl:.1f}x faster",
                   f">= {GOAL_LIBPSL_SPEEDUP:.0f}x", verdict(libpsl >= GOAL_LIBPSL_SPEEDUP)])
-    import_ms = startup_ms(startup, "vexlo", "import_ns")
-    goals.append(["`import vexlo._lookup`", f"{import_ms:.2f} ms", f"<= {GOAL_IMPORT_MS:.0f} ms",
-                  verdict(import_ms <= GOAL_IMPORT_MS)])
+    import_ms = startup_ms(startup, "vexlo", "import_cpu_ns")
+    goals.append(["`import vexlo._lookup` (CPU time)", f"{import_ms:.2f} ms",
+                  f"<= {GOAL_IMPORT_MS:.0f} ms", verdict(import_ms <= GOAL_IMPORT_MS)])
     add("## Goals\n")
     add(table(["Goal", "Measured", "Target", ""], goals))
     add("")
@@ -142,7 +142,7 @@ def build_report(py, core, chart, run_info):
     # Python per call.
     add("## Python, per call\n")
     add("Each benchmark is `for n in names: <statement>` over the whole corpus with the "
-        "function in a local variable. *Net* subtracts the same loop with `pass` as its "
+        "function in a local variable, timed in the thread's CPU time. *Net* subtracts the same loop with `pass` as its "
         "statement (the empty loop, "
         f"{fmt_ns(calls.gross('empty loop'))} ns per name): what remains is the call. "
         "`len` is a C call that makes no object, for scale; `str.lower` on the same names "
@@ -187,7 +187,8 @@ def build_report(py, core, chart, run_info):
     add("Each in a fresh interpreter, the median of the runs: the time of the import "
         "statement alone; of the import, loading the list where the library does that at "
         "run time, and one call; and the resident set size after that, beside the bare "
-        f"interpreter's ({bare_rss / 1024:.1f} MiB).\n")
+        f"interpreter's ({bare_rss / 1024:.1f} MiB). Times are CPU time, with the wall-clock "
+        "time (which includes waiting for the processor on a busy machine) after it.\n")
     rows = []
     for name in ("vexlo", "tldextract", "publicsuffix2"):
         entry = startup.get(name)
@@ -196,10 +197,14 @@ def build_report(py, core, chart, run_info):
         setup = {"vexlo": "`import vexlo._lookup`", "tldextract": "`import tldextract`",
                  "publicsuffix2": "`import publicsuffix2`"}[name]
         rss = median(entry["rss_kib"])
-        rows.append([name, setup, f"{startup_ms(startup, name, 'import_ns'):.2f}",
-                     f"{startup_ms(startup, name, 'ready_ns'):.2f}", f"{rss / 1024:.1f}",
+
+        def ms(key):
+            return (f"{startup_ms(startup, name, key + '_cpu_ns'):.2f} "
+                    f"({startup_ms(startup, name, key + '_ns'):.2f})")
+
+        rows.append([name, setup, ms("import"), ms("ready"), f"{rss / 1024:.1f}",
                      f"+{(rss - bare_rss) / 1024:.1f}"])
-    add(table(["Library", "Import", "import ms", "import + load + first call ms",
+    add(table(["Library", "Import", "import ms (wall)", "import + load + first call ms (wall)",
                "RSS MiB", "RSS over bare interpreter MiB"], rows))
     add("")
 
@@ -209,7 +214,8 @@ def build_report(py, core, chart, run_info):
         "normalises the name, matches it and computes the query's plain answer (a length, a "
         "view into the text); libpsl answers from `psl_load_file` on the same list. libpsl "
         "expects lowercase input: the last row adds its own lowercasing, which a caller with "
-        "mixed-case names needs for the same answer. *Net* subtracts the loop alone "
+        "mixed-case names needs for the same answer. Times are the thread's CPU time. *Net* "
+        "subtracts the loop alone "
         f"({fmt_ns(core_calls.gross('empty loop'))} ns per name).\n")
     rows = []
     for entry in core["benchmarks"]:
