@@ -398,7 +398,9 @@ constexpr std::size_t kLabelPoolBytes = {len(tables.pool)};
 constexpr std::size_t kNodeCount = {len(tables.nodes)};
 constexpr std::size_t kEdgeCount = {len(tables.edges)};
 
-constexpr char kLabelPool[kLabelPoolBytes + 1] =
+// The zero bytes after the text let the child search read any label's first
+// eight bytes at once.
+constexpr char kLabelPool[kLabelPoolBytes + kLabelPoolSlack] =
 {pool};
 
 // {{first_edge, edge_count, flags}}, numbered breadth-first from the root.
@@ -419,6 +421,7 @@ constexpr RuleTrie kCompiledRules{{std::string_view(kLabelPool, kLabelPoolBytes)
 // of this: no search can fail one.
 static_assert(passes_reader_checks(kCompiledRules),
               "the generated tables fail a check of the child search");
+static_assert(sizeof(kLabelPool) >= kLabelPoolBytes + kLabelPoolSlack);
 
 }}  // namespace
 

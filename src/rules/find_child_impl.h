@@ -27,7 +27,7 @@ namespace trie_detail {
 // number, zero-padded past the label's end: unequal keys order two labels
 // exactly as the byte-wise comparison ("shorter prefix first") does, so most
 // probes decide with one integer comparison; only equal keys (a shared
-// eight-byte prefix, or the label itself) need the full comparison.
+// eight-byte prefix, or the label itself) need more.
 inline std::uint64_t big_endian_word(const char* bytes) {
     std::uint64_t word;
     std::memcpy(&word, bytes, sizeof word);
@@ -61,6 +61,35 @@ inline std::uint64_t label_key(std::string_view label) {
     return keep_leading(word, label.size());
 }
 
+// The key of the label text[start, end), read in one load that stays inside
+// text[0, size) whenever the text has eight bytes: from the label's start, or
+// the text's last eight bytes shifted so that the label leads.
+inline std::uint64_t label_key_in(const char* text, std::size_t size, std::size_t start,
+                                  std::size_t end) {
+    if (size < 8) [[unlikely]] {
+        return label_key(std::string_view(text + start, end - start));
+    }
+    const std::uint64_t word = size - start >= 8
+                                   ? big_endian_word(text + start)
+                                   : big_endian_word(text + size - 8) << ((start - (size - 8)) * 8);
+    return keep_leading(word, end - start);
+}
+
+// Whether two labels whose keys are equal compare so that `stored` sorts
+// after `label`. Equal keys mean equal bytes over the shorter length up to
+// eight, so only longer labels compare their remaining bytes.
+inline bool sorts_after_equal_key(std::string_view stored, std::string_view label) {
+    if (stored.size() <= 8 || label.size() <= 8) return stored.size() > label.size();
+    return stored.substr(8).compare(label.substr(8)) > 0;
+}
+
+// Whether two labels whose keys are equal are equal.
+inline bool equal_with_equal_key(std::string_view stored, std::string_view label) {
+    if (stored.size() != label.size()) return false;
+    return stored.size() <= 8 ||
+           std::memcmp(stored.data() + 8, label.data() + 8, stored.size() - 8) == 0;
+}
+
 struct StoredLabel {
     std::string_view text;
     std::uint64_t key;
@@ -69,30 +98,32 @@ struct StoredLabel {
 // The label of `edge` and its key. With checks, after checking that it lies
 // inside the pool and starts and ends on UTF-8 character boundaries; the
 // checks share the loads of the key and take two predictable branches.
+// Without, the tables are compiled_rules(), whose pool is followed by
+// kLabelPoolSlack readable bytes, so the first eight bytes are one load.
 template <bool kCheck>
 inline StoredLabel read_label(const RuleTrie& trie, std::uint32_t edge) {
     const TrieEdge& e = trie.edges[edge];
     const char* const pool = trie.label_pool.data();
-    const std::size_t pool_size = trie.label_pool.size();
     const std::uint32_t start = e.label_start;
     const std::uint32_t end = e.label_end;
-    if constexpr (kCheck) {
-        if ((start > end) | (end > pool_size)) [[unlikely]] {
-            trie_faults::bad_label(edge, start, end, trie.label_pool);
-        }
+    const std::size_t length = end - start;
+    if constexpr (!kCheck) {
+        return {std::string_view(pool + start, length),
+                keep_leading(big_endian_word(pool + start), length)};
+    }
+    const std::size_t pool_size = trie.label_pool.size();
+    if ((start > end) | (end > pool_size)) [[unlikely]] {
+        trie_faults::bad_label(edge, start, end, trie.label_pool);
     }
     // From here on start <= end <= pool_size.
     const std::uint64_t word = pool_size - start >= 8 ? big_endian_word(pool + start)
                                                       : short_word(pool + start, pool_size - start);
-    if constexpr (kCheck) {
-        const unsigned first_byte = static_cast<unsigned>(word >> 56);  // 0 when start == pool_size
-        const unsigned byte_after = end < pool_size ? static_cast<unsigned char>(pool[end]) : 0u;
-        // UTF-8 continuation bytes are 10xxxxxx.
-        if (((first_byte & 0xC0) == 0x80) | ((byte_after & 0xC0) == 0x80)) [[unlikely]] {
-            trie_faults::bad_label(edge, start, end, trie.label_pool);
-        }
+    const unsigned first_byte = static_cast<unsigned>(word >> 56);  // 0 when start == pool_size
+    const unsigned byte_after = end < pool_size ? static_cast<unsigned char>(pool[end]) : 0u;
+    // UTF-8 continuation bytes are 10xxxxxx.
+    if (((first_byte & 0xC0) == 0x80) | ((byte_after & 0xC0) == 0x80)) [[unlikely]] {
+        trie_faults::bad_label(edge, start, end, trie.label_pool);
     }
-    const std::size_t length = end - start;
     return {std::string_view(pool + start, length), keep_leading(word, length)};
 }
 
@@ -101,16 +132,19 @@ inline StoredLabel read_label(const RuleTrie& trie, std::uint32_t edge) {
 inline bool sorts_after(const StoredLabel& stored, std::string_view label, std::uint64_t key) {
     bool after = stored.key > key;
     if (stored.key == key) [[unlikely]] {
-        after = stored.text.compare(label) > 0;
+        after = sorts_after_equal_key(stored.text, label);
     }
     return after;
 }
 
 }  // namespace trie_detail
 
+// find_child_observed with the label's key (trie_detail::label_key) already
+// made, for callers that can make it more cheaply.
 template <class Checks, class ProbeObserver>
-std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
-                                                 std::string_view label, ProbeObserver& observer) {
+std::optional<std::uint32_t> find_child_keyed(const RuleTrie& trie, std::uint32_t node,
+                                              std::string_view label, std::uint64_t key,
+                                              ProbeObserver& observer) {
     constexpr bool kCheck = Checks::kCheck;
     if constexpr (kCheck) {
         if (node >= trie.nodes.size()) [[unlikely]] {
@@ -132,7 +166,6 @@ std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint
     // Halve until one candidate is left, without stopping on equality, so the
     // number of probes depends on the run's length alone: the candidate is the
     // last edge whose label is not greater than `label`.
-    const std::uint64_t key = trie_detail::label_key(label);
     std::uint32_t base = 0;
     std::uint32_t size = count;
     while (size > 1) {
@@ -155,7 +188,7 @@ std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint
     const std::uint32_t edge = first + base;
     observer.final_compare(edge);
     const trie_detail::StoredLabel stored = trie_detail::read_label<kCheck>(trie, edge);
-    if (stored.key != key || stored.text != label) {
+    if (stored.key != key || !trie_detail::equal_with_equal_key(stored.text, label)) {
         return std::nullopt;
     }
     const std::int32_t child = trie.edges[edge].child;
@@ -168,6 +201,12 @@ std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint
         }
     }
     return static_cast<std::uint32_t>(child);
+}
+
+template <class Checks, class ProbeObserver>
+std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
+                                                 std::string_view label, ProbeObserver& observer) {
+    return find_child_keyed<Checks>(trie, node, label, trie_detail::label_key(label), observer);
 }
 
 inline std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32_t node,

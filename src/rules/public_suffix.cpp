@@ -11,7 +11,10 @@ namespace {
 // that matches, so long names cost no more than short ones.
 template <class Checks>
 std::size_t walk(std::string_view lowered, std::size_t label_count, bool accept_unknown,
-                 bool icann_only, const RuleTrie& trie) {
+                 bool icann_only, const RuleTrie& tables) {
+    // A copy the compiler knows nothing else writes, so the table addresses
+    // stay in registers across the label comparisons.
+    const RuleTrie trie = tables;
     // The ICANN bits are the ANY bits shifted left; shifting them back gives
     // the ICANN-only view in the same low bits.
     const unsigned view_shift = icann_only ? ICANN_SHIFT : 0;
@@ -28,9 +31,17 @@ std::size_t walk(std::string_view lowered, std::size_t label_count, bool accept_
             --start;
         }
         const std::size_t before = consumed++;
+        const std::string_view label(text + start, end - start);
         NoProbeObserver none;
-        const std::optional<std::uint32_t> child = find_child_observed<Checks>(
-            trie, node, std::string_view(text + start, end - start), none);
+        std::optional<std::uint32_t> child;
+        if constexpr (Checks::kCheck) {
+            child = find_child_observed<Checks>(trie, node, label, none);
+        } else {
+            // The key straight from the text: one load for most labels.
+            child = find_child_keyed<Checks>(
+                trie, node, label, trie_detail::label_key_in(text, lowered.size(), start, end),
+                none);
+        }
         if (!child) {
             break;
         }

@@ -40,8 +40,10 @@ struct RuleTrie {
     std::span<const TrieEdge> edges;
 };
 
-// The tables generated from the list file at build time.
+// The tables generated from the list file at build time. Their pool is
+// followed in memory by kLabelPoolSlack zero bytes (not part of the view).
 const RuleTrie& compiled_rules() noexcept;
+inline constexpr std::size_t kLabelPoolSlack = 8;
 
 // Lowercase hexadecimal SHA-256 of the compiled list file's bytes.
 inline constexpr std::size_t LIST_CHECKSUM_LENGTH = 64;
@@ -57,7 +59,8 @@ inline std::optional<std::uint32_t> find_child(const RuleTrie& trie, std::uint32
 // RuleTrie, tests the node, each label it compares and the child it returns.
 // CheckedAtBuild is for compiled_rules() alone, whose tables were proven to
 // pass every one of those tests when they were compiled (table_proof.h), and
-// for node indexes that are 0 or came from such a search.
+// for node indexes that are 0 or came from such a search; it also reads
+// eight bytes from any label's start, relying on the compiled pool's slack.
 struct CheckEveryProbe {
     static constexpr bool kCheck = true;
 };
@@ -71,6 +74,13 @@ struct CheckedAtBuild {
 template <class Checks = CheckEveryProbe, class ProbeObserver>
 std::optional<std::uint32_t> find_child_observed(const RuleTrie& trie, std::uint32_t node,
                                                  std::string_view label, ProbeObserver& observer);
+
+// find_child_observed given the label's key as well, for callers that can
+// make it more cheaply than from the label alone.
+template <class Checks, class ProbeObserver>
+std::optional<std::uint32_t> find_child_keyed(const RuleTrie& trie, std::uint32_t node,
+                                              std::string_view label, std::uint64_t key,
+                                              ProbeObserver& observer);
 
 struct NoProbeObserver {
     constexpr void probe(std::uint32_t) const noexcept {}
