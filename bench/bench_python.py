@@ -23,11 +23,13 @@ import argparse
 import gc
 import hashlib
 import json
+import os
 import pathlib
 import platform
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
@@ -159,24 +161,39 @@ def time_startup(list_path, runs):
     results = {name: {"import_ns": [], "ready_ns": [], "import_cpu_ns": [], "ready_cpu_ns": [],
                       "rss_kib": [], "rss_delta_kib": []}
                for name in STARTUP}
-    for _ in range(runs):
-        for name, (setup, ready) in STARTUP.items():
-            code = STARTUP_PROBE.format(list_path=str(list_path),
+    codes = {name: STARTUP_PROBE.format(list_path=str(list_path),
                                         list_uri=list_path.resolve().as_uri(),
                                         setup=setup, ready=ready)
-            done = subprocess.run([sys.executable, "-P", "-c", code], capture_output=True, text=True)
-            if done.returncode != 0:
-                results[name]["error"] = done.stderr.strip().splitlines()[-1:]
-                continue
-            import_ns, ready_ns, import_cpu, ready_cpu, rss0, rss1 = map(int, done.stdout.split())
-            entry = results[name]
-            entry["import_ns"].append(import_ns)
-            entry["ready_ns"].append(ready_ns)
-            entry["import_cpu_ns"].append(import_cpu)
-            entry["ready_cpu_ns"].append(ready_cpu)
-            entry["rss_kib"].append(rss1)
-            entry["rss_delta_kib"].append(rss1 - rss0)
+             for name, (setup, ready) in STARTUP.items()}
+    # Byte-compiled sources, as an installed package has them, kept out of
+    # the source folders; the first, untimed run of each writes them.
+    with tempfile.TemporaryDirectory(prefix="vexlo-bench-pycache-") as pycache:
+        env = dict(os.environ, PYTHONPYCACHEPREFIX=pycache)
+        env.pop("PYTHONDONTWRITEBYTECODE", None)
+
+        def run(code):
+            return subprocess.run([sys.executable, "-P", "-c", code], capture_output=True,
+                                  text=True, env=env)
+
+        for code in codes.values():
+            run(code)
+        for _ in range(runs):
+            for name, code in codes.items():
+                _record(results[name], run(code))
     return results
+
+
+def _record(entry, done):
+    if done.returncode != 0:
+        entry["error"] = done.stderr.strip().splitlines()[-1:]
+        return
+    import_ns, ready_ns, import_cpu, ready_cpu, rss0, rss1 = map(int, done.stdout.split())
+    entry["import_ns"].append(import_ns)
+    entry["ready_ns"].append(ready_ns)
+    entry["import_cpu_ns"].append(import_cpu)
+    entry["ready_cpu_ns"].append(ready_cpu)
+    entry["rss_kib"].append(rss1)
+    entry["rss_delta_kib"].append(rss1 - rss0)
 
 
 def median(values):

@@ -184,7 +184,8 @@ def build_report(py, core, chart, run_info):
 
     # Start-up.
     add("## Start-up and memory\n")
-    add("Each in a fresh interpreter, the median of the runs: the time of the import "
+    add("Each in a fresh interpreter with byte-compiled sources (as installed packages have "
+        "them; an untimed first run writes them), the median of the runs: the time of the import "
         "statement alone; of the import, loading the list where the library does that at "
         "run time, and one call; and the resident set size after that, beside the bare "
         f"interpreter's ({bare_rss / 1024:.1f} MiB). Times are CPU time, with the wall-clock "
