@@ -244,14 +244,30 @@ PyError annotate_argument_error(std::string_view parameter, PyError error) {
 
 bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error) {
-    ArgumentSlots slots{};
-    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
-    if (!extract_domain(slots[0], call.domain, error)) return false;
     const std::size_t positional_count = signature.positional.size();
-    if (positional_count == 2 && !extract_depth(slots[1], call.depth, error)) return false;
     // Every function declares its switches in this order; is_public and
     // is_private stop before keep_case.
     bool* const switches[] = {&call.accept_unknown, &call.icann_only, &call.keep_case};
+
+    // The common call: every positional argument given by position, no
+    // keyword, and a domain that is an exact str of ASCII characters. Placing
+    // cannot fail then, the str's characters are its UTF-8 bytes, and every
+    // switch takes its default; only depth still needs converting.
+    if (kwnames == nullptr && static_cast<std::size_t>(nargs) == positional_count &&
+        PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
+        call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
+                       static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+        if (positional_count == 2 && !extract_depth(args[1], call.depth, error)) return false;
+        for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
+            *switches[i] = signature.keyword_only[i].default_value;
+        }
+        return true;
+    }
+
+    ArgumentSlots slots{};
+    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
+    if (!extract_domain(slots[0], call.domain, error)) return false;
+    if (positional_count == 2 && !extract_depth(slots[1], call.depth, error)) return false;
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
         const KeywordParameter& parameter = signature.keyword_only[i];
         if (!extract_flag(slots[positional_count + i], parameter.name, parameter.default_value,

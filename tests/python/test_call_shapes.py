@@ -1,0 +1,53 @@
+"""The common call (every positional argument by position, no keyword, an
+ASCII str as the domain) takes a short way through argument extraction;
+every other shape of the same call must give the same answer, and the same
+error."""
+
+import pytest
+
+FUNCTIONS = ("publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain")
+SWITCHES = {"accept_unknown": True, "icann_only": False}
+WITH_KEEP_CASE = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
+
+NAMES = ["Shop.Example.CO.UK.", "a.b.example.co.uk", "co.uk", "example.unknowntld", "a.b.c",
+         "x.a.github.io", "b.a.city.kobe.jp", "公司.cn", "xn--55qx5d.cn", "Ünï.Example.de",
+         "a", "", ".", "a..b", "example.com..", "a\x00b.com", "İx.example.co.uk"]
+
+
+class Text(str):
+    pass
+
+
+def shapes(name, depth):
+    """(args, kwargs) pairs that all ask the same question."""
+    head = (name,) if depth is None else (name, depth)
+    extra = {} if depth is None else {"depth": depth}
+    yield head, {}
+    yield (Text(name),) + head[1:], {}
+    yield (), {"domain": name, **extra}
+    yield head[:1], {**extra, **SWITCHES}
+
+
+@pytest.mark.parametrize("function", FUNCTIONS)
+@pytest.mark.parametrize("name", NAMES)
+def test_every_shape_gives_the_same_answer(lookup, function, name):
+    depth = 1 if function == "subdomain" else None
+    answers = [getattr(lookup, function)(*args, **kwargs) for args, kwargs in shapes(name, depth)]
+    assert all(answer == answers[0] for answer in answers), answers
+    if function in WITH_KEEP_CASE:
+        assert getattr(lookup, function)(*((name,) if depth is None else (name, depth)),
+                                         keep_case=False) == answers[0]
+
+
+@pytest.mark.parametrize("depth, error", [(-1, OverflowError), (2**64, OverflowError),
+                                          (1.0, TypeError), ("1", TypeError)])
+def test_depth_errors_are_the_same_by_position_and_by_keyword(lookup, depth, error):
+    caught = []
+    for call in (lambda: lookup.subdomain("a.example.com", depth),
+                 lambda: lookup.subdomain("a.example.com", depth=depth),
+                 lambda: lookup.subdomain(Text("a.example.com"), depth)):
+        with pytest.raises(error) as info:
+            call()
+        caught.append((str(info.value), getattr(info.value, "__notes__", None)))
+    assert caught[0] == caught[1] == caught[2]
+    assert caught[0][1] == ["while processing 'depth'"]
