@@ -257,6 +257,7 @@ bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize
         PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
         call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+        call.domain_is_ascii = true;
         if (positional_count == 2 && !extract_depth(args[1], call.depth, error)) return false;
         for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
             *switches[i] = signature.keyword_only[i].default_value;
@@ -267,6 +268,7 @@ bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize
     ArgumentSlots slots{};
     if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
     if (!extract_domain(slots[0], call.domain, error)) return false;
+    call.domain_is_ascii = PyUnicode_IS_ASCII(slots[0]);
     if (positional_count == 2 && !extract_depth(slots[1], call.depth, error)) return false;
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
         const KeywordParameter& parameter = signature.keyword_only[i];

@@ -48,6 +48,7 @@ PyError annotate_argument_error(std::string_view parameter, PyError error);
 // without it, `keep_case` false for those without it.
 struct CallArguments {
     std::string_view domain;
+    bool domain_is_ascii = false;  // then every text cut from it is ASCII too
     std::uint64_t depth = 0;
     bool accept_unknown = true;
     bool icann_only = false;

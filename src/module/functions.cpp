@@ -46,17 +46,17 @@ PyObject* entry(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyOb
 }
 
 PyObject* publicsuffix_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kPublicsuffix>(args, nargs, kwnames, Py_None,
-                                [](const CallArguments& call, const Match& match) {
-                                    return optional_str_result(publicsuffix(match, call.keep_case));
-                                });
+    return entry<kPublicsuffix>(
+        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
+            return optional_str_result(publicsuffix(match, call.keep_case), call.domain_is_ascii);
+        });
 }
 
 PyObject* privatesuffix_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kPrivatesuffix>(args, nargs, kwnames, Py_None,
-                                 [](const CallArguments& call, const Match& match) {
-                                     return optional_str_result(privatesuffix(match, call.keep_case));
-                                 });
+    return entry<kPrivatesuffix>(
+        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
+            return optional_str_result(privatesuffix(match, call.keep_case), call.domain_is_ascii);
+        });
 }
 
 PyObject* is_public_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -74,18 +74,18 @@ PyObject* is_private_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
 }
 
 PyObject* privateparts_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kPrivateparts>(args, nargs, kwnames, Py_None,
-                                [](const CallArguments& call, const Match& match) {
-                                    return privateparts_result(privateparts(match, call.keep_case));
-                                });
+    return entry<kPrivateparts>(
+        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
+            return privateparts_result(privateparts(match, call.keep_case), call.domain_is_ascii);
+        });
 }
 
 PyObject* subdomain_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kSubdomain>(args, nargs, kwnames, Py_None,
-                             [](const CallArguments& call, const Match& match) {
-                                 return optional_str_result(
-                                     subdomain(match, call.depth, call.keep_case));
-                             });
+    return entry<kSubdomain>(
+        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
+            return optional_str_result(subdomain(match, call.depth, call.keep_case),
+                                       call.domain_is_ascii);
+        });
 }
 
 template <typename Entry>

@@ -14,8 +14,9 @@ namespace vexlo::module {
 inline PyObject* bool_result(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
 inline PyObject* none_result() { return Py_NewRef(Py_None); }
 
-PyObject* str_result(std::string_view text);
-PyObject* optional_str_result(const std::optional<std::string_view>& text);
-PyObject* privateparts_result(const std::optional<PrivateParts>& parts);
+// `ascii`: the text is known to be ASCII (cut from an ASCII domain).
+PyObject* str_result(std::string_view text, bool ascii);
+PyObject* optional_str_result(const std::optional<std::string_view>& text, bool ascii);
+PyObject* privateparts_result(const std::optional<PrivateParts>& parts, bool ascii);
 
 }  // namespace vexlo::module

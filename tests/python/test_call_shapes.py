@@ -3,6 +3,8 @@ ASCII str as the domain) takes a short way through argument extraction;
 every other shape of the same call must give the same answer, and the same
 error."""
 
+import sys
+
 import pytest
 
 FUNCTIONS = ("publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain")
@@ -51,3 +53,29 @@ def test_depth_errors_are_the_same_by_position_and_by_keyword(lookup, depth, err
         caught.append((str(info.value), getattr(info.value, "__notes__", None)))
     assert caught[0] == caught[1] == caught[2]
     assert caught[0][1] == ["while processing 'depth'"]
+
+
+# Results cut from an ASCII domain are made without the UTF-8 decoder; they
+# must be the same objects in every respect as those the decoder makes.
+@pytest.mark.parametrize("function", ["publicsuffix", "privatesuffix", "privateparts"])
+@pytest.mark.parametrize("keep_case", [False, True])
+def test_ascii_results_match_decoded_ones(lookup, function, keep_case):
+    from_ascii = _items(getattr(lookup, function)("Shop.Example.CO.UK", keep_case=keep_case))
+    from_other = _items(getattr(lookup, function)("Shöp.Example.CO.UK", keep_case=keep_case))
+    compared = 0
+    for fast, decoded in zip(from_ascii, from_other):
+        if decoded.isascii():
+            assert fast == decoded and type(fast) is str
+            assert sys.getsizeof(fast) == sys.getsizeof(decoded)
+            compared += 1
+    assert compared >= 1
+
+
+def _items(result):
+    return result if isinstance(result, tuple) else (result,)
+
+
+def test_single_character_results_are_the_interpreters_own(lookup):
+    # The interpreter shares its one-character strings; results keep doing so.
+    parts = lookup.privateparts("a.b.example.co.uk")
+    assert parts[0] is chr(97) and parts[1] is chr(98)
