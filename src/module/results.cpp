@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/find_dot.h"
 #include "module/py_error.h"
 
 namespace vexlo::module {
@@ -40,8 +41,7 @@ PyObject* privateparts_result(const std::optional<PrivateParts>& parts, bool asc
         if (i + 1 == items) {
             text = parts->private_suffix;
         } else {
-            const void* dot = std::memchr(label, '.', static_cast<std::size_t>(end - label));
-            const char* label_end = dot != nullptr ? static_cast<const char*>(dot) : end;
+            const char* const label_end = next_dot(parts->subdomains.data(), label, end);
             text = {label, static_cast<std::size_t>(label_end - label)};
             label = label_end + 1;
         }

@@ -1,7 +1,6 @@
 #include "query/query.h"
 
-#include <cstring>
-
+#include "common/find_dot.h"
 #include "rules/public_suffix.h"
 
 namespace vexlo {
@@ -22,8 +21,7 @@ std::string_view rightmost_labels(std::string_view text, std::size_t label_count
     const char* start = text.data();
     const char* const end = text.data() + text.size();
     for (std::size_t dropped = label_count - count; dropped > 0; --dropped) {
-        const void* dot = std::memchr(start, '.', static_cast<std::size_t>(end - start));
-        start = static_cast<const char*>(dot) + 1;
+        start = next_dot(text.data(), start, end) + 1;
     }
     return {start, static_cast<std::size_t>(end - start)};
 }

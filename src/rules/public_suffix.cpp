@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/find_dot.h"
+
 namespace vexlo {
 
 namespace {
@@ -26,10 +28,8 @@ std::size_t walk(std::string_view lowered, std::size_t label_count, bool accept_
     bool matched = false;
     std::size_t end = lowered.size();
     while (true) {
-        std::size_t start = end;
-        while (start > 0 && text[start - 1] != '.') {
-            --start;
-        }
+        const char* const dot = previous_dot(text, text + end, text + lowered.size());
+        const std::size_t start = dot != nullptr ? static_cast<std::size_t>(dot - text) + 1 : 0;
         const std::size_t before = consumed++;
         const std::string_view label(text + start, end - start);
         NoProbeObserver none;
