@@ -130,4 +130,15 @@ std::optional<NormalizedDomain> normalize_domain(std::string_view text) {
     return result;
 }
 
+bool normalize_domain_into(std::string_view text, NormalizedDomain& out) {
+    if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+    const std::size_t labels = text.empty() ? 0 : count_labels(text);
+    if (labels == 0) return false;
+    if (text.size() > OwnedText::kInlineCapacity) out.lowered = OwnedText(text.size());
+    out.given = text;
+    out.label_count = labels;
+    lowercase_into(text, out.lowered);
+    return true;
+}
+
 }  // namespace vexlo

@@ -35,6 +35,11 @@ struct NormalizedDomain {
 // the dots and labels are still those of `text`.
 std::optional<NormalizedDomain> normalize_domain(std::string_view text);
 
+// normalize_domain into a record the caller already holds (a default-
+// constructed one), so that a record inside a larger one is never moved.
+// False for an invalid domain; `out` is then unspecified.
+bool normalize_domain_into(std::string_view text, NormalizedDomain& out);
+
 // Full Unicode lowercase of `text` with the Final_Sigma rule.
 OwnedText lowercase_text(std::string_view text);
 

@@ -5,14 +5,16 @@
 
 namespace vexlo {
 
+// Every return names `match`, so it is built in the caller's storage.
 std::optional<Match> match_domain(std::string_view domain, Switches switches) {
-    std::optional<Match> match;
-    std::optional<NormalizedDomain> normalized = normalize_domain(domain);
-    if (!normalized) return match;
-    const std::size_t length =
-        public_suffix_length(normalized->lowered.view(), normalized->label_count,
-                             switches.accept_unknown, switches.icann_only);
-    match.emplace(Match{std::move(*normalized), length});
+    std::optional<Match> match(std::in_place);
+    NormalizedDomain& normalized = match->domain;
+    if (!normalize_domain_into(domain, normalized)) {
+        match.reset();
+        return match;
+    }
+    match->public_length = public_suffix_length(normalized.lowered.view(), normalized.label_count,
+                                                switches.accept_unknown, switches.icann_only);
     return match;
 }
 

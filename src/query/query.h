@@ -24,6 +24,10 @@ struct Match {
     NormalizedDomain domain;
     std::size_t public_length;  // 0..label_count; 0: no public suffix
 
+    // Leaves everything to be filled in: match_domain normalises straight
+    // into `domain` where the Match lives, so the lowered text is never moved.
+    Match() noexcept {}
+
     // The text that results are cut from: the caller's spelling or the
     // lowercase. Both hold the same labels.
     std::string_view source(bool keep_case) const noexcept {
