@@ -69,6 +69,10 @@ std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
     // The loop itself, with the call through std::function that every other
     // benchmark pays too.
     add("empty loop", "reference", [](const std::string& name) { return name.size(); });
+    add("normalize_domain", "vexlo", [](const std::string& name) -> std::size_t {
+        const std::optional<vexlo::NormalizedDomain> normalized = vexlo::normalize_domain(name);
+        return normalized ? normalized->label_count : 0;
+    });
     add("match_domain", "vexlo",
         vexlo_query([](const Match& m) { return m.public_length; }));
     add("is_public", "vexlo",
