@@ -1,8 +1,8 @@
 // Times vexlo's core (normalisation and matching, and each query's plain
 // answer, no Python) against libpsl on the same corpus, in one process.
 // Every round passes once over the whole corpus per benchmark, in an order
-// that rotates from round to round, so that a change of machine load touches
-// all of them alike; the report is the median round. Time is the thread's CPU
+// shuffled from round to round, so that a change of machine load touches all
+// of them alike; the report is the median round. Time is the thread's CPU
 // time.
 //
 //   bench_core CORPUS LIST_FILE [--rounds N] [--json FILE]
@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -204,10 +205,15 @@ int main(int argc, char** argv) {
     std::vector<Benchmark> benchmarks = make_benchmarks(psl);
     // One untimed pass each, to fault in tables and code.
     for (const Benchmark& b : benchmarks) time_pass(b, names);
+    // A new order every round, so that no benchmark always follows the same
+    // one (a pass that leaves the caches cold for the next, say).
+    std::vector<std::size_t> order(benchmarks.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::mt19937 shuffle_seed(6);
     for (int round = 0; round < rounds; ++round) {
-        for (std::size_t k = 0; k < benchmarks.size(); ++k) {
-            Benchmark& b = benchmarks[(k + static_cast<std::size_t>(round)) % benchmarks.size()];
-            b.ns_per_name.push_back(time_pass(b, names));
+        std::shuffle(order.begin(), order.end(), shuffle_seed);
+        for (const std::size_t k : order) {
+            benchmarks[k].ns_per_name.push_back(time_pass(benchmarks[k], names));
         }
     }
     for (const Benchmark& b : benchmarks) {

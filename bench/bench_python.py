@@ -6,9 +6,10 @@ interpreters: import, import plus loading plus first call, and resident memory.
 
     bench_python.py --corpus FILE [--list FILE] [--rounds N] [--startup-runs N] [--json FILE]
 
-Each round passes once over the whole corpus per benchmark, in an order that
-rotates from round to round; the figures are medians over the rounds. A
-benchmark's loop is
+Each round passes once over the whole corpus per benchmark, in an order
+shuffled from round to round; the figures are medians over the rounds, in the
+thread's CPU time (on a shared machine, time that other processes take is not
+counted). A benchmark's loop is
 
     for n in names:
         <statement>
@@ -26,6 +27,7 @@ import json
 import os
 import pathlib
 import platform
+import random
 import statistics
 import subprocess
 import sys
@@ -112,9 +114,13 @@ def time_calls(benches, names, rounds):
     gc_was_enabled = gc.isenabled()
     gc.disable()
     try:
-        for r in range(rounds):
-            for k in range(len(benches)):
-                bench = benches[(k + r) % len(benches)]
+        # A new order every round, so that no benchmark always follows the
+        # same one.
+        order = list(benches)
+        shuffle = random.Random(6).shuffle
+        for _ in range(rounds):
+            shuffle(order)
+            for bench in order:
                 bench.rounds_ns.append(bench.time_pass(names))
     finally:
         if gc_was_enabled:
