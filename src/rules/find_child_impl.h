@@ -63,10 +63,12 @@ inline std::uint64_t label_key(std::string_view label) {
 
 // The key of the label text[start, end), read in one load that stays inside
 // text[0, size) whenever the text has eight bytes: from the label's start, or
-// the text's last eight bytes shifted so that the label leads.
+// the text's last eight bytes shifted so that the label leads. (An empty
+// label at the very end, which valid names never have, would need a shift
+// by 64.)
 inline std::uint64_t label_key_in(const char* text, std::size_t size, std::size_t start,
                                   std::size_t end) {
-    if (size < 8) [[unlikely]] {
+    if (size < 8 || start == size) [[unlikely]] {
         return label_key(std::string_view(text + start, end - start));
     }
     const std::uint64_t word = size - start >= 8
