@@ -1,6 +1,8 @@
 // next_dot and previous_dot against a byte-by-byte search, for every start
 // and end inside texts of every length up to 40 with dots in many places, so
 // that the 16-byte, 8-byte and byte-at-a-time paths and their edges all run.
+#include <algorithm>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -35,7 +37,11 @@ TEST_P(DotSearch, AgreesWithAByteByByteSearch) {
             const unsigned pick = (state >> 16) % 8;
             text[i] = pick < 2 ? '.' : "/-\xae\xff\x2e\x01z"[pick];
         }
-        const char* const begin = text.data();
+        // A heap block of exactly the text's size, so that a sanitized build
+        // reports any read past either end.
+        const std::unique_ptr<char[]> exact(new char[text.size() + (text.empty() ? 1 : 0)]);
+        std::copy(text.begin(), text.end(), exact.get());
+        const char* const begin = exact.get();
         const char* const end = begin + text.size();
         for (int from = 0; from <= length; ++from) {
             ASSERT_EQ(next_dot(begin, begin + from, end), naive_next(begin + from, end))
