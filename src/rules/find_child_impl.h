@@ -97,14 +97,14 @@ struct StoredLabel {
     std::uint64_t key;
 };
 
-// The label of `edge` and its key. With checks, after checking that it lies
-// inside the pool and starts and ends on UTF-8 character boundaries; the
-// checks share the loads of the key and take two predictable branches.
+// The label of edge `e` (number `edge`) and its key. With checks, after
+// checking that it lies inside the pool and starts and ends on UTF-8
+// character boundaries; the checks share the loads of the key and take two
+// predictable branches.
 // Without, the tables are compiled_rules(), whose pool is followed by
 // kLabelPoolSlack readable bytes, so the first eight bytes are one load.
 template <bool kCheck>
-inline StoredLabel read_label(const RuleTrie& trie, std::uint32_t edge) {
-    const TrieEdge& e = trie.edges[edge];
+inline StoredLabel read_label(const RuleTrie& trie, const TrieEdge& e, std::uint32_t edge) {
     const char* const pool = trie.label_pool.data();
     const std::uint32_t start = e.label_start;
     const std::uint32_t end = e.label_end;
@@ -168,13 +168,16 @@ std::optional<std::uint32_t> find_child_keyed(const RuleTrie& trie, std::uint32_
     // Halve until one candidate is left, without stopping on equality, so the
     // number of probes depends on the run's length alone: the candidate is the
     // last edge whose label is not greater than `label`.
-    std::uint32_t base = 0;
-    std::uint32_t size = count;
+    // Indexes within the run, machine-word sized: one address step per probe.
+    const TrieEdge* const run = trie.edges.data() + first;
+    std::size_t base = 0;
+    std::size_t size = count;
     while (size > 1) {
-        const std::uint32_t half = size / 2;
-        const std::uint32_t mid = base + half;
-        observer.probe(first + mid);
-        if (!trie_detail::sorts_after(trie_detail::read_label<kCheck>(trie, first + mid), label,
+        const std::size_t half = size / 2;
+        const std::size_t mid = base + half;
+        const auto edge = static_cast<std::uint32_t>(first + mid);
+        observer.probe(edge);
+        if (!trie_detail::sorts_after(trie_detail::read_label<kCheck>(trie, run[mid], edge), label,
                                       key)) {
             base = mid;
             // Keep this a real branch. A conditional move would chain every
@@ -187,13 +190,13 @@ std::optional<std::uint32_t> find_child_keyed(const RuleTrie& trie, std::uint32_
         }
         size -= half;
     }
-    const std::uint32_t edge = first + base;
+    const auto edge = static_cast<std::uint32_t>(first + base);
     observer.final_compare(edge);
-    const trie_detail::StoredLabel stored = trie_detail::read_label<kCheck>(trie, edge);
+    const trie_detail::StoredLabel stored = trie_detail::read_label<kCheck>(trie, run[base], edge);
     if (stored.key != key || !trie_detail::equal_with_equal_key(stored.text, label)) {
         return std::nullopt;
     }
-    const std::int32_t child = trie.edges[edge].child;
+    const std::int32_t child = run[base].child;
     if (child < 0) {
         return std::nullopt;
     }
