@@ -1,6 +1,5 @@
 #include "module/functions.h"
 
-#include <array>
 #include <string_view>
 
 #include "module/arguments.h"
@@ -24,68 +23,45 @@ constexpr ArgumentSpec kIsPrivate{"is_private", kDomainOnly, 1, kMatchSwitches};
 constexpr ArgumentSpec kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
 constexpr ArgumentSpec kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
 
-// Answers one call: `answer(call, match)` turns the match of a valid domain
-// into the result object; an invalid domain gives `invalid`.
-template <const ArgumentSpec& Signature, typename Answer>
-PyObject* run_query(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyError& error,
-                    PyObject* invalid, Answer answer) {
-    CallArguments call;
-    if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
-    const std::optional<Match> match =
-        match_domain(call.domain, Switches{call.accept_unknown, call.icann_only});
-    if (!match) return Py_NewRef(invalid);
-    return answer(call, *match);
+// What each function answers for the match of a valid domain.
+PyObject* publicsuffix_answer(const CallArguments& call, const Match& match) {
+    return optional_str_result(publicsuffix(match, call.keep_case), call.domain_is_ascii);
 }
 
-template <const ArgumentSpec& Signature, typename Answer>
-PyObject* entry(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* invalid,
-                Answer answer) {
-    return call_frame([&](PyError& error) {
-        return run_query<Signature>(args, nargs, kwnames, error, invalid, answer);
+PyObject* privatesuffix_answer(const CallArguments& call, const Match& match) {
+    return optional_str_result(privatesuffix(match, call.keep_case), call.domain_is_ascii);
+}
+
+PyObject* is_public_answer(const CallArguments&, const Match& match) {
+    return bool_result(is_public(match));
+}
+
+PyObject* is_private_answer(const CallArguments&, const Match& match) {
+    return bool_result(is_private(match));
+}
+
+PyObject* privateparts_answer(const CallArguments& call, const Match& match) {
+    return privateparts_result(privateparts(match, call.keep_case), call.domain_is_ascii);
+}
+
+PyObject* subdomain_answer(const CallArguments& call, const Match& match) {
+    return optional_str_result(subdomain(match, call.depth, call.keep_case), call.domain_is_ascii);
+}
+
+using Answer = PyObject* (*)(const CallArguments&, const Match&);
+
+// The entry of one function: its arguments, one match, its answer; an invalid
+// domain gives False from the predicates and None from the others.
+template <const ArgumentSpec& Signature, Answer answer, bool kPredicate>
+PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        CallArguments call;
+        if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
+        const std::optional<Match> match =
+            match_domain(call.domain, Switches{call.accept_unknown, call.icann_only});
+        if (!match) return kPredicate ? bool_result(false) : none_result();
+        return answer(call, *match);
     });
-}
-
-PyObject* publicsuffix_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kPublicsuffix>(
-        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
-            return optional_str_result(publicsuffix(match, call.keep_case), call.domain_is_ascii);
-        });
-}
-
-PyObject* privatesuffix_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kPrivatesuffix>(
-        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
-            return optional_str_result(privatesuffix(match, call.keep_case), call.domain_is_ascii);
-        });
-}
-
-PyObject* is_public_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kIsPublic>(args, nargs, kwnames, Py_False,
-                            [](const CallArguments&, const Match& match) {
-                                return bool_result(is_public(match));
-                            });
-}
-
-PyObject* is_private_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kIsPrivate>(args, nargs, kwnames, Py_False,
-                             [](const CallArguments&, const Match& match) {
-                                 return bool_result(is_private(match));
-                             });
-}
-
-PyObject* privateparts_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kPrivateparts>(
-        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
-            return privateparts_result(privateparts(match, call.keep_case), call.domain_is_ascii);
-        });
-}
-
-PyObject* subdomain_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return entry<kSubdomain>(
-        args, nargs, kwnames, Py_None, [](const CallArguments& call, const Match& match) {
-            return optional_str_result(subdomain(match, call.depth, call.keep_case),
-                                       call.domain_is_ascii);
-        });
 }
 
 template <typename Entry>
@@ -96,24 +72,24 @@ PyCFunction as_cfunction(Entry entry) {
 constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"publicsuffix", as_cfunction(publicsuffix_entry), kFlags,
+    {"publicsuffix", as_cfunction(entry<kPublicsuffix, publicsuffix_answer, false>), kFlags,
      "publicsuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return the longest public suffix of *domain*, or None if it has none."},
-    {"privatesuffix", as_cfunction(privatesuffix_entry), kFlags,
+    {"privatesuffix", as_cfunction(entry<kPrivatesuffix, privatesuffix_answer, false>), kFlags,
      "privatesuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return the private suffix of *domain*: the public suffix plus one label.\n"
      "None if *domain* is entirely public, or invalid."},
-    {"is_public", as_cfunction(is_public_entry), kFlags,
+    {"is_public", as_cfunction(entry<kIsPublic, is_public_answer, true>), kFlags,
      "is_public(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
      "Return whether *domain* is entirely a public suffix."},
-    {"is_private", as_cfunction(is_private_entry), kFlags,
+    {"is_private", as_cfunction(entry<kIsPrivate, is_private_answer, true>), kFlags,
      "is_private(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
      "Return whether *domain* is a private suffix or a subdomain of one."},
-    {"privateparts", as_cfunction(privateparts_entry), kFlags,
+    {"privateparts", as_cfunction(entry<kPrivateparts, privateparts_answer, false>), kFlags,
      "privateparts(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return a tuple of the subdomain labels of *domain* followed by its private\n"
      "suffix, or None if it has no private suffix."},
-    {"subdomain", as_cfunction(subdomain_entry), kFlags,
+    {"subdomain", as_cfunction(entry<kSubdomain, subdomain_answer, false>), kFlags,
      "subdomain(domain, depth, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
      "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
