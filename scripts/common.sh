@@ -20,7 +20,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-BUILD_PACKAGES=(cmake g++ make libgtest-dev python3-pytest publicsuffix)
+BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev python3-pytest publicsuffix)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
