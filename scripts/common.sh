@@ -1,9 +1,16 @@
-# Shared by the scripts in this folder: the packages a machine needs, the
-# interpreter to build for, and the list file to compile in.
+# Shared by the scripts in this folder: the Debian packages a machine needs,
+# the interpreter to build for, the project's virtual environment, and the list
+# file to compile in.
 # shellcheck shell=bash
 
 VEXLO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-DEBIAN_DIST_PACKAGES=/usr/lib/python3/dist-packages
+VENV=${VEXLO_VENV:-$VEXLO_ROOT/.venv}
+# The installer itself; everything it installs is pinned in pyproject.toml.
+PIP_VERSION=26.3
+# One generator for every build folder, whatever tools happen to be on PATH.
+export CMAKE_GENERATOR="Unix Makefiles"
+CMAKE_BUILD_PARALLEL_LEVEL=$(nproc)
+export CMAKE_BUILD_PARALLEL_LEVEL
 
 # Installs the Debian packages given that are not installed yet.
 ensure_packages() {
@@ -20,7 +27,9 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev python3-pytest publicsuffix)
+# The C++ side comes from Debian; Python packages come from the package index
+# into the virtual environment.
+BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev publicsuffix)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
@@ -50,17 +59,58 @@ find_psl_file() {
     fi
 }
 
-# configure_and_build BUILD_DIR [extra cmake arguments...]
+# ensure_venv GROUP...: the project's virtual environment, made from $PYTHON
+# (again when $PYTHON has changed), with the pinned installer and the given
+# dependency groups of pyproject.toml. Nothing is reinstalled while neither
+# the interpreter nor pyproject.toml nor the groups have changed.
+ensure_venv() {
+    local base
+    base=$("$PYTHON" -c 'import sys; print(sys.executable)')
+    local stamp="$VENV/.vexlo-setup"
+    local want
+    want="$base $* $(sha256sum "$VEXLO_ROOT/pyproject.toml" | cut -d' ' -f1)"
+    if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
+        return 0
+    fi
+    if [ ! -x "$VENV/bin/python" ] || [ "$(cat "$VENV/.vexlo-python" 2>/dev/null)" != "$base" ]; then
+        echo "Making $VENV from $base" >&2
+        "$PYTHON" -m venv --clear "$VENV"
+        echo "$base" >"$VENV/.vexlo-python"
+    fi
+    "$VENV/bin/python" -m pip install -q --disable-pip-version-check "pip==$PIP_VERSION" >&2
+    local groups=()
+    local group
+    for group in "$@"; do groups+=(--group "$group"); done
+    (cd "$VEXLO_ROOT" && "$VENV/bin/python" -m pip install -q "${groups[@]}") >&2
+    echo "$want" >"$stamp"
+}
+
+# install_project BUILD_DIR [cmake defines...]: builds the project in
+# BUILD_DIR (kept between runs, so rebuilds are incremental) and installs it
+# into the virtual environment in editable mode: Python sources are used from
+# the checkout, the compiled modules from the build.
+install_project() {
+    local dir=$1
+    shift
+    local settings=(-Cbuild-dir="$dir" -Ccmake.define.VEXLO_PSL_FILE="$VEXLO_PSL_FILE")
+    local define
+    for define in "$@"; do settings+=(-Ccmake.define."$define"); done
+    (cd "$VEXLO_ROOT" && "$VENV/bin/python" -m pip install -q --no-build-isolation --no-deps \
+        "${settings[@]}" -e .) >&2
+}
+
+# configure_and_build BUILD_DIR [extra cmake arguments...]: a plain CMake
+# build, for the sanitized, fuzzing and benchmark builds.
 configure_and_build() {
     local dir=$1
     shift
     cmake -S "$VEXLO_ROOT" -B "$dir" -DPython3_EXECUTABLE="$PYTHON" \
         -DVEXLO_PSL_FILE="$VEXLO_PSL_FILE" "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    cmake --build "$dir"
 }
 
-# Runs the built package's interpreter with Debian's pure-Python packages
-# (pytest among them) importable.
-run_python() {
-    PYTHONPATH="$VEXLO_ROOT${PYTHONPATH:+:$PYTHONPATH}:$DEBIAN_DIST_PACKAGES" "$PYTHON" "$@"
+# The site-packages folder of the virtual environment, for runs of another
+# interpreter that need its packages but not the project installed there.
+venv_site_packages() {
+    "$VENV/bin/python" -c 'import sysconfig; print(sysconfig.get_path("purelib"))'
 }

@@ -273,7 +273,7 @@ def _twin(rule: Rule) -> Rule | None:
 class _Node:
     line: int
     flags: int = 0
-    children: dict[str, "_Node"] = field(default_factory=dict)
+    children: dict[str, _Node] = field(default_factory=dict)
 
 
 def _insert(root: _Node, rule: Rule) -> int:

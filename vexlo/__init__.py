@@ -9,7 +9,7 @@ from vexlo._lookup import (
     publicsuffix,
     subdomain,
 )
-from vexlo._version import __version__
+from vexlo._version import __version__ as __version__
 
 __all__ = [
     "publicsuffix",

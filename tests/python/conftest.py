@@ -1,5 +1,4 @@
 import pytest
-
 from support import compiled_list_path
 
 

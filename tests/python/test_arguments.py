@@ -182,3 +182,23 @@ def test_qualified_type_name_in_message(lookup):
     with pytest.raises(TypeError) as caught:
         lookup.is_public(Outer.Inner())
     assert str(caught.value) == "'test_qualified_type_name_in_message.<locals>.Outer.Inner' object is not an instance of 'str'"
+
+
+def test_real_numpy_scalars(lookup):
+    """NumPy's own boolean scalars are switches, and its integers (which have
+    __index__) are depths; its other numbers and arrays are refused."""
+    np = pytest.importorskip("numpy")
+    assert lookup.is_public("example.unknowntld", accept_unknown=np.bool_(False)) is False
+    assert lookup.publicsuffix("Example.COM", keep_case=np.True_) == "COM"
+    assert lookup.privatesuffix("a.github.io", icann_only=np.bool_(True)) == "github.io"
+    for integer in (np.int8, np.int64, np.uint64, np.intp):
+        assert lookup.subdomain("a.b.example.com", integer(1)) == "b.example.com"
+    assert lookup.subdomain("a.b.example.com", np.uint64(2**64 - 1)) is None
+    for depth, error in ((np.int64(-1), OverflowError), (np.float64(1.0), TypeError)):
+        with pytest.raises(error) as caught:
+            lookup.subdomain("a.b.example.com", depth)
+        assert caught.value.__notes__ == ["while processing 'depth'"]
+    for switch in (np.int64(1), np.array([True]), np.float64(0.0)):
+        with pytest.raises(TypeError, match="is not an instance of 'bool'") as caught:
+            lookup.is_public("a.com", icann_only=switch)
+        assert caught.value.__notes__ == ["while processing 'icann_only'"]

@@ -12,14 +12,14 @@ import sys
 import pytest
 
 import vexlo
-from support import REPO
+from support import package_root
 
 ALL_FIELDS = "name,publicsuffix,privatesuffix,is_public,is_private,privateparts,subdomain"
 
 
 def env():
     return dict(os.environ,
-                PYTHONPATH=os.pathsep.join(filter(None, [str(REPO), os.environ.get("PYTHONPATH")])))
+                PYTHONPATH=os.pathsep.join(filter(None, [str(package_root()), os.environ.get("PYTHONPATH")])))
 
 
 def vexlo_cli(*args, stdin=b""):

@@ -5,7 +5,6 @@ import textwrap
 
 from support import run_python
 
-
 # Fails one interpreter allocation after another until the call raises
 # PanicException (making its result failed); reports the class, the message and
 # what reached the unraisable hook on the way.

@@ -9,7 +9,6 @@ import os
 import textwrap
 
 import pytest
-
 from support import run_python
 
 # Calls as factories: each attempt gets fresh argument objects, so that the
@@ -198,7 +197,7 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
     # Every call reached at least one allocation, so the sweep did something;
     # and the good calls could still answer after a failure they absorbed or
     # before the failing allocation came.
-    for name, line in lines.items():
+    for line in lines.values():
         assert "allocations=0 " not in line, line
         assert "'result'" in line or "Error" in line, line
 
@@ -243,11 +242,10 @@ def test_first_use_caches_survive_failing_allocations(name):
 # exception or succeeds, and the process lives on. It also makes the
 # PanicException class, so this covers that class failing to be created.
 IMPORT = textwrap.dedent(r"""
-    import importlib.machinery, importlib.util, pathlib, sys
-    start, stop = int(sys.argv[1]), int(sys.argv[2])
-    # Found without importing the package, whose __init__ imports the module.
-    package = pathlib.Path(importlib.util.find_spec("vexlo").origin).parent
-    path = str(next(package.glob("_lookup.*.so")))
+    import importlib.machinery, importlib.util, sys
+    # The module file is the one the tests imported, loaded here without the
+    # package, whose __init__ would import it first.
+    start, stop, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
     loader = importlib.machinery.ExtensionFileLoader("vexlo._lookup", path)
     module_spec = importlib.util.spec_from_file_location("vexlo._lookup", path, loader=loader)
     sys.unraisablehook = lambda report: None
@@ -269,14 +267,15 @@ IMPORT = textwrap.dedent(r"""
 """)
 
 
-def test_import_survives_failing_allocations():
+def test_import_survives_failing_allocations(lookup):
     limit = int(os.environ.get("VEXLO_IMPORT_SWEEP_LIMIT", "2000"))
     outcomes = set()
     start = 0
     while start < limit:
         runs = []
         for stop in (start + 1, start + 4):
-            result = run_python(f"import sys; sys.argv[1:] = ['{start}', '{stop}']\n" + IMPORT)
+            arguments = [str(start), str(stop), lookup.__file__]
+            result = run_python(f"import sys; sys.argv[1:] = {arguments!r}\n" + IMPORT)
             assert result.returncode == 0, (start, stop, result.stdout, result.stderr[-3000:])
             faults = [line for line in result.stdout.splitlines() if line.startswith("FAULT")]
             assert not faults, faults

@@ -7,7 +7,6 @@ import string
 import sys
 
 import pytest
-
 from support import compiled_list_path
 
 NAMES = ["publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain"]

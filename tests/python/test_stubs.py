@@ -5,7 +5,6 @@ import ast
 import inspect
 
 import pytest
-
 from support import REPO
 
 STUB = ast.parse((REPO / "vexlo" / "_lookup.pyi").read_text(encoding="utf-8"))
@@ -45,7 +44,7 @@ def test_stub_signature(lookup, name):
     expected = [(p.name, p.kind, p.default) for p in built.parameters.values()]
     stub = stub_parameters(STUB_FUNCTIONS[name])
     assert [(n, kind, default) for n, kind, default, _ in stub] == expected
-    for param, kind, default, annotation in stub:
+    for param, _kind, default, annotation in stub:
         if isinstance(default, bool):
             assert annotation == SWITCH_ANNOTATION, param
     assert dict((n, a) for n, _, _, a in stub).get("domain") == "str"

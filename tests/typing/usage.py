@@ -1,0 +1,35 @@
+"""Type-checked with mypy --strict (scripts/lint), never run: every function's
+declared return type used as callers use it, so a stub that drifts from the
+module's behaviour breaks this file."""
+
+import vexlo
+
+
+def registrable_domain(name: str) -> str:
+    suffix = vexlo.privatesuffix(name, icann_only=True)
+    return suffix if suffix is not None else ""
+
+
+def public_part(name: str) -> str | None:
+    public = vexlo.publicsuffix(name, accept_unknown=False, keep_case=True)
+    return public.upper() if public else None
+
+
+def owner_labels(name: str) -> list[str]:
+    parts = vexlo.privateparts(name)
+    return [] if parts is None else [label.lower() for label in parts]
+
+
+def one_level_down(name: str, depth: int = 1) -> str | None:
+    return vexlo.subdomain(name, depth, keep_case=False)
+
+
+def classify(name: str) -> str:
+    if vexlo.is_public(name):
+        return "public"
+    return "private" if vexlo.is_private(name, accept_unknown=True) else "neither"
+
+
+CHECKSUM: str = vexlo.LIST_CHECKSUM
+VERSION: str = vexlo.__version__
+NAMES: list[str] = vexlo.__all__
