@@ -5,8 +5,10 @@
 // of them alike; the report is the median round. Time is the thread's CPU
 // time.
 //
-//   bench_core CORPUS LIST_FILE [--rounds N] [--json FILE]
+//   bench_core CORPUS LIST_FILE [--rounds N] [--json FILE] [--only NAME]
 //
+// --only runs the one benchmark of that name (bench/count_instructions.py
+// counts its instructions under callgrind).
 // CORPUS holds one name per line (bench/corpus.py writes it); LIST_FILE is
 // the list the module was compiled from, which libpsl loads at start-up.
 #include <libpsl.h>
@@ -184,17 +186,21 @@ void write_json(std::ostream& out, const std::vector<Benchmark>& benchmarks, std
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_core CORPUS LIST_FILE [--rounds N] [--json FILE]\n");
+        std::fprintf(stderr,
+                     "usage: bench_core CORPUS LIST_FILE [--rounds N] [--json FILE] [--only NAME]\n");
         return 2;
     }
     int rounds = 31;
     const char* json_path = nullptr;
+    std::string only;
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
         if (option == "--rounds") {
             rounds = std::max(1, std::atoi(argv[i + 1]));
         } else if (option == "--json") {
             json_path = argv[i + 1];
+        } else if (option == "--only") {
+            only = argv[i + 1];
         }
     }
     const Names names = read_corpus(argv[1]);
@@ -208,6 +214,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<Benchmark> benchmarks = make_benchmarks(psl);
+    if (!only.empty()) {
+        std::erase_if(benchmarks, [&](const Benchmark& b) { return b.name != only; });
+        if (benchmarks.empty()) {
+            std::fprintf(stderr, "bench_core: no benchmark named %s\n", only.c_str());
+            return 2;
+        }
+    }
     // One untimed pass each, to fault in tables and code.
     for (const Benchmark& b : benchmarks) time_pass(b, names);
     // A new order every round, so that no benchmark always follows the same

@@ -422,6 +422,8 @@ constexpr RuleTrie kCompiledRules{{std::string_view(kLabelPool, kLabelPoolBytes)
 static_assert(passes_reader_checks(kCompiledRules),
               "the generated tables fail a check of the child search");
 static_assert(sizeof(kLabelPool) >= kLabelPoolBytes + kLabelPoolSlack);
+static_assert(labels_at_most(kCompiledRules, kCompiledLabelMaxBytes),
+              "a label of the generated tables is longer than kCompiledLabelMaxBytes");
 
 }}  // namespace
 

@@ -40,6 +40,11 @@ PyObject* fault_barrier(Body&& body, PyError& error) {
     return nullptr;
 }
 
+// Inside a catch block: turns the exception being handled into a
+// PanicException, the way fault_barrier does, and makes it the current
+// exception. Returns null.
+PyObject* raise_caught_as_panic() noexcept;
+
 // The entry of every module function: returns a new reference, or null with
 // exactly one exception set.
 template <typename Body>
@@ -51,6 +56,18 @@ PyObject* call_frame(Body&& body) noexcept {
         return result;
     } catch (...) {
         uncaught_at_boundary();
+    }
+}
+
+// call_frame for a body that cannot fail with an ordinary error, only fault
+// (an argument path already checked, a result that could not be made): no
+// error record is set up for it.
+template <typename Body>
+PyObject* infallible_call_frame(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return raise_caught_as_panic();
     }
 }
 

@@ -50,17 +50,42 @@ PyObject* subdomain_answer(const CallArguments& call, const Match& match) {
 
 using Answer = PyObject* (*)(const CallArguments&, const Match&);
 
+template <Answer answer, bool kPredicate>
+PyObject* answer_for(const CallArguments& call) {
+    const std::optional<Match> match =
+        match_domain(call.domain, Switches{call.accept_unknown, call.icann_only});
+    if (!match) return kPredicate ? bool_result(false) : none_result();
+    return answer(call, *match);
+}
+
 // The entry of one function: its arguments, one match, its answer; an invalid
 // domain gives False from the predicates and None from the others.
 template <const ArgumentSpec& Signature, Answer answer, bool kPredicate>
 PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    // Most calls pass one exact str of ASCII characters by position and no
+    // keyword: then nothing can be wrong with the arguments, the str's
+    // characters are its UTF-8 bytes, and every switch takes its default.
+    // Only a fault can end such a call early, so it needs no error record.
+    if (Signature.positional.size() == 1 && nargs == 1 && kwnames == nullptr &&
+        PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
+        return infallible_call_frame([&]() -> PyObject* {
+            CallArguments call;
+            call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
+                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+            call.domain_is_ascii = true;
+            for (std::size_t i = 0; i < Signature.keyword_only.size(); ++i) {
+                const KeywordParameter& parameter = Signature.keyword_only[i];
+                if (parameter.name == "accept_unknown") call.accept_unknown = parameter.default_value;
+                if (parameter.name == "icann_only") call.icann_only = parameter.default_value;
+                if (parameter.name == "keep_case") call.keep_case = parameter.default_value;
+            }
+            return answer_for<answer, kPredicate>(call);
+        });
+    }
     return call_frame([&](PyError& error) -> PyObject* {
         CallArguments call;
         if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
-        const std::optional<Match> match =
-            match_domain(call.domain, Switches{call.accept_unknown, call.icann_only});
-        if (!match) return kPredicate ? bool_result(false) : none_result();
-        return answer(call, *match);
+        return answer_for<answer, kPredicate>(call);
     });
 }
 

@@ -26,10 +26,6 @@ PyObject* new_str(std::string_view text, bool ascii) {
 
 PyObject* str_result(std::string_view text, bool ascii) { return created(new_str(text, ascii)); }
 
-PyObject* optional_str_result(const std::optional<std::string_view>& text, bool ascii) {
-    return text ? str_result(*text, ascii) : none_result();
-}
-
 PyObject* privateparts_result(const std::optional<PrivateParts>& parts, bool ascii) {
     if (!parts) return none_result();
     const auto items = static_cast<Py_ssize_t>(parts->subdomain_count + 1);

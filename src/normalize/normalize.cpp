@@ -1,5 +1,6 @@
 #include "normalize/normalize.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -85,6 +86,60 @@ std::size_t count_labels(std::string_view text) noexcept {
     return labels;
 }
 
+// The texts of 16 bytes or more that are all ASCII (nearly all names) are
+// counted and lowercased in one pass over 16-byte blocks: lowercase a block
+// of ASCII, add its dots. kNotAscii, with `out` unspecified, when a byte has
+// its high bit set: then the general path starts over.
+constexpr std::size_t kNotAscii = ~std::size_t{0};
+
+inline __m128i lowered_block(__m128i bytes) noexcept {
+    // Signed compares are right here: every byte is below 0x80.
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+    return _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+
+// The dots of a block's 16-bit mask, by two table loads.
+inline std::size_t count_dots(std::uint32_t dots) noexcept {
+    static constexpr auto bits = [] {
+        std::array<std::uint8_t, 256> counts{};
+        for (std::size_t i = 1; i < counts.size(); ++i) counts[i] = counts[i / 2] + (i & 1);
+        return counts;
+    }();
+    return std::size_t{bits[dots & 0xFF]} + bits[(dots >> 8) & 0xFF];
+}
+
+std::size_t count_labels_lowering_ascii(std::string_view text, char* out) noexcept {
+    const char* const p = text.data();
+    const std::size_t size = text.size();
+    if (p[0] == '.' || p[size - 1] == '.') return 0;
+    std::size_t labels = 1;
+    std::uint32_t previous = 0;  // 1 if the byte before the block is a dot
+    std::size_t done = 0;
+    const __m128i dot = _mm_set1_epi8('.');
+    for (; size - done >= 16; done += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + done));
+        if (_mm_movemask_epi8(bytes) != 0) return kNotAscii;
+        const auto dots = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
+        if ((dots & ((dots << 1) | previous)) != 0) return 0;
+        labels += count_dots(dots);
+        previous = dots >> 15;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), lowered_block(bytes));
+    }
+    if (done < size) {
+        // The last 16 bytes, less those already counted; the overlap is
+        // written again with the same bytes.
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - 16));
+        if (_mm_movemask_epi8(bytes) != 0) return kNotAscii;
+        const auto dots = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot))) >>
+                          (16 - (size - done));
+        if ((dots & ((dots << 1) | previous)) != 0) return 0;
+        labels += count_dots(dots);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size - 16), lowered_block(bytes));
+    }
+    return labels;
+}
+
 #else
 
 std::size_t count_labels(std::string_view text) noexcept {
@@ -111,30 +166,39 @@ std::size_t count_labels(std::string_view text) noexcept {
 // store is never copied. (Starting from a disengaged std::optional would not
 // do: libstdc++ zero-fills its whole storage, which costs more than the rest
 // of a short name's work.)
-//
-// The labels are counted in the caller's text, before lowercasing: its dots
-// are exactly those of the lowercase, in the same places between the same
-// labels (no mapping makes or takes a dot, a non-empty label never
-// lowercases to an empty one, and ill-formed bytes are copied as they are).
-// Counting there saves lowercasing an invalid name, and reading back bytes
-// just written in differently sized pieces, which stalls the load.
 std::optional<NormalizedDomain> normalize_domain(std::string_view text) {
-    if (!text.empty() && text.back() == '.') text.remove_suffix(1);
-    const std::size_t labels = text.empty() ? 0 : count_labels(text);
-    std::optional<NormalizedDomain> result(std::in_place, text.size(), text, labels);
-    if (labels == 0) {
-        result.reset();
-        return result;
-    }
-    lowercase_into(text, result->lowered);
+    std::optional<NormalizedDomain> result(std::in_place);
+    if (!normalize_domain_into(text, *result)) result.reset();
     return result;
 }
 
+// The labels are counted in the caller's text, before lowercasing (or in the
+// same pass, for ASCII): its dots are exactly those of the lowercase, in the
+// same places between the same labels (no mapping makes or takes a dot, a
+// non-empty label never lowercases to an empty one, and ill-formed bytes are
+// copied as they are). Counting there saves lowercasing an invalid name, and
+// reading back bytes just written in differently sized pieces, which stalls
+// the load.
 bool normalize_domain_into(std::string_view text, NormalizedDomain& out) {
     if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+#if defined(__SSE2__)
+    if (text.size() >= 16) {
+        if (text.size() > OwnedText::kInlineCapacity) out.lowered = OwnedText(text.size());
+        const std::size_t labels = count_labels_lowering_ascii(text, out.lowered.data());
+        if (labels != kNotAscii) {
+            if (labels == 0) return false;
+            out.lowered.set_size(text.size());
+            out.given = text;
+            out.label_count = labels;
+            return true;
+        }
+    }
+#endif
     const std::size_t labels = text.empty() ? 0 : count_labels(text);
     if (labels == 0) return false;
-    if (text.size() > OwnedText::kInlineCapacity) out.lowered = OwnedText(text.size());
+    if (text.size() > OwnedText::kInlineCapacity && out.lowered.capacity() < text.size()) {
+        out.lowered = OwnedText(text.size());
+    }
     out.given = text;
     out.label_count = labels;
     lowercase_into(text, out.lowered);

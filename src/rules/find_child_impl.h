@@ -2,6 +2,7 @@
 // rule_trie.h includes this file.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -53,6 +54,19 @@ inline std::uint64_t keep_leading(std::uint64_t word, std::size_t length) {
         0, 0xFF00000000000000, 0xFFFF000000000000, 0xFFFFFF0000000000, 0xFFFFFFFF00000000,
         0xFFFFFFFFFF000000, 0xFFFFFFFFFFFF0000, 0xFFFFFFFFFFFFFF00, 0xFFFFFFFFFFFFFFFF};
     return word & keep[length < 8 ? length : 8];
+}
+
+// keep_leading for a length of at most kCompiledLabelMaxBytes, without the
+// clamp: one masking load.
+inline std::uint64_t keep_leading_bounded(std::uint64_t word, std::size_t length) {
+    static constexpr auto keep = [] {
+        std::array<std::uint64_t, kCompiledLabelMaxBytes + 1> masks{};
+        for (std::size_t n = 1; n < masks.size(); ++n) {
+            masks[n] = n >= 8 ? ~std::uint64_t{0} : ~(~std::uint64_t{0} >> (8 * n));
+        }
+        return masks;
+    }();
+    return word & keep[length];
 }
 
 inline std::uint64_t label_key(std::string_view label) {

@@ -44,6 +44,9 @@ struct RuleTrie {
 // followed in memory by kLabelPoolSlack zero bytes (not part of the view).
 const RuleTrie& compiled_rules() noexcept;
 inline constexpr std::size_t kLabelPoolSlack = 8;
+// No label of those tables is longer (a DNS label has at most 63 bytes; the
+// build checks it), so a label's length can index a table without clamping.
+inline constexpr std::size_t kCompiledLabelMaxBytes = 63;
 
 // Lowercase hexadecimal SHA-256 of the compiled list file's bytes.
 inline constexpr std::size_t LIST_CHECKSUM_LENGTH = 64;

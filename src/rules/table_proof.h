@@ -39,4 +39,12 @@ constexpr bool passes_reader_checks(const RuleTrie& trie) noexcept {
     return true;
 }
 
+// True when no label of `trie` has more than `max_bytes` bytes.
+constexpr bool labels_at_most(const RuleTrie& trie, std::size_t max_bytes) noexcept {
+    for (const TrieEdge& edge : trie.edges) {
+        if (edge.label_end - edge.label_start > max_bytes) return false;
+    }
+    return true;
+}
+
 }  // namespace vexlo
