@@ -1,7 +1,9 @@
 #include "lines/answer_lines.h"
 
+#include <cstddef>
 #include <memory>
 
+#include "lines/escape.h"
 #include "lines/line_cutter.h"
 #include "lines/match_group.h"
 #include "lines/utf8_check.h"
@@ -18,10 +20,12 @@ public:
           matched_(format.needs_match()),
           next_bad_(answer.bad_lines.size()) {}
 
-    void add(std::string_view line, bool check_utf8) {
+    // `padded`: kReadPadding bytes after the line may be read.
+    void add(std::string_view line, bool padded, bool check_utf8) {
         unreadable_[count_] = false;
+        padded_[count_] = padded;
         if (check_utf8) {
-            if (const std::size_t offset = utf8_error_offset(line); offset != kWellFormed) {
+            if (const std::size_t offset = utf8_error_offset(line, padded); offset != kWellFormed) {
                 answer_.bad_lines.push_back({answer_.lines + count_, offset + 1, 0});
                 unreadable_[count_] = true;
                 line = {};  // matched as invalid, and never written
@@ -40,7 +44,7 @@ public:
                 answer_.bad_lines[next_bad_++].row_offset = output.size();
                 write_unreadable_row(format_, output);
             } else {
-                write_row(format_, names_[i], matched_ ? group_[i] : nullptr, output);
+                write_row(format_, names_[i], padded_[i], matched_ ? group_[i] : nullptr, output);
             }
         }
         answer_.lines += count_;
@@ -55,6 +59,7 @@ private:
     std::size_t count_ = 0;
     std::string_view names_[MatchGroup::kCapacity];
     bool unreadable_[MatchGroup::kCapacity];
+    bool padded_[MatchGroup::kCapacity];
     MatchGroup group_;
 };
 
@@ -67,7 +72,11 @@ void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
     const auto writer = std::make_unique<GroupWriter>(format, answer);
     LineCutter cutter(block, at_end);
     std::string_view line;
-    while (cutter.next(line)) writer->add(line, check_utf8);
+    const char* const block_end = block.data() + block.size();
+    while (cutter.next(line)) {
+        const bool padded = block_end - (line.data() + line.size()) >= std::ptrdiff_t{kReadPadding};
+        writer->add(line, padded, check_utf8);
+    }
     writer->flush();
     answer.consumed = static_cast<std::size_t>(cutter.position() - block.data());
 }
@@ -78,11 +87,11 @@ std::size_t answer_name(std::string_view name, const RowFormat& format, OutputBu
         return offset + 1;
     }
     if (!format.needs_match()) {
-        write_row(format, name, nullptr, output);
+        write_row(format, name, false, nullptr, output);
         return 0;
     }
     const std::optional<Match> match = match_domain(name, format.switches);
-    write_row(format, name, match ? &*match : nullptr, output);
+    write_row(format, name, false, match ? &*match : nullptr, output);
     return 0;
 }
 

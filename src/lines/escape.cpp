@@ -86,13 +86,14 @@ unsigned special_bytes(const char* p) noexcept {
 #endif
 
 template <Escape kind>
-char* escape_with(std::string_view text, const Table& table, char* out) noexcept {
+char* escape_with(std::string_view text, const Table& table, char* out, bool padded) noexcept {
     const char* p = text.data();
     const char* const end = p + text.size();
 #if defined(__SSE2__)
-    // Sixteen bytes at a time, the last few copied out first so that nothing
-    // past the text is read. The sixteen bytes are stored whole: the room
-    // given covers them, and what follows a special byte is written over.
+    // Sixteen bytes at a time, the last few copied out first unless the text
+    // is padded, so that nothing is read where it may not be. The sixteen
+    // bytes are stored whole: the room given covers them, and what follows a
+    // special byte is written over.
     while (p < end) {
         const std::size_t left = static_cast<std::size_t>(end - p);
         unsigned mask;
@@ -100,6 +101,10 @@ char* escape_with(std::string_view text, const Table& table, char* out) noexcept
         if (left >= 16) {
             mask = special_bytes<kind>(p);
             std::memcpy(out, p, 16);
+        } else if (padded) {
+            mask = special_bytes<kind>(p) & ((1u << left) - 1);
+            std::memcpy(out, p, 16);
+            plain = left;
         } else {
             char tail[16] = {};
             std::memcpy(tail, p, left);
@@ -121,6 +126,7 @@ char* escape_with(std::string_view text, const Table& table, char* out) noexcept
         ++p;
     }
 #else
+    (void)padded;
     for (; p < end; ++p) {
         const Replacement& replacement = table[static_cast<unsigned char>(*p)];
         if (replacement.size == 0) {
@@ -136,13 +142,15 @@ char* escape_with(std::string_view text, const Table& table, char* out) noexcept
 
 }  // namespace
 
-char* write_escaped(std::string_view text, Escape escape, char* out) noexcept {
+char* write_escaped(std::string_view text, Escape escape, char* out, bool padded) noexcept {
     switch (escape) {
-        case Escape::tsv: return escape_with<Escape::tsv>(text, kTsv, out);
-        case Escape::tsv_item: return escape_with<Escape::tsv_item>(text, kTsvItem, out);
-        case Escape::tsv_labels: return escape_with<Escape::tsv_labels>(text, kTsvLabels, out);
-        case Escape::json: return escape_with<Escape::json>(text, kJson, out);
-        case Escape::json_labels: return escape_with<Escape::json_labels>(text, kJsonLabels, out);
+        case Escape::tsv: return escape_with<Escape::tsv>(text, kTsv, out, padded);
+        case Escape::tsv_item: return escape_with<Escape::tsv_item>(text, kTsvItem, out, padded);
+        case Escape::tsv_labels:
+            return escape_with<Escape::tsv_labels>(text, kTsvLabels, out, padded);
+        case Escape::json: return escape_with<Escape::json>(text, kJson, out, padded);
+        case Escape::json_labels:
+            return escape_with<Escape::json_labels>(text, kJsonLabels, out, padded);
     }
     return out;
 }

@@ -28,8 +28,13 @@ inline constexpr std::size_t escaped_room(std::size_t size) noexcept {
     return kMaxEscapeGrowth * size + 16;
 }
 
+// At least this many bytes after a text may be read (never used) when it is
+// "padded": the rest of a block of lines, or the unused room of a buffer.
+inline constexpr std::size_t kReadPadding = 15;
+
 // Writes `text` escaped at `out`, which has escaped_room(text.size()) bytes of
-// room; returns the end of what was written.
-char* write_escaped(std::string_view text, Escape escape, char* out) noexcept;
+// room; returns the end of what was written. With `padded`, kReadPadding
+// bytes after the text may be read, which saves copying out its last bytes.
+char* write_escaped(std::string_view text, Escape escape, char* out, bool padded) noexcept;
 
 }  // namespace vexlo::lines

@@ -39,10 +39,35 @@ std::optional<std::string_view> text_answer(const RowFormat& format, Field field
     }
 }
 
-void write_tsv_field(const RowFormat& format, Field field, std::string_view name,
-                     const Match* match, OutputBuffer& buffer) {
+// What a row is made from: the name, its match, and whether the texts that
+// answers are cut from may be read a little past their ends.
+struct RowSource {
+    std::string_view name;
+    bool name_padded;
+    const Match* match;  // null for an invalid name
+    bool answers_padded;
+};
+
+// Answers are cut from the caller's text or from the lowered one; each ends
+// where that text ends or before.
+bool answers_padded(const RowFormat& format, const Match* match, bool name_padded) noexcept {
+    if (match == nullptr || format.keep_case) return name_padded;
+    const OwnedText& lowered = match->domain.lowered;
+    return lowered.capacity() - lowered.size() >= kReadPadding;
+}
+
+// The subdomain labels are followed by a dot and the private suffix.
+bool subdomains_padded(const PrivateParts& parts, bool suffix_padded) noexcept {
+    return suffix_padded || parts.private_suffix.size() + 1 >= kReadPadding;
+}
+
+void write_tsv_field(const RowFormat& format, Field field, const RowSource& row,
+                     OutputBuffer& buffer) {
+    const Match* const match = row.match;
+    const bool padded = row.answers_padded;
     if (field == Field::name) {
-        buffer.commit(write_escaped(name, Escape::tsv, buffer.room(escaped_room(name.size()))));
+        buffer.commit(write_escaped(row.name, Escape::tsv, buffer.room(escaped_room(row.name.size())),
+                                    row.name_padded));
         return;
     }
     if (match == nullptr) return;
@@ -55,34 +80,39 @@ void write_tsv_field(const RowFormat& format, Field field, std::string_view name
             char* out = buffer.room(escaped_room(parts->subdomains.size()) +
                                     escaped_room(parts->private_suffix.size()) + 1);
             if (parts->subdomain_count != 0) {
-                out = write_escaped(parts->subdomains, Escape::tsv_labels, out);
+                out = write_escaped(parts->subdomains, Escape::tsv_labels, out,
+                                    subdomains_padded(*parts, padded));
                 *out++ = ' ';
             }
-            buffer.commit(write_escaped(parts->private_suffix, Escape::tsv_item, out));
+            buffer.commit(write_escaped(parts->private_suffix, Escape::tsv_item, out, padded));
             return;
         }
         default: {
             const std::optional<std::string_view> text = text_answer(format, field, *match);
             if (!text) return;
-            buffer.commit(write_escaped(*text, Escape::tsv, buffer.room(escaped_room(text->size()))));
+            buffer.commit(
+                write_escaped(*text, Escape::tsv, buffer.room(escaped_room(text->size())), padded));
             return;
         }
     }
 }
 
 // Writes `"text"` at `out`, with room for escaped_room(text.size()) + 2.
-char* put_json_string(char* out, std::string_view text, Escape escape) noexcept {
+char* put_json_string(char* out, std::string_view text, Escape escape, bool padded) noexcept {
     *out++ = '"';
-    out = write_escaped(text, escape, out);
+    out = write_escaped(text, escape, out, padded);
     *out++ = '"';
     return out;
 }
 
-void write_json_field(const RowFormat& format, Field field, bool first, std::string_view name,
-                      const Match* match, OutputBuffer& buffer) {
+void write_json_field(const RowFormat& format, Field field, bool first, const RowSource& row,
+                      OutputBuffer& buffer) {
+    const Match* const match = row.match;
+    const bool padded = row.answers_padded;
     if (field == Field::name) {
-        char* out = put_json_key(buffer.room(kFieldOverhead + escaped_room(name.size())), field, first);
-        buffer.commit(put_json_string(out, name, Escape::json));
+        char* out = put_json_key(buffer.room(kFieldOverhead + escaped_room(row.name.size())), field,
+                                 first);
+        buffer.commit(put_json_string(out, row.name, Escape::json, row.name_padded));
         return;
     }
     if (match == nullptr) {
@@ -108,10 +138,11 @@ void write_json_field(const RowFormat& format, Field field, bool first, std::str
             }
             *out++ = '[';
             if (parts->subdomain_count != 0) {
-                out = put_json_string(out, parts->subdomains, Escape::json_labels);
+                out = put_json_string(out, parts->subdomains, Escape::json_labels,
+                                      subdomains_padded(*parts, padded));
                 out = put(out, ", ");
             }
-            out = put_json_string(out, parts->private_suffix, Escape::json);
+            out = put_json_string(out, parts->private_suffix, Escape::json, padded);
             *out++ = ']';
             buffer.commit(out);
             return;
@@ -120,7 +151,7 @@ void write_json_field(const RowFormat& format, Field field, bool first, std::str
             const std::optional<std::string_view> text = text_answer(format, field, *match);
             char* out = buffer.room(kFieldOverhead + escaped_room(text ? text->size() : 0));
             out = put_json_key(out, field, first);
-            buffer.commit(text ? put_json_string(out, *text, Escape::json) : put(out, "null"));
+            buffer.commit(text ? put_json_string(out, *text, Escape::json, padded) : put(out, "null"));
             return;
         }
     }
@@ -146,15 +177,16 @@ bool RowFormat::needs_match() const noexcept {
     return false;
 }
 
-void write_row(const RowFormat& format, std::string_view name, const Match* match,
-               OutputBuffer& out) {
+void write_row(const RowFormat& format, std::string_view name, bool name_padded,
+               const Match* match, OutputBuffer& out) {
+    const RowSource row{name, name_padded, match, answers_padded(format, match, name_padded)};
     bool first = true;
     for (const Field field : format.fields) {
         if (format.json) {
-            write_json_field(format, field, first, name, match, out);
+            write_json_field(format, field, first, row, out);
         } else {
             if (!first) out.append("\t");
-            write_tsv_field(format, field, name, match, out);
+            write_tsv_field(format, field, row, out);
         }
         first = false;
     }

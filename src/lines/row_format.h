@@ -39,9 +39,11 @@ struct RowFormat {
 };
 
 // Appends the row of a readable line. `match` is null for an invalid name,
-// whose answer fields are all empty (null), the predicates included.
-void write_row(const RowFormat& format, std::string_view name, const Match* match,
-               OutputBuffer& out);
+// whose answer fields are all empty (null), the predicates included. With
+// `name_padded`, kReadPadding bytes after the name may be read (it lies in a
+// block of lines with more after it).
+void write_row(const RowFormat& format, std::string_view name, bool name_padded,
+               const Match* match, OutputBuffer& out);
 
 // Appends the row of a line that is not UTF-8: every field empty (null).
 void write_unreadable_row(const RowFormat& format, OutputBuffer& out);

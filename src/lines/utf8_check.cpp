@@ -11,12 +11,20 @@ namespace vexlo::lines {
 namespace {
 
 // Where the first byte of 0x80 or above is in [p, end), or end.
-const unsigned char* skip_ascii(const unsigned char* p, const unsigned char* end) noexcept {
+const unsigned char* skip_ascii(const unsigned char* p, const unsigned char* end,
+                                bool padded) noexcept {
 #if defined(__SSE2__)
     for (; end - p >= 16; p += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         if (const int mask = _mm_movemask_epi8(bytes)) return p + __builtin_ctz(mask);
     }
+    if (padded && p != end) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(bytes) & ((1 << (end - p)) - 1);
+        return mask != 0 ? p + __builtin_ctz(mask) : end;
+    }
+#else
+    (void)padded;
 #endif
     while (p < end && *p < 0x80) ++p;
     return p;
@@ -69,11 +77,11 @@ bool is_ascii(std::string_view text) noexcept {
     return high < 0x80;
 }
 
-std::size_t utf8_error_offset(std::string_view text) noexcept {
+std::size_t utf8_error_offset(std::string_view text, bool padded) noexcept {
     const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = begin + text.size();
     const unsigned char* p = begin;
-    while ((p = skip_ascii(p, end)) != end) {
+    while ((p = skip_ascii(p, end, padded)) != end) {
         const std::size_t length = sequence_length(p, end);
         if (length == 0) return static_cast<std::size_t>(p - begin);
         p += length;

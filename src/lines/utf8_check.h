@@ -15,7 +15,8 @@ bool is_ascii(std::string_view text) noexcept;
 
 // kWellFormed, or the offset of the first byte of the first ill-formed
 // sequence (truncated, overlong, surrogate, beyond U+10FFFF, stray
-// continuation byte, or a lead byte 0xC0, 0xC1, 0xF5..0xFF).
-std::size_t utf8_error_offset(std::string_view text) noexcept;
+// continuation byte, or a lead byte 0xC0, 0xC1, 0xF5..0xFF). With `padded`,
+// the 15 bytes after the text may be read (never used).
+std::size_t utf8_error_offset(std::string_view text, bool padded = false) noexcept;
 
 }  // namespace vexlo::lines
