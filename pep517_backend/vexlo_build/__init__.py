@@ -48,11 +48,12 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
                      if name.startswith(f"{meta.name}/")]
 
     with tempfile.TemporaryDirectory(prefix="vexlo-build-") as work:
-        module = cmake.build_extension(root, work, psl_file, cmake_args)
+        modules = cmake.build_extension(root, work, psl_file, cmake_args)
         with archives.WheelWriter(pathlib.Path(wheel_directory, wheel_name), meta.dist_info) as wheel:
             for name in package_files:
                 wheel.add(name, (root / name).read_bytes())
-            wheel.add(f"{meta.name}/{module.name}", module.read_bytes(), executable=True)
+            for module in modules:
+                wheel.add(f"{meta.name}/{module.name}", module.read_bytes(), executable=True)
             for name, text in dist_info_files(meta, tag).items():
                 wheel.add(f"{meta.dist_info}/{name}", text)
     return wheel_name

@@ -8,10 +8,13 @@ import subprocess
 import sys
 
 
+MODULES = ("_lookup", "_columns")
+
+
 def build_extension(root, work_dir, psl_file=None, cmake_args=()):
-    """Configures and builds the _lookup module for the running interpreter in
-    work_dir, and returns the path of the built module. The source tree is
-    only read: the module is written to work_dir, not beside the sources."""
+    """Configures and builds the extension modules for the running interpreter
+    in work_dir, and returns the paths of the built modules. The source tree
+    is only read: the modules are written to work_dir, not beside the sources."""
     cmake = shutil.which("cmake")
     if cmake is None:
         raise RuntimeError("building vexlo needs CMake 3.25 or later on PATH")
@@ -28,7 +31,7 @@ def build_extension(root, work_dir, psl_file=None, cmake_args=()):
     if psl_file:
         configure.append(f"-DVEXLO_PSL_FILE={os.path.abspath(psl_file)}")
     configure += list(cmake_args)
-    build = [cmake, "--build", str(work_dir / "build"), "--target", "_lookup"]
+    build = [cmake, "--build", str(work_dir / "build"), "--target", *MODULES]
     if "CMAKE_BUILD_PARALLEL_LEVEL" not in os.environ:
         build += ["--parallel", str(os.cpu_count() or 1)]
 
@@ -36,7 +39,10 @@ def build_extension(root, work_dir, psl_file=None, cmake_args=()):
         print("+", shlex.join(command), file=sys.stderr, flush=True)
         subprocess.run(command, check=True)
 
-    built = sorted(out_dir.glob("_lookup*.so"))
-    if len(built) != 1:
-        raise RuntimeError(f"expected one built _lookup module in {out_dir}, found {built}")
-    return built[0]
+    modules = []
+    for name in MODULES:
+        built = sorted(out_dir.glob(f"{name}*.so"))
+        if len(built) != 1:
+            raise RuntimeError(f"expected one built {name} module in {out_dir}, found {built}")
+        modules.append(built[0])
+    return modules

@@ -23,7 +23,8 @@ from venv_support import Venv, build_sdist, clean_env, run
 VERSION = (REPO / "vexlo" / "_version.py").read_text().split('"')[1]
 DEFAULT_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
 PACKAGE_FILES = {"__init__.py", "__main__.py", "_version.py", "cli.py", "_lookup.pyi", "py.typed",
-                 "_lookup" + sysconfig.get_config_var("EXT_SUFFIX")}
+                 "_lookup" + sysconfig.get_config_var("EXT_SUFFIX"),
+                 "_columns" + sysconfig.get_config_var("EXT_SUFFIX")}
 
 
 def expected_tag():
