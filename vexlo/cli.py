@@ -136,20 +136,23 @@ def answer_arguments(names, row_format, rows):
         rows.write(row, 1)
 
 
-def answer_stream(stream, row_format, rows):
+def answer_stream(stream, row_format, rows, threads=None):
     """One row per line of a binary stream, the line without its "\\n" or
     "\\r\\n". Reads what is ready, up to READ_SIZE, and answers its whole
-    lines at once, holding at most one read and one line; output is flushed
+    lines at once (large reads on several threads: all usable CPUs unless
+    `threads` says), holding at most one read and one line; output is flushed
     before each read that may block, so the rows of the lines read so far are
     never held back while the input pauses."""
     if stream is None:
         return
+    threads = threads or usable_cpus()
     number = 0  # lines answered so far
     pending = []  # the start of a line that no read has ended yet
 
     def answer(block, at_end):
         nonlocal number
-        output, consumed, lines, bad_lines = _columns._answer_lines(block, at_end, row_format)
+        output, consumed, lines, bad_lines = _columns._answer_lines(block, at_end, row_format,
+                                                                    threads)
         rows.write_block(output, lines, bad_lines, number)
         number += lines
         if consumed < len(block):
@@ -169,6 +172,13 @@ def answer_stream(stream, row_format, rows):
         answer(chunk, False)
     if pending:
         answer(b"".join(pending), True)
+
+
+def usable_cpus():
+    try:
+        return len(os.sched_getaffinity(0))
+    except (AttributeError, OSError):
+        return os.cpu_count() or 1
 
 
 class RowWriter:

@@ -3,6 +3,7 @@
 // argument. Blocks are answered without the interpreter lock.
 #include <Python.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <new>
@@ -219,10 +220,10 @@ PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
     });
 }
 
-// _answer_lines(block, at_end, format) -> (rows, consumed, lines, bad_lines)
+// _answer_lines(block, at_end, format, threads) -> (rows, consumed, lines, bad_lines)
 PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
     return call_frame([&](PyError& error) -> PyObject* {
-        if (!check_count("_answer_lines", nargs, 3, error)) return nullptr;
+        if (!check_count("_answer_lines", nargs, 4, error)) return nullptr;
         std::string_view block;
         bool at_end = false;
         if (!extract_bytes("_answer_lines", "block", args[0], block, error) ||
@@ -231,11 +232,26 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
         }
         const RowFormat* format = extract_format("_answer_lines", args[2], error);
         if (format == nullptr) return nullptr;
+        if (!PyLong_Check(args[3])) {
+            error = type_error("_answer_lines() argument 'threads' must be int, not " +
+                               type_name(args[3]));
+            return nullptr;
+        }
+        const long threads = PyLong_AsLong(args[3]);
+        if (threads == -1 && PyErr_Occurred()) {
+            error = take_pending_exception();
+            return nullptr;
+        }
+        if (threads < 1) {
+            error = value_error("_answer_lines(): threads must be at least 1");
+            return nullptr;
+        }
         const Held block_held(args[0]), format_held(args[2]);
         BlockAnswer answer;
         try {
             const WithoutInterpreterLock unlocked;
-            lines::answer_lines(block, at_end, *format, answer);
+            lines::answer_lines_threaded(block, at_end, *format, answer,
+                                         static_cast<unsigned>(std::min(threads, 64L)));
         } catch (const std::bad_alloc&) {
             error = out_of_memory();
             return nullptr;
@@ -290,8 +306,9 @@ PyMethodDef lines_functions[] = {
      "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case)\n--\n\n"
      "The row format of the vexlo command, for _answer_lines and _answer_name."},
     {"_answer_lines", as_cfunction(answer_lines), METH_FASTCALL,
-     "_answer_lines(block, at_end, format)\n--\n\n"
-     "Rows for the whole lines at the start of *block* (bytes), as a tuple\n"
+     "_answer_lines(block, at_end, format, threads)\n--\n\n"
+     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
+     "*threads* threads, as a tuple\n"
      "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
      "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
      "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"

@@ -1,7 +1,11 @@
 #include "lines/answer_lines.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "lines/escape.h"
 #include "lines/line_cutter.h"
@@ -79,6 +83,67 @@ void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
     }
     writer->flush();
     answer.consumed = static_cast<std::size_t>(cutter.position() - block.data());
+}
+
+void answer_lines_threaded(std::string_view block, bool at_end, const RowFormat& format,
+                           BlockAnswer& answer, unsigned threads) {
+    const std::size_t parts_wanted =
+        std::min<std::size_t>(threads, block.size() / kMinBlockPerThread);
+    if (parts_wanted < 2) {
+        answer_lines(block, at_end, format, answer);
+        return;
+    }
+    // Cut just after a newline at or past each even share; a part may come
+    // out empty when lines are long, and the last one takes the rest.
+    std::vector<std::string_view> parts;
+    const char* start = block.data();
+    const char* const end = block.data() + block.size();
+    for (std::size_t k = 1; k < parts_wanted; ++k) {
+        const char* cut = block.data() + block.size() * k / parts_wanted;
+        if (cut < start) cut = start;
+        const char* newline = find_newline(cut, end);
+        if (newline == end) break;
+        parts.emplace_back(start, static_cast<std::size_t>(newline + 1 - start));
+        start = newline + 1;
+    }
+    parts.emplace_back(start, static_cast<std::size_t>(end - start));
+
+    std::vector<BlockAnswer> answers(parts.size());
+    std::vector<std::exception_ptr> failures(parts.size());
+    auto answer_part = [&](std::size_t k) {
+        try {
+            // Every part but the last ends with its newline.
+            answer_lines(parts[k], k + 1 == parts.size() && at_end, format, answers[k]);
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    try {
+        for (std::size_t k = 1; k < parts.size(); ++k) helpers.emplace_back(answer_part, k);
+    } catch (const std::system_error&) {
+        // No more threads to be had: this one answers the parts left over.
+    }
+    answer_part(0);
+    for (std::size_t k = helpers.size() + 1; k < parts.size(); ++k) answer_part(k);
+    for (std::thread& helper : helpers) helper.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
+
+    answer.consumed = 0;
+    for (BlockAnswer& part : answers) {
+        const std::size_t lines_before = answer.lines;
+        const std::size_t output_before = answer.output.size();
+        answer.output.append(part.output.view());
+        for (BadLine bad : part.bad_lines) {
+            bad.line += lines_before;
+            bad.row_offset += output_before;
+            answer.bad_lines.push_back(bad);
+        }
+        answer.lines += part.lines;
+        answer.consumed += part.consumed;
+    }
 }
 
 std::size_t answer_name(std::string_view name, const RowFormat& format, OutputBuffer& output) {

@@ -32,6 +32,12 @@ struct BlockAnswer {
 void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
                   BlockAnswer& answer);
 
+// The same rows as answer_lines, made by up to `threads` threads at once,
+// each answering a run of whole lines of at least kMinBlockPerThread bytes.
+inline constexpr std::size_t kMinBlockPerThread = 128 * 1024;
+void answer_lines_threaded(std::string_view block, bool at_end, const RowFormat& format,
+                           BlockAnswer& answer, unsigned threads);
+
 // Appends the row of one name, taken whole (line endings inside it included).
 // Returns the first offending byte counted from 1, or 0 when it is UTF-8.
 std::size_t answer_name(std::string_view name, const RowFormat& format, OutputBuffer& output);

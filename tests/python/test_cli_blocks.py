@@ -144,12 +144,12 @@ class ChunkedStream:
         return self.chunks.pop(0) if self.chunks else b""
 
 
-def answer_chunks(chunks, fields=("name", "privatesuffix"), json_output=False):
+def answer_chunks(chunks, fields=("name", "privatesuffix"), json_output=False, threads=1):
     out = io.BytesIO()
     rows = cli.RowWriter(out, flush_each_row=False,
                          progress=cli.Progress(None, enabled=False))
     row_format = _columns._line_format(fields, json_output, 1, True, False, False)
-    cli.answer_stream(ChunkedStream(chunks), row_format, rows)
+    cli.answer_stream(ChunkedStream(chunks), row_format, rows, threads)
     return out.getvalue(), rows.unreadable
 
 
@@ -195,11 +195,26 @@ def test_random_reads_over_many_lines(capsys):
         assert capsys.readouterr().err.splitlines() == reports
 
 
+def test_threads_answer_reads_exactly_as_one(capsys):
+    # Reads large enough to be shared out, with lines that are not UTF-8 and
+    # a last line without its newline.
+    lines = LINES * 10
+    data = b"\n".join(lines)
+    expected, reports = reference_rows(lines, ALL_FIELDS, json_output=True)
+    for threads in (2, 3, 8):
+        output, _ = answer_chunks(cut(data, [300_000, 700_000]), ALL_FIELDS, True, threads)
+        assert output == expected
+        assert capsys.readouterr().err.splitlines() == reports
+
+
 @pytest.mark.parametrize("call, error", [
-    (lambda f: _columns._answer_lines("text", True, f), TypeError),
-    (lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f), TypeError),
-    (lambda f: _columns._answer_lines(b"a\n", 1, f), TypeError),
-    (lambda f: _columns._answer_lines(b"a\n", True, object()), TypeError),
+    (lambda f: _columns._answer_lines("text", True, f, 1), TypeError),
+    (lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1), TypeError),
+    (lambda f: _columns._answer_lines(b"a\n", 1, f, 1), TypeError),
+    (lambda f: _columns._answer_lines(b"a\n", True, object(), 1), TypeError),
+    (lambda f: _columns._answer_lines(b"a\n", True, f), TypeError),
+    (lambda f: _columns._answer_lines(b"a\n", True, f, 0), ValueError),
+    (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError),
     (lambda f: _columns._answer_name("a", f), TypeError),
     (lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False), ValueError),
     (lambda f: _columns._line_format(("name", "name"), False, 1, True, False, False), ValueError),

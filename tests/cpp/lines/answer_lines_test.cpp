@@ -112,6 +112,35 @@ TEST(AnswerLines, ReportsBadLinesWithTheirBytesAndRowOffsets) {
     EXPECT_EQ(last.output.view(), "\n");
 }
 
+TEST(AnswerLinesThreaded, GivesTheSameAnswerAsOneThread) {
+    // Short lines, a bad one now and then, and lines longer than a thread's
+    // share, so that some shares have no newline of their own.
+    std::string block;
+    for (int i = 0; i < 60000; ++i) {
+        block += i % 997 == 0 ? "bad.\xff" : i % 20011 == 0 ? std::string(300000, 'x') : "w.a.com";
+        block += i % 5 ? "\n" : "\r\n";
+    }
+    block += "unfinished.com";
+    const RowFormat format = format_of(kAllFields, true);
+    for (const bool at_end : {false, true}) {
+        BlockAnswer one;
+        answer_lines(block, at_end, format, one);
+        for (const unsigned threads : {2u, 3u, 7u}) {
+            BlockAnswer many;
+            answer_lines_threaded(block, at_end, format, many, threads);
+            EXPECT_EQ(many.output.view(), one.output.view());
+            EXPECT_EQ(many.consumed, one.consumed);
+            EXPECT_EQ(many.lines, one.lines);
+            ASSERT_EQ(many.bad_lines.size(), one.bad_lines.size());
+            for (std::size_t i = 0; i < one.bad_lines.size(); ++i) {
+                EXPECT_EQ(many.bad_lines[i].line, one.bad_lines[i].line);
+                EXPECT_EQ(many.bad_lines[i].byte, one.bad_lines[i].byte);
+                EXPECT_EQ(many.bad_lines[i].row_offset, one.bad_lines[i].row_offset);
+            }
+        }
+    }
+}
+
 TEST(AnswerName, TakesTheWholeNameAsOneLine) {
     OutputBuffer output;
     const RowFormat format = format_of({Field::name, Field::privatesuffix});
