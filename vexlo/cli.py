@@ -2,15 +2,13 @@
 arguments or read from standard input, one output row per name."""
 
 import argparse
-import functools
-import json
 import os
-import re
 import signal
 import sys
 import time
 
 import vexlo
+from vexlo import _columns
 
 FIELDS = ("name", "publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts",
           "subdomain")
@@ -18,15 +16,11 @@ DEFAULT_FIELDS = ("name", "publicsuffix", "privatesuffix")
 DEFAULT_DEPTH = 1
 MAX_DEPTH = 2**64 - 1
 
-READ_SIZE = 64 * 1024
+# A read takes what the input has ready, up to this much: a whole block from a
+# file, whatever a pipe holds, so rows for a slow producer are not held back.
+READ_SIZE = 1024 * 1024
 WRITE_BUFFER_SIZE = 64 * 1024
 PROGRESS_INTERVAL = 0.5  # seconds
-
-# TSV fields escape the characters that would break the table; privateparts
-# items are separated by a space, so a space inside an item is escaped too.
-TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
-PART_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r", " ": "\\x20"})
-NEEDS_ESCAPE = re.compile(r"[\\\t\n\r]")
 
 DESCRIPTION = """\
 Answer Public Suffix List questions for domain names. Names come from the
@@ -59,35 +53,22 @@ def main(argv=None):
     fields = list(options.fields)
     if options.json and "name" not in fields:
         fields.insert(0, "name")
-    answer = answerer(fields, options)
-    render = json_row(fields) if options.json else tsv_row
-    unreadable = render([None] * len(fields))
+    # The rows are made in C++: TSV escapes, JSON as json.dumps(...,
+    # ensure_ascii=False) writes it, and an invalid name keeps only itself
+    # (every answer empty, the predicates too, so "false" is a real no).
+    row_format = _columns._line_format(tuple(fields), options.json, options.depth,
+                                       not options.no_unknown, options.icann_only,
+                                       options.keep_case)
 
     out = open_output()
-    flush_each_row = out.isatty()
-    progress = Progress(sys.stderr, enabled=stream_is_tty(sys.stderr) and not out.isatty())
-    if options.names:
-        inputs = ((f"argument {n}", os.fsencode(name)) for n, name in enumerate(options.names, 1))
-    else:
-        inputs = numbered_lines(sys.stdin.buffer if sys.stdin else None, before_wait=out.flush)
-
-    status = 0
+    rows = RowWriter(out, flush_each_row=out.isatty(),
+                     progress=Progress(sys.stderr,
+                                       enabled=stream_is_tty(sys.stderr) and not out.isatty()))
     try:
-        for count, (where, raw) in enumerate(inputs, 1):
-            try:
-                name = raw.decode("utf-8")
-            except UnicodeDecodeError as error:
-                progress.clear()
-                print(f"vexlo: {where}: not valid UTF-8 (byte {error.start + 1})",
-                      file=sys.stderr, flush=True)
-                status = 1
-                row = unreadable
-            else:
-                row = render(answer(name))
-            out.write(row.encode("utf-8"))
-            if flush_each_row:
-                out.flush()
-            progress.update(count)
+        if options.names:
+            answer_arguments(options.names, row_format, rows)
+        else:
+            answer_stream(sys.stdin.buffer if sys.stdin else None, row_format, rows)
         out.flush()
     except BrokenPipeError:
         # The reader went away (`vexlo ... | head`): stop quietly, and point
@@ -97,8 +78,8 @@ def main(argv=None):
     except KeyboardInterrupt:
         return 128 + signal.SIGINT
     finally:
-        progress.clear()
-    return status
+        rows.progress.clear()
+    return 1 if rows.unreadable else 0
 
 
 def parse_arguments(argv):
@@ -145,87 +126,95 @@ def depth_value(text):
     return depth
 
 
-def answerer(fields, options):
-    """A function from a name to the list of its field values. An invalid name
-    keeps only itself: every answer field is None, the predicates included,
-    so that "false" always means a real no."""
-    switches = {"accept_unknown": not options.no_unknown, "icann_only": options.icann_only}
-    text_switches = dict(switches, keep_case=options.keep_case)
-    lookups = {
-        "name": str,
-        "publicsuffix": functools.partial(vexlo.publicsuffix, **text_switches),
-        "privatesuffix": functools.partial(vexlo.privatesuffix, **text_switches),
-        "is_public": functools.partial(vexlo.is_public, **switches),
-        "is_private": functools.partial(vexlo.is_private, **switches),
-        "privateparts": functools.partial(vexlo.privateparts, **text_switches),
-        "subdomain": lambda name: vexlo.subdomain(name, options.depth, **text_switches),
-    }
-    chosen = [lookups[field] for field in fields]
-    name_only = [str if field == "name" else (lambda name: None) for field in fields]
-
-    def answer(name):
-        return [lookup(name) for lookup in (chosen if is_valid_name(name) else name_only)]
-
-    return answer
+def answer_arguments(names, row_format, rows):
+    """One row per argument, each taken whole as one name, line breaks and
+    all."""
+    for number, name in enumerate(names, 1):
+        row, bad_byte = _columns._answer_name(os.fsencode(name), row_format)
+        if bad_byte is not None:
+            rows.report(f"argument {number}", bad_byte)
+        rows.write(row, 1)
 
 
-def is_valid_name(name):
-    """The module's own rule: after one trailing dot is dropped, the name is
-    not empty and has no empty label."""
-    if name.endswith("."):
-        name = name[:-1]
-    return bool(name) and not name.startswith(".") and not name.endswith(".") and ".." not in name
-
-
-def tsv_row(values):
-    return "\t".join(map(tsv_field, values)) + "\n"
-
-
-def tsv_field(value):
-    if type(value) is str:
-        # Escaping is rare, and checking first is much cheaper than translating.
-        return value.translate(TSV_ESCAPES) if NEEDS_ESCAPE.search(value) else value
-    if value is None:
-        return ""
-    if isinstance(value, bool):
-        return "true" if value else "false"
-    return " ".join(item.translate(PART_ESCAPES) for item in value)
-
-
-def json_row(fields):
-    def render(values):
-        return json.dumps(dict(zip(fields, values)), ensure_ascii=False) + "\n"
-
-    return render
-
-
-def numbered_lines(stream, before_wait):
-    """("line N", bytes) for each line of a binary stream, without its "\\n" or
-    "\\r\\n". Reads in chunks, holding at most one chunk and one line, and
-    calls before_wait() before each read that may block, so output for the
-    lines read so far is never held back while the input pauses."""
+def answer_stream(stream, row_format, rows, threads=None):
+    """One row per line of a binary stream, the line without its "\\n" or
+    "\\r\\n". Reads what is ready, up to READ_SIZE, and answers its whole
+    lines at once (large reads on several threads: all usable CPUs unless
+    `threads` says), holding at most one read and one line; output is flushed
+    before each read that may block, so the rows of the lines read so far are
+    never held back while the input pauses."""
     if stream is None:
         return
-    number = 0
-    partial = []  # pieces of a line that spans chunks
+    threads = threads or usable_cpus()
+    number = 0  # lines answered so far
+    pending = []  # the start of a line that no read has ended yet
+
+    def answer(block, at_end):
+        nonlocal number
+        output, consumed, lines, bad_lines = _columns._answer_lines(block, at_end, row_format,
+                                                                    threads)
+        rows.write_block(output, lines, bad_lines, number)
+        number += lines
+        if consumed < len(block):
+            pending.append(block[consumed:])
+
     while True:
-        before_wait()
+        rows.out.flush()
         chunk = stream.read1(READ_SIZE)
         if not chunk:
             break
-        lines = chunk.split(b"\n")
-        rest = lines.pop()
-        for line in lines:
-            if partial:
-                partial.append(line)
-                line = b"".join(partial)
-                partial.clear()
-            number += 1
-            yield f"line {number}", line[:-1] if line.endswith(b"\r") else line
-        if rest:
-            partial.append(rest)
-    if partial:
-        yield f"line {number + 1}", b"".join(partial)
+        if pending:
+            pending.append(chunk)
+            if b"\n" not in chunk:
+                continue  # a line longer than a read goes on
+            chunk = b"".join(pending)
+            pending.clear()
+        answer(chunk, False)
+    if pending:
+        answer(b"".join(pending), True)
+
+
+def usable_cpus():
+    try:
+        return len(os.sched_getaffinity(0))
+    except (AttributeError, OSError):
+        return os.cpu_count() or 1
+
+
+class RowWriter:
+    """Writes the rows, reports the lines that are not UTF-8 in their place
+    among them, and keeps the progress count."""
+
+    def __init__(self, out, flush_each_row, progress):
+        self.out = out
+        self.flush_each_row = flush_each_row
+        self.progress = progress
+        self.count = 0
+        self.unreadable = False
+
+    def report(self, where, bad_byte):
+        self.progress.clear()
+        print(f"vexlo: {where}: not valid UTF-8 (byte {bad_byte})", file=sys.stderr, flush=True)
+        self.unreadable = True
+
+    def write(self, output, lines):
+        if output:
+            self.out.write(output)
+            if self.flush_each_row:
+                self.out.flush()
+        self.count += lines
+        self.progress.update(self.count)
+
+    def write_block(self, output, lines, bad_lines, first_line):
+        """The rows of a block; bad_lines holds (index, byte, row offset) for
+        each of its lines that is not UTF-8, whose report comes right after
+        the rows before it."""
+        done = 0
+        for index, bad_byte, offset in bad_lines:
+            self.write(memoryview(output)[done:offset], 0)
+            self.report(f"line {first_line + index + 1}", bad_byte)
+            done = offset
+        self.write(memoryview(output)[done:] if done else output, lines)
 
 
 def open_output():

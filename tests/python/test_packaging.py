@@ -26,6 +26,7 @@ PACKAGE_FILES = {
     "_lookup.pyi",
     "py.typed",
     "_lookup" + EXT_SUFFIX,
+    "_columns" + EXT_SUFFIX,
 }
 LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt"}
 

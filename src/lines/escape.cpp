@@ -1,0 +1,158 @@
+#include "lines/escape.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vexlo::lines {
+namespace {
+
+struct Replacement {
+    std::uint8_t size;  // 0: the byte stands for itself
+    char text[7];
+};
+
+using Table = std::array<Replacement, 256>;
+
+constexpr Replacement with(std::string_view text) {
+    Replacement replacement{static_cast<std::uint8_t>(text.size()), {}};
+    for (std::size_t i = 0; i < text.size(); ++i) replacement.text[i] = text[i];
+    return replacement;
+}
+
+constexpr Table tsv_table(bool item, bool labels) {
+    Table table{};
+    table['\\'] = with("\\\\");
+    table['\t'] = with("\\t");
+    table['\n'] = with("\\n");
+    table['\r'] = with("\\r");
+    if (item || labels) table[' '] = with("\\x20");
+    if (labels) table['.'] = with(" ");
+    return table;
+}
+
+constexpr Table json_table(bool labels) {
+    Table table{};
+    constexpr char kHex[] = "0123456789abcdef";
+    for (int byte = 0; byte < 0x20; ++byte) {
+        const char text[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 15]};
+        table[byte] = with({text, 6});
+    }
+    table['"'] = with("\\\"");
+    table['\\'] = with("\\\\");
+    table['\b'] = with("\\b");
+    table['\f'] = with("\\f");
+    table['\n'] = with("\\n");
+    table['\r'] = with("\\r");
+    table['\t'] = with("\\t");
+    if (labels) table['.'] = with("\", \"");
+    return table;
+}
+
+constexpr Table kTsv = tsv_table(false, false);
+constexpr Table kTsvItem = tsv_table(true, false);
+constexpr Table kTsvLabels = tsv_table(false, true);
+constexpr Table kJson = json_table(false);
+constexpr Table kJsonLabels = json_table(true);
+
+#if defined(__SSE2__)
+// Bit i set where byte i of the sixteen at p needs its replacement.
+template <Escape kind>
+unsigned special_bytes(const char* p) noexcept {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    auto equal = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    __m128i special = equal('\\');
+    if constexpr (kind == Escape::json || kind == Escape::json_labels) {
+        // Unsigned bytes below 0x20: those that a minimum with 0x1F leaves unchanged.
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes);
+        special = _mm_or_si128(special, _mm_or_si128(control, equal('"')));
+    } else {
+        special = _mm_or_si128(special, _mm_or_si128(equal('\t'), equal('\n')));
+        special = _mm_or_si128(special, equal('\r'));
+    }
+    if constexpr (kind == Escape::tsv_item || kind == Escape::tsv_labels) {
+        special = _mm_or_si128(special, equal(' '));
+    }
+    if constexpr (kind == Escape::tsv_labels || kind == Escape::json_labels) {
+        special = _mm_or_si128(special, equal('.'));
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(special));
+}
+#endif
+
+template <Escape kind>
+char* escape_with(std::string_view text, const Table& table, char* out, bool padded) noexcept {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, the last few copied out first unless the text
+    // is padded, so that nothing is read where it may not be. The sixteen
+    // bytes are stored whole: the room given covers them, and what follows a
+    // special byte is written over.
+    while (p < end) {
+        const std::size_t left = static_cast<std::size_t>(end - p);
+        unsigned mask;
+        std::size_t plain = 16;
+        if (left >= 16) {
+            mask = special_bytes<kind>(p);
+            std::memcpy(out, p, 16);
+        } else if (padded) {
+            mask = special_bytes<kind>(p) & ((1u << left) - 1);
+            std::memcpy(out, p, 16);
+            plain = left;
+        } else {
+            char tail[16] = {};
+            std::memcpy(tail, p, left);
+            mask = special_bytes<kind>(tail) & ((1u << left) - 1);
+            std::memcpy(out, tail, 16);
+            plain = left;
+        }
+        if (mask == 0) {
+            p += plain;
+            out += plain;
+            continue;
+        }
+        plain = static_cast<std::size_t>(std::countr_zero(mask));
+        p += plain;
+        out += plain;
+        const Replacement& replacement = table[static_cast<unsigned char>(*p)];
+        std::memcpy(out, replacement.text, sizeof replacement.text);
+        out += replacement.size;
+        ++p;
+    }
+#else
+    (void)padded;
+    for (; p < end; ++p) {
+        const Replacement& replacement = table[static_cast<unsigned char>(*p)];
+        if (replacement.size == 0) {
+            *out++ = *p;
+        } else {
+            std::memcpy(out, replacement.text, replacement.size);
+            out += replacement.size;
+        }
+    }
+#endif
+    return out;
+}
+
+}  // namespace
+
+char* write_escaped(std::string_view text, Escape escape, char* out, bool padded) noexcept {
+    switch (escape) {
+        case Escape::tsv: return escape_with<Escape::tsv>(text, kTsv, out, padded);
+        case Escape::tsv_item: return escape_with<Escape::tsv_item>(text, kTsvItem, out, padded);
+        case Escape::tsv_labels:
+            return escape_with<Escape::tsv_labels>(text, kTsvLabels, out, padded);
+        case Escape::json: return escape_with<Escape::json>(text, kJson, out, padded);
+        case Escape::json_labels:
+            return escape_with<Escape::json_labels>(text, kJsonLabels, out, padded);
+    }
+    return out;
+}
+
+}  // namespace vexlo::lines

@@ -1,0 +1,22 @@
+// Checking that a line is well-formed UTF-8, and where it is not, finding the
+// same offending byte that Python's UTF-8 decoder reports as the error's
+// start: the first byte of the first sequence that does not decode.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace vexlo::lines {
+
+inline constexpr std::size_t kWellFormed = static_cast<std::size_t>(-1);
+
+// True when every byte is below 0x80.
+bool is_ascii(std::string_view text) noexcept;
+
+// kWellFormed, or the offset of the first byte of the first ill-formed
+// sequence (truncated, overlong, surrogate, beyond U+10FFFF, stray
+// continuation byte, or a lead byte 0xC0, 0xC1, 0xF5..0xFF). With `padded`,
+// the 15 bytes after the text may be read (never used).
+std::size_t utf8_error_offset(std::string_view text, bool padded = false) noexcept;
+
+}  // namespace vexlo::lines
