@@ -49,8 +49,9 @@ def best_time(command, corpus_path, runs, env=None):
     for _ in range(runs):
         with open(corpus_path, "rb") as stdin:
             start = time.perf_counter()
-            status = subprocess.run(command, stdin=stdin, stdout=subprocess.DEVNULL,
-                                    env=env).returncode
+            status = subprocess.run(
+                command, stdin=stdin, stdout=subprocess.DEVNULL, env=env
+            ).returncode
             elapsed = time.perf_counter() - start
         statuses.add(status)
         best = elapsed if best is None else min(best, elapsed)
@@ -60,8 +61,14 @@ def best_time(command, corpus_path, runs, env=None):
 def tldextract_python():
     """An interpreter that imports tldextract, or None."""
     for python in (sys.executable, "/usr/bin/python3"):
-        if python and shutil.which(python) and subprocess.run(
-                [python, "-c", "import tldextract.cli"], capture_output=True).returncode == 0:
+        if (
+            python
+            and shutil.which(python)
+            and subprocess.run(
+                [python, "-c", "import tldextract.cli"], capture_output=True
+            ).returncode
+            == 0
+        ):
             return python
     return None
 
@@ -71,8 +78,12 @@ def main(argv=None):
     parser.add_argument("--corpus", type=pathlib.Path)
     parser.add_argument("--count", type=int, default=1_000_000)
     parser.add_argument("--seed", type=int, default=6)
-    parser.add_argument("--list", type=pathlib.Path, default=None,
-                        help="list file for the corpus and tldextract (default: as corpus.py)")
+    parser.add_argument(
+        "--list",
+        type=pathlib.Path,
+        default=None,
+        help="list file for the corpus and tldextract (default: as corpus.py)",
+    )
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--json", type=pathlib.Path, help="also write the results here")
     args = parser.parse_args(argv)
@@ -82,51 +93,99 @@ def main(argv=None):
         corpus_path = args.corpus
         if corpus_path is None:
             corpus_path = pathlib.Path(work, "names.txt")
-            corpus.main(["--list", str(list_path), "--count", str(args.count),
-                         "--seed", str(args.seed), "--output", str(corpus_path)])
+            corpus.main(
+                [
+                    "--list",
+                    str(list_path),
+                    "--count",
+                    str(args.count),
+                    "--seed",
+                    str(args.seed),
+                    "--output",
+                    str(corpus_path),
+                ]
+            )
         names = corpus_path.read_bytes().count(b"\n")
-        env = dict(os.environ, PYTHONPATH=os.pathsep.join(
-            filter(None, [str(REPO), os.environ.get("PYTHONPATH")])))
+        env = dict(
+            os.environ,
+            PYTHONPATH=os.pathsep.join(filter(None, [str(REPO), os.environ.get("PYTHONPATH")])),
+        )
 
         commands = [
             ("vexlo", [sys.executable, "-m", "vexlo"], args.runs, env),
-            ("vexlo --fields privatesuffix",
-             [sys.executable, "-m", "vexlo", "--fields", "privatesuffix"], args.runs, env),
+            (
+                "vexlo --fields privatesuffix",
+                [sys.executable, "-m", "vexlo", "--fields", "privatesuffix"],
+                args.runs,
+                env,
+            ),
         ]
         skipped = []
         if shutil.which("psl"):
-            commands.append(("psl --batch --print-reg-domain",
-                             ["psl", "--batch", "--print-reg-domain"], args.runs, None))
+            commands.append(
+                (
+                    "psl --batch --print-reg-domain",
+                    ["psl", "--batch", "--print-reg-domain"],
+                    args.runs,
+                    None,
+                )
+            )
         else:
             skipped.append("psl: not on PATH (Debian package psl)")
         python = tldextract_python()
         if python:
-            commands.append((f"tldextract (xargs -n {TLDEXTRACT_BATCH})",
-                             ["xargs", "-d", "\n", "-n", str(TLDEXTRACT_BATCH), python, "-c",
-                              TLDEXTRACT_COMMAND, str(list_path)], 1, None))
+            commands.append(
+                (
+                    f"tldextract (xargs -n {TLDEXTRACT_BATCH})",
+                    [
+                        "xargs",
+                        "-d",
+                        "\n",
+                        "-n",
+                        str(TLDEXTRACT_BATCH),
+                        python,
+                        "-c",
+                        TLDEXTRACT_COMMAND,
+                        str(list_path),
+                    ],
+                    1,
+                    None,
+                )
+            )
         else:
             skipped.append("tldextract: not installed")
 
         results = []
         for label, command, runs, command_env in commands:
             seconds, statuses = best_time(command, corpus_path, runs, command_env)
-            results.append({"command": label, "seconds": seconds, "runs": runs,
-                            "names_per_second": names / seconds,
-                            "exit_statuses": sorted(statuses)})
+            results.append(
+                {
+                    "command": label,
+                    "seconds": seconds,
+                    "runs": runs,
+                    "names_per_second": names / seconds,
+                    "exit_statuses": sorted(statuses),
+                }
+            )
 
     psl = next((r["seconds"] for r in results if r["command"].startswith("psl")), None)
-    print(f"{names:,} names from {corpus_path if args.corpus else 'a generated corpus'}; "
-          f"best of {args.runs} runs (wall time)")
+    print(
+        f"{names:,} names from {corpus_path if args.corpus else 'a generated corpus'}; "
+        f"best of {args.runs} runs (wall time)"
+    )
     print(f"{'command':40} {'seconds':>8} {'names/s':>12} {'psl time / this':>16}")
     for result in results:
         ratio = f"{psl / result['seconds']:.2f}x" if psl else "-"
-        print(f"{result['command']:40} {result['seconds']:8.3f} "
-              f"{result['names_per_second']:12,.0f} {ratio:>16}")
+        print(
+            f"{result['command']:40} {result['seconds']:8.3f} "
+            f"{result['names_per_second']:12,.0f} {ratio:>16}"
+        )
     for reason in skipped:
         print(f"skipped: {reason}")
     if args.json:
-        args.json.write_text(json.dumps({"names": names, "results": results,
-                                         "skipped": skipped}, indent=2) + "\n")
+        args.json.write_text(
+            json.dumps({"names": names, "results": results, "skipped": skipped}, indent=2) + "\n"
+        )
     return 0
 
 

@@ -35,7 +35,7 @@ import tempfile
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-import corpus  # noqa: E402
+import corpus
 
 
 def loop(statement):
@@ -60,7 +60,7 @@ class Bench:
     def time_pass(self, names):
         # A tenth of the names first, untimed, so that the pass does not pay
         # for the caches the previous benchmark left behind.
-        self.run(self.function, names[:max(1, len(names) // 10)])
+        self.run(self.function, names[: max(1, len(names) // 10)])
         start = time.thread_time_ns()
         self.run(self.function, names)
         return (time.thread_time_ns() - start) / len(names)
@@ -72,13 +72,18 @@ def peers(list_path):
     loaded, missing = {}, {}
     try:
         import tldextract
+
         loaded["tldextract"] = tldextract.TLDExtract(
-            cache_dir=False, suffix_list_urls=(list_path.resolve().as_uri(),),
-            fallback_to_snapshot=False, include_psl_private_domains=True)
+            cache_dir=False,
+            suffix_list_urls=(list_path.resolve().as_uri(),),
+            fallback_to_snapshot=False,
+            include_psl_private_domains=True,
+        )
     except ImportError as error:
         missing["tldextract"] = str(error)
     try:
         import publicsuffix2
+
         with open(list_path, encoding="utf-8") as lines:
             loaded["publicsuffix2"] = publicsuffix2.PublicSuffixList(psl_file=lines)
     except ImportError as error:
@@ -97,17 +102,46 @@ def make_benches(lookup, loaded):
     benches.append(Bench("subdomain", "vexlo", lookup.subdomain, "f(n, 1)"))
     if "tldextract" in loaded:
         ext = loaded["tldextract"]
-        benches.append(Bench("tldextract .registered_domain", "tldextract", ext,
-                             "f(n).registered_domain", "privatesuffix",
-                             "extract(n).registered_domain"))
-        benches.append(Bench("tldextract .suffix", "tldextract", ext, "f(n).suffix",
-                             "publicsuffix", "extract(n).suffix"))
+        benches.append(
+            Bench(
+                "tldextract .registered_domain",
+                "tldextract",
+                ext,
+                "f(n).registered_domain",
+                "privatesuffix",
+                "extract(n).registered_domain",
+            )
+        )
+        benches.append(
+            Bench(
+                "tldextract .suffix",
+                "tldextract",
+                ext,
+                "f(n).suffix",
+                "publicsuffix",
+                "extract(n).suffix",
+            )
+        )
     if "publicsuffix2" in loaded:
         psl = loaded["publicsuffix2"]
-        benches.append(Bench("publicsuffix2 get_sld", "publicsuffix2", psl.get_sld,
-                             mapping="privatesuffix", shown="psl.get_sld(n)"))
-        benches.append(Bench("publicsuffix2 get_tld", "publicsuffix2", psl.get_tld,
-                             mapping="publicsuffix", shown="psl.get_tld(n)"))
+        benches.append(
+            Bench(
+                "publicsuffix2 get_sld",
+                "publicsuffix2",
+                psl.get_sld,
+                mapping="privatesuffix",
+                shown="psl.get_sld(n)",
+            )
+        )
+        benches.append(
+            Bench(
+                "publicsuffix2 get_tld",
+                "publicsuffix2",
+                psl.get_tld,
+                mapping="publicsuffix",
+                shown="psl.get_tld(n)",
+            )
+        )
     return benches
 
 
@@ -139,11 +173,13 @@ STARTUP = {
         "import tldextract",
         "tldextract.TLDExtract(cache_dir=False, suffix_list_urls=(LIST_URI,), "
         "fallback_to_snapshot=False, include_psl_private_domains=True)"
-        "('www.example.co.uk').registered_domain"),
+        "('www.example.co.uk').registered_domain",
+    ),
     "publicsuffix2": (
         "import publicsuffix2",
         "publicsuffix2.PublicSuffixList(psl_file=open(LIST_PATH, encoding='utf-8'))"
-        ".get_sld('www.example.co.uk')"),
+        ".get_sld('www.example.co.uk')",
+    ),
 }
 
 STARTUP_PROBE = """
@@ -167,13 +203,26 @@ print(w2 - w1, w3 - w1, c2 - c1, c3 - c1, rss0, rss1)
 
 
 def time_startup(list_path, runs):
-    results = {name: {"import_ns": [], "ready_ns": [], "import_cpu_ns": [], "ready_cpu_ns": [],
-                      "rss_kib": [], "rss_delta_kib": []}
-               for name in STARTUP}
-    codes = {name: STARTUP_PROBE.format(list_path=str(list_path),
-                                        list_uri=list_path.resolve().as_uri(),
-                                        setup=setup, ready=ready)
-             for name, (setup, ready) in STARTUP.items()}
+    results = {
+        name: {
+            "import_ns": [],
+            "ready_ns": [],
+            "import_cpu_ns": [],
+            "ready_cpu_ns": [],
+            "rss_kib": [],
+            "rss_delta_kib": [],
+        }
+        for name in STARTUP
+    }
+    codes = {
+        name: STARTUP_PROBE.format(
+            list_path=str(list_path),
+            list_uri=list_path.resolve().as_uri(),
+            setup=setup,
+            ready=ready,
+        )
+        for name, (setup, ready) in STARTUP.items()
+    }
     # Byte-compiled sources, as an installed package has them, kept out of
     # the source folders; the first, untimed run of each writes them.
     with tempfile.TemporaryDirectory(prefix="vexlo-bench-pycache-") as pycache:
@@ -181,8 +230,9 @@ def time_startup(list_path, runs):
         env.pop("PYTHONDONTWRITEBYTECODE", None)
 
         def run(code):
-            return subprocess.run([sys.executable, "-P", "-c", code], capture_output=True,
-                                  text=True, env=env)
+            return subprocess.run(
+                [sys.executable, "-P", "-c", code], capture_output=True, text=True, env=env
+            )
 
         for code in codes.values():
             run(code)
@@ -220,10 +270,13 @@ def main(argv=None):
 
     list_path = args.list or corpus.default_list_path()
     from vexlo import _lookup as lookup
+
     checksum = hashlib.sha256(list_path.read_bytes()).hexdigest()
     if checksum != lookup.LIST_CHECKSUM:
-        raise SystemExit(f"bench_python: {list_path} is not the list vexlo was compiled from "
-                         f"(SHA-256 {checksum}, module {lookup.LIST_CHECKSUM})")
+        raise SystemExit(
+            f"bench_python: {list_path} is not the list vexlo was compiled from "
+            f"(SHA-256 {checksum}, module {lookup.LIST_CHECKSUM})"
+        )
     names = corpus.read_corpus(args.corpus)
     loaded, missing = peers(list_path)
     benches = make_benches(lookup, loaded)
@@ -240,22 +293,34 @@ def main(argv=None):
         "corpus_names": len(names),
         "rounds": max(1, args.rounds),
         "missing_peers": missing,
-        "calls": [{"name": b.name, "group": b.group, "statement": b.statement,
-                   "shown": b.shown,
-                   "mapping": b.mapping, "median_ns": median(b.rounds_ns),
-                   "rounds_ns": b.rounds_ns} for b in benches],
+        "calls": [
+            {
+                "name": b.name,
+                "group": b.group,
+                "statement": b.statement,
+                "shown": b.shown,
+                "mapping": b.mapping,
+                "median_ns": median(b.rounds_ns),
+                "rounds_ns": b.rounds_ns,
+            }
+            for b in benches
+        ],
         "startup": startup,
     }
     empty = median(benches[0].rounds_ns)
     for bench in benches:
-        print(f"{bench.name:<32} {median(bench.rounds_ns) - empty:10.1f} ns/call net",
-              file=sys.stderr)
+        print(
+            f"{bench.name:<32} {median(bench.rounds_ns) - empty:10.1f} ns/call net", file=sys.stderr
+        )
     for name, entry in startup.items():
         if entry["import_ns"]:
-            print(f"start-up {name:<18} import {median(entry['import_ns']) / 1e6:8.2f} ms "
-                  f"(CPU {median(entry['import_cpu_ns']) / 1e6:.2f}), "
-                  f"ready {median(entry['ready_ns']) / 1e6:8.2f} ms, "
-                  f"RSS +{median(entry['rss_delta_kib'])} KiB", file=sys.stderr)
+            print(
+                f"start-up {name:<18} import {median(entry['import_ns']) / 1e6:8.2f} ms "
+                f"(CPU {median(entry['import_cpu_ns']) / 1e6:.2f}), "
+                f"ready {median(entry['ready_ns']) / 1e6:8.2f} ms, "
+                f"RSS +{median(entry['rss_delta_kib'])} KiB",
+                file=sys.stderr,
+            )
     if args.json:
         args.json.parent.mkdir(parents=True, exist_ok=True)
         args.json.write_text(json.dumps(result, indent=1) + "\n", encoding="utf-8")

@@ -17,10 +17,16 @@ import sys
 import matplotlib
 
 matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
+import matplotlib.pyplot as plt
 
-COLOURS = {"vexlo": "#2b6cb0", "floor": "#718096", "reference": "#a0aec0",
-           "tldextract": "#dd6b20", "publicsuffix2": "#c53030", "libpsl": "#c53030"}
+COLOURS = {
+    "vexlo": "#2b6cb0",
+    "floor": "#718096",
+    "reference": "#a0aec0",
+    "tldextract": "#dd6b20",
+    "publicsuffix2": "#c53030",
+    "libpsl": "#c53030",
+}
 
 
 def bars(entries, net):
@@ -56,10 +62,18 @@ def main(argv=None):
     core = json.loads(args.core.read_text(encoding="utf-8"))
 
     figure, (top, bottom) = plt.subplots(2, 1, figsize=(8, 9), height_ratios=[3, 2])
-    draw(top, f"Python {py['python']}: ns per call, net of the empty loop",
-         *bars(py["calls"], net=True), "ns per call (log scale)")
-    draw(bottom, "C++ core against libpsl: ns per name",
-         *bars(core["benchmarks"], net=False), "ns per name (log scale)")
+    draw(
+        top,
+        f"Python {py['python']}: ns per call, net of the empty loop",
+        *bars(py["calls"], net=True),
+        "ns per call (log scale)",
+    )
+    draw(
+        bottom,
+        "C++ core against libpsl: ns per name",
+        *bars(core["benchmarks"], net=False),
+        "ns per name (log scale)",
+    )
     figure.suptitle(f"vexlo, {py['corpus_names']:,} names", fontsize=11)
     figure.tight_layout()
     figure.savefig(args.output, dpi=110)

@@ -28,19 +28,85 @@ SYSTEM_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
 # Weights of the suffixes most names fall under; those missing from the list
 # in hand are left out.
 COMMON_SUFFIXES = {
-    "com": 40, "net": 7, "org": 7, "co.uk": 5, "de": 5, "jp": 3, "ru": 3, "io": 3,
-    "fr": 2, "nl": 2, "it": 2, "cn": 2, "com.br": 2, "com.au": 2, "github.io": 2,
-    "blogspot.com": 1, "herokuapp.com": 1, "s3.amazonaws.com": 1,
+    "com": 40,
+    "net": 7,
+    "org": 7,
+    "co.uk": 5,
+    "de": 5,
+    "jp": 3,
+    "ru": 3,
+    "io": 3,
+    "fr": 2,
+    "nl": 2,
+    "it": 2,
+    "cn": 2,
+    "com.br": 2,
+    "com.au": 2,
+    "github.io": 2,
+    "blogspot.com": 1,
+    "herokuapp.com": 1,
+    "s3.amazonaws.com": 1,
 }
 SUBDOMAIN_WORDS = [
-    "www", "mail", "api", "cdn", "static", "img", "m", "shop", "blog", "app", "dev", "staging",
-    "auth", "login", "news", "docs", "support", "en", "us", "eu", "ns1", "smtp", "vpn", "git",
-    "portal", "assets", "media", "beta", "admin", "status", "files", "web", "mx", "edge",
+    "www",
+    "mail",
+    "api",
+    "cdn",
+    "static",
+    "img",
+    "m",
+    "shop",
+    "blog",
+    "app",
+    "dev",
+    "staging",
+    "auth",
+    "login",
+    "news",
+    "docs",
+    "support",
+    "en",
+    "us",
+    "eu",
+    "ns1",
+    "smtp",
+    "vpn",
+    "git",
+    "portal",
+    "assets",
+    "media",
+    "beta",
+    "admin",
+    "status",
+    "files",
+    "web",
+    "mx",
+    "edge",
 ]
 IDN_WORDS = [
-    "münchen", "bücher", "köln", "zürich", "españa", "français", "日本語", "例え", "пример",
-    "испытание", "παράδειγμα", "δοκιμή", "中国", "公司", "测试", "한국", "مثال", "ไทย", "ελλάδα",
-    "tōkyō", "straße", "čeština", "ísland",
+    "münchen",
+    "bücher",
+    "köln",
+    "zürich",
+    "españa",
+    "français",
+    "日本語",
+    "例え",
+    "пример",
+    "испытание",
+    "παράδειγμα",
+    "δοκιμή",
+    "中国",
+    "公司",
+    "测试",
+    "한국",
+    "مثال",
+    "ไทย",
+    "ελλάδα",
+    "tōkyō",
+    "straße",
+    "čeština",
+    "ísland",
 ]
 INVALID_FORMS = [
     lambda name: "",
@@ -95,8 +161,10 @@ class Generator:
 
     def word(self):
         r = self.random
-        syllables = "ba be bi bo bu da de di do ka ke ki ko la le li lo ma me mi mo na ne ni no " \
-                    "pa pe po ra re ri ro sa se si so ta te ti to va ve vi za zo"
+        syllables = (
+            "ba be bi bo bu da de di do ka ke ki ko la le li lo ma me mi mo na ne ni no "
+            "pa pe po ra re ri ro sa se si so ta te ti to va ve vi za zo"
+        )
         parts = syllables.split()
         text = "".join(r.choice(parts) for _ in range(r.randint(2, 5)))
         roll = r.random()
@@ -108,8 +176,10 @@ class Generator:
 
     def subdomains(self):
         r = self.random
-        return [r.choice(SUBDOMAIN_WORDS) if r.random() < 0.7 else self.word()
-                for _ in range(r.randint(1, 3))]
+        return [
+            r.choice(SUBDOMAIN_WORDS) if r.random() < 0.7 else self.word()
+            for _ in range(r.randint(1, 3))
+        ]
 
     def suffix(self):
         """A public suffix: a common one, or one made from any rule of the list."""
@@ -188,8 +258,12 @@ def read_corpus(path):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--list", type=pathlib.Path, default=None,
-                        help="list file (default: the one the build scripts compile in)")
+    parser.add_argument(
+        "--list",
+        type=pathlib.Path,
+        default=None,
+        help="list file (default: the one the build scripts compile in)",
+    )
     parser.add_argument("--count", type=int, default=20000)
     parser.add_argument("--seed", type=int, default=6)
     parser.add_argument("--output", type=pathlib.Path, required=True)
@@ -199,8 +273,9 @@ def main(argv=None):
     args.output.parent.mkdir(parents=True, exist_ok=True)
     args.output.write_text("".join(name + "\n" for name in names), encoding="utf-8")
     tally = ", ".join(f"{kind} {n}" for kind, n in sorted(kinds.items()))
-    print(f"corpus: {len(names)} names from {list_path} (seed {args.seed}): {tally}",
-          file=sys.stderr)
+    print(
+        f"corpus: {len(names)} names from {list_path} (seed {args.seed}): {tally}", file=sys.stderr
+    )
     return 0
 
 

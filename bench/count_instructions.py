@@ -45,9 +45,12 @@ PY_CALLS = {
 
 
 def callgrind(command, out_file):
-    done = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out_file}",
-                           *command], capture_output=True, text=True,
-                          env=dict(os.environ, PYTHONHASHSEED="0"))
+    done = subprocess.run(
+        ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out_file}", *command],
+        capture_output=True,
+        text=True,
+        env=dict(os.environ, PYTHONHASHSEED="0"),
+    )
     match = re.search(r"Collected : (\d+)", done.stderr)
     if done.returncode != 0 or not match:
         raise SystemExit(f"count_instructions: {' '.join(command)} failed:\n{done.stderr}")
@@ -58,17 +61,31 @@ def python_count(name, args, out_dir):
     function, statement = PY_CALLS.get(name, (f"_lookup.{name}", "f(n)"))
     if name == "pass":
         function, statement = "None", "pass"
-    code = PY_DRIVER.format(bench=str(pathlib.Path(__file__).resolve().parent),
-                            corpus=str(args.corpus), function=function, statement=statement,
-                            passes=args.passes)
+    code = PY_DRIVER.format(
+        bench=str(pathlib.Path(__file__).resolve().parent),
+        corpus=str(args.corpus),
+        function=function,
+        statement=statement,
+        passes=args.passes,
+    )
     return callgrind([sys.executable, "-P", "-c", code], out_dir / f"python.{name}.out")
 
 
 def core_count(name, args, out_dir):
     # bench_core: one untimed pass and --rounds timed ones, each after a
     # tenth of the names.
-    return callgrind([str(args.bench_core), str(args.corpus), str(args.list), "--rounds",
-                      str(args.passes), "--only", name], out_dir / f"core.{name}.out")
+    return callgrind(
+        [
+            str(args.bench_core),
+            str(args.corpus),
+            str(args.list),
+            "--rounds",
+            str(args.passes),
+            "--only",
+            name,
+        ],
+        out_dir / f"core.{name}.out",
+    )
 
 
 def main(argv=None):
@@ -83,6 +100,7 @@ def main(argv=None):
     args = parser.parse_args(argv)
     sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
     import corpus
+
     names = len(corpus.read_corpus(args.corpus))
     with tempfile.TemporaryDirectory(prefix="vexlo-callgrind-") as scratch:
         out_dir = args.keep or pathlib.Path(scratch)

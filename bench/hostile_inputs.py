@@ -14,13 +14,17 @@ from vexlo import _lookup as L
 # name: (make(n) -> domain text, call(domain) -> anything)
 CASES = {
     "long ASCII label": (lambda n: "A" * n + ".Example.CO.UK", L.privatesuffix),
-    "long ASCII label, keep_case": (lambda n: "A" * n + ".Example.CO.UK",
-                                    lambda d: L.subdomain(d, 1, keep_case=True)),
+    "long ASCII label, keep_case": (
+        lambda n: "A" * n + ".Example.CO.UK",
+        lambda d: L.subdomain(d, 1, keep_case=True),
+    ),
     "long non-ASCII label": (lambda n: "\u00c9" * n + ".fr", L.privatesuffix),
     "many labels, publicsuffix": (lambda n: "a." * n + "co.uk", L.publicsuffix),
     "many labels, privateparts": (lambda n: "a." * n + "co.uk", L.privateparts),
-    "many labels, deepest subdomain": (lambda n: "a." * n + "co.uk",
-                                       lambda d: L.subdomain(d, d.count(".") - 2)),
+    "many labels, deepest subdomain": (
+        lambda n: "a." * n + "co.uk",
+        lambda d: L.subdomain(d, d.count(".") - 2),
+    ),
     "many dots": (lambda n: "." * n, L.publicsuffix),
     "label then many dots": (lambda n: "a" + "." * n + "com", L.is_private),
     "combining marks": (lambda n: "\u0301" * n, L.publicsuffix),
@@ -28,11 +32,15 @@ CASES = {
     "capital sigmas between apostrophes": (lambda n: "\u03a3'" * n, L.publicsuffix),
     "capital sigmas between dots": (lambda n: "\u03a3." * n + "com", L.privatesuffix),
     "capital sigmas in ignorable runs": (
-        lambda n: ("\u03a3" + "\u0301" * 100) * (n // 100), L.publicsuffix),
+        lambda n: ("\u03a3" + "\u0301" * 100) * (n // 100),
+        L.publicsuffix,
+    ),
     "ignorable run before one capital sigma": (lambda n: "A" + "'" * n + "\u03a3", L.publicsuffix),
     "capital I with dot above": (lambda n: "\u0130" * n + ".Example.com", L.privateparts),
-    "Kelvin sign labels, keep_case": (lambda n: "\u212a." * n + "com",
-                                      lambda d: L.privateparts(d, keep_case=True)),
+    "Kelvin sign labels, keep_case": (
+        lambda n: "\u212a." * n + "com",
+        lambda d: L.privateparts(d, keep_case=True),
+    ),
 }
 
 

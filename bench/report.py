@@ -106,51 +106,111 @@ def build_report(py, core, chart, run_info):
     add = out.append
 
     add("# vexlo benchmarks\n")
-    add(f"Written by `scripts/bench` on {run_info['date']}. Remake with `scripts/bench`; "
-        "every figure below comes from that one run.\n")
-    add(table(["", ""], [
-        ["Machine", f"{cpu_model()}, {os.cpu_count()} logical CPUs, Linux {platform.release()}"],
-        ["Load average (start, end of run)", f"{run_info['load_start']}, {run_info['load_end']}"],
-        ["Python", f"CPython {py['python']}"],
-        ["C++ compiler", core.get("compiler", "unknown")],
-        ["libpsl", core["libpsl_version"]],
-        ["List file", f"`{py['list_file']}`"],
-        ["List SHA-256 (= `LIST_CHECKSUM`)", f"`{py['list_checksum']}`"],
-        ["Corpus", f"{py['corpus_names']:,} names, `bench/corpus.py` {run_info['corpus_args']}"],
-        ["Rounds", f"Python {py['rounds']}, C++ {core['rounds']}; start-up runs "
-                   f"{len(startup['vexlo']['import_ns'])}"],
-    ]))
+    add(
+        f"Written by `scripts/bench` on {run_info['date']}. Remake with `scripts/bench`; "
+        "every figure below comes from that one run.\n"
+    )
+    add(
+        table(
+            ["", ""],
+            [
+                [
+                    "Machine",
+                    f"{cpu_model()}, {os.cpu_count()} logical CPUs, Linux {platform.release()}",
+                ],
+                [
+                    "Load average (start, end of run)",
+                    f"{run_info['load_start']}, {run_info['load_end']}",
+                ],
+                ["Python", f"CPython {py['python']}"],
+                ["C++ compiler", core.get("compiler", "unknown")],
+                ["libpsl", core["libpsl_version"]],
+                ["List file", f"`{py['list_file']}`"],
+                ["List SHA-256 (= `LIST_CHECKSUM`)", f"`{py['list_checksum']}`"],
+                [
+                    "Corpus",
+                    f"{py['corpus_names']:,} names, `bench/corpus.py` {run_info['corpus_args']}",
+                ],
+                [
+                    "Rounds",
+                    f"Python {py['rounds']}, C++ {core['rounds']}; start-up runs "
+                    f"{len(startup['vexlo']['import_ns'])}",
+                ],
+            ],
+        )
+    )
     add("")
 
     # Goals.
     floor_ratio = calls.ratio("privatesuffix", "str.lower")
-    goals = [["`privatesuffix` net cost / `str.lower` net cost", f"{floor_ratio:.2f}x",
-              f"<= {GOAL_FLOOR_RATIO}x (moonshot {GOAL_FLOOR_MOONSHOT}x)",
-              verdict(floor_ratio <= GOAL_FLOOR_RATIO)]]
+    goals = [
+        [
+            "`privatesuffix` net cost / `str.lower` net cost",
+            f"{floor_ratio:.2f}x",
+            f"<= {GOAL_FLOOR_RATIO}x (moonshot {GOAL_FLOOR_MOONSHOT}x)",
+            verdict(floor_ratio <= GOAL_FLOOR_RATIO),
+        ]
+    ]
     interpreter_ns = calls.net("privatesuffix") - core_calls.net("privatesuffix")
-    goals.append(["`privatesuffix`: interpreter side (Python net - core net)",
-                  f"{interpreter_ns:.1f} ns", f"<= {GOAL_INTERPRETER_NS:.0f} ns",
-                  verdict(interpreter_ns <= GOAL_INTERPRETER_NS)])
+    goals.append(
+        [
+            "`privatesuffix`: interpreter side (Python net - core net)",
+            f"{interpreter_ns:.1f} ns",
+            f"<= {GOAL_INTERPRETER_NS:.0f} ns",
+            verdict(interpreter_ns <= GOAL_INTERPRETER_NS),
+        ]
+    )
     for predicate in ("is_public", "is_private"):
         ratio = calls.ratio(predicate, "str.lower")
-        goals.append([f"`{predicate}` net cost / `str.lower` net cost", f"{ratio:.2f}x",
-                      f"<= {GOAL_PREDICATE_RATIO}x", verdict(ratio <= GOAL_PREDICATE_RATIO)])
-    for peer, call in (("tldextract", "tldextract .registered_domain"),
-                       ("publicsuffix2", "publicsuffix2 get_sld")):
+        goals.append(
+            [
+                f"`{predicate}` net cost / `str.lower` net cost",
+                f"{ratio:.2f}x",
+                f"<= {GOAL_PREDICATE_RATIO}x",
+                verdict(ratio <= GOAL_PREDICATE_RATIO),
+            ]
+        )
+    for peer, call in (
+        ("tldextract", "tldextract .registered_domain"),
+        ("publicsuffix2", "publicsuffix2 get_sld"),
+    ):
         if call in calls:
             speedup = calls.ratio(call, "privatesuffix")
-            goals.append([f"`privatesuffix` vs {peer} (`{call.split(' ', 1)[1]}`)",
-                          f"{speedup:,.1f}x faster", f">= {GOAL_PEER_SPEEDUP[peer]:.0f}x",
-                          verdict(speedup >= GOAL_PEER_SPEEDUP[peer])])
+            goals.append(
+                [
+                    f"`privatesuffix` vs {peer} (`{call.split(' ', 1)[1]}`)",
+                    f"{speedup:,.1f}x faster",
+                    f">= {GOAL_PEER_SPEEDUP[peer]:.0f}x",
+                    verdict(speedup >= GOAL_PEER_SPEEDUP[peer]),
+                ]
+            )
     core_ns = core_calls.gross("privatesuffix")
-    goals.append(["C++ core per name (normalise, match, private suffix)", f"{core_ns:.1f} ns",
-                  f"<= {GOAL_CORE_NS:.0f} ns", verdict(core_ns <= GOAL_CORE_NS)])
+    goals.append(
+        [
+            "C++ core per name (normalise, match, private suffix)",
+            f"{core_ns:.1f} ns",
+            f"<= {GOAL_CORE_NS:.0f} ns",
+            verdict(core_ns <= GOAL_CORE_NS),
+        ]
+    )
     libpsl = core_calls.ratio("psl_registrable_domain", "privatesuffix", net=False)
-    goals.append(["C++ core vs libpsl `psl_registrable_domain`", f"{libpsl:.1f}x faster",
-                  f">= {GOAL_LIBPSL_SPEEDUP:.0f}x", verdict(libpsl >= GOAL_LIBPSL_SPEEDUP)])
+    goals.append(
+        [
+            "C++ core vs libpsl `psl_registrable_domain`",
+            f"{libpsl:.1f}x faster",
+            f">= {GOAL_LIBPSL_SPEEDUP:.0f}x",
+            verdict(libpsl >= GOAL_LIBPSL_SPEEDUP),
+        ]
+    )
     import_ms = startup_ms(startup, "vexlo", "import_cpu_ns")
-    goals.append(["`import vexlo._lookup` (CPU time)", f"{import_ms:.2f} ms",
-                  f"<= {GOAL_IMPORT_MS:.0f} ms", verdict(import_ms <= GOAL_IMPORT_MS)])
+    goals.append(
+        [
+            "`import vexlo._lookup` (CPU time)",
+            f"{import_ms:.2f} ms",
+            f"<= {GOAL_IMPORT_MS:.0f} ms",
+            verdict(import_ms <= GOAL_IMPORT_MS),
+        ]
+    )
     add("## Goals\n")
     add(table(["Goal", "Measured", "Target", ""], goals))
     add("")
@@ -161,7 +221,8 @@ def build_report(py, core, chart, run_info):
     py_net = calls.net("privatesuffix")
     core_net = core_calls.net("privatesuffix")
     add("## Where the time goes\n")
-    add(f"A `privatesuffix` call from Python costs {fmt_ns(py_net)} ns beyond the empty loop. "
+    add(
+        f"A `privatesuffix` call from Python costs {fmt_ns(py_net)} ns beyond the empty loop. "
         f"The core alone, in C++ on the same names, takes {fmt_ns(core_net)} ns: "
         f"{fmt_ns(core_calls.net('normalize_domain'))} ns to normalise the name, "
         f"{fmt_ns(core_calls.difference('match_domain', 'normalize_domain'))} ns more to match "
@@ -171,7 +232,8 @@ def build_report(py, core, chart, run_info):
         f"extraction and the result `str`, made and freed; `str.lower`, all of it, takes "
         f"{fmt_ns(calls.net('str.lower'))} ns. Matching walks the rule trie with a binary "
         "search of a fixed number of probes over each node's edges (11 at the root), each "
-        "probe reading an edge and then its label's bytes.\n")
+        "probe reading an edge and then its label's bytes.\n"
+    )
 
     if STEPS_LOG.is_file():
         add("## The single call, step by step\n")
@@ -179,19 +241,28 @@ def build_report(py, core, chart, run_info):
 
     # Python per call.
     add("## Python, per call\n")
-    add("Each benchmark is `for n in names: <statement>` over the whole corpus with the "
+    add(
+        "Each benchmark is `for n in names: <statement>` over the whole corpus with the "
         "function in a local variable, timed in the thread's CPU time. *Net* subtracts the same loop with `pass` as its "
         "statement (the empty loop, "
         f"{fmt_ns(calls.gross('empty loop'))} ns per name): what remains is the call. "
         "`len` is a C call that makes no object, for scale; `str.lower` on the same names "
-        "is the floor, a C call that makes a new string.\n")
+        "is the floor, a C call that makes a new string.\n"
+    )
     rows = []
     for entry in py["calls"]:
         name = entry["name"]
         if name == "empty loop":
             continue
-        rows.append([f"`{entry['shown']}`", entry["group"], fmt_ns(calls.gross(name)), fmt_ns(calls.net(name)),
-                     f"{calls.ratio(name, 'str.lower'):.2f}x"])
+        rows.append(
+            [
+                f"`{entry['shown']}`",
+                entry["group"],
+                fmt_ns(calls.gross(name)),
+                fmt_ns(calls.net(name)),
+                f"{calls.ratio(name, 'str.lower'):.2f}x",
+            ]
+        )
     add(table(["Call", "Library", "ns/call", "net ns/call", "net / str.lower"], rows))
     add("")
 
@@ -200,12 +271,19 @@ def build_report(py, core, chart, run_info):
     for entry in py["calls"]:
         if entry["mapping"]:
             name = entry["name"]
-            peer_rows.append([f"`{entry['mapping']}`", f"{entry['group']}: `{entry['shown']}`",
-                              fmt_ns(calls.net(entry["mapping"])), fmt_ns(calls.net(name)),
-                              f"{calls.ratio(name, entry['mapping']):,.1f}x"])
+            peer_rows.append(
+                [
+                    f"`{entry['mapping']}`",
+                    f"{entry['group']}: `{entry['shown']}`",
+                    fmt_ns(calls.net(entry["mapping"])),
+                    fmt_ns(calls.net(name)),
+                    f"{calls.ratio(name, entry['mapping']):,.1f}x",
+                ]
+            )
     if peer_rows:
         add("## Against the Python peers\n")
-        add("The peers are Debian's pure-Python packages, loaded from the same list file "
+        add(
+            "The peers are Debian's pure-Python packages, loaded from the same list file "
             "(tldextract with the private section included, offline from a `file://` URL "
             "and without its disk cache; publicsuffix2 from the open file): `extract` is the "
             "configured `TLDExtract` object and `psl` the `PublicSuffixList`. The closest "
@@ -214,9 +292,13 @@ def build_report(py, core, chart, run_info):
             "public suffix. Their answers differ from vexlo's at the edges (case, unknown "
             "top-level labels, invalid names); tldextract also takes its argument apart as "
             "a URL (scheme, user, port, path) and decodes `xn--` labels before matching, "
-            "which is part of what its callers pay per name.\n")
-        add(table(["vexlo", "Peer call", "vexlo net ns", "peer net ns", "vexlo faster by"],
-                  peer_rows))
+            "which is part of what its callers pay per name.\n"
+        )
+        add(
+            table(
+                ["vexlo", "Peer call", "vexlo net ns", "peer net ns", "vexlo faster by"], peer_rows
+            )
+        )
         add("")
     missing = py.get("missing_peers") or {}
     for peer, reason in missing.items():
@@ -224,50 +306,88 @@ def build_report(py, core, chart, run_info):
 
     # Start-up.
     add("## Start-up and memory\n")
-    add("Each in a fresh interpreter with byte-compiled sources (as installed packages have "
+    add(
+        "Each in a fresh interpreter with byte-compiled sources (as installed packages have "
         "them; an untimed first run writes them), the median of the runs: the time of the import "
         "statement alone; of the import, loading the list where the library does that at "
         "run time, and one call; and the resident set size after that, beside the bare "
         f"interpreter's ({bare_rss / 1024:.1f} MiB). Times are CPU time, with the wall-clock "
-        "time (which includes waiting for the processor on a busy machine) after it.\n")
+        "time (which includes waiting for the processor on a busy machine) after it.\n"
+    )
     rows = []
     for name in ("vexlo", "tldextract", "publicsuffix2"):
         entry = startup.get(name)
         if not entry or not entry["import_ns"]:
             continue
-        setup = {"vexlo": "`import vexlo._lookup`", "tldextract": "`import tldextract`",
-                 "publicsuffix2": "`import publicsuffix2`"}[name]
+        setup = {
+            "vexlo": "`import vexlo._lookup`",
+            "tldextract": "`import tldextract`",
+            "publicsuffix2": "`import publicsuffix2`",
+        }[name]
         rss = median(entry["rss_kib"])
 
-        def ms(key):
-            return (f"{startup_ms(startup, name, key + '_cpu_ns'):.2f} "
-                    f"({startup_ms(startup, name, key + '_ns'):.2f})")
+        def ms(key, name=name):
+            return (
+                f"{startup_ms(startup, name, key + '_cpu_ns'):.2f} "
+                f"({startup_ms(startup, name, key + '_ns'):.2f})"
+            )
 
-        rows.append([name, setup, ms("import"), ms("ready"), f"{rss / 1024:.1f}",
-                     f"+{(rss - bare_rss) / 1024:.1f}"])
-    add(table(["Library", "Import", "import ms (wall)", "import + load + first call ms (wall)",
-               "RSS MiB", "RSS over bare interpreter MiB"], rows))
+        rows.append(
+            [
+                name,
+                setup,
+                ms("import"),
+                ms("ready"),
+                f"{rss / 1024:.1f}",
+                f"+{(rss - bare_rss) / 1024:.1f}",
+            ]
+        )
+    add(
+        table(
+            [
+                "Library",
+                "Import",
+                "import ms (wall)",
+                "import + load + first call ms (wall)",
+                "RSS MiB",
+                "RSS over bare interpreter MiB",
+            ],
+            rows,
+        )
+    )
     add("")
 
     # C++ core.
     add("## C++ core against libpsl\n")
-    add("`bench/bench_core.cpp`: the core alone, no Python, on the same corpus. Each vexlo row "
+    add(
+        "`bench/bench_core.cpp`: the core alone, no Python, on the same corpus. Each vexlo row "
         "normalises the name, matches it and computes the query's plain answer (a length, a "
         "view into the text); libpsl answers from `psl_load_file` on the same list. libpsl "
         "expects lowercase input: the last row adds its own lowercasing, which a caller with "
         "mixed-case names needs for the same answer. Times are the thread's CPU time. *Net* "
         "subtracts the loop alone "
-        f"({fmt_ns(core_calls.gross('empty loop'))} ns per name).\n")
+        f"({fmt_ns(core_calls.gross('empty loop'))} ns per name).\n"
+    )
     rows = []
     for entry in core["benchmarks"]:
         name = entry["name"]
         if name == "empty loop":
             continue
-        rows.append([f"`{name}`", entry["group"], fmt_ns(core_calls.gross(name)),
-                     fmt_ns(core_calls.net(name)),
-                     f"{core_calls.ratio('psl_registrable_domain', name, net=False):.1f}x"])
-    add(table(["Benchmark", "Library", "ns/name", "net ns/name",
-               "psl_registrable_domain / this"], rows))
+        rows.append(
+            [
+                f"`{name}`",
+                entry["group"],
+                fmt_ns(core_calls.gross(name)),
+                fmt_ns(core_calls.net(name)),
+                f"{core_calls.ratio('psl_registrable_domain', name, net=False):.1f}x",
+            ]
+        )
+    add(
+        table(
+            ["Benchmark", "Library", "ns/name", "net ns/name", "psl_registrable_domain / this"],
+            rows,
+        )
+    )
     add("")
     return "\n".join(out)
 
@@ -284,7 +404,7 @@ def main(argv=None):
     py = json.loads(args.python.read_text(encoding="utf-8"))
     core = json.loads(args.core.read_text(encoding="utf-8"))
     run_info = {
-        "date": datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC"),
+        "date": datetime.datetime.now(datetime.UTC).strftime("%Y-%m-%d %H:%M UTC"),
         "load_start": args.load_start,
         "load_end": " ".join(f"{x:.2f}" for x in os.getloadavg()),
         "corpus_args": args.corpus_args,

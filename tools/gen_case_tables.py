@@ -102,7 +102,9 @@ def parse_unicode_data(text: str) -> tuple[dict[int, int], set[int]]:
     return simple_lower, titlecase
 
 
-def parse_special_casing(text: str) -> tuple[dict[int, tuple[int, ...]], dict[int, tuple[int, ...]]]:
+def parse_special_casing(
+    text: str,
+) -> tuple[dict[int, tuple[int, ...]], dict[int, tuple[int, ...]]]:
     """The unconditional lowercase entries, and the Final_Sigma ones."""
     expect_header("SpecialCasing.txt", text)
     unconditional: dict[int, tuple[int, ...]] = {}
@@ -139,7 +141,9 @@ class CaseData:
         simple_lower, self.titlecase = parse_unicode_data(texts["UnicodeData.txt"])
         special, self.final_sigma = parse_special_casing(texts["SpecialCasing.txt"])
         derived = parse_derived_properties(
-            texts["DerivedCoreProperties.txt"], ("Case_Ignorable", "Lowercase", "Uppercase", "Cased"))
+            texts["DerivedCoreProperties.txt"],
+            ("Case_Ignorable", "Lowercase", "Uppercase", "Cased"),
+        )
         self.case_ignorable = derived["Case_Ignorable"]
         self.lowercase = derived["Lowercase"]
         self.uppercase = derived["Uppercase"]
@@ -147,7 +151,10 @@ class CaseData:
         self.simple_lower = simple_lower
         # Code points whose full lowercase differs from themselves.
         self.lower: dict[int, tuple[int, ...]] = {
-            code_point: (target,) for code_point, target in simple_lower.items() if target != code_point}
+            code_point: (target,)
+            for code_point, target in simple_lower.items()
+            if target != code_point
+        }
         for code_point, lower in special.items():
             if lower == (code_point,):
                 self.lower.pop(code_point, None)
@@ -158,10 +165,12 @@ class CaseData:
         return hashlib.sha256(self.raw[name]).hexdigest()
 
     def properties(self, code_point: int) -> int:
-        return ((CASE_IGNORABLE if code_point in self.case_ignorable else 0)
-                | (LOWERCASE if code_point in self.lowercase else 0)
-                | (UPPERCASE if code_point in self.uppercase else 0)
-                | (TITLECASE if code_point in self.titlecase else 0))
+        return (
+            (CASE_IGNORABLE if code_point in self.case_ignorable else 0)
+            | (LOWERCASE if code_point in self.lowercase else 0)
+            | (UPPERCASE if code_point in self.uppercase else 0)
+            | (TITLECASE if code_point in self.titlecase else 0)
+        )
 
 
 def check_facts(data: CaseData) -> None:
@@ -173,38 +182,74 @@ def check_facts(data: CaseData) -> None:
             faults.append(text)
 
     for code_point, lower in sorted(data.lower.items()):
-        fact(all(0 <= c < CODE_POINT_LIMIT and c not in SURROGATES for c in lower),
-             f"U+{code_point:04X} lowercases to a code point that is not a scalar value")
-        fact(code_point < LOWER_LIMIT,
-             f"U+{code_point:04X} has a lowercase mapping at or above U+{LOWER_LIMIT:04X}")
-        fact(code_point != FULL_STOP and FULL_STOP not in lower,
-             f"U+{code_point:04X} lowercase mapping involves U+002E FULL STOP")
-        fact(len(lower) <= MAX_EXPANSION, f"U+{code_point:04X} lowercases to more than {MAX_EXPANSION} code points")
+        fact(
+            all(0 <= c < CODE_POINT_LIMIT and c not in SURROGATES for c in lower),
+            f"U+{code_point:04X} lowercases to a code point that is not a scalar value",
+        )
+        fact(
+            code_point < LOWER_LIMIT,
+            f"U+{code_point:04X} has a lowercase mapping at or above U+{LOWER_LIMIT:04X}",
+        )
+        fact(
+            code_point != FULL_STOP and FULL_STOP not in lower,
+            f"U+{code_point:04X} lowercase mapping involves U+002E FULL STOP",
+        )
+        fact(
+            len(lower) <= MAX_EXPANSION,
+            f"U+{code_point:04X} lowercases to more than {MAX_EXPANSION} code points",
+        )
     below_direct = {c: l for c, l in data.lower.items() if c < DIRECT_LIMIT}
-    fact(below_direct == {c: (c + 0x20,) for c in ASCII_LETTERS_UPPER},
-         f"below U+{DIRECT_LIMIT:04X} something other than A-Z to a-z changes in lowercase")
+    fact(
+        below_direct == {c: (c + 0x20,) for c in ASCII_LETTERS_UPPER},
+        f"below U+{DIRECT_LIMIT:04X} something other than A-Z to a-z changes in lowercase",
+    )
     expanding = {c: l for c, l in data.lower.items() if len(l) > 1}
-    fact(expanding == {0x130: (0x69, 0x307)},
-         f"U+0130 -> U+0069 U+0307 is not the only expanding lowercase mapping: {expanding}")
+    fact(
+        expanding == {0x130: (0x69, 0x307)},
+        f"U+0130 -> U+0069 U+0307 is not the only expanding lowercase mapping: {expanding}",
+    )
     fact(data.lower.get(CAPITAL_SIGMA) == (SMALL_SIGMA,), "U+03A3 does not lowercase to U+03C3")
-    fact(data.final_sigma == {CAPITAL_SIGMA: (FINAL_SIGMA,)},
-         "SpecialCasing's Final_Sigma entry is not U+03A3 -> U+03C2 alone")
-    fact(SMALL_SIGMA not in data.lower and FINAL_SIGMA not in data.lower, "a small sigma changes in lowercase")
+    fact(
+        data.final_sigma == {CAPITAL_SIGMA: (FINAL_SIGMA,)},
+        "SpecialCasing's Final_Sigma entry is not U+03A3 -> U+03C2 alone",
+    )
+    fact(
+        SMALL_SIGMA not in data.lower and FINAL_SIGMA not in data.lower,
+        "a small sigma changes in lowercase",
+    )
 
-    fact({c for c in data.case_ignorable if c < CASE_IGNORABLE_CHECKED_BELOW} == ASCII_CASE_IGNORABLE,
-         f"Case_Ignorable below U+{CASE_IGNORABLE_CHECKED_BELOW:04X} is not exactly ' . : ^ `")
-    fact({c for c in data.cased if c < CASED_CHECKED_BELOW} == set(ASCII_LETTERS_UPPER) | set(ASCII_LETTERS_LOWER),
-         f"Cased below U+{CASED_CHECKED_BELOW:04X} is not exactly A-Z and a-z")
+    fact(
+        {c for c in data.case_ignorable if c < CASE_IGNORABLE_CHECKED_BELOW}
+        == ASCII_CASE_IGNORABLE,
+        f"Case_Ignorable below U+{CASE_IGNORABLE_CHECKED_BELOW:04X} is not exactly ' . : ^ `",
+    )
+    fact(
+        {c for c in data.cased if c < CASED_CHECKED_BELOW}
+        == set(ASCII_LETTERS_UPPER) | set(ASCII_LETTERS_LOWER),
+        f"Cased below U+{CASED_CHECKED_BELOW:04X} is not exactly A-Z and a-z",
+    )
     fact(min(data.titlecase, default=None) == 0x1C5, "the first titlecase letter is not U+01C5")
-    fact(data.cased == data.lowercase | data.uppercase | data.titlecase,
-         "Cased is not the union of Lowercase, Uppercase and Lt")
-    fact(all(c < CODE_POINT_LIMIT for c in data.cased | data.case_ignorable), "a property beyond U+10FFFF")
+    fact(
+        data.cased == data.lowercase | data.uppercase | data.titlecase,
+        "Cased is not the union of Lowercase, Uppercase and Lt",
+    )
+    fact(
+        all(c < CODE_POINT_LIMIT for c in data.cased | data.case_ignorable),
+        "a property beyond U+10FFFF",
+    )
 
     # Sanity checks that the files really are the 17.0 ones the tables are named for.
-    fact(data.lower.get(0x16EA0) == (0x16EBB,), "U+16EA0 does not lowercase to U+16EBB (not 17.0 data?)")
-    fact(data.lower.get(0xA7CE) == (0xA7CF,), "U+A7CE does not lowercase to U+A7CF (not 17.0 data?)")
+    fact(
+        data.lower.get(0x16EA0) == (0x16EBB,),
+        "U+16EA0 does not lowercase to U+16EBB (not 17.0 data?)",
+    )
+    fact(
+        data.lower.get(0xA7CE) == (0xA7CF,), "U+A7CE does not lowercase to U+A7CF (not 17.0 data?)"
+    )
     if faults:
-        raise DataError("the case data breaks assumptions of the lowercasing code:\n  " + "\n  ".join(faults))
+        raise DataError(
+            "the case data breaks assumptions of the lowercasing code:\n  " + "\n  ".join(faults)
+        )
 
 
 def build_trie(values: list[int], name: str) -> tuple[list[int], list[int], list[int]]:
@@ -214,14 +259,20 @@ def build_trie(values: list[int], name: str) -> tuple[list[int], list[int], list
     leaf_size = 1 << SHIFT2
     middle_size = 1 << (SHIFT1 - SHIFT2)
     leaf_ids: dict[tuple[int, ...], int] = {}
-    leaf_of_block = [leaf_ids.setdefault(tuple(values[i:i + leaf_size]), len(leaf_ids))
-                     for i in range(0, len(values), leaf_size)]
+    leaf_of_block = [
+        leaf_ids.setdefault(tuple(values[i : i + leaf_size]), len(leaf_ids))
+        for i in range(0, len(values), leaf_size)
+    ]
     middle_ids: dict[tuple[int, ...], int] = {}
-    stage1 = [middle_ids.setdefault(tuple(leaf_of_block[i:i + middle_size]), len(middle_ids))
-              for i in range(0, len(leaf_of_block), middle_size)]
+    stage1 = [
+        middle_ids.setdefault(tuple(leaf_of_block[i : i + middle_size]), len(middle_ids))
+        for i in range(0, len(leaf_of_block), middle_size)
+    ]
     if len(middle_ids) > 0x100 or len(leaf_ids) > 0x10000:
-        raise DataError(f"{name}: {len(middle_ids)} stage-2 blocks and {len(leaf_ids)} leaf blocks "
-                        "overflow the index types of case_tables.h")
+        raise DataError(
+            f"{name}: {len(middle_ids)} stage-2 blocks and {len(leaf_ids)} leaf blocks "
+            "overflow the index types of case_tables.h"
+        )
     stage2 = [leaf for block in middle_ids for leaf in block]
     leaves = [value for block in leaf_ids for value in block]
     return stage1, stage2, leaves
@@ -232,21 +283,28 @@ class Tables:
         deltas = [0] + sorted({lower[0] - c for c, lower in data.lower.items() if len(lower) == 1})
         expansions = sorted({lower for lower in data.lower.values() if len(lower) > 1})
         if len(deltas) > EXPANSION_FLAG or len(expansions) > 0x100 - EXPANSION_FLAG:
-            raise DataError(f"{len(deltas)} deltas and {len(expansions)} expansions overflow a leaf byte")
+            raise DataError(
+                f"{len(deltas)} deltas and {len(expansions)} expansions overflow a leaf byte"
+            )
         delta_index = {delta: i for i, delta in enumerate(deltas)}
         expansion_index = {lower: EXPANSION_FLAG + i for i, lower in enumerate(expansions)}
         lower_values = [0] * LOWER_LIMIT
         for c, lower in data.lower.items():
-            lower_values[c] = delta_index[lower[0] - c] if len(lower) == 1 else expansion_index[lower]
+            lower_values[c] = (
+                delta_index[lower[0] - c] if len(lower) == 1 else expansion_index[lower]
+            )
         self.deltas = deltas
         self.expansions = expansions
         self.lower = build_trie(lower_values, "lowercase")
-        self.properties = build_trie([data.properties(c) for c in range(CODE_POINT_LIMIT)], "properties")
+        self.properties = build_trie(
+            [data.properties(c) for c in range(CODE_POINT_LIMIT)], "properties"
+        )
 
     def sizes(self) -> dict[str, int]:
         def trie_bytes(trie):
             stage1, stage2, leaves = trie
             return len(stage1) * 1 + len(stage2) * 2 + len(leaves) * 1
+
         return {
             "lowercase": trie_bytes(self.lower) + 4 * len(self.deltas) + 16 * len(self.expansions),
             "properties": trie_bytes(self.properties),
@@ -309,8 +367,12 @@ def render(data: CaseData, tables: Tables) -> str:
 
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("ucd_dir", type=pathlib.Path, help=f"folder with the Unicode {UNICODE_VERSION} files")
-    parser.add_argument("--output", default=str(DEFAULT_OUTPUT), help="file to write, '-' for standard output")
+    parser.add_argument(
+        "ucd_dir", type=pathlib.Path, help=f"folder with the Unicode {UNICODE_VERSION} files"
+    )
+    parser.add_argument(
+        "--output", default=str(DEFAULT_OUTPUT), help="file to write, '-' for standard output"
+    )
     args = parser.parse_args(argv)
     try:
         data = CaseData(args.ucd_dir)
@@ -325,9 +387,11 @@ def main(argv: list[str] | None = None) -> int:
     else:
         pathlib.Path(args.output).write_text(source, encoding="utf-8", newline="\n")
     sizes = tables.sizes()
-    print(f"gen_case_tables: {len(data.lower)} lowercase mappings; table bytes: lowercase "
-          f"{sizes['lowercase']}, properties {sizes['properties']}, total {sum(sizes.values())}",
-          file=sys.stderr)
+    print(
+        f"gen_case_tables: {len(data.lower)} lowercase mappings; table bytes: lowercase "
+        f"{sizes['lowercase']}, properties {sizes['properties']}, total {sum(sizes.values())}",
+        file=sys.stderr,
+    )
     return 0
 
 

@@ -37,10 +37,10 @@ PRIVATE = "PRIVATE"
 ACE_PREFIX = "xn--"
 
 # The widths of the record fields bound what a list may grow to.
-MAX_EDGE_COUNT = 0xFFFF          # TrieNode.edge_count is 16 bits
+MAX_EDGE_COUNT = 0xFFFF  # TrieNode.edge_count is 16 bits
 MAX_NODE_COUNT = 0x7FFFFFFF + 1  # TrieEdge.child is a signed 32-bit index
-MAX_EDGES = 0xFFFFFFFF           # TrieNode.first_edge is 32 bits
-MAX_POOL_BYTES = 0xFFFFFFFF      # TrieEdge.label_end is 32 bits
+MAX_EDGES = 0xFFFFFFFF  # TrieNode.first_edge is 32 bits
+MAX_POOL_BYTES = 0xFFFFFFFF  # TrieEdge.label_end is 32 bits
 
 _LIST_WHITESPACE = " \t\r\f\v"
 _MARKER = re.compile(r"//\s*===(BEGIN|END) (ICANN|PRIVATE) DOMAINS===\s*$")
@@ -71,8 +71,8 @@ class ListErrors(Exception):
 class Rule:
     line: int
     section: str
-    kind: int                 # RULE_ANY, WILDCARD_ANY or EXCEPTION_ANY
-    labels: tuple[str, ...]   # the name the rule marks, leftmost label first
+    kind: int  # RULE_ANY, WILDCARD_ANY or EXCEPTION_ANY
+    labels: tuple[str, ...]  # the name the rule marks, leftmost label first
 
     @property
     def flags(self) -> int:
@@ -83,12 +83,12 @@ class Rule:
 class Tables:
     """The generated tables as plain data, in the order the C++ tables hold them."""
 
-    nodes: list[tuple[int, int, int]]   # (first_edge, edge_count, flags)
-    edges: list[tuple[int, int, int]]   # (label_start, label_end, child)
+    nodes: list[tuple[int, int, int]]  # (first_edge, edge_count, flags)
+    edges: list[tuple[int, int, int]]  # (label_start, label_end, child)
     pool: bytes
     checksum: str
-    rule_count: int     # rule lines of the list
-    twin_count: int     # rules added to complete the internationalised pairs
+    rule_count: int  # rule lines of the list
+    twin_count: int  # rules added to complete the internationalised pairs
 
     @property
     def distinct_labels(self) -> int:
@@ -99,12 +99,15 @@ class Tables:
         return self.pool[start:end]
 
     def summary(self) -> str:
-        return (f"{self.rule_count} rules (+{self.twin_count} twins), {len(self.nodes)} nodes, "
-                f"{len(self.edges)} edges, {len(self.pool)} label-pool bytes, "
-                f"{self.distinct_labels} distinct labels, checksum {self.checksum}")
+        return (
+            f"{self.rule_count} rules (+{self.twin_count} twins), {len(self.nodes)} nodes, "
+            f"{len(self.edges)} edges, {len(self.pool)} label-pool bytes, "
+            f"{self.distinct_labels} distinct labels, checksum {self.checksum}"
+        )
 
 
 # ---------------------------------------------------------------- labels
+
 
 def _is_ascii(text: str) -> bool:
     return text.isascii()
@@ -148,7 +151,7 @@ def _label_problem(label: str) -> str | None:
 
 def _ace_problem(label: str) -> str | None:
     try:
-        unicode = label[len(ACE_PREFIX):].encode("ascii").decode("punycode")
+        unicode = label[len(ACE_PREFIX) :].encode("ascii").decode("punycode")
     except (UnicodeError, ValueError, IndexError, OverflowError):
         return f"label {_q(label)} does not decode as Punycode"
     if _is_ascii(unicode):
@@ -166,10 +169,11 @@ def _to_ace(label: str) -> str:
 
 
 def _to_unicode(label: str) -> str:
-    return label[len(ACE_PREFIX):].encode("ascii").decode("punycode")
+    return label[len(ACE_PREFIX) :].encode("ascii").decode("punycode")
 
 
 # ---------------------------------------------------------------- reading the list
+
 
 def _parse_rule(text: str, line: int, section: str) -> Rule:
     if text.startswith("!"):
@@ -192,8 +196,11 @@ def _parse_rule(text: str, line: int, section: str) -> Rule:
         if problem:
             raise ListError(line, f"rule {_q(text)}: {problem}")
     if any(not _is_ascii(l) for l in labels) and any(l.startswith(ACE_PREFIX) for l in labels):
-        raise ListError(line, f"rule {_q(text)} mixes Unicode labels and '{ACE_PREFIX}' labels "
-                              "(write the whole name in one form)")
+        raise ListError(
+            line,
+            f"rule {_q(text)} mixes Unicode labels and '{ACE_PREFIX}' labels "
+            "(write the whole name in one form)",
+        )
     return Rule(line, section, kind, labels)
 
 
@@ -219,21 +226,33 @@ def parse_list(data: bytes) -> list[Rule]:
             edge, name = marker.groups()
             if edge == "BEGIN":
                 if section is not None:
-                    errors.append(ListError(number, f"{name} section begins inside the {section} "
-                                                    f"section begun on line {section_line}"))
+                    errors.append(
+                        ListError(
+                            number,
+                            f"{name} section begins inside the {section} "
+                            f"section begun on line {section_line}",
+                        )
+                    )
                 section, section_line = name, number
             else:
                 if section != name:
-                    errors.append(ListError(number, f"end of the {name} section, which is not open"))
+                    errors.append(
+                        ListError(number, f"end of the {name} section, which is not open")
+                    )
                 section = None
             continue
         token, rest = _split_token(text)
         if rest and not rest.startswith("//"):
-            errors.append(ListError(number, f"text after the rule {_q(token)}: {_q(rest)} "
-                                            "(one rule per line)"))
+            errors.append(
+                ListError(
+                    number, f"text after the rule {_q(token)}: {_q(rest)} (one rule per line)"
+                )
+            )
             continue
         if section is None:
-            errors.append(ListError(number, f"rule {_q(token)} lies outside the ICANN and PRIVATE sections"))
+            errors.append(
+                ListError(number, f"rule {_q(token)} lies outside the ICANN and PRIVATE sections")
+            )
             continue
         try:
             rules.append(_parse_rule(token, number, section))
@@ -269,6 +288,7 @@ def _twin(rule: Rule) -> Rule | None:
 
 # ---------------------------------------------------------------- building the trie
 
+
 @dataclass
 class _Node:
     line: int
@@ -283,10 +303,12 @@ def _insert(root: _Node, rule: Rule) -> int:
         child = node.children.get(label)
         if child is None:
             if len(node.children) == MAX_EDGE_COUNT:
-                parent = ".".join(rule.labels[len(rule.labels) - depth:])
+                parent = ".".join(rule.labels[len(rule.labels) - depth :])
                 where = f"the node for {_q(parent)}" if parent else "the root"
-                raise ListError(rule.line, f"{where} would get more than {MAX_EDGE_COUNT:,} "
-                                           f"children (adding {_q(label)})")
+                raise ListError(
+                    rule.line,
+                    f"{where} would get more than {MAX_EDGE_COUNT:,} children (adding {_q(label)})",
+                )
             child = node.children[label] = _Node(rule.line)
             created += 1
         node = child
@@ -311,7 +333,9 @@ def build_tables(data: bytes | str) -> Tables:
         except ListError as exc:
             raise ListErrors([exc]) from None
         if node_count > MAX_NODE_COUNT:
-            raise ListErrors([ListError(rule.line, f"the trie would exceed {MAX_NODE_COUNT:,} nodes")])
+            raise ListErrors(
+                [ListError(rule.line, f"the trie would exceed {MAX_NODE_COUNT:,} nodes")]
+            )
 
     nodes: list[tuple[int, int, int]] = []
     edges: list[tuple[int, int, int]] = []
@@ -326,8 +350,13 @@ def build_tables(data: bytes | str) -> Tables:
             span = spans.get(label)
             if span is None:
                 if len(pool) + len(label) > MAX_POOL_BYTES:
-                    raise ListErrors([ListError(child.line, "the label pool would exceed "
-                                                            f"{MAX_POOL_BYTES:,} bytes")])
+                    raise ListErrors(
+                        [
+                            ListError(
+                                child.line, f"the label pool would exceed {MAX_POOL_BYTES:,} bytes"
+                            )
+                        ]
+                    )
                 span = spans[label] = (len(pool), len(pool) + len(label))
                 pool += label
             # Breadth-first numbering: the node reached by edge i is node i + 1.
@@ -336,12 +365,18 @@ def build_tables(data: bytes | str) -> Tables:
     if len(edges) > MAX_EDGES:
         raise ListErrors([ListError(None, f"the edge table would exceed {MAX_EDGES:,} edges")])
 
-    return Tables(nodes=nodes, edges=edges, pool=bytes(pool),
-                  checksum=hashlib.sha256(data).hexdigest(),
-                  rule_count=len(rules), twin_count=twin_count)
+    return Tables(
+        nodes=nodes,
+        edges=edges,
+        pool=bytes(pool),
+        checksum=hashlib.sha256(data).hexdigest(),
+        rule_count=len(rules),
+        twin_count=twin_count,
+    )
 
 
 # ---------------------------------------------------------------- C++ output
+
 
 def _cpp_string_lines(data: bytes, width: int = 96) -> list[str]:
     # Octal escapes are always three digits, so a following digit cannot join them.
@@ -365,7 +400,9 @@ def _cpp_string_lines(data: bytes, width: int = 96) -> list[str]:
 
 
 def _records(rows: list[str], per_line: int) -> str:
-    return "\n".join("    " + " ".join(rows[i:i + per_line]) for i in range(0, len(rows), per_line))
+    return "\n".join(
+        "    " + " ".join(rows[i : i + per_line]) for i in range(0, len(rows), per_line)
+    )
 
 
 def render_cpp(tables: Tables, list_path: str, output_path: str) -> str:
@@ -454,8 +491,11 @@ def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("list_file", help="the Public Suffix List file")
     parser.add_argument("--output", help="the C++ source file to write")
-    parser.add_argument("--summary-only", action="store_true",
-                        help="check the list and print the summary line, write nothing")
+    parser.add_argument(
+        "--summary-only",
+        action="store_true",
+        help="check the list and print the summary line, write nothing",
+    )
     args = parser.parse_args(argv)
     if not args.output and not args.summary_only:
         parser.error("give --output FILE.cpp or --summary-only")

@@ -2,7 +2,15 @@
 # built functions, so a change on either side shows up.
 from typing import Final
 
-__all__: Final[list[str]]
+__all__ = [
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+    "LIST_CHECKSUM",
+]
 
 LIST_CHECKSUM: Final[str]
 

@@ -6,12 +6,22 @@ import os
 import signal
 import sys
 import time
+from collections.abc import Sequence
+from types import CapsuleType
+from typing import BinaryIO, Protocol, TextIO, cast
 
 import vexlo
 from vexlo import _columns
 
-FIELDS = ("name", "publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts",
-          "subdomain")
+FIELDS = (
+    "name",
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+)
 DEFAULT_FIELDS = ("name", "publicsuffix", "privatesuffix")
 DEFAULT_DEPTH = 1
 MAX_DEPTH = 2**64 - 1
@@ -48,7 +58,7 @@ exit status: 0 on success; 1 when an input was not valid UTF-8 (it is reported
   when interrupted."""
 
 
-def main(argv=None):
+def main(argv: Sequence[str] | None = None) -> int:
     options = parse_arguments(argv)
     fields = list(options.fields)
     if options.json and "name" not in fields:
@@ -56,19 +66,28 @@ def main(argv=None):
     # The rows are made in C++: TSV escapes, JSON as json.dumps(...,
     # ensure_ascii=False) writes it, and an invalid name keeps only itself
     # (every answer empty, the predicates too, so "false" is a real no).
-    row_format = _columns._line_format(tuple(fields), options.json, options.depth,
-                                       not options.no_unknown, options.icann_only,
-                                       options.keep_case)
+    row_format = _columns._line_format(
+        tuple(fields),
+        options.json,
+        options.depth,
+        not options.no_unknown,
+        options.icann_only,
+        options.keep_case,
+    )
 
     out = open_output()
-    rows = RowWriter(out, flush_each_row=out.isatty(),
-                     progress=Progress(sys.stderr,
-                                       enabled=stream_is_tty(sys.stderr) and not out.isatty()))
+    rows = RowWriter(
+        out,
+        flush_each_row=out.isatty(),
+        progress=Progress(sys.stderr, enabled=stream_is_tty(sys.stderr) and not out.isatty()),
+    )
     try:
         if options.names:
             answer_arguments(options.names, row_format, rows)
         else:
-            answer_stream(sys.stdin.buffer if sys.stdin else None, row_format, rows)
+            # Standard input's buffer is a BufferedReader, which has read1.
+            stdin = cast("Reader", sys.stdin.buffer) if sys.stdin else None
+            answer_stream(stdin, row_format, rows)
         out.flush()
     except BrokenPipeError:
         # The reader went away (`vexlo ... | head`): stop quietly, and point
@@ -82,41 +101,66 @@ def main(argv=None):
     return 1 if rows.unreadable else 0
 
 
-def parse_arguments(argv):
+def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser = argparse.ArgumentParser(
-        prog="vexlo", description=DESCRIPTION, epilog=EPILOG,
-        formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("names", nargs="*", metavar="NAME",
-                        help="domain names to look up (default: read standard input)")
-    parser.add_argument("--fields", type=field_list, default=DEFAULT_FIELDS,
-                        help=f"comma-separated output fields (default: {','.join(DEFAULT_FIELDS)})")
-    parser.add_argument("--depth", type=depth_value, default=DEFAULT_DEPTH,
-                        help="labels beyond the private suffix for the subdomain field "
-                             "(default: %(default)s)")
+        prog="vexlo",
+        description=DESCRIPTION,
+        epilog=EPILOG,
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
+    parser.add_argument(
+        "names",
+        nargs="*",
+        metavar="NAME",
+        help="domain names to look up (default: read standard input)",
+    )
+    parser.add_argument(
+        "--fields",
+        type=field_list,
+        default=DEFAULT_FIELDS,
+        help=f"comma-separated output fields (default: {','.join(DEFAULT_FIELDS)})",
+    )
+    parser.add_argument(
+        "--depth",
+        type=depth_value,
+        default=DEFAULT_DEPTH,
+        help="labels beyond the private suffix for the subdomain field (default: %(default)s)",
+    )
     parser.add_argument("--json", action="store_true", help="write JSON Lines instead of TSV")
-    parser.add_argument("--icann-only", action="store_true",
-                        help="ignore the rules of the list's private section")
-    parser.add_argument("--no-unknown", action="store_true",
-                        help="a top-level label that no rule covers is not a public suffix")
-    parser.add_argument("--keep-case", action="store_true",
-                        help="cut results from the name as given instead of its lowercase form")
-    parser.add_argument("--version", action="version",
-                        version=f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})")
+    parser.add_argument(
+        "--icann-only", action="store_true", help="ignore the rules of the list's private section"
+    )
+    parser.add_argument(
+        "--no-unknown",
+        action="store_true",
+        help="a top-level label that no rule covers is not a public suffix",
+    )
+    parser.add_argument(
+        "--keep-case",
+        action="store_true",
+        help="cut results from the name as given instead of its lowercase form",
+    )
+    parser.add_argument(
+        "--version",
+        action="version",
+        version=f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})",
+    )
     return parser.parse_args(argv)
 
 
-def field_list(text):
+def field_list(text: str) -> tuple[str, ...]:
     fields = [field.strip() for field in text.split(",")]
     unknown = [field for field in fields if field not in FIELDS]
     if unknown:
         raise argparse.ArgumentTypeError(
-            f"unknown field {unknown[0]!r} (choose from {', '.join(FIELDS)})")
+            f"unknown field {unknown[0]!r} (choose from {', '.join(FIELDS)})"
+        )
     if len(set(fields)) != len(fields):
         raise argparse.ArgumentTypeError("a field is named twice")
     return tuple(fields)
 
 
-def depth_value(text):
+def depth_value(text: str) -> int:
     try:
         depth = int(text)
     except ValueError:
@@ -126,7 +170,7 @@ def depth_value(text):
     return depth
 
 
-def answer_arguments(names, row_format, rows):
+def answer_arguments(names: Sequence[str], row_format: CapsuleType, rows: "RowWriter") -> None:
     """One row per argument, each taken whole as one name, line breaks and
     all."""
     for number, name in enumerate(names, 1):
@@ -136,7 +180,12 @@ def answer_arguments(names, row_format, rows):
         rows.write(row, 1)
 
 
-def answer_stream(stream, row_format, rows, threads=None):
+def answer_stream(
+    stream: "Reader | None",
+    row_format: CapsuleType,
+    rows: "RowWriter",
+    threads: int | None = None,
+) -> None:
     """One row per line of a binary stream, the line without its "\\n" or
     "\\r\\n". Reads what is ready, up to READ_SIZE, and answers its whole
     lines at once (large reads on several threads: all usable CPUs unless
@@ -147,12 +196,13 @@ def answer_stream(stream, row_format, rows, threads=None):
         return
     threads = threads or usable_cpus()
     number = 0  # lines answered so far
-    pending = []  # the start of a line that no read has ended yet
+    pending: list[bytes] = []  # the start of a line that no read has ended yet
 
-    def answer(block, at_end):
+    def answer(block: bytes, at_end: bool) -> None:
         nonlocal number
-        output, consumed, lines, bad_lines = _columns._answer_lines(block, at_end, row_format,
-                                                                    threads)
+        output, consumed, lines, bad_lines = _columns._answer_lines(
+            block, at_end, row_format, threads
+        )
         rows.write_block(output, lines, bad_lines, number)
         number += lines
         if consumed < len(block):
@@ -174,7 +224,11 @@ def answer_stream(stream, row_format, rows, threads=None):
         answer(b"".join(pending), True)
 
 
-def usable_cpus():
+class Reader(Protocol):
+    def read1(self, size: int = ..., /) -> bytes: ...
+
+
+def usable_cpus() -> int:
     try:
         return len(os.sched_getaffinity(0))
     except (AttributeError, OSError):
@@ -185,19 +239,19 @@ class RowWriter:
     """Writes the rows, reports the lines that are not UTF-8 in their place
     among them, and keeps the progress count."""
 
-    def __init__(self, out, flush_each_row, progress):
+    def __init__(self, out: BinaryIO, flush_each_row: bool, progress: "Progress") -> None:
         self.out = out
         self.flush_each_row = flush_each_row
         self.progress = progress
         self.count = 0
         self.unreadable = False
 
-    def report(self, where, bad_byte):
+    def report(self, where: str, bad_byte: int) -> None:
         self.progress.clear()
         print(f"vexlo: {where}: not valid UTF-8 (byte {bad_byte})", file=sys.stderr, flush=True)
         self.unreadable = True
 
-    def write(self, output, lines):
+    def write(self, output: bytes | memoryview, lines: int) -> None:
         if output:
             self.out.write(output)
             if self.flush_each_row:
@@ -205,7 +259,13 @@ class RowWriter:
         self.count += lines
         self.progress.update(self.count)
 
-    def write_block(self, output, lines, bad_lines, first_line):
+    def write_block(
+        self,
+        output: bytes,
+        lines: int,
+        bad_lines: Sequence[tuple[int, int, int]],
+        first_line: int,
+    ) -> None:
         """The rows of a block; bad_lines holds (index, byte, row offset) for
         each of its lines that is not UTF-8, whose report comes right after
         the rows before it."""
@@ -217,7 +277,7 @@ class RowWriter:
         self.write(memoryview(output)[done:] if done else output, lines)
 
 
-def open_output():
+def open_output() -> BinaryIO:
     """Standard output as a binary stream with a large buffer: rows are
     written as UTF-8 whatever the locale says."""
     try:
@@ -227,7 +287,7 @@ def open_output():
         return sys.stdout.buffer
 
 
-def stream_is_tty(stream):
+def stream_is_tty(stream: TextIO | None) -> bool:
     try:
         return stream is not None and stream.isatty()
     except (AttributeError, ValueError):
@@ -238,20 +298,20 @@ class Progress:
     """A count of the names done, redrawn on one terminal line at most every
     PROGRESS_INTERVAL seconds, and erased at the end."""
 
-    def __init__(self, stream, enabled):
+    def __init__(self, stream: TextIO, enabled: bool) -> None:
         self.stream = stream
         self.enabled = enabled
         self.shown = False
         self.next_time = time.monotonic() + PROGRESS_INTERVAL
 
-    def update(self, count):
+    def update(self, count: int) -> None:
         if self.enabled and time.monotonic() >= self.next_time:
             self.stream.write(f"\rvexlo: {count:,} names")
             self.stream.flush()
             self.shown = True
             self.next_time = time.monotonic() + PROGRESS_INTERVAL
 
-    def clear(self):
+    def clear(self) -> None:
         if self.shown:
             self.stream.write("\r\x1b[K")
             self.stream.flush()

@@ -303,10 +303,10 @@ PyCFunction as_cfunction(Function function) {
 
 PyMethodDef lines_functions[] = {
     {"_line_format", as_cfunction(line_format), METH_FASTCALL,
-     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case)\n--\n\n"
+     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, /)\n--\n\n"
      "The row format of the vexlo command, for _answer_lines and _answer_name."},
     {"_answer_lines", as_cfunction(answer_lines), METH_FASTCALL,
-     "_answer_lines(block, at_end, format, threads)\n--\n\n"
+     "_answer_lines(block, at_end, format, threads, /)\n--\n\n"
      "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
      "*threads* threads, as a tuple\n"
      "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
@@ -314,7 +314,7 @@ PyMethodDef lines_functions[] = {
      "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
      "in the block, its first bad byte counted from 1, and where its row starts."},
     {"_answer_name", as_cfunction(answer_name), METH_FASTCALL,
-     "_answer_name(name, format)\n--\n\n"
+     "_answer_name(name, format, /)\n--\n\n"
      "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
      "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
     {nullptr, nullptr, 0, nullptr},

@@ -29,7 +29,9 @@ def run_python(code, *, env=None, timeout=300):
     tests do."""
     full_env = dict(os.environ)
     full_env["PYTHONPATH"] = os.pathsep.join(
-        filter(None, [str(package_root()), full_env.get("PYTHONPATH")]))
+        filter(None, [str(package_root()), full_env.get("PYTHONPATH")])
+    )
     full_env.update(env or {})
-    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
-                          env=full_env, timeout=timeout)
+    return subprocess.run(
+        [sys.executable, "-c", code], capture_output=True, text=True, env=full_env, timeout=timeout
+    )

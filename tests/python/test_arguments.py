@@ -3,7 +3,14 @@ notes that say which parameter failed."""
 
 import pytest
 
-FUNCTIONS = ("publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain")
+FUNCTIONS = (
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+)
 WITH_KEEP_CASE = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
 
 
@@ -19,53 +26,179 @@ class Index:
 
 # (function, args, kwargs) -> (exception type, message, notes)
 ERRORS = [
-    ("is_public", ("example.com", True), {}, TypeError,
-     "is_public() takes 1 positional arguments but 2 were given", None),
-    ("is_public", ("example.com", True), {"bogus": 1}, TypeError,
-     "is_public() takes 1 positional arguments but 2 were given", None),
-    ("subdomain", ("a", 1, 2), {}, TypeError,
-     "subdomain() takes 2 positional arguments but 3 were given", None),
-    ("is_public", ("example.com",), {"keep_case": True}, TypeError,
-     "is_public() got an unexpected keyword argument 'keep_case'", None),
-    ("is_public", ("example.com",), {"domain": "x"}, TypeError,
-     "is_public() got multiple values for argument 'domain'", None),
-    ("subdomain", ("example.com", 1), {"depth": 1}, TypeError,
-     "subdomain() got multiple values for argument 'depth'", None),
-    ("subdomain", ("example.com",), {}, TypeError,
-     "subdomain() missing 1 required positional argument: 'depth'", None),
-    ("subdomain", (), {}, TypeError,
-     "subdomain() missing 2 required positional arguments: 'domain' and 'depth'", None),
-    ("subdomain", (), {"depth": 0}, TypeError,
-     "subdomain() missing 1 required positional argument: 'domain'", None),
-    ("is_public", (), {}, TypeError,
-     "is_public() missing 1 required positional argument: 'domain'", None),
-    ("is_public", (5,), {"nope": True}, TypeError,
-     "is_public() got an unexpected keyword argument 'nope'", None),
-    ("is_public", (5,), {}, TypeError,
-     "'int' object is not an instance of 'str'", ["while processing 'domain'"]),
-    ("is_public", (None,), {}, TypeError,
-     "'None' is not an instance of 'str'", ["while processing 'domain'"]),
-    ("privatesuffix", (b"example.com",), {}, TypeError,
-     "'bytes' object is not an instance of 'str'", ["while processing 'domain'"]),
-    ("is_public", (5,), {"accept_unknown": 1}, TypeError,
-     "'int' object is not an instance of 'str'", ["while processing 'domain'"]),
-    ("is_public", ("a.com",), {"accept_unknown": 1}, TypeError,
-     "'int' object is not an instance of 'bool'", ["while processing 'accept_unknown'"]),
-    ("is_public", ("a.com",), {"accept_unknown": 0}, TypeError,
-     "'int' object is not an instance of 'bool'", ["while processing 'accept_unknown'"]),
-    ("is_public", ("a.com",), {"accept_unknown": None}, TypeError,
-     "'None' is not an instance of 'bool'", ["while processing 'accept_unknown'"]),
-    ("publicsuffix", ("a.com",), {"icann_only": "yes"}, TypeError,
-     "'str' object is not an instance of 'bool'", ["while processing 'icann_only'"]),
-    ("publicsuffix", ("a.com",), {"keep_case": []}, TypeError,
-     "'list' object is not an instance of 'bool'", ["while processing 'keep_case'"]),
+    (
+        "is_public",
+        ("example.com", True),
+        {},
+        TypeError,
+        "is_public() takes 1 positional arguments but 2 were given",
+        None,
+    ),
+    (
+        "is_public",
+        ("example.com", True),
+        {"bogus": 1},
+        TypeError,
+        "is_public() takes 1 positional arguments but 2 were given",
+        None,
+    ),
+    (
+        "subdomain",
+        ("a", 1, 2),
+        {},
+        TypeError,
+        "subdomain() takes 2 positional arguments but 3 were given",
+        None,
+    ),
+    (
+        "is_public",
+        ("example.com",),
+        {"keep_case": True},
+        TypeError,
+        "is_public() got an unexpected keyword argument 'keep_case'",
+        None,
+    ),
+    (
+        "is_public",
+        ("example.com",),
+        {"domain": "x"},
+        TypeError,
+        "is_public() got multiple values for argument 'domain'",
+        None,
+    ),
+    (
+        "subdomain",
+        ("example.com", 1),
+        {"depth": 1},
+        TypeError,
+        "subdomain() got multiple values for argument 'depth'",
+        None,
+    ),
+    (
+        "subdomain",
+        ("example.com",),
+        {},
+        TypeError,
+        "subdomain() missing 1 required positional argument: 'depth'",
+        None,
+    ),
+    (
+        "subdomain",
+        (),
+        {},
+        TypeError,
+        "subdomain() missing 2 required positional arguments: 'domain' and 'depth'",
+        None,
+    ),
+    (
+        "subdomain",
+        (),
+        {"depth": 0},
+        TypeError,
+        "subdomain() missing 1 required positional argument: 'domain'",
+        None,
+    ),
+    (
+        "is_public",
+        (),
+        {},
+        TypeError,
+        "is_public() missing 1 required positional argument: 'domain'",
+        None,
+    ),
+    (
+        "is_public",
+        (5,),
+        {"nope": True},
+        TypeError,
+        "is_public() got an unexpected keyword argument 'nope'",
+        None,
+    ),
+    (
+        "is_public",
+        (5,),
+        {},
+        TypeError,
+        "'int' object is not an instance of 'str'",
+        ["while processing 'domain'"],
+    ),
+    (
+        "is_public",
+        (None,),
+        {},
+        TypeError,
+        "'None' is not an instance of 'str'",
+        ["while processing 'domain'"],
+    ),
+    (
+        "privatesuffix",
+        (b"example.com",),
+        {},
+        TypeError,
+        "'bytes' object is not an instance of 'str'",
+        ["while processing 'domain'"],
+    ),
+    (
+        "is_public",
+        (5,),
+        {"accept_unknown": 1},
+        TypeError,
+        "'int' object is not an instance of 'str'",
+        ["while processing 'domain'"],
+    ),
+    (
+        "is_public",
+        ("a.com",),
+        {"accept_unknown": 1},
+        TypeError,
+        "'int' object is not an instance of 'bool'",
+        ["while processing 'accept_unknown'"],
+    ),
+    (
+        "is_public",
+        ("a.com",),
+        {"accept_unknown": 0},
+        TypeError,
+        "'int' object is not an instance of 'bool'",
+        ["while processing 'accept_unknown'"],
+    ),
+    (
+        "is_public",
+        ("a.com",),
+        {"accept_unknown": None},
+        TypeError,
+        "'None' is not an instance of 'bool'",
+        ["while processing 'accept_unknown'"],
+    ),
+    (
+        "publicsuffix",
+        ("a.com",),
+        {"icann_only": "yes"},
+        TypeError,
+        "'str' object is not an instance of 'bool'",
+        ["while processing 'icann_only'"],
+    ),
+    (
+        "publicsuffix",
+        ("a.com",),
+        {"keep_case": []},
+        TypeError,
+        "'list' object is not an instance of 'bool'",
+        ["while processing 'keep_case'"],
+    ),
     ("subdomain", ("a.com", -1), {}, OverflowError, None, ["while processing 'depth'"]),
     ("subdomain", ("a.com", 2**64), {}, OverflowError, None, ["while processing 'depth'"]),
     ("subdomain", ("a.com", 1.0), {}, TypeError, None, ["while processing 'depth'"]),
     ("subdomain", ("a.com", "1"), {}, TypeError, None, ["while processing 'depth'"]),
     ("subdomain", ("a.com", None), {}, TypeError, None, ["while processing 'depth'"]),
-    ("subdomain", ("a.com", Index(ValueError("no index"))), {"keep_case": 1}, ValueError,
-     "no index", ["while processing 'depth'"]),
+    (
+        "subdomain",
+        ("a.com", Index(ValueError("no index"))),
+        {"keep_case": 1},
+        ValueError,
+        "no index",
+        ["while processing 'depth'"],
+    ),
     ("subdomain", ("a.com", Index(-5)), {}, OverflowError, None, ["while processing 'depth'"]),
 ]
 
@@ -95,13 +228,17 @@ def test_keyword_that_cannot_be_encoded(lookup):
 @pytest.mark.parametrize("function", FUNCTIONS)
 def test_every_function_checks_its_switches(lookup, function):
     positional = ("a.example.com", 0) if function == "subdomain" else ("a.example.com",)
-    switches = ["accept_unknown", "icann_only"] + (["keep_case"] if function in WITH_KEEP_CASE else [])
+    switches = ["accept_unknown", "icann_only"] + (
+        ["keep_case"] if function in WITH_KEEP_CASE else []
+    )
     for switch in switches:
         with pytest.raises(TypeError) as caught:
             getattr(lookup, function)(*positional, **{switch: 1})
         assert caught.value.__notes__ == [f"while processing '{switch}'"]
     if function not in WITH_KEEP_CASE:
-        with pytest.raises(TypeError, match=f"^{function}\\(\\) got an unexpected keyword argument 'keep_case'$"):
+        with pytest.raises(
+            TypeError, match=f"^{function}\\(\\) got an unexpected keyword argument 'keep_case'$"
+        ):
             getattr(lookup, function)(*positional, keep_case=False)
 
 
@@ -116,7 +253,10 @@ def test_accepted_forms(lookup):
     assert lookup.subdomain("a.b.example.com", Index(2)) == "a.b.example.com"
     assert lookup.subdomain("a.b.example.com", 0) == "example.com"
     assert lookup.subdomain("a.b.example.com", 2**64 - 1) is None
-    assert lookup.publicsuffix("x.unknowntld", accept_unknown=False, icann_only=True, keep_case=True) is None
+    assert (
+        lookup.publicsuffix("x.unknowntld", accept_unknown=False, icann_only=True, keep_case=True)
+        is None
+    )
 
 
 def test_conversions_stop_at_the_first_failure(lookup):
@@ -159,7 +299,10 @@ def test_numpy_booleans(lookup, name):
 
     with pytest.raises(TypeError) as caught:
         lookup.is_public("a.com", icann_only=numpy_bool_type(name, None)())
-    assert str(caught.value) == f"object of type '<class 'numpy.{name}'>' does not define a '__bool__' conversion"
+    assert (
+        str(caught.value)
+        == f"object of type '<class 'numpy.{name}'>' does not define a '__bool__' conversion"
+    )
     assert caught.value.__notes__ == ["while processing 'icann_only'"]
 
     with pytest.raises(ValueError, match="no truth") as caught:
@@ -167,7 +310,9 @@ def test_numpy_booleans(lookup, name):
     assert caught.value.__notes__ == ["while processing 'icann_only'"]
 
 
-@pytest.mark.parametrize("module,name", [("numpy", "int_"), ("numpi", "bool"), ("builtins", "bool_")])
+@pytest.mark.parametrize(
+    "module,name", [("numpy", "int_"), ("numpi", "bool"), ("builtins", "bool_")]
+)
 def test_lookalike_types_are_not_numpy_booleans(lookup, module, name):
     impostor = type(name, (), {"__module__": module, "__bool__": lambda self: True})()
     with pytest.raises(TypeError, match="is not an instance of 'bool'"):
@@ -181,7 +326,10 @@ def test_qualified_type_name_in_message(lookup):
 
     with pytest.raises(TypeError) as caught:
         lookup.is_public(Outer.Inner())
-    assert str(caught.value) == "'test_qualified_type_name_in_message.<locals>.Outer.Inner' object is not an instance of 'str'"
+    assert (
+        str(caught.value)
+        == "'test_qualified_type_name_in_message.<locals>.Outer.Inner' object is not an instance of 'str'"
+    )
 
 
 def test_real_numpy_scalars(lookup):

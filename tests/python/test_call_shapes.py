@@ -7,13 +7,36 @@ import sys
 
 import pytest
 
-FUNCTIONS = ("publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain")
+FUNCTIONS = (
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+)
 SWITCHES = {"accept_unknown": True, "icann_only": False}
 WITH_KEEP_CASE = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
 
-NAMES = ["Shop.Example.CO.UK.", "a.b.example.co.uk", "co.uk", "example.unknowntld", "a.b.c",
-         "x.a.github.io", "b.a.city.kobe.jp", "公司.cn", "xn--55qx5d.cn", "Ünï.Example.de",
-         "a", "", ".", "a..b", "example.com..", "a\x00b.com", "İx.example.co.uk"]
+NAMES = [
+    "Shop.Example.CO.UK.",
+    "a.b.example.co.uk",
+    "co.uk",
+    "example.unknowntld",
+    "a.b.c",
+    "x.a.github.io",
+    "b.a.city.kobe.jp",
+    "公司.cn",
+    "xn--55qx5d.cn",
+    "Ünï.Example.de",
+    "a",
+    "",
+    ".",
+    "a..b",
+    "example.com..",
+    "a\x00b.com",
+    "İx.example.co.uk",
+]
 
 
 class Text(str):
@@ -37,17 +60,25 @@ def test_every_shape_gives_the_same_answer(lookup, function, name):
     answers = [getattr(lookup, function)(*args, **kwargs) for args, kwargs in shapes(name, depth)]
     assert all(answer == answers[0] for answer in answers), answers
     if function in WITH_KEEP_CASE:
-        assert getattr(lookup, function)(*((name,) if depth is None else (name, depth)),
-                                         keep_case=False) == answers[0]
+        assert (
+            getattr(lookup, function)(
+                *((name,) if depth is None else (name, depth)), keep_case=False
+            )
+            == answers[0]
+        )
 
 
-@pytest.mark.parametrize("depth, error", [(-1, OverflowError), (2**64, OverflowError),
-                                          (1.0, TypeError), ("1", TypeError)])
+@pytest.mark.parametrize(
+    "depth, error",
+    [(-1, OverflowError), (2**64, OverflowError), (1.0, TypeError), ("1", TypeError)],
+)
 def test_depth_errors_are_the_same_by_position_and_by_keyword(lookup, depth, error):
     caught = []
-    for call in (lambda: lookup.subdomain("a.example.com", depth),
-                 lambda: lookup.subdomain("a.example.com", depth=depth),
-                 lambda: lookup.subdomain(Text("a.example.com"), depth)):
+    for call in (
+        lambda: lookup.subdomain("a.example.com", depth),
+        lambda: lookup.subdomain("a.example.com", depth=depth),
+        lambda: lookup.subdomain(Text("a.example.com"), depth),
+    ):
         with pytest.raises(error) as info:
             call()
         caught.append((str(info.value), getattr(info.value, "__notes__", None)))

@@ -10,62 +10,119 @@ import subprocess
 import sys
 
 import pytest
+from support import package_root
 
 import vexlo
-from support import package_root
 
 ALL_FIELDS = "name,publicsuffix,privatesuffix,is_public,is_private,privateparts,subdomain"
 
 
 def env():
-    return dict(os.environ,
-                PYTHONPATH=os.pathsep.join(filter(None, [str(package_root()), os.environ.get("PYTHONPATH")])))
+    return dict(
+        os.environ,
+        PYTHONPATH=os.pathsep.join(
+            filter(None, [str(package_root()), os.environ.get("PYTHONPATH")])
+        ),
+    )
 
 
 def vexlo_cli(*args, stdin=b""):
-    return subprocess.run([sys.executable, "-m", "vexlo", *args], input=stdin,
-                          capture_output=True, env=env(), timeout=120)
+    return subprocess.run(
+        [sys.executable, "-m", "vexlo", *args],
+        input=stdin,
+        capture_output=True,
+        env=env(),
+        timeout=120,
+    )
 
 
 def rows(result):
     return result.stdout.decode("utf-8").split("\n")[:-1]
 
 
-@pytest.mark.parametrize("args, stdin, expected", [
-    # Default fields: the name, its public suffix, its private suffix.
-    ([], b"www.example.co.uk\nco.uk\n",
-     ["www.example.co.uk\tco.uk\texample.co.uk", "co.uk\tco.uk\t"]),
-    (["Shop.Example.CO.UK.", "alice.github.io"], b"ignored when names are given\n",
-     ["Shop.Example.CO.UK.\tco.uk\texample.co.uk", "alice.github.io\tgithub.io\talice.github.io"]),
-    # Every field, for a deep name, an entirely public one and a wildcard's exception.
-    (["--fields", ALL_FIELDS, "a.b.example.co.uk", "foo.kobe.jp", "www.city.kobe.jp"], b"",
-     ["a.b.example.co.uk\tco.uk\texample.co.uk\tfalse\ttrue\ta b example.co.uk\tb.example.co.uk",
-      "foo.kobe.jp\tfoo.kobe.jp\t\ttrue\tfalse\t\t",
-      "www.city.kobe.jp\tkobe.jp\tcity.kobe.jp\tfalse\ttrue\twww city.kobe.jp\twww.city.kobe.jp"]),
-    (["--fields", "subdomain", "--depth", "0", "a.b.example.co.uk"], b"", ["example.co.uk"]),
-    (["--fields", "subdomain", "--depth", "2", "a.b.example.co.uk"], b"", ["a.b.example.co.uk"]),
-    (["--fields", "subdomain", "--depth", "3", "a.b.example.co.uk"], b"", [""]),
-    (["--fields", "subdomain", "--depth", str(2**64 - 1), "a.b.example.co.uk"], b"", [""]),
-    # The switches.
-    (["--fields", "privatesuffix", "--icann-only", "alice.github.io"], b"", ["github.io"]),
-    (["--fields", "publicsuffix,privatesuffix,is_private", "--no-unknown", "x.unknowntld"], b"",
-     ["\t\tfalse"]),
-    (["--fields", "publicsuffix,privateparts", "x.unknowntld"], b"", ["unknowntld\tx.unknowntld"]),
-    (["--keep-case", "--fields", "privatesuffix,privateparts", "Shop.Example.CO.UK."], b"",
-     ["Example.CO.UK\tShop Example.CO.UK"]),
-    # Invalid names keep their row, with every answer empty, the predicates too.
-    (["--fields", ALL_FIELDS], b"\n.\na..b\nexample.com..\n.example.com\n",
-     ["\t\t\t\t\t\t", ".\t\t\t\t\t\t", "a..b\t\t\t\t\t\t", "example.com..\t\t\t\t\t\t",
-      ".example.com\t\t\t\t\t\t"]),
-    # Line endings: \n and \r\n end a line; a last line without one still counts.
-    ([], b"a.example.com\r\nb.example.com\nc.example.com",
-     ["a.example.com\tcom\texample.com", "b.example.com\tcom\texample.com",
-      "c.example.com\tcom\texample.com"]),
-    # Characters that would break the table are escaped.
-    (["--fields", "name,privateparts", "a\tb.c d.ex\\ample.com"], b"",
-     ["a\\tb.c d.ex\\\\ample.com\ta\\tb c\\x20d ex\\\\ample.com"]),
-    ([], b"x\ry.com\n", ["x\\ry.com\tcom\tx\\ry.com"]),
-])
+@pytest.mark.parametrize(
+    "args, stdin, expected",
+    [
+        # Default fields: the name, its public suffix, its private suffix.
+        (
+            [],
+            b"www.example.co.uk\nco.uk\n",
+            ["www.example.co.uk\tco.uk\texample.co.uk", "co.uk\tco.uk\t"],
+        ),
+        (
+            ["Shop.Example.CO.UK.", "alice.github.io"],
+            b"ignored when names are given\n",
+            [
+                "Shop.Example.CO.UK.\tco.uk\texample.co.uk",
+                "alice.github.io\tgithub.io\talice.github.io",
+            ],
+        ),
+        # Every field, for a deep name, an entirely public one and a wildcard's exception.
+        (
+            ["--fields", ALL_FIELDS, "a.b.example.co.uk", "foo.kobe.jp", "www.city.kobe.jp"],
+            b"",
+            [
+                "a.b.example.co.uk\tco.uk\texample.co.uk\tfalse\ttrue\ta b example.co.uk\tb.example.co.uk",
+                "foo.kobe.jp\tfoo.kobe.jp\t\ttrue\tfalse\t\t",
+                "www.city.kobe.jp\tkobe.jp\tcity.kobe.jp\tfalse\ttrue\twww city.kobe.jp\twww.city.kobe.jp",
+            ],
+        ),
+        (["--fields", "subdomain", "--depth", "0", "a.b.example.co.uk"], b"", ["example.co.uk"]),
+        (
+            ["--fields", "subdomain", "--depth", "2", "a.b.example.co.uk"],
+            b"",
+            ["a.b.example.co.uk"],
+        ),
+        (["--fields", "subdomain", "--depth", "3", "a.b.example.co.uk"], b"", [""]),
+        (["--fields", "subdomain", "--depth", str(2**64 - 1), "a.b.example.co.uk"], b"", [""]),
+        # The switches.
+        (["--fields", "privatesuffix", "--icann-only", "alice.github.io"], b"", ["github.io"]),
+        (
+            ["--fields", "publicsuffix,privatesuffix,is_private", "--no-unknown", "x.unknowntld"],
+            b"",
+            ["\t\tfalse"],
+        ),
+        (
+            ["--fields", "publicsuffix,privateparts", "x.unknowntld"],
+            b"",
+            ["unknowntld\tx.unknowntld"],
+        ),
+        (
+            ["--keep-case", "--fields", "privatesuffix,privateparts", "Shop.Example.CO.UK."],
+            b"",
+            ["Example.CO.UK\tShop Example.CO.UK"],
+        ),
+        # Invalid names keep their row, with every answer empty, the predicates too.
+        (
+            ["--fields", ALL_FIELDS],
+            b"\n.\na..b\nexample.com..\n.example.com\n",
+            [
+                "\t\t\t\t\t\t",
+                ".\t\t\t\t\t\t",
+                "a..b\t\t\t\t\t\t",
+                "example.com..\t\t\t\t\t\t",
+                ".example.com\t\t\t\t\t\t",
+            ],
+        ),
+        # Line endings: \n and \r\n end a line; a last line without one still counts.
+        (
+            [],
+            b"a.example.com\r\nb.example.com\nc.example.com",
+            [
+                "a.example.com\tcom\texample.com",
+                "b.example.com\tcom\texample.com",
+                "c.example.com\tcom\texample.com",
+            ],
+        ),
+        # Characters that would break the table are escaped.
+        (
+            ["--fields", "name,privateparts", "a\tb.c d.ex\\ample.com"],
+            b"",
+            ["a\\tb.c d.ex\\\\ample.com\ta\\tb c\\x20d ex\\\\ample.com"],
+        ),
+        ([], b"x\ry.com\n", ["x\\ry.com\tcom\tx\\ry.com"]),
+    ],
+)
 def test_tsv_rows(args, stdin, expected):
     result = vexlo_cli(*args, stdin=stdin)
     assert (result.returncode, result.stderr) == (0, b"")
@@ -73,13 +130,18 @@ def test_tsv_rows(args, stdin, expected):
 
 
 def test_json_lines():
-    stdin = "Shop.Example.CO.UK.\nco.uk\na..b\n".encode()
-    result = vexlo_cli("--json", "--keep-case", "--fields", "privateparts,is_public,subdomain",
-                       stdin=stdin)
+    stdin = b"Shop.Example.CO.UK.\nco.uk\na..b\n"
+    result = vexlo_cli(
+        "--json", "--keep-case", "--fields", "privateparts,is_public,subdomain", stdin=stdin
+    )
     assert result.returncode == 0
     assert [json.loads(row) for row in rows(result)] == [
-        {"name": "Shop.Example.CO.UK.", "privateparts": ["Shop", "Example.CO.UK"],
-         "is_public": False, "subdomain": "Shop.Example.CO.UK"},
+        {
+            "name": "Shop.Example.CO.UK.",
+            "privateparts": ["Shop", "Example.CO.UK"],
+            "is_public": False,
+            "subdomain": "Shop.Example.CO.UK",
+        },
         {"name": "co.uk", "privateparts": None, "is_public": True, "subdomain": None},
         {"name": "a..b", "privateparts": None, "is_public": None, "subdomain": None},
     ]
@@ -99,8 +161,11 @@ def test_invalid_utf8_lines_are_reported_and_keep_their_row(json_output):
     out = rows(result)
     assert len(out) == 5
     if json_output:
-        assert json.loads(out[1]) == json.loads(out[3]) == {
-            "name": None, "publicsuffix": None, "privatesuffix": None}
+        assert (
+            json.loads(out[1])
+            == json.loads(out[3])
+            == {"name": None, "publicsuffix": None, "privatesuffix": None}
+        )
         assert json.loads(out[4])["privatesuffix"] == "example.com"
     else:
         assert out[1] == out[3] == "\t\t"
@@ -108,8 +173,12 @@ def test_invalid_utf8_lines_are_reported_and_keep_their_row(json_output):
 
 
 def test_invalid_utf8_argument():
-    result = subprocess.run([sys.executable.encode(), b"-m", b"vexlo", b"a.example.com", b"\xfe.com"],
-                            capture_output=True, env=env(), timeout=60)
+    result = subprocess.run(
+        [sys.executable.encode(), b"-m", b"vexlo", b"a.example.com", b"\xfe.com"],
+        capture_output=True,
+        env=env(),
+        timeout=60,
+    )
     assert result.returncode == 1
     assert result.stderr == b"vexlo: argument 2: not valid UTF-8 (byte 1)\n"
     assert rows(result) == ["a.example.com\tcom\texample.com", "\t\t"]
@@ -119,8 +188,13 @@ def test_rows_stay_aligned_across_read_chunks():
     # Lines far longer than one read, and many short ones, around a bad line.
     long_name = "x" * 200_000 + ".example.co.uk"
     names = [f"n{i}.example.com" for i in range(50_000)]
-    lines = [long_name.encode(), *(n.encode() for n in names[:25_000]), b"\x80",
-             *(n.encode() for n in names[25_000:]), long_name.encode()]
+    lines = [
+        long_name.encode(),
+        *(n.encode() for n in names[:25_000]),
+        b"\x80",
+        *(n.encode() for n in names[25_000:]),
+        long_name.encode(),
+    ]
     result = vexlo_cli("--fields", "privatesuffix", stdin=b"\n".join(lines) + b"\n")
     assert result.returncode == 1
     out = rows(result)
@@ -134,11 +208,17 @@ def test_rows_stay_aligned_across_read_chunks():
 def test_output_is_not_held_back_while_input_pauses():
     """A consumer reading row by row gets each row while vexlo still waits
     for the next line: output is flushed before every read that may block."""
-    process = subprocess.Popen([sys.executable, "-m", "vexlo", "--fields", "privatesuffix"],
-                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=env())
+    process = subprocess.Popen(
+        [sys.executable, "-m", "vexlo", "--fields", "privatesuffix"],
+        stdin=subprocess.PIPE,
+        stdout=subprocess.PIPE,
+        env=env(),
+    )
     try:
-        for name, expected in [("a.example.com", b"example.com\n"),
-                               ("b.example.co.uk", b"example.co.uk\n")]:
+        for name, expected in [
+            ("a.example.com", b"example.com\n"),
+            ("b.example.co.uk", b"example.co.uk\n"),
+        ]:
             process.stdin.write(name.encode() + b"\n")
             process.stdin.flush()
             ready, _, _ = select.select([process.stdout], [], [], 60)
@@ -154,8 +234,13 @@ def test_closed_pipe_ends_quietly(tmp_path):
     names = tmp_path / "names.txt"
     names.write_bytes(b"".join(b"w%d.example.com\n" % i for i in range(200_000)))
     with open(names, "rb") as stdin:
-        process = subprocess.Popen([sys.executable, "-m", "vexlo"], stdin=stdin,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env())
+        process = subprocess.Popen(
+            [sys.executable, "-m", "vexlo"],
+            stdin=stdin,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            env=env(),
+        )
         assert process.stdout.readline() == b"w0.example.com\tcom\texample.com\n"
         process.stdout.close()
         _, stderr = process.communicate(timeout=120)
@@ -166,8 +251,13 @@ def test_closed_pipe_ends_quietly(tmp_path):
 def test_no_progress_when_stderr_is_not_a_terminal(tmp_path):
     names = tmp_path / "names.txt"
     names.write_bytes(b"".join(b"w%d.example.com\n" % i for i in range(100_000)))
-    result = subprocess.run([sys.executable, "-m", "vexlo"], stdin=open(names, "rb"),
-                            capture_output=True, env=env(), timeout=120)
+    result = subprocess.run(
+        [sys.executable, "-m", "vexlo"],
+        stdin=open(names, "rb"),
+        capture_output=True,
+        env=env(),
+        timeout=120,
+    )
     assert result.returncode == 0 and result.stderr == b""
     assert len(rows(result)) == 100_000
 
@@ -175,17 +265,23 @@ def test_no_progress_when_stderr_is_not_a_terminal(tmp_path):
 def test_version():
     result = vexlo_cli("--version")
     assert result.returncode == 0
-    assert result.stdout.decode() == f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})\n"
+    assert (
+        result.stdout.decode()
+        == f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})\n"
+    )
 
 
-@pytest.mark.parametrize("args, message", [
-    (["--fields", "publicsuffix,domain"], "unknown field 'domain'"),
-    (["--fields", "name,name"], "a field is named twice"),
-    (["--depth", "-1"], "--depth: must be a whole number"),
-    (["--depth", str(2**64)], "--depth: must be a whole number"),
-    (["--depth", "one"], "--depth: must be a whole number"),
-    (["--bogus"], "unrecognized arguments"),
-])
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        (["--fields", "publicsuffix,domain"], "unknown field 'domain'"),
+        (["--fields", "name,name"], "a field is named twice"),
+        (["--depth", "-1"], "--depth: must be a whole number"),
+        (["--depth", str(2**64)], "--depth: must be a whole number"),
+        (["--depth", "one"], "--depth: must be a whole number"),
+        (["--bogus"], "unrecognized arguments"),
+    ],
+)
 def test_usage_errors(args, message):
     result = vexlo_cli(*args, "example.com")
     assert result.returncode == 2
@@ -195,6 +291,7 @@ def test_usage_errors(args, message):
 
 def test_importing_the_package_loads_no_command_line():
     code = "import sys, vexlo; print(sorted(m for m in sys.modules if m.startswith('vexlo')))"
-    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
-                            env=env(), timeout=60)
+    result = subprocess.run(
+        [sys.executable, "-c", code], capture_output=True, text=True, env=env(), timeout=60
+    )
     assert result.stdout.strip() == "['vexlo', 'vexlo._lookup', 'vexlo._version']"

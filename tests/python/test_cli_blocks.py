@@ -11,19 +11,33 @@ import subprocess
 import sys
 
 import pytest
+from test_cli import env
 
 import vexlo
 from vexlo import _columns, cli
-from test_cli import env
 
-ALL_FIELDS = ("name", "publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts",
-              "subdomain")
+ALL_FIELDS = (
+    "name",
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+)
 TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 PART_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r", " ": "\\x20"})
 
 
-def reference_rows(lines, fields, json_output=False, depth=1, accept_unknown=True,
-                   icann_only=False, keep_case=False):
+def reference_rows(
+    lines,
+    fields,
+    json_output=False,
+    depth=1,
+    accept_unknown=True,
+    icann_only=False,
+    keep_case=False,
+):
     """The rows as the command wrote them before they were made in C++, and
     the reports of lines that are not UTF-8."""
     switches = {"accept_unknown": accept_unknown, "icann_only": icann_only}
@@ -55,11 +69,15 @@ def reference_rows(lines, fields, json_output=False, depth=1, accept_unknown=Tru
             reports.append(f"vexlo: line {number}: not valid UTF-8 (byte {error.start + 1})")
             values = [None] * len(fields)
         else:
-            values = [answers[field](name) if is_valid_name(name) or field == "name" else None
-                      for field in fields]
+            values = [
+                answers[field](name) if is_valid_name(name) or field == "name" else None
+                for field in fields
+            ]
         if json_output:
-            row = json.dumps(dict(zip(fields, [list(v) if isinstance(v, tuple) else v
-                                               for v in values])), ensure_ascii=False)
+            row = json.dumps(
+                dict(zip(fields, [list(v) if isinstance(v, tuple) else v for v in values])),
+                ensure_ascii=False,
+            )
         else:
             row = "\t".join(map(tsv_field, values))
         rows.append((row + "\n").encode("utf-8"))
@@ -77,10 +95,46 @@ def generated_lines(count, seed):
     quotes, spaces, non-ASCII letters that change length when lowered,
     invalid names and bytes that are not UTF-8 mixed in."""
     rnd = random.Random(seed)
-    labels = ["www", "example", "co", "uk", "github", "io", "kobe", "jp", "city", "com", "de",
-              "ÉCOLE", "straße", "İstanbul", "ΣΊΣΥΦΟΣ", "公司", "cn", "K", "xn--p1ai", "a"]
-    odd = ["\t", " ", "\\", "\r", '"', "\x00", "\x01", "\x1f", "\x7f", "\b", "\f", "\u2028",
-           "é", "\u212a", ".", ""]
+    labels = [
+        "www",
+        "example",
+        "co",
+        "uk",
+        "github",
+        "io",
+        "kobe",
+        "jp",
+        "city",
+        "com",
+        "de",
+        "ÉCOLE",
+        "straße",
+        "İstanbul",
+        "ΣΊΣΥΦΟΣ",
+        "公司",
+        "cn",
+        "K",
+        "xn--p1ai",
+        "a",
+    ]
+    odd = [
+        "\t",
+        " ",
+        "\\",
+        "\r",
+        '"',
+        "\x00",
+        "\x01",
+        "\x1f",
+        "\x7f",
+        "\b",
+        "\f",
+        "\u2028",
+        "é",
+        "\u212a",
+        ".",
+        "",
+    ]
     bad = [b"\xff", b"\xc3", b"\xe2\x82", b"\xed\xa0\x80", b"\xf4\x90\x80\x80", b"\xc0\xaf"]
     lines = []
     for _ in range(count):
@@ -104,16 +158,19 @@ def generated_lines(count, seed):
 LINES = [line.rstrip(b"\r") for line in generated_lines(4000, seed=11)]
 
 
-@pytest.mark.parametrize("options", [
-    dict(fields=ALL_FIELDS),
-    dict(fields=ALL_FIELDS, json_output=True),
-    dict(fields=ALL_FIELDS, keep_case=True, depth=0),
-    dict(fields=ALL_FIELDS, json_output=True, keep_case=True, icann_only=True, depth=2),
-    dict(fields=("privateparts", "name", "is_private"), accept_unknown=False),
-    dict(fields=("subdomain",), depth=2**64 - 1),
-    dict(fields=("name",)),
-    dict(fields=("is_public", "publicsuffix"), json_output=True, accept_unknown=False),
-])
+@pytest.mark.parametrize(
+    "options",
+    [
+        dict(fields=ALL_FIELDS),
+        dict(fields=ALL_FIELDS, json_output=True),
+        dict(fields=ALL_FIELDS, keep_case=True, depth=0),
+        dict(fields=ALL_FIELDS, json_output=True, keep_case=True, icann_only=True, depth=2),
+        dict(fields=("privateparts", "name", "is_private"), accept_unknown=False),
+        dict(fields=("subdomain",), depth=2**64 - 1),
+        dict(fields=("name",)),
+        dict(fields=("is_public", "publicsuffix"), json_output=True, accept_unknown=False),
+    ],
+)
 def test_rows_equal_the_reference(options):
     fields = options["fields"]
     args = ["--fields", ",".join(fields), "--depth", str(options.get("depth", 1))]
@@ -121,12 +178,19 @@ def test_rows_equal_the_reference(options):
     args += ["--keep-case"] * options.get("keep_case", False)
     args += ["--icann-only"] * options.get("icann_only", False)
     args += ["--no-unknown"] * (not options.get("accept_unknown", True))
-    result = subprocess.run([sys.executable, "-m", "vexlo", *args], input=b"\n".join(LINES),
-                            capture_output=True, env=env(), timeout=120)
-    json_fields = fields if not options.get("json_output") or "name" in fields \
-        else ("name", *fields)
-    expected, reports = reference_rows(LINES, json_fields, **{
-        key: value for key, value in options.items() if key != "fields"})
+    result = subprocess.run(
+        [sys.executable, "-m", "vexlo", *args],
+        input=b"\n".join(LINES),
+        capture_output=True,
+        env=env(),
+        timeout=120,
+    )
+    json_fields = (
+        fields if not options.get("json_output") or "name" in fields else ("name", *fields)
+    )
+    expected, reports = reference_rows(
+        LINES, json_fields, **{key: value for key, value in options.items() if key != "fields"}
+    )
     assert reports, "the generated input has lines that are not UTF-8"
     assert result.stdout == expected
     assert result.stderr.decode().splitlines() == reports
@@ -146,8 +210,7 @@ class ChunkedStream:
 
 def answer_chunks(chunks, fields=("name", "privatesuffix"), json_output=False, threads=1):
     out = io.BytesIO()
-    rows = cli.RowWriter(out, flush_each_row=False,
-                         progress=cli.Progress(None, enabled=False))
+    rows = cli.RowWriter(out, flush_each_row=False, progress=cli.Progress(None, enabled=False))
     row_format = _columns._line_format(fields, json_output, 1, True, False, False)
     cli.answer_stream(ChunkedStream(chunks), row_format, rows, threads)
     return out.getvalue(), rows.unreadable
@@ -156,24 +219,34 @@ def answer_chunks(chunks, fields=("name", "privatesuffix"), json_output=False, t
 def cut(data, sizes):
     chunks, at = [], 0
     for size in sizes:
-        chunks.append(data[at:at + size])
+        chunks.append(data[at : at + size])
         at += size
     return [chunk for chunk in chunks if chunk] + ([data[at:]] if data[at:] else [])
 
 
-EDGE_INPUT = (b"a.example.com\r\n" + "b.\u00e9xample.com\n".encode() + b"c.\xe2\x82.com\n"
-              + b"x" * 300 + b".example.co.uk\r\n" + b"\r\n" + b"last.\xff")
+EDGE_INPUT = (
+    b"a.example.com\r\n"
+    + "b.\u00e9xample.com\n".encode()
+    + b"c.\xe2\x82.com\n"
+    + b"x" * 300
+    + b".example.co.uk\r\n"
+    + b"\r\n"
+    + b"last.\xff"
+)
 
 
-@pytest.mark.parametrize("sizes", [
-    [1] * len(EDGE_INPUT),                  # a read per byte
-    [14, 1, 500],                           # "\r" and "\n" in different reads
-    [18, 100],                              # inside the two bytes of "é"
-    [34, 1, 1, 500],                        # inside the bad sequence
-    [60, 100, 100, 100],                    # a line longer than a read
-    [len(EDGE_INPUT) - 1],                  # the last line's last byte alone
-    [len(EDGE_INPUT)],
-])
+@pytest.mark.parametrize(
+    "sizes",
+    [
+        [1] * len(EDGE_INPUT),  # a read per byte
+        [14, 1, 500],  # "\r" and "\n" in different reads
+        [18, 100],  # inside the two bytes of "é"
+        [34, 1, 1, 500],  # inside the bad sequence
+        [60, 100, 100, 100],  # a line longer than a read
+        [len(EDGE_INPUT) - 1],  # the last line's last byte alone
+        [len(EDGE_INPUT)],
+    ],
+)
 def test_reads_cut_anywhere_give_the_same_rows(sizes, capsys):
     lines = EDGE_INPUT.split(b"\n")
     lines = [line[:-1] if line.endswith(b"\r") else line for line in lines[:-1]] + [lines[-1]]
@@ -181,8 +254,11 @@ def test_reads_cut_anywhere_give_the_same_rows(sizes, capsys):
     output, unreadable = answer_chunks(cut(EDGE_INPUT, sizes))
     assert output == expected
     assert unreadable
-    assert capsys.readouterr().err.splitlines() == reports == [
-        "vexlo: line 3: not valid UTF-8 (byte 3)", "vexlo: line 6: not valid UTF-8 (byte 6)"]
+    assert (
+        capsys.readouterr().err.splitlines()
+        == reports
+        == ["vexlo: line 3: not valid UTF-8 (byte 3)", "vexlo: line 6: not valid UTF-8 (byte 6)"]
+    )
 
 
 def test_random_reads_over_many_lines(capsys):
@@ -207,23 +283,35 @@ def test_threads_answer_reads_exactly_as_one(capsys):
         assert capsys.readouterr().err.splitlines() == reports
 
 
-@pytest.mark.parametrize("call, error", [
-    (lambda f: _columns._answer_lines("text", True, f, 1), TypeError),
-    (lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1), TypeError),
-    (lambda f: _columns._answer_lines(b"a\n", 1, f, 1), TypeError),
-    (lambda f: _columns._answer_lines(b"a\n", True, object(), 1), TypeError),
-    (lambda f: _columns._answer_lines(b"a\n", True, f), TypeError),
-    (lambda f: _columns._answer_lines(b"a\n", True, f, 0), ValueError),
-    (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError),
-    (lambda f: _columns._answer_name("a", f), TypeError),
-    (lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False), ValueError),
-    (lambda f: _columns._line_format(("name", "name"), False, 1, True, False, False), ValueError),
-    (lambda f: _columns._line_format((), False, 1, True, False, False), ValueError),
-    (lambda f: _columns._line_format(("name",), False, -1, True, False, False), OverflowError),
-    (lambda f: _columns._line_format(("name",), False, 2**64, True, False, False), OverflowError),
-    (lambda f: _columns._line_format(["name"], False, 1, True, False, False), TypeError),
-    (lambda f: _columns._line_format(("name",), 0, 1, True, False, False), TypeError),
-])
+@pytest.mark.parametrize(
+    "call, error",
+    [
+        (lambda f: _columns._answer_lines("text", True, f, 1), TypeError),
+        (lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1), TypeError),
+        (lambda f: _columns._answer_lines(b"a\n", 1, f, 1), TypeError),
+        (lambda f: _columns._answer_lines(b"a\n", True, object(), 1), TypeError),
+        (lambda f: _columns._answer_lines(b"a\n", True, f), TypeError),
+        (lambda f: _columns._answer_lines(b"a\n", True, f, 0), ValueError),
+        (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError),
+        (lambda f: _columns._answer_name("a", f), TypeError),
+        (
+            lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False),
+            ValueError,
+        ),
+        (
+            lambda f: _columns._line_format(("name", "name"), False, 1, True, False, False),
+            ValueError,
+        ),
+        (lambda f: _columns._line_format((), False, 1, True, False, False), ValueError),
+        (lambda f: _columns._line_format(("name",), False, -1, True, False, False), OverflowError),
+        (
+            lambda f: _columns._line_format(("name",), False, 2**64, True, False, False),
+            OverflowError,
+        ),
+        (lambda f: _columns._line_format(["name"], False, 1, True, False, False), TypeError),
+        (lambda f: _columns._line_format(("name",), 0, 1, True, False, False), TypeError),
+    ],
+)
 def test_glue_refuses_bad_arguments(call, error):
     row_format = _columns._line_format(("name",), False, 1, True, False, False)
     with pytest.raises(error):

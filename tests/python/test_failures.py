@@ -76,7 +76,9 @@ MEMORY_FAILURE = FIND_PANIC + textwrap.dedent("""
 def test_result_that_cannot_be_created_raises_panic():
     result = run_python(MEMORY_FAILURE)
     assert result.returncode == 0, result.stderr
-    assert result.stdout.splitlines() == ["pyo3_runtime PyObject pointer is null ['MemoryError']"] * 3
+    assert (
+        result.stdout.splitlines() == ["pyo3_runtime PyObject pointer is null ['MemoryError']"] * 3
+    )
 
 
 SWEEP = textwrap.dedent("""

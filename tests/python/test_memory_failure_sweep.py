@@ -157,7 +157,10 @@ ATTEMPT = textwrap.dedent(r"""
         return "result" if returned else type(error).__name__
 """)
 
-SWEEP = CALLS + ATTEMPT + textwrap.dedent(r"""
+SWEEP = (
+    CALLS
+    + ATTEMPT
+    + textwrap.dedent(r"""
     BURST = 4  # failures in a row, so that error paths fail too
     unraisable = []
     sys.unraisablehook = lambda report: unraisable.append(type(report.exc_value).__name__)
@@ -178,6 +181,7 @@ SWEEP = CALLS + ATTEMPT + textwrap.dedent(r"""
         print(f"SWEPT {name!r} allocations={start} outcomes={sorted(outcomes)}", flush=True)
     print("DONE", flush=True)
 """)
+)
 
 
 def swept(stdout):
@@ -189,7 +193,8 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
     faults = [line for line in result.stdout.splitlines() if line.startswith("FAULT")]
     assert not faults, "\n".join(faults)
     assert result.returncode == 0 and result.stdout.endswith("DONE\n"), (
-        result.stdout[-2000:] + result.stderr[-4000:])
+        result.stdout[-2000:] + result.stderr[-4000:]
+    )
     lines = swept(result.stdout)
     namespace = {}
     exec(CALLS, namespace)
@@ -206,7 +211,10 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
 # error; only a fresh interpreter exercises its creation failing. One
 # interpreter per start. (The PanicException class is made at import already:
 # see the import sweep below.)
-FIRST_USE = CALLS + ATTEMPT + textwrap.dedent(r"""
+FIRST_USE = (
+    CALLS
+    + ATTEMPT
+    + textwrap.dedent(r"""
     name, start, stop = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
     unraisable = []
     sys.unraisablehook = lambda report: unraisable.append(type(report.exc_value).__name__)
@@ -215,6 +223,7 @@ FIRST_USE = CALLS + ATTEMPT + textwrap.dedent(r"""
     outcome = check(name, start, stop - start, returned, result, error, unraisable)
     print("OUTCOME", outcome, "untouched" if untouched else "touched", flush=True)
 """)
+)
 
 FIRST_USE_CALLS = ["depth negative", "privateparts many labels", "lone surrogate"]
 
@@ -226,8 +235,9 @@ def test_first_use_caches_survive_failing_allocations(name):
     while start < limit:
         outcomes = []
         for stop in (start + 1, start + 4):
-            result = run_python(f"import sys; sys.argv[1:] = {[name, str(start), str(stop)]!r}\n"
-                                + FIRST_USE)
+            result = run_python(
+                f"import sys; sys.argv[1:] = {[name, str(start), str(stop)]!r}\n" + FIRST_USE
+            )
             assert result.returncode == 0, (start, stop, result.stdout, result.stderr[-3000:])
             faults = [line for line in result.stdout.splitlines() if line.startswith("FAULT")]
             assert not faults, faults
@@ -241,7 +251,8 @@ def test_first_use_caches_survive_failing_allocations(name):
 # The module's exec step under the same failures: the import fails with one
 # exception or succeeds, and the process lives on. It also makes the
 # PanicException class, so this covers that class failing to be created.
-IMPORT = textwrap.dedent(r"""
+IMPORT = (
+    textwrap.dedent(r"""
     import importlib.machinery, importlib.util, sys
     # The module file is the one the tests imported, loaded here without the
     # package, whose __init__ would import it first.
@@ -254,7 +265,9 @@ IMPORT = textwrap.dedent(r"""
         module = importlib.util.module_from_spec(module_spec)
         loader.exec_module(module)
         return module
-""") + ATTEMPT + textwrap.dedent(r"""
+""")
+    + ATTEMPT
+    + textwrap.dedent(r"""
     returned, untouched, module, error = attempt((load, (), {}), start, stop)
     check("import", start, stop - start, returned, module, error, [])
     if returned:
@@ -265,6 +278,7 @@ IMPORT = textwrap.dedent(r"""
     print("OUTCOME", "module" if returned else type(error).__name__,
           "untouched" if untouched else "touched", flush=True)
 """)
+)
 
 
 def test_import_survives_failing_allocations(lookup):

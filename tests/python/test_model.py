@@ -64,9 +64,14 @@ def expected(name, depth, rules, nodes, accept_unknown, icann_only, keep_case):
     def cut(n):
         return ".".join(source[count - n :])
 
-    return (cut(p) if p else None, cut(p + 1) if private else None, p == count, private,
-            (*source[:count - p - 1], cut(p + 1)) if private else None,
-            cut(p + 1 + depth) if private and depth <= count - p - 1 else None)
+    return (
+        cut(p) if p else None,
+        cut(p + 1) if private else None,
+        p == count,
+        private,
+        (*source[: count - p - 1], cut(p + 1)) if private else None,
+        cut(p + 1 + depth) if private and depth <= count - p - 1 else None,
+    )
 
 
 EXTRA_LABELS = ["www", "a", "Shop", "ΟΔΟΣ", "x-y", "", "ÉCOLE", "city", "unknowntld", "食狮"]
@@ -116,4 +121,6 @@ def test_module_agrees_with_the_model(lookup, list_text, data):
                     lookup.privateparts(name, **texts),
                     lookup.subdomain(name, 1, **texts),
                 )
-                assert got == expected(name, 1, rules, nodes, accept_unknown, icann_only, keep_case), texts
+                assert got == expected(
+                    name, 1, rules, nodes, accept_unknown, icann_only, keep_case
+                ), texts

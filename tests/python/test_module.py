@@ -23,14 +23,14 @@ SIGNATURES = {
 DOCS = {
     "publicsuffix": "Return the longest public suffix of *domain*, or None if it has none.",
     "privatesuffix": "Return the private suffix of *domain*: the public suffix plus one label.\n"
-                     "None if *domain* is entirely public, or invalid.",
+    "None if *domain* is entirely public, or invalid.",
     "is_public": "Return whether *domain* is entirely a public suffix.",
     "is_private": "Return whether *domain* is a private suffix or a subdomain of one.",
     "privateparts": "Return a tuple of the subdomain labels of *domain* followed by its private\n"
-                    "suffix, or None if it has no private suffix.",
+    "suffix, or None if it has no private suffix.",
     "subdomain": "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
-                 "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
-                 "suffix itself.",
+    "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
+    "suffix itself.",
 }
 
 
@@ -81,7 +81,9 @@ def test_reimport_gives_a_new_module_that_answers_alike(lookup):
         assert fresh.__all__ == saved.__all__
         assert fresh.is_public.__self__ is fresh
         for name in ("Shop.Example.CO.UK.", "city.kobe.jp", "a.b.c.unknowntld"):
-            assert fresh.privateparts(name, keep_case=True) == saved.privateparts(name, keep_case=True)
+            assert fresh.privateparts(name, keep_case=True) == saved.privateparts(
+                name, keep_case=True
+            )
             assert fresh.subdomain(name, 1) == saved.subdomain(name, 1)
     finally:
         sys.modules["vexlo._lookup"] = saved
@@ -90,7 +92,8 @@ def test_reimport_gives_a_new_module_that_answers_alike(lookup):
 def test_only_the_init_symbol_is_exported(lookup):
     import subprocess
 
-    output = subprocess.run(["nm", "-D", "--defined-only", lookup.__file__],
-                            capture_output=True, text=True, check=True).stdout
+    output = subprocess.run(
+        ["nm", "-D", "--defined-only", lookup.__file__], capture_output=True, text=True, check=True
+    ).stdout
     exported = {line.split()[-1] for line in output.splitlines() if line.split()[1] in "TDBRVW"}
     assert exported == {"PyInit__lookup"}

@@ -24,6 +24,7 @@ PACKAGE_FILES = {
     "_version.py",
     "cli.py",
     "_lookup.pyi",
+    "_columns.pyi",
     "py.typed",
     "_lookup" + EXT_SUFFIX,
     "_columns" + EXT_SUFFIX,
@@ -221,7 +222,11 @@ def test_pip_install_of_a_checkout_compiles_the_chosen_list(tmp_path):
     )
     assert [json.loads(line) for line in result.stdout.splitlines()] == [
         {"name": "www.example.co.uk", "publicsuffix": "co.uk", "privatesuffix": "example.co.uk"},
-        {"name": "alice.github.io", "publicsuffix": "github.io", "privatesuffix": "alice.github.io"},
+        {
+            "name": "alice.github.io",
+            "publicsuffix": "github.io",
+            "privatesuffix": "alice.github.io",
+        },
     ]
 
 

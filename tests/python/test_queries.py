@@ -8,20 +8,68 @@ TEXT_FUNCTIONS = ("publicsuffix", "privatesuffix", "privateparts")
 
 # name, keep_case, publicsuffix, privatesuffix, privateparts, is_public, is_private
 CASES = [
-    ("Shop.Example.CO.UK.", False, "co.uk", "example.co.uk", ("shop", "example.co.uk"), False, True),
+    (
+        "Shop.Example.CO.UK.",
+        False,
+        "co.uk",
+        "example.co.uk",
+        ("shop", "example.co.uk"),
+        False,
+        True,
+    ),
     ("Shop.Example.CO.UK.", True, "CO.UK", "Example.CO.UK", ("Shop", "Example.CO.UK"), False, True),
     ("Shop.Example.CO.UK", True, "CO.UK", "Example.CO.UK", ("Shop", "Example.CO.UK"), False, True),
     ("co.uk", False, "co.uk", None, None, True, False),
     ("example.co.uk", False, "co.uk", "example.co.uk", ("example.co.uk",), False, True),
-    ("a.b.example.co.uk", False, "co.uk", "example.co.uk", ("a", "b", "example.co.uk"), False, True),
-    ("example.unknowntld", False, "unknowntld", "example.unknowntld", ("example.unknowntld",), False, True),
+    (
+        "a.b.example.co.uk",
+        False,
+        "co.uk",
+        "example.co.uk",
+        ("a", "b", "example.co.uk"),
+        False,
+        True,
+    ),
+    (
+        "example.unknowntld",
+        False,
+        "unknowntld",
+        "example.unknowntld",
+        ("example.unknowntld",),
+        False,
+        True,
+    ),
     ("unknowntld", False, "unknowntld", None, None, True, False),
     ("foo.kobe.jp", False, "foo.kobe.jp", None, None, True, False),
     ("city.kobe.jp", False, "kobe.jp", "city.kobe.jp", ("city.kobe.jp",), False, True),
     ("a.city.kobe.jp", False, "kobe.jp", "city.kobe.jp", ("a", "city.kobe.jp"), False, True),
-    ("X\u0130.Example.CO.UK", True, "CO.UK", "Example.CO.UK", ("X\u0130", "Example.CO.UK"), False, True),
-    ("X\u0130.Example.CO.UK", False, "co.uk", "example.co.uk", ("xi\u0307", "example.co.uk"), False, True),
-    ("\u0130.\u0130\u0130.co.uk", True, "co.uk", "\u0130\u0130.co.uk", ("\u0130", "\u0130\u0130.co.uk"), False, True),
+    (
+        "X\u0130.Example.CO.UK",
+        True,
+        "CO.UK",
+        "Example.CO.UK",
+        ("X\u0130", "Example.CO.UK"),
+        False,
+        True,
+    ),
+    (
+        "X\u0130.Example.CO.UK",
+        False,
+        "co.uk",
+        "example.co.uk",
+        ("xi\u0307", "example.co.uk"),
+        False,
+        True,
+    ),
+    (
+        "\u0130.\u0130\u0130.co.uk",
+        True,
+        "co.uk",
+        "\u0130\u0130.co.uk",
+        ("\u0130", "\u0130\u0130.co.uk"),
+        False,
+        True,
+    ),
 ]
 
 
@@ -34,13 +82,20 @@ def test_answers(lookup, name, keep_case, public, private, parts, is_pub, is_pri
     assert lookup.is_private(name) is is_priv
 
 
-@pytest.mark.parametrize("name,keep_case,answers", [
-    ("Shop.Example.CO.UK.", False, ["example.co.uk", "shop.example.co.uk", None]),
-    ("Shop.Example.CO.UK.", True, ["Example.CO.UK", "Shop.Example.CO.UK", None]),
-    ("example.co.uk", False, ["example.co.uk", None]),
-    ("a.b.example.co.uk", False, ["example.co.uk", "b.example.co.uk", "a.b.example.co.uk", None]),
-    ("co.uk", False, [None, None]),
-])
+@pytest.mark.parametrize(
+    "name,keep_case,answers",
+    [
+        ("Shop.Example.CO.UK.", False, ["example.co.uk", "shop.example.co.uk", None]),
+        ("Shop.Example.CO.UK.", True, ["Example.CO.UK", "Shop.Example.CO.UK", None]),
+        ("example.co.uk", False, ["example.co.uk", None]),
+        (
+            "a.b.example.co.uk",
+            False,
+            ["example.co.uk", "b.example.co.uk", "a.b.example.co.uk", None],
+        ),
+        ("co.uk", False, [None, None]),
+    ],
+)
 def test_subdomain_by_depth(lookup, name, keep_case, answers):
     for depth, expected in enumerate(answers):
         assert lookup.subdomain(name, depth, keep_case=keep_case) == expected
@@ -75,18 +130,41 @@ def test_icann_only_changes_only_private_section_answers(lookup):
 def test_no_result_ends_in_a_dot(lookup):
     name = "Shop.Example.CO.UK."
     for keep_case in (False, True):
-        results = [lookup.publicsuffix(name, keep_case=keep_case),
-                   lookup.privatesuffix(name, keep_case=keep_case),
-                   *lookup.privateparts(name, keep_case=keep_case),
-                   lookup.subdomain(name, 1, keep_case=keep_case)]
+        results = [
+            lookup.publicsuffix(name, keep_case=keep_case),
+            lookup.privatesuffix(name, keep_case=keep_case),
+            *lookup.privateparts(name, keep_case=keep_case),
+            lookup.subdomain(name, 1, keep_case=keep_case),
+        ]
         assert not any(text.endswith(".") for text in results)
 
 
 EQUIVALENCE_NAMES = [
-    "", "com", "example.com", "www.example.com", "co.uk", "a.b.c.example.co.uk", "kobe.jp",
-    "x.kobe.jp", "y.x.kobe.jp", "city.kobe.jp", "b.city.kobe.jp", "unknowntld", "a.unknowntld",
-    "za", "example.za", "a.b.co.za", "ck", "www.ck", "a.www.ck", "公司.cn", "www.公司.cn",
-    "xn--55qx5d.cn", "ΟΔΟΣ.ΕΛ", "a..b", "A.B.C.D.E.F.G.H",
+    "",
+    "com",
+    "example.com",
+    "www.example.com",
+    "co.uk",
+    "a.b.c.example.co.uk",
+    "kobe.jp",
+    "x.kobe.jp",
+    "y.x.kobe.jp",
+    "city.kobe.jp",
+    "b.city.kobe.jp",
+    "unknowntld",
+    "a.unknowntld",
+    "za",
+    "example.za",
+    "a.b.co.za",
+    "ck",
+    "www.ck",
+    "a.www.ck",
+    "公司.cn",
+    "www.公司.cn",
+    "xn--55qx5d.cn",
+    "ΟΔΟΣ.ΕΛ",
+    "a..b",
+    "A.B.C.D.E.F.G.H",
 ]
 
 
@@ -104,7 +182,9 @@ def test_answers_agree_with_each_other(lookup, name, accept_unknown, icann_only,
     assert lookup.subdomain(name, 0, keep_case=keep_case, **switches) == suffix
     if private:
         assert parts[-1] == suffix
-        assert ".".join(parts) == lookup.subdomain(name, len(parts) - 1, keep_case=keep_case, **switches)
+        assert ".".join(parts) == lookup.subdomain(
+            name, len(parts) - 1, keep_case=keep_case, **switches
+        )
         assert suffix.endswith(lookup.publicsuffix(name, keep_case=keep_case, **switches))
     if lookup.is_public(name, **switches):
         assert not private

@@ -39,9 +39,13 @@ def test_readme_has_examples():
 def test_python_examples(index):
     text = blocks("pycon")[index]
     # Later blocks go on from the first one's `import vexlo`.
-    test = doctest.DocTestParser().get_doctest(text, {"vexlo": importlib.import_module("vexlo")},
-                                               f"README pycon block {index + 1}",
-                                               "README.md", 0)
+    test = doctest.DocTestParser().get_doctest(
+        text,
+        {"vexlo": importlib.import_module("vexlo")},
+        f"README pycon block {index + 1}",
+        "README.md",
+        0,
+    )
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     output = []
     runner.run(test, out=output.append)
@@ -58,11 +62,17 @@ def vexlo_on_path(tmp_path_factory):
     return folder
 
 
-@pytest.mark.parametrize("command, expected", shell_sessions(),
-                         ids=[command for command, _ in shell_sessions()])
+@pytest.mark.parametrize(
+    "command, expected", shell_sessions(), ids=[command for command, _ in shell_sessions()]
+)
 def test_command_line_examples(vexlo_on_path, command, expected):
-    env = dict(os.environ, PATH=f"{vexlo_on_path}{os.pathsep}{os.environ['PATH']}",
-               PYTHONPATH=os.pathsep.join(filter(None, [str(package_root()), os.environ.get("PYTHONPATH")])))
+    env = dict(
+        os.environ,
+        PATH=f"{vexlo_on_path}{os.pathsep}{os.environ['PATH']}",
+        PYTHONPATH=os.pathsep.join(
+            filter(None, [str(package_root()), os.environ.get("PYTHONPATH")])
+        ),
+    )
     result = subprocess.run(["bash", "-c", command], capture_output=True, env=env, timeout=60)
     assert result.returncode == 0, result.stderr.decode()
     assert result.stdout.decode("utf-8") == expected

@@ -9,8 +9,14 @@ from support import REPO
 
 STUB = ast.parse((REPO / "vexlo" / "_lookup.pyi").read_text(encoding="utf-8"))
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
-STUB_NAMES = {node.target.id for node in STUB.body
-              if isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name)}
+STUB_NAMES = {
+    target.id
+    for node in STUB.body
+    for target in (
+        node.targets if isinstance(node, ast.Assign) else [getattr(node, "target", None)]
+    )
+    if isinstance(target, ast.Name)
+}
 
 SWITCH_ANNOTATION = "bool"
 
@@ -21,14 +27,20 @@ def stub_parameters(node):
     positional = args.posonlyargs + args.args
     defaults = [inspect.Parameter.empty] * (len(positional) - len(args.defaults))
     defaults += [ast.literal_eval(d) for d in args.defaults]
-    kw_defaults = [inspect.Parameter.empty if d is None else ast.literal_eval(d)
-                   for d in args.kw_defaults]
-    kinds = ([inspect.Parameter.POSITIONAL_ONLY] * len(args.posonlyargs)
-             + [inspect.Parameter.POSITIONAL_OR_KEYWORD] * len(args.args))
-    result = [(a.arg, kind, default, ast.unparse(a.annotation))
-              for a, kind, default in zip(positional, kinds, defaults)]
-    result += [(a.arg, inspect.Parameter.KEYWORD_ONLY, default, ast.unparse(a.annotation))
-               for a, default in zip(args.kwonlyargs, kw_defaults)]
+    kw_defaults = [
+        inspect.Parameter.empty if d is None else ast.literal_eval(d) for d in args.kw_defaults
+    ]
+    kinds = [inspect.Parameter.POSITIONAL_ONLY] * len(args.posonlyargs) + [
+        inspect.Parameter.POSITIONAL_OR_KEYWORD
+    ] * len(args.args)
+    result = [
+        (a.arg, kind, default, ast.unparse(a.annotation))
+        for a, kind, default in zip(positional, kinds, defaults)
+    ]
+    result += [
+        (a.arg, inspect.Parameter.KEYWORD_ONLY, default, ast.unparse(a.annotation))
+        for a, default in zip(args.kwonlyargs, kw_defaults)
+    ]
     assert args.vararg is None and args.kwarg is None
     return result
 

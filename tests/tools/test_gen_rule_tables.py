@@ -41,6 +41,7 @@ def icann_list(*rules: str, private: tuple[str, ...] = ()) -> str:
 
 # ---------------------------------------------------------------- reading tables back
 
+
 def node_names(t: gen.Tables) -> list[tuple[str, ...]]:
     """Each node's labels, rightmost (top-level) first; the root has none."""
     names: list[tuple[str, ...]] = [()] * len(t.nodes)
@@ -117,7 +118,9 @@ def check_invariants(t: gen.Tables) -> None:
         if any(not l.isascii() for l in name):
             twin = tuple(l if l.isascii() else "xn--" + l.encode("punycode").decode() for l in name)
         elif any(l.startswith("xn--") for l in name):
-            twin = tuple(l[4:].encode().decode("punycode") if l.startswith("xn--") else l for l in name)
+            twin = tuple(
+                l[4:].encode().decode("punycode") if l.startswith("xn--") else l for l in name
+            )
         else:
             continue
         assert twin in index, name
@@ -126,16 +129,24 @@ def check_invariants(t: gen.Tables) -> None:
 
 # ---------------------------------------------------------------- the pinned list
 
+
 @pytest.fixture(scope="module")
 def shared_tables() -> gen.Tables:
     if not SHARED_LIST.is_file():
-        pytest.skip(f"no pinned list at {SHARED_LIST} (set VEXLO_SHARED_DIR to the shared data folder)")
+        pytest.skip(
+            f"no pinned list at {SHARED_LIST} (set VEXLO_SHARED_DIR to the shared data folder)"
+        )
     return gen.build_tables(SHARED_LIST.read_bytes())
 
 
 def test_pinned_list_sizes(shared_tables):
     t = shared_tables
-    assert (len(t.nodes), len(t.edges), len(t.pool), t.distinct_labels) == (11103, 11102, 53051, 7235)
+    assert (len(t.nodes), len(t.edges), len(t.pool), t.distinct_labels) == (
+        11103,
+        11102,
+        53051,
+        7235,
+    )
     assert (t.rule_count, t.twin_count) == (10239, 459)
     assert t.checksum == SHARED_CHECKSUM == hashlib.sha256(SHARED_LIST.read_bytes()).hexdigest()
 
@@ -186,14 +197,47 @@ def test_system_list_invariants():
 
 # ---------------------------------------------------------------- small lists
 
+
 def test_rule_kinds_and_sections_set_their_bits():
-    t = gen.build_tables(icann_list("uk", "co.uk", "*.ck", "!www.ck", "co.za", "dup.uk",
-                                    private=("dup.uk", "blog.uk", "*.cloud.uk", "!x.cloud.uk")))
+    t = gen.build_tables(
+        icann_list(
+            "uk",
+            "co.uk",
+            "*.ck",
+            "!www.ck",
+            "co.za",
+            "dup.uk",
+            private=("dup.uk", "blog.uk", "*.cloud.uk", "!x.cloud.uk"),
+        )
+    )
     check_invariants(t)
-    flags = {name: t.nodes[node_for(t, name)][2] for name in
-             ("uk", "co.uk", "ck", "www.ck", "za", "co.za", "dup.uk", "blog.uk", "cloud.uk", "x.cloud.uk")}
-    assert flags == {"uk": 0x09, "co.uk": 0x09, "ck": 0x12, "www.ck": 0x24, "za": 0, "co.za": 0x09,
-                     "dup.uk": 0x09, "blog.uk": 0x01, "cloud.uk": 0x02, "x.cloud.uk": 0x04}
+    flags = {
+        name: t.nodes[node_for(t, name)][2]
+        for name in (
+            "uk",
+            "co.uk",
+            "ck",
+            "www.ck",
+            "za",
+            "co.za",
+            "dup.uk",
+            "blog.uk",
+            "cloud.uk",
+            "x.cloud.uk",
+        )
+    }
+    assert flags == {
+        "uk": 0x09,
+        "co.uk": 0x09,
+        "ck": 0x12,
+        "www.ck": 0x24,
+        "za": 0,
+        "co.za": 0x09,
+        "dup.uk": 0x09,
+        "blog.uk": 0x01,
+        "cloud.uk": 0x02,
+        "x.cloud.uk": 0x04,
+    }
     assert b"*" not in t.pool and b"!" not in t.pool
     assert t.rule_count == 10 and t.twin_count == 0
 
@@ -201,7 +245,11 @@ def test_rule_kinds_and_sections_set_their_bits():
 def test_twins_go_both_ways_with_the_rule_kind():
     t = gen.build_tables(icann_list("jp", "*.xn--4gq664adxb.jp", "ελ", private=("例え.jp",)))
     check_invariants(t)
-    pairs = [("*.xn--4gq664adxb.jp", "一宮市.jp", 0x12), ("ελ", "xn--qxam", 0x09), ("例え.jp", "xn--r8jz45g.jp", 0x01)]
+    pairs = [
+        ("*.xn--4gq664adxb.jp", "一宮市.jp", 0x12),
+        ("ελ", "xn--qxam", 0x09),
+        ("例え.jp", "xn--r8jz45g.jp", 0x01),
+    ]
     for listed, twin, flags in pairs:
         listed = listed.removeprefix("*.")
         assert t.nodes[node_for(t, listed)][2] == t.nodes[node_for(t, twin)][2] == flags
@@ -228,11 +276,16 @@ def test_fan_out_limit():
 
 # ---------------------------------------------------------------- the command
 
+
 def run_tool(tmp_path: Path, text: str | bytes, *args: str) -> subprocess.CompletedProcess:
     listed = tmp_path / "list.dat"
     listed.write_bytes(text if isinstance(text, bytes) else text.encode("utf-8"))
-    return subprocess.run([sys.executable, str(TOOL), str(listed), *args],
-                          capture_output=True, text=True, cwd=tmp_path)
+    return subprocess.run(
+        [sys.executable, str(TOOL), str(listed), *args],
+        capture_output=True,
+        text=True,
+        cwd=tmp_path,
+    )
 
 
 REFUSED = [
@@ -254,7 +307,11 @@ REFUSED = [
     ("bad-punycode", "xn--99999999999.com", "label 'xn--99999999999' does not decode as Punycode"),
     ("ace-of-ascii", "xn--abc-.com", "label 'xn--abc-' does not decode to a non-ASCII label"),
     ("ace-not-round-trip", "xn---55qx5d.cn", "label 'xn---55qx5d' does not round-trip"),
-    ("ace-of-upper-case", "xn--7ba.com", "decodes to an unusable label: label 'Ä' is not in lower case"),
+    (
+        "ace-of-upper-case",
+        "xn--7ba.com",
+        "decodes to an unusable label: label 'Ä' is not in lower case",
+    ),
     ("ace-of-control", "xn--a.com", "decodes to an unusable label: character U+0080"),
     ("unicode-upper-case", "Ärger.de", "label 'Ärger' is not in lower case"),
     ("ace-prefix-on-unicode", "xn--ä.de", "starts with 'xn--' but is not ASCII"),
@@ -278,16 +335,28 @@ def test_refused_line(tmp_path, line, reason):
 
 
 STRUCTURE = [
-    ("outside-sections", "uk\n" + icann_list("com"), 1, "rule 'uk' lies outside the ICANN and PRIVATE sections"),
+    (
+        "outside-sections",
+        "uk\n" + icann_list("com"),
+        1,
+        "rule 'uk' lies outside the ICANN and PRIVATE sections",
+    ),
     ("after-the-end", icann_list("com") + "uk\n", 4, "lies outside the ICANN and PRIVATE sections"),
     ("never-ended", HEAD + "com\n", 1, "the ICANN section begun here is never ended"),
-    ("nested", HEAD + PRIVATE + "com\n" + PRIVATE_END, 2, "PRIVATE section begins inside the ICANN section"),
+    (
+        "nested",
+        HEAD + PRIVATE + "com\n" + PRIVATE_END,
+        2,
+        "PRIVATE section begins inside the ICANN section",
+    ),
     ("wrong-end", HEAD + "com\n" + PRIVATE_END, 3, "end of the PRIVATE section, which is not open"),
     ("bad-utf8", HEAD.encode() + b"co\xe9.fr\n" + ICANN_END.encode(), 2, "not valid UTF-8"),
 ]
 
 
-@pytest.mark.parametrize("text,line,reason", [c[1:] for c in STRUCTURE], ids=[c[0] for c in STRUCTURE])
+@pytest.mark.parametrize(
+    "text,line,reason", [c[1:] for c in STRUCTURE], ids=[c[0] for c in STRUCTURE]
+)
 def test_refused_structure(tmp_path, text, line, reason):
     result = run_tool(tmp_path, text, "--summary-only")
     assert result.returncode != 0
@@ -310,8 +379,11 @@ def test_empty_list_is_refused(tmp_path):
 
 
 def test_missing_list_is_refused(tmp_path):
-    result = subprocess.run([sys.executable, str(TOOL), str(tmp_path / "absent.dat"), "--summary-only"],
-                            capture_output=True, text=True)
+    result = subprocess.run(
+        [sys.executable, str(TOOL), str(tmp_path / "absent.dat"), "--summary-only"],
+        capture_output=True,
+        text=True,
+    )
     assert result.returncode != 0 and "cannot read the list" in result.stderr
 
 
@@ -328,9 +400,11 @@ def test_output_and_summary(tmp_path):
     assert result.returncode == 0, result.stderr
     t = gen.build_tables(text)
     checksum = hashlib.sha256(text.encode()).hexdigest()
-    assert result.stdout == (f"3 rules (+1 twins), {len(t.nodes)} nodes, {len(t.edges)} edges, "
-                             f"{len(t.pool)} label-pool bytes, {t.distinct_labels} distinct labels, "
-                             f"checksum {checksum}\n")
+    assert result.stdout == (
+        f"3 rules (+1 twins), {len(t.nodes)} nodes, {len(t.edges)} edges, "
+        f"{len(t.pool)} label-pool bytes, {t.distinct_labels} distinct labels, "
+        f"checksum {checksum}\n"
+    )
     source = (tmp_path / "gen" / "out.cpp").read_text()
     head = source.split("#include")[0]
     assert "tools/gen_rule_tables.py" in head and str(tmp_path / "list.dat") in head
@@ -344,12 +418,19 @@ def test_output_and_summary(tmp_path):
 
 def test_summary_of_pinned_list():
     if not SHARED_LIST.is_file():
-        pytest.skip(f"no pinned list at {SHARED_LIST} (set VEXLO_SHARED_DIR to the shared data folder)")
-    result = subprocess.run([sys.executable, str(TOOL), str(SHARED_LIST), "--summary-only"],
-                            capture_output=True, text=True)
+        pytest.skip(
+            f"no pinned list at {SHARED_LIST} (set VEXLO_SHARED_DIR to the shared data folder)"
+        )
+    result = subprocess.run(
+        [sys.executable, str(TOOL), str(SHARED_LIST), "--summary-only"],
+        capture_output=True,
+        text=True,
+    )
     assert result.returncode == 0
-    assert result.stdout == ("10239 rules (+459 twins), 11103 nodes, 11102 edges, 53051 label-pool bytes, "
-                             f"7235 distinct labels, checksum {SHARED_CHECKSUM}\n")
+    assert result.stdout == (
+        "10239 rules (+459 twins), 11103 nodes, 11102 edges, 53051 label-pool bytes, "
+        f"7235 distinct labels, checksum {SHARED_CHECKSUM}\n"
+    )
 
 
 def test_generated_source_compiles_to_the_same_tables(tmp_path):
@@ -374,8 +455,19 @@ int main() {
 }
 """)
     exe = tmp_path / "dump"
-    subprocess.run([compiler, "-std=c++20", "-I", str(REPO / "src"), "-o", str(exe),
-                    str(tmp_path / "dump.cpp"), str(tmp_path / "tables.cpp")], check=True)
+    subprocess.run(
+        [
+            compiler,
+            "-std=c++20",
+            "-I",
+            str(REPO / "src"),
+            "-o",
+            str(exe),
+            str(tmp_path / "dump.cpp"),
+            str(tmp_path / "tables.cpp"),
+        ],
+        check=True,
+    )
     out = subprocess.run([str(exe)], capture_output=True, text=True, check=True).stdout.splitlines()
     t = gen.build_tables(text)
     assert bytes.fromhex(out[0]) == t.pool

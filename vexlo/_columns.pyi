@@ -1,0 +1,28 @@
+# Types of the compiled column module. Its functions with a leading underscore
+# serve the command line; stubtest compares this file with the built module.
+from types import CapsuleType
+
+def _line_format(
+    fields: tuple[str, ...],
+    json: bool,
+    depth: int,
+    accept_unknown: bool,
+    icann_only: bool,
+    keep_case: bool,
+    /,
+) -> CapsuleType:
+    """The row format of the vexlo command, for _answer_lines and _answer_name."""
+
+def _answer_lines(
+    block: bytes, at_end: bool, format: CapsuleType, threads: int, /
+) -> tuple[bytes, int, int, list[tuple[int, int, int]]]:
+    """Rows for the whole lines at the start of *block* (bytes), made by up to
+    *threads* threads, as a tuple
+    (rows, consumed, lines, bad_lines). Without *at_end* the bytes after the
+    last newline are not answered: *consumed* stops before them. *bad_lines*
+    holds (line, byte, row_offset) for each line that is not UTF-8: its index
+    in the block, its first bad byte counted from 1, and where its row starts."""
+
+def _answer_name(name: bytes, format: CapsuleType, /) -> tuple[bytes, int | None]:
+    """The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):
+    bad_byte is None, or the first byte that is not UTF-8 counted from 1."""
