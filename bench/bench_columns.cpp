@@ -1,0 +1,174 @@
+// Times answer_column on a corpus held as an Arrow string array, with one
+// thread and with two, beside the per-name scalar loop (match_domain and the
+// question's plain answer) that a caller without columns would run. Reports
+// the median of the rounds in nanoseconds per name (wall time: the threads'
+// work counts once), and the peak memory of one answer beyond what the
+// column itself holds, against the size of the result's buffers.
+//
+//   bench_columns CORPUS [--rounds N] [--question privatesuffix|publicsuffix|is_private|privateparts]
+//
+// CORPUS holds one name per line (bench/corpus.py writes it).
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "columns/answer_column.h"
+#include "columns/arrow_abi.h"
+#include "query/query.h"
+
+namespace {
+
+struct Corpus {
+    std::vector<std::int32_t> offsets{0};
+    std::string data;
+};
+
+Corpus read_corpus(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "bench_columns: cannot read corpus %s\n", path);
+        std::exit(2);
+    }
+    Corpus corpus;
+    for (std::string line; std::getline(in, line);) {
+        corpus.data += line;
+        corpus.offsets.push_back(static_cast<std::int32_t>(corpus.data.size()));
+    }
+    return corpus;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::size_t result_bytes(const vexlo::ResultColumn& r) {
+    return r.validity.size() + r.values.size() + r.data.size() + r.item_offsets.size();
+}
+
+// Peak resident memory since the last reset, in bytes (Linux).
+long peak_rss() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6) * 1024;
+    }
+    return -1;
+}
+long current_rss() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6) * 1024;
+    }
+    return -1;
+}
+bool reset_peak_rss() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return static_cast<bool>(clear);
+}
+
+std::size_t scalar_answer(vexlo::Question question, const vexlo::Match& match) {
+    switch (question) {
+        case vexlo::Question::kPublicSuffix: {
+            auto t = vexlo::publicsuffix(match, false);
+            return t ? t->size() : 0;
+        }
+        case vexlo::Question::kIsPrivate:
+            return vexlo::is_private(match);
+        case vexlo::Question::kPrivateParts: {
+            auto p = vexlo::privateparts(match, false);
+            return p ? p->private_suffix.size() + p->subdomain_count : 0;
+        }
+        default: {
+            auto t = vexlo::privatesuffix(match, false);
+            return t ? t->size() : 0;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_columns CORPUS [--rounds N] [--question Q]\n");
+        return 2;
+    }
+    int rounds = 9;
+    vexlo::Question question = vexlo::Question::kPrivateSuffix;
+    std::string question_name = "privatesuffix";
+    for (int a = 2; a + 1 < argc; a += 2) {
+        if (std::strcmp(argv[a], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[a + 1]));
+        if (std::strcmp(argv[a], "--question") == 0) {
+            question_name = argv[a + 1];
+            if (question_name == "publicsuffix") question = vexlo::Question::kPublicSuffix;
+            else if (question_name == "is_private") question = vexlo::Question::kIsPrivate;
+            else if (question_name == "privateparts") question = vexlo::Question::kPrivateParts;
+            else question_name = "privatesuffix";
+        }
+    }
+    const Corpus corpus = read_corpus(argv[1]);
+    const std::int64_t n = static_cast<std::int64_t>(corpus.offsets.size()) - 1;
+    const void* buffers[3] = {nullptr, corpus.offsets.data(), corpus.data.data()};
+    ArrowSchema schema{"u", "", nullptr, 0, 0, nullptr, nullptr, [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
+    ArrowArray array{n, 0, 0, 3, 0, buffers, nullptr, nullptr, [](ArrowArray* a) { a->release = nullptr; }, nullptr};
+    vexlo::ImportResult imported = vexlo::import_string_column(schema, array);
+    if (!std::holds_alternative<vexlo::StringColumn>(imported)) {
+        std::fprintf(stderr, "bench_columns: %s\n", std::get<vexlo::ImportProblem>(imported).message.c_str());
+        return 1;
+    }
+    const vexlo::StringColumn& column = std::get<vexlo::StringColumn>(imported);
+
+    std::vector<std::string_view> names;
+    for (std::int64_t i = 0; i < n; ++i) names.push_back(column.value(i));
+
+    std::vector<double> loop, one, two;
+    std::size_t sink = 0;
+    for (int r = 0; r < rounds; ++r) {
+        auto start = std::chrono::steady_clock::now();
+        for (const std::string_view name : names) {
+            const std::optional<vexlo::Match> match = vexlo::match_domain(name, vexlo::Switches{});
+            sink += match ? scalar_answer(question, *match) : 0;
+        }
+        loop.push_back(seconds_since(start) * 1e9 / static_cast<double>(n));
+        for (unsigned threads : {1u, 2u}) {
+            vexlo::ColumnRequest request{question};
+            request.threads = threads;
+            start = std::chrono::steady_clock::now();
+            vexlo::ResultColumn result = vexlo::answer_column(column, request);
+            (threads == 1 ? one : two).push_back(seconds_since(start) * 1e9 / static_cast<double>(n));
+            sink += result.null_count;
+        }
+    }
+    std::printf("%s over %lld names, median of %d rounds (ns/name):\n", question_name.c_str(),
+                static_cast<long long>(n), rounds);
+    std::printf("  scalar loop (match_domain + answer)  %7.1f\n", median(loop));
+    std::printf("  answer_column threads=1              %7.1f  (best %.1f)\n", median(one),
+                *std::min_element(one.begin(), one.end()));
+    std::printf("  answer_column threads=2              %7.1f  (best %.1f)\n", median(two),
+                *std::min_element(two.begin(), two.end()));
+
+    for (unsigned threads : {1u, 2u}) {
+        vexlo::ColumnRequest request{question};
+        request.threads = threads;
+        const long before = current_rss();
+        if (!reset_peak_rss()) break;
+        vexlo::ResultColumn result = vexlo::answer_column(column, request);
+        const long peak = peak_rss();
+        const double bytes = static_cast<double>(result_bytes(result));
+        std::printf("  memory threads=%u: result buffers %.1f MB, peak growth %.1f MB (%.2fx)\n",
+                    threads, bytes / 1e6, static_cast<double>(peak - before) / 1e6,
+                    static_cast<double>(peak - before) / bytes);
+    }
+    return sink == 42 ? 1 : 0;
+}
