@@ -21,6 +21,9 @@
 
 #include "columns/answer_column.h"
 #include "columns/arrow_abi.h"
+#include "columns/batch_walk.h"
+#include "columns/name_batch.h"
+#include "rules/public_suffix.h"
 #include "query/query.h"
 
 namespace {
@@ -132,6 +135,26 @@ int main(int argc, char** argv) {
     std::vector<std::string_view> names;
     for (std::int64_t i = 0; i < n; ++i) names.push_back(column.value(i));
 
+    // The walk alone, over names normalised beforehand: one at a time, and
+    // in the batch walk's lanes.
+    vexlo::NameBatch batch;
+    for (const std::string_view name : names) batch.add(name);
+    std::vector<vexlo::WalkName> walk_names;
+    std::vector<char> arena;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (batch[i].state != vexlo::NameBatch::State::kValid) continue;
+        walk_names.push_back({nullptr, batch[i].lowered_size, batch[i].label_count, batch[i].dots});
+    }
+    {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            if (batch[i].state != vexlo::NameBatch::State::kValid) continue;
+            walk_names[k++].text = batch.lowered(i).data();
+        }
+    }
+    std::vector<std::uint32_t> walk_lengths(walk_names.size());
+    std::vector<double> single_walk, batch_walk;
+
     std::vector<double> loop, one, two;
     std::size_t sink = 0;
     for (int r = 0; r < rounds; ++r) {
@@ -141,6 +164,14 @@ int main(int argc, char** argv) {
             sink += match ? scalar_answer(question, *match) : 0;
         }
         loop.push_back(seconds_since(start) * 1e9 / static_cast<double>(n));
+        start = std::chrono::steady_clock::now();
+        for (const vexlo::WalkName& name : walk_names) {
+            sink += vexlo::public_suffix_length({name.text, name.size}, name.label_count, true, false);
+        }
+        single_walk.push_back(seconds_since(start) * 1e9 / static_cast<double>(walk_names.size()));
+        start = std::chrono::steady_clock::now();
+        vexlo::public_suffix_lengths(walk_names, true, false, walk_lengths.data());
+        batch_walk.push_back(seconds_since(start) * 1e9 / static_cast<double>(walk_names.size()));
         for (unsigned threads : {1u, 2u}) {
             vexlo::ColumnRequest request{question};
             request.threads = threads;
@@ -152,6 +183,8 @@ int main(int argc, char** argv) {
     }
     std::printf("%s over %lld names, median of %d rounds (ns/name):\n", question_name.c_str(),
                 static_cast<long long>(n), rounds);
+    std::printf("  walk alone, one name at a time       %7.1f\n", median(single_walk));
+    std::printf("  walk alone, batch walk               %7.1f\n", median(batch_walk));
     std::printf("  scalar loop (match_domain + answer)  %7.1f\n", median(loop));
     std::printf("  answer_column threads=1              %7.1f  (best %.1f)\n", median(one),
                 *std::min_element(one.begin(), one.end()));

@@ -26,17 +26,27 @@ inline std::uint64_t keep_leading(std::uint64_t word, std::size_t length) noexce
     return word & keep[length < 8 ? length : 8];
 }
 
-// base = after ? base : mid, as a conditional move: a branch would be
-// mispredicted half the time, and a misprediction discards every lane's work.
-inline std::size_t keep_or_step(std::size_t base, std::size_t mid, bool after) noexcept {
+// Steps base to mid unless the stored label (its key and length) sorts after
+// the searched one (key, length): a 128-bit comparison of (key, length)
+// pairs as one subtraction with borrow, then a conditional move. A branch
+// would be mispredicted half the time, and a misprediction discards every
+// lane's work; the compiler's own version chains the lanes through byte-sized
+// flag registers. Exact when either label has at most eight bytes; two longer
+// labels with equal keys need resolve_long_tie as well.
+inline std::size_t step_unless_after(std::size_t base, std::size_t mid, std::uint64_t stored_key,
+                                     std::uint64_t stored_length, std::uint64_t key,
+                                     std::uint64_t length) noexcept {
 #if defined(__x86_64__)
-    asm("test %[after], %[after]\n\t"
-        "cmovz %[mid], %[base]"
-        : [base] "+r"(base)
-        : [mid] "r"(mid), [after] "r"(static_cast<std::uint32_t>(after))
+    asm("cmp %[stored_length], %[length]\n\t"
+        "sbb %[stored_key], %[key]\n\t"
+        "cmovae %[mid], %[base]"
+        : [base] "+r"(base), [key] "+r"(key)
+        : [mid] "r"(mid), [stored_key] "r"(stored_key), [stored_length] "r"(stored_length),
+          [length] "r"(length)
         : "cc");
     return base;
 #else
+    const bool after = stored_key > key || (stored_key == key && stored_length > length);
     return after ? base : mid;
 #endif
 }
@@ -75,6 +85,37 @@ bool long_tail_after(const char* pool, const TrieEdge& edge, const char* label,
     return stored.compare(std::string_view(label + 8, length - 8)) > 0;
 }
 
+// The probes of one level for all lanes. kLong: some lane's label is longer
+// than eight bytes, so equal keys may need the remaining bytes compared.
+template <bool kLong>
+inline void halve(Search* search, const Lane* lanes, const char* pool) noexcept {
+    while ((search[0].size > 1) | (search[1].size > 1) | (search[2].size > 1) |
+           (search[3].size > 1)) {
+        for (int l = 0; l < kLanes; ++l) {
+            Search& s = search[l];
+            const std::size_t half = s.size / 2;
+            const std::size_t mid = s.base + half;
+            const TrieEdge& edge = s.run[mid];
+            const std::uint32_t stored_length = edge.label_end - edge.label_start;
+            const std::uint64_t stored_key =
+                keep_leading(load_key_word(pool + edge.label_start), stored_length);
+            if constexpr (kLong) {
+                if ((stored_key == s.key) & (stored_length > 8) & (s.label_length > 8))
+                    [[unlikely]] {
+                    const bool after = long_tail_after(pool, edge, lanes[l].text + s.label_start,
+                                                       s.label_length);
+                    s.base = after ? s.base : mid;
+                    s.size -= half;
+                    continue;
+                }
+            }
+            s.base = step_unless_after(s.base, mid, stored_key, stored_length, s.key,
+                                       s.label_length);
+            s.size -= half;
+        }
+    }
+}
+
 }  // namespace
 
 std::uint64_t dots_of(const char* text, std::size_t size) noexcept {
@@ -94,8 +135,10 @@ void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown,
     const unsigned view_shift = icann_only ? ICANN_SHIFT : 0;
     const std::uint32_t unmatched = accept_unknown ? 1 : 0;
 
+    // Groups of kLanes names walk together from the root, so that their
+    // searches, whose probe counts depend on the node alone, stay in step;
+    // longer names take the single walk.
     std::size_t next = 0;
-    // The next name for the lanes; longer names take the single walk here.
     auto take = [&](Lane& lane) {
         while (next < names.size() && names[next].size > 64) {
             const WalkName& name = names[next];
@@ -115,11 +158,13 @@ void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown,
     };
 
     Lane lanes[kLanes];
+  for (;;) {
     int busy = 0;
     for (Lane& lane : lanes) {
         take(lane);
         busy += lane.name != kIdle;
     }
+    if (busy == 0) break;
 
     while (busy > 0) {
         Search search[kLanes];
@@ -150,29 +195,11 @@ void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown,
         }
         // Halve in lockstep until every lane has one candidate; a lane that
         // is done early re-probes its candidate, which changes nothing.
-        while ((search[0].size > 1) | (search[1].size > 1) | (search[2].size > 1) |
-               (search[3].size > 1)) {
-            for (int l = 0; l < kLanes; ++l) {
-                Search& s = search[l];
-                const std::size_t half = s.size / 2;
-                const std::size_t mid = s.base + half;
-                const TrieEdge& edge = s.run[mid];
-                const std::uint32_t stored_length = edge.label_end - edge.label_start;
-                const std::uint64_t stored_key =
-                    keep_leading(load_key_word(pool + edge.label_start), stored_length);
-                // Keys order labels as bytes do, zero-padded; equal keys of
-                // labels no longer than eight bytes order by length, and
-                // only two longer labels compare their remaining bytes.
-                bool after = (stored_key > s.key) |
-                             ((stored_key == s.key) & (stored_length > s.label_length));
-                if ((stored_key == s.key) & (stored_length > 8) & (s.label_length > 8))
-                    [[unlikely]] {
-                    after = long_tail_after(pool, edge, lanes[l].text + s.label_start,
-                                            s.label_length);
-                }
-                s.base = keep_or_step(s.base, mid, after);
-                s.size -= half;
-            }
+        if ((search[0].label_length > 8) | (search[1].label_length > 8) |
+            (search[2].label_length > 8) | (search[3].label_length > 8)) {
+            halve<true>(search, lanes, pool);
+        } else {
+            halve<false>(search, lanes, pool);
         }
         // The final equality test, and the step to the child.
         for (int l = 0; l < kLanes; ++l) {
@@ -208,10 +235,11 @@ void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown,
                 }
             }
             lengths[lane.name] = lane.matched ? lane.length : unmatched;
-            take(lane);
-            busy -= lane.name == kIdle;
+            lane.name = kIdle;
+            --busy;
         }
     }
+  }
 }
 
 }  // namespace vexlo
