@@ -222,6 +222,12 @@ ImportResult ColumnImporter::import(const ArrowSchema& schema, const ArrowArray&
     if (variadic > 0 && variadic_sizes == nullptr) {
         return value_problem("the buffer of variadic buffer sizes is missing");
     }
+    const std::int64_t known_variadic_sizes = known_size(sizes, array.n_buffers - 1);
+    if (known_variadic_sizes >= 0 && known_variadic_sizes / 8 < variadic) {
+        return value_problem(format_text("the buffer of variadic buffer sizes holds %" PRId64
+                                         " bytes, %" PRId64 " buffers need %" PRId64,
+                                         known_variadic_sizes, variadic, variadic * 8));
+    }
     for (std::int64_t b = 0; b < variadic; ++b) {
         if (variadic_sizes[b] < 0) {
             return value_problem(format_text("variadic buffer %" PRId64 " has negative size %" PRId64,

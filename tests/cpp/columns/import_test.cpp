@@ -77,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusesMalformed, testing::Values(
               [](TestArray& t) { const std::int32_t n = -1; std::memcpy(t.views.data() + 4 * 16 + 12, &n, 4); }, "lies outside"},
     Malformed{"variadic size negative", Layout::kStringView, [](TestArray& t) { t.variadic_sizes[0] = -1; }, "negative size"},
     Malformed{"variadic buffer shorter than told", Layout::kStringView, [](TestArray&) {}, "holds 2 bytes", {-1, -1, 2, -1, -1}},
+    Malformed{"variadic sizes short", Layout::kStringView, [](TestArray&) {}, "sizes holds 8 bytes, 2 buffers need 16", {-1, -1, -1, -1, 8}},
     Malformed{"variadic sizes missing", Layout::kStringView, [](TestArray& t) { t.buffers.back() = nullptr; }, "sizes is missing"},
     Malformed{"array children", Layout::kString, [](TestArray& t) { t.array.n_children = 1; }, "has no children"},
     Malformed{"array dictionary", Layout::kString, [](TestArray& t) { t.array.dictionary = &t.array; }, "no dictionary"},
