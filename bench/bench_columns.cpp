@@ -2,10 +2,12 @@
 // thread and with two, beside the per-name scalar loop (match_domain and the
 // question's plain answer) that a caller without columns would run. Reports
 // the median of the rounds in nanoseconds per name (wall time: the threads'
-// work counts once), and the peak memory of one answer beyond what the
-// column itself holds, against the size of the result's buffers.
+// work counts once). With --memory it answers once, in a fresh process, and
+// reports how far the peak resident size grew against the size of the
+// result's buffers.
 //
 //   bench_columns CORPUS [--rounds N] [--question privatesuffix|publicsuffix|is_private|privateparts]
+//   bench_columns CORPUS --memory --rounds THREADS [--question Q]
 //
 // CORPUS holds one name per line (bench/corpus.py writes it).
 #include <algorithm>
@@ -108,9 +110,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     int rounds = 9;
+    bool memory_only = false;
     vexlo::Question question = vexlo::Question::kPrivateSuffix;
     std::string question_name = "privatesuffix";
-    for (int a = 2; a + 1 < argc; a += 2) {
+    for (int a = 2; a < argc; ++a) {
+        if (std::strcmp(argv[a], "--memory") == 0) {
+            memory_only = true;
+            continue;
+        }
+        if (a + 1 == argc) break;
         if (std::strcmp(argv[a], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[a + 1]));
         if (std::strcmp(argv[a], "--question") == 0) {
             question_name = argv[a + 1];
@@ -119,6 +127,7 @@ int main(int argc, char** argv) {
             else if (question_name == "privateparts") question = vexlo::Question::kPrivateParts;
             else question_name = "privatesuffix";
         }
+        ++a;
     }
     const Corpus corpus = read_corpus(argv[1]);
     const std::int64_t n = static_cast<std::int64_t>(corpus.offsets.size()) - 1;
@@ -131,6 +140,24 @@ int main(int argc, char** argv) {
         return 1;
     }
     const vexlo::StringColumn& column = std::get<vexlo::StringColumn>(imported);
+
+    if (memory_only) {
+        // In a process that has allocated nothing else yet, so that no freed
+        // memory is reused unseen: the growth of the peak resident size.
+        vexlo::ColumnRequest request{question};
+        request.threads = static_cast<unsigned>(rounds);
+        const long before = current_rss();
+        if (!reset_peak_rss()) return 1;
+        vexlo::ResultColumn result = vexlo::answer_column(column, request);
+        const long peak = peak_rss();
+        const double bytes = static_cast<double>(result_bytes(result));
+        std::printf("%s threads=%u: result buffers %.1f MB, peak growth %.1f MB, extra beyond the "
+                    "result %.2fx of it\n",
+                    question_name.c_str(), request.threads, bytes / 1e6,
+                    static_cast<double>(peak - before) / 1e6,
+                    (static_cast<double>(peak - before) - bytes) / bytes);
+        return 0;
+    }
 
     std::vector<std::string_view> names;
     for (std::int64_t i = 0; i < n; ++i) names.push_back(column.value(i));
@@ -191,17 +218,5 @@ int main(int argc, char** argv) {
     std::printf("  answer_column threads=2              %7.1f  (best %.1f)\n", median(two),
                 *std::min_element(two.begin(), two.end()));
 
-    for (unsigned threads : {1u, 2u}) {
-        vexlo::ColumnRequest request{question};
-        request.threads = threads;
-        const long before = current_rss();
-        if (!reset_peak_rss()) break;
-        vexlo::ResultColumn result = vexlo::answer_column(column, request);
-        const long peak = peak_rss();
-        const double bytes = static_cast<double>(result_bytes(result));
-        std::printf("  memory threads=%u: result buffers %.1f MB, peak growth %.1f MB (%.2fx)\n",
-                    threads, bytes / 1e6, static_cast<double>(peak - before) / 1e6,
-                    static_cast<double>(peak - before) / bytes);
-    }
     return sink == 42 ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include "columns/name_batch.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "normalize/normalize.h"
@@ -191,16 +192,22 @@ bool is_utf8(std::string_view text) noexcept {
 
 void NameBatch::clear() noexcept {
     names_.clear();
-    arena_.clear();
+    arena_size_ = kWalkPadding;
 }
 
 char* NameBatch::reserve(std::size_t bytes) {
-    if (arena_.empty()) arena_.resize(kWalkPadding);
-    const std::size_t at = arena_.size();
+    if (arena_size_ < kWalkPadding) arena_size_ = kWalkPadding;
     // Sixteen bytes past the name are written by the ASCII path as well as
     // read by the walk.
-    arena_.resize(at + bytes + kWalkPadding);
-    return arena_.data() + at;
+    const std::size_t needed = arena_size_ + bytes + kWalkPadding;
+    if (needed > arena_capacity_) {
+        const std::size_t capacity = std::max(needed, std::max<std::size_t>(arena_capacity_ * 2, 8192));
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        if (arena_ != nullptr) std::memcpy(grown.get(), arena_.get(), arena_size_);
+        arena_ = std::move(grown);
+        arena_capacity_ = capacity;
+    }
+    return arena_.get() + arena_size_;
 }
 
 void NameBatch::add_null() {
@@ -215,22 +222,20 @@ void NameBatch::add(std::string_view text) {
         return;
     }
     char* const dst = reserve(given.size());
-    const std::size_t at = static_cast<std::size_t>(dst - arena_.data());
+    const std::size_t at = static_cast<std::size_t>(dst - arena_.get());
     AsciiName ascii;
     switch (lower_ascii_name(given.data(), given.size(), dst, ascii)) {
         case Ascii::kValid:
-            arena_.resize(at + given.size() + kWalkPadding);
+            arena_size_ = at + given.size() + kWalkPadding;
             names_.push_back(Name{State::kValid, true, given, at, given.size(), ascii.label_count,
                                   ascii.dots});
             return;
         case Ascii::kInvalid:
-            arena_.resize(at);
             names_.push_back(Name{State::kInvalid, true, {}, 0, 0, 0, 0});
             return;
         case Ascii::kNotAscii:
             break;
     }
-    arena_.resize(at);
     std::optional<NormalizedDomain> normalized;
     if (!is_utf8(text) || !(normalized = normalize_domain(text))) {
         names_.push_back(Name{State::kInvalid, true, {}, 0, 0, 0, 0});
@@ -238,9 +243,9 @@ void NameBatch::add(std::string_view text) {
     }
     const std::string_view lowered = normalized->lowered.view();
     char* const place = reserve(lowered.size());
-    const std::size_t lowered_at = static_cast<std::size_t>(place - arena_.data());
+    const std::size_t lowered_at = static_cast<std::size_t>(place - arena_.get());
     std::memcpy(place, lowered.data(), lowered.size());
-    arena_.resize(lowered_at + lowered.size() + kWalkPadding);
+    arena_size_ = lowered_at + lowered.size() + kWalkPadding;
     names_.push_back(Name{State::kValid, false, normalized->given, lowered_at, lowered.size(),
                           normalized->label_count, dots_of(lowered.data(), lowered.size())});
 }
@@ -251,7 +256,7 @@ void NameBatch::match(bool accept_unknown, bool icann_only) {
     for (std::size_t i = 0; i < names_.size(); ++i) {
         const Name& name = names_[i];
         if (name.state != State::kValid) continue;
-        walk_.push_back(WalkName{arena_.data() + name.lowered_at, name.lowered_size,
+        walk_.push_back(WalkName{arena_.get() + name.lowered_at, name.lowered_size,
                                  name.label_count, name.dots});
         walk_index_.push_back(i);
     }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -41,7 +42,7 @@ public:
     std::size_t size() const noexcept { return names_.size(); }
     const Name& operator[](std::size_t i) const noexcept { return names_[i]; }
     std::string_view lowered(std::size_t i) const noexcept {
-        return {arena_.data() + names_[i].lowered_at, names_[i].lowered_size};
+        return {arena_.get() + names_[i].lowered_at, names_[i].lowered_size};
     }
 
     // Fills public_length(i) for every valid name.
@@ -50,11 +51,14 @@ public:
 
 private:
     // Room for `bytes` more arena bytes and the padding after them; returns
-    // where they go.
+    // where they go. The arena only grows, and is never cleared: the walk
+    // masks whatever lies beyond a name.
     char* reserve(std::size_t bytes);
 
     std::vector<Name> names_;
-    std::vector<char> arena_;
+    std::unique_ptr<char[]> arena_;
+    std::size_t arena_size_ = 0;
+    std::size_t arena_capacity_ = 0;
     std::vector<WalkName> walk_;
     std::vector<std::size_t> walk_index_;
     std::vector<std::uint32_t> walk_lengths_;
