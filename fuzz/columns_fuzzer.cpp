@@ -63,8 +63,8 @@ void check_element(const ResultColumn& result, std::int64_t i, bool null, std::s
         if (!result.is_null(i)) fail("expected null", i);
         return;
     }
-    if (result.is_null(i)) fail("unexpected null", i);
     if (predicate) {
+        if (result.is_null(i)) fail("unexpected null", i);
         const bool truth =
             match && (r.question == Question::kIsPublic ? is_public(*match) : is_private(*match));
         if (result.truth(i) != truth) fail("truth", i);

@@ -89,8 +89,10 @@ bool long_tail_after(const char* pool, const TrieEdge& edge, const char* label,
 // than eight bytes, so equal keys may need the remaining bytes compared.
 template <bool kLong>
 inline void halve(Search* search, const Lane* lanes, const char* pool) noexcept {
-    while ((search[0].size > 1) | (search[1].size > 1) | (search[2].size > 1) |
-           (search[3].size > 1)) {
+    for (;;) {
+        bool more = false;
+        for (int l = 0; l < kLanes; ++l) more |= search[l].size > 1;
+        if (!more) break;
         for (int l = 0; l < kLanes; ++l) {
             Search& s = search[l];
             const std::size_t half = s.size / 2;
@@ -195,8 +197,9 @@ void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown,
         }
         // Halve in lockstep until every lane has one candidate; a lane that
         // is done early re-probes its candidate, which changes nothing.
-        if ((search[0].label_length > 8) | (search[1].label_length > 8) |
-            (search[2].label_length > 8) | (search[3].label_length > 8)) {
+        bool long_label = false;
+        for (int l = 0; l < kLanes; ++l) long_label |= search[l].label_length > 8;
+        if (long_label) {
             halve<true>(search, lanes, pool);
         } else {
             halve<false>(search, lanes, pool);
