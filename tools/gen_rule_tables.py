@@ -425,6 +425,7 @@ def render_cpp(tables: Tables, list_path: str, output_path: str) -> str:
 #include <span>
 #include <string_view>
 
+#include "rules/edge_keys.h"
 #include "rules/rule_trie.h"
 #include "rules/table_proof.h"
 
@@ -461,10 +462,15 @@ static_assert(passes_reader_checks(kCompiledRules),
 static_assert(sizeof(kLabelPool) >= kLabelPoolBytes + kLabelPoolSlack);
 static_assert(labels_at_most(kCompiledRules, kCompiledLabelMaxBytes),
               "a label of the generated tables is longer than kCompiledLabelMaxBytes");
+static_assert(labels_free_of_nul(kCompiledRules), "a label of the generated tables holds a NUL");
+
+// Every edge's label key, in edge order, made by the compiler from the tables.
+constexpr auto kEdgeKeys = edge_keys<kEdgeCount>(kCompiledRules);
 
 }}  // namespace
 
 const RuleTrie& compiled_rules() noexcept {{ return kCompiledRules; }}
+std::span<const std::uint64_t> compiled_edge_keys() noexcept {{ return kEdgeKeys; }}
 
 constinit const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1] = "{tables.checksum}";
 

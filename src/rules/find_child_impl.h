@@ -106,6 +106,20 @@ inline bool equal_with_equal_key(std::string_view stored, std::string_view label
            std::memcmp(stored.data() + 8, label.data() + 8, stored.size() - 8) == 0;
 }
 
+// Whether two labels of `length` bytes each, whose keys are equal, are
+// equal: only bytes past the eighth are left to compare. Up to sixteen bytes
+// that is one overlapping word of each, read inside the labels.
+inline bool equal_tail_with_equal_key(const char* stored, const char* label, std::size_t length) {
+    if (length <= 8) return true;
+    if (length <= 16) {
+        std::uint64_t a, b;
+        std::memcpy(&a, stored + length - 8, 8);
+        std::memcpy(&b, label + length - 8, 8);
+        return a == b;
+    }
+    return std::memcmp(stored + 8, label + 8, length - 8) == 0;
+}
+
 struct StoredLabel {
     std::string_view text;
     std::uint64_t key;

@@ -65,7 +65,10 @@ std::size_t walk(std::string_view lowered, std::size_t label_count, bool accept_
 // search keeps its values in registers: the view is a template argument,
 // "no rule applied yet" is a length of kNoRule, and the tables are plain
 // pointers (the compiled tables passed every check of the search when they
-// were built, so none is repeated).
+// were built, so none is repeated). Probes compare the edge keys made beside
+// the tables (compiled_edge_keys): one load each, the edge and its label's
+// bytes read only for the candidate left at the end and for the rare probe
+// whose key equals the label's while the label has eight bytes or more.
 constexpr std::size_t kNoRule = ~std::size_t{0};
 
 template <bool kIcannOnly>
@@ -74,6 +77,7 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
     const RuleTrie& trie = compiled_rules();
     const TrieNode* const nodes = trie.nodes.data();
     const TrieEdge* const edges = trie.edges.data();
+    const std::uint64_t* const keys = compiled_edge_keys().data();
     const char* const pool = trie.label_pool.data();
 
     std::uint32_t node = 0;
@@ -86,34 +90,44 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
         const TrieNode& n = nodes[node];
         std::size_t count = n.edge_count;
         if (count == 0) break;
+        const std::size_t label_length = end - start;
         const std::uint64_t key = trie_detail::label_key_in(text, size, start, end);
-        const std::string_view label(text + start, end - start);
-        // The fixed-probe search of find_child_keyed, over a pointer into
-        // the node's run: the last edge whose label is not greater.
-        const TrieEdge* run = edges + n.first_edge;
-        while (count > 1) {
-            const std::size_t half = count / 2;
-            const TrieEdge* const mid = run + half;
-            const std::size_t stored_length = mid->label_end - mid->label_start;
-            const trie_detail::StoredLabel stored{
-                std::string_view(pool + mid->label_start, stored_length),
-                trie_detail::keep_leading_bounded(
-                    trie_detail::big_endian_word(pool + mid->label_start), stored_length)};
-            if (!trie_detail::sorts_after(stored, label, key)) {
-                run = mid;
-                asm volatile("" : "+r"(run));  // a branch, not a conditional move
+        // The fixed-probe search of find_child_keyed over the node's run of
+        // keys: the last edge whose label is not greater. A probe is one load
+        // here, so a conditional move costs less than the branch that
+        // find_child_keyed keeps for its two dependent loads: it never
+        // mispredicts, whatever the names.
+        const std::uint64_t* run = keys + n.first_edge;
+        if (label_length < 8) {
+            // A key equal to the label's is the label itself or a prefix of
+            // it (no compiled label holds a NUL): never greater.
+            while (count > 1) {
+                const std::size_t half = count / 2;
+                run = run[half] <= key ? run + half : run;
+                count -= half;
             }
-            count -= half;
+        } else {
+            const std::string_view label(text + start, label_length);
+            while (count > 1) {
+                const std::size_t half = count / 2;
+                const std::uint64_t stored_key = run[half];
+                bool after = stored_key > key;
+                if (stored_key == key) [[unlikely]] {
+                    const TrieEdge& e = edges[run + half - keys];
+                    after = trie_detail::sorts_after_equal_key(
+                        std::string_view(pool + e.label_start, e.label_end - e.label_start), label);
+                }
+                run = after ? run : run + half;
+                count -= half;
+            }
         }
-        const std::size_t stored_length = run->label_end - run->label_start;
-        const char* const stored_text = pool + run->label_start;
-        if (trie_detail::keep_leading_bounded(trie_detail::big_endian_word(stored_text),
-                                              stored_length) != key ||
-            !trie_detail::equal_with_equal_key(std::string_view(stored_text, stored_length),
-                                               label)) {
+        const TrieEdge& candidate = edges[run - keys];
+        if (*run != key || candidate.label_end - candidate.label_start != label_length ||
+            !trie_detail::equal_tail_with_equal_key(pool + candidate.label_start, text + start,
+                                                    label_length)) {
             break;
         }
-        const std::int32_t child = run->child;
+        const std::int32_t child = candidate.child;
         if (child < 0) break;
         node = static_cast<std::uint32_t>(child);
         const unsigned view = static_cast<unsigned>(nodes[node].flags) >> (kIcannOnly ? ICANN_SHIFT : 0);

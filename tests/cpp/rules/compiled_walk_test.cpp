@@ -54,7 +54,12 @@ TEST(CompiledWalk, AgreesWithTheCheckedWalkForArbitraryTexts) {
     const std::vector<std::string> pieces = {
         "com", "co", "uk", "jp", "kawasaki", "city", "github", "io", "blogspot", "amazonaws",
         "s3", "abcdefgh", "abcdefghi", "x", "", std::string(1, '\0'), std::string("a\0b", 3), "\xc3\xa9",
-        "xn--55qx5d", "\xe5\x85\xac\xe5\x8f\xb8", "cn", "zz", "academy", "ac", "*", "!"};
+        "xn--55qx5d", "\xe5\x85\xac\xe5\x8f\xb8", "cn", "zz", "academy", "ac", "*", "!",
+        // Labels that a stored one prefixes up to zero bytes, and siblings
+        // sharing their first eight bytes (accountant, accountants).
+        std::string("com\0", 4), std::string("blogspot\0", 9), std::string("uk\0\0\0\0\0\0", 8),
+        "accountant", "accountants", "accountan", "accountantz", "engineer", "engineering",
+        "xn--h2brj9c", "xn--h2brj9c8c", "xn--h2breg3eve", "githubusercontent", "herokuapp"};
     std::uint64_t state = 0x9E3779B97F4A7C15u;
     auto next = [&state] {
         state ^= state << 13, state ^= state >> 7, state ^= state << 17;

@@ -1,0 +1,46 @@
+// The edge keys beside the compiled tables must be the keys of the labels
+// they stand for, and the NUL proof that lets a key alone decide a probe must
+// refuse a pool holding one.
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "rules/edge_keys.h"
+#include "rules/rule_trie.h"
+#include "test_trie.h"
+
+namespace vexlo {
+namespace {
+
+TEST(EdgeKeys, AreTheKeysOfTheCompiledLabels) {
+    const RuleTrie& trie = compiled_rules();
+    const auto keys = compiled_edge_keys();
+    ASSERT_EQ(keys.size(), trie.edges.size());
+    for (std::size_t e = 0; e < keys.size(); ++e) {
+        const TrieEdge& edge = trie.edges[e];
+        const std::string_view label =
+            trie.label_pool.substr(edge.label_start, edge.label_end - edge.label_start);
+        ASSERT_EQ(keys[e], trie_detail::label_key(label)) << "edge " << e;
+    }
+}
+
+TEST(EdgeKeys, ConstantKeyMatchesTheRunTimeKey) {
+    for (const std::string label :
+         {std::string(), std::string("a"), std::string("com"), std::string("abcdefgh"),
+          std::string("abcdefghi"), std::string("\xc3\xa9t\xc3\xa9"), std::string("a\0b", 3),
+          std::string("\xff\xff\xff\xff\xff\xff\xff\xff\xff")}) {
+        EXPECT_EQ(constant_label_key(label), trie_detail::label_key(label)) << label;
+    }
+}
+
+TEST(EdgeKeys, NulProofRefusesAPoolWithANul) {
+    testing::TestTrie trie = testing::build_trie({{"a", RULE_ANY}, {"bb", RULE_ANY}});
+    EXPECT_TRUE(labels_free_of_nul(trie.view()));
+    EXPECT_TRUE(labels_free_of_nul(compiled_rules()));
+    trie.pool[1] = '\0';
+    EXPECT_FALSE(labels_free_of_nul(trie.view()));
+}
+
+}  // namespace
+}  // namespace vexlo
