@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 
 namespace vexlo {
 
@@ -118,6 +119,67 @@ inline bool equal_tail_with_equal_key(const char* stored, const char* label, std
         return a == b;
     }
     return std::memcmp(stored + 8, label + 8, length - 8) == 0;
+}
+
+// Moves `run` to `moved` and `next` to `if_moves` when `probe` <= `key`,
+// by conditional moves: a branch here would be as unpredictable as the names
+// (and compilers turn the plain ternaries into one).
+inline void move_if_not_greater(std::uint64_t probe, std::uint64_t key, const std::uint64_t*& run,
+                                const std::uint64_t* moved, std::uint64_t& next,
+                                std::uint64_t if_moves) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    asm("cmp %[key], %[probe]\n\t"
+        "cmovbe %[moved], %[run]\n\t"
+        "cmovbe %[if_moves], %[next]"
+        : [run] "+r"(run), [next] "+r"(next)
+        : [probe] "r"(probe), [key] "r"(key), [moved] "r"(moved), [if_moves] "r"(if_moves)
+        : "cc");
+#else
+    const bool moves = probe <= key;
+    run = moves ? moved : run;
+    next = moves ? if_moves : next;
+#endif
+}
+
+// For search_keys: an equal key means "not greater" without looking further.
+struct EqualKeyIsNotGreater {};
+
+// The fixed-probe search over a run of edge keys (compiled_edge_keys):
+// halves run[0, count) (count >= 1) until one candidate is left, the last
+// edge whose label is not greater than the label of `key`, without stopping
+// on equality. An edge whose key equals `key` asks `tie(at)` (`at` points to
+// its key) whether it is not greater, unless `tie` is EqualKeyIsNotGreater.
+// Both keys that the next probe may compare are loaded before the current
+// decision is known, so the chain from one decision to the next is a compare
+// and a conditional move rather than a load: the same probes in the same
+// order, in about half the time of one load after another.
+template <class Tie>
+inline const std::uint64_t* search_keys(const std::uint64_t* run, std::size_t count,
+                                        std::uint64_t key, Tie&& tie) {
+    if (count <= 1) return run;
+    std::size_t half = count / 2;
+    std::uint64_t probe = run[half];
+    while (true) {
+        const std::size_t rest = count - half;
+        const std::size_t next_half = rest / 2;
+        // Both inside the run: next_half < rest, and half + next_half < count.
+        std::uint64_t next = run[next_half];
+        const std::uint64_t if_moves = run[half + next_half];
+        if constexpr (std::is_same_v<std::decay_t<Tie>, EqualKeyIsNotGreater>) {
+            move_if_not_greater(probe, key, run, run + half, next, if_moves);
+        } else if (probe == key) [[unlikely]] {
+            if (tie(run + half)) {
+                run += half;
+                next = if_moves;
+            }
+        } else {
+            move_if_not_greater(probe, key, run, run + half, next, if_moves);
+        }
+        probe = next;
+        count = rest;
+        half = next_half;
+        if (count <= 1) return run;
+    }
 }
 
 struct StoredLabel {

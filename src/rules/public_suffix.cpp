@@ -94,32 +94,21 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
         const std::uint64_t key = trie_detail::label_key_in(text, size, start, end);
         // The fixed-probe search of find_child_keyed over the node's run of
         // keys: the last edge whose label is not greater. A probe is one load
-        // here, so a conditional move costs less than the branch that
-        // find_child_keyed keeps for its two dependent loads: it never
-        // mispredicts, whatever the names.
+        // here, so conditional moves cost less than the branch that
+        // find_child_keyed keeps for its two dependent loads: they never
+        // mispredict, whatever the names.
         const std::uint64_t* run = keys + n.first_edge;
         if (label_length < 8) {
             // A key equal to the label's is the label itself or a prefix of
             // it (no compiled label holds a NUL): never greater.
-            while (count > 1) {
-                const std::size_t half = count / 2;
-                run = run[half] <= key ? run + half : run;
-                count -= half;
-            }
+            run = trie_detail::search_keys(run, count, key, trie_detail::EqualKeyIsNotGreater{});
         } else {
             const std::string_view label(text + start, label_length);
-            while (count > 1) {
-                const std::size_t half = count / 2;
-                const std::uint64_t stored_key = run[half];
-                bool after = stored_key > key;
-                if (stored_key == key) [[unlikely]] {
-                    const TrieEdge& e = edges[run + half - keys];
-                    after = trie_detail::sorts_after_equal_key(
-                        std::string_view(pool + e.label_start, e.label_end - e.label_start), label);
-                }
-                run = after ? run : run + half;
-                count -= half;
-            }
+            run = trie_detail::search_keys(run, count, key, [&](const std::uint64_t* at) {
+                const TrieEdge& e = edges[at - keys];
+                return !trie_detail::sorts_after_equal_key(
+                    std::string_view(pool + e.label_start, e.label_end - e.label_start), label);
+            });
         }
         const TrieEdge& candidate = edges[run - keys];
         if (*run != key || candidate.label_end - candidate.label_start != label_length ||
