@@ -144,6 +144,26 @@ inline void move_if_not_greater(std::uint64_t probe, std::uint64_t key, const st
 // For search_keys: an equal key means "not greater" without looking further.
 struct EqualKeyIsNotGreater {};
 
+// One probe of the search over keys: `probe` is the key at run + half, `next`
+// the key the next probe compares if `run` stays and `if_moves` the one it
+// compares if `run` moves to run + half.
+template <class Tie>
+[[gnu::always_inline]] inline void probe_keys(const std::uint64_t*& run, std::size_t half,
+                                              std::uint64_t probe, std::uint64_t key,
+                                              std::uint64_t& next, std::uint64_t if_moves,
+                                              Tie& tie) {
+    if constexpr (std::is_same_v<std::decay_t<Tie>, EqualKeyIsNotGreater>) {
+        move_if_not_greater(probe, key, run, run + half, next, if_moves);
+    } else if (probe == key) [[unlikely]] {
+        if (tie(run + half)) {
+            run += half;
+            next = if_moves;
+        }
+    } else {
+        move_if_not_greater(probe, key, run, run + half, next, if_moves);
+    }
+}
+
 // The fixed-probe search over a run of edge keys (compiled_edge_keys):
 // halves run[0, count) (count >= 1) until one candidate is left, the last
 // edge whose label is not greater than the label of `key`, without stopping
@@ -165,20 +185,39 @@ inline const std::uint64_t* search_keys(const std::uint64_t* run, std::size_t co
         // Both inside the run: next_half < rest, and half + next_half < count.
         std::uint64_t next = run[next_half];
         const std::uint64_t if_moves = run[half + next_half];
-        if constexpr (std::is_same_v<std::decay_t<Tie>, EqualKeyIsNotGreater>) {
-            move_if_not_greater(probe, key, run, run + half, next, if_moves);
-        } else if (probe == key) [[unlikely]] {
-            if (tie(run + half)) {
-                run += half;
-                next = if_moves;
-            }
-        } else {
-            move_if_not_greater(probe, key, run, run + half, next, if_moves);
-        }
+        probe_keys(run, half, probe, key, next, if_moves, tie);
         probe = next;
         count = rest;
         half = next_half;
         if (count <= 1) return run;
+    }
+}
+
+// search_keys for a run whose length is known when compiling (the root's):
+// every probe's offsets are constants, and no loop is left.
+template <std::size_t kCount, std::size_t kHalf, class Tie>
+[[gnu::always_inline]] inline const std::uint64_t* search_keys_from(const std::uint64_t* run,
+                                                                    std::uint64_t probe,
+                                                                    std::uint64_t key, Tie& tie) {
+    constexpr std::size_t kRest = kCount - kHalf;
+    constexpr std::size_t kNextHalf = kRest / 2;
+    std::uint64_t next = run[kNextHalf];
+    const std::uint64_t if_moves = run[kHalf + kNextHalf];
+    probe_keys(run, kHalf, probe, key, next, if_moves, tie);
+    if constexpr (kRest <= 1) {
+        return run;
+    } else {
+        return search_keys_from<kRest, kNextHalf>(run, next, key, tie);
+    }
+}
+
+template <std::size_t kCount, class Tie>
+[[gnu::always_inline]] inline const std::uint64_t* search_keys_fixed(const std::uint64_t* run,
+                                                                     std::uint64_t key, Tie&& tie) {
+    if constexpr (kCount <= 1) {
+        return run;
+    } else {
+        return search_keys_from<kCount, kCount / 2>(run, run[kCount / 2], key, tie);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/find_dot.h"
+#include "rules/compiled_shape.h"
 
 namespace vexlo {
 
@@ -98,17 +99,24 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
         // find_child_keyed keeps for its two dependent loads: they never
         // mispredict, whatever the names.
         const std::uint64_t* run = keys + n.first_edge;
-        if (label_length < 8) {
-            // A key equal to the label's is the label itself or a prefix of
-            // it (no compiled label holds a NUL): never greater.
-            run = trie_detail::search_keys(run, count, key, trie_detail::EqualKeyIsNotGreater{});
+        const std::string_view label(text + start, label_length);
+        const auto tie = [&](const std::uint64_t* at) {
+            const TrieEdge& e = edges[at - keys];
+            return !trie_detail::sorts_after_equal_key(
+                std::string_view(pool + e.label_start, e.label_end - e.label_start), label);
+        };
+        // A key equal to the label's, when the label has fewer than eight
+        // bytes, is the label itself or a prefix of it (no compiled label
+        // holds a NUL): never greater. The root's run, the longest, has a
+        // length known when compiling (the generated tables assert it).
+        constexpr trie_detail::EqualKeyIsNotGreater key_decides;
+        if (node == 0) {
+            run = label_length < 8
+                      ? trie_detail::search_keys_fixed<kCompiledRootEdgeCount>(run, key, key_decides)
+                      : trie_detail::search_keys_fixed<kCompiledRootEdgeCount>(run, key, tie);
         } else {
-            const std::string_view label(text + start, label_length);
-            run = trie_detail::search_keys(run, count, key, [&](const std::uint64_t* at) {
-                const TrieEdge& e = edges[at - keys];
-                return !trie_detail::sorts_after_equal_key(
-                    std::string_view(pool + e.label_start, e.label_end - e.label_start), label);
-            });
+            run = label_length < 8 ? trie_detail::search_keys(run, count, key, key_decides)
+                                   : trie_detail::search_keys(run, count, key, tie);
         }
         const TrieEdge& candidate = edges[run - keys];
         if (*run != key || candidate.label_end - candidate.label_start != label_length ||
