@@ -1,5 +1,6 @@
 #include "rules/public_suffix.h"
 
+#include <bit>
 #include <cstdint>
 
 #include "common/find_dot.h"
@@ -72,9 +73,11 @@ std::size_t walk(std::string_view lowered, std::size_t label_count, bool accept_
 // whose key equals the label's while the label has eight bytes or more.
 constexpr std::size_t kNoRule = ~std::size_t{0};
 
-template <bool kIcannOnly>
+// With kDotBits, `dots` is the text's dot bitmap (at most kDotBitmapBytes
+// bytes): each label's start is then the width of the dots left before it.
+template <bool kIcannOnly, bool kDotBits>
 std::size_t walk_compiled(const char* const text, const std::size_t size, std::size_t label_count,
-                          bool accept_unknown) {
+                          bool accept_unknown, std::uint64_t dots) {
     const RuleTrie& trie = compiled_rules();
     const TrieNode* const nodes = trie.nodes.data();
     const TrieEdge* const edges = trie.edges.data();
@@ -86,8 +89,13 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
     std::size_t length = kNoRule;
     std::size_t end = size;
     while (true) {
-        const char* const dot = previous_dot(text, text + end, text + size);
-        const std::size_t start = dot != nullptr ? static_cast<std::size_t>(dot - text) + 1 : 0;
+        std::size_t start;
+        if constexpr (kDotBits) {
+            start = static_cast<std::size_t>(std::bit_width(dots));  // `dots` holds those before `end`
+        } else {
+            const char* const dot = previous_dot(text, text + end, text + size);
+            start = dot != nullptr ? static_cast<std::size_t>(dot - text) + 1 : 0;
+        }
         const TrieNode& n = nodes[node];
         std::size_t count = n.edge_count;
         if (count == 0) break;
@@ -138,9 +146,19 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
         }
         if (start == 0) break;
         end = start - 1;
+        if constexpr (kDotBits) dots ^= std::uint64_t{1} << end;
     }
     if (length != kNoRule) return length;
     return accept_unknown ? 1 : 0;
+}
+
+template <bool kDotBits>
+std::size_t walk_compiled(std::string_view lowered, std::size_t label_count, bool accept_unknown,
+                          bool icann_only, std::uint64_t dots) {
+    return icann_only ? walk_compiled<true, kDotBits>(lowered.data(), lowered.size(), label_count,
+                                                      accept_unknown, dots)
+                      : walk_compiled<false, kDotBits>(lowered.data(), lowered.size(), label_count,
+                                                       accept_unknown, dots);
 }
 
 }  // namespace
@@ -149,9 +167,15 @@ std::size_t walk_compiled(const char* const text, const std::size_t size, std::s
 // (the static_assert in the generated rule_tables.cpp), so none is repeated.
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
                                  bool accept_unknown, bool icann_only) {
-    return icann_only
-               ? walk_compiled<true>(lowered.data(), lowered.size(), label_count, accept_unknown)
-               : walk_compiled<false>(lowered.data(), lowered.size(), label_count, accept_unknown);
+    return walk_compiled<false>(lowered, label_count, accept_unknown, icann_only, 0);
+}
+
+std::size_t public_suffix_length(std::string_view lowered, std::uint64_t lowered_dots,
+                                 std::size_t label_count, bool accept_unknown, bool icann_only) {
+    if (lowered.size() <= kDotBitmapBytes) {
+        return walk_compiled<true>(lowered, label_count, accept_unknown, icann_only, lowered_dots);
+    }
+    return walk_compiled<false>(lowered, label_count, accept_unknown, icann_only, 0);
 }
 
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,

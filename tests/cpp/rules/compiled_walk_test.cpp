@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/find_dot.h"
 #include "rules/public_suffix.h"
 #include "test_trie.h"
 
@@ -27,11 +28,17 @@ void expect_same_walk(const std::string& text) {
     const std::size_t labels = count_labels(name);
     for (const bool accept_unknown : {true, false}) {
         for (const bool icann_only : {false, true}) {
-            ASSERT_EQ(public_suffix_length(name, labels, accept_unknown, icann_only),
-                      public_suffix_length(name, labels, accept_unknown, icann_only,
-                                           compiled_rules()))
+            const std::size_t checked =
+                public_suffix_length(name, labels, accept_unknown, icann_only, compiled_rules());
+            ASSERT_EQ(public_suffix_length(name, labels, accept_unknown, icann_only), checked)
                 << '"' << name << "\" accept_unknown " << accept_unknown << " icann_only "
                 << icann_only;
+            // Given the dot bitmap, which it reads for texts of up to 64 bytes.
+            const std::uint64_t dots =
+                name.size() <= kDotBitmapBytes ? dot_bitmap(name.data(), name.size()) : 0;
+            ASSERT_EQ(public_suffix_length(name, dots, labels, accept_unknown, icann_only), checked)
+                << '"' << name << "\" with its dot bitmap, accept_unknown " << accept_unknown
+                << " icann_only " << icann_only;
         }
     }
 }
@@ -48,7 +55,8 @@ TEST(CompiledWalk, AgreesWithTheCheckedWalkForEveryNodeName) {
     }
 }
 
-// Texts of every length from one byte to 40 over an alphabet that makes
+// Texts of every length from one byte to 70 (either side of the dot
+// bitmap's 64) over an alphabet that makes
 // labels match, nearly match, share eight-byte prefixes or hold odd bytes.
 TEST(CompiledWalk, AgreesWithTheCheckedWalkForArbitraryTexts) {
     const std::vector<std::string> pieces = {
@@ -67,7 +75,7 @@ TEST(CompiledWalk, AgreesWithTheCheckedWalkForArbitraryTexts) {
     };
     for (int i = 0; i < 200000; ++i) {
         std::string text;
-        const std::size_t want = 1 + next() % 40;
+        const std::size_t want = 1 + next() % 70;
         while (text.size() < want) {
             if (!text.empty()) text += '.';
             text += pieces[next() % pieces.size()];
