@@ -234,7 +234,7 @@ def build_report(py, core, chart, run_info):
         f"extraction and the result `str`, made and freed; `str.lower`, all of it, takes "
         f"{fmt_ns(calls.net('str.lower'))} ns. Matching walks the rule trie with a binary "
         "search of a fixed number of probes over each node's edges (11 at the root), each "
-        "probe reading an edge and then its label's bytes.\n"
+        "probe comparing one eight-byte label key from an array beside the tables.\n"
     )
 
     if STEPS_LOG.is_file():
