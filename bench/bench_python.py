@@ -31,6 +31,7 @@ import random
 import statistics
 import subprocess
 import sys
+import sysconfig
 import tempfile
 import time
 
@@ -182,7 +183,13 @@ STARTUP = {
     ),
 }
 
+# The probes run without the site module: an editable install of the
+# project (a development checkout) would put its import redirector in front
+# of every import. The folders are on sys.path as an installed program has
+# them: the plain package first, then the environment's packages.
 STARTUP_PROBE = """
+import sys
+sys.path[:0] = {paths!r}
 import time
 def rss_kib():
     with open('/proc/self/status') as status:
@@ -202,7 +209,7 @@ print(w2 - w1, w3 - w1, c2 - c1, c3 - c1, rss0, rss1)
 """
 
 
-def time_startup(list_path, runs):
+def time_startup(list_path, runs, package_root):
     results = {
         name: {
             "import_ns": [],
@@ -220,6 +227,7 @@ def time_startup(list_path, runs):
             list_uri=list_path.resolve().as_uri(),
             setup=setup,
             ready=ready,
+            paths=[str(package_root), sysconfig.get_path("purelib")],
         )
         for name, (setup, ready) in STARTUP.items()
     }
@@ -231,7 +239,7 @@ def time_startup(list_path, runs):
 
         def run(code):
             return subprocess.run(
-                [sys.executable, "-P", "-c", code], capture_output=True, text=True, env=env
+                [sys.executable, "-S", "-P", "-c", code], capture_output=True, text=True, env=env
             )
 
         for code in codes.values():
@@ -266,6 +274,12 @@ def main(argv=None):
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--startup-runs", type=int, default=11)
     parser.add_argument("--json", type=pathlib.Path)
+    parser.add_argument(
+        "--package-root",
+        type=pathlib.Path,
+        help="a folder holding the vexlo package as installed, for the start-up "
+        "probes (default: where this interpreter imports it from)",
+    )
     args = parser.parse_args(argv)
 
     list_path = args.list or corpus.default_list_path()
@@ -281,7 +295,8 @@ def main(argv=None):
     loaded, missing = peers(list_path)
     benches = make_benches(lookup, loaded)
     time_calls(benches, names, max(1, args.rounds))
-    startup = time_startup(list_path, max(1, args.startup_runs))
+    package_root = args.package_root or pathlib.Path(lookup.__file__).parents[1]
+    startup = time_startup(list_path, max(1, args.startup_runs), package_root)
 
     result = {
         "python": sys.version.split()[0],

@@ -310,7 +310,10 @@ def build_report(py, core, chart, run_info):
     add("## Start-up and memory\n")
     add(
         "Each in a fresh interpreter with byte-compiled sources (as installed packages have "
-        "them; an untimed first run writes them), the median of the runs: the time of the import "
+        "them; an untimed first run writes them) and every package imported from a plain "
+        "folder, as installed (vexlo's files and built modules copied to one, so that the "
+        "development checkout's editable install is not what is measured), the median of the "
+        "runs: the time of the import "
         "statement alone; of the import, loading the list where the library does that at "
         "run time, and one call; and the resident set size after that, beside the bare "
         f"interpreter's ({bare_rss / 1024:.1f} MiB). Times are CPU time, with the wall-clock "
