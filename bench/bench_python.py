@@ -16,8 +16,8 @@ counted). A benchmark's loop is
 
 with the function in a local variable; "empty loop" is the same loop with
 `pass` as the statement, and a figure net of it is the cost of the call alone.
-Run it with the interpreter vexlo was built for, with the package and Debian's
-dist-packages (for the peers) importable.
+Run it with the project's environment (.venv, with the bench dependency
+group: the peers' current releases from the package index).
 """
 
 import argparse

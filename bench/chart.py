@@ -5,7 +5,7 @@ libpsl, both on a log scale.
 
     chart.py --python PY.json --core CORE.json --output CHART.png
 
-Needs matplotlib; run by Debian's own python3 (python3-matplotlib).
+Needs matplotlib (the bench dependency group of pyproject.toml).
 """
 
 import argparse

@@ -11,6 +11,7 @@ run cancels out. Standard library only.
 
 import argparse
 import datetime
+import importlib.metadata
 import json
 import os
 import pathlib
@@ -88,6 +89,17 @@ def table(header, rows):
     lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
     lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
     return "\n".join(lines)
+
+
+def peer_versions():
+    """The installed releases of the peers, as the benchmark ran them."""
+    found = []
+    for name in ("tldextract", "publicsuffix2"):
+        try:
+            found.append(f"{name} {importlib.metadata.version(name)}")
+        except importlib.metadata.PackageNotFoundError:
+            found.append(f"{name} not installed")
+    return ", ".join(found)
 
 
 def fmt_ns(value):
@@ -285,7 +297,8 @@ def build_report(py, core, chart, run_info):
     if peer_rows:
         add("## Against the Python peers\n")
         add(
-            "The peers are Debian's pure-Python packages, loaded from the same list file "
+            f"The peers are the pure-Python packages' releases pinned in pyproject.toml "
+            f"({peer_versions()}), loaded from the same list file "
             "(tldextract with the private section included, offline from a `file://` URL "
             "and without its disk cache; publicsuffix2 from the open file): `extract` is the "
             "configured `TLDExtract` object and `psl` the `PublicSuffixList`. The closest "
