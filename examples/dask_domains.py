@@ -48,7 +48,8 @@ def add_domain(partition: pd.DataFrame) -> pd.DataFrame:
     # Imported on the worker, where the function runs.
     import vexlo.columns
 
-    domains = vexlo.columns.privatesuffix(partition["host"])
+    # One thread: each worker process already has a core of its own.
+    domains = vexlo.columns.privatesuffix(partition["host"], threads=1)
     return partition.assign(domain=domains.astype(DOMAIN_DTYPE))
 
 

@@ -75,8 +75,9 @@ def add_domain_batches(batches: Iterator[pa.RecordBatch]) -> Iterator[pa.RecordB
 
     for batch in batches:
         hosts = batch.column("host")
-        # Of the same Arrow type as the hosts: `string`, as Spark sends it.
-        domains = vexlo.columns.privatesuffix(hosts)
+        # One thread: Spark already runs a task on every core. The result
+        # has the hosts' Arrow type (`string`, as Spark sends it).
+        domains = vexlo.columns.privatesuffix(hosts, threads=1)
         yield pa.RecordBatch.from_arrays(
             [*batch.columns, domains], names=[*batch.schema.names, "domain"]
         )
@@ -94,7 +95,7 @@ def registrable_domain(hosts: pd.Series) -> pd.Series:
     """A vectorised UDF: a batch of host names in, their domains out."""
     import vexlo.columns
 
-    return vexlo.columns.privatesuffix(hosts)
+    return vexlo.columns.privatesuffix(hosts, threads=1)
 
 
 def with_domain_pandas_udf(hosts: DataFrame) -> DataFrame:
