@@ -4,6 +4,7 @@ repeatable, whatever else the machine is doing, where timings are not.
 
     count_instructions.py --corpus FILE --list FILE --bench-core PATH [--passes N]
                           [--python-call NAME ...] [--core NAME ...] [--keep DIR]
+                          [--module PATH]
 
 Each figure is the difference of two runs that differ only in the statement
 of the loop: `f(n)` (or the core benchmark NAME) against `pass` (the core's
@@ -11,7 +12,9 @@ of the loop: `f(n)` (or the core benchmark NAME) against `pass` (the core's
 out. Python runs with a fixed hash seed, one pass first (which makes the strs'
 cached UTF-8 forms), then --passes passes; all count. With
 --keep, the callgrind files of the measured runs stay in DIR, for
-callgrind_annotate. Needs valgrind.
+callgrind_annotate. With --module, the Python calls go to the _lookup built
+in PATH instead of the installed one (a build folder's copy keeps its symbols,
+which the installed one does not). Needs valgrind.
 """
 
 import argparse
@@ -26,7 +29,7 @@ PY_DRIVER = """
 import sys
 sys.path.insert(0, {bench!r})
 import corpus
-from vexlo import _lookup
+{load_lookup}
 names = corpus.read_corpus({corpus!r})
 f = {function}
 def run(f, names):
@@ -61,7 +64,13 @@ def python_count(name, args, out_dir):
     function, statement = PY_CALLS.get(name, (f"_lookup.{name}", "f(n)"))
     if name == "pass":
         function, statement = "None", "pass"
+    load_lookup = "from vexlo import _lookup"
+    if args.module:
+        load_lookup = (
+            f"from ab_single_call import load_module; _lookup = load_module({str(args.module)!r})"
+        )
     code = PY_DRIVER.format(
+        load_lookup=load_lookup,
         bench=str(pathlib.Path(__file__).resolve().parent),
         corpus=str(args.corpus),
         function=function,
@@ -97,6 +106,7 @@ def main(argv=None):
     parser.add_argument("--python-call", nargs="*", default=[])
     parser.add_argument("--core", nargs="*", default=[])
     parser.add_argument("--keep", type=pathlib.Path)
+    parser.add_argument("--module", type=pathlib.Path)
     args = parser.parse_args(argv)
     sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
     import corpus

@@ -18,6 +18,8 @@ import platform
 import statistics
 import sys
 
+from report_columns import columns_report
+
 GOAL_FLOOR_RATIO = 3.0
 GOAL_FLOOR_MOONSHOT = 2.0
 GOAL_PREDICATE_RATIO = 2.2
@@ -235,7 +237,7 @@ def build_report(py, core, chart, run_info):
         f"extraction and the result `str`, made and freed; `str.lower`, all of it, takes "
         f"{fmt_ns(calls.net('str.lower'))} ns. Matching walks the rule trie with a binary "
         "search of a fixed number of probes over each node's edges (11 at the root), each "
-        "probe reading an edge and then its label's bytes.\n"
+        "probe comparing one eight-byte label key from an array beside the tables.\n"
     )
 
     if STEPS_LOG.is_file():
@@ -406,6 +408,8 @@ def main(argv=None):
     parser.add_argument("--chart", help="file name of the chart, relative to the output")
     parser.add_argument("--corpus-args", default="")
     parser.add_argument("--load-start", default="?")
+    parser.add_argument("--columns", type=pathlib.Path, help="bench_column_calls.py's JSON")
+    parser.add_argument("--cli", type=pathlib.Path, help="bench_cli.py's JSON")
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
     py = json.loads(args.python.read_text(encoding="utf-8"))
@@ -416,7 +420,12 @@ def main(argv=None):
         "load_end": " ".join(f"{x:.2f}" for x in os.getloadavg()),
         "corpus_args": args.corpus_args,
     }
-    args.output.write_text(build_report(py, core, args.chart, run_info), encoding="utf-8")
+    extra = [
+        json.loads(path.read_text(encoding="utf-8")) if path else None
+        for path in (args.columns, args.cli)
+    ]
+    report = build_report(py, core, args.chart, run_info) + "\n" + columns_report(*extra)
+    args.output.write_text(report, encoding="utf-8")
     return 0
 
 

@@ -1,6 +1,8 @@
 # Types of the compiled column module. Its functions with a leading underscore
 # serve the command line; stubtest compares this file with the built module.
+from collections.abc import Iterable
 from types import CapsuleType
+from typing import Any
 
 def _line_format(
     fields: tuple[str, ...],
@@ -26,3 +28,43 @@ def _answer_lines(
 def _answer_name(name: bytes, format: CapsuleType, /) -> tuple[bytes, int | None]:
     """The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):
     bad_byte is None, or the first byte that is not UTF-8 counted from 1."""
+
+def _answer_array(
+    schema: CapsuleType,
+    array: CapsuleType,
+    question: int,
+    accept_unknown: bool,
+    icann_only: bool,
+    keep_case: bool,
+    depth: int,
+    threads: int,
+    buffer_sizes: tuple[int | None, ...] | None,
+    /,
+) -> tuple[CapsuleType, CapsuleType]:
+    """The answers for an Arrow array of names (PyCapsules 'arrow_schema' and
+    'arrow_array', the array taken over), as such a pair of capsules."""
+
+def _answer_stream(
+    stream: CapsuleType,
+    question: int,
+    accept_unknown: bool,
+    icann_only: bool,
+    keep_case: bool,
+    depth: int,
+    threads: int,
+    /,
+) -> CapsuleType:
+    """The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',
+    taken over and read to its end), as such a capsule."""
+
+def _answer_list(
+    items: Iterable[str | None],
+    question: int,
+    accept_unknown: bool,
+    icann_only: bool,
+    keep_case: bool,
+    depth: int,
+    threads: int,
+    /,
+) -> list[Any]:
+    """The answers for an iterable of str and None, as a list."""

@@ -7,6 +7,7 @@
 
 namespace vexlo::columns_module {
 
+extern PyMethodDef columns_functions[];  // columns_glue.cpp: Arrow arrays, streams and lists
 extern PyMethodDef lines_functions[];  // lines_glue.cpp: the command line's blocks of lines
 
 }  // namespace vexlo::columns_module

@@ -14,7 +14,7 @@
 
 #include "columns_module/function_tables.h"
 #include "lines/answer_lines.h"
-#include "module/boundary.h"
+#include "columns_module/glue_support.h"
 
 namespace vexlo::columns_module {
 namespace {
@@ -23,42 +23,11 @@ using lines::BlockAnswer;
 using lines::Field;
 using lines::OutputBuffer;
 using lines::RowFormat;
-using module::PyError;
-using module::call_frame;
-using module::take_pending_exception;
 
 constexpr const char* kFormatCapsule = "vexlo._columns.RowFormat";
 
-PyError type_error(std::string message) {
-    return PyError::with_message(PyExc_TypeError, std::move(message));
-}
-
-PyError value_error(std::string message) {
-    return PyError::with_message(PyExc_ValueError, std::move(message));
-}
-
 PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the rows of the input");
-}
-
-std::string type_name(PyObject* object) { return Py_TYPE(object)->tp_name; }
-
-bool check_count(const char* function, Py_ssize_t nargs, Py_ssize_t expected, PyError& error) {
-    if (nargs == expected) return true;
-    error = type_error(std::string(function) + "() takes exactly " + std::to_string(expected) +
-                       " arguments (" + std::to_string(nargs) + " given)");
-    return false;
-}
-
-bool extract_bool(const char* function, const char* name, PyObject* object, bool& value,
-                  PyError& error) {
-    if (!PyBool_Check(object)) {
-        error = type_error(std::string(function) + "() argument '" + name + "' must be bool, not " +
-                           type_name(object));
-        return false;
-    }
-    value = object == Py_True;
-    return true;
 }
 
 bool extract_bytes(const char* function, const char* name, PyObject* object,
@@ -130,50 +99,8 @@ const RowFormat* extract_format(const char* function, PyObject* object, PyError&
     return static_cast<const RowFormat*>(PyCapsule_GetPointer(object, kFormatCapsule));
 }
 
-// Gives up the interpreter lock for its lifetime, and takes it back however
-// the scope is left.
-class WithoutInterpreterLock {
-public:
-    WithoutInterpreterLock() noexcept : saved_(PyEval_SaveThread()) {}
-    ~WithoutInterpreterLock() { PyEval_RestoreThread(saved_); }
-    WithoutInterpreterLock(const WithoutInterpreterLock&) = delete;
-    WithoutInterpreterLock& operator=(const WithoutInterpreterLock&) = delete;
-
-private:
-    PyThreadState* saved_;
-};
-
-// A strong reference for the length of a call.
-class Held {
-public:
-    explicit Held(PyObject* object) noexcept : object_(object) { Py_INCREF(object_); }
-    ~Held() { Py_DECREF(object_); }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-
-private:
-    PyObject* object_;
-};
-
 PyObject* new_bytes(std::string_view bytes) {
     return PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
-}
-
-// A tuple of `count` items, item i made by make(i) as a new reference, in
-// order; the first that cannot be made ends it with its exception pending.
-template <typename Make>
-PyObject* make_tuple(std::size_t count, Make make) {
-    PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(count));
-    if (tuple == nullptr) return nullptr;
-    for (std::size_t i = 0; i < count; ++i) {
-        PyObject* item = make(i);
-        if (item == nullptr) {
-            Py_DECREF(tuple);  // the slots not yet filled are null, which it allows
-            return nullptr;
-        }
-        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
-    }
-    return tuple;
 }
 
 // ((line, byte, row_offset), ...) for the lines that are not UTF-8.
@@ -292,11 +219,6 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
         if (result == nullptr) error = take_pending_exception();
         return result;
     });
-}
-
-template <typename Function>
-PyCFunction as_cfunction(Function function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }
 
 }  // namespace

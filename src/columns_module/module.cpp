@@ -8,6 +8,7 @@ namespace vexlo::columns_module {
 namespace {
 
 PyMethodDef* const kFunctionTables[] = {
+    columns_functions,
     lines_functions,
 };
 

@@ -40,7 +40,65 @@ inline unsigned dot_mask(const char* p) noexcept {
 }
 #endif
 
+#if defined(__SSE2__)
+// Bit i set where p[i] is a dot, for the 1 to 15 bytes of a short text, read
+// as two words that overlap rather than past its end.
+inline std::uint32_t dots_in_short(const char* p, std::size_t size) noexcept {
+    if (size >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, p, 8);
+        std::memcpy(&tail, p + size - 8, 8);
+        const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head)),
+            _mm_set1_epi8('.'))));
+        return (mask & 0xFF) | ((mask >> 8) << (size - 8));
+    }
+    if (size >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + size - 4, 4);
+        const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_set_epi32(0, 0, static_cast<int>(tail), static_cast<int>(head)), _mm_set1_epi8('.'))));
+        return (mask & 0xF) | (((mask >> 4) & 0xF) << (size - 4));
+    }
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < size; ++i) mask |= static_cast<std::uint32_t>(p[i] == '.') << i;
+    return mask;
+}
+#endif
+
 }  // namespace dot_detail
+
+// A text of up to kDotBitmapBytes bytes has all its label boundaries in one
+// word, its dot bitmap: bit i set where byte i is a dot. Then the start of
+// any label from the right is a few bit operations away, with no search.
+inline constexpr std::size_t kDotBitmapBytes = 64;
+
+// The dot bitmap of p[0, size), size <= kDotBitmapBytes.
+inline std::uint64_t dot_bitmap(const char* p, std::size_t size) noexcept {
+#if defined(__SSE2__)
+    if (size < 16) return dot_detail::dots_in_short(p, size);
+    std::uint64_t bits = 0;
+    std::size_t done = 0;
+    for (; size - done >= 16; done += 16) bits |= std::uint64_t{dot_detail::dot_mask(p + done)} << done;
+    // The last sixteen bytes; those counted already are set again alike.
+    if (done < size) bits |= std::uint64_t{dot_detail::dot_mask(p + size - 16)} << (size - 16);
+    return bits;
+#else
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < size; ++i) bits |= std::uint64_t{p[i] == '.'} << i;
+    return bits;
+#endif
+}
+
+// Where the `count` rightmost labels of a text with the dot bitmap `dots`
+// begin; 1 <= count <= the text's label count. The dots of the count - 1
+// labels nearest the end are dropped, highest first; the label starts just
+// after the highest dot left (at 0 when none is).
+inline std::size_t rightmost_labels_start(std::uint64_t dots, std::size_t count) noexcept {
+    for (; count > 1; --count) dots ^= std::bit_floor(dots);
+    return static_cast<std::size_t>(std::bit_width(dots));
+}
 
 // The first '.' in [from, end), or end when there is none. The text is
 // [begin, end) and holds [from, end); any of its bytes may be read.

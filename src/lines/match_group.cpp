@@ -9,13 +9,14 @@ void MatchGroup::match(std::span<const std::string_view> names, Switches switche
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::optional<Match>& slot = matches_[i];
         slot.emplace();
-        if (!normalize_domain_into(names[i], slot->domain)) slot.reset();
+        if (!normalize_domain_into(names[i], slot->domain, slot->lowered_dots)) slot.reset();
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (std::optional<Match>& slot = matches_[i]) {
             const NormalizedDomain& domain = slot->domain;
-            slot->public_length = public_suffix_length(domain.lowered.view(), domain.label_count,
-                                                       switches.accept_unknown, switches.icann_only);
+            slot->public_length =
+                public_suffix_length(domain.lowered.view(), slot->lowered_dots, domain.label_count,
+                                     switches.accept_unknown, switches.icann_only);
         }
     }
 }

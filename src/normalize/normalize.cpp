@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/find_dot.h"
 #include "normalize/lowercase.h"
 
 #if defined(__SSE2__)
@@ -31,30 +32,7 @@ inline std::uint32_t dots_in_block(const char* p) noexcept {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
 }
 
-// The same for the 1 to 15 bytes of a short text, read as two words that
-// overlap rather than past its end.
-inline std::uint32_t dots_in_short(const char* p, std::size_t size) noexcept {
-    if (size >= 8) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, p, 8);
-        std::memcpy(&tail, p + size - 8, 8);
-        const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-            _mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head)),
-            _mm_set1_epi8('.'))));
-        return (mask & 0xFF) | ((mask >> 8) << (size - 8));
-    }
-    if (size >= 4) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, p, 4);
-        std::memcpy(&tail, p + size - 4, 4);
-        const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-            _mm_set_epi32(0, 0, static_cast<int>(tail), static_cast<int>(head)), _mm_set1_epi8('.'))));
-        return (mask & 0xF) | (((mask >> 4) & 0xF) << (size - 4));
-    }
-    std::uint32_t mask = 0;
-    for (std::size_t i = 0; i < size; ++i) mask |= static_cast<std::uint32_t>(p[i] == '.') << i;
-    return mask;
-}
+using dot_detail::dots_in_short;
 
 // The number of labels of a non-empty text, or 0 when a label is empty. The
 // search for dots goes 16 bytes at a time; a dot right after a dot (bit i
@@ -109,7 +87,8 @@ inline std::size_t count_dots(std::uint32_t dots) noexcept {
     return std::size_t{bits[dots & 0xFF]} + bits[(dots >> 8) & 0xFF];
 }
 
-std::size_t count_labels_lowering_ascii(std::string_view text, char* out) noexcept {
+std::size_t count_labels_lowering_ascii(std::string_view text, char* out,
+                                       std::uint64_t& dot_bits) noexcept {
     const char* const p = text.data();
     const std::size_t size = text.size();
     if (p[0] == '.' || p[size - 1] == '.') return 0;
@@ -124,6 +103,7 @@ std::size_t count_labels_lowering_ascii(std::string_view text, char* out) noexce
         if ((dots & ((dots << 1) | previous)) != 0) return 0;
         labels += count_dots(dots);
         previous = dots >> 15;
+        if (done < kDotBitmapBytes) dot_bits |= std::uint64_t{dots} << done;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), lowered_block(bytes));
     }
     if (done < size) {
@@ -135,6 +115,7 @@ std::size_t count_labels_lowering_ascii(std::string_view text, char* out) noexce
                           (16 - (size - done));
         if ((dots & ((dots << 1) | previous)) != 0) return 0;
         labels += count_dots(dots);
+        if (done < kDotBitmapBytes) dot_bits |= std::uint64_t{dots} << done;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size - 16), lowered_block(bytes));
     }
     return labels;
@@ -180,11 +161,20 @@ std::optional<NormalizedDomain> normalize_domain(std::string_view text) {
 // reading back bytes just written in differently sized pieces, which stalls
 // the load.
 bool normalize_domain_into(std::string_view text, NormalizedDomain& out) {
+    std::uint64_t unused;
+    return normalize_domain_into(text, out, unused);
+}
+
+// The dot bitmap of an ASCII text is that of its lowercase, so the pass that
+// lowercases 16-byte blocks keeps it; otherwise it is made from the lowercase.
+bool normalize_domain_into(std::string_view text, NormalizedDomain& out,
+                           std::uint64_t& lowered_dots) {
     if (!text.empty() && text.back() == '.') text.remove_suffix(1);
 #if defined(__SSE2__)
     if (text.size() >= 16) {
         if (text.size() > OwnedText::kInlineCapacity) out.lowered = OwnedText(text.size());
-        const std::size_t labels = count_labels_lowering_ascii(text, out.lowered.data());
+        lowered_dots = 0;
+        const std::size_t labels = count_labels_lowering_ascii(text, out.lowered.data(), lowered_dots);
         if (labels != kNotAscii) {
             if (labels == 0) return false;
             out.lowered.set_size(text.size());
@@ -202,6 +192,9 @@ bool normalize_domain_into(std::string_view text, NormalizedDomain& out) {
     out.given = text;
     out.label_count = labels;
     lowercase_into(text, out.lowered);
+    if (out.lowered.size() <= kDotBitmapBytes) {
+        lowered_dots = dot_bitmap(out.lowered.data(), out.lowered.size());
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -39,6 +40,11 @@ std::optional<NormalizedDomain> normalize_domain(std::string_view text);
 // constructed one), so that a record inside a larger one is never moved.
 // False for an invalid domain; `out` is then unspecified.
 bool normalize_domain_into(std::string_view text, NormalizedDomain& out);
+
+// The same, and when `lowered` has at most kDotBitmapBytes (common/find_dot.h)
+// bytes, its dot bitmap in `lowered_dots` (unspecified otherwise).
+bool normalize_domain_into(std::string_view text, NormalizedDomain& out,
+                           std::uint64_t& lowered_dots);
 
 // Full Unicode lowercase of `text` with the Final_Sigma rule.
 OwnedText lowercase_text(std::string_view text);

@@ -9,13 +9,22 @@ namespace vexlo {
 std::optional<Match> match_domain(std::string_view domain, Switches switches) {
     std::optional<Match> match(std::in_place);
     NormalizedDomain& normalized = match->domain;
-    if (!normalize_domain_into(domain, normalized)) {
+    if (!normalize_domain_into(domain, normalized, match->lowered_dots)) {
         match.reset();
         return match;
     }
-    match->public_length = public_suffix_length(normalized.lowered.view(), normalized.label_count,
-                                                switches.accept_unknown, switches.icann_only);
+    match->public_length =
+        public_suffix_length(normalized.lowered.view(), match->lowered_dots, normalized.label_count,
+                             switches.accept_unknown, switches.icann_only);
     return match;
+}
+
+std::string_view Match::rightmost(bool keep_case, std::size_t count) const noexcept {
+    const std::string_view lowered = domain.lowered.view();
+    if (!keep_case && lowered.size() <= kDotBitmapBytes && lowered_dots != kNoDotBitmap) {
+        return lowered.substr(rightmost_labels_start(lowered_dots, count));
+    }
+    return rightmost_labels(source(keep_case), domain.label_count, count);
 }
 
 std::string_view rightmost_labels(std::string_view text, std::size_t label_count,
@@ -38,21 +47,19 @@ bool is_private(const Match& match) noexcept {
 
 std::optional<std::string_view> publicsuffix(const Match& match, bool keep_case) noexcept {
     if (match.public_length == 0) return std::nullopt;
-    return rightmost_labels(match.source(keep_case), match.domain.label_count,
-                            match.public_length);
+    return match.rightmost(keep_case, match.public_length);
 }
 
 std::optional<std::string_view> privatesuffix(const Match& match, bool keep_case) noexcept {
     if (!is_private(match)) return std::nullopt;
-    return rightmost_labels(match.source(keep_case), match.domain.label_count,
-                            match.public_length + 1);
+    return match.rightmost(keep_case, match.public_length + 1);
 }
 
 std::optional<PrivateParts> privateparts(const Match& match, bool keep_case) noexcept {
     if (!is_private(match)) return std::nullopt;
     const std::string_view text = match.source(keep_case);
     const std::size_t labels = match.domain.label_count;
-    const std::string_view suffix = rightmost_labels(text, labels, match.public_length + 1);
+    const std::string_view suffix = match.rightmost(keep_case, match.public_length + 1);
     const std::size_t subdomain_count = labels - match.public_length - 1;
     // The subdomain labels end just before the dot that precedes the suffix.
     const std::size_t subdomain_bytes =
@@ -65,8 +72,7 @@ std::optional<std::string_view> subdomain(const Match& match, std::uint64_t dept
     if (!is_private(match)) return std::nullopt;
     const std::size_t subdomain_count = match.domain.label_count - match.public_length - 1;
     if (depth > subdomain_count) return std::nullopt;
-    return rightmost_labels(match.source(keep_case), match.domain.label_count,
-                            match.public_length + 1 + static_cast<std::size_t>(depth));
+    return match.rightmost(keep_case, match.public_length + 1 + static_cast<std::size_t>(depth));
 }
 
 }  // namespace vexlo

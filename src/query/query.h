@@ -23,6 +23,12 @@ struct Switches {
 struct Match {
     NormalizedDomain domain;
     std::size_t public_length;  // 0..label_count; 0: no public suffix
+    // The dot bitmap of domain.lowered (common/find_dot.h) when it has at
+    // most kDotBitmapBytes bytes, so results cut from it find their start
+    // without searching; kNoDotBitmap (never the bitmap of a valid name: it
+    // would have empty labels) until whoever fills the Match sets it.
+    static constexpr std::uint64_t kNoDotBitmap = ~std::uint64_t{0};
+    std::uint64_t lowered_dots = kNoDotBitmap;
 
     // Leaves everything to be filled in: match_domain normalises straight
     // into `domain` where the Match lives, so the lowered text is never moved.
@@ -33,6 +39,9 @@ struct Match {
     std::string_view source(bool keep_case) const noexcept {
         return keep_case ? domain.given : domain.lowered.view();
     }
+
+    // The `count` rightmost labels of source(keep_case); 1 <= count <= label_count.
+    std::string_view rightmost(bool keep_case, std::size_t count) const noexcept;
 };
 
 // Normalises once and matches once; empty for an invalid name.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 
 namespace vexlo {
 
@@ -104,6 +105,120 @@ inline bool equal_with_equal_key(std::string_view stored, std::string_view label
     if (stored.size() != label.size()) return false;
     return stored.size() <= 8 ||
            std::memcmp(stored.data() + 8, label.data() + 8, stored.size() - 8) == 0;
+}
+
+// Whether two labels of `length` bytes each, whose keys are equal, are
+// equal: only bytes past the eighth are left to compare. Up to sixteen bytes
+// that is one overlapping word of each, read inside the labels.
+inline bool equal_tail_with_equal_key(const char* stored, const char* label, std::size_t length) {
+    if (length <= 8) return true;
+    if (length <= 16) {
+        std::uint64_t a, b;
+        std::memcpy(&a, stored + length - 8, 8);
+        std::memcpy(&b, label + length - 8, 8);
+        return a == b;
+    }
+    return std::memcmp(stored + 8, label + 8, length - 8) == 0;
+}
+
+// Moves `run` to `moved` and `next` to `if_moves` when `probe` <= `key`,
+// by conditional moves: a branch here would be as unpredictable as the names
+// (and compilers turn the plain ternaries into one).
+inline void move_if_not_greater(std::uint64_t probe, std::uint64_t key, const std::uint64_t*& run,
+                                const std::uint64_t* moved, std::uint64_t& next,
+                                std::uint64_t if_moves) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    asm("cmp %[key], %[probe]\n\t"
+        "cmovbe %[moved], %[run]\n\t"
+        "cmovbe %[if_moves], %[next]"
+        : [run] "+r"(run), [next] "+r"(next)
+        : [probe] "r"(probe), [key] "r"(key), [moved] "r"(moved), [if_moves] "r"(if_moves)
+        : "cc");
+#else
+    const bool moves = probe <= key;
+    run = moves ? moved : run;
+    next = moves ? if_moves : next;
+#endif
+}
+
+// For search_keys: an equal key means "not greater" without looking further.
+struct EqualKeyIsNotGreater {};
+
+// One probe of the search over keys: `probe` is the key at run + half, `next`
+// the key the next probe compares if `run` stays and `if_moves` the one it
+// compares if `run` moves to run + half.
+template <class Tie>
+[[gnu::always_inline]] inline void probe_keys(const std::uint64_t*& run, std::size_t half,
+                                              std::uint64_t probe, std::uint64_t key,
+                                              std::uint64_t& next, std::uint64_t if_moves,
+                                              Tie& tie) {
+    if constexpr (std::is_same_v<std::decay_t<Tie>, EqualKeyIsNotGreater>) {
+        move_if_not_greater(probe, key, run, run + half, next, if_moves);
+    } else if (probe == key) [[unlikely]] {
+        if (tie(run + half)) {
+            run += half;
+            next = if_moves;
+        }
+    } else {
+        move_if_not_greater(probe, key, run, run + half, next, if_moves);
+    }
+}
+
+// The fixed-probe search over a run of edge keys (compiled_edge_keys):
+// halves run[0, count) (count >= 1) until one candidate is left, the last
+// edge whose label is not greater than the label of `key`, without stopping
+// on equality. An edge whose key equals `key` asks `tie(at)` (`at` points to
+// its key) whether it is not greater, unless `tie` is EqualKeyIsNotGreater.
+// Both keys that the next probe may compare are loaded before the current
+// decision is known, so the chain from one decision to the next is a compare
+// and a conditional move rather than a load: the same probes in the same
+// order, in about half the time of one load after another.
+template <class Tie>
+inline const std::uint64_t* search_keys(const std::uint64_t* run, std::size_t count,
+                                        std::uint64_t key, Tie&& tie) {
+    if (count <= 1) return run;
+    std::size_t half = count / 2;
+    std::uint64_t probe = run[half];
+    while (true) {
+        const std::size_t rest = count - half;
+        const std::size_t next_half = rest / 2;
+        // Both inside the run: next_half < rest, and half + next_half < count.
+        std::uint64_t next = run[next_half];
+        const std::uint64_t if_moves = run[half + next_half];
+        probe_keys(run, half, probe, key, next, if_moves, tie);
+        probe = next;
+        count = rest;
+        half = next_half;
+        if (count <= 1) return run;
+    }
+}
+
+// search_keys for a run whose length is known when compiling (the root's):
+// every probe's offsets are constants, and no loop is left.
+template <std::size_t kCount, std::size_t kHalf, class Tie>
+[[gnu::always_inline]] inline const std::uint64_t* search_keys_from(const std::uint64_t* run,
+                                                                    std::uint64_t probe,
+                                                                    std::uint64_t key, Tie& tie) {
+    constexpr std::size_t kRest = kCount - kHalf;
+    constexpr std::size_t kNextHalf = kRest / 2;
+    std::uint64_t next = run[kNextHalf];
+    const std::uint64_t if_moves = run[kHalf + kNextHalf];
+    probe_keys(run, kHalf, probe, key, next, if_moves, tie);
+    if constexpr (kRest <= 1) {
+        return run;
+    } else {
+        return search_keys_from<kRest, kNextHalf>(run, next, key, tie);
+    }
+}
+
+template <std::size_t kCount, class Tie>
+[[gnu::always_inline]] inline const std::uint64_t* search_keys_fixed(const std::uint64_t* run,
+                                                                     std::uint64_t key, Tie&& tie) {
+    if constexpr (kCount <= 1) {
+        return run;
+    } else {
+        return search_keys_from<kCount, kCount / 2>(run, run[kCount / 2], key, tie);
+    }
 }
 
 struct StoredLabel {

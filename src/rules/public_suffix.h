@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "rules/rule_trie.h"
@@ -14,6 +15,12 @@ namespace vexlo {
 // means the name has no public suffix. This one walks compiled_rules().
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
                                  bool accept_unknown, bool icann_only);
+
+// The same, given the dot bitmap of `lowered` (common/find_dot.h), which is
+// read when `lowered` has at most kDotBitmapBytes bytes: labels are then
+// found without searching the text.
+std::size_t public_suffix_length(std::string_view lowered, std::uint64_t lowered_dots,
+                                 std::size_t label_count, bool accept_unknown, bool icann_only);
 
 // The same walk over any tables, checking them at every probe.
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,

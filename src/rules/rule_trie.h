@@ -44,6 +44,12 @@ struct RuleTrie {
 // followed in memory by kLabelPoolSlack zero bytes (not part of the view).
 const RuleTrie& compiled_rules() noexcept;
 inline constexpr std::size_t kLabelPoolSlack = 8;
+// Beside those tables, the key (trie_detail::label_key) of every edge's label,
+// in edge order: a probe of the child search can compare it without reading
+// the edge or the pool. No compiled label holds a NUL byte (the build checks
+// it), which lets a key alone decide every probe for a label of fewer than
+// eight bytes (edge_keys.h).
+std::span<const std::uint64_t> compiled_edge_keys() noexcept;
 // No label of those tables is longer (a DNS label has at most 63 bytes; the
 // build checks it), so a label's length can index a table without clamping.
 inline constexpr std::size_t kCompiledLabelMaxBytes = 63;

@@ -23,6 +23,7 @@ PACKAGE_FILES = {
     "__main__.py",
     "_version.py",
     "cli.py",
+    "columns.py",
     "_lookup.pyi",
     "_columns.pyi",
     "py.typed",

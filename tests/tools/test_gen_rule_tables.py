@@ -394,6 +394,15 @@ def test_failed_run_removes_earlier_output(tmp_path):
     assert sorted(p.name for p in tmp_path.iterdir()) == ["list.dat"]
 
 
+def test_failed_run_removes_earlier_header(tmp_path):
+    args = ("--output", "out.cpp", "--header", "shape/compiled_shape.h")
+    assert run_tool(tmp_path, icann_list("com"), *args).returncode == 0
+    assert (tmp_path / "shape" / "compiled_shape.h").exists()
+    assert run_tool(tmp_path, icann_list("Com"), *args).returncode != 0
+    assert not (tmp_path / "shape" / "compiled_shape.h").exists()
+    assert not (tmp_path / "out.cpp").exists()
+
+
 def test_output_and_summary(tmp_path):
     text = icann_list("uk", "co.uk", "公司.cn")
     result = run_tool(tmp_path, text, "--output", "gen/out.cpp")
@@ -440,7 +449,12 @@ def test_generated_source_compiles_to_the_same_tables(tmp_path):
     if compiler is None:
         pytest.skip("no C++ compiler")
     text = icann_list("é1.fr", "x9.é1.fr", "ü.de", "a-b.de", "7.ü.de")
-    assert run_tool(tmp_path, text, "--output", "tables.cpp").returncode == 0
+    # With the shape header in a folder of its own: the source includes it
+    # and asserts the root's edge count (two here: de and fr).
+    shape = tmp_path / "gen" / "rules" / "compiled_shape.h"
+    args = ("--output", "tables.cpp", "--header", str(shape))
+    assert run_tool(tmp_path, text, *args).returncode == 0
+    assert "kCompiledRootEdgeCount = 2;" in shape.read_text()
     (tmp_path / "dump.cpp").write_text("""
 #include <cstdio>
 #include "rules/rule_trie.h"

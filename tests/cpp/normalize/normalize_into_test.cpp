@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/find_dot.h"
 #include "normalize/normalize.h"
 
 namespace vexlo {
@@ -22,6 +23,18 @@ TEST_P(NormalizeInto, AgreesWithNormalizeDomain) {
     EXPECT_EQ(got.given.data(), expected->given.data());
     EXPECT_EQ(got.given.size(), expected->given.size());
     EXPECT_EQ(got.label_count, expected->label_count);
+
+    // With the dot bitmap: the same record, and the bitmap of the lowercase
+    // whenever it fits.
+    NormalizedDomain again;
+    std::uint64_t dots = 0x5555;
+    ASSERT_TRUE(normalize_domain_into(text, again, dots));
+    EXPECT_EQ(again.lowered.view(), expected->lowered.view());
+    EXPECT_EQ(again.label_count, expected->label_count);
+    const std::string_view lowered = again.lowered.view();
+    if (lowered.size() <= kDotBitmapBytes) {
+        EXPECT_EQ(dots, dot_bitmap(lowered.data(), lowered.size()));
+    }
 }
 
 std::string repeated(const std::string& piece, int times) {
@@ -39,7 +52,12 @@ INSTANTIATE_TEST_SUITE_P(
                       repeated("\xc4\xb0x.", 40) + "uk",                // grows past the store
                       repeated("\xe2\x84\xaa.", 50) + "k",              // shrinks
                       repeated("x", 500) + ".example.com",
-                      repeated("a.", 60) + "."));
+                      repeated("a.", 60) + ".",
+                      // Around the bitmap's 64 bytes, ASCII and not; the
+                      // Kelvin sign and U+0130 move the dots when lowered.
+                      repeated("Abc.", 15) + "def", repeated("Abc.", 16), repeated("Abc.", 16) + "d",
+                      "x.Y.z", "\xe2\x84\xaa.\xe2\x84\xaa.\xc4\xb0.com", repeated("\xc4\xb0.", 21) + "uk",
+                      repeated("\xe2\x84\xaa.", 22) + "k", "Shop.Example.CO.UK.\xc3\xa9t\xc3\xa9"));
 
 }  // namespace
 }  // namespace vexlo

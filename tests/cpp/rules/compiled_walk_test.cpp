@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/find_dot.h"
 #include "rules/public_suffix.h"
 #include "test_trie.h"
 
@@ -27,11 +28,17 @@ void expect_same_walk(const std::string& text) {
     const std::size_t labels = count_labels(name);
     for (const bool accept_unknown : {true, false}) {
         for (const bool icann_only : {false, true}) {
-            ASSERT_EQ(public_suffix_length(name, labels, accept_unknown, icann_only),
-                      public_suffix_length(name, labels, accept_unknown, icann_only,
-                                           compiled_rules()))
+            const std::size_t checked =
+                public_suffix_length(name, labels, accept_unknown, icann_only, compiled_rules());
+            ASSERT_EQ(public_suffix_length(name, labels, accept_unknown, icann_only), checked)
                 << '"' << name << "\" accept_unknown " << accept_unknown << " icann_only "
                 << icann_only;
+            // Given the dot bitmap, which it reads for texts of up to 64 bytes.
+            const std::uint64_t dots =
+                name.size() <= kDotBitmapBytes ? dot_bitmap(name.data(), name.size()) : 0;
+            ASSERT_EQ(public_suffix_length(name, dots, labels, accept_unknown, icann_only), checked)
+                << '"' << name << "\" with its dot bitmap, accept_unknown " << accept_unknown
+                << " icann_only " << icann_only;
         }
     }
 }
@@ -48,13 +55,19 @@ TEST(CompiledWalk, AgreesWithTheCheckedWalkForEveryNodeName) {
     }
 }
 
-// Texts of every length from one byte to 40 over an alphabet that makes
+// Texts of every length from one byte to 70 (either side of the dot
+// bitmap's 64) over an alphabet that makes
 // labels match, nearly match, share eight-byte prefixes or hold odd bytes.
 TEST(CompiledWalk, AgreesWithTheCheckedWalkForArbitraryTexts) {
     const std::vector<std::string> pieces = {
         "com", "co", "uk", "jp", "kawasaki", "city", "github", "io", "blogspot", "amazonaws",
         "s3", "abcdefgh", "abcdefghi", "x", "", std::string(1, '\0'), std::string("a\0b", 3), "\xc3\xa9",
-        "xn--55qx5d", "\xe5\x85\xac\xe5\x8f\xb8", "cn", "zz", "academy", "ac", "*", "!"};
+        "xn--55qx5d", "\xe5\x85\xac\xe5\x8f\xb8", "cn", "zz", "academy", "ac", "*", "!",
+        // Labels that a stored one prefixes up to zero bytes, and siblings
+        // sharing their first eight bytes (accountant, accountants).
+        std::string("com\0", 4), std::string("blogspot\0", 9), std::string("uk\0\0\0\0\0\0", 8),
+        "accountant", "accountants", "accountan", "accountantz", "engineer", "engineering",
+        "xn--h2brj9c", "xn--h2brj9c8c", "xn--h2breg3eve", "githubusercontent", "herokuapp"};
     std::uint64_t state = 0x9E3779B97F4A7C15u;
     auto next = [&state] {
         state ^= state << 13, state ^= state >> 7, state ^= state << 17;
@@ -62,7 +75,7 @@ TEST(CompiledWalk, AgreesWithTheCheckedWalkForArbitraryTexts) {
     };
     for (int i = 0; i < 200000; ++i) {
         std::string text;
-        const std::size_t want = 1 + next() % 40;
+        const std::size_t want = 1 + next() % 70;
         while (text.size() < want) {
             if (!text.empty()) text += '.';
             text += pieces[next() % pieces.size()];

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Times vexlo.columns from Python on one pyarrow column of names, beside the
+per-call loop over the same names, and measures the memory an answer takes.
+
+    bench_column_calls.py --corpus FILE [--rounds N] [--json FILE]
+
+Each figure is the median wall time of --rounds runs (wall time, since the
+column functions run on several threads), per name. The per-call loop is
+`[privatesuffix(n) for n in names]` with the function in a local variable.
+Memory: in a fresh process that has loaded the column, the growth of the
+peak resident set size over the resident size just before one answer (the
+peak is reset first), against the byte size of the answer's own buffers.
+Run by scripts/bench; no timing is checked anywhere.
+"""
+
+import argparse
+import json
+import pathlib
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+import corpus  # noqa: E402
+
+MEMORY = r"""
+import json, sys
+import pyarrow as pa
+import vexlo.columns
+
+def status(field):
+    for line in open("/proc/self/status"):
+        if line.startswith(field + ":"):
+            return int(line.split()[1]) * 1024
+
+names = pa.array(open(sys.argv[1], encoding="utf-8").read().split("\n")[:-1])
+question, threads = sys.argv[2], int(sys.argv[3])
+before = status("VmRSS")
+with open("/proc/self/clear_refs", "w") as refs:
+    refs.write("5")  # the peak starts again from here
+answers = getattr(vexlo.columns, question)(names, threads=threads)
+peak = status("VmHWM")
+own = sum(buffer.size for buffer in answers.buffers() if buffer is not None)
+print(json.dumps({"question": question, "threads": threads, "growth": peak - before,
+                  "result_bytes": own}))
+"""
+
+
+def timed(function, rounds):
+    times = []
+    for _ in range(rounds):
+        start = time.perf_counter()
+        function()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--corpus", required=True, type=pathlib.Path)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--json", type=pathlib.Path)
+    options = parser.parse_args(argv)
+
+    import pyarrow as pa
+
+    import vexlo
+    import vexlo.columns
+
+    names = corpus.read_corpus(options.corpus)
+    column = pa.array(names)
+    count = len(names)
+    rows = []
+
+    def row(label, seconds):
+        rows.append({"benchmark": label, "ns_per_name": seconds * 1e9 / count})
+        print(f"{label:<40} {seconds * 1e9 / count:8.1f} ns/name", file=sys.stderr)
+
+    privatesuffix = vexlo.privatesuffix
+
+    def loop():
+        function = privatesuffix
+        [function(n) for n in names]
+
+    row("per-call loop privatesuffix", timed(loop, options.rounds))
+    for question in ("privatesuffix", "is_private", "privateparts"):
+        function = getattr(vexlo.columns, question)
+        for threads in (1, 2):
+            row(
+                f"columns.{question} threads={threads}",
+                timed(lambda f=function, t=threads: f(column, threads=t), options.rounds),
+            )
+    row(
+        "columns.privatesuffix list threads=1",
+        timed(lambda: vexlo.columns.privatesuffix(names, threads=1), options.rounds),
+    )
+
+    memory = []
+    for question in ("privatesuffix", "privateparts"):
+        for threads in (1, 2):
+            out = subprocess.run(
+                [sys.executable, "-c", MEMORY, str(options.corpus), question, str(threads)],
+                capture_output=True,
+                text=True,
+                check=True,
+            ).stdout
+            found = json.loads(out)
+            memory.append(found)
+            print(
+                f"memory {question} threads={threads}: growth {found['growth'] / 2**20:.1f} MiB, "
+                f"answer's buffers {found['result_bytes'] / 2**20:.1f} MiB "
+                f"({found['growth'] / found['result_bytes']:.2f}x)",
+                file=sys.stderr,
+            )
+    if options.json:
+        options.json.write_text(json.dumps({"names": count, "rows": rows, "memory": memory}))
+
+
+if __name__ == "__main__":
+    main()

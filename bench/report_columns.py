@@ -1,0 +1,139 @@
+"""The BENCHMARKS.md sections on whole columns (bench_column_calls.py) and on
+the command line beside libpsl's psl command (bench_cli.py), with the goals
+they are measured against."""
+
+GOAL_COLUMN_NS_ONE_THREAD = 90.0
+GOAL_COLUMN_SPEEDUP = 2.0
+GOAL_COLUMN_NS_TWO_THREADS = 50.0
+GOAL_MEMORY_RATIO = 1.5
+GOAL_CLI_SPEEDUP = 3.0
+
+
+def _verdict(met):
+    return "met" if met else "**not met**"
+
+
+def _table(header, rows):
+    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+def columns_report(columns, cli):
+    """Markdown for the two sections; either input may be None."""
+    out = []
+    if columns:
+        out += _columns_section(columns)
+    if cli:
+        out += _cli_section(cli)
+    return "\n".join(out)
+
+
+def _columns_section(columns):
+    ns = {row["benchmark"]: row["ns_per_name"] for row in columns["rows"]}
+    loop = ns["per-call loop privatesuffix"]
+    one = ns["columns.privatesuffix threads=1"]
+    two = ns["columns.privatesuffix threads=2"]
+    worst_memory = max(m["growth"] / m["result_bytes"] for m in columns["memory"])
+    out = [
+        "## Whole columns\n",
+        f"`vexlo.columns` on one pyarrow column of {columns['names']:,} names (the larger corpus "
+        "below), beside the per-call loop `[privatesuffix(n) for n in names]` over the same "
+        "names. Wall time (the column functions run on several threads), the median of the "
+        "rounds, per name.\n",
+        _table(
+            ["Goal", "Measured", "Target", ""],
+            [
+                [
+                    "`columns.privatesuffix`, threads=1",
+                    f"{one:.1f} ns",
+                    f"<= {GOAL_COLUMN_NS_ONE_THREAD:.0f} ns",
+                    _verdict(one <= GOAL_COLUMN_NS_ONE_THREAD),
+                ],
+                [
+                    "per-call loop / `columns.privatesuffix`, threads=1",
+                    f"{loop / one:.2f}x",
+                    f">= {GOAL_COLUMN_SPEEDUP:.0f}x",
+                    _verdict(loop / one >= GOAL_COLUMN_SPEEDUP),
+                ],
+                [
+                    "`columns.privatesuffix`, threads=2",
+                    f"{two:.1f} ns",
+                    f"<= {GOAL_COLUMN_NS_TWO_THREADS:.0f} ns",
+                    _verdict(two <= GOAL_COLUMN_NS_TWO_THREADS),
+                ],
+                [
+                    "peak memory growth / the answer's own buffers (worst below)",
+                    f"{worst_memory:.2f}x",
+                    f"<= {GOAL_MEMORY_RATIO}x",
+                    _verdict(worst_memory <= GOAL_MEMORY_RATIO),
+                ],
+            ],
+        ),
+        "",
+        _table(
+            ["Call", "ns/name", "per-call loop / this"],
+            [[f"`{label}`", f"{value:.1f}", f"{loop / value:.2f}x"] for label, value in ns.items()],
+        ),
+        "",
+        "Memory: one answer in a fresh process that has loaded the column; the growth of the "
+        "peak resident set over the resident set just before the call, against the byte size "
+        "of the answer's own Arrow buffers.\n",
+        _table(
+            ["Answer", "threads", "peak growth MiB", "answer's buffers MiB", "ratio"],
+            [
+                [
+                    f"`{m['question']}`",
+                    m["threads"],
+                    f"{m['growth'] / 2**20:.1f}",
+                    f"{m['result_bytes'] / 2**20:.1f}",
+                    f"{m['growth'] / m['result_bytes']:.2f}x",
+                ]
+                for m in columns["memory"]
+            ],
+        ),
+        "",
+    ]
+    return out
+
+
+def _cli_section(cli):
+    results = {r["command"]: r for r in cli["results"]}
+    psl = results.get("psl --batch --print-reg-domain")
+    vexlo = results["vexlo --fields privatesuffix"]
+    out = [
+        "## The command line\n",
+        f"Each command reads the same file of {cli['names']:,} names on standard input and "
+        "writes to /dev/null; the best wall time of the runs. `psl` is libpsl's command "
+        "(Debian package `psl`, with its built-in list); tldextract's command takes names "
+        "only as arguments, so `xargs` hands them over in batches.\n",
+    ]
+    rows = []
+    if psl:
+        speedup = psl["seconds"] / vexlo["seconds"]
+        rows.append(
+            [
+                "`vexlo --fields privatesuffix` against `psl --batch --print-reg-domain`",
+                f"{speedup:.1f}x faster",
+                f">= {GOAL_CLI_SPEEDUP:.0f}x",
+                _verdict(speedup >= GOAL_CLI_SPEEDUP),
+            ]
+        )
+        out += [_table(["Goal", "Measured", "Target", ""], rows), ""]
+    out += [
+        _table(
+            ["Command", "seconds", "names per second", "psl time / this"],
+            [
+                [
+                    f"`{r['command']}`",
+                    f"{r['seconds']:.3f}",
+                    f"{r['names_per_second']:,.0f}",
+                    f"{psl['seconds'] / r['seconds']:.2f}x" if psl else "-",
+                ]
+                for r in cli["results"]
+            ],
+        ),
+        "",
+    ]
+    out += [f"Skipped: {reason}.\n" for reason in cli.get("skipped", [])]
+    return out

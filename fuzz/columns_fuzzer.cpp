@@ -1,0 +1,231 @@
+// Random Arrow string arrays into import_string_column: descriptions that
+// disagree with their buffers must be refused without reading outside them,
+// and every array that is accepted is answered, element by element, exactly as
+// the scalar path answers (bytes that are not UTF-8 are an invalid name).
+//
+// The fuzzer plays two producers: one that tells its buffer sizes (pyarrow),
+// with any description at all, and one that does not, whose buffers are large
+// enough for what its description claims (nothing else can be checked then).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "columns/answer_column.h"
+#include "columns/name_batch.h"
+#include "query/query.h"
+
+namespace {
+
+using namespace vexlo;
+
+// Takes values from the front of the fuzzer's input; zeros once it is used up.
+class Input {
+public:
+    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint64_t take(unsigned bytes) {
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < bytes; ++i) value = (value << 8) | (at_ < size_ ? data_[at_++] : 0);
+        return value;
+    }
+    std::int64_t small(std::int64_t limit) { return static_cast<std::int64_t>(take(2) % (limit + 1)); }
+    bool flag() { return take(1) & 1; }
+    std::string bytes(std::size_t count) {
+        std::string text;
+        while (text.size() < count && at_ < size_) text += static_cast<char>(data_[at_++]);
+        return text;
+    }
+    std::string rest() { return bytes(size_ - at_); }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+[[noreturn]] void fail(const char* what, std::int64_t element) {
+    std::fprintf(stderr, "column answer differs from the scalar one: %s at element %lld\n", what,
+                 static_cast<long long>(element));
+    std::abort();
+}
+
+void check_element(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
+                   const ColumnRequest& r) {
+    const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
+    std::optional<Match> match;
+    if (!null && is_utf8(text)) match = match_domain(text, {r.accept_unknown, r.icann_only});
+    if (null || (!match && !predicate)) {
+        if (!result.is_null(i)) fail("expected null", i);
+        return;
+    }
+    if (predicate) {
+        if (result.is_null(i)) fail("unexpected null", i);
+        const bool truth =
+            match && (r.question == Question::kIsPublic ? is_public(*match) : is_private(*match));
+        if (result.truth(i) != truth) fail("truth", i);
+        return;
+    }
+    std::optional<std::string_view> expected;
+    switch (r.question) {
+        case Question::kPublicSuffix: expected = publicsuffix(*match, r.keep_case); break;
+        case Question::kPrivateSuffix: expected = privatesuffix(*match, r.keep_case); break;
+        case Question::kSubdomain: expected = subdomain(*match, r.depth, r.keep_case); break;
+        case Question::kPrivateParts: {
+            const auto parts = privateparts(*match, r.keep_case);
+            if (!parts) {
+                if (!result.is_null(i)) fail("parts: expected null", i);
+                return;
+            }
+            if (result.is_null(i)) fail("parts: unexpected null", i);
+            const PartsView got = result.parts(i);
+            if (got.size() != parts->subdomain_count + 1) fail("parts: count", i);
+            std::string joined;
+            for (std::size_t j = 0; j + 1 < got.size(); ++j) {
+                joined += got[j];
+                if (j + 2 < got.size()) joined += '.';
+            }
+            if (joined != parts->subdomains) fail("parts: subdomains", i);
+            if (got[got.size() - 1] != parts->private_suffix) fail("parts: suffix", i);
+            return;
+        }
+        default: break;
+    }
+    if (expected.has_value() == result.is_null(i)) fail("text: null", i);
+    if (expected && result.text(i) != *expected) fail("text", i);
+}
+
+void answer_and_compare(const StringColumn& column, Input& input) {
+    ColumnRequest r{static_cast<Question>(input.take(1) % 6)};
+    r.accept_unknown = input.flag();
+    r.icann_only = input.flag();
+    r.keep_case = input.flag();
+    r.depth = input.take(1) % 4;
+    if (r.depth == 3) r.depth = ~std::uint64_t{0};
+    r.threads = 1 + static_cast<unsigned>(input.take(1) % 3);
+    r.large_text = column.large();
+    const ResultColumn result = answer_column(column, r);
+    if (result.length != column.size()) fail("length", -1);
+    for (std::int64_t i = 0; i < column.size(); ++i) {
+        const bool null = column.is_null(i);
+        check_element(result, i, null, null ? std::string_view() : column.value(i), r);
+    }
+}
+
+// Slots of the arrays below: a texts' pool cut into elements.
+std::vector<std::string> cut(const std::string& pool, Input& input, std::size_t count) {
+    std::vector<std::string> texts;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t size = std::min<std::size_t>(input.take(1) % 24, pool.size() - at);
+        texts.push_back(pool.substr(at, size));
+        at += size;
+    }
+    return texts;
+}
+
+void run(Input& input) {
+    const unsigned kind = static_cast<unsigned>(input.take(1) % 8);
+    const char* formats[] = {"u", "U", "vu", "u", "U", "vu", "z", "i"};
+    const char* format = formats[kind];
+    const bool told = input.flag();  // the producer tells its buffer sizes
+    const std::int64_t length = input.small(40);
+    const std::int64_t offset = input.small(16);
+    const std::int64_t slots = length + offset;
+    // Descriptions a producer may get wrong, when its sizes are told.
+    const std::int64_t claimed_length = told && input.take(1) == 7 ? input.small(100) : length;
+    const std::int64_t claimed_offset = told && input.take(1) == 7 ? input.small(100) - 2 : offset;
+    std::int64_t null_count = 0;
+
+    std::vector<std::uint8_t> validity(static_cast<std::size_t>(slots / 8 + 1));
+    const bool has_nulls = input.flag();
+    for (std::uint8_t& byte : validity) byte = has_nulls ? static_cast<std::uint8_t>(input.take(1)) : 0xFF;
+    for (std::int64_t i = offset; i < slots; ++i) null_count += !((validity[i / 8] >> (i % 8)) & 1);
+    if (told && input.take(1) == 9) null_count = input.small(50) - 3;
+    const std::string pool = input.bytes(static_cast<std::size_t>(input.small(600)));
+    std::vector<std::string> texts = cut(pool, input, static_cast<std::size_t>(slots));
+
+    std::vector<const void*> buffers{has_nulls ? validity.data() : nullptr};
+    std::vector<std::int64_t> sizes{static_cast<std::int64_t>(validity.size())};
+    std::vector<std::int32_t> offsets32{0};
+    std::vector<std::int64_t> offsets64{0};
+    std::string data;
+    std::vector<unsigned char> views;
+    std::vector<std::string> variadic(2);
+    std::vector<std::int64_t> variadic_sizes(2);
+    if (std::strcmp(format, "vu") == 0) {
+        views.assign(static_cast<std::size_t>(slots) * 16, 0);
+        for (std::int64_t i = 0; i < slots; ++i) {
+            const std::string& text = texts[static_cast<std::size_t>(i)];
+            unsigned char* view = views.data() + i * 16;
+            std::int32_t size = static_cast<std::int32_t>(text.size());
+            std::int32_t buffer = static_cast<std::int32_t>(i % 2);
+            std::int32_t start = static_cast<std::int32_t>(variadic[buffer].size());
+            if (text.size() > 12) variadic[buffer] += text;
+            if (input.take(1) == 5) size = static_cast<std::int32_t>(input.take(2)) - 100;
+            if (input.take(1) == 5) buffer = static_cast<std::int32_t>(input.take(1)) - 3;
+            if (input.take(1) == 5) start = static_cast<std::int32_t>(input.take(2)) - 100;
+            std::memcpy(view, &size, 4);
+            if (text.size() <= 12) {
+                std::memcpy(view + 4, text.data(), text.size());
+            } else {
+                std::memcpy(view + 8, &buffer, 4);
+                std::memcpy(view + 12, &start, 4);
+            }
+        }
+        buffers.push_back(views.data());
+        sizes.push_back(static_cast<std::int64_t>(views.size()));
+        for (int b = 0; b < 2; ++b) {
+            variadic_sizes[b] = static_cast<std::int64_t>(variadic[b].size());
+            // A size that lies is caught only when the real one is told.
+            if (told && input.take(1) == 4) variadic_sizes[b] += input.small(20) - 10;
+            buffers.push_back(variadic[b].data());
+            sizes.push_back(static_cast<std::int64_t>(variadic[b].size()));
+        }
+        buffers.push_back(variadic_sizes.data());
+        sizes.push_back(16);
+    } else {
+        for (const std::string& text : texts) {
+            data += text;
+            offsets32.push_back(static_cast<std::int32_t>(data.size()));
+            offsets64.push_back(static_cast<std::int64_t>(data.size()));
+        }
+        if (told && !offsets32.empty() && input.take(1) == 3) {
+            const std::size_t at = static_cast<std::size_t>(input.take(1)) % offsets32.size();
+            offsets32[at] = static_cast<std::int32_t>(input.take(2)) - 1000;
+            offsets64[at] = offsets32[at];
+        }
+        const bool wide = std::strcmp(format, "U") == 0;
+        buffers.push_back(wide ? static_cast<const void*>(offsets64.data()) : offsets32.data());
+        sizes.push_back(static_cast<std::int64_t>(offsets32.size()) * (wide ? 8 : 4));
+        buffers.push_back(data.data());
+        sizes.push_back(static_cast<std::int64_t>(data.size()));
+    }
+
+    ArrowSchema schema{format, "", nullptr, ARROW_FLAG_NULLABLE, 0, nullptr, nullptr,
+                       [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
+    ArrowArray array{claimed_length, null_count, claimed_offset,
+                     static_cast<std::int64_t>(buffers.size()), 0, buffers.data(), nullptr,
+                     nullptr, [](ArrowArray* a) { a->release = nullptr; }, nullptr};
+    if (told && input.take(1) == 2) {
+        array.n_buffers = input.small(static_cast<std::int64_t>(buffers.size()));
+    }
+    if (!told) sizes.clear();
+    const ImportResult imported = import_string_column(schema, array, sizes);
+    if (const auto* column = std::get_if<StringColumn>(&imported)) {
+        if (!told && column->size() != length) fail("length taken from nowhere", -1);
+        answer_and_compare(*column, input);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Input input(data, size);
+    run(input);
+    return 0;
+}

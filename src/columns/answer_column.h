@@ -1,0 +1,25 @@
+// Answering a whole column: every element gets the answer that the scalar
+// query functions give for it under the same switches, without a Python
+// object per name.
+#pragma once
+
+#include <cstdint>
+
+#include "columns/result_column.h"
+#include "columns/string_column.h"
+
+namespace vexlo {
+
+// Answers every element of `column`. A null element is null in every
+// result; an invalid name (not UTF-8, empty, an empty label) is null from the
+// text questions and false from the predicates. With request.threads > 1 the
+// column is answered in that many ranges at once; the result is the same
+// whatever the count. Throws std::bad_alloc when memory runs out, having
+// freed all it allocated.
+ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request);
+
+// The threads to use by default for a column of `names` elements: every core
+// for 65,536 names or more, one below.
+unsigned default_thread_count(std::int64_t names) noexcept;
+
+}  // namespace vexlo

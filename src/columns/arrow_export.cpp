@@ -1,0 +1,270 @@
+#include "columns/arrow_export.h"
+
+#include <cerrno>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "columns/column_memory.h"
+
+namespace vexlo {
+
+namespace {
+
+// Objects of the export live in column memory, so that the allocation hook
+// reaches them too.
+template <class T, class... Args>
+T* create(Args&&... args) {
+    void* place = column_memory::allocate(sizeof(T));
+    return new (place) T(std::forward<Args>(args)...);
+}
+
+template <class T>
+void destroy(T* object) noexcept {
+    object->~T();
+    std::free(object);
+}
+
+// What an exported array owns: its buffers and, for a list, its items.
+struct ArrayHolder {
+    Buffer buffers[3];
+    const void* pointers[3] = {nullptr, nullptr, nullptr};
+    ArrowArray child{};
+    ArrowArray* children[1] = {&child};
+};
+
+void release_array(ArrowArray* array) {
+    if (array == nullptr || array->release == nullptr) return;
+    auto* holder = static_cast<ArrayHolder*>(array->private_data);
+    for (std::int64_t c = 0; c < array->n_children; ++c) {
+        ArrowArray* child = array->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(holder);
+    array->release = nullptr;
+}
+
+void fill_array(ArrowArray* out, ArrayHolder* holder, std::int64_t length, std::int64_t nulls,
+                std::int64_t buffers) {
+    for (int b = 0; b < 3; ++b) holder->pointers[b] = holder->buffers[b].data();
+    out->length = length;
+    out->null_count = nulls;
+    out->offset = 0;
+    out->n_buffers = buffers;
+    out->n_children = 0;
+    out->buffers = holder->pointers;
+    out->children = nullptr;
+    out->dictionary = nullptr;
+    out->release = release_array;
+    out->private_data = holder;
+}
+
+struct SchemaHolder {
+    ArrowSchema child{};
+    ArrowSchema* children[1] = {&child};
+};
+
+void release_schema(ArrowSchema* schema) {
+    if (schema == nullptr || schema->release == nullptr) return;
+    for (std::int64_t c = 0; c < schema->n_children; ++c) {
+        ArrowSchema* child = schema->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    if (schema->private_data != nullptr) destroy(static_cast<SchemaHolder*>(schema->private_data));
+    schema->release = nullptr;
+}
+
+void fill_schema(ArrowSchema* out, const char* format, const char* name, SchemaHolder* holder) {
+    out->format = format;
+    out->name = name;
+    out->metadata = nullptr;
+    out->flags = ARROW_FLAG_NULLABLE;
+    out->n_children = 0;
+    out->children = nullptr;
+    out->dictionary = nullptr;
+    out->release = release_schema;
+    out->private_data = holder;
+}
+
+template <class From, class To>
+void widen_offsets(Buffer& buffer, std::int64_t count) {
+    Buffer wider(static_cast<std::size_t>(count) * sizeof(To));
+    const From* from = buffer.as<From>();
+    To* to = wider.as<To>();
+    for (std::int64_t i = 0; i < count; ++i) to[i] = from[i];
+    buffer = std::move(wider);
+}
+
+}  // namespace
+
+const char* ResultType::format() const noexcept {
+    switch (kind) {
+        case ResultColumn::Kind::kText: return wide_offsets ? "U" : "u";
+        case ResultColumn::Kind::kBool: return "b";
+        case ResultColumn::Kind::kParts: return wide_lists ? "+L" : "+l";
+    }
+    return "";
+}
+
+const char* ResultType::item_format() const noexcept { return wide_offsets ? "U" : "u"; }
+
+ResultType type_of(const ResultColumn& result) noexcept {
+    return {result.kind, result.wide_offsets, result.wide_lists};
+}
+
+ResultType type_for(const ColumnRequest& request) noexcept {
+    switch (request.question) {
+        case Question::kIsPublic:
+        case Question::kIsPrivate:
+            return {ResultColumn::Kind::kBool, false, false};
+        case Question::kPrivateParts:
+            return {ResultColumn::Kind::kParts, request.large_text, false};
+        default:
+            return {ResultColumn::Kind::kText, request.large_text, false};
+    }
+}
+
+void export_array(ResultColumn&& result, ArrowArray* out) {
+    ArrayHolder* holder = create<ArrayHolder>();
+    ArrayHolder* items = nullptr;
+    if (result.kind == ResultColumn::Kind::kParts) {
+        try {
+            items = create<ArrayHolder>();
+        } catch (...) {
+            destroy(holder);
+            throw;
+        }
+    }
+    // Nothing below allocates.
+    holder->buffers[0] = std::move(result.validity);
+    holder->buffers[1] = std::move(result.values);
+    if (result.kind == ResultColumn::Kind::kText) {
+        holder->buffers[2] = std::move(result.data);
+        fill_array(out, holder, result.length, result.null_count, 3);
+        return;
+    }
+    if (result.kind == ResultColumn::Kind::kBool) {
+        fill_array(out, holder, result.length, result.null_count, 2);
+        return;
+    }
+    items->buffers[1] = std::move(result.item_offsets);
+    items->buffers[2] = std::move(result.data);
+    fill_array(&holder->child, items, result.item_count, 0, 3);
+    fill_array(out, holder, result.length, result.null_count, 2);
+    out->n_children = 1;
+    out->children = holder->children;
+}
+
+void export_schema(const ResultType& type, ArrowSchema* out) {
+    if (type.kind != ResultColumn::Kind::kParts) {
+        fill_schema(out, type.format(), "", nullptr);
+        return;
+    }
+    SchemaHolder* holder = create<SchemaHolder>();
+    fill_schema(&holder->child, type.item_format(), "item", nullptr);
+    fill_schema(out, type.format(), "", holder);
+    out->n_children = 1;
+    out->children = holder->children;
+}
+
+void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema) {
+    ArrowSchema schema;
+    export_schema(type_of(result), &schema);
+    try {
+        export_array(std::move(result), out_array);
+    } catch (...) {
+        schema.release(&schema);
+        throw;
+    }
+    *out_schema = schema;
+}
+
+void widen(ResultColumn& result, const ResultType& type) {
+    if (result.kind == ResultColumn::Kind::kBool) return;
+    if (result.kind == ResultColumn::Kind::kText) {
+        if (type.wide_offsets && !result.wide_offsets) {
+            widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);
+            result.wide_offsets = true;
+        }
+        return;
+    }
+    if (type.wide_offsets && !result.wide_offsets) {
+        widen_offsets<std::int32_t, std::int64_t>(result.item_offsets, result.item_count + 1);
+        result.wide_offsets = true;
+    }
+    if (type.wide_lists && !result.wide_lists) {
+        widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);
+        result.wide_lists = true;
+    }
+}
+
+namespace {
+
+struct StreamState {
+    std::vector<ResultColumn> chunks;
+    std::size_t next = 0;
+    ResultType type;
+    std::string last_error;
+};
+
+int stream_get_schema(ArrowArrayStream* stream, ArrowSchema* out) {
+    auto* state = static_cast<StreamState*>(stream->private_data);
+    try {
+        export_schema(state->type, out);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        state->last_error = "out of memory while exporting the schema";
+        return ENOMEM;
+    }
+}
+
+int stream_get_next(ArrowArrayStream* stream, ArrowArray* out) {
+    auto* state = static_cast<StreamState*>(stream->private_data);
+    if (state->next == state->chunks.size()) {
+        out->release = nullptr;  // the end of the stream
+        return 0;
+    }
+    try {
+        export_array(std::move(state->chunks[state->next]), out);
+    } catch (const std::bad_alloc&) {
+        state->last_error = "out of memory while exporting a chunk";
+        return ENOMEM;
+    }
+    // The chunk's buffers now belong to the exported array.
+    state->chunks[state->next] = ResultColumn();
+    ++state->next;
+    return 0;
+}
+
+const char* stream_get_last_error(ArrowArrayStream* stream) {
+    auto* state = static_cast<StreamState*>(stream->private_data);
+    return state->last_error.empty() ? nullptr : state->last_error.c_str();
+}
+
+void stream_release(ArrowArrayStream* stream) {
+    if (stream == nullptr || stream->release == nullptr) return;
+    destroy(static_cast<StreamState*>(stream->private_data));
+    stream->release = nullptr;
+}
+
+}  // namespace
+
+void export_stream(std::vector<ResultColumn>&& chunks, const ColumnRequest& request,
+                   ArrowArrayStream* out_stream) {
+    ResultType type = type_for(request);
+    for (const ResultColumn& chunk : chunks) {
+        type.wide_offsets |= chunk.wide_offsets;
+        type.wide_lists |= chunk.wide_lists;
+    }
+    for (ResultColumn& chunk : chunks) widen(chunk, type);
+    StreamState* state = create<StreamState>();
+    state->type = type;
+    state->chunks = std::move(chunks);
+    out_stream->get_schema = stream_get_schema;
+    out_stream->get_next = stream_get_next;
+    out_stream->get_last_error = stream_get_last_error;
+    out_stream->release = stream_release;
+    out_stream->private_data = state;
+}
+
+}  // namespace vexlo

@@ -1,0 +1,47 @@
+// Handing results to Arrow consumers through the C Data and C Stream
+// interfaces. Every exported struct owns what it describes: its release
+// callback frees all of it (an array's buffers and children, a stream's
+// remaining chunks), and releasing a parent releases the children it still
+// holds. On failure (std::bad_alloc) nothing is exported: the out structs are
+// left untouched and the result is still the caller's.
+#pragma once
+
+#include <vector>
+
+#include "columns/arrow_abi.h"
+#include "columns/result_column.h"
+
+namespace vexlo {
+
+// The Arrow type of a result.
+struct ResultType {
+    ResultColumn::Kind kind;
+    bool wide_offsets;  // text: "U" rather than "u"; parts: items "U" rather than "u"
+    bool wide_lists;    // parts: "+L" rather than "+l"
+
+    const char* format() const noexcept;
+    const char* item_format() const noexcept;
+    bool operator==(const ResultType&) const = default;
+};
+
+ResultType type_of(const ResultColumn& result) noexcept;
+// The type answer_column gives for `request` when the text stays below 2 GiB.
+ResultType type_for(const ColumnRequest& request) noexcept;
+
+// Moves `result` into `out_array` and describes it in `out_schema` (nullable,
+// named ""; a list's items are named "item").
+void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema);
+void export_array(ResultColumn&& result, ArrowArray* out_array);
+void export_schema(const ResultType& type, ArrowSchema* out_schema);
+
+// Makes `result` of type `type`, which may only be wider (64-bit offsets
+// where it has 32-bit ones).
+void widen(ResultColumn& result, const ResultType& type);
+
+// A stream of `chunks` in order, all of one type: `request`'s, widened to the
+// widest that any chunk has. get_next moves each chunk out once, then reports
+// the end; get_schema may be called any number of times.
+void export_stream(std::vector<ResultColumn>&& chunks, const ColumnRequest& request,
+                   ArrowArrayStream* out_stream);
+
+}  // namespace vexlo

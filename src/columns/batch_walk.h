@@ -1,0 +1,38 @@
+// The public-suffix walk for many names at once. Several names are in flight
+// together, in lockstep per trie level, so that one name's loads overlap
+// another's wait; each name takes exactly the child search of the single walk
+// (a binary search whose probe count depends only on the node's edge count,
+// then an equality test), and its answer equals public_suffix_length's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vexlo {
+
+// Bytes before and after every WalkName's text that the walk may read (it
+// loads whole words and masks what lies outside the name).
+inline constexpr std::size_t kWalkPadding = 16;
+
+// A normalised name: `text` is lowered, non-empty, without empty labels,
+// with `label_count` labels, and readable from kWalkPadding bytes before its
+// start to kWalkPadding bytes after its end.
+struct WalkName {
+    const char* text;
+    std::size_t size;
+    std::size_t label_count;
+    // Bit i set when text[i] is a dot; only read for names of at most 64
+    // bytes (dots_of computes it).
+    std::uint64_t dots;
+};
+
+// The dot mask of a text of at most 64 bytes.
+std::uint64_t dots_of(const char* text, std::size_t size) noexcept;
+
+// lengths[i] = public_suffix_length of names[i] under the switches, over the
+// compiled rules.
+void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown, bool icann_only,
+                           std::uint32_t* lengths) noexcept;
+
+}  // namespace vexlo

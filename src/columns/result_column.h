@@ -1,0 +1,106 @@
+// The answers for a whole column, held in Arrow's own layout so that they can
+// be handed to an Arrow consumer as they are (arrow_export.h), or read element
+// by element to build the objects of a Python list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "columns/column_memory.h"
+
+namespace vexlo {
+
+enum class Question { kPublicSuffix, kPrivateSuffix, kIsPublic, kIsPrivate, kPrivateParts, kSubdomain };
+
+struct ColumnRequest {
+    Question question;
+    bool accept_unknown = true;
+    bool icann_only = false;
+    bool keep_case = false;
+    std::uint64_t depth = 0;  // kSubdomain only
+    unsigned threads = 1;     // 0 counts as 1
+    bool large_text = false;  // the input was large_string: text results are large_string
+};
+
+// The labels of one privateparts answer: the subdomain labels, then the
+// private suffix.
+class PartsView {
+public:
+    PartsView(const void* offsets, bool wide, const char* data, std::int64_t first,
+              std::int64_t count) noexcept
+        : offsets_(offsets), data_(data), first_(first), count_(count), wide_(wide) {}
+    std::size_t size() const noexcept { return static_cast<std::size_t>(count_); }
+    std::string_view operator[](std::size_t j) const noexcept {
+        const std::int64_t k = first_ + static_cast<std::int64_t>(j);
+        const std::int64_t begin = offset(k), end = offset(k + 1);
+        return {data_ + begin, static_cast<std::size_t>(end - begin)};
+    }
+
+private:
+    std::int64_t offset(std::int64_t k) const noexcept {
+        return wide_ ? static_cast<const std::int64_t*>(offsets_)[k]
+                     : static_cast<const std::int32_t*>(offsets_)[k];
+    }
+    const void* offsets_;
+    const char* data_;
+    std::int64_t first_;
+    std::int64_t count_;
+    bool wide_;
+};
+
+struct ResultColumn {
+    enum class Kind : std::uint8_t {
+        kText,   // "u" (int32 offsets) or "U" (int64)
+        kBool,   // "b", bit-packed
+        kParts,  // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
+    };
+
+    Kind kind = Kind::kBool;
+    std::int64_t length = 0;
+    std::int64_t null_count = 0;
+    bool wide_offsets = false;  // text: "U"; parts: the items are "U"
+    bool wide_lists = false;    // parts: "+L"
+    Buffer validity;  // bit i set: element i is not null; empty when nothing is null
+    Buffer values;    // text: length + 1 offsets; bool: the bits; parts: length + 1 list offsets
+    Buffer data;      // text: the bytes; parts: the items' bytes
+    Buffer item_offsets;  // parts: item_count + 1 offsets into data
+    std::int64_t item_count = 0;
+
+    const char* format() const noexcept {
+        switch (kind) {
+            case Kind::kText: return wide_offsets ? "U" : "u";
+            case Kind::kBool: return "b";
+            case Kind::kParts: return wide_lists ? "+L" : "+l";
+        }
+        return "";
+    }
+    // The items' format of a parts column.
+    const char* item_format() const noexcept { return wide_offsets ? "U" : "u"; }
+
+    bool is_null(std::int64_t i) const noexcept {
+        return !validity.empty() && ((validity.as()[i >> 3] >> (i & 7)) & 1) == 0;
+    }
+    // kBool, any element (a null one reads false).
+    bool truth(std::int64_t i) const noexcept { return (values.as()[i >> 3] >> (i & 7)) & 1; }
+    // kText, a non-null element.
+    std::string_view text(std::int64_t i) const noexcept {
+        const std::int64_t begin = offset(values, wide_offsets, i);
+        const std::int64_t end = offset(values, wide_offsets, i + 1);
+        return {data.as<char>() + begin, static_cast<std::size_t>(end - begin)};
+    }
+    // kParts, a non-null element.
+    PartsView parts(std::int64_t i) const noexcept {
+        const std::int64_t first = offset(values, wide_lists, i);
+        const std::int64_t last = offset(values, wide_lists, i + 1);
+        return {item_offsets.as(), wide_offsets, data.as<char>(), first, last - first};
+    }
+
+    static std::int64_t offset(const Buffer& buffer, bool wide, std::int64_t i) noexcept {
+        if (wide) return buffer.as<std::int64_t>()[i];
+        return buffer.as<std::int32_t>()[i];
+    }
+};
+
+}  // namespace vexlo

@@ -1,0 +1,124 @@
+// A column of strings to answer: a validated, borrowed view of one imported
+// Arrow array of type string ("u"), large_string ("U") or string_view ("vu"),
+// or of a plain list of texts with a null mask. Every element read through it
+// lies inside what the array's own description vouches for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "columns/arrow_abi.h"
+
+namespace vexlo {
+
+class StringColumn {
+public:
+    enum class Layout : std::uint8_t {
+        kOffsets32,  // "u": int32 offsets into one data buffer
+        kOffsets64,  // "U": int64 offsets
+        kViews,      // "vu": 16-byte views, inline or into variadic buffers
+        kTexts,      // a span of string_views (Python lists)
+    };
+
+    // An empty column.
+    StringColumn() noexcept = default;
+
+    // A column over `texts`, borrowed. `nulls` is empty (no element is null)
+    // or holds one byte per text, non-zero for a null element.
+    StringColumn(std::span<const std::string_view> texts, std::span<const std::uint8_t> nulls);
+
+    std::int64_t size() const noexcept { return length_; }
+    Layout layout() const noexcept { return layout_; }
+    // The input was large_string: text results are large_string too.
+    bool large() const noexcept { return layout_ == Layout::kOffsets64; }
+    // Total bytes of all elements, nulls included: a bound on every result.
+    std::uint64_t text_bytes() const noexcept { return text_bytes_; }
+
+    bool is_null(std::int64_t i) const noexcept {
+        if (layout_ == Layout::kTexts) return byte_nulls_ != nullptr && byte_nulls_[i] != 0;
+        if (validity_ == nullptr) return false;
+        const std::uint64_t bit = static_cast<std::uint64_t>(offset_ + i);
+        return ((validity_[bit >> 3] >> (bit & 7)) & 1) == 0;
+    }
+
+    // The bytes of a non-null element (of a null one: something harmless).
+    std::string_view value(std::int64_t i) const noexcept {
+        const std::int64_t at = offset_ + i;
+        switch (layout_) {
+            case Layout::kOffsets32: {
+                const std::int32_t* o = static_cast<const std::int32_t*>(offsets_);
+                return text_at(o[at], o[at + 1]);
+            }
+            case Layout::kOffsets64: {
+                const std::int64_t* o = static_cast<const std::int64_t*>(offsets_);
+                return text_at(o[at], o[at + 1]);
+            }
+            case Layout::kViews:
+                return view_at(at);
+            case Layout::kTexts:
+                return texts_[i];
+        }
+        return {};
+    }
+
+private:
+    friend struct ColumnImporter;
+
+    std::string_view text_at(std::int64_t begin, std::int64_t end) const noexcept {
+        if (begin == end) return {};
+        return {data_ + begin, static_cast<std::size_t>(end - begin)};
+    }
+    std::string_view view_at(std::int64_t at) const noexcept {
+        const unsigned char* view = static_cast<const unsigned char*>(offsets_) + at * 16;
+        std::int32_t length;
+        std::memcpy(&length, view, 4);
+        if (length <= 12) {
+            return {reinterpret_cast<const char*>(view + 4), static_cast<std::size_t>(length)};
+        }
+        std::int32_t buffer, offset;
+        std::memcpy(&buffer, view + 8, 4);
+        std::memcpy(&offset, view + 12, 4);
+        return {static_cast<const char*>(variadic_[buffer]) + offset, static_cast<std::size_t>(length)};
+    }
+
+    Layout layout_ = Layout::kTexts;
+    std::int64_t length_ = 0;
+    std::int64_t offset_ = 0;
+    std::uint64_t text_bytes_ = 0;
+    const std::uint8_t* validity_ = nullptr;    // Arrow bitmap, or null: no nulls
+    const void* offsets_ = nullptr;             // offsets, or the views
+    const char* data_ = nullptr;                // "u" and "U"
+    const void* const* variadic_ = nullptr;     // "vu": the data buffers
+    const std::string_view* texts_ = nullptr;   // kTexts
+    const std::uint8_t* byte_nulls_ = nullptr;  // kTexts: one byte per element, or null
+};
+
+// Why an array cannot be answered. A type problem (a column of another type)
+// is a TypeError for Python callers; any other a ValueError.
+struct ImportProblem {
+    bool is_type_error;
+    std::string message;
+};
+
+using ImportResult = std::variant<StringColumn, ImportProblem>;
+
+// Validates `array` as described by `schema` and views it as a StringColumn;
+// neither is taken over, and the column borrows the array's buffers. Every
+// buffer, offset and view is checked before any element is read. A producer
+// that can tell how large its buffers are passes the byte size of buffer i as
+// known_buffer_sizes[i] (-1, or no entry, for unknown); what is known is
+// checked too. Without sizes nothing is read beyond what the array's own
+// offsets and views describe.
+ImportResult import_string_column(const ArrowSchema& schema, const ArrowArray& array,
+                                  std::span<const std::int64_t> known_buffer_sizes = {});
+
+// Words for an Arrow format string, as type errors name it: "int32" for "i",
+// "binary" for "z", the format itself for one not known here.
+std::string describe_arrow_format(const char* format);
+
+}  // namespace vexlo

@@ -1,0 +1,81 @@
+"""The column functions under failing interpreter allocations, each failed in
+turn as for the scalar functions: every call ends in a result or in exactly
+one exception, never a SystemError, and the process lives on."""
+
+import textwrap
+
+import pytest
+from support import run_python
+from test_memory_failure_sweep import ATTEMPT, swept
+
+pytest.importorskip("pyarrow")
+
+CALLS = textwrap.dedent(r"""
+    import sys
+    import pyarrow as pa
+    from vexlo import _columns, columns
+
+    NAMES = ["www.Example.co.uk", None, "a..b", "x.\u00e9cole.fr", "A.B.c.github.io"] * 3
+
+    def fresh():
+        # New str objects, whose UTF-8 forms are not cached yet.
+        return ["".join([n[:1], n[1:]]) if n is not None else None for n in NAMES]
+
+    def array_call(question, values, data_type=None, keep_case=False):
+        schema, array = pa.array(values, data_type).__arrow_c_array__()
+        return (_columns._answer_array, (schema, array, question, True, False, keep_case, 1, 1,
+                                         None), {})
+
+    def stream_call(question):
+        stream = pa.chunked_array([NAMES, NAMES[:4]]).__arrow_c_stream__()
+        return (_columns._answer_stream, (stream, question, True, False, False, 1, 1), {})
+
+    CALLS = {
+        "list privatesuffix": lambda: (columns.privatesuffix, (fresh(),), {}),
+        "list privateparts keep_case": lambda: (columns.privateparts, (fresh(),),
+                                                dict(keep_case=True)),
+        "list is_private": lambda: (columns.is_private, (fresh(),), dict(icann_only=True)),
+        "list subdomain": lambda: (columns.subdomain, (fresh(), 1), {}),
+        "list with a bad item": lambda: (columns.publicsuffix, (fresh() + [5],), {}),
+        "list with a surrogate": lambda: (columns.publicsuffix, (["a.com", "\ud800.com"],), {}),
+        "array privatesuffix": lambda: array_call(1, NAMES),
+        "array privateparts string_view": lambda: array_call(4, NAMES, pa.string_view(), True),
+        "array is_public large_string": lambda: array_call(2, NAMES, pa.large_string()),
+        "array of another type": lambda: array_call(1, [1, 2]),
+        "stream subdomain": lambda: stream_call(5),
+        "stream privateparts": lambda: stream_call(4),
+    }
+""")
+
+SWEEP = (
+    CALLS
+    + ATTEMPT
+    + textwrap.dedent(r"""
+    BURST = 4
+    sys.unraisablehook = lambda report: None
+    for name, factory in CALLS.items():
+        outcomes = set()
+        start = 0
+        while True:
+            returned, untouched, result, error = attempt(factory(), start, start + 1)
+            outcomes.add(check(name, start, "one", returned, result, error, []))
+            if untouched:
+                break
+            returned, _, result, error = attempt(factory(), start, start + BURST)
+            outcomes.add(check(name, start, "burst", returned, result, error, []))
+            start += 1
+        print(f"SWEPT {name!r} allocations={start} outcomes={sorted(outcomes)}", flush=True)
+    print("DONE", flush=True)
+""")
+)
+
+
+def test_every_failing_allocation_ends_in_a_result_or_one_exception():
+    result = run_python(SWEEP, timeout=1200)
+    faults = [line for line in result.stdout.splitlines() if line.startswith("FAULT")]
+    assert not faults, "\n".join(faults)
+    assert result.returncode == 0 and result.stdout.endswith("DONE\n"), result.stderr[-3000:]
+    lines = swept(result.stdout)
+    assert len(lines) == 12
+    for line in lines.values():
+        assert "allocations=0 " not in line, line
