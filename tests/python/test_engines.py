@@ -56,6 +56,19 @@ EDGE_NAMES = [
 ]
 
 
+# The engine each example needs, from the `engines` dependency group (the
+# test group has Polars and DuckDB).
+ENGINE_OF = {"spark_domains": "pyspark", "dask_domains": "distributed"}
+
+
+def needs_engine(example):
+    engine = ENGINE_OF.get(example)
+    if engine and importlib.util.find_spec(engine) is None:
+        pytest.skip(f"{engine} is not installed (dependency group 'engines')")
+    if example == "spark_domains" and java_missing():
+        pytest.skip("no Java for Spark (scripts/test installs openjdk-17-jre-headless)")
+
+
 def load_module(name, folder):
     spec = importlib.util.spec_from_file_location(name, folder / f"{name}.py")
     module = importlib.util.module_from_spec(spec)
@@ -119,8 +132,7 @@ def java_missing():
 
 @pytest.fixture(scope="module")
 def spark():
-    if java_missing():
-        pytest.skip("no Java for Spark (scripts/test installs openjdk-17-jre-headless)")
+    needs_engine("spark_domains")
     import spark_domains
 
     session = spark_domains.spark_session("local[2]")
@@ -159,6 +171,7 @@ def test_spark_counts_by_domain(spark_hosts, expected):
 
 @pytest.fixture(scope="module")
 def dask_client():
+    needs_engine("dask_domains")
     import dask_domains
     from distributed import Client
 
@@ -168,6 +181,7 @@ def dask_client():
 
 @pytest.fixture(scope="module")
 def parquet_folder(tmp_path_factory, names):
+    needs_engine("dask_domains")
     import dask_domains
 
     folder = tmp_path_factory.mktemp("parquet") / "hosts"
@@ -284,8 +298,7 @@ def test_duckdb_answers_as_the_scalar_function(names, expected):
 
 @pytest.mark.parametrize("example", sorted(path.stem for path in EXAMPLES.glob("*.py")))
 def test_example_runs_as_a_script(example, tmp_path):
-    if example == "spark_domains" and java_missing():
-        pytest.skip("no Java for Spark (scripts/test installs openjdk-17-jre-headless)")
+    needs_engine(example)
     done = subprocess.run(
         [sys.executable, "-P", str(EXAMPLES / f"{example}.py")],
         cwd=tmp_path,
