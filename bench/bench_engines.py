@@ -7,10 +7,12 @@ side in one run; plus the engine alone and the Arrow round trip alone, to show
 where the time goes. Writes the results as JSON and as bench/engines.md, which
 bench/report.py carries into BENCHMARKS.md.
 
-    bench_engines.py [--names 10000000] [--files 20] [--slow-files 2]
+    bench_engines.py [--names 10000000] [--files 20] [--slow-files 2] [--rounds 3]
                      [--engines spark,dask] [--data DIR] [--json FILE] [--markdown FILE]
+    bench_engines.py --report-only       # bench/engines.md again from the JSON
 
-Run by hand with the project's .venv (the `engines` and `bench` groups):
+Run by hand with the project's .venv (the `engines` and `bench` groups,
+`.venv/bin/pip install --group engines --group bench`) and Java 17:
 
     .venv/bin/python -P bench/bench_engines.py
 
@@ -19,9 +21,11 @@ and kept in --data between runs. The per-row tldextract UDF takes a few
 microseconds a name: it runs over the first --slow-files files only, and its
 rate is what that sample gives (rows per second do not depend on the count
 once the job is past its start). Rows that need vexlo.columns are left out,
-and say so, where this build has none. Every job is run once after a small
-untimed one that starts the Python workers; times are wall-clock, on a
-machine that may be shared.
+and say so, where this build has none. After a small untimed run of each
+job (which starts the Python workers), every job runs once per round, in
+turn, and the median of its rounds is shown: times are wall-clock, on a
+machine that may be shared, and the rounds spread a change of its load over
+all the jobs.
 """
 
 import argparse
@@ -33,6 +37,7 @@ import json
 import os
 import pathlib
 import platform
+import statistics
 import sys
 import time
 import warnings
@@ -184,7 +189,7 @@ def spark_jobs(list_path):
     ]
 
 
-def run_spark(data, slow_files, list_path):
+def run_spark(data, slow_files, list_path, rounds):
     from pyspark.sql import SparkSession
 
     os.environ.setdefault("PYSPARK_PYTHON", sys.executable)
@@ -201,23 +206,23 @@ def run_spark(data, slow_files, list_path):
         .getOrCreate()
     )
     spark.sparkContext.setLogLevel("ERROR")
-    results = []
     try:
         everything = [str(path) for path in data_files(data)]
         sample = [str(path) for path in data_files(data, slow_files)]
         frames = {False: spark.read.parquet(*everything), True: spark.read.parquet(*sample)}
         rows = {False: rows_in(everything), True: rows_in(sample)}
         warm = spark.read.parquet(sample[0]).limit(2000)
-        for name, what, build, slow, needs_columns in spark_jobs(list_path):
-            if needs_columns and not has_columns():
-                results.append(_not_measured("spark", name, what))
-                continue
-            build(warm).write.format("noop").mode("overwrite").save()
+
+        def warm_up(job):
+            job[2](warm).write.format("noop").mode("overwrite").save()
+
+        def run(job):
+            build, slow = job[2], job[3]
             started = time.perf_counter()
             build(frames[slow]).write.format("noop").mode("overwrite").save()
-            results.append(
-                _measured("spark", name, what, rows[slow], time.perf_counter() - started)
-            )
+            return rows[slow], time.perf_counter() - started, None
+
+        results = in_rounds("spark", spark_jobs(list_path), warm_up, run, rounds)
     finally:
         spark.stop()
     return results
@@ -253,11 +258,10 @@ def dask_jobs(list_path):
     ]
 
 
-def run_dask(data, slow_files, list_path):
+def run_dask(data, slow_files, list_path, rounds):
     import dask.dataframe as dd
     from distributed import Client, LocalCluster
 
-    results = []
     with (
         LocalCluster(
             n_workers=LOCAL_CORES, threads_per_worker=1, processes=True, dashboard_address=":0"
@@ -272,19 +276,48 @@ def run_dask(data, slow_files, list_path):
             hosts = dd.read_parquet(paths, columns=["host"])["host"]
             return hosts.map_partitions(function, meta=("answered", "int64")).sum()
 
-        for name, what, function, slow, needs_columns in dask_jobs(list_path):
-            if needs_columns and not has_columns():
-                results.append(_not_measured("dask", name, what))
-                continue
-            job(sample[:1], function).compute()
+        def warm_up(entry):
+            job(sample[:1], entry[2]).compute()
+
+        def run(entry):
+            function, slow = entry[2], entry[3]
             started = time.perf_counter()
             answered = int(job(sample if slow else everything, function).compute())
-            seconds = time.perf_counter() - started
-            results.append(_measured("dask", name, what, rows[slow], seconds, answered))
+            return rows[slow], time.perf_counter() - started, answered
+
+        results = in_rounds("dask", dask_jobs(list_path), warm_up, run, rounds)
     return results
 
 
-def _measured(engine, name, what, rows, seconds, answered=None):
+def in_rounds(engine, jobs, warm_up, run, rounds):
+    """Each job's median time over `rounds` rounds, each round running every
+    job once in turn, so that a change in the machine's load falls on all of
+    them alike. Jobs that need vexlo.columns are left out where it is
+    missing."""
+    results = [
+        _not_measured(engine, job[0], job[1]) for job in jobs if job[4] and not has_columns()
+    ]
+    jobs = [job for job in jobs if not job[4] or has_columns()]
+    for job in jobs:
+        warm_up(job)
+    runs = {job[0]: [] for job in jobs}
+    for round_number in range(rounds):
+        for job in jobs:
+            rows, seconds, answered = run(job)
+            runs[job[0]].append((rows, seconds, answered))
+            print(
+                f"{engine:<6} round {round_number + 1}: {job[0]:<40} {seconds:8.1f} s",
+                file=sys.stderr,
+            )
+    for job in jobs:
+        rows, _, answered = runs[job[0]][-1]
+        seconds = [seconds for _, seconds, _ in runs[job[0]]]
+        results.append(_measured(engine, job[0], job[1], rows, seconds, answered))
+    return results
+
+
+def _measured(engine, name, what, rows, rounds_seconds, answered=None):
+    seconds = statistics.median(rounds_seconds)
     rate = rows / seconds
     print(
         f"{engine:<6} {name:<40} {rows:>11,} rows {seconds:8.1f} s {rate:12,.0f} rows/s",
@@ -296,6 +329,7 @@ def _measured(engine, name, what, rows, seconds, answered=None):
         "what": what,
         "rows": rows,
         "seconds": seconds,
+        "rounds_seconds": rounds_seconds,
         "rows_per_second": rate,
         "answered": answered,
     }
@@ -343,7 +377,8 @@ def markdown(result):
         f"{info['dask']} on a `LocalCluster` of {LOCAL_CORES} worker processes of one thread; "
         "each job answers every name's registrable domain and keeps nothing (Spark writes to "
         "the `noop` sink, Dask sums a count per partition). Times are wall-clock, for the "
-        "whole job after the Python workers have started; per-row tldextract ran over the "
+        f"whole job after the Python workers have started, the median of {info['rounds']} "
+        "rounds (each round runs every job once, in turn); per-row tldextract ran over the "
         f"first {info['slow_files']} files ({info['slow_rows']:,} names). *Core time per "
         f"name* is the wall time times the {LOCAL_CORES} cores, over the names.\n"
     )
@@ -513,6 +548,7 @@ def main(argv=None):
     parser.add_argument("--files", type=int, default=20)
     parser.add_argument("--slow-files", type=int, default=2)
     parser.add_argument("--seed", type=int, default=6)
+    parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--engines", default="spark,dask")
     parser.add_argument("--list", type=pathlib.Path, default=None)
     parser.add_argument("--data", type=pathlib.Path, default=HERE / "results" / "engines-data")
@@ -540,9 +576,9 @@ def main(argv=None):
     jobs = []
     engines = args.engines.split(",")
     if "spark" in engines:
-        jobs += run_spark(args.data, args.slow_files, list_path)
+        jobs += run_spark(args.data, args.slow_files, list_path, args.rounds)
     if "dask" in engines:
-        jobs += run_dask(args.data, args.slow_files, list_path)
+        jobs += run_dask(args.data, args.slow_files, list_path, args.rounds)
 
     import dask
     import pyspark
@@ -556,6 +592,7 @@ def main(argv=None):
             "names": rows_in(data_files(args.data)),
             "files": len(data_files(args.data)),
             "slow_files": args.slow_files,
+            "rounds": args.rounds,
             "slow_rows": rows_in(data_files(args.data, args.slow_files)),
             "spark": pyspark.__version__,
             "dask": dask.__version__,
