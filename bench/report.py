@@ -27,6 +27,9 @@ GOAL_PREDICATE_RATIO = 2.2
 GOAL_INTERPRETER_NS = 35.0
 GOAL_PEER_SPEEDUP = {"tldextract": 30.0, "publicsuffix2": 20.0}
 STEPS_LOG = pathlib.Path(__file__).resolve().parent / "single_call_steps.md"
+# Written by bench_engines.py, which is run by hand (it takes Spark, Dask and
+# some minutes); carried over as it stands.
+ENGINES_LOG = pathlib.Path(__file__).resolve().parent / "engines.md"
 GOAL_CORE_NS = 40.0
 GOAL_LIBPSL_SPEEDUP = 5.0
 GOAL_IMPORT_MS = 1.0
@@ -318,6 +321,10 @@ def build_report(py, core, chart, run_info):
     missing = py.get("missing_peers") or {}
     for peer, reason in missing.items():
         add(f"{peer} could not be loaded: {reason}\n")
+
+    if ENGINES_LOG.is_file():
+        add("## Spark and Dask\n")
+        add(ENGINES_LOG.read_text(encoding="utf-8").strip() + "\n")
 
     # Start-up.
     add("## Start-up and memory\n")

@@ -32,6 +32,20 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev publicsuffix)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# Spark's JVM, for the engine examples and their tests (PySpark comes from the
+# package index with the `engines` dependency group).
+ENGINE_PACKAGES=(openjdk-17-jre-headless)
+
+# JAVA_HOME for PySpark when it is not set: Debian's Java 17, which may not be
+# the default `java` of a machine with several.
+ensure_java_home() {
+    [ -n "${JAVA_HOME:-}" ] && return 0
+    local home
+    home=/usr/lib/jvm/java-17-openjdk-$(dpkg --print-architecture)
+    if [ -x "$home/bin/java" ]; then
+        export JAVA_HOME=$home
+    fi
+}
 
 # CPython 3.13 or later: $PYTHON if set, else pyenv's 3.13, else python3.13 on PATH.
 find_python() {
