@@ -14,7 +14,10 @@ namespace {
 
 // Names whose searches run interleaved: one name's loads overlap the others'
 // waits.
-constexpr std::size_t kLanes = 4;
+#ifndef VEXLO_LANES
+#define VEXLO_LANES 4
+#endif
+constexpr std::size_t kLanes = VEXLO_LANES;
 // Names walked level by level together: enough to fill the probe classes
 // with whole groups of lanes.
 constexpr std::size_t kChunk = 256;
@@ -129,10 +132,9 @@ public:
 
     void run(std::span<const WalkName> names, std::size_t first, std::uint32_t* lengths) {
         lengths_ = lengths;
-        std::size_t active = 0;
         for (std::size_t i = 0; i < names.size(); ++i) {
             const WalkName& name = names[i];
-            Walker& w = walkers_[active];
+            Walker& w = walkers_[i];
             w.text = name.text;
             w.dots = name.dots;
             w.end = name.size;
@@ -141,13 +143,60 @@ public:
             w.node = 0;
             w.consumed = 0;
             w.length = kNoRule;
-            active_[active] = static_cast<std::uint16_t>(active);
-            ++active;
         }
+        std::size_t active = root_level(names.size());
         while (active != 0) active = level(active);
     }
 
 private:
+    // Cuts the walker's next label, which is searched for among the edges
+    // of `node`.
+    void take_label(Walker& w, const TrieNode& node) const noexcept {
+        w.start = label_start(w);
+        w.label_length = w.end - w.start;
+        w.key = keep_leading(big_endian_word(w.text + w.start), w.label_length);
+        w.run = keys_.keys.get() + node.first_edge;
+    }
+
+    // The first level, walkers_[0, count) all at the root: their searches
+    // halve the same run by the same steps.
+    std::size_t root_level(std::size_t count) {
+        const TrieNode& root = trie_.nodes[0];
+        if (root.edge_count == 0) {
+            for (std::size_t i = 0; i < count; ++i) finish(walkers_[i]);
+            return 0;
+        }
+        std::size_t halves[kMaxProbes];
+        unsigned probes = 0;
+        for (std::size_t size = root.edge_count; size > 1; size -= size / 2) halves[probes++] = size / 2;
+        for (std::size_t i = 0; i < count; ++i) take_label(walkers_[i], root);
+        const std::uint64_t* const edges = keys_.keys.get() + root.first_edge;
+        for (std::size_t g = 0; g < count; g += kLanes) {
+            // The last group is topped up with copies of the last walker.
+            Walker* lane[kLanes];
+            const std::uint64_t* run[kLanes];
+            std::uint64_t key[kLanes];
+            for (std::size_t l = 0; l < kLanes; ++l) {
+                lane[l] = &walkers_[std::min(g + l, count - 1)];
+                run[l] = edges;
+                key[l] = lane[l]->key;
+            }
+            for (unsigned p = 0; p < probes; ++p) {
+                const std::size_t half = halves[p];
+                for (std::size_t l = 0; l < kLanes; ++l) {
+                    const std::uint64_t* const mid = run[l] + half;
+                    run[l] = step_unless_greater(run[l], mid, *mid, key[l]);
+                }
+            }
+            for (std::size_t l = 0; l < kLanes; ++l) lane[l]->run = run[l];
+        }
+        std::size_t going_on = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (step(walkers_[i])) active_[going_on++] = static_cast<std::uint16_t>(i);
+        }
+        return going_on;
+    }
+
     // Takes one label for every active walker; returns how many go on, with
     // their indexes at the front of active_.
     std::size_t level(std::size_t active) {
@@ -160,10 +209,7 @@ private:
                 finish(w);
                 continue;
             }
-            w.start = label_start(w);
-            w.label_length = w.end - w.start;
-            w.key = keep_leading(big_endian_word(w.text + w.start), w.label_length);
-            w.run = keys_.keys.get() + node.first_edge;
+            take_label(w, node);
             const unsigned probes = count <= 1 ? 0 : 32 - std::countl_zero(count - 1);
             classes_[probes][filled[probes]++] = active_[a];
         }
