@@ -8,7 +8,12 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "columns/name_batch.h"
+#include "columns/batch_walk.h"
 #include "query/query.h"
 
 namespace vexlo {
@@ -40,6 +45,13 @@ public:
     void push(T value) {
         std::memcpy(append(sizeof value), &value, sizeof value);
     }
+    // Room for `bytes` more bytes, which the caller writes and then
+    // accounts for with set_size; returns the start of the buffer.
+    char* reserve(std::size_t bytes) {
+        if (bytes > buffer_.size() - size_) grow(bytes);
+        return buffer_.as<char>();
+    }
+    void set_size(std::size_t size) noexcept { size_ = size; }
     std::size_t size() const noexcept { return size_; }
     Buffer& buffer() noexcept { return buffer_; }
     char* data() noexcept { return buffer_.as<char>(); }
@@ -69,22 +81,70 @@ struct Shared {
     void* values;
 };
 
-inline void set_bit(std::uint8_t* bits, std::int64_t i) noexcept {
-    bits[i >> 3] = static_cast<std::uint8_t>(bits[i >> 3] | (1u << (i & 7)));
+// Growing::reserve leaves this much room past what the block may write, for
+// copies made sixteen bytes at a time.
+constexpr std::size_t kCopySlack = 16;
+
+// Copies `size` bytes from `from`, which may be read up to sixteen bytes past
+// them, to `to`, which may be written as far: whole sixteen-byte words,
+// without a call.
+inline void copy_padded(char* to, const char* from, std::size_t size) noexcept {
+#if defined(__SSE2__)
+    for (std::size_t at = 0; at < size; at += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at)));
+    }
+#else
+    std::memcpy(to, from, size);
+#endif
 }
 
-// The `count` rightmost labels of the name's chosen text.
-std::string_view rightmost(const NameBatch::Name& name, std::string_view text, std::size_t count) {
-    if (count == name.label_count) return text;
-    if (name.lowered_size <= 64 && text.size() == name.lowered_size) {
-        // The dots of `text` are where the lowered text has them: drop the
-        // count - 1 rightmost, and the label run starts after the next.
-        std::uint64_t dots = name.dots;
-        for (std::size_t k = 1; k < count; ++k) dots ^= std::uint64_t{1} << (63 - std::countl_zero(dots));
-        return text.substr(static_cast<std::size_t>(64 - std::countl_zero(dots)));
+// Where the `count` rightmost of a name's `label_count` labels start, in a
+// text whose dots are at the places of the name's lowered text (its first 64
+// bytes described by `dots`).
+inline std::size_t rightmost_start(const WalkName& name, std::string_view text,
+                                   std::size_t count) noexcept {
+    if (count == name.label_count) return 0;
+    if (name.size > 64) [[unlikely]] {
+        const std::string_view labels = rightmost_labels(text, name.label_count, count);
+        return static_cast<std::size_t>(labels.data() - text.data());
     }
-    return rightmost_labels(text, name.label_count, count);
+    // Drop the count - 1 rightmost dots; the labels start after the next.
+    std::uint64_t dots = name.dots;
+    for (std::size_t k = 1; k < count; ++k) dots &= ~(std::uint64_t{1} << (63 - std::countl_zero(dots)));
+    return static_cast<std::size_t>(64 - std::countl_zero(dots));
 }
+
+// The bits of one block of a bitmap, gathered a word at a time. Blocks
+// start at multiples of 64 elements.
+class BitWriter {
+public:
+    BitWriter(std::uint8_t* bitmap, std::int64_t first) noexcept
+        : bytes_(bitmap + first / 8) {}
+    void put(std::size_t k, bool bit) noexcept {
+        word_ |= std::uint64_t{bit} << (k & 63);
+        if ((k & 63) == 63) flush(k);
+    }
+    // After the block's last element, k.
+    void finish(std::size_t count) noexcept {
+        if (count % 64 != 0) flush(count - 1);
+    }
+
+private:
+    void flush(std::size_t k) noexcept {
+        // Only the bytes of elements up to k: the bitmap may end there.
+        const std::size_t bytes = (k & 63) / 8 + 1;
+        std::uint8_t* const to = bytes_ + (k / 64) * 8;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(to, &word_, bytes);
+        } else {
+            for (std::size_t b = 0; b < bytes; ++b) to[b] = static_cast<std::uint8_t>(word_ >> (8 * b));
+        }
+        word_ = 0;
+    }
+    std::uint8_t* bytes_;
+    std::uint64_t word_ = 0;
+};
 
 template <class TextOffset, class ListOffset>
 class RangeAnswerer {
@@ -94,106 +154,146 @@ public:
         : column_(column), request_(request), shared_(shared), out_(out) {}
 
     void run() {
-        if (request_.question == Question::kPrivateParts) out_.item_offsets.push(TextOffset{0});
-        NameBatch batch;
-        for (std::int64_t block = out_.begin; block < out_.end; block += kBlock) {
-            const std::int64_t block_end = std::min(block + kBlock, out_.end);
-            batch.clear();
-            for (std::int64_t i = block; i < block_end; ++i) {
-                if (column_.is_null(i)) {
-                    batch.add_null();
-                } else {
-                    batch.add(column_.value(i));
-                }
-            }
-            batch.match(request_.accept_unknown, request_.icann_only);
-            for (std::int64_t i = block; i < block_end; ++i) {
-                const std::size_t k = static_cast<std::size_t>(i - block);
-                answer(i, batch[k], batch.public_length(k), k, batch);
-            }
+        switch (request_.question) {
+            case Question::kPublicSuffix: return run_blocks<Question::kPublicSuffix>();
+            case Question::kPrivateSuffix: return run_blocks<Question::kPrivateSuffix>();
+            case Question::kIsPublic: return run_blocks<Question::kIsPublic>();
+            case Question::kIsPrivate: return run_blocks<Question::kIsPrivate>();
+            case Question::kPrivateParts: return run_blocks<Question::kPrivateParts>();
+            case Question::kSubdomain: return run_blocks<Question::kSubdomain>();
         }
     }
 
 private:
-    void answer(std::int64_t i, const NameBatch::Name& name, std::size_t p, std::size_t k,
-                const NameBatch& batch) {
-        if (name.state == NameBatch::State::kNull) {
-            ++out_.nulls;
-            close_slot(i);
-            return;
-        }
-        const bool valid = name.state == NameBatch::State::kValid;
-        const std::size_t labels = name.label_count;
-        const bool is_private = valid && p != 0 && p < labels;
-        switch (request_.question) {
-            case Question::kIsPublic:
-            case Question::kIsPrivate: {
-                const bool truth = request_.question == Question::kIsPublic ? valid && p == labels
-                                                                            : is_private;
-                set_bit(shared_.validity, i);
-                if (truth) set_bit(static_cast<std::uint8_t*>(shared_.values), i);
-                return;
+    template <Question Q>
+    void run_blocks() {
+        if constexpr (Q == Question::kPrivateParts) out_.item_offsets.push(TextOffset{0});
+        NameBatch batch;
+        for (std::int64_t block = out_.begin; block < out_.end; block += kBlock) {
+            const std::int64_t block_end = std::min(block + kBlock, out_.end);
+            batch.clear();
+            column_.visit(
+                block, block_end, [&] { batch.add_null(); },
+                [&](std::string_view text) { batch.add(text); });
+            batch.match(request_.accept_unknown, request_.icann_only);
+            if constexpr (Q == Question::kIsPublic || Q == Question::kIsPrivate) {
+                truths<Q>(block, batch);
+            } else if constexpr (Q == Question::kPrivateParts) {
+                parts(block, batch);
+            } else {
+                texts<Q>(block, batch);
             }
-            case Question::kPublicSuffix:
-                if (!valid || p == 0) return null_answer(i);
-                return text_answer(i, name, p, batch.lowered(k));
-            case Question::kPrivateSuffix:
-                if (!is_private) return null_answer(i);
-                return text_answer(i, name, p + 1, batch.lowered(k));
-            case Question::kSubdomain: {
-                if (!is_private) return null_answer(i);
+        }
+    }
+
+    // How many rightmost labels answer a valid name, or 0 for a null answer.
+    template <Question Q>
+    std::size_t answer_labels(std::size_t p, std::size_t labels) const noexcept {
+        if constexpr (Q == Question::kPublicSuffix) {
+            return p;
+        } else {
+            if (p == 0 || p >= labels) return 0;  // not below a public suffix
+            if constexpr (Q == Question::kPrivateSuffix) {
+                return p + 1;
+            } else {
                 const std::size_t subdomains = labels - p - 1;
-                if (request_.depth > subdomains) return null_answer(i);
-                return text_answer(i, name, p + 1 + static_cast<std::size_t>(request_.depth),
-                                   batch.lowered(k));
+                if (request_.depth > subdomains) return 0;
+                return p + 1 + static_cast<std::size_t>(request_.depth);
             }
-            case Question::kPrivateParts:
-                if (!is_private) return null_answer(i);
-                return parts_answer(i, name, p, batch.lowered(k));
         }
     }
 
-    void null_answer(std::int64_t i) {
-        ++out_.nulls;
-        close_slot(i);
-    }
-
-    // Ends element i's run of offsets (text or list) where the output stands.
-    void close_slot(std::int64_t i) {
-        if (request_.question == Question::kPrivateParts) {
-            static_cast<ListOffset*>(shared_.values)[i + 1] = static_cast<ListOffset>(out_.items);
-        } else if (request_.question != Question::kIsPublic &&
-                   request_.question != Question::kIsPrivate) {
-            static_cast<TextOffset*>(shared_.values)[i + 1] =
-                static_cast<TextOffset>(out_.data.size());
+    template <Question Q>
+    void texts(std::int64_t block, const NameBatch& batch) {
+        const bool keep_case = request_.keep_case;
+        char* const base = out_.data.reserve(batch.answer_bound(keep_case) + kCopySlack);
+        char* out = base + out_.data.size();
+        TextOffset* const offsets = static_cast<TextOffset*>(shared_.values) + block + 1;
+        const std::span<const std::uint32_t> lengths = batch.public_lengths();
+        BitWriter validity(shared_.validity, block);
+        std::int64_t nulls = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const NameBatch::Name& name = batch[k];
+            bool answered = false;
+            if (name.state == NameBatch::State::kValid) {
+                const WalkName& walked = batch.walk_name(k);
+                const std::size_t count = answer_labels<Q>(lengths[name.walk], walked.label_count);
+                if (count != 0) {
+                    answered = true;
+                    if (!keep_case) {
+                        const std::string_view text(walked.text, walked.size);
+                        const std::size_t start = rightmost_start(walked, text, count);
+                        copy_padded(out, text.data() + start, text.size() - start);
+                        out += text.size() - start;
+                    } else {
+                        const std::string_view text =
+                            name.ascii ? name.given.substr(rightmost_start(walked, name.given, count))
+                                       : rightmost_labels(name.given, walked.label_count, count);
+                        std::memcpy(out, text.data(), text.size());
+                        out += text.size();
+                    }
+                }
+            }
+            nulls += !answered;
+            validity.put(k, answered);
+            offsets[k] = static_cast<TextOffset>(out - base);
         }
+        validity.finish(batch.size());
+        out_.data.set_size(static_cast<std::size_t>(out - base));
+        out_.nulls += nulls;
     }
 
-    std::string_view source(const NameBatch::Name& name, std::string_view lowered) const {
-        return request_.keep_case ? name.given : lowered;
-    }
-
-    void text_answer(std::int64_t i, const NameBatch::Name& name, std::size_t count,
-                     std::string_view lowered) {
-        const std::string_view text = rightmost(name, source(name, lowered), count);
-        if (!text.empty()) std::memcpy(out_.data.append(text.size()), text.data(), text.size());
-        set_bit(shared_.validity, i);
-        close_slot(i);
-    }
-
-    void parts_answer(std::int64_t i, const NameBatch::Name& name, std::size_t p,
-                      std::string_view lowered) {
-        const std::string_view text = source(name, lowered);
-        const std::size_t subdomains = name.label_count - p - 1;
-        std::size_t start = 0;
-        for (std::size_t s = 0; s < subdomains; ++s) {
-            const std::size_t dot = text.find('.', start);
-            add_item(text.substr(start, dot - start));
-            start = dot + 1;
+    template <Question Q>
+    void truths(std::int64_t block, const NameBatch& batch) {
+        const std::span<const std::uint32_t> lengths = batch.public_lengths();
+        BitWriter validity(shared_.validity, block);
+        BitWriter values(static_cast<std::uint8_t*>(shared_.values), block);
+        std::int64_t nulls = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const NameBatch::Name& name = batch[k];
+            bool truth = false;
+            if (name.state == NameBatch::State::kValid) {
+                const std::size_t p = lengths[name.walk];
+                const std::size_t labels = batch.walk_name(k).label_count;
+                truth = Q == Question::kIsPublic ? p == labels : p != 0 && p < labels;
+            }
+            nulls += name.state == NameBatch::State::kNull;
+            validity.put(k, name.state != NameBatch::State::kNull);
+            values.put(k, truth);
         }
-        add_item(rightmost(name, text, p + 1));
-        set_bit(shared_.validity, i);
-        close_slot(i);
+        validity.finish(batch.size());
+        values.finish(batch.size());
+        out_.nulls += nulls;
+    }
+
+    void parts(std::int64_t block, const NameBatch& batch) {
+        BitWriter validity(shared_.validity, block);
+        ListOffset* const lists = static_cast<ListOffset*>(shared_.values) + block + 1;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const NameBatch::Name& name = batch[k];
+            bool answered = false;
+            if (name.state == NameBatch::State::kValid) {
+                const WalkName& walked = batch.walk_name(k);
+                const std::size_t p = batch.public_length(k);
+                if (p != 0 && p < walked.label_count) {
+                    answered = true;
+                    const std::string_view text =
+                        request_.keep_case ? name.given : std::string_view(walked.text, walked.size);
+                    const std::size_t subdomains = walked.label_count - p - 1;
+                    std::size_t start = 0;
+                    for (std::size_t s = 0; s < subdomains; ++s) {
+                        const std::size_t dot = text.find('.', start);
+                        add_item(text.substr(start, dot - start));
+                        start = dot + 1;
+                    }
+                    add_item(text.substr(start));
+                }
+            }
+            out_.nulls += !answered;
+            validity.put(k, answered);
+            lists[k] = static_cast<ListOffset>(out_.items);
+        }
+        validity.finish(batch.size());
     }
 
     void add_item(std::string_view item) {

@@ -66,8 +66,49 @@ public:
         return {};
     }
 
+    // Calls add_null() for every null element of [begin, end), in order,
+    // and add(value) for every other: value() and is_null() with the
+    // layout's choice made once.
+    template <class Null, class Add>
+    void visit(std::int64_t begin, std::int64_t end, Null&& add_null, Add&& add) const {
+        switch (layout_) {
+            case Layout::kOffsets32: {
+                const std::int32_t* o = static_cast<const std::int32_t*>(offsets_) + offset_;
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return text_at(o[i], o[i + 1]); });
+            }
+            case Layout::kOffsets64: {
+                const std::int64_t* o = static_cast<const std::int64_t*>(offsets_) + offset_;
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return text_at(o[i], o[i + 1]); });
+            }
+            case Layout::kViews:
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return view_at(offset_ + i); });
+            case Layout::kTexts:
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return texts_[i]; });
+        }
+    }
+
 private:
     friend struct ColumnImporter;
+
+    template <class Null, class Add, class Value>
+    void visit_each(std::int64_t begin, std::int64_t end, Null& add_null, Add& add,
+                    Value&& value) const {
+        if (validity_ == nullptr && byte_nulls_ == nullptr) {
+            for (std::int64_t i = begin; i < end; ++i) add(value(i));
+            return;
+        }
+        for (std::int64_t i = begin; i < end; ++i) {
+            if (is_null(i)) {
+                add_null();
+            } else {
+                add(value(i));
+            }
+        }
+    }
 
     std::string_view text_at(std::int64_t begin, std::int64_t end) const noexcept {
         if (begin == end) return {};
