@@ -8,6 +8,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -32,44 +36,17 @@ constexpr std::int64_t kRangeAlign = 64;
 // column's text does below this.
 constexpr std::uint64_t kNarrowTextLimit = std::uint64_t{std::numeric_limits<std::int32_t>::max()} / 3 * 2;
 
-// A worker's output that grows as it goes.
-class Growing {
-public:
-    char* append(std::size_t bytes) {
-        if (bytes > buffer_.size() - size_) grow(bytes);
-        char* place = buffer_.as<char>() + size_;
-        size_ += bytes;
-        return place;
-    }
-    template <class T>
-    void push(T value) {
-        std::memcpy(append(sizeof value), &value, sizeof value);
-    }
-    // Room for `bytes` more bytes, which the caller writes and then
-    // accounts for with set_size; returns the start of the buffer.
-    char* reserve(std::size_t bytes) {
-        if (bytes > buffer_.size() - size_) grow(bytes);
-        return buffer_.as<char>();
-    }
-    void set_size(std::size_t size) noexcept { size_ = size; }
-    std::size_t size() const noexcept { return size_; }
-    Buffer& buffer() noexcept { return buffer_; }
-    char* data() noexcept { return buffer_.as<char>(); }
-
-private:
-    void grow(std::size_t bytes) {
-        const std::size_t needed = size_ + bytes;
-        buffer_.resize(std::max({needed, buffer_.size() * 2, std::size_t{4096}}));
-    }
-    Buffer buffer_;
-    std::size_t size_ = 0;
-};
-
 struct RangeOutput {
     std::int64_t begin = 0;
     std::int64_t end = 0;
-    Growing data;
-    Growing item_offsets;  // parts: one offset per item, after a leading 0
+    // The range's region of the shared data buffer (text or items), where
+    // it writes data_size bytes from its start; offsets into it count from
+    // there.
+    std::size_t data_start = 0;
+    std::size_t data_size = 0;
+    // Parts: the range's region of the shared item offsets (after the
+    // leading 0), where it writes `items` offsets.
+    std::size_t items_start = 0;
     std::int64_t items = 0;
     std::int64_t nulls = 0;
     std::exception_ptr failure;
@@ -79,10 +56,12 @@ struct RangeOutput {
 struct Shared {
     std::uint8_t* validity;
     void* values;
+    char* data;
+    void* item_offsets;  // parts
 };
 
-// Growing::reserve leaves this much room past what the block may write, for
-// copies made sixteen bytes at a time.
+// Every range's data region has this much room past the bytes its answers
+// may take, for copies made sixteen bytes at a time.
 constexpr std::size_t kCopySlack = 16;
 
 // Copies `size` bytes from `from`, which may be read up to sixteen bytes past
@@ -167,7 +146,6 @@ public:
 private:
     template <Question Q>
     void run_blocks() {
-        if constexpr (Q == Question::kPrivateParts) out_.item_offsets.push(TextOffset{0});
         NameBatch batch;
         for (std::int64_t block = out_.begin; block < out_.end; block += kBlock) {
             const std::int64_t block_end = std::min(block + kBlock, out_.end);
@@ -206,8 +184,8 @@ private:
     template <Question Q>
     void texts(std::int64_t block, const NameBatch& batch) {
         const bool keep_case = request_.keep_case;
-        char* const base = out_.data.reserve(batch.answer_bound(keep_case) + kCopySlack);
-        char* out = base + out_.data.size();
+        char* const base = shared_.data + out_.data_start;
+        char* out = base + out_.data_size;
         TextOffset* const offsets = static_cast<TextOffset*>(shared_.values) + block + 1;
         const std::span<const std::uint32_t> lengths = batch.public_lengths();
         BitWriter validity(shared_.validity, block);
@@ -239,7 +217,7 @@ private:
             offsets[k] = static_cast<TextOffset>(out - base);
         }
         validity.finish(batch.size());
-        out_.data.set_size(static_cast<std::size_t>(out - base));
+        out_.data_size = static_cast<std::size_t>(out - base);
         out_.nulls += nulls;
     }
 
@@ -297,8 +275,10 @@ private:
     }
 
     void add_item(std::string_view item) {
-        std::memcpy(out_.data.append(item.size()), item.data(), item.size());
-        out_.item_offsets.push(static_cast<TextOffset>(out_.data.size()));
+        std::memcpy(shared_.data + out_.data_start + out_.data_size, item.data(), item.size());
+        out_.data_size += item.size();
+        static_cast<TextOffset*>(shared_.item_offsets)[1 + out_.items_start + out_.items] =
+            static_cast<TextOffset>(out_.data_size);
         ++out_.items;
     }
 
@@ -315,30 +295,84 @@ void shift_offsets(void* values, std::int64_t from, std::int64_t to, std::int64_
     for (std::int64_t i = from; i < to; ++i) offsets[i] = static_cast<Offset>(offsets[i] + base);
 }
 
-// Appends every range's bytes to the first's, freeing each once copied, so
-// that at most one range's bytes exist twice. Returns the ranges' bases.
-std::vector<std::int64_t> join_data(std::vector<RangeOutput>& ranges, Buffer& joined) {
-    std::vector<std::int64_t> bases;
-    std::size_t total = 0;
+// Gives the whole pages within [begin, end) back to the system; their bytes
+// read as zero if touched again. Only for bytes nothing will read.
+void release_pages(char* begin, char* end) noexcept {
+#if defined(__linux__)
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+    (void)begin;
+    (void)end;
+#endif
+}
+
+// Moves the `count` values of type T at buffer[from] down to buffer[to]
+// (to <= from), adding `base` to each, a piece at a time; the pages of the
+// pieces moved that lie past the moved values' new end are given back at
+// once, so that the move never holds much more than the values once.
+template <class T>
+void move_down(T* buffer, std::size_t to, std::size_t from, std::size_t count, T base) {
+    constexpr std::size_t kPiece = (std::size_t{1} << 20) / sizeof(T);
+    for (std::size_t done = 0; done < count; done += kPiece) {
+        const std::size_t piece = std::min(kPiece, count - done);
+        T* const source = buffer + from + done;
+        T* const target = buffer + to + done;
+        if (base == 0) {
+            std::memmove(target, source, piece * sizeof(T));
+        } else {
+            // Target before source: front to back reads each value before
+            // it is overwritten.
+            for (std::size_t j = 0; j < piece; ++j) target[j] = static_cast<T>(source[j] + base);
+        }
+        release_pages(reinterpret_cast<char*>(std::max(source, target + piece)),
+                      reinterpret_cast<char*>(source + piece));
+    }
+}
+
+// The regions of the shared buffers: each range gets room for the most its
+// answers can take, so that no range ever grows or copies its output while
+// answering. Pages a range leaves unwritten are never touched.
+struct Regions {
+    std::size_t data_bytes = 0;
+    std::size_t items = 0;
+};
+
+Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
+                     std::vector<RangeOutput>& ranges) {
+    Regions total;
     for (RangeOutput& range : ranges) {
-        bases.push_back(static_cast<std::int64_t>(total));
-        total += range.data.size();
+        const std::uint64_t text = column.text_bytes(range.begin, range.end);
+        // Lowercasing adds at most half a text's bytes; the caller's
+        // spelling is the text itself; privateparts leaves out the dots.
+        const std::uint64_t answers = request.keep_case ? text : text + text / 2;
+        range.data_start = total.data_bytes;
+        total.data_bytes += static_cast<std::size_t>(answers) + kCopySlack;
+        if (request.question == Question::kPrivateParts) {
+            // A name of b bytes has at most (b + 1) / 2 labels.
+            range.items_start = total.items;
+            total.items += static_cast<std::size_t>(text / 2) +
+                           static_cast<std::size_t>(range.end - range.begin);
+        }
     }
-    joined = std::move(ranges[0].data.buffer());
-    joined.resize(ranges[0].data.size());
-    for (std::size_t k = 1; k < ranges.size(); ++k) {
-        const std::size_t size = ranges[k].data.size();
-        joined.resize(static_cast<std::size_t>(bases[k]) + size);
-        if (size != 0) std::memcpy(joined.as<char>() + bases[k], ranges[k].data.data(), size);
-        Buffer freed = std::move(ranges[k].data.buffer());
-    }
-    return bases;
+    return total;
 }
 
 template <class TextOffset, class ListOffset>
 void answer_ranges(const StringColumn& column, const ColumnRequest& request, ResultColumn& result,
                    std::vector<RangeOutput>& ranges) {
-    const Shared shared{result.validity.as<std::uint8_t>(), result.values.data()};
+    if (request.question != Question::kIsPublic && request.question != Question::kIsPrivate) {
+        const Regions regions = place_ranges(column, request, ranges);
+        result.data = Buffer(regions.data_bytes);
+        if (request.question == Question::kPrivateParts) {
+            result.item_offsets = Buffer((regions.items + 1) * sizeof(TextOffset));
+            result.item_offsets.as<TextOffset>()[0] = 0;
+        }
+    }
+    const Shared shared{result.validity.as<std::uint8_t>(), result.values.data(),
+                        result.data.as<char>(), result.item_offsets.data()};
     auto run = [&](RangeOutput& range) {
         try {
             RangeAnswerer<TextOffset, ListOffset>(column, request, shared, range).run();
@@ -366,33 +400,30 @@ void answer_ranges(const StringColumn& column, const ColumnRequest& request, Res
     for (const RangeOutput& range : ranges) result.null_count += range.nulls;
     const Question q = request.question;
     if (q == Question::kIsPublic || q == Question::kIsPrivate) return;
-    const std::vector<std::int64_t> data_bases = join_data(ranges, result.data);
-    if (q != Question::kPrivateParts) {
-        for (std::size_t k = 1; k < ranges.size(); ++k) {
-            shift_offsets<TextOffset>(result.values.data(), ranges[k].begin + 1, ranges[k].end + 1,
-                                      data_bases[k]);
-        }
-        return;
-    }
-    // Items: the first range's offsets, then every other's shifted by its
-    // data base, each freed once copied.
+    // Each range's output follows the one before it, every offset of it
+    // shifted by what went before.
+    std::size_t data_end = ranges[0].data_size;
     std::int64_t items = ranges[0].items;
-    result.item_offsets = std::move(ranges[0].item_offsets.buffer());
     for (std::size_t k = 1; k < ranges.size(); ++k) {
-        const std::int64_t count = ranges[k].items;
-        result.item_offsets.resize(static_cast<std::size_t>(items + 1 + count) * sizeof(TextOffset));
-        auto* to = result.item_offsets.as<TextOffset>() + items + 1;
-        const auto* from = reinterpret_cast<const TextOffset*>(ranges[k].item_offsets.data()) + 1;
-        for (std::int64_t j = 0; j < count; ++j) {
-            to[j] = static_cast<TextOffset>(from[j] + data_bases[k]);
+        const RangeOutput& range = ranges[k];
+        move_down(result.data.as<char>(), data_end, range.data_start, range.data_size, char{0});
+        if (q != Question::kPrivateParts) {
+            shift_offsets<TextOffset>(result.values.data(), range.begin + 1, range.end + 1,
+                                      static_cast<std::int64_t>(data_end));
+        } else {
+            move_down(result.item_offsets.as<TextOffset>() + 1, static_cast<std::size_t>(items),
+                      range.items_start, static_cast<std::size_t>(range.items),
+                      static_cast<TextOffset>(data_end));
+            shift_offsets<ListOffset>(result.values.data(), range.begin + 1, range.end + 1, items);
         }
-        shift_offsets<ListOffset>(result.values.data(), ranges[k].begin + 1, ranges[k].end + 1,
-                                  items);
-        items += count;
-        Buffer freed = std::move(ranges[k].item_offsets.buffer());
+        data_end += range.data_size;
+        items += range.items;
     }
-    result.item_offsets.resize(static_cast<std::size_t>(items + 1) * sizeof(TextOffset));
-    result.item_count = items;
+    result.data.resize(data_end);
+    if (q == Question::kPrivateParts) {
+        result.item_offsets.resize(static_cast<std::size_t>(items + 1) * sizeof(TextOffset));
+        result.item_count = items;
+    }
 }
 
 // Offsets that were made 64-bit only because the text might have passed

@@ -201,8 +201,6 @@ void NameBatch::clear() noexcept {
     names_.clear();
     walk_.clear();
     arena_size_ = kWalkPadding;
-    lowered_bytes_ = 0;
-    given_bytes_ = 0;
 }
 
 void NameBatch::grow_arena(std::size_t needed) {
@@ -227,8 +225,6 @@ void NameBatch::add_null() {
     names_.push_back(Name{given, static_cast<std::uint32_t>(walk_.size()), State::kValid, ascii});
     walk_.push_back(WalkName{lowered, size, label_count, dots});
     arena_size_ += size + kWalkPadding;
-    lowered_bytes_ += size;
-    given_bytes_ += given.size();
 }
 
 void NameBatch::add(std::string_view text) {

@@ -49,11 +49,6 @@ public:
     std::string_view lowered(std::size_t i) const noexcept {
         return {walk_name(i).text, walk_name(i).size};
     }
-    // A bound on the bytes of all answers cut from the valid names' lowered
-    // texts, or with `keep_case` from their callers' texts.
-    std::size_t answer_bound(bool keep_case) const noexcept {
-        return keep_case ? given_bytes_ : lowered_bytes_;
-    }
 
     // Fills public_length(i) for every valid name.
     void match(bool accept_unknown, bool icann_only);
@@ -79,8 +74,6 @@ private:
     std::unique_ptr<char[]> arena_;
     std::size_t arena_size_ = kWalkPadding;
     std::size_t arena_capacity_ = 0;
-    std::size_t lowered_bytes_ = 0;
-    std::size_t given_bytes_ = 0;
     std::vector<WalkName> walk_;
     std::vector<std::uint32_t> lengths_;
 };

@@ -38,6 +38,29 @@ public:
     bool large() const noexcept { return layout_ == Layout::kOffsets64; }
     // Total bytes of all elements, nulls included: a bound on every result.
     std::uint64_t text_bytes() const noexcept { return text_bytes_; }
+    // The same for the elements of [begin, end): at least the bytes of its
+    // elements that are not null.
+    std::uint64_t text_bytes(std::int64_t begin, std::int64_t end) const noexcept {
+        if (begin >= end) return 0;
+        switch (layout_) {
+            case Layout::kOffsets32: {
+                const std::int32_t* o = static_cast<const std::int32_t*>(offsets_) + offset_;
+                return static_cast<std::uint64_t>(o[end] - o[begin]);
+            }
+            case Layout::kOffsets64: {
+                const std::int64_t* o = static_cast<const std::int64_t*>(offsets_) + offset_;
+                return static_cast<std::uint64_t>(o[end] - o[begin]);
+            }
+            case Layout::kViews:
+            case Layout::kTexts:
+                break;
+        }
+        std::uint64_t total = 0;
+        for (std::int64_t i = begin; i < end; ++i) {
+            if (!is_null(i)) total += value(i).size();
+        }
+        return total;
+    }
 
     bool is_null(std::int64_t i) const noexcept {
         if (layout_ == Layout::kTexts) return byte_nulls_ != nullptr && byte_nulls_[i] != 0;
