@@ -8,6 +8,10 @@
 
 #include "rules/rule_trie.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vexlo {
 
 namespace {
@@ -342,10 +346,18 @@ private:
 }  // namespace
 
 std::uint64_t dots_of(const char* text, std::size_t size) noexcept {
+    const std::size_t scanned = std::min<std::size_t>(size, 64);
     std::uint64_t dots = 0;
-    for (std::size_t i = 0; i < size && i < 64; ++i) {
-        dots |= static_cast<std::uint64_t>(text[i] == '.') << i;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i dot = _mm_set1_epi8('.');
+    for (; scanned - i >= 16; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        dots |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)))}
+                << i;
     }
+#endif
+    for (; i < scanned; ++i) dots |= static_cast<std::uint64_t>(text[i] == '.') << i;
     return dots;
 }
 
