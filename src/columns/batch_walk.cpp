@@ -145,8 +145,24 @@ public:
             w.consumed = 0;
             w.length = kNoRule;
         }
-        std::size_t active = root_level(names.size());
-        while (active != 0) active = level(active);
+        root_level(names.size());
+        // Every further level: the walkers waiting in the classes of one
+        // set are searched, and those that go on wait in the other's.
+        for (unsigned set = 0; waiting_[set] != 0; set ^= 1) {
+            waiting_[set] = 0;
+            for (unsigned probes = 0; probes <= kMaxProbes; ++probes) {
+                std::size_t& members = filled_[set][probes];
+                if (members == 0) continue;
+                std::uint16_t* const cls = classes_[set][probes];
+                // Whole groups of lanes; the last is topped up with copies
+                // of its last walker, whose search then runs more than once.
+                const std::size_t groups = (members + kLanes - 1) / kLanes;
+                for (std::size_t k = members; k < groups * kLanes; ++k) cls[k] = cls[members - 1];
+                for (std::size_t g = 0; g < groups; ++g) search(cls + g * kLanes, probes);
+                for (std::size_t k = 0; k < members; ++k) step(cls[k], set ^ 1);
+                members = 0;
+            }
+        }
     }
 
 private:
@@ -160,12 +176,12 @@ private:
     }
 
     // The first level, walkers_[0, count) all at the root: their searches
-    // halve the same run by the same steps.
-    std::size_t root_level(std::size_t count) {
+    // halve the same run by the same steps. Those that go on wait in set 0.
+    void root_level(std::size_t count) {
         const TrieNode& root = trie_.nodes[0];
         if (root.edge_count == 0) {
             for (std::size_t i = 0; i < count; ++i) finish(walkers_[i]);
-            return 0;
+            return;
         }
         std::size_t halves[kMaxProbes];
         unsigned probes = 0;
@@ -191,44 +207,7 @@ private:
             }
             for (std::size_t l = 0; l < kLanes; ++l) lane[l]->run = run[l];
         }
-        std::size_t going_on = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (step(walkers_[i])) active_[going_on++] = static_cast<std::uint16_t>(i);
-        }
-        return going_on;
-    }
-
-    // Takes one label for every active walker; returns how many go on, with
-    // their indexes at the front of active_.
-    std::size_t level(std::size_t active) {
-        std::size_t filled[kMaxProbes + 1] = {};
-        for (std::size_t a = 0; a < active; ++a) {
-            Walker& w = walkers_[active_[a]];
-            const TrieNode& node = trie_.nodes[w.node];
-            const std::uint32_t count = node.edge_count;
-            if (count == 0) {
-                finish(w);
-                continue;
-            }
-            take_label(w, node);
-            const unsigned probes = count <= 1 ? 0 : 32 - std::countl_zero(count - 1);
-            classes_[probes][filled[probes]++] = active_[a];
-        }
-        std::size_t going_on = 0;
-        for (unsigned probes = 0; probes <= kMaxProbes; ++probes) {
-            const std::size_t members = filled[probes];
-            if (members == 0) continue;
-            std::uint16_t* const cls = classes_[probes];
-            // Whole groups of lanes; the last is topped up with copies of
-            // its last walker, whose search then runs more than once.
-            const std::size_t groups = (members + kLanes - 1) / kLanes;
-            for (std::size_t k = members; k < groups * kLanes; ++k) cls[k] = cls[members - 1];
-            for (std::size_t g = 0; g < groups; ++g) search(cls + g * kLanes, probes);
-            for (std::size_t k = 0; k < members; ++k) {
-                if (step(walkers_[cls[k]])) active_[going_on++] = cls[k];
-            }
-        }
-        return going_on;
+        for (std::size_t i = 0; i < count; ++i) step(static_cast<std::uint16_t>(i), 0);
     }
 
     // The fixed-probe search for kLanes walkers with `probes` probes each,
@@ -273,8 +252,8 @@ private:
         return std::memcmp(stored + 8, label + 8, length - 8) == 0;
     }
 
-    // The final equality test and the step to the child; false when the
-    // walker is done.
+    // The final equality test and the step to the child; a walker that
+    // goes on waits in `set` for its next search.
     //
     // The search over keys ends at the last edge whose key is not greater
     // than the label's key. Where no stored key equals it, no probe met a
@@ -283,7 +262,8 @@ private:
     // search over labels ends at the last of them whose label is not greater
     // than the label (or before them): the label is a child exactly when one
     // of them equals it.
-    bool step(Walker& w) {
+    void step(std::uint16_t index, unsigned set) {
+        Walker& w = walkers_[index];
         const std::uint64_t* const keys = keys_.keys.get();
         std::size_t e = static_cast<std::size_t>(w.run - keys);
         bool found = keys[e] == w.key;
@@ -301,27 +281,27 @@ private:
             }
         }
         const std::int32_t child_index = trie_.edges[e].child;
-        if (!found || child_index < 0) {
-            finish(w);
-            return false;
-        }
+        if (!found || child_index < 0) return finish(w);
         const auto child = static_cast<std::uint32_t>(child_index);
         const std::uint32_t before = w.consumed++;
+        // The view's exception, wildcard and rule bits, in that order of
+        // precedence, without a branch on them: which applies is as
+        // unpredictable as the names.
         const unsigned view = static_cast<unsigned>(trie_.nodes[child].flags) >> view_shift_;
-        if (view & EXCEPTION_ANY) {
-            w.length = before;
-        } else if (view & WILDCARD_ANY) {
-            w.length = w.consumed < w.label_count ? before + 2 : before + 1;
-        } else if (view & RULE_ANY) {
-            w.length = before + 1;
-        }
+        const std::uint32_t wildcard = before + 1 + (w.consumed < w.label_count ? 1u : 0u);
+        std::uint32_t length = (view & RULE_ANY) ? before + 1 : w.length;
+        length = (view & WILDCARD_ANY) ? wildcard : length;
+        w.length = (view & EXCEPTION_ANY) ? before : length;
         w.node = child;
-        if (w.start == 0) {
-            finish(w);
-            return false;
-        }
+        if (w.start == 0) return finish(w);
         w.end = w.start - 1;
-        return true;
+        const TrieNode& node = trie_.nodes[child];
+        const std::uint32_t count = node.edge_count;
+        if (count == 0) return finish(w);
+        take_label(w, node);
+        const unsigned probes = count <= 1 ? 0 : 32 - std::countl_zero(count - 1);
+        classes_[set][probes][filled_[set][probes]++] = index;
+        ++waiting_[set];
     }
 
     void finish(const Walker& w) noexcept {
@@ -334,10 +314,12 @@ private:
     const std::uint32_t unmatched_;
     std::uint32_t* lengths_ = nullptr;
     Walker walkers_[kChunk];
-    std::uint16_t active_[kChunk];
-    // Walkers by the probe count of their node's search, with room to top
-    // up the last group.
-    std::uint16_t classes_[kMaxProbes + 1][kChunk + kLanes];
+    // Two sets of walkers waiting for a search, one for the level being
+    // searched and one for the next, each by the probe count of its node's
+    // search, with room to top up the last group.
+    std::uint16_t classes_[2][kMaxProbes + 1][kChunk + kLanes];
+    std::size_t filled_[2][kMaxProbes + 1] = {};
+    std::size_t waiting_[2] = {};
 };
 
 }  // namespace
