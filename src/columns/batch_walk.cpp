@@ -342,10 +342,12 @@ std::uint64_t dots_of(const char* text, std::size_t size) noexcept {
 
 void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown, bool icann_only,
                            std::uint32_t* lengths) {
-    ChunkWalk walk(accept_unknown, icann_only);
+    if (names.empty()) return;
+    // Some 40 KB: on the heap, not on a caller's stack that may be small.
+    const auto walk = std::make_unique<ChunkWalk>(accept_unknown, icann_only);
     for (std::size_t first = 0; first < names.size(); first += kChunk) {
         const std::size_t count = std::min(kChunk, names.size() - first);
-        walk.run(names.subspan(first, count), first, lengths);
+        walk->run(names.subspan(first, count), first, lengths);
     }
 }
 

@@ -33,8 +33,8 @@ struct WalkName {
 std::uint64_t dots_of(const char* text, std::size_t size) noexcept;
 
 // lengths[i] = public_suffix_length of names[i] under the switches, over the
-// compiled rules. Throws std::bad_alloc only on the first call in a process,
-// when the table of label keys cannot be made.
+// compiled rules. Throws std::bad_alloc when memory runs out (the walk's
+// workspace, and on the first call in a process the table of label keys).
 void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown, bool icann_only,
                            std::uint32_t* lengths);
 
