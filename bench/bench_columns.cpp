@@ -166,19 +166,8 @@ int main(int argc, char** argv) {
     // in the batch walk's lanes.
     vexlo::NameBatch batch;
     for (const std::string_view name : names) batch.add(name);
-    std::vector<vexlo::WalkName> walk_names;
-    std::vector<char> arena;
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        if (batch[i].state != vexlo::NameBatch::State::kValid) continue;
-        walk_names.push_back({nullptr, batch[i].lowered_size, batch[i].label_count, batch[i].dots});
-    }
-    {
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            if (batch[i].state != vexlo::NameBatch::State::kValid) continue;
-            walk_names[k++].text = batch.lowered(i).data();
-        }
-    }
+    const std::vector<vexlo::WalkName> walk_names(batch.walk_names().begin(),
+                                                  batch.walk_names().end());
     std::vector<std::uint32_t> walk_lengths(walk_names.size());
     std::vector<double> single_walk, batch_walk;
 

@@ -8,7 +8,16 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "columns/name_batch.h"
+#include "columns/batch_walk.h"
 #include "query/query.h"
 
 namespace vexlo {
@@ -27,37 +36,17 @@ constexpr std::int64_t kRangeAlign = 64;
 // column's text does below this.
 constexpr std::uint64_t kNarrowTextLimit = std::uint64_t{std::numeric_limits<std::int32_t>::max()} / 3 * 2;
 
-// A worker's output that grows as it goes.
-class Growing {
-public:
-    char* append(std::size_t bytes) {
-        if (bytes > buffer_.size() - size_) grow(bytes);
-        char* place = buffer_.as<char>() + size_;
-        size_ += bytes;
-        return place;
-    }
-    template <class T>
-    void push(T value) {
-        std::memcpy(append(sizeof value), &value, sizeof value);
-    }
-    std::size_t size() const noexcept { return size_; }
-    Buffer& buffer() noexcept { return buffer_; }
-    char* data() noexcept { return buffer_.as<char>(); }
-
-private:
-    void grow(std::size_t bytes) {
-        const std::size_t needed = size_ + bytes;
-        buffer_.resize(std::max({needed, buffer_.size() * 2, std::size_t{4096}}));
-    }
-    Buffer buffer_;
-    std::size_t size_ = 0;
-};
-
 struct RangeOutput {
     std::int64_t begin = 0;
     std::int64_t end = 0;
-    Growing data;
-    Growing item_offsets;  // parts: one offset per item, after a leading 0
+    // The range's region of the shared data buffer (text or items), where
+    // it writes data_size bytes from its start; offsets into it count from
+    // there.
+    std::size_t data_start = 0;
+    std::size_t data_size = 0;
+    // Parts: the range's region of the shared item offsets (after the
+    // leading 0), where it writes `items` offsets.
+    std::size_t items_start = 0;
     std::int64_t items = 0;
     std::int64_t nulls = 0;
     std::exception_ptr failure;
@@ -67,24 +56,74 @@ struct RangeOutput {
 struct Shared {
     std::uint8_t* validity;
     void* values;
+    char* data;
+    void* item_offsets;  // parts
 };
 
-inline void set_bit(std::uint8_t* bits, std::int64_t i) noexcept {
-    bits[i >> 3] = static_cast<std::uint8_t>(bits[i >> 3] | (1u << (i & 7)));
+// Every range's data region has this much room past the bytes its answers
+// may take, for copies made sixteen bytes at a time.
+constexpr std::size_t kCopySlack = 16;
+
+// Copies `size` bytes from `from`, which may be read up to sixteen bytes past
+// them, to `to`, which may be written as far: whole sixteen-byte words,
+// without a call.
+inline void copy_padded(char* to, const char* from, std::size_t size) noexcept {
+#if defined(__SSE2__)
+    for (std::size_t at = 0; at < size; at += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at)));
+    }
+#else
+    std::memcpy(to, from, size);
+#endif
 }
 
-// The `count` rightmost labels of the name's chosen text.
-std::string_view rightmost(const NameBatch::Name& name, std::string_view text, std::size_t count) {
-    if (count == name.label_count) return text;
-    if (name.lowered_size <= 64 && text.size() == name.lowered_size) {
-        // The dots of `text` are where the lowered text has them: drop the
-        // count - 1 rightmost, and the label run starts after the next.
-        std::uint64_t dots = name.dots;
-        for (std::size_t k = 1; k < count; ++k) dots ^= std::uint64_t{1} << (63 - std::countl_zero(dots));
-        return text.substr(static_cast<std::size_t>(64 - std::countl_zero(dots)));
+// Where the `count` rightmost of a name's `label_count` labels start, in a
+// text whose dots are at the places of the name's lowered text (its first 64
+// bytes described by `dots`).
+inline std::size_t rightmost_start(const WalkName& name, std::string_view text,
+                                   std::size_t count) noexcept {
+    if (count == name.label_count) return 0;
+    if (name.size > 64) [[unlikely]] {
+        const std::string_view labels = rightmost_labels(text, name.label_count, count);
+        return static_cast<std::size_t>(labels.data() - text.data());
     }
-    return rightmost_labels(text, name.label_count, count);
+    // Drop the count - 1 rightmost dots; the labels start after the next.
+    std::uint64_t dots = name.dots;
+    for (std::size_t k = 1; k < count; ++k) dots &= ~(std::uint64_t{1} << (63 - std::countl_zero(dots)));
+    return static_cast<std::size_t>(64 - std::countl_zero(dots));
 }
+
+// The bits of one block of a bitmap, gathered a word at a time. Blocks
+// start at multiples of 64 elements.
+class BitWriter {
+public:
+    BitWriter(std::uint8_t* bitmap, std::int64_t first) noexcept
+        : bytes_(bitmap + first / 8) {}
+    void put(std::size_t k, bool bit) noexcept {
+        word_ |= std::uint64_t{bit} << (k & 63);
+        if ((k & 63) == 63) flush(k);
+    }
+    // After the block's last element, k.
+    void finish(std::size_t count) noexcept {
+        if (count % 64 != 0) flush(count - 1);
+    }
+
+private:
+    void flush(std::size_t k) noexcept {
+        // Only the bytes of elements up to k: the bitmap may end there.
+        const std::size_t bytes = (k & 63) / 8 + 1;
+        std::uint8_t* const to = bytes_ + (k / 64) * 8;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(to, &word_, bytes);
+        } else {
+            for (std::size_t b = 0; b < bytes; ++b) to[b] = static_cast<std::uint8_t>(word_ >> (8 * b));
+        }
+        word_ = 0;
+    }
+    std::uint8_t* bytes_;
+    std::uint64_t word_ = 0;
+};
 
 template <class TextOffset, class ListOffset>
 class RangeAnswerer {
@@ -94,111 +133,152 @@ public:
         : column_(column), request_(request), shared_(shared), out_(out) {}
 
     void run() {
-        if (request_.question == Question::kPrivateParts) out_.item_offsets.push(TextOffset{0});
-        NameBatch batch;
-        for (std::int64_t block = out_.begin; block < out_.end; block += kBlock) {
-            const std::int64_t block_end = std::min(block + kBlock, out_.end);
-            batch.clear();
-            for (std::int64_t i = block; i < block_end; ++i) {
-                if (column_.is_null(i)) {
-                    batch.add_null();
-                } else {
-                    batch.add(column_.value(i));
-                }
-            }
-            batch.match(request_.accept_unknown, request_.icann_only);
-            for (std::int64_t i = block; i < block_end; ++i) {
-                const std::size_t k = static_cast<std::size_t>(i - block);
-                answer(i, batch[k], batch.public_length(k), k, batch);
-            }
+        switch (request_.question) {
+            case Question::kPublicSuffix: return run_blocks<Question::kPublicSuffix>();
+            case Question::kPrivateSuffix: return run_blocks<Question::kPrivateSuffix>();
+            case Question::kIsPublic: return run_blocks<Question::kIsPublic>();
+            case Question::kIsPrivate: return run_blocks<Question::kIsPrivate>();
+            case Question::kPrivateParts: return run_blocks<Question::kPrivateParts>();
+            case Question::kSubdomain: return run_blocks<Question::kSubdomain>();
         }
     }
 
 private:
-    void answer(std::int64_t i, const NameBatch::Name& name, std::size_t p, std::size_t k,
-                const NameBatch& batch) {
-        if (name.state == NameBatch::State::kNull) {
-            ++out_.nulls;
-            close_slot(i);
-            return;
-        }
-        const bool valid = name.state == NameBatch::State::kValid;
-        const std::size_t labels = name.label_count;
-        const bool is_private = valid && p != 0 && p < labels;
-        switch (request_.question) {
-            case Question::kIsPublic:
-            case Question::kIsPrivate: {
-                const bool truth = request_.question == Question::kIsPublic ? valid && p == labels
-                                                                            : is_private;
-                set_bit(shared_.validity, i);
-                if (truth) set_bit(static_cast<std::uint8_t*>(shared_.values), i);
-                return;
+    template <Question Q>
+    void run_blocks() {
+        NameBatch batch;
+        for (std::int64_t block = out_.begin; block < out_.end; block += kBlock) {
+            const std::int64_t block_end = std::min(block + kBlock, out_.end);
+            batch.clear();
+            column_.visit(
+                block, block_end, [&] { batch.add_null(); },
+                [&](std::string_view text) { batch.add(text); });
+            batch.match(request_.accept_unknown, request_.icann_only);
+            if constexpr (Q == Question::kIsPublic || Q == Question::kIsPrivate) {
+                truths<Q>(block, batch);
+            } else if constexpr (Q == Question::kPrivateParts) {
+                parts(block, batch);
+            } else {
+                texts<Q>(block, batch);
             }
-            case Question::kPublicSuffix:
-                if (!valid || p == 0) return null_answer(i);
-                return text_answer(i, name, p, batch.lowered(k));
-            case Question::kPrivateSuffix:
-                if (!is_private) return null_answer(i);
-                return text_answer(i, name, p + 1, batch.lowered(k));
-            case Question::kSubdomain: {
-                if (!is_private) return null_answer(i);
+        }
+    }
+
+    // How many rightmost labels answer a valid name, or 0 for a null answer.
+    template <Question Q>
+    std::size_t answer_labels(std::size_t p, std::size_t labels) const noexcept {
+        if constexpr (Q == Question::kPublicSuffix) {
+            return p;
+        } else {
+            if (p == 0 || p >= labels) return 0;  // not below a public suffix
+            if constexpr (Q == Question::kPrivateSuffix) {
+                return p + 1;
+            } else {
                 const std::size_t subdomains = labels - p - 1;
-                if (request_.depth > subdomains) return null_answer(i);
-                return text_answer(i, name, p + 1 + static_cast<std::size_t>(request_.depth),
-                                   batch.lowered(k));
+                if (request_.depth > subdomains) return 0;
+                return p + 1 + static_cast<std::size_t>(request_.depth);
             }
-            case Question::kPrivateParts:
-                if (!is_private) return null_answer(i);
-                return parts_answer(i, name, p, batch.lowered(k));
         }
     }
 
-    void null_answer(std::int64_t i) {
-        ++out_.nulls;
-        close_slot(i);
-    }
-
-    // Ends element i's run of offsets (text or list) where the output stands.
-    void close_slot(std::int64_t i) {
-        if (request_.question == Question::kPrivateParts) {
-            static_cast<ListOffset*>(shared_.values)[i + 1] = static_cast<ListOffset>(out_.items);
-        } else if (request_.question != Question::kIsPublic &&
-                   request_.question != Question::kIsPrivate) {
-            static_cast<TextOffset*>(shared_.values)[i + 1] =
-                static_cast<TextOffset>(out_.data.size());
+    template <Question Q>
+    void texts(std::int64_t block, const NameBatch& batch) {
+        const bool keep_case = request_.keep_case;
+        char* const base = shared_.data + out_.data_start;
+        char* out = base + out_.data_size;
+        TextOffset* const offsets = static_cast<TextOffset*>(shared_.values) + block + 1;
+        const std::span<const std::uint32_t> lengths = batch.public_lengths();
+        BitWriter validity(shared_.validity, block);
+        std::int64_t nulls = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const NameBatch::Name& name = batch[k];
+            bool answered = false;
+            if (name.state == NameBatch::State::kValid) {
+                const WalkName& walked = batch.walk_name(k);
+                const std::size_t count = answer_labels<Q>(lengths[name.walk], walked.label_count);
+                if (count != 0) {
+                    answered = true;
+                    if (!keep_case) {
+                        const std::string_view text(walked.text, walked.size);
+                        const std::size_t start = rightmost_start(walked, text, count);
+                        copy_padded(out, text.data() + start, text.size() - start);
+                        out += text.size() - start;
+                    } else {
+                        const std::string_view text =
+                            name.ascii ? name.given.substr(rightmost_start(walked, name.given, count))
+                                       : rightmost_labels(name.given, walked.label_count, count);
+                        std::memcpy(out, text.data(), text.size());
+                        out += text.size();
+                    }
+                }
+            }
+            nulls += !answered;
+            validity.put(k, answered);
+            offsets[k] = static_cast<TextOffset>(out - base);
         }
+        validity.finish(batch.size());
+        out_.data_size = static_cast<std::size_t>(out - base);
+        out_.nulls += nulls;
     }
 
-    std::string_view source(const NameBatch::Name& name, std::string_view lowered) const {
-        return request_.keep_case ? name.given : lowered;
-    }
-
-    void text_answer(std::int64_t i, const NameBatch::Name& name, std::size_t count,
-                     std::string_view lowered) {
-        const std::string_view text = rightmost(name, source(name, lowered), count);
-        if (!text.empty()) std::memcpy(out_.data.append(text.size()), text.data(), text.size());
-        set_bit(shared_.validity, i);
-        close_slot(i);
-    }
-
-    void parts_answer(std::int64_t i, const NameBatch::Name& name, std::size_t p,
-                      std::string_view lowered) {
-        const std::string_view text = source(name, lowered);
-        const std::size_t subdomains = name.label_count - p - 1;
-        std::size_t start = 0;
-        for (std::size_t s = 0; s < subdomains; ++s) {
-            const std::size_t dot = text.find('.', start);
-            add_item(text.substr(start, dot - start));
-            start = dot + 1;
+    template <Question Q>
+    void truths(std::int64_t block, const NameBatch& batch) {
+        const std::span<const std::uint32_t> lengths = batch.public_lengths();
+        BitWriter validity(shared_.validity, block);
+        BitWriter values(static_cast<std::uint8_t*>(shared_.values), block);
+        std::int64_t nulls = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const NameBatch::Name& name = batch[k];
+            bool truth = false;
+            if (name.state == NameBatch::State::kValid) {
+                const std::size_t p = lengths[name.walk];
+                const std::size_t labels = batch.walk_name(k).label_count;
+                truth = Q == Question::kIsPublic ? p == labels : p != 0 && p < labels;
+            }
+            nulls += name.state == NameBatch::State::kNull;
+            validity.put(k, name.state != NameBatch::State::kNull);
+            values.put(k, truth);
         }
-        add_item(rightmost(name, text, p + 1));
-        set_bit(shared_.validity, i);
-        close_slot(i);
+        validity.finish(batch.size());
+        values.finish(batch.size());
+        out_.nulls += nulls;
+    }
+
+    void parts(std::int64_t block, const NameBatch& batch) {
+        BitWriter validity(shared_.validity, block);
+        ListOffset* const lists = static_cast<ListOffset*>(shared_.values) + block + 1;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const NameBatch::Name& name = batch[k];
+            bool answered = false;
+            if (name.state == NameBatch::State::kValid) {
+                const WalkName& walked = batch.walk_name(k);
+                const std::size_t p = batch.public_length(k);
+                if (p != 0 && p < walked.label_count) {
+                    answered = true;
+                    const std::string_view text =
+                        request_.keep_case ? name.given : std::string_view(walked.text, walked.size);
+                    const std::size_t subdomains = walked.label_count - p - 1;
+                    std::size_t start = 0;
+                    for (std::size_t s = 0; s < subdomains; ++s) {
+                        const std::size_t dot = text.find('.', start);
+                        add_item(text.substr(start, dot - start));
+                        start = dot + 1;
+                    }
+                    add_item(text.substr(start));
+                }
+            }
+            out_.nulls += !answered;
+            validity.put(k, answered);
+            lists[k] = static_cast<ListOffset>(out_.items);
+        }
+        validity.finish(batch.size());
     }
 
     void add_item(std::string_view item) {
-        std::memcpy(out_.data.append(item.size()), item.data(), item.size());
-        out_.item_offsets.push(static_cast<TextOffset>(out_.data.size()));
+        std::memcpy(shared_.data + out_.data_start + out_.data_size, item.data(), item.size());
+        out_.data_size += item.size();
+        static_cast<TextOffset*>(shared_.item_offsets)[1 + out_.items_start + out_.items] =
+            static_cast<TextOffset>(out_.data_size);
         ++out_.items;
     }
 
@@ -215,30 +295,84 @@ void shift_offsets(void* values, std::int64_t from, std::int64_t to, std::int64_
     for (std::int64_t i = from; i < to; ++i) offsets[i] = static_cast<Offset>(offsets[i] + base);
 }
 
-// Appends every range's bytes to the first's, freeing each once copied, so
-// that at most one range's bytes exist twice. Returns the ranges' bases.
-std::vector<std::int64_t> join_data(std::vector<RangeOutput>& ranges, Buffer& joined) {
-    std::vector<std::int64_t> bases;
-    std::size_t total = 0;
+// Gives the whole pages within [begin, end) back to the system; their bytes
+// read as zero if touched again. Only for bytes nothing will read.
+void release_pages(char* begin, char* end) noexcept {
+#if defined(__linux__)
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+    (void)begin;
+    (void)end;
+#endif
+}
+
+// Moves the `count` values of type T at buffer[from] down to buffer[to]
+// (to <= from), adding `base` to each, a piece at a time; the pages of the
+// pieces moved that lie past the moved values' new end are given back at
+// once, so that the move never holds much more than the values once.
+template <class T>
+void move_down(T* buffer, std::size_t to, std::size_t from, std::size_t count, T base) {
+    constexpr std::size_t kPiece = (std::size_t{1} << 20) / sizeof(T);
+    for (std::size_t done = 0; done < count; done += kPiece) {
+        const std::size_t piece = std::min(kPiece, count - done);
+        T* const source = buffer + from + done;
+        T* const target = buffer + to + done;
+        if (base == 0) {
+            std::memmove(target, source, piece * sizeof(T));
+        } else {
+            // Target before source: front to back reads each value before
+            // it is overwritten.
+            for (std::size_t j = 0; j < piece; ++j) target[j] = static_cast<T>(source[j] + base);
+        }
+        release_pages(reinterpret_cast<char*>(std::max(source, target + piece)),
+                      reinterpret_cast<char*>(source + piece));
+    }
+}
+
+// The regions of the shared buffers: each range gets room for the most its
+// answers can take, so that no range ever grows or copies its output while
+// answering. Pages a range leaves unwritten are never touched.
+struct Regions {
+    std::size_t data_bytes = 0;
+    std::size_t items = 0;
+};
+
+Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
+                     std::vector<RangeOutput>& ranges) {
+    Regions total;
     for (RangeOutput& range : ranges) {
-        bases.push_back(static_cast<std::int64_t>(total));
-        total += range.data.size();
+        const std::uint64_t text = column.text_bytes(range.begin, range.end);
+        // Lowercasing adds at most half a text's bytes; the caller's
+        // spelling is the text itself; privateparts leaves out the dots.
+        const std::uint64_t answers = request.keep_case ? text : text + text / 2;
+        range.data_start = total.data_bytes;
+        total.data_bytes += static_cast<std::size_t>(answers) + kCopySlack;
+        if (request.question == Question::kPrivateParts) {
+            // A name of b bytes has at most (b + 1) / 2 labels.
+            range.items_start = total.items;
+            total.items += static_cast<std::size_t>(text / 2) +
+                           static_cast<std::size_t>(range.end - range.begin);
+        }
     }
-    joined = std::move(ranges[0].data.buffer());
-    joined.resize(ranges[0].data.size());
-    for (std::size_t k = 1; k < ranges.size(); ++k) {
-        const std::size_t size = ranges[k].data.size();
-        joined.resize(static_cast<std::size_t>(bases[k]) + size);
-        if (size != 0) std::memcpy(joined.as<char>() + bases[k], ranges[k].data.data(), size);
-        Buffer freed = std::move(ranges[k].data.buffer());
-    }
-    return bases;
+    return total;
 }
 
 template <class TextOffset, class ListOffset>
 void answer_ranges(const StringColumn& column, const ColumnRequest& request, ResultColumn& result,
                    std::vector<RangeOutput>& ranges) {
-    const Shared shared{result.validity.as<std::uint8_t>(), result.values.data()};
+    if (request.question != Question::kIsPublic && request.question != Question::kIsPrivate) {
+        const Regions regions = place_ranges(column, request, ranges);
+        result.data = Buffer(regions.data_bytes);
+        if (request.question == Question::kPrivateParts) {
+            result.item_offsets = Buffer((regions.items + 1) * sizeof(TextOffset));
+            result.item_offsets.as<TextOffset>()[0] = 0;
+        }
+    }
+    const Shared shared{result.validity.as<std::uint8_t>(), result.values.data(),
+                        result.data.as<char>(), result.item_offsets.data()};
     auto run = [&](RangeOutput& range) {
         try {
             RangeAnswerer<TextOffset, ListOffset>(column, request, shared, range).run();
@@ -266,33 +400,30 @@ void answer_ranges(const StringColumn& column, const ColumnRequest& request, Res
     for (const RangeOutput& range : ranges) result.null_count += range.nulls;
     const Question q = request.question;
     if (q == Question::kIsPublic || q == Question::kIsPrivate) return;
-    const std::vector<std::int64_t> data_bases = join_data(ranges, result.data);
-    if (q != Question::kPrivateParts) {
-        for (std::size_t k = 1; k < ranges.size(); ++k) {
-            shift_offsets<TextOffset>(result.values.data(), ranges[k].begin + 1, ranges[k].end + 1,
-                                      data_bases[k]);
-        }
-        return;
-    }
-    // Items: the first range's offsets, then every other's shifted by its
-    // data base, each freed once copied.
+    // Each range's output follows the one before it, every offset of it
+    // shifted by what went before.
+    std::size_t data_end = ranges[0].data_size;
     std::int64_t items = ranges[0].items;
-    result.item_offsets = std::move(ranges[0].item_offsets.buffer());
     for (std::size_t k = 1; k < ranges.size(); ++k) {
-        const std::int64_t count = ranges[k].items;
-        result.item_offsets.resize(static_cast<std::size_t>(items + 1 + count) * sizeof(TextOffset));
-        auto* to = result.item_offsets.as<TextOffset>() + items + 1;
-        const auto* from = reinterpret_cast<const TextOffset*>(ranges[k].item_offsets.data()) + 1;
-        for (std::int64_t j = 0; j < count; ++j) {
-            to[j] = static_cast<TextOffset>(from[j] + data_bases[k]);
+        const RangeOutput& range = ranges[k];
+        move_down(result.data.as<char>(), data_end, range.data_start, range.data_size, char{0});
+        if (q != Question::kPrivateParts) {
+            shift_offsets<TextOffset>(result.values.data(), range.begin + 1, range.end + 1,
+                                      static_cast<std::int64_t>(data_end));
+        } else {
+            move_down(result.item_offsets.as<TextOffset>() + 1, static_cast<std::size_t>(items),
+                      range.items_start, static_cast<std::size_t>(range.items),
+                      static_cast<TextOffset>(data_end));
+            shift_offsets<ListOffset>(result.values.data(), range.begin + 1, range.end + 1, items);
         }
-        shift_offsets<ListOffset>(result.values.data(), ranges[k].begin + 1, ranges[k].end + 1,
-                                  items);
-        items += count;
-        Buffer freed = std::move(ranges[k].item_offsets.buffer());
+        data_end += range.data_size;
+        items += range.items;
     }
-    result.item_offsets.resize(static_cast<std::size_t>(items + 1) * sizeof(TextOffset));
-    result.item_count = items;
+    result.data.resize(data_end);
+    if (q == Question::kPrivateParts) {
+        result.item_offsets.resize(static_cast<std::size_t>(items + 1) * sizeof(TextOffset));
+        result.item_count = items;
+    }
 }
 
 // Offsets that were made 64-bit only because the text might have passed

@@ -1,8 +1,10 @@
-// The public-suffix walk for many names at once. Several names are in flight
-// together, in lockstep per trie level, so that one name's loads overlap
-// another's wait; each name takes exactly the child search of the single walk
-// (a binary search whose probe count depends only on the node's edge count,
-// then an equality test), and its answer equals public_suffix_length's.
+// The public-suffix walk for many names at once. The names go down the trie a
+// level at a time together; within a level, names whose searches take the
+// same number of probes run in groups whose probes are interleaved, so that
+// one name's loads overlap another's wait. Each name takes exactly the child
+// search of the single walk (a binary search whose probe count depends only
+// on the node's edge count, then an equality test), and its answer equals
+// public_suffix_length's.
 #pragma once
 
 #include <cstddef>
@@ -22,17 +24,18 @@ struct WalkName {
     const char* text;
     std::size_t size;
     std::size_t label_count;
-    // Bit i set when text[i] is a dot; only read for names of at most 64
-    // bytes (dots_of computes it).
+    // Bit i set when text[i] is a dot, for the first 64 bytes (dots_of
+    // computes it); the walk scans any bytes beyond.
     std::uint64_t dots;
 };
 
-// The dot mask of a text of at most 64 bytes.
+// The dot mask of the first 64 bytes of a text.
 std::uint64_t dots_of(const char* text, std::size_t size) noexcept;
 
 // lengths[i] = public_suffix_length of names[i] under the switches, over the
-// compiled rules.
+// compiled rules. Throws std::bad_alloc when memory runs out (the walk's
+// workspace, and on the first call in a process the table of label keys).
 void public_suffix_lengths(std::span<const WalkName> names, bool accept_unknown, bool icann_only,
-                           std::uint32_t* lengths) noexcept;
+                           std::uint32_t* lengths);
 
 }  // namespace vexlo

@@ -14,11 +14,11 @@ namespace vexlo {
 namespace {
 
 // Bits counted without popcnt, which x86-64 does not promise.
-inline unsigned count_bits(std::uint32_t bits) noexcept {
-    bits = bits - ((bits >> 1) & 0x55555555u);
-    bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
-    bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
-    return (bits * 0x01010101u) >> 24;
+inline unsigned count_bits(std::uint64_t bits) noexcept {
+    bits = bits - ((bits >> 1) & 0x5555555555555555u);
+    bits = (bits & 0x3333333333333333u) + ((bits >> 2) & 0x3333333333333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<unsigned>((bits * 0x0101010101010101u) >> 56);
 }
 
 enum class Ascii { kValid, kInvalid, kNotAscii };
@@ -98,9 +98,12 @@ Ascii lower_ascii_name(const char* src, std::size_t n, char* dst, AsciiName& out
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + done), lower_ascii(bytes));
         const std::uint32_t mask = dot_mask(bytes);
         empty_label |= (mask & ((mask << 1) | previous)) != 0;
-        labels += count_bits(mask);
         previous = mask >> 15;
-        if (done < 64) dots64 |= std::uint64_t{mask} << done;
+        if (done < 64) {
+            dots64 |= std::uint64_t{mask} << done;
+        } else {
+            labels += count_bits(mask);
+        }
     }
     if (done < n) {
         // The last sixteen bytes, of which those before `done` are done.
@@ -109,11 +112,15 @@ Ascii lower_ascii_name(const char* src, std::size_t n, char* dst, AsciiName& out
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 16), lower_ascii(bytes));
         const std::uint32_t mask = dot_mask(bytes) >> (16 - (n - done));
         empty_label |= (mask & ((mask << 1) | previous)) != 0;
-        labels += count_bits(mask);
-        if (done < 64) dots64 |= std::uint64_t{mask} << done;
+        // Bytes before 64 are all in the mask: done < 64 means n < 64.
+        if (done < 64) {
+            dots64 |= std::uint64_t{mask} << done;
+        } else {
+            labels += count_bits(mask);
+        }
     }
     if (empty_label || src[n - 1] == '.') return Ascii::kInvalid;
-    out.label_count = labels;
+    out.label_count = labels + count_bits(dots64);
     out.dots = dots64;
     return Ascii::kValid;
 }
@@ -192,78 +199,68 @@ bool is_utf8(std::string_view text) noexcept {
 
 void NameBatch::clear() noexcept {
     names_.clear();
+    walk_.clear();
     arena_size_ = kWalkPadding;
 }
 
-char* NameBatch::reserve(std::size_t bytes) {
-    if (arena_size_ < kWalkPadding) arena_size_ = kWalkPadding;
-    // Sixteen bytes past the name are written by the ASCII path as well as
-    // read by the walk.
-    const std::size_t needed = arena_size_ + bytes + kWalkPadding;
-    if (needed > arena_capacity_) {
-        const std::size_t capacity = std::max(needed, std::max<std::size_t>(arena_capacity_ * 2, 8192));
-        std::unique_ptr<char[]> grown(new char[capacity]);
-        if (arena_ != nullptr) std::memcpy(grown.get(), arena_.get(), arena_size_);
-        arena_ = std::move(grown);
-        arena_capacity_ = capacity;
+void NameBatch::grow_arena(std::size_t needed) {
+    const std::size_t capacity = std::max(needed, std::max<std::size_t>(arena_capacity_ * 2, 8192));
+    std::unique_ptr<char[]> grown(new char[capacity]);
+    if (arena_ != nullptr) {
+        std::memcpy(grown.get(), arena_.get(), arena_size_);
+        for (WalkName& name : walk_) name.text = grown.get() + (name.text - arena_.get());
     }
-    return arena_.get() + arena_size_;
+    arena_ = std::move(grown);
+    arena_capacity_ = capacity;
 }
 
 void NameBatch::add_null() {
-    names_.push_back(Name{State::kNull, true, {}, 0, 0, 0, 0});
+    names_.push_back(Name{{}, 0, State::kNull, false});
+}
+
+[[gnu::always_inline]] inline void NameBatch::add_valid(std::string_view given, bool ascii,
+                                                        const char* lowered, std::size_t size,
+                                                        std::size_t label_count,
+                                                        std::uint64_t dots) {
+    names_.push_back(Name{given, static_cast<std::uint32_t>(walk_.size()), State::kValid, ascii});
+    walk_.push_back(WalkName{lowered, size, label_count, dots});
+    arena_size_ += size + kWalkPadding;
 }
 
 void NameBatch::add(std::string_view text) {
     std::string_view given = text;
     if (!given.empty() && given.back() == '.') given.remove_suffix(1);
     if (given.empty()) {
-        names_.push_back(Name{State::kInvalid, true, {}, 0, 0, 0, 0});
+        names_.push_back(Name{{}, 0, State::kInvalid, false});
         return;
     }
     char* const dst = reserve(given.size());
-    const std::size_t at = static_cast<std::size_t>(dst - arena_.get());
     AsciiName ascii;
     switch (lower_ascii_name(given.data(), given.size(), dst, ascii)) {
         case Ascii::kValid:
-            arena_size_ = at + given.size() + kWalkPadding;
-            names_.push_back(Name{State::kValid, true, given, at, given.size(), ascii.label_count,
-                                  ascii.dots});
+            add_valid(given, true, dst, given.size(), ascii.label_count, ascii.dots);
             return;
         case Ascii::kInvalid:
-            names_.push_back(Name{State::kInvalid, true, {}, 0, 0, 0, 0});
+            names_.push_back(Name{{}, 0, State::kInvalid, false});
             return;
         case Ascii::kNotAscii:
             break;
     }
     std::optional<NormalizedDomain> normalized;
     if (!is_utf8(text) || !(normalized = normalize_domain(text))) {
-        names_.push_back(Name{State::kInvalid, true, {}, 0, 0, 0, 0});
+        names_.push_back(Name{{}, 0, State::kInvalid, false});
         return;
     }
     const std::string_view lowered = normalized->lowered.view();
     char* const place = reserve(lowered.size());
-    const std::size_t lowered_at = static_cast<std::size_t>(place - arena_.get());
     std::memcpy(place, lowered.data(), lowered.size());
-    arena_size_ = lowered_at + lowered.size() + kWalkPadding;
-    names_.push_back(Name{State::kValid, false, normalized->given, lowered_at, lowered.size(),
-                          normalized->label_count, dots_of(lowered.data(), lowered.size())});
+    add_valid(normalized->given, false, place, lowered.size(), normalized->label_count,
+              dots_of(lowered.data(), lowered.size()));
 }
 
 void NameBatch::match(bool accept_unknown, bool icann_only) {
-    walk_.clear();
-    walk_index_.clear();
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        const Name& name = names_[i];
-        if (name.state != State::kValid) continue;
-        walk_.push_back(WalkName{arena_.get() + name.lowered_at, name.lowered_size,
-                                 name.label_count, name.dots});
-        walk_index_.push_back(i);
-    }
-    walk_lengths_.resize(walk_.size());
-    public_suffix_lengths(walk_, accept_unknown, icann_only, walk_lengths_.data());
-    lengths_.assign(names_.size(), 0);
-    for (std::size_t k = 0; k < walk_.size(); ++k) lengths_[walk_index_[k]] = walk_lengths_[k];
+    lengths_.resize(walk_.size());
+    public_suffix_lengths(walk_, accept_unknown, icann_only, lengths_.data());
 }
 
 }  // namespace vexlo

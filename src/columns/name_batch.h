@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -22,15 +23,12 @@ public:
     enum class State : std::uint8_t { kNull, kInvalid, kValid };
 
     struct Name {
-        State state;
-        // The lowered text holds the caller's labels at the same byte
-        // offsets (ASCII lowercases byte for byte).
-        bool same_offsets;
         std::string_view given;  // the caller's bytes less one trailing dot
-        std::size_t lowered_at;  // the lowered text's place in the arena
-        std::size_t lowered_size;
-        std::size_t label_count;
-        std::uint64_t dots;
+        std::uint32_t walk;      // valid names: the place of the name in walk_names()
+        State state;
+        // Valid names: the caller's text is ASCII, so it holds its labels at
+        // the byte offsets of the lowered text.
+        bool ascii;
     };
 
     void clear() noexcept;
@@ -41,27 +39,42 @@ public:
 
     std::size_t size() const noexcept { return names_.size(); }
     const Name& operator[](std::size_t i) const noexcept { return names_[i]; }
+
+    // The valid names, lowered, in the order they were added. Their texts
+    // lie in one arena, kWalkPadding bytes apart, and hold the caller's
+    // labels at the same byte offsets when the caller's text is ASCII.
+    std::span<const WalkName> walk_names() const noexcept { return walk_; }
+    // Of a valid name:
+    const WalkName& walk_name(std::size_t i) const noexcept { return walk_[names_[i].walk]; }
     std::string_view lowered(std::size_t i) const noexcept {
-        return {arena_.get() + names_[i].lowered_at, names_[i].lowered_size};
+        return {walk_name(i).text, walk_name(i).size};
     }
 
     // Fills public_length(i) for every valid name.
     void match(bool accept_unknown, bool icann_only);
-    std::uint32_t public_length(std::size_t i) const noexcept { return lengths_[i]; }
+    std::uint32_t public_length(std::size_t i) const noexcept { return lengths_[names_[i].walk]; }
+    std::span<const std::uint32_t> public_lengths() const noexcept { return lengths_; }
 
 private:
     // Room for `bytes` more arena bytes and the padding after them; returns
     // where they go. The arena only grows, and is never cleared: the walk
     // masks whatever lies beyond a name.
-    char* reserve(std::size_t bytes);
+    char* reserve(std::size_t bytes) {
+        // Sixteen bytes past the name are written by the ASCII path as well
+        // as read by the walk.
+        const std::size_t needed = arena_size_ + bytes + kWalkPadding;
+        if (needed > arena_capacity_) [[unlikely]] grow_arena(needed);
+        return arena_.get() + arena_size_;
+    }
+    void grow_arena(std::size_t needed);
+    void add_valid(std::string_view given, bool ascii, const char* lowered, std::size_t size,
+                   std::size_t label_count, std::uint64_t dots);
 
     std::vector<Name> names_;
     std::unique_ptr<char[]> arena_;
-    std::size_t arena_size_ = 0;
+    std::size_t arena_size_ = kWalkPadding;
     std::size_t arena_capacity_ = 0;
     std::vector<WalkName> walk_;
-    std::vector<std::size_t> walk_index_;
-    std::vector<std::uint32_t> walk_lengths_;
     std::vector<std::uint32_t> lengths_;
 };
 

@@ -38,6 +38,29 @@ public:
     bool large() const noexcept { return layout_ == Layout::kOffsets64; }
     // Total bytes of all elements, nulls included: a bound on every result.
     std::uint64_t text_bytes() const noexcept { return text_bytes_; }
+    // The same for the elements of [begin, end): at least the bytes of its
+    // elements that are not null.
+    std::uint64_t text_bytes(std::int64_t begin, std::int64_t end) const noexcept {
+        if (begin >= end) return 0;
+        switch (layout_) {
+            case Layout::kOffsets32: {
+                const std::int32_t* o = static_cast<const std::int32_t*>(offsets_) + offset_;
+                return static_cast<std::uint64_t>(o[end] - o[begin]);
+            }
+            case Layout::kOffsets64: {
+                const std::int64_t* o = static_cast<const std::int64_t*>(offsets_) + offset_;
+                return static_cast<std::uint64_t>(o[end] - o[begin]);
+            }
+            case Layout::kViews:
+            case Layout::kTexts:
+                break;
+        }
+        std::uint64_t total = 0;
+        for (std::int64_t i = begin; i < end; ++i) {
+            if (!is_null(i)) total += value(i).size();
+        }
+        return total;
+    }
 
     bool is_null(std::int64_t i) const noexcept {
         if (layout_ == Layout::kTexts) return byte_nulls_ != nullptr && byte_nulls_[i] != 0;
@@ -66,8 +89,49 @@ public:
         return {};
     }
 
+    // Calls add_null() for every null element of [begin, end), in order,
+    // and add(value) for every other: value() and is_null() with the
+    // layout's choice made once.
+    template <class Null, class Add>
+    void visit(std::int64_t begin, std::int64_t end, Null&& add_null, Add&& add) const {
+        switch (layout_) {
+            case Layout::kOffsets32: {
+                const std::int32_t* o = static_cast<const std::int32_t*>(offsets_) + offset_;
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return text_at(o[i], o[i + 1]); });
+            }
+            case Layout::kOffsets64: {
+                const std::int64_t* o = static_cast<const std::int64_t*>(offsets_) + offset_;
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return text_at(o[i], o[i + 1]); });
+            }
+            case Layout::kViews:
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return view_at(offset_ + i); });
+            case Layout::kTexts:
+                return visit_each(begin, end, add_null, add,
+                                  [&](std::int64_t i) { return texts_[i]; });
+        }
+    }
+
 private:
     friend struct ColumnImporter;
+
+    template <class Null, class Add, class Value>
+    void visit_each(std::int64_t begin, std::int64_t end, Null& add_null, Add& add,
+                    Value&& value) const {
+        if (validity_ == nullptr && byte_nulls_ == nullptr) {
+            for (std::int64_t i = begin; i < end; ++i) add(value(i));
+            return;
+        }
+        for (std::int64_t i = begin; i < end; ++i) {
+            if (is_null(i)) {
+                add_null();
+            } else {
+                add(value(i));
+            }
+        }
+    }
 
     std::string_view text_at(std::int64_t begin, std::int64_t end) const noexcept {
         if (begin == end) return {};

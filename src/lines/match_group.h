@@ -1,12 +1,15 @@
 // Matching the names of a group of lines in one call: each name is
-// normalised, then the whole group is walked. The walk over the group is the
-// place where names can be kept in flight together.
+// normalised, then the whole group is walked by the batch walk, which keeps
+// several names in flight together.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
+
+#include "columns/batch_walk.h"
 
 #include "query/query.h"
 
@@ -14,7 +17,8 @@ namespace vexlo::lines {
 
 class MatchGroup {
 public:
-    static constexpr std::size_t kCapacity = 32;
+    // Enough names that the batch walk's groups of equal searches fill up.
+    static constexpr std::size_t kCapacity = 256;
 
     // Matches names[i] into slot i (at most kCapacity names); earlier matches
     // are dropped. An empty name is invalid, so an empty view can stand for
@@ -28,6 +32,11 @@ public:
 
 private:
     std::optional<Match> matches_[kCapacity];
+    // The valid names' lowered texts again, padded for the batch walk.
+    std::vector<char> arena_;
+    std::vector<WalkName> walk_;
+    std::vector<std::size_t> walk_slot_;
+    std::vector<std::uint32_t> lengths_;
 };
 
 }  // namespace vexlo::lines

@@ -46,6 +46,9 @@ EDGE_NAMES = [
     "a b.com",
     "x" * 300 + ".com",
     ".".join(["a"] * 130) + ".co.uk",
+    # Lowercased, the same length, with the dots at other places.
+    "\u0130\u0130.\u212a.com",
+    "x\u0130\u0130.\u212a.Example.CO.UK",
 ]
 
 

@@ -58,6 +58,11 @@ inline std::vector<std::string> awkward_names() {
         std::string("nul\0l.example.com", 17), "sp ace.com", "*.com", "!.com", "a.*.kawasaki.jp",
         "\xF0\x96\xBA\xA0.example.com", "\xEA\x9F\x8E.COM", "ab.cdefghijk.com",
         "AbCdEfGhIjKlMnOp.com", "0123456789abcdef.co.uk", "0123456789abcdefg.co.uk",
+        // Lowercasing lengthens the first label (U+0130) by as much as it
+        // shortens the second (U+212A): both texts have the same length but
+        // their dots at other places.
+        "\xC4\xB0\xC4\xB0.\xE2\x84\xAA.com", "x\xC4\xB0\xC4\xB0.\xE2\x84\xAA.Example.CO.UK",
+        "\xE2\x84\xAA.\xC4\xB0\xC4\xB0.kawasaki.jp",
     };
 }
 
