@@ -77,7 +77,7 @@ constexpr std::size_t kNoRule = ~std::size_t{0};
 // bytes): each label's start is then the width of the dots left before it.
 template <bool kIcannOnly, bool kDotBits>
 std::size_t walk_compiled(const char* const text, const std::size_t size, std::size_t label_count,
-                          bool accept_unknown, std::uint64_t dots) {
+                          bool accept_unknown, std::uint64_t dots) noexcept {
     const RuleTrie& trie = compiled_rules();
     const TrieNode* const nodes = trie.nodes.data();
     const TrieEdge* const edges = trie.edges.data();
@@ -176,6 +176,14 @@ std::size_t public_suffix_length(std::string_view lowered, std::uint64_t lowered
         return walk_compiled<true>(lowered, label_count, accept_unknown, icann_only, lowered_dots);
     }
     return walk_compiled<false>(lowered, label_count, accept_unknown, icann_only, 0);
+}
+
+std::size_t public_suffix_length_short(const char* lowered, std::size_t size,
+                                       std::uint64_t lowered_dots, std::size_t label_count,
+                                       bool accept_unknown, bool icann_only) noexcept {
+    return icann_only
+               ? walk_compiled<true, true>(lowered, size, label_count, accept_unknown, lowered_dots)
+               : walk_compiled<false, true>(lowered, size, label_count, accept_unknown, lowered_dots);
 }
 
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
