@@ -10,7 +10,9 @@
 #include <string_view>
 
 #include "common/find_dot.h"
+#include "normalize/short_ascii.h"
 #include "query/query.h"
+#include "rules/compiled_walk.h"
 
 namespace vexlo {
 
@@ -38,8 +40,30 @@ enum class ShortOutcome : unsigned char {
 };
 
 // Normalises and matches `domain` as match_domain does, when it is ASCII and
-// (less one trailing dot) at most kDotBitmapBytes long.
-ShortOutcome match_short(std::string_view domain, Switches switches, ShortMatch& out) noexcept;
+// (less one trailing dot) at most kDotBitmapBytes long. Inline, walk and
+// all, so that the common call is one function.
+[[gnu::always_inline]] inline ShortOutcome match_short(std::string_view domain, Switches switches,
+                                                       ShortMatch& out) noexcept {
+    if (!domain.empty() && domain.back() == '.') domain.remove_suffix(1);
+    if (domain.empty()) return ShortOutcome::kInvalid;
+    if (domain.size() > kDotBitmapBytes) return ShortOutcome::kOther;
+    ShortAsciiLabels labels;
+    switch (lower_short_ascii(domain, out.lowered, labels)) {
+        case ShortAscii::kValid:
+            break;
+        case ShortAscii::kInvalid:
+            return ShortOutcome::kInvalid;
+        case ShortAscii::kOther:
+            return ShortOutcome::kOther;
+    }
+    out.size = domain.size();
+    out.label_count = labels.label_count;
+    out.dots = labels.dots;
+    out.public_length =
+        public_suffix_length_short(out.lowered, out.size, labels.dots, labels.label_count,
+                                   switches.accept_unknown, switches.icann_only);
+    return ShortOutcome::kMatched;
+}
 
 inline bool is_public(const ShortMatch& match) noexcept {
     return match.public_length == match.label_count;

@@ -22,12 +22,6 @@ std::size_t public_suffix_length(std::string_view lowered, std::size_t label_cou
 std::size_t public_suffix_length(std::string_view lowered, std::uint64_t lowered_dots,
                                  std::size_t label_count, bool accept_unknown, bool icann_only);
 
-// The same for a text of at most kDotBitmapBytes bytes, whose dot bitmap is
-// `lowered_dots`: no size test, nothing that can fail.
-std::size_t public_suffix_length_short(const char* lowered, std::size_t size,
-                                       std::uint64_t lowered_dots, std::size_t label_count,
-                                       bool accept_unknown, bool icann_only) noexcept;
-
 // The same walk over any tables, checking them at every probe.
 std::size_t public_suffix_length(std::string_view lowered, std::size_t label_count,
                                  bool accept_unknown, bool icann_only, const RuleTrie& trie);
