@@ -4,6 +4,7 @@
 // the one the same question gives through match_domain.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -27,8 +28,16 @@ struct ShortMatch {
     ShortMatch() noexcept {}
 
     // The `count` rightmost labels of the lowercase; 1 <= count <= label_count.
+    // The dots of the count - 1 labels nearest the end are dropped, highest
+    // first (each round finds one: count <= label_count), then the labels
+    // start after the highest dot left, or at 0.
     std::string_view rightmost(std::size_t count) const noexcept {
-        const std::size_t start = rightmost_labels_start(dots, count);
+        std::uint64_t left = dots;
+        for (; count > 1; --count) {
+            if (left == 0) __builtin_unreachable();  // so no test for a zero word
+            left ^= std::uint64_t{1} << (63 - std::countl_zero(left));
+        }
+        const auto start = static_cast<std::size_t>(std::bit_width(left));
         return {lowered + start, size - start};
     }
 };
