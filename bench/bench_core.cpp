@@ -99,6 +99,27 @@ std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
     add("match_domain", "vexlo",
         vexlo_query([](const Match& m) { return m.public_length; }));
     using vexlo::ShortMatch;
+    // Lowercasing alone, the way the module's common call does it: a short
+    // ASCII name into a buffer on the stack, any other through
+    // normalize_domain.
+    add("lower_short_ascii", "vexlo", [](const std::string& name) -> std::size_t {
+        std::string_view text = name;
+        if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+        if (!text.empty() && text.size() <= vexlo::kDotBitmapBytes) {
+            char lowered[vexlo::kDotBitmapBytes];
+            vexlo::ShortAsciiLabels labels;
+            switch (vexlo::lower_short_ascii(text, lowered, labels)) {
+                case vexlo::ShortAscii::kValid:
+                    return labels.label_count + static_cast<unsigned char>(lowered[0]);
+                case vexlo::ShortAscii::kInvalid:
+                    return 0;
+                case vexlo::ShortAscii::kOther:
+                    break;
+            }
+        }
+        const std::optional<vexlo::NormalizedDomain> normalized = vexlo::normalize_domain(name);
+        return normalized ? normalized->label_count : 0;
+    });
     add("match_short", "vexlo",
         vexlo_call([](const ShortMatch& m) { return m.public_length; },
                    [](const Match& m) { return m.public_length; }));
