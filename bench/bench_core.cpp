@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "query/query.h"
+#include "query/short_match.h"
 
 namespace {
 
@@ -63,6 +64,25 @@ PerName vexlo_query(Answer answer) {
     };
 }
 
+// The way the module answers the functions that take a domain alone: a short
+// ASCII name through match_short, any other through match_domain.
+template <typename ShortAnswer, typename Answer>
+PerName vexlo_call(ShortAnswer short_answer, Answer answer) {
+    return [short_answer, answer](const std::string& name) -> std::size_t {
+        vexlo::ShortMatch short_match;
+        switch (vexlo::match_short(name, vexlo::Switches{}, short_match)) {
+            case vexlo::ShortOutcome::kMatched:
+                return short_answer(short_match);
+            case vexlo::ShortOutcome::kInvalid:
+                return 0;
+            case vexlo::ShortOutcome::kOther:
+                break;
+        }
+        const std::optional<vexlo::Match> match = vexlo::match_domain(name, vexlo::Switches{});
+        return match ? answer(*match) : 0;
+    };
+}
+
 std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
     using vexlo::Match;
     std::vector<Benchmark> benchmarks;
@@ -78,14 +98,43 @@ std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
     });
     add("match_domain", "vexlo",
         vexlo_query([](const Match& m) { return m.public_length; }));
+    using vexlo::ShortMatch;
+    // Lowercasing alone, the way the module's common call does it: a short
+    // ASCII name into a buffer on the stack, any other through
+    // normalize_domain.
+    add("lower_short_ascii", "vexlo", [](const std::string& name) -> std::size_t {
+        std::string_view text = name;
+        if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+        if (!text.empty() && text.size() <= vexlo::kDotBitmapBytes) {
+            char lowered[vexlo::kDotBitmapBytes];
+            vexlo::ShortAsciiLabels labels;
+            switch (vexlo::lower_short_ascii(text, lowered, labels)) {
+                case vexlo::ShortAscii::kValid:
+                    return labels.label_count + static_cast<unsigned char>(lowered[0]);
+                case vexlo::ShortAscii::kInvalid:
+                    return 0;
+                case vexlo::ShortAscii::kOther:
+                    break;
+            }
+        }
+        const std::optional<vexlo::NormalizedDomain> normalized = vexlo::normalize_domain(name);
+        return normalized ? normalized->label_count : 0;
+    });
+    add("match_short", "vexlo",
+        vexlo_call([](const ShortMatch& m) { return m.public_length; },
+                   [](const Match& m) { return m.public_length; }));
     add("is_public", "vexlo",
-        vexlo_query([](const Match& m) -> std::size_t { return vexlo::is_public(m); }));
+        vexlo_call([](const ShortMatch& m) -> std::size_t { return vexlo::is_public(m); },
+                   [](const Match& m) -> std::size_t { return vexlo::is_public(m); }));
     add("is_private", "vexlo",
-        vexlo_query([](const Match& m) -> std::size_t { return vexlo::is_private(m); }));
+        vexlo_call([](const ShortMatch& m) -> std::size_t { return vexlo::is_private(m); },
+                   [](const Match& m) -> std::size_t { return vexlo::is_private(m); }));
     add("publicsuffix", "vexlo",
-        vexlo_query([](const Match& m) { return text_size(vexlo::publicsuffix(m, false)); }));
+        vexlo_call([](const ShortMatch& m) { return text_size(vexlo::publicsuffix(m)); },
+                   [](const Match& m) { return text_size(vexlo::publicsuffix(m, false)); }));
     add("privatesuffix", "vexlo",
-        vexlo_query([](const Match& m) { return text_size(vexlo::privatesuffix(m, false)); }));
+        vexlo_call([](const ShortMatch& m) { return text_size(vexlo::privatesuffix(m)); },
+                   [](const Match& m) { return text_size(vexlo::privatesuffix(m, false)); }));
     add("privateparts", "vexlo", vexlo_query([](const Match& m) -> std::size_t {
             const auto parts = vexlo::privateparts(m, false);
             return parts ? parts->subdomain_count + parts->private_suffix.size() : 0;

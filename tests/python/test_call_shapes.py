@@ -37,6 +37,15 @@ NAMES = [
     "a\x00b.com",
     "İx.example.co.uk",
 ]
+# Short ASCII names are lowercased on the stack up to 64 bytes (less one
+# trailing dot) and in blocks of 16 or words of 8 and 4 below that: every
+# length around those edges, with the dots near both ends.
+NAMES += [
+    ("X" * (length - 6) + ".CO.UK" + dot)[-length - len(dot) :]
+    for length in (1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65)
+    for dot in ("", ".")
+]
+NAMES += ["a" * 61 + ".uk", "a" * 62 + ".uk", "a" * 62 + ".uk.", ".a" * 32, "a." * 32]
 
 
 class Text(str):
