@@ -98,7 +98,7 @@ def main(argv=None):
     )
 
     memory = []
-    for question in ("privatesuffix", "privateparts"):
+    for question in ("privatesuffix", "is_private", "privateparts"):
         for threads in (1, 2):
             out = subprocess.run(
                 [sys.executable, "-c", MEMORY, str(options.corpus), question, str(threads)],
