@@ -30,8 +30,8 @@ def load_module(path):
     """The extension module in `path`, loaded under its own name without
     touching sys.modules, so several builds can sit side by side."""
     loader = importlib.machinery.ExtensionFileLoader("_lookup", str(path))
-    spec = importlib.util.spec_from_file_location("_lookup", str(path), loader=loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_file_location("_lookup", str(path), loader=loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     return module
 
@@ -63,8 +63,8 @@ def main(argv=None):
     call, empty = loop("f(n)"), loop("pass")
 
     passes = [("empty loop", empty, None), ("str.lower", call, str.lower)]
-    for spec in args.module:
-        label, _, path = spec.partition("=")
+    for entry in args.module:
+        label, _, path = entry.partition("=")
         module = load_module(path)
         for name in functions:
             passes.append((f"{label} {name}", call, getattr(module, name)))

@@ -40,39 +40,22 @@ inline std::uint64_t keep_leading(std::uint64_t word, std::size_t length) noexce
     return word & keep[length < 8 ? length : 8];
 }
 
-// The key of every edge's label beside the compiled tables: its first eight
-// bytes as a big-endian number, zero-padded. Unequal keys order two labels
-// as the byte-wise comparison does, so a probe compares one word instead of
-// reading the edge and then its label's bytes. Made once per process from
-// the tables.
-struct EdgeKeys {
-    std::unique_ptr<std::uint64_t[]> keys;
-    // No stored label holds a NUL byte. Then a stored key equal to the key
-    // of a label shorter than eight bytes means the stored label is that
-    // label or a prefix of it: it does not sort after it, and the key alone
-    // decides the probe.
-    bool nul_free;
-};
-
-EdgeKeys make_edge_keys() {
-    const RuleTrie& trie = compiled_rules();
-    EdgeKeys made{std::make_unique<std::uint64_t[]>(trie.edges.size() + 1), true};
-    for (std::size_t e = 0; e < trie.edges.size(); ++e) {
-        const TrieEdge& edge = trie.edges[e];
-        std::uint64_t key = 0;
-        for (std::uint32_t i = 0; i < 8; ++i) {
-            const std::uint32_t at = edge.label_start + i;
-            key = (key << 8) | (at < edge.label_end ? static_cast<unsigned char>(trie.label_pool[at]) : 0u);
-        }
-        made.keys[e] = key;
-    }
-    made.nul_free = trie.label_pool.find('\0') == std::string_view::npos;
-    return made;
-}
-
-const EdgeKeys& edge_keys() {
-    static const EdgeKeys keys = make_edge_keys();
-    return keys;
+// The key of every edge's label (compiled_edge_keys(): its first eight bytes
+// as a big-endian number, zero-padded), with one zero key after the last
+// edge, so that a walker standing at a leaf, whose run starts past the last
+// edge, still reads inside the array. Unequal keys order two labels as the
+// byte-wise comparison does, so a probe compares one word. The compiled
+// labels hold no NUL byte (the generated tables assert it): a stored key
+// equal to the key of a label shorter than eight bytes means the stored label
+// is that label or a prefix of it, so the key alone decides the probe.
+const std::uint64_t* edge_keys() {
+    static const std::unique_ptr<std::uint64_t[]> keys = [] {
+        const std::span<const std::uint64_t> compiled = compiled_edge_keys();
+        auto made = std::make_unique<std::uint64_t[]>(compiled.size() + 1);
+        std::copy(compiled.begin(), compiled.end(), made.get());
+        return made;
+    }();
+    return keys.get();
 }
 
 // Moves `run` to `mid` unless the stored key sorts after the label's: a
@@ -172,7 +155,7 @@ private:
         w.start = label_start(w);
         w.label_length = w.end - w.start;
         w.key = keep_leading(big_endian_word(w.text + w.start), w.label_length);
-        w.run = keys_.keys.get() + node.first_edge;
+        w.run = keys_ + node.first_edge;
     }
 
     // The first level, walkers_[0, count) all at the root: their searches
@@ -187,7 +170,7 @@ private:
         unsigned probes = 0;
         for (std::size_t size = root.edge_count; size > 1; size -= size / 2) halves[probes++] = size / 2;
         for (std::size_t i = 0; i < count; ++i) take_label(walkers_[i], root);
-        const std::uint64_t* const edges = keys_.keys.get() + root.first_edge;
+        const std::uint64_t* const edges = keys_ + root.first_edge;
         for (std::size_t g = 0; g < count; g += kLanes) {
             // The last group is topped up with copies of the last walker.
             Walker* lane[kLanes];
@@ -264,12 +247,12 @@ private:
     // of them equals it.
     void step(std::uint16_t index, unsigned set) {
         Walker& w = walkers_[index];
-        const std::uint64_t* const keys = keys_.keys.get();
+        const std::uint64_t* const keys = keys_;
         std::size_t e = static_cast<std::size_t>(w.run - keys);
         bool found = keys[e] == w.key;
         if (found) {
             found = label_equals(e, w);
-            if (!found && (w.label_length >= 8 || !keys_.nul_free)) [[unlikely]] {
+            if (!found && w.label_length >= 8) [[unlikely]] {
                 const std::size_t first = trie_.nodes[w.node].first_edge;
                 while (e > first && keys[e - 1] == w.key) {
                     --e;
@@ -309,7 +292,7 @@ private:
     }
 
     const RuleTrie& trie_;
-    const EdgeKeys& keys_;
+    const std::uint64_t* keys_;
     const unsigned view_shift_;
     const std::uint32_t unmatched_;
     std::uint32_t* lengths_ = nullptr;

@@ -2,8 +2,8 @@
 kind of column it takes; what it gives back; and how it refuses bad input."""
 
 import gc
-import importlib.util
 import itertools
+import runpy
 import struct
 
 import pytest
@@ -53,10 +53,8 @@ EDGE_NAMES = [
 
 
 def corpus(count):
-    spec = importlib.util.spec_from_file_location("bench_corpus", REPO / "bench" / "corpus.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module.generate(module.default_list_path(), count, seed=11)[0]
+    script = runpy.run_path(str(REPO / "bench" / "corpus.py"))
+    return script["generate"](script["default_list_path"](), count, seed=11)[0]
 
 
 NAMES = corpus(3000) + EDGE_NAMES

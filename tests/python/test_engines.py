@@ -76,10 +76,10 @@ def needs_engine(example):
 
 
 def load_module(name, folder):
-    spec = importlib.util.spec_from_file_location(name, folder / f"{name}.py")
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_file_location(name, folder / f"{name}.py")
+    module = importlib.util.module_from_spec(found)
     sys.modules[name] = module
-    spec.loader.exec_module(module)
+    found.loader.exec_module(module)
     return module
 
 
