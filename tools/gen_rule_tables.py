@@ -424,7 +424,7 @@ def render_header(tables: Tables, list_path: str) -> str:
 
 namespace vexlo {{
 
-// The root's edge count in compiled_rules(): the walk's search of the root is
+// The root's edge count in the compiled tables: the walk's search of the root is
 // unrolled for it. The generated tables assert that it is theirs.
 inline constexpr std::size_t kCompiledRootEdgeCount = {root_edges};
 
@@ -463,8 +463,7 @@ def render_cpp(
 #include <span>
 #include <string_view>
 
-#include "rules/edge_keys.h"
-#include "rules/rule_trie.h"
+#include "rules/compiled_tables.h"
 #include "rules/table_proof.h"
 {shape}
 namespace vexlo {{
@@ -474,9 +473,7 @@ constexpr std::size_t kLabelPoolBytes = {len(tables.pool)};
 constexpr std::size_t kNodeCount = {len(tables.nodes)};
 constexpr std::size_t kEdgeCount = {len(tables.edges)};
 
-// The zero bytes after the text let the child search read any label's first
-// eight bytes at once.
-constexpr char kLabelPool[kLabelPoolBytes + kLabelPoolSlack] =
+constexpr char kLabelPool[kLabelPoolBytes + 1] =
 {pool};
 
 // {{first_edge, edge_count, flags}}, numbered breadth-first from the root.
@@ -493,22 +490,17 @@ constexpr RuleTrie kCompiledRules{{std::string_view(kLabelPool, kLabelPoolBytes)
                                   std::span<const TrieNode>(kNodes),
                                   std::span<const TrieEdge>(kEdges)}};
 
-// The walk over these tables skips the child search's checks on the strength
-// of this: no search can fail one.
-static_assert(passes_reader_checks(kCompiledRules),
-              "the generated tables fail a check of the child search");
-static_assert(sizeof(kLabelPool) >= kLabelPoolBytes + kLabelPoolSlack);
-static_assert(labels_at_most(kCompiledRules, kCompiledLabelMaxBytes),
-              "a label of the generated tables is longer than kCompiledLabelMaxBytes");
-static_assert(labels_free_of_nul(kCompiledRules), "a label of the generated tables holds a NUL");
-{shape_check}
 // Every edge's label key, in edge order, made by the compiler from the tables.
-constexpr auto kEdgeKeys = edge_keys<kEdgeCount>(kCompiledRules);
+constexpr auto kEdgeKeys = label_keys<kEdgeCount>(kCompiledRules);
 
+// The walks read these tables without a check per probe on the strength of
+// this: they pass every check.
+static_assert(!check_tables(kCompiledRules, kEdgeKeys).has_value(),
+              "the generated tables fail a check of the walk");
+{shape_check}
 }}  // namespace
 
-const RuleTrie& compiled_rules() noexcept {{ return kCompiledRules; }}
-std::span<const std::uint64_t> compiled_edge_keys() noexcept {{ return kEdgeKeys; }}
+constinit const RuleTables compiled_rule_tables = proven_view(kCompiledRules, kEdgeKeys);
 
 constinit const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1] = "{tables.checksum}";
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <optional>
 #include <cstring>
-#include <exception>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -12,13 +12,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
-#include "columns/name_batch.h"
-#include "columns/batch_walk.h"
-#include "query/query.h"
+#include "common/parallel.h"
+#include "common/simd.h"
+#include "query/answers.h"
+#include "query/name_batch.h"
 
 namespace vexlo {
 
@@ -49,7 +47,6 @@ struct RangeOutput {
     std::size_t items_start = 0;
     std::int64_t items = 0;
     std::int64_t nulls = 0;
-    std::exception_ptr failure;
 };
 
 // The column's buffers that every range writes its own part of.
@@ -68,30 +65,9 @@ constexpr std::size_t kCopySlack = 16;
 // them, to `to`, which may be written as far: whole sixteen-byte words,
 // without a call.
 inline void copy_padded(char* to, const char* from, std::size_t size) noexcept {
-#if defined(__SSE2__)
-    for (std::size_t at = 0; at < size; at += 16) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at)));
+    for (std::size_t at = 0; at < size; at += simd::kBlockBytes) {
+        simd::store(to + at, simd::load(from + at));
     }
-#else
-    std::memcpy(to, from, size);
-#endif
-}
-
-// Where the `count` rightmost of a name's `label_count` labels start, in a
-// text whose dots are at the places of the name's lowered text (its first 64
-// bytes described by `dots`).
-inline std::size_t rightmost_start(const WalkName& name, std::string_view text,
-                                   std::size_t count) noexcept {
-    if (count == name.label_count) return 0;
-    if (name.size > 64) [[unlikely]] {
-        const std::string_view labels = rightmost_labels(text, name.label_count, count);
-        return static_cast<std::size_t>(labels.data() - text.data());
-    }
-    // Drop the count - 1 rightmost dots; the labels start after the next.
-    std::uint64_t dots = name.dots;
-    for (std::size_t k = 1; k < count; ++k) dots &= ~(std::uint64_t{1} << (63 - std::countl_zero(dots)));
-    return static_cast<std::size_t>(64 - std::countl_zero(dots));
 }
 
 // The bits of one block of a bitmap, gathered a word at a time. Blocks
@@ -128,9 +104,9 @@ private:
 template <class TextOffset, class ListOffset>
 class RangeAnswerer {
 public:
-    RangeAnswerer(const StringColumn& column, const ColumnRequest& request, Shared shared,
-                  RangeOutput& out)
-        : column_(column), request_(request), shared_(shared), out_(out) {}
+    RangeAnswerer(const StringColumn& column, const ColumnRequest& request,
+                  const RuleTables& tables, Shared shared, RangeOutput& out)
+        : column_(column), request_(request), tables_(tables), shared_(shared), out_(out) {}
 
     void run() {
         switch (request_.question) {
@@ -153,7 +129,7 @@ private:
             column_.visit(
                 block, block_end, [&] { batch.add_null(); },
                 [&](std::string_view text) { batch.add(text); });
-            batch.match(request_.accept_unknown, request_.icann_only);
+            batch.match(tables_, Switches{request_.accept_unknown, request_.icann_only});
             if constexpr (Q == Question::kIsPublic || Q == Question::kIsPrivate) {
                 truths<Q>(block, batch);
             } else if constexpr (Q == Question::kPrivateParts) {
@@ -164,56 +140,31 @@ private:
         }
     }
 
-    // How many rightmost labels answer a valid name, or 0 for a null answer.
-    template <Question Q>
-    std::size_t answer_labels(std::size_t p, std::size_t labels) const noexcept {
-        if constexpr (Q == Question::kPublicSuffix) {
-            return p;
-        } else {
-            if (p == 0 || p >= labels) return 0;  // not below a public suffix
-            if constexpr (Q == Question::kPrivateSuffix) {
-                return p + 1;
-            } else {
-                const std::size_t subdomains = labels - p - 1;
-                if (request_.depth > subdomains) return 0;
-                return p + 1 + static_cast<std::size_t>(request_.depth);
-            }
-        }
-    }
-
     template <Question Q>
     void texts(std::int64_t block, const NameBatch& batch) {
         const bool keep_case = request_.keep_case;
         char* const base = shared_.data + out_.data_start;
         char* out = base + out_.data_size;
         TextOffset* const offsets = static_cast<TextOffset*>(shared_.values) + block + 1;
-        const std::span<const std::uint32_t> lengths = batch.public_lengths();
         BitWriter validity(shared_.validity, block);
         std::int64_t nulls = 0;
         for (std::size_t k = 0; k < batch.size(); ++k) {
-            const NameBatch::Name& name = batch[k];
-            bool answered = false;
-            if (name.state == NameBatch::State::kValid) {
-                const WalkName& walked = batch.walk_name(k);
-                const std::size_t count = answer_labels<Q>(lengths[name.walk], walked.label_count);
-                if (count != 0) {
-                    answered = true;
-                    if (!keep_case) {
-                        const std::string_view text(walked.text, walked.size);
-                        const std::size_t start = rightmost_start(walked, text, count);
-                        copy_padded(out, text.data() + start, text.size() - start);
-                        out += text.size() - start;
-                    } else {
-                        const std::string_view text =
-                            name.ascii ? name.given.substr(rightmost_start(walked, name.given, count))
-                                       : rightmost_labels(name.given, walked.label_count, count);
-                        std::memcpy(out, text.data(), text.size());
-                        out += text.size();
-                    }
-                }
+            std::optional<std::string_view> answer;
+            if (batch[k].state == NameBatch::State::kValid) {
+                answer = text_answer(Q, batch.view(k), keep_case, request_.depth);
             }
-            nulls += !answered;
-            validity.put(k, answered);
+            if (answer) {
+                // The lowercase lies in the batch's padded arena; the caller's
+                // text may end anywhere.
+                if (!keep_case) {
+                    copy_padded(out, answer->data(), answer->size());
+                } else {
+                    std::memcpy(out, answer->data(), answer->size());
+                }
+                out += answer->size();
+            }
+            nulls += !answer;
+            validity.put(k, answer.has_value());
             offsets[k] = static_cast<TextOffset>(out - base);
         }
         validity.finish(batch.size());
@@ -223,7 +174,6 @@ private:
 
     template <Question Q>
     void truths(std::int64_t block, const NameBatch& batch) {
-        const std::span<const std::uint32_t> lengths = batch.public_lengths();
         BitWriter validity(shared_.validity, block);
         BitWriter values(static_cast<std::uint8_t*>(shared_.values), block);
         std::int64_t nulls = 0;
@@ -231,9 +181,8 @@ private:
             const NameBatch::Name& name = batch[k];
             bool truth = false;
             if (name.state == NameBatch::State::kValid) {
-                const std::size_t p = lengths[name.walk];
-                const std::size_t labels = batch.walk_name(k).label_count;
-                truth = Q == Question::kIsPublic ? p == labels : p != 0 && p < labels;
+                const MatchView match = batch.view(k);
+                truth = Q == Question::kIsPublic ? is_public(match) : is_private(match);
             }
             nulls += name.state == NameBatch::State::kNull;
             validity.put(k, name.state != NameBatch::State::kNull);
@@ -251,20 +200,15 @@ private:
             const NameBatch::Name& name = batch[k];
             bool answered = false;
             if (name.state == NameBatch::State::kValid) {
-                const WalkName& walked = batch.walk_name(k);
-                const std::size_t p = batch.public_length(k);
-                if (p != 0 && p < walked.label_count) {
+                if (const std::optional<PrivateParts> found = privateparts(batch.view(k), request_.keep_case)) {
                     answered = true;
-                    const std::string_view text =
-                        request_.keep_case ? name.given : std::string_view(walked.text, walked.size);
-                    const std::size_t subdomains = walked.label_count - p - 1;
-                    std::size_t start = 0;
-                    for (std::size_t s = 0; s < subdomains; ++s) {
-                        const std::size_t dot = text.find('.', start);
-                        add_item(text.substr(start, dot - start));
-                        start = dot + 1;
+                    std::string_view subdomains = found->subdomains;
+                    for (std::size_t s = 0; s < found->subdomain_count; ++s) {
+                        const std::size_t dot = subdomains.find('.');
+                        add_item(subdomains.substr(0, dot));
+                        subdomains.remove_prefix(dot == std::string_view::npos ? subdomains.size() : dot + 1);
                     }
-                    add_item(text.substr(start));
+                    add_item(found->private_suffix);
                 }
             }
             out_.nulls += !answered;
@@ -284,6 +228,7 @@ private:
 
     const StringColumn& column_;
     const ColumnRequest& request_;
+    const RuleTables& tables_;
     Shared shared_;
     RangeOutput& out_;
 };
@@ -361,7 +306,8 @@ Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
 }
 
 template <class TextOffset, class ListOffset>
-void answer_ranges(const StringColumn& column, const ColumnRequest& request, ResultColumn& result,
+void answer_ranges(const StringColumn& column, const ColumnRequest& request,
+                   const RuleTables& tables, ResultColumn& result,
                    std::vector<RangeOutput>& ranges) {
     if (request.question != Question::kIsPublic && request.question != Question::kIsPrivate) {
         const Regions regions = place_ranges(column, request, ranges);
@@ -373,29 +319,9 @@ void answer_ranges(const StringColumn& column, const ColumnRequest& request, Res
     }
     const Shared shared{result.validity.as<std::uint8_t>(), result.values.data(),
                         result.data.as<char>(), result.item_offsets.data()};
-    auto run = [&](RangeOutput& range) {
-        try {
-            RangeAnswerer<TextOffset, ListOffset>(column, request, shared, range).run();
-        } catch (...) {
-            range.failure = std::current_exception();
-        }
-    };
-    std::vector<std::thread> threads;
-    std::size_t inline_from = ranges.size();
-    for (std::size_t k = 1; k < ranges.size(); ++k) {
-        try {
-            threads.emplace_back(run, std::ref(ranges[k]));
-        } catch (...) {
-            inline_from = k;  // no more threads: the calling thread does the rest
-            break;
-        }
-    }
-    run(ranges[0]);
-    for (std::size_t k = inline_from; k < ranges.size(); ++k) run(ranges[k]);
-    for (std::thread& thread : threads) thread.join();
-    for (RangeOutput& range : ranges) {
-        if (range.failure) std::rethrow_exception(range.failure);
-    }
+    run_parts(ranges.size(), [&](std::size_t k) {
+        RangeAnswerer<TextOffset, ListOffset>(column, request, tables, shared, ranges[k]).run();
+    });
 
     for (const RangeOutput& range : ranges) result.null_count += range.nulls;
     const Question q = request.question;
@@ -443,7 +369,8 @@ unsigned default_thread_count(std::int64_t names) noexcept {
     return cores == 0 ? 1 : cores;
 }
 
-ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request) {
+ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request,
+                           const RuleTables& tables) {
     const std::int64_t n = column.size();
     const Question q = request.question;
     const bool predicate = q == Question::kIsPublic || q == Question::kIsPrivate;
@@ -480,16 +407,16 @@ ResultColumn answer_column(const StringColumn& column, const ColumnRequest& requ
 
     if (result.kind == ResultColumn::Kind::kParts) {
         if (result.wide_lists) {
-            answer_ranges<std::int64_t, std::int64_t>(column, request, result, ranges);
+            answer_ranges<std::int64_t, std::int64_t>(column, request, tables, result, ranges);
         } else if (result.wide_offsets) {
-            answer_ranges<std::int64_t, std::int32_t>(column, request, result, ranges);
+            answer_ranges<std::int64_t, std::int32_t>(column, request, tables, result, ranges);
         } else {
-            answer_ranges<std::int32_t, std::int32_t>(column, request, result, ranges);
+            answer_ranges<std::int32_t, std::int32_t>(column, request, tables, result, ranges);
         }
     } else if (result.wide_offsets) {
-        answer_ranges<std::int64_t, std::int32_t>(column, request, result, ranges);
+        answer_ranges<std::int64_t, std::int32_t>(column, request, tables, result, ranges);
     } else {
-        answer_ranges<std::int32_t, std::int32_t>(column, request, result, ranges);
+        answer_ranges<std::int32_t, std::int32_t>(column, request, tables, result, ranges);
     }
 
     if (result.kind == ResultColumn::Kind::kText && result.wide_offsets && !request.large_text &&

@@ -7,6 +7,7 @@
 
 #include "columns/result_column.h"
 #include "columns/string_column.h"
+#include "rules/rule_tables.h"
 
 namespace vexlo {
 
@@ -16,7 +17,8 @@ namespace vexlo {
 // column is answered in that many ranges at once; the result is the same
 // whatever the count. Throws std::bad_alloc when memory runs out, having
 // freed all it allocated.
-ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request);
+ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request,
+                           const RuleTables& tables);
 
 // The threads to use by default for a column of `names` elements: every core
 // for 65,536 names or more, one below.

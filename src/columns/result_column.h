@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "columns/column_memory.h"
+#include "query/answers.h"
 
 namespace vexlo {
 
-enum class Question { kPublicSuffix, kPrivateSuffix, kIsPublic, kIsPrivate, kPrivateParts, kSubdomain };
 
 struct ColumnRequest {
     Question question;

@@ -18,6 +18,7 @@
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
 #include "columns/string_column.h"
+#include "rules/compiled_tables.h"
 #include "columns_module/function_tables.h"
 #include "columns_module/glue_support.h"
 
@@ -209,7 +210,7 @@ bool answer_unlocked(const StringColumn& column, ColumnRequest& request, unsigne
     request.threads = threads_for(threads, column.size());
     try {
         const WithoutInterpreterLock unlocked;
-        result = answer_column(column, request);
+        result = answer_column(column, request, compiled_tables());
     } catch (const std::bad_alloc&) {
         error = out_of_memory();
         return false;

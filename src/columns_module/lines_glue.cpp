@@ -14,6 +14,7 @@
 
 #include "columns_module/function_tables.h"
 #include "lines/answer_lines.h"
+#include "rules/compiled_tables.h"
 #include "columns_module/glue_support.h"
 
 namespace vexlo::columns_module {
@@ -177,7 +178,7 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
         BlockAnswer answer;
         try {
             const WithoutInterpreterLock unlocked;
-            lines::answer_lines_threaded(block, at_end, *format, answer,
+            lines::answer_lines_threaded(block, at_end, *format, compiled_tables(), answer,
                                          static_cast<unsigned>(std::min(threads, 64L)));
         } catch (const std::bad_alloc&) {
             error = out_of_memory();
@@ -207,7 +208,7 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
         OutputBuffer row;
         std::size_t bad_byte = 0;
         try {
-            bad_byte = lines::answer_name(name, *format, row);
+            bad_byte = lines::answer_name(name, *format, compiled_tables(), row);
         } catch (const std::bad_alloc&) {
             error = out_of_memory();
             return nullptr;

@@ -2,24 +2,27 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <exception>
 #include <memory>
-#include <system_error>
-#include <thread>
 
+#include "common/parallel.h"
 #include "lines/escape.h"
 #include "lines/line_cutter.h"
-#include "lines/match_group.h"
-#include "lines/utf8_check.h"
+#include "normalize/utf8_check.h"
+#include "query/match.h"
+#include "query/name_batch.h"
 
 namespace vexlo::lines {
 namespace {
 
-// Lines gathered for one MatchGroup, then written out together.
+// Lines gathered for one batch of names, then written out together.
 class GroupWriter {
 public:
-    GroupWriter(const RowFormat& format, BlockAnswer& answer)
+    // Enough names that the batch walk's groups of equal searches fill up.
+    static constexpr std::size_t kCapacity = 256;
+
+    GroupWriter(const RowFormat& format, const RuleTables& tables, BlockAnswer& answer)
         : format_(format),
+          tables_(tables),
           answer_(answer),
           matched_(format.needs_match()),
           next_bad_(answer.bad_lines.size()) {}
@@ -36,20 +39,27 @@ public:
             }
         }
         names_[count_++] = line;
-        if (count_ == MatchGroup::kCapacity) flush();
+        if (count_ == kCapacity) flush();
     }
 
     void flush() {
         if (count_ == 0) return;
-        if (matched_) group_.match({names_, count_}, format_.switches);
+        if (matched_) {
+            batch_.clear();
+            for (std::size_t i = 0; i < count_; ++i) batch_.add(names_[i]);
+            batch_.match(tables_, format_.switches);
+        }
         OutputBuffer& output = answer_.output;
         for (std::size_t i = 0; i < count_; ++i) {
             if (unreadable_[i]) {
                 answer_.bad_lines[next_bad_++].row_offset = output.size();
                 write_unreadable_row(format_, output);
-            } else {
-                write_row(format_, names_[i], padded_[i], matched_ ? group_[i] : nullptr, output);
+                continue;
             }
+            std::optional<MatchView> match;
+            if (matched_ && batch_[i].state == NameBatch::State::kValid) match = batch_.view(i);
+            // The lowercase lies in the batch's padded arena.
+            write_row(format_, names_[i], padded_[i], match ? &*match : nullptr, true, output);
         }
         answer_.lines += count_;
         count_ = 0;
@@ -57,23 +67,24 @@ public:
 
 private:
     const RowFormat& format_;
+    const RuleTables& tables_;
     BlockAnswer& answer_;
     const bool matched_;
     std::size_t next_bad_;  // the first of answer_.bad_lines without its row yet
     std::size_t count_ = 0;
-    std::string_view names_[MatchGroup::kCapacity];
-    bool unreadable_[MatchGroup::kCapacity];
-    bool padded_[MatchGroup::kCapacity];
-    MatchGroup group_;
+    std::string_view names_[kCapacity];
+    bool unreadable_[kCapacity];
+    bool padded_[kCapacity];
+    NameBatch batch_;
 };
 
 }  // namespace
 
 void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
-                  BlockAnswer& answer) {
+                  const RuleTables& tables, BlockAnswer& answer) {
     // Nearly every block is ASCII; only the others are checked line by line.
     const bool check_utf8 = !is_ascii(block);
-    const auto writer = std::make_unique<GroupWriter>(format, answer);
+    const auto writer = std::make_unique<GroupWriter>(format, tables, answer);
     LineCutter cutter(block, at_end);
     std::string_view line;
     const char* const block_end = block.data() + block.size();
@@ -86,11 +97,11 @@ void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
 }
 
 void answer_lines_threaded(std::string_view block, bool at_end, const RowFormat& format,
-                           BlockAnswer& answer, unsigned threads) {
+                           const RuleTables& tables, BlockAnswer& answer, unsigned threads) {
     const std::size_t parts_wanted =
         std::min<std::size_t>(threads, block.size() / kMinBlockPerThread);
     if (parts_wanted < 2) {
-        answer_lines(block, at_end, format, answer);
+        answer_lines(block, at_end, format, tables, answer);
         return;
     }
     // Cut just after a newline at or past each even share; a part may come
@@ -109,27 +120,10 @@ void answer_lines_threaded(std::string_view block, bool at_end, const RowFormat&
     parts.emplace_back(start, static_cast<std::size_t>(end - start));
 
     std::vector<BlockAnswer> answers(parts.size());
-    std::vector<std::exception_ptr> failures(parts.size());
-    auto answer_part = [&](std::size_t k) {
-        try {
-            // Every part but the last ends with its newline.
-            answer_lines(parts[k], k + 1 == parts.size() && at_end, format, answers[k]);
-        } catch (...) {
-            failures[k] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> helpers;
-    try {
-        for (std::size_t k = 1; k < parts.size(); ++k) helpers.emplace_back(answer_part, k);
-    } catch (const std::system_error&) {
-        // No more threads to be had: this one answers the parts left over.
-    }
-    answer_part(0);
-    for (std::size_t k = helpers.size() + 1; k < parts.size(); ++k) answer_part(k);
-    for (std::thread& helper : helpers) helper.join();
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
+    run_parts(parts.size(), [&](std::size_t k) {
+        // Every part but the last ends with its newline.
+        answer_lines(parts[k], k + 1 == parts.size() && at_end, format, tables, answers[k]);
+    });
 
     answer.consumed = 0;
     for (BlockAnswer& part : answers) {
@@ -146,17 +140,19 @@ void answer_lines_threaded(std::string_view block, bool at_end, const RowFormat&
     }
 }
 
-std::size_t answer_name(std::string_view name, const RowFormat& format, OutputBuffer& output) {
+std::size_t answer_name(std::string_view name, const RowFormat& format, const RuleTables& tables,
+                        OutputBuffer& output) {
     if (const std::size_t offset = utf8_error_offset(name); offset != kWellFormed) {
         write_unreadable_row(format, output);
         return offset + 1;
     }
     if (!format.needs_match()) {
-        write_row(format, name, false, nullptr, output);
+        write_row(format, name, false, nullptr, false, output);
         return 0;
     }
-    const std::optional<Match> match = match_domain(name, format.switches);
-    write_row(format, name, false, match ? &*match : nullptr, output);
+    const std::optional<Match> match = match_domain(name, tables, format.switches);
+    const std::optional<MatchView> view = match ? std::optional(match->view()) : std::nullopt;
+    write_row(format, name, false, view ? &*view : nullptr, false, output);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include "lines/output_buffer.h"
 #include "lines/row_format.h"
+#include "rules/rule_tables.h"
 
 namespace vexlo::lines {
 
@@ -30,16 +31,17 @@ struct BlockAnswer {
 // (`consumed` stops before them); with it they are the last line.
 // Throws std::bad_alloc when output memory runs out.
 void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
-                  BlockAnswer& answer);
+                  const RuleTables& tables, BlockAnswer& answer);
 
 // The same rows as answer_lines, made by up to `threads` threads at once,
 // each answering a run of whole lines of at least kMinBlockPerThread bytes.
 inline constexpr std::size_t kMinBlockPerThread = 128 * 1024;
 void answer_lines_threaded(std::string_view block, bool at_end, const RowFormat& format,
-                           BlockAnswer& answer, unsigned threads);
+                           const RuleTables& tables, BlockAnswer& answer, unsigned threads);
 
 // Appends the row of one name, taken whole (line endings inside it included).
 // Returns the first offending byte counted from 1, or 0 when it is UTF-8.
-std::size_t answer_name(std::string_view name, const RowFormat& format, OutputBuffer& output);
+std::size_t answer_name(std::string_view name, const RowFormat& format, const RuleTables& tables,
+                        OutputBuffer& output);
 
 }  // namespace vexlo::lines

@@ -29,8 +29,8 @@ char* put_json_key(char* out, Field field, bool first) noexcept {
 }
 
 // The text answer of a field, when the name has one.
-std::optional<std::string_view> text_answer(const RowFormat& format, Field field,
-                                            const Match& match) noexcept {
+std::optional<std::string_view> field_text(const RowFormat& format, Field field,
+                                           const MatchView& match) noexcept {
     switch (field) {
         case Field::publicsuffix: return publicsuffix(match, format.keep_case);
         case Field::privatesuffix: return privatesuffix(match, format.keep_case);
@@ -44,17 +44,9 @@ std::optional<std::string_view> text_answer(const RowFormat& format, Field field
 struct RowSource {
     std::string_view name;
     bool name_padded;
-    const Match* match;  // null for an invalid name
+    const MatchView* match;  // null for an invalid name
     bool answers_padded;
 };
-
-// Answers are cut from the caller's text or from the lowered one; each ends
-// where that text ends or before.
-bool answers_padded(const RowFormat& format, const Match* match, bool name_padded) noexcept {
-    if (match == nullptr || format.keep_case) return name_padded;
-    const OwnedText& lowered = match->domain.lowered;
-    return lowered.capacity() - lowered.size() >= kReadPadding;
-}
 
 // The subdomain labels are followed by a dot and the private suffix.
 bool subdomains_padded(const PrivateParts& parts, bool suffix_padded) noexcept {
@@ -63,7 +55,7 @@ bool subdomains_padded(const PrivateParts& parts, bool suffix_padded) noexcept {
 
 void write_tsv_field(const RowFormat& format, Field field, const RowSource& row,
                      OutputBuffer& buffer) {
-    const Match* const match = row.match;
+    const MatchView* const match = row.match;
     const bool padded = row.answers_padded;
     if (field == Field::name) {
         buffer.commit(write_escaped(row.name, Escape::tsv, buffer.room(escaped_room(row.name.size())),
@@ -88,7 +80,7 @@ void write_tsv_field(const RowFormat& format, Field field, const RowSource& row,
             return;
         }
         default: {
-            const std::optional<std::string_view> text = text_answer(format, field, *match);
+            const std::optional<std::string_view> text = field_text(format, field, *match);
             if (!text) return;
             buffer.commit(
                 write_escaped(*text, Escape::tsv, buffer.room(escaped_room(text->size())), padded));
@@ -107,7 +99,7 @@ char* put_json_string(char* out, std::string_view text, Escape escape, bool padd
 
 void write_json_field(const RowFormat& format, Field field, bool first, const RowSource& row,
                       OutputBuffer& buffer) {
-    const Match* const match = row.match;
+    const MatchView* const match = row.match;
     const bool padded = row.answers_padded;
     if (field == Field::name) {
         char* out = put_json_key(buffer.room(kFieldOverhead + escaped_room(row.name.size())), field,
@@ -148,7 +140,7 @@ void write_json_field(const RowFormat& format, Field field, bool first, const Ro
             return;
         }
         default: {
-            const std::optional<std::string_view> text = text_answer(format, field, *match);
+            const std::optional<std::string_view> text = field_text(format, field, *match);
             char* out = buffer.room(kFieldOverhead + escaped_room(text ? text->size() : 0));
             out = put_json_key(out, field, first);
             buffer.commit(text ? put_json_string(out, *text, Escape::json, padded) : put(out, "null"));
@@ -178,8 +170,11 @@ bool RowFormat::needs_match() const noexcept {
 }
 
 void write_row(const RowFormat& format, std::string_view name, bool name_padded,
-               const Match* match, OutputBuffer& out) {
-    const RowSource row{name, name_padded, match, answers_padded(format, match, name_padded)};
+               const MatchView* match, bool lowered_padded, OutputBuffer& out) {
+    // Answers are cut from the caller's text or from the lowered one; each
+    // ends where that text ends or before.
+    const bool answers_padded = match == nullptr || format.keep_case ? name_padded : lowered_padded;
+    const RowSource row{name, name_padded, match, answers_padded};
     bool first = true;
     for (const Field field : format.fields) {
         if (format.json) {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "lines/output_buffer.h"
-#include "query/query.h"
+#include "query/answers.h"
+#include "rules/rule_view.h"
 
 namespace vexlo::lines {
 
@@ -41,9 +42,10 @@ struct RowFormat {
 // Appends the row of a readable line. `match` is null for an invalid name,
 // whose answer fields are all empty (null), the predicates included. With
 // `name_padded`, kReadPadding bytes after the name may be read (it lies in a
-// block of lines with more after it).
+// block of lines with more after it); with `lowered_padded`, as many after
+// the match's lowercase.
 void write_row(const RowFormat& format, std::string_view name, bool name_padded,
-               const Match* match, OutputBuffer& out);
+               const MatchView* match, bool lowered_padded, OutputBuffer& out);
 
 // Appends the row of a line that is not UTF-8: every field empty (null).
 void write_unreadable_row(const RowFormat& format, OutputBuffer& out);

@@ -5,8 +5,9 @@
 #include "module/arguments.h"
 #include "module/boundary.h"
 #include "module/results.h"
-#include "query/query.h"
+#include "query/match.h"
 #include "query/short_match.h"
+#include "rules/compiled_tables.h"
 
 namespace vexlo::module {
 namespace {
@@ -24,57 +25,40 @@ constexpr ArgumentSpec kIsPrivate{"is_private", kDomainOnly, 1, kMatchSwitches};
 constexpr ArgumentSpec kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
 constexpr ArgumentSpec kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
 
-// What each function answers for the match of a valid domain.
-PyObject* publicsuffix_answer(const CallArguments& call, const Match& match) {
-    return optional_str_result(publicsuffix(match, call.keep_case), call.domain_is_ascii);
+// What each function answers for the match of a valid domain. `ascii`: the
+// domain is ASCII, and so is every text cut from it.
+PyObject* publicsuffix_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return optional_str_result(publicsuffix(match, call.keep_case), ascii);
 }
 
-PyObject* privatesuffix_answer(const CallArguments& call, const Match& match) {
-    return optional_str_result(privatesuffix(match, call.keep_case), call.domain_is_ascii);
+PyObject* privatesuffix_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return optional_str_result(privatesuffix(match, call.keep_case), ascii);
 }
 
-PyObject* is_public_answer(const CallArguments&, const Match& match) {
+PyObject* is_public_answer(const CallArguments&, const MatchView& match, bool) {
     return bool_result(is_public(match));
 }
 
-PyObject* is_private_answer(const CallArguments&, const Match& match) {
+PyObject* is_private_answer(const CallArguments&, const MatchView& match, bool) {
     return bool_result(is_private(match));
 }
 
-PyObject* privateparts_answer(const CallArguments& call, const Match& match) {
-    return privateparts_result(privateparts(match, call.keep_case), call.domain_is_ascii);
+PyObject* privateparts_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return privateparts_result(privateparts(match, call.keep_case), ascii);
 }
 
-PyObject* subdomain_answer(const CallArguments& call, const Match& match) {
-    return optional_str_result(subdomain(match, call.depth, call.keep_case), call.domain_is_ascii);
+PyObject* subdomain_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return optional_str_result(subdomain(match, call.depth, call.keep_case), ascii);
 }
 
-using Answer = PyObject* (*)(const CallArguments&, const Match&);
-
-// The same answers for a short ASCII name asked with every switch at its
-// default (the common call).
-PyObject* publicsuffix_short(const ShortMatch& match) {
-    const std::optional<std::string_view> text = publicsuffix(match);
-    return text ? ascii_str_result(*text) : none_result();
-}
-
-PyObject* privatesuffix_short(const ShortMatch& match) {
-    const std::optional<std::string_view> text = privatesuffix(match);
-    return text ? ascii_str_result(*text) : none_result();
-}
-
-PyObject* is_public_short(const ShortMatch& match) { return bool_result(is_public(match)); }
-
-PyObject* is_private_short(const ShortMatch& match) { return bool_result(is_private(match)); }
-
-using ShortAnswer = PyObject* (*)(const ShortMatch&);
+using Answer = PyObject* (*)(const CallArguments&, const MatchView&, bool);
 
 template <Answer answer, bool kPredicate>
 PyObject* answer_for(const CallArguments& call) {
-    const std::optional<Match> match =
-        match_domain(call.domain, Switches{call.accept_unknown, call.icann_only});
+    const std::optional<Match> match = match_domain(call.domain, compiled_tables(),
+                                                    Switches{call.accept_unknown, call.icann_only});
     if (!match) return kPredicate ? bool_result(false) : none_result();
-    return answer(call, *match);
+    return answer(call, match->view(), call.domain_is_ascii);
 }
 
 // The switches of a call that passes none: each parameter's default.
@@ -90,8 +74,7 @@ constexpr CallArguments default_call(const ArgumentSpec& signature) {
 
 // The entry of one function: its arguments, one match, its answer; an invalid
 // domain gives False from the predicates and None from the others.
-template <const ArgumentSpec& Signature, Answer answer, ShortAnswer short_answer,
-          bool kPredicate>
+template <const ArgumentSpec& Signature, Answer answer, bool kShortPath, bool kPredicate>
 PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     // Most calls pass one exact str of ASCII characters by position and no
     // keyword: then nothing can be wrong with the arguments, the str's
@@ -105,13 +88,13 @@ PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
             const std::string_view domain{
                 static_cast<const char*>(PyUnicode_DATA(args[0])),
                 static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
-            if constexpr (short_answer != nullptr) {
-                static_assert(!kDefaults.keep_case, "short answers are cut from the lowercase");
+            if constexpr (kShortPath) {
                 ShortMatch match;
-                switch (match_short(domain, Switches{kDefaults.accept_unknown, kDefaults.icann_only},
+                std::string_view given = domain;
+                switch (match_short(given, Switches{kDefaults.accept_unknown, kDefaults.icann_only},
                                     match)) {
                     case ShortOutcome::kMatched:
-                        return short_answer(match);
+                        return answer(kDefaults, match.view(given), true);
                     case ShortOutcome::kInvalid:
                         return kPredicate ? bool_result(false) : none_result();
                     case ShortOutcome::kOther:
@@ -139,24 +122,24 @@ PyCFunction as_cfunction(Entry entry) {
 constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"publicsuffix", as_cfunction(entry<kPublicsuffix, publicsuffix_answer, publicsuffix_short, false>), kFlags,
+    {"publicsuffix", as_cfunction(entry<kPublicsuffix, publicsuffix_answer, true, false>), kFlags,
      "publicsuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return the longest public suffix of *domain*, or None if it has none."},
-    {"privatesuffix", as_cfunction(entry<kPrivatesuffix, privatesuffix_answer, privatesuffix_short, false>), kFlags,
+    {"privatesuffix", as_cfunction(entry<kPrivatesuffix, privatesuffix_answer, true, false>), kFlags,
      "privatesuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return the private suffix of *domain*: the public suffix plus one label.\n"
      "None if *domain* is entirely public, or invalid."},
-    {"is_public", as_cfunction(entry<kIsPublic, is_public_answer, is_public_short, true>), kFlags,
+    {"is_public", as_cfunction(entry<kIsPublic, is_public_answer, true, true>), kFlags,
      "is_public(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
      "Return whether *domain* is entirely a public suffix."},
-    {"is_private", as_cfunction(entry<kIsPrivate, is_private_answer, is_private_short, true>), kFlags,
+    {"is_private", as_cfunction(entry<kIsPrivate, is_private_answer, true, true>), kFlags,
      "is_private(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
      "Return whether *domain* is a private suffix or a subdomain of one."},
-    {"privateparts", as_cfunction(entry<kPrivateparts, privateparts_answer, nullptr, false>), kFlags,
+    {"privateparts", as_cfunction(entry<kPrivateparts, privateparts_answer, false, false>), kFlags,
      "privateparts(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return a tuple of the subdomain labels of *domain* followed by its private\n"
      "suffix, or None if it has no private suffix."},
-    {"subdomain", as_cfunction(entry<kSubdomain, subdomain_answer, nullptr, false>), kFlags,
+    {"subdomain", as_cfunction(entry<kSubdomain, subdomain_answer, false, false>), kFlags,
      "subdomain(domain, depth, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
      "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
      "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/find_dot.h"
+#include "common/dots.h"
 #include "module/py_error.h"
 
 namespace vexlo::module {

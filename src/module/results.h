@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "module/py_error.h"
-#include "query/query.h"
+#include "query/answers.h"
 
 namespace vexlo::module {
 

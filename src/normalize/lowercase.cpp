@@ -3,14 +3,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/simd.h"
 #include "normalize/case_data.h"
 #include "normalize/case_tables.h"
 #include "normalize/normalize.h"
 #include "normalize/utf8.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace vexlo {
 
@@ -27,90 +25,36 @@ inline unsigned char lower_ascii(unsigned char byte) noexcept {
     return static_cast<unsigned char>(byte | (static_cast<unsigned>(byte - 'A') < 26u ? 0x20 : 0));
 }
 
-// Lowercases a word of bytes that all have the high bit clear. Adding 0x3F
-// sets a byte's high bit exactly when it is at least 'A', adding 0x25 when it
-// is past 'Z'; no byte carries into the next since none exceeds 0x7F.
-template <typename Word>
-inline Word lower_ascii_word(Word word) noexcept {
-    constexpr Word kOnes = static_cast<Word>(~Word{0}) / 0xFF;
-    constexpr Word kHigh = kOnes * 0x80;
-    const Word upper = (word + kOnes * (0x80 - 'A')) & ~(word + kOnes * (0x80 - 'Z' - 1)) & kHigh;
-    return word | (upper >> 2);
-}
-
-// Lowercases sizeof(Word) bytes from src to dst unless one has its high bit
-// set; then writes nothing and answers false.
-template <typename Word>
-inline bool lower_ascii_chunk(const unsigned char* src, unsigned char* dst) noexcept {
-    constexpr Word kHigh = static_cast<Word>(~Word{0}) / 0xFF * 0x80;
-    Word word;
-    std::memcpy(&word, src, sizeof word);
-    if ((word & kHigh) != 0) return false;
-    word = lower_ascii_word(word);
-    std::memcpy(dst, &word, sizeof word);
-    return true;
-}
-
-inline bool lower_ascii_block(const unsigned char* src, unsigned char* dst) noexcept {
-#if defined(__SSE2__)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    if (_mm_movemask_epi8(bytes) != 0) return false;
-    // Signed compares are right here: every byte is below 0x80.
-    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
-                     _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
-    return true;
-#else
-    unsigned char lowered[16];
-    if (!lower_ascii_chunk<std::uint64_t>(src, lowered) ||
-        !lower_ascii_chunk<std::uint64_t>(src + 8, lowered + 8)) {
-        return false;
-    }
-    std::memcpy(dst, lowered, 16);
-    return true;
-#endif
-}
-
-// Two chunks of `Word` covering [0, size), overlapping when size is below
-// twice the word; rewriting the overlap is harmless because both writes hold
-// the same lowercase bytes.
-template <typename Word>
-inline bool lower_ascii_short(const unsigned char* src, unsigned char* dst,
-                              std::size_t size) noexcept {
-    const std::size_t last = size - sizeof(Word);
-    Word head, tail;
-    std::memcpy(&head, src, sizeof head);
-    std::memcpy(&tail, src + last, sizeof tail);
-    constexpr Word kHigh = static_cast<Word>(~Word{0}) / 0xFF * 0x80;
-    if (((head | tail) & kHigh) != 0) return false;
-    head = lower_ascii_word(head);
-    tail = lower_ascii_word(tail);
-    std::memcpy(dst, &head, sizeof head);
-    std::memcpy(dst + last, &tail, sizeof tail);
-    return true;
-}
-
 // Lowercases the ASCII prefix of src into dst; returns its length (the
 // offset of the first byte with the high bit set, or size). The result is
 // byte for byte what one byte at a time would give; the blocks only save
 // work. Texts of 16 bytes or more finish with one block ending at the last
-// byte, overlapping the one before.
-inline std::size_t lower_ascii_prefix(const unsigned char* src, unsigned char* dst,
-                                      std::size_t size) noexcept {
+// byte, overlapping the one before (its bytes lowered again alike).
+inline std::size_t lower_ascii_prefix(const char* src, char* dst, std::size_t size) noexcept {
     std::size_t done = 0;
-    if (size >= 16) {
-        while (size - done >= 16 && lower_ascii_block(src + done, dst + done)) done += 16;
-        if (done == size || (size - done < 16 && lower_ascii_block(src + size - 16, dst + size - 16))) {
+    if (size >= simd::kBlockBytes) {
+        for (; size - done >= simd::kBlockBytes; done += simd::kBlockBytes) {
+            const simd::Block bytes = simd::load(src + done);
+            if (simd::bits(bytes) != 0) break;
+            simd::store(dst + done, simd::lower_ascii(bytes));
+        }
+        if (done == size) return size;
+        if (size - done < simd::kBlockBytes) {
+            const simd::Block bytes = simd::load(src + size - simd::kBlockBytes);
+            if (simd::bits(bytes) == 0) {
+                simd::store(dst + size - simd::kBlockBytes, simd::lower_ascii(bytes));
+                return size;
+            }
+        }
+    } else if (size > 0) {
+        const simd::Block bytes = simd::load_partial(src, size);
+        if (simd::bits(bytes) == 0) {
+            simd::store_partial(dst, simd::lower_ascii(bytes), size);
             return size;
         }
-    } else if (size >= 8) {
-        if (lower_ascii_short<std::uint64_t>(src, dst, size)) return size;
-    } else if (size >= 4) {
-        if (lower_ascii_short<std::uint32_t>(src, dst, size)) return size;
     }
-    while (done < size && src[done] < 0x80) {
-        dst[done] = lower_ascii(src[done]);
+    while (done < size && static_cast<unsigned char>(src[done]) < 0x80) {
+        dst[done] = static_cast<char>(lower_ascii(static_cast<unsigned char>(src[done])));
         ++done;
     }
     return done;
@@ -191,9 +135,7 @@ void lower_code_points(std::string_view text, std::size_t start, OwnedText& out)
 }  // namespace
 
 void lowercase_into(std::string_view text, OwnedText& out) noexcept {
-    const std::size_t ascii = lower_ascii_prefix(reinterpret_cast<const unsigned char*>(text.data()),
-                                                 reinterpret_cast<unsigned char*>(out.data()),
-                                                 text.size());
+    const std::size_t ascii = lower_ascii_prefix(text.data(), out.data(), text.size());
     if (ascii == text.size()) {
         out.set_size(ascii);
         return;

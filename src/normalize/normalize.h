@@ -16,18 +16,14 @@ namespace vexlo {
 // with no empty label; their byte lengths may differ (U+0130 grows, U+212A
 // shrinks), so labels correspond by index, never by byte offset.
 struct NormalizedDomain {
-    OwnedText lowered;       // full lowercase of `given`, owned
-    std::string_view given;  // caller's bytes less one trailing dot; borrowed
-    std::size_t label_count; // at least 1
+    OwnedText lowered;        // full lowercase of `given`, owned
+    std::string_view given;   // caller's bytes less one trailing dot; borrowed
+    std::size_t label_count;  // at least 1
+    std::uint64_t dots;       // the dot bitmap (common/dots.h) of `lowered`
+    // `given` is ASCII: it holds its labels at the byte offsets of `lowered`.
+    bool ascii;
 
-    NormalizedDomain() noexcept = default;
-    NormalizedDomain(OwnedText lowered_text, std::string_view given_text, std::size_t labels) noexcept
-        : lowered(std::move(lowered_text)), given(given_text), label_count(labels) {}
-    // An empty `lowered` with room for `capacity` bytes. normalize_domain
-    // builds the record where it will live (inside the returned optional)
-    // and lowercases into it, so nothing is moved or copied afterwards.
-    NormalizedDomain(std::size_t capacity, std::string_view given_text, std::size_t labels) noexcept
-        : lowered(capacity), given(given_text), label_count(labels) {}
+    NormalizedDomain() noexcept {}
 };
 
 // Empty optional for an invalid domain: empty, a lone dot, or an empty label.
@@ -40,11 +36,6 @@ std::optional<NormalizedDomain> normalize_domain(std::string_view text);
 // constructed one), so that a record inside a larger one is never moved.
 // False for an invalid domain; `out` is then unspecified.
 bool normalize_domain_into(std::string_view text, NormalizedDomain& out);
-
-// The same, and when `lowered` has at most kDotBitmapBytes (common/find_dot.h)
-// bytes, its dot bitmap in `lowered_dots` (unspecified otherwise).
-bool normalize_domain_into(std::string_view text, NormalizedDomain& out,
-                           std::uint64_t& lowered_dots);
 
 // Full Unicode lowercase of `text` with the Final_Sigma rule.
 OwnedText lowercase_text(std::string_view text);

@@ -1,50 +1,133 @@
-// The child search's table checks, run over a whole set of tables at once.
-// The generated tables assert at compile time that they pass (see
-// tools/gen_rule_tables.py), which is what lets the walk over compiled_rules()
-// leave the checks out of every probe; any other RuleTrie is still checked
-// probe by probe and faults as before.
+// The proof that lets the walks read a set of tables without a check per
+// probe: every node's edge run lies inside the edge table, every label lies
+// inside the pool on UTF-8 character boundaries, has at most kMaxLabelBytes
+// bytes and no NUL (so that a key alone decides a probe of a short label),
+// every run is sorted strictly by label bytes, every key is its label's, and
+// every child is below the node count and not the root. Constant-evaluated
+// for the generated tables (a static_assert in their source), run once for
+// tables built at run time; one function either way.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 
+#include "rules/label_key.h"
+#include "rules/rule_tables.h"
 #include "rules/rule_trie.h"
 
 namespace vexlo {
+
+struct TableFault {
+    enum class Kind : std::uint8_t {
+        kNoRoot,
+        kRunOutside,      // node `index`
+        kLabelOutside,    // edge `index`
+        kLabelSplitsCharacter,
+        kLabelTooLong,
+        kLabelHoldsNul,
+        kRunUnsorted,     // edge `index` does not sort after the one before
+        kKeyMismatch,
+        kChildOutside,
+        kChildIsRoot,
+        kKeyCount,
+        kTooLarge,
+    };
+    Kind kind;
+    std::uint32_t index;
+};
+
+namespace table_proof_detail {
 
 constexpr bool is_utf8_continuation(char byte) noexcept {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-// True when no search on `trie` can fail a check: the root exists, every
-// node's edge run lies inside the edge table, every label lies inside the pool
-// and starts and ends on UTF-8 character boundaries, and every non-negative
-// child is below the node count. Children come only from edges, so the nodes
-// that a walk reaches are then in range too.
-constexpr bool passes_reader_checks(const RuleTrie& trie) noexcept {
-    if (trie.nodes.empty()) return false;
-    for (const TrieNode& node : trie.nodes) {
-        if (std::uint64_t{node.first_edge} + node.edge_count > trie.edges.size()) return false;
+}  // namespace table_proof_detail
+
+// The first check that `trie` and `keys` fail, or none.
+constexpr std::optional<TableFault> check_tables(const RuleTrie& trie,
+                                                 std::span<const std::uint64_t> keys) noexcept {
+    using Kind = TableFault::Kind;
+    using table_proof_detail::is_utf8_continuation;
+    if (trie.nodes.empty()) return TableFault{Kind::kNoRoot, 0};
+    // Node indexes are 31-bit (TrieEdge::child), edge indexes 32-bit.
+    if (trie.nodes.size() > 0x80000000u || trie.edges.size() > 0xFFFFFFFFu) {
+        return TableFault{Kind::kTooLarge, 0};
     }
+    if (keys.size() != trie.edges.size()) return TableFault{Kind::kKeyCount, 0};
     const std::string_view pool = trie.label_pool;
-    for (const TrieEdge& edge : trie.edges) {
-        if (edge.label_start > edge.label_end || edge.label_end > pool.size()) return false;
-        if (edge.label_start < pool.size() && is_utf8_continuation(pool[edge.label_start])) {
-            return false;
+    for (std::size_t e = 0; e < trie.edges.size(); ++e) {
+        const TrieEdge& edge = trie.edges[e];
+        const auto at = static_cast<std::uint32_t>(e);
+        if (edge.label_start > edge.label_end || edge.label_end > pool.size()) {
+            return TableFault{Kind::kLabelOutside, at};
         }
-        if (edge.label_end < pool.size() && is_utf8_continuation(pool[edge.label_end])) return false;
+        if ((edge.label_start < pool.size() && is_utf8_continuation(pool[edge.label_start])) ||
+            (edge.label_end < pool.size() && is_utf8_continuation(pool[edge.label_end]))) {
+            return TableFault{Kind::kLabelSplitsCharacter, at};
+        }
+        const std::string_view label = pool.substr(edge.label_start, edge.label_end - edge.label_start);
+        if (label.size() > kMaxLabelBytes) return TableFault{Kind::kLabelTooLong, at};
+        for (const char byte : label) {
+            if (byte == '\0') return TableFault{Kind::kLabelHoldsNul, at};
+        }
+        if (keys[e] != label_key(label)) return TableFault{Kind::kKeyMismatch, at};
         if (edge.child >= 0 && static_cast<std::uint64_t>(edge.child) >= trie.nodes.size()) {
-            return false;
+            return TableFault{Kind::kChildOutside, at};
+        }
+        if (edge.child == 0) return TableFault{Kind::kChildIsRoot, at};
+    }
+    for (std::size_t n = 0; n < trie.nodes.size(); ++n) {
+        const TrieNode& node = trie.nodes[n];
+        if (std::uint64_t{node.first_edge} + node.edge_count > trie.edges.size()) {
+            return TableFault{Kind::kRunOutside, static_cast<std::uint32_t>(n)};
+        }
+        for (std::uint32_t e = node.first_edge + 1; e < node.first_edge + node.edge_count; ++e) {
+            const TrieEdge& before = trie.edges[e - 1];
+            const TrieEdge& edge = trie.edges[e];
+            const std::string_view a = pool.substr(before.label_start, before.label_end - before.label_start);
+            const std::string_view b = pool.substr(edge.label_start, edge.label_end - edge.label_start);
+            if (!(a < b)) return TableFault{Kind::kRunUnsorted, e};
         }
     }
-    return true;
+    return std::nullopt;
 }
 
-// True when no label of `trie` has more than `max_bytes` bytes.
-constexpr bool labels_at_most(const RuleTrie& trie, std::size_t max_bytes) noexcept {
-    for (const TrieEdge& edge : trie.edges) {
-        if (edge.label_end - edge.label_start > max_bytes) return false;
+// The key of each of the first kEdges edges' labels, in edge order: made by
+// the compiler beside the generated tables.
+template <std::size_t kEdges>
+constexpr std::array<std::uint64_t, kEdges> label_keys(const RuleTrie& trie) noexcept {
+    std::array<std::uint64_t, kEdges> keys{};
+    for (std::size_t e = 0; e < kEdges; ++e) {
+        const TrieEdge& edge = trie.edges[e];
+        keys[e] = label_key(trie.label_pool.substr(edge.label_start, edge.label_end - edge.label_start));
     }
-    return true;
+    return keys;
 }
+
+// What a TableFault means, for a Fault's message.
+std::string describe(const TableFault& fault, const RuleTrie& trie);
+
+// The view the walks read, of tables that passed check_tables (the caller
+// vouches for it; see proven_tables for tables that are not yet proven).
+// `pool` must outlive it, as must `trie`'s tables and `keys`.
+constexpr RuleTables proven_view(const RuleTrie& trie, std::span<const std::uint64_t> keys) noexcept {
+    return RuleTables{trie.nodes.data(),
+                      trie.edges.data(),
+                      keys.data(),
+                      trie.label_pool.data(),
+                      static_cast<std::uint32_t>(trie.nodes.size()),
+                      static_cast<std::uint32_t>(trie.edges.size()),
+                      trie.label_pool.size()};
+}
+
+// The view of `trie` and `keys` after checking them; a Fault naming the first
+// check they fail.
+RuleTables proven_tables(const RuleTrie& trie, std::span<const std::uint64_t> keys);
 
 }  // namespace vexlo

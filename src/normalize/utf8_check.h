@@ -1,4 +1,4 @@
-// Checking that a line is well-formed UTF-8, and where it is not, finding the
+// Checking that text is well-formed UTF-8, and where it is not, finding the
 // same offending byte that Python's UTF-8 decoder reports as the error's
 // start: the first byte of the first sequence that does not decode.
 #pragma once
@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace vexlo::lines {
+namespace vexlo {
 
 inline constexpr std::size_t kWellFormed = static_cast<std::size_t>(-1);
 
@@ -19,4 +19,8 @@ bool is_ascii(std::string_view text) noexcept;
 // the 15 bytes after the text may be read (never used).
 std::size_t utf8_error_offset(std::string_view text, bool padded = false) noexcept;
 
-}  // namespace vexlo::lines
+inline bool is_utf8(std::string_view text) noexcept {
+    return utf8_error_offset(text) == kWellFormed;
+}
+
+}  // namespace vexlo

@@ -1,0 +1,50 @@
+#include "normalize/utf8_check.h"
+
+#include <bit>
+
+#include "common/simd.h"
+#include "normalize/utf8.h"
+
+namespace vexlo {
+namespace {
+
+// Where the first byte of 0x80 or above is in [p, end), or end.
+const char* skip_ascii(const char* p, const char* end, bool padded) noexcept {
+    for (; end - p >= 16; p += 16) {
+        if (const unsigned mask = simd::bits(simd::load(p))) return p + std::countr_zero(mask);
+    }
+    if (padded && p != end) {
+        const unsigned mask = simd::bits(simd::load(p)) & ((1u << (end - p)) - 1);
+        return mask != 0 ? p + std::countr_zero(mask) : end;
+    }
+    while (p < end && static_cast<unsigned char>(*p) < 0x80) ++p;
+    return p;
+}
+
+}  // namespace
+
+bool is_ascii(std::string_view text) noexcept {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    unsigned high = 0;
+    for (; end - p >= 16; p += 16) high |= simd::bits(simd::load(p));
+    for (; p < end; ++p) high |= static_cast<unsigned char>(*p) >> 7;
+    return high == 0;
+}
+
+// The sequences are those the lowercasing decodes (normalize/utf8.h): one
+// definition of well-formed for the whole of vexlo.
+std::size_t utf8_error_offset(std::string_view text, bool padded) noexcept {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin;
+    while ((p = skip_ascii(p, end, padded)) != end) {
+        const utf8::Decoded decoded = utf8::decode(reinterpret_cast<const unsigned char*>(p),
+                                                   reinterpret_cast<const unsigned char*>(end));
+        if (!decoded.valid) return static_cast<std::size_t>(p - begin);
+        p += decoded.length;
+    }
+    return kWellFormed;
+}
+
+}  // namespace vexlo
