@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "common/simd.h"
 
 namespace vexlo::lines {
 namespace {
@@ -60,36 +58,29 @@ constexpr Table kTsvLabels = tsv_table(false, true);
 constexpr Table kJson = json_table(false);
 constexpr Table kJsonLabels = json_table(true);
 
-#if defined(__SSE2__)
 // Bit i set where byte i of the sixteen at p needs its replacement.
 template <Escape kind>
 unsigned special_bytes(const char* p) noexcept {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    auto equal = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-    __m128i special = equal('\\');
+    const simd::Block bytes = simd::load(p);
+    simd::Block special = simd::equal(bytes, '\\');
     if constexpr (kind == Escape::json || kind == Escape::json_labels) {
-        // Unsigned bytes below 0x20: those that a minimum with 0x1F leaves unchanged.
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes);
-        special = _mm_or_si128(special, _mm_or_si128(control, equal('"')));
+        special = special | simd::below(bytes, 0x20) | simd::equal(bytes, '"');
     } else {
-        special = _mm_or_si128(special, _mm_or_si128(equal('\t'), equal('\n')));
-        special = _mm_or_si128(special, equal('\r'));
+        special = special | simd::equal(bytes, '\t') | simd::equal(bytes, '\n') | simd::equal(bytes, '\r');
     }
     if constexpr (kind == Escape::tsv_item || kind == Escape::tsv_labels) {
-        special = _mm_or_si128(special, equal(' '));
+        special = special | simd::equal(bytes, ' ');
     }
     if constexpr (kind == Escape::tsv_labels || kind == Escape::json_labels) {
-        special = _mm_or_si128(special, equal('.'));
+        special = special | simd::equal(bytes, '.');
     }
-    return static_cast<unsigned>(_mm_movemask_epi8(special));
+    return simd::bits(special);
 }
-#endif
 
 template <Escape kind>
 char* escape_with(std::string_view text, const Table& table, char* out, bool padded) noexcept {
     const char* p = text.data();
     const char* const end = p + text.size();
-#if defined(__SSE2__)
     // Sixteen bytes at a time, the last few copied out first unless the text
     // is padded, so that nothing is read where it may not be. The sixteen
     // bytes are stored whole: the room given covers them, and what follows a
@@ -125,18 +116,6 @@ char* escape_with(std::string_view text, const Table& table, char* out, bool pad
         out += replacement.size;
         ++p;
     }
-#else
-    (void)padded;
-    for (; p < end; ++p) {
-        const Replacement& replacement = table[static_cast<unsigned char>(*p)];
-        if (replacement.size == 0) {
-            *out++ = *p;
-        } else {
-            std::memcpy(out, replacement.text, replacement.size);
-            out += replacement.size;
-        }
-    }
-#endif
     return out;
 }
 
