@@ -1,6 +1,6 @@
 // Hand-built rule tables for tests: a tiny builder that lays out a set of
 // rules the way the generator does (breadth-first, sorted runs, shared pool),
-// and helpers to read the compiled tables back.
+// an owner that proves them for the walks, and helpers to read any tables back.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "reference_walk.h"
+#include "rules/label_key.h"
+#include "rules/rule_tables.h"
 #include "rules/rule_trie.h"
+#include "rules/table_proof.h"
 
 namespace vexlo::testing {
 
@@ -82,24 +86,48 @@ inline std::string_view edge_label(const RuleTrie& trie, std::uint32_t edge) {
     return trie.label_pool.substr(e.label_start, e.label_end - e.label_start);
 }
 
+// The key of every edge's label, in edge order, for tables whose labels lie
+// inside their pool.
+inline std::vector<std::uint64_t> keys_of(const RuleTrie& trie) {
+    std::vector<std::uint64_t> keys;
+    for (std::uint32_t e = 0; e < trie.edges.size(); ++e) keys.push_back(label_key(edge_label(trie, e)));
+    return keys;
+}
+
+// Sound hand-built tables with their keys, proven (a Fault otherwise), as
+// the walks read them. Neither copied nor moved: the view points into it.
+class ProvenTrie {
+public:
+    explicit ProvenTrie(TestTrie trie)
+        : trie_(std::move(trie)), keys_(keys_of(trie_.view())), tables_(proven_tables(trie_.view(), keys_)) {}
+    ProvenTrie(const ProvenTrie&) = delete;
+    ProvenTrie& operator=(const ProvenTrie&) = delete;
+
+    const RuleTables& tables() const noexcept { return tables_; }
+    RuleTrie trie() const noexcept { return trie_.view(); }
+
+private:
+    const TestTrie trie_;
+    const std::vector<std::uint64_t> keys_;
+    const RuleTables tables_;
+};
+
 // The node for a name given leftmost label first, or -1 when the trie lacks it.
 inline std::int64_t node_of(const RuleTrie& trie, std::string_view name) {
     const auto labels = split_labels(name);
     std::uint32_t node = 0;
     for (auto label = labels.rbegin(); label != labels.rend(); ++label) {
-        const auto child = find_child(trie, node, *label);
+        const auto child = reference_child(trie, node, *label);
         if (!child) return -1;
         node = *child;
     }
     return node;
 }
 
-// Counts the label comparisons of one search.
+// Counts the probes of one child search (find_child's Probes hook).
 struct ProbeCounter {
     int probes = 0;
-    int final_compares = 0;
-    void probe(std::uint32_t) { ++probes; }
-    void final_compare(std::uint32_t) { ++final_compares; }
+    void probe() noexcept { ++probes; }
 };
 
 inline std::size_t count_labels(std::string_view name) {
@@ -124,6 +152,7 @@ inline std::vector<NodeName> node_names(const RuleTrie& trie) {
     for (std::uint32_t n = 0; n < trie.nodes.size(); ++n) {
         const TrieNode& node = trie.nodes[n];
         for (std::uint32_t e = node.first_edge; e < node.first_edge + node.edge_count; ++e) {
+            if (trie.edges[e].child < 0) continue;  // leads nowhere
             NodeName& child = names[trie.edges[e].child];
             child.name = std::string(edge_label(trie, e)) + (n == 0 ? "" : "." + names[n].name);
             child.parent = n;
