@@ -21,7 +21,6 @@ namespace {
 
 using testing::build_trie;
 using testing::ProbeCounter;
-using testing::ProvenTrie;
 
 struct Search {
     std::int32_t child;
@@ -59,8 +58,8 @@ class RunLength : public ::testing::TestWithParam<int> {};
 
 TEST_P(RunLength, FindsEverySiblingWithTheSameNumberOfProbes) {
     const int count = GetParam();
-    const ProvenTrie proven(root_with(count));
-    const RuleTrie trie = proven.trie();
+    const OwnedTables proven = testing::prove(root_with(count));
+    const RuleTrie trie = proven.tables().trie();
     ASSERT_EQ(trie.nodes[0].edge_count, count);
     const int expected_probes = static_cast<int>(std::bit_width(static_cast<unsigned>(count - 1)));
     for (std::uint32_t e = 0; e < trie.edges.size(); ++e) {
@@ -73,7 +72,7 @@ TEST_P(RunLength, FindsEverySiblingWithTheSameNumberOfProbes) {
 
 TEST_P(RunLength, AbsentLabelsCostTheSameAndAreNotFound) {
     const int count = GetParam();
-    const ProvenTrie proven(root_with(count));
+    const OwnedTables proven = testing::prove(root_with(count));
     const int expected_probes = static_cast<int>(std::bit_width(static_cast<unsigned>(count - 1)));
     // Before the first, after the last, between siblings, prefixes and
     // extensions of siblings, a NUL past a sibling, and a case variant.
@@ -116,10 +115,10 @@ TEST_P(EqualKeys, AreToldApartByTheirBytes) {
         probes.push_back(label + "q");
         probes.push_back(label.substr(0, label.size() - 1) + "r");
     }
-    const ProvenTrie proven(build_trie(rules));
+    const OwnedTables proven = testing::prove(build_trie(rules));
     int found = 0;
     for (const std::string& label : probes) {
-        const std::int32_t want = expected_child(proven.trie(), 0, label);
+        const std::int32_t want = expected_child(proven.tables().trie(), 0, label);
         ASSERT_EQ(search(proven.tables(), 0, label).child, want) << label;
         found += want != 0;
     }
@@ -129,7 +128,7 @@ TEST_P(EqualKeys, AreToldApartByTheirBytes) {
 INSTANTIATE_TEST_SUITE_P(Siblings, EqualKeys, ::testing::Values(1, 2, 3, 8, 100, 1000));
 
 TEST(FindChild, OneEdgeNodeMakesNoProbe) {
-    const ProvenTrie proven(build_trie({{"co.uk", RULE_ANY}}));
+    const OwnedTables proven = testing::prove(build_trie({{"co.uk", RULE_ANY}}));
     EXPECT_EQ(search(proven.tables(), 0, "uk").child, 1);
     EXPECT_EQ(search(proven.tables(), 0, "uk").probes, 0);
     EXPECT_EQ(search(proven.tables(), 1, "ac").child, 0);
@@ -137,9 +136,9 @@ TEST(FindChild, OneEdgeNodeMakesNoProbe) {
 }
 
 TEST(FindChild, LeafHasNoChildAndMakesNoProbe) {
-    const ProvenTrie proven(build_trie({{"co.uk", RULE_ANY}}));
-    ASSERT_EQ(proven.trie().nodes[2].edge_count, 0);
-    ASSERT_EQ(proven.trie().nodes[2].first_edge, proven.trie().edges.size());  // its run ends the table
+    const OwnedTables proven = testing::prove(build_trie({{"co.uk", RULE_ANY}}));
+    ASSERT_EQ(proven.tables().trie().nodes[2].edge_count, 0);
+    ASSERT_EQ(proven.tables().trie().nodes[2].first_edge, proven.tables().trie().edges.size());  // its run ends the table
     for (const char* label : {"co", ""}) {
         EXPECT_EQ(search(proven.tables(), 2, label).child, 0);
         EXPECT_EQ(search(proven.tables(), 2, label).probes, 0);
@@ -149,19 +148,20 @@ TEST(FindChild, LeafHasNoChildAndMakesNoProbe) {
 TEST(FindChild, NegativeChildIsNoChild) {
     testing::TestTrie built = build_trie({{"a", RULE_ANY}, {"b", RULE_ANY}, {"c", RULE_ANY}});
     built.edges[1].child = -1;
-    const ProvenTrie proven(built);
+    const OwnedTables proven = testing::prove(built);
     EXPECT_EQ(search(proven.tables(), 0, "a").child, 1);
     EXPECT_EQ(search(proven.tables(), 0, "b").child, 0);
     EXPECT_EQ(search(proven.tables(), 0, "c").child, 3);
     built.edges[1].child = INT32_MIN;
-    const ProvenTrie lowest(built);
+    const OwnedTables lowest = testing::prove(built);
     EXPECT_EQ(search(lowest.tables(), 0, "b").child, 0);
 }
 
 TEST(FindChild, ComparesBytesAsUnsigned) {
     // A byte >= 0x80 sorts after every ASCII byte (code-point order).
-    const ProvenTrie proven(build_trie({{"z", RULE_ANY}, {"\xc3\xa9", RULE_ANY}, {"a", RULE_ANY}}));
-    EXPECT_EQ(testing::edge_label(proven.trie(), 2), "\xc3\xa9");
+    const OwnedTables proven =
+        testing::prove(build_trie({{"z", RULE_ANY}, {"\xc3\xa9", RULE_ANY}, {"a", RULE_ANY}}));
+    EXPECT_EQ(testing::edge_label(proven.tables().trie(), 2), "\xc3\xa9");
     EXPECT_EQ(search(proven.tables(), 0, "\xc3\xa9").child, 3);
     EXPECT_EQ(search(proven.tables(), 0, "z").child, 2);
 }

@@ -159,7 +159,7 @@ testing::TestTrie combinations() {
 class Combination : public ::testing::TestWithParam<Example> {};
 
 TEST_P(Combination, LengthUnderEverySwitchSetting) {
-    const testing::ProvenTrie proven(combinations());
+    const OwnedTables proven = testing::prove(combinations());
     const Example& e = GetParam();
     const RuleTables& tables = proven.tables();
     EXPECT_EQ(walk(e.name, true, false, tables), e.expected[0]) << "defaults";
@@ -191,7 +191,7 @@ TEST(Walk, NegativeChildEndsTheWalkLikeAMissingLabel) {
     const auto x = testing::node_of(built.view(), "x.excl.deep");
     ASSERT_GT(x, 0);
     built.edges[x - 1].child = -1;  // edge i leads to node i + 1
-    const testing::ProvenTrie proven(built);
+    const OwnedTables proven = testing::prove(built);
     EXPECT_EQ(walk("y.x.excl.deep", true, false, proven.tables()), 1u);
     EXPECT_EQ(walk("x.excl.deep", false, false, proven.tables()), 1u);
 }

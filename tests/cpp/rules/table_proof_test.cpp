@@ -1,6 +1,7 @@
 // The proof that lets the walks read tables without a check per probe: every
-// breakage of a sound table is refused with the Fault that names it, and
-// the sound and the compiled tables pass.
+// breakage of a sound table is refused with the Fault that names it, by
+// proven_tables and by the owner of tables built at run time alike; the
+// sound and the compiled tables pass.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,6 +13,8 @@
 
 #include "common/fault.h"
 #include "rules/compiled_tables.h"
+#include "rules/label_key.h"
+#include "rules/owned_tables.h"
 #include "rules/table_proof.h"
 #include "test_trie.h"
 
@@ -28,10 +31,19 @@ TestTrie sound_table() {
                        {"\xc3\xa9t\xc3\xa9", RULE_ANY}, {"x.a", RULE_ANY}});
 }
 
+// The key of every edge's label, in edge order.
+std::vector<std::uint64_t> keys_of(const RuleTrie& trie) {
+    std::vector<std::uint64_t> keys;
+    for (std::uint32_t e = 0; e < trie.edges.size(); ++e) {
+        keys.push_back(label_key(testing::edge_label(trie, e)));
+    }
+    return keys;
+}
+
 TEST(TableProof, PassesSoundAndCompiledTables) {
     const TestTrie sound = sound_table();
     ASSERT_EQ(sound.pool, "abbccc\xc3\xa9t\xc3\xa9x");
-    EXPECT_FALSE(check_tables(sound.view(), testing::keys_of(sound.view())));
+    EXPECT_FALSE(check_tables(sound.view(), keys_of(sound.view())));
     const RuleTables& compiled = compiled_tables();
     EXPECT_FALSE(check_tables(compiled_rules(), {compiled.keys, compiled.edge_count}));
 }
@@ -39,24 +51,32 @@ TEST(TableProof, PassesSoundAndCompiledTables) {
 TEST(TableProof, NegativeChildIsNoFault) {
     TestTrie built = sound_table();
     built.edges[2].child = -1;
-    EXPECT_NO_THROW(proven_tables(built.view(), testing::keys_of(built.view())));
+    EXPECT_NO_THROW(proven_tables(built.view(), keys_of(built.view())));
 }
 
 struct Breakage {
     const char* name;
     std::function<void(TestTrie&, std::vector<std::uint64_t>&)> apply;
     std::string message;
+    bool of_keys = false;  // the keys are wrong, not the tables: an owner makes its own
 };
 
 class Broken : public ::testing::TestWithParam<Breakage> {};
 
 TEST_P(Broken, IsRefusedWithItsFault) {
     TestTrie built = sound_table();
-    std::vector<std::uint64_t> keys = testing::keys_of(built.view());
+    std::vector<std::uint64_t> keys = keys_of(built.view());
     GetParam().apply(built, keys);
     try {
         proven_tables(built.view(), keys);
         ADD_FAILURE() << "no fault";
+    } catch (const Fault& fault) {
+        EXPECT_EQ(fault.message(), GetParam().message);
+    }
+    if (GetParam().of_keys) return;
+    try {
+        const OwnedTables owned(built.nodes, built.edges, built.pool);
+        ADD_FAILURE() << "no fault from the owner";
     } catch (const Fault& fault) {
         EXPECT_EQ(fault.message(), GetParam().message);
     }
@@ -70,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"EmptyNodeTable", [](TestTrie& t, Keys&) { t.nodes.clear(); },
                  "rule trie: the node table is empty (no root)"},
         Breakage{"FewerKeysThanEdges", [](TestTrie&, Keys& k) { k.pop_back(); },
-                 "rule trie: there are not as many label keys as edges"},
+                 "rule trie: there are not as many label keys as edges", true},
         Breakage{"RunPastTheEdgeTable", [](TestTrie& t, Keys&) { t.nodes[1].first_edge = 5; },
                  "rule trie: the edge run of node 1 (first_edge 5, edge_count 1) lies outside "
                  "the edge table of 5 edges"},
@@ -102,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"LabelHoldingANul", [](TestTrie& t, Keys&) { t.pool[2] = '\0'; },
                  "rule trie: the label of edge 1 (bytes 1 to 3) holds a NUL byte"},
         Breakage{"KeyOfAnotherLabel", [](TestTrie&, Keys& k) { k[2] = k[1]; },
-                 "rule trie: the key of edge 2 is not its label's"},
+                 "rule trie: the key of edge 2 is not its label's", true},
         Breakage{"ChildPastTheNodeTable", [](TestTrie& t, Keys&) { t.edges[0].child = 6; },
                  "rule trie: child 6 of edge 0 is not below the node count 6"},
         Breakage{"ChildIsTheRoot", [](TestTrie& t, Keys&) { t.edges[4].child = 0; },
@@ -128,7 +148,7 @@ TEST(TableProof, RefusesTablesTooLargeForTheirIndexes) {
     const TestTrie sound = sound_table();
     RuleTrie huge = sound.view();
     huge.nodes = {sound.nodes.data(), std::size_t{0x80000001}};
-    const std::optional<TableFault> fault = check_tables(huge, testing::keys_of(sound.view()));
+    const std::optional<TableFault> fault = check_tables(huge, keys_of(sound.view()));
     ASSERT_TRUE(fault);
     EXPECT_EQ(fault->kind, TableFault::Kind::kTooLarge);
     EXPECT_EQ(describe(*fault, huge),

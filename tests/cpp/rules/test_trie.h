@@ -1,6 +1,7 @@
 // Hand-built rule tables for tests: a tiny builder that lays out a set of
 // rules the way the generator does (breadth-first, sorted runs, shared pool),
-// an owner that proves them for the walks, and helpers to read any tables back.
+// proven by the owner of run-time tables for the walks, and helpers to read
+// any tables back.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +12,8 @@
 #include <vector>
 
 #include "reference_walk.h"
-#include "rules/label_key.h"
-#include "rules/rule_tables.h"
+#include "rules/owned_tables.h"
 #include "rules/rule_trie.h"
-#include "rules/table_proof.h"
 
 namespace vexlo::testing {
 
@@ -86,31 +85,11 @@ inline std::string_view edge_label(const RuleTrie& trie, std::uint32_t edge) {
     return trie.label_pool.substr(e.label_start, e.label_end - e.label_start);
 }
 
-// The key of every edge's label, in edge order, for tables whose labels lie
-// inside their pool.
-inline std::vector<std::uint64_t> keys_of(const RuleTrie& trie) {
-    std::vector<std::uint64_t> keys;
-    for (std::uint32_t e = 0; e < trie.edges.size(); ++e) keys.push_back(label_key(edge_label(trie, e)));
-    return keys;
+// Hand-built tables as the walks read them: owned and proven, as tables
+// built at run time are (a Fault when they are not sound).
+inline OwnedTables prove(TestTrie trie) {
+    return OwnedTables(std::move(trie.nodes), std::move(trie.edges), std::move(trie.pool));
 }
-
-// Sound hand-built tables with their keys, proven (a Fault otherwise), as
-// the walks read them. Neither copied nor moved: the view points into it.
-class ProvenTrie {
-public:
-    explicit ProvenTrie(TestTrie trie)
-        : trie_(std::move(trie)), keys_(keys_of(trie_.view())), tables_(proven_tables(trie_.view(), keys_)) {}
-    ProvenTrie(const ProvenTrie&) = delete;
-    ProvenTrie& operator=(const ProvenTrie&) = delete;
-
-    const RuleTables& tables() const noexcept { return tables_; }
-    RuleTrie trie() const noexcept { return trie_.view(); }
-
-private:
-    const TestTrie trie_;
-    const std::vector<std::uint64_t> keys_;
-    const RuleTables tables_;
-};
 
 // The node for a name given leftmost label first, or -1 when the trie lacks it.
 inline std::int64_t node_of(const RuleTrie& trie, std::string_view name) {

@@ -183,11 +183,11 @@ testing::TestTrie hand_built() {
 }
 
 TEST(HandBuiltTables, WalksAgreeForEveryNodeNameAndArbitraryTexts) {
-    const testing::ProvenTrie proven(hand_built());
-    std::vector<std::string> texts = node_name_texts(proven.trie());
+    const OwnedTables proven = testing::prove(hand_built());
+    std::vector<std::string> texts = node_name_texts(proven.tables().trie());
     std::vector<std::string> pieces = {"a", "abcdefg", "abcdefghijk", std::string(64, 'q')};
-    for (std::uint32_t e = 0; e < proven.trie().edges.size(); ++e) {
-        pieces.emplace_back(testing::edge_label(proven.trie(), e));
+    for (std::uint32_t e = 0; e < proven.tables().trie().edges.size(); ++e) {
+        pieces.emplace_back(testing::edge_label(proven.tables().trie(), e));
     }
     const std::vector<std::string> random = random_texts(pieces, 50000);
     texts.insert(texts.end(), random.begin(), random.end());
