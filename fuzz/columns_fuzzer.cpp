@@ -64,9 +64,11 @@ void check_element(const ResultColumn& result, std::int64_t i, bool null, std::s
     const Switches switches{r.accept_unknown, r.icann_only};
     std::optional<Match> matched;
     if (!null && is_utf8(text)) matched = match_domain(text, compiled_tables(), switches);
-    if (matched && matched->public_length !=
-                       testing::reference_length(compiled_rules(), matched->domain.lowered.view(), switches)) {
-        fail("the scalar length is not the reference walk's", i);
+    if (matched) {
+        const std::string_view lowered = matched->domain.lowered.view();
+        if (matched->public_length != testing::reference_length(compiled_rules(), lowered, switches)) {
+            fail("the scalar length is not the reference walk's", i);
+        }
     }
     const std::optional<MatchView> match = matched ? std::optional(matched->view()) : std::nullopt;
     if (null || (!match && !predicate)) {
