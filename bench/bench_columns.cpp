@@ -23,10 +23,12 @@
 
 #include "columns/answer_column.h"
 #include "columns/arrow_abi.h"
-#include "columns/batch_walk.h"
-#include "columns/name_batch.h"
+#include "query/answers.h"
+#include "query/match.h"
+#include "query/name_batch.h"
+#include "rules/batch_walk.h"
+#include "rules/compiled_tables.h"
 #include "rules/public_suffix.h"
-#include "query/query.h"
 
 namespace {
 
@@ -83,7 +85,7 @@ bool reset_peak_rss() {
     return static_cast<bool>(clear);
 }
 
-std::size_t scalar_answer(vexlo::Question question, const vexlo::Match& match) {
+std::size_t scalar_answer(vexlo::Question question, const vexlo::MatchView& match) {
     switch (question) {
         case vexlo::Question::kPublicSuffix: {
             auto t = vexlo::publicsuffix(match, false);
@@ -148,7 +150,7 @@ int main(int argc, char** argv) {
         request.threads = static_cast<unsigned>(rounds);
         const long before = current_rss();
         if (!reset_peak_rss()) return 1;
-        vexlo::ResultColumn result = vexlo::answer_column(column, request);
+        vexlo::ResultColumn result = vexlo::answer_column(column, request, vexlo::compiled_tables());
         const long peak = peak_rss();
         const double bytes = static_cast<double>(result_bytes(result));
         std::printf("%s threads=%u: result buffers %.1f MB, peak growth %.1f MB, extra beyond the "
@@ -166,8 +168,13 @@ int main(int argc, char** argv) {
     // in the batch walk's lanes.
     vexlo::NameBatch batch;
     for (const std::string_view name : names) batch.add(name);
-    const std::vector<vexlo::WalkName> walk_names(batch.walk_names().begin(),
-                                                  batch.walk_names().end());
+    batch.match(vexlo::compiled_tables(), vexlo::Switches{});
+    std::vector<vexlo::WalkName> walk_names;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (batch[i].state != vexlo::NameBatch::State::kValid) continue;
+        const vexlo::MatchView view = batch.view(i);
+        walk_names.push_back({view.lowered.data(), view.lowered.size(), view.label_count, view.dots});
+    }
     std::vector<std::uint32_t> walk_lengths(walk_names.size());
     std::vector<double> single_walk, batch_walk;
 
@@ -176,23 +183,31 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         auto start = std::chrono::steady_clock::now();
         for (const std::string_view name : names) {
-            const std::optional<vexlo::Match> match = vexlo::match_domain(name, vexlo::Switches{});
-            sink += match ? scalar_answer(question, *match) : 0;
+            const std::optional<vexlo::Match> match =
+                vexlo::match_domain(name, vexlo::compiled_tables(), vexlo::Switches{});
+            sink += match ? scalar_answer(question, match->view()) : 0;
         }
         loop.push_back(seconds_since(start) * 1e9 / static_cast<double>(n));
         start = std::chrono::steady_clock::now();
         for (const vexlo::WalkName& name : walk_names) {
-            sink += vexlo::public_suffix_length({name.text, name.size}, name.label_count, true, false);
+            // As the single call walks: the compiled tables' own walk for a
+            // name within the dot bitmap, the walk over any tables beyond.
+            sink += name.size <= vexlo::kDotBitmapBytes
+                        ? vexlo::compiled_public_suffix_length(name.text, name.size, name.dots,
+                                                               name.label_count, vexlo::Switches{})
+                        : vexlo::public_suffix_length(vexlo::compiled_tables(), {name.text, name.size},
+                                                      name.dots, name.label_count, vexlo::Switches{});
         }
         single_walk.push_back(seconds_since(start) * 1e9 / static_cast<double>(walk_names.size()));
         start = std::chrono::steady_clock::now();
-        vexlo::public_suffix_lengths(walk_names, true, false, walk_lengths.data());
+        vexlo::public_suffix_lengths(vexlo::compiled_tables(), walk_names, vexlo::Switches{},
+                                     walk_lengths.data());
         batch_walk.push_back(seconds_since(start) * 1e9 / static_cast<double>(walk_names.size()));
         for (unsigned threads : {1u, 2u}) {
             vexlo::ColumnRequest request{question};
             request.threads = threads;
             start = std::chrono::steady_clock::now();
-            vexlo::ResultColumn result = vexlo::answer_column(column, request);
+            vexlo::ResultColumn result = vexlo::answer_column(column, request, vexlo::compiled_tables());
             (threads == 1 ? one : two).push_back(seconds_since(start) * 1e9 / static_cast<double>(n));
             sink += result.null_count;
         }

@@ -26,8 +26,12 @@
 #include <string_view>
 #include <vector>
 
-#include "query/query.h"
+#include "normalize/ascii_labels.h"
+#include "normalize/normalize.h"
+#include "query/answers.h"
+#include "query/match.h"
 #include "query/short_match.h"
+#include "rules/compiled_tables.h"
 
 namespace {
 
@@ -59,32 +63,35 @@ std::size_t text_size(const std::optional<std::string_view>& text) {
 template <typename Answer>
 PerName vexlo_query(Answer answer) {
     return [answer](const std::string& name) -> std::size_t {
-        const std::optional<vexlo::Match> match = vexlo::match_domain(name, vexlo::Switches{});
-        return match ? answer(*match) : 0;
+        const std::optional<vexlo::Match> match =
+            vexlo::match_domain(name, vexlo::compiled_tables(), vexlo::Switches{});
+        return match ? answer(match->view()) : 0;
     };
 }
 
 // The way the module answers the functions that take a domain alone: a short
 // ASCII name through match_short, any other through match_domain.
-template <typename ShortAnswer, typename Answer>
-PerName vexlo_call(ShortAnswer short_answer, Answer answer) {
-    return [short_answer, answer](const std::string& name) -> std::size_t {
+template <typename Answer>
+PerName vexlo_call(Answer answer) {
+    return [answer](const std::string& name) -> std::size_t {
         vexlo::ShortMatch short_match;
-        switch (vexlo::match_short(name, vexlo::Switches{}, short_match)) {
+        std::string_view given = name;
+        switch (vexlo::match_short(given, vexlo::Switches{}, short_match)) {
             case vexlo::ShortOutcome::kMatched:
-                return short_answer(short_match);
+                return answer(short_match.view(given));
             case vexlo::ShortOutcome::kInvalid:
                 return 0;
             case vexlo::ShortOutcome::kOther:
                 break;
         }
-        const std::optional<vexlo::Match> match = vexlo::match_domain(name, vexlo::Switches{});
-        return match ? answer(*match) : 0;
+        const std::optional<vexlo::Match> match =
+            vexlo::match_domain(name, vexlo::compiled_tables(), vexlo::Switches{});
+        return match ? answer(match->view()) : 0;
     };
 }
 
 std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
-    using vexlo::Match;
+    using vexlo::MatchView;
     std::vector<Benchmark> benchmarks;
     auto add = [&](std::string name, std::string group, PerName run) {
         benchmarks.push_back({std::move(name), std::move(group), std::move(run), {}});
@@ -96,9 +103,7 @@ std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
         const std::optional<vexlo::NormalizedDomain> normalized = vexlo::normalize_domain(name);
         return normalized ? normalized->label_count : 0;
     });
-    add("match_domain", "vexlo",
-        vexlo_query([](const Match& m) { return m.public_length; }));
-    using vexlo::ShortMatch;
+    add("match_domain", "vexlo", vexlo_query([](const MatchView& m) { return m.public_length; }));
     // Lowercasing alone, the way the module's common call does it: a short
     // ASCII name into a buffer on the stack, any other through
     // normalize_domain.
@@ -107,40 +112,34 @@ std::vector<Benchmark> make_benchmarks(const psl_ctx_t* psl) {
         if (!text.empty() && text.back() == '.') text.remove_suffix(1);
         if (!text.empty() && text.size() <= vexlo::kDotBitmapBytes) {
             char lowered[vexlo::kDotBitmapBytes];
-            vexlo::ShortAsciiLabels labels;
-            switch (vexlo::lower_short_ascii(text, lowered, labels)) {
-                case vexlo::ShortAscii::kValid:
-                    return labels.label_count + static_cast<unsigned char>(lowered[0]);
-                case vexlo::ShortAscii::kInvalid:
+            vexlo::LabelShape shape;
+            switch (vexlo::lower_ascii_labels(text.data(), text.size(), lowered, shape)) {
+                case vexlo::AsciiLabels::kValid:
+                    return shape.label_count + static_cast<unsigned char>(lowered[0]);
+                case vexlo::AsciiLabels::kInvalid:
                     return 0;
-                case vexlo::ShortAscii::kOther:
+                case vexlo::AsciiLabels::kNotAscii:
                     break;
             }
         }
         const std::optional<vexlo::NormalizedDomain> normalized = vexlo::normalize_domain(name);
         return normalized ? normalized->label_count : 0;
     });
-    add("match_short", "vexlo",
-        vexlo_call([](const ShortMatch& m) { return m.public_length; },
-                   [](const Match& m) { return m.public_length; }));
+    add("match_short", "vexlo", vexlo_call([](const MatchView& m) { return m.public_length; }));
     add("is_public", "vexlo",
-        vexlo_call([](const ShortMatch& m) -> std::size_t { return vexlo::is_public(m); },
-                   [](const Match& m) -> std::size_t { return vexlo::is_public(m); }));
+        vexlo_call([](const MatchView& m) -> std::size_t { return vexlo::is_public(m); }));
     add("is_private", "vexlo",
-        vexlo_call([](const ShortMatch& m) -> std::size_t { return vexlo::is_private(m); },
-                   [](const Match& m) -> std::size_t { return vexlo::is_private(m); }));
+        vexlo_call([](const MatchView& m) -> std::size_t { return vexlo::is_private(m); }));
     add("publicsuffix", "vexlo",
-        vexlo_call([](const ShortMatch& m) { return text_size(vexlo::publicsuffix(m)); },
-                   [](const Match& m) { return text_size(vexlo::publicsuffix(m, false)); }));
+        vexlo_call([](const MatchView& m) { return text_size(vexlo::publicsuffix(m, false)); }));
     add("privatesuffix", "vexlo",
-        vexlo_call([](const ShortMatch& m) { return text_size(vexlo::privatesuffix(m)); },
-                   [](const Match& m) { return text_size(vexlo::privatesuffix(m, false)); }));
-    add("privateparts", "vexlo", vexlo_query([](const Match& m) -> std::size_t {
+        vexlo_call([](const MatchView& m) { return text_size(vexlo::privatesuffix(m, false)); }));
+    add("privateparts", "vexlo", vexlo_query([](const MatchView& m) -> std::size_t {
             const auto parts = vexlo::privateparts(m, false);
             return parts ? parts->subdomain_count + parts->private_suffix.size() : 0;
         }));
     add("subdomain(depth=1)", "vexlo",
-        vexlo_query([](const Match& m) { return text_size(vexlo::subdomain(m, 1, false)); }));
+        vexlo_query([](const MatchView& m) { return text_size(vexlo::subdomain(m, 1, false)); }));
     add("psl_registrable_domain", "libpsl", [psl](const std::string& name) -> std::size_t {
         const char* found = psl_registrable_domain(psl, name.c_str());
         return found != nullptr ? static_cast<std::size_t>(found - name.c_str()) : 0;

@@ -1,7 +1,8 @@
 // Random Arrow string arrays into import_string_column: descriptions that
 // disagree with their buffers must be refused without reading outside them,
 // and every array that is accepted is answered, element by element, exactly as
-// the scalar path answers (bytes that are not UTF-8 are an invalid name).
+// the scalar path answers (bytes that are not UTF-8 are an invalid name),
+// whose lengths are the reference walk's.
 //
 // The fuzzer plays two producers: one that tells its buffer sizes (pyarrow),
 // with any description at all, and one that does not, whose buffers are large
@@ -17,8 +18,11 @@
 #include <vector>
 
 #include "columns/answer_column.h"
-#include "columns/name_batch.h"
-#include "query/query.h"
+#include "normalize/utf8_check.h"
+#include "query/answers.h"
+#include "query/match.h"
+#include "reference_walk.h"
+#include "rules/compiled_tables.h"
 
 namespace {
 
@@ -57,8 +61,16 @@ private:
 void check_element(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
                    const ColumnRequest& r) {
     const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
-    std::optional<Match> match;
-    if (!null && is_utf8(text)) match = match_domain(text, {r.accept_unknown, r.icann_only});
+    const Switches switches{r.accept_unknown, r.icann_only};
+    std::optional<Match> matched;
+    if (!null && is_utf8(text)) matched = match_domain(text, compiled_tables(), switches);
+    if (matched) {
+        const std::string_view lowered = matched->domain.lowered.view();
+        if (matched->public_length != testing::reference_length(compiled_rules(), lowered, switches)) {
+            fail("the scalar length is not the reference walk's", i);
+        }
+    }
+    const std::optional<MatchView> match = matched ? std::optional(matched->view()) : std::nullopt;
     if (null || (!match && !predicate)) {
         if (!result.is_null(i)) fail("expected null", i);
         return;
@@ -108,7 +120,7 @@ void answer_and_compare(const StringColumn& column, Input& input) {
     if (r.depth == 3) r.depth = ~std::uint64_t{0};
     r.threads = 1 + static_cast<unsigned>(input.take(1) % 3);
     r.large_text = column.large();
-    const ResultColumn result = answer_column(column, r);
+    const ResultColumn result = answer_column(column, r, compiled_tables());
     if (result.length != column.size()) fail("length", -1);
     for (std::int64_t i = 0; i < column.size(); ++i) {
         const bool null = column.is_null(i);

@@ -1,7 +1,10 @@
 // Arbitrary bytes through normalisation, matching and every query, under
 // every switch setting, checked against the invariants the module relies on.
-// Ill-formed UTF-8 never reaches the core from Python, but it must still not
-// be read out of bounds, and its dots must keep their meaning.
+// Every walk that reads the proven tables without a check (the single walk
+// over any tables, the one made for the compiled tables, the short ASCII
+// path, the batch front end) must answer as the plainly written reference
+// walk. Ill-formed UTF-8 never reaches the core from Python, but it must
+// still not be read out of bounds, and its dots must keep their meaning.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,14 +15,22 @@
 #include <string_view>
 #include <vector>
 
+#include "common/dots.h"
 #include "normalize/normalize.h"
-#include "query/query.h"
+#include "query/answers.h"
+#include "query/match.h"
+#include "query/name_batch.h"
+#include "query/short_match.h"
+#include "reference_walk.h"
+#include "rules/compiled_tables.h"
 #include "rules/public_suffix.h"
 
 namespace {
 
 using vexlo::Match;
+using vexlo::MatchView;
 using vexlo::NormalizedDomain;
+using vexlo::Switches;
 
 [[noreturn]] void fail(const char* what, std::string_view text) {
     std::fprintf(stderr, "invariant broken: %s\ninput (%zu bytes):", what, text.size());
@@ -95,9 +106,8 @@ void check_rightmost(std::string_view result, std::string_view source,
     CHECK(result == join(labels, labels.size() - count, labels.size()), input);
 }
 
-void check_queries(const Match& match, std::string_view input, bool well_formed) {
-    const NormalizedDomain& domain = match.domain;
-    const std::size_t labels = domain.label_count;
+void check_queries(const MatchView& match, std::string_view input, bool well_formed) {
+    const std::size_t labels = match.label_count;
     const std::size_t p = match.public_length;
     CHECK(p <= labels, input);
     const bool is_public = vexlo::is_public(match);
@@ -107,8 +117,8 @@ void check_queries(const Match& match, std::string_view input, bool well_formed)
     CHECK(!(is_public && is_private), input);
 
     for (const bool keep_case : {false, true}) {
-        const std::string_view source = match.source(keep_case);
-        CHECK(inside(source, keep_case ? input : domain.lowered.view()), input);
+        const std::string_view source = vexlo::answer_source(match, keep_case);
+        CHECK(inside(source, keep_case ? input : match.lowered), input);
         const std::vector<std::string_view> split = split_labels(source);
         CHECK(split.size() == labels, input);
 
@@ -153,6 +163,38 @@ void check_queries(const Match& match, std::string_view input, bool well_formed)
     }
 }
 
+// Two views of one match give the same answers only if they agree on all of it.
+bool same_view(const MatchView& a, const MatchView& b) {
+    return a.lowered == b.lowered && a.given == b.given && a.given.data() == b.given.data() &&
+           a.dots == b.dots && a.label_count == b.label_count && a.public_length == b.public_length &&
+           a.given_is_ascii == b.given_is_ascii;
+}
+
+// The other front ends over the same text: the short ASCII path (which
+// answers only some names) and the batch of one name (which takes any
+// bytes and refuses those that are not UTF-8).
+void check_front_ends(std::string_view input, Switches switches, const std::optional<Match>& match,
+                      bool well_formed) {
+    vexlo::ShortMatch short_match;
+    std::string_view given = input;
+    switch (vexlo::match_short(given, switches, short_match)) {
+        case vexlo::ShortOutcome::kMatched:
+            CHECK(match && same_view(short_match.view(given), match->view()), input);
+            break;
+        case vexlo::ShortOutcome::kInvalid:
+            CHECK(!match, input);
+            break;
+        case vexlo::ShortOutcome::kOther:
+            break;
+    }
+    vexlo::NameBatch batch;
+    batch.add(input);
+    batch.match(vexlo::compiled_tables(), switches);
+    const bool valid = batch[0].state == vexlo::NameBatch::State::kValid;
+    CHECK(valid == (match.has_value() && well_formed), input);
+    if (valid) CHECK(same_view(batch.view(0), match->view()), input);
+}
+
 void check(std::string_view input) {
     const bool well_formed = is_utf8(input);
     std::string_view expected_given = input;
@@ -166,7 +208,9 @@ void check(std::string_view input) {
     if (!normalized) {
         for (const bool accept_unknown : {false, true}) {
             for (const bool icann_only : {false, true}) {
-                CHECK(!vexlo::match_domain(input, {accept_unknown, icann_only}), input);
+                const Switches switches{accept_unknown, icann_only};
+                CHECK(!vexlo::match_domain(input, vexlo::compiled_tables(), switches), input);
+                check_front_ends(input, switches, std::nullopt, well_formed);
             }
         }
         return;
@@ -177,6 +221,10 @@ void check(std::string_view input) {
     CHECK(given.data() == input.data() && given == expected_given, input);
     CHECK(normalized->label_count == given_labels.size(), input);
     CHECK(split_labels(lowered).size() == normalized->label_count, input);
+    CHECK(normalized->dots == vexlo::dot_bitmap(lowered.data(), lowered.size()), input);
+    bool ascii = true;
+    for (const char c : given) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    CHECK(normalized->ascii == ascii, input);
     CHECK(vexlo::lowercase_text(given).view() == lowered, input);
     if (well_formed) {
         CHECK(is_utf8(lowered), input);
@@ -186,21 +234,31 @@ void check(std::string_view input) {
         CHECK(vexlo::lowercase_text(lowered).view() == lowered, input);
     }
 
+    const vexlo::RuleTables& tables = vexlo::compiled_tables();
     std::size_t lengths[2][2];
     for (const bool accept_unknown : {false, true}) {
         for (const bool icann_only : {false, true}) {
-            const std::size_t p = vexlo::public_suffix_length(lowered, normalized->label_count,
-                                                              accept_unknown, icann_only);
+            const Switches switches{accept_unknown, icann_only};
+            const std::size_t p = vexlo::testing::reference_length(tables.trie(), lowered, switches);
             CHECK(p <= normalized->label_count, input);
             if (accept_unknown) CHECK(p >= 1, input);
             lengths[accept_unknown][icann_only] = p;
+            CHECK(vexlo::public_suffix_length(tables, lowered, normalized->dots, normalized->label_count,
+                                              switches) == p,
+                  input);
+            if (lowered.size() <= vexlo::kDotBitmapBytes) {
+                CHECK(vexlo::compiled_public_suffix_length(lowered.data(), lowered.size(), normalized->dots,
+                                                           normalized->label_count, switches) == p,
+                      input);
+            }
 
-            const std::optional<Match> match = vexlo::match_domain(input, {accept_unknown, icann_only});
+            const std::optional<Match> match = vexlo::match_domain(input, tables, switches);
             CHECK(match.has_value(), input);
             CHECK(match->public_length == p, input);
             CHECK(match->domain.label_count == normalized->label_count, input);
             CHECK(match->domain.lowered.view() == lowered, input);
-            check_queries(*match, input, well_formed);
+            check_queries(match->view(), input, well_formed);
+            check_front_ends(input, switches, match, well_formed);
         }
     }
     // accept_unknown only decides the fallback when no rule applies.

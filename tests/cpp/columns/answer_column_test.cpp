@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "arrow_builders.h"
-#include "columns/name_batch.h"
-#include "query/query.h"
+#include "normalize/utf8_check.h"
+#include "query/match.h"
+#include "rules/compiled_tables.h"
 #include "test_names.h"
 
 namespace vexlo {
@@ -36,24 +37,27 @@ Expected scalar(const Element& element, const ColumnRequest& r) {
     Expected e;
     if (!element) return e;
     const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
-    std::optional<Match> match;
-    if (is_utf8(*element)) match = match_domain(*element, {r.accept_unknown, r.icann_only});
-    if (!match) {
+    std::optional<Match> matched;
+    if (is_utf8(*element)) {
+        matched = match_domain(*element, compiled_tables(), {r.accept_unknown, r.icann_only});
+    }
+    if (!matched) {
         e.null = !predicate;
         return e;
     }
+    const MatchView match = matched->view();
     auto text = [&](std::optional<std::string_view> t) {
         e.null = !t;
         if (t) e.text = std::string(*t);
     };
     switch (r.question) {
-        case Question::kIsPublic: e.null = false, e.truth = is_public(*match); break;
-        case Question::kIsPrivate: e.null = false, e.truth = is_private(*match); break;
-        case Question::kPublicSuffix: text(publicsuffix(*match, r.keep_case)); break;
-        case Question::kPrivateSuffix: text(privatesuffix(*match, r.keep_case)); break;
-        case Question::kSubdomain: text(subdomain(*match, r.depth, r.keep_case)); break;
+        case Question::kIsPublic: e.null = false, e.truth = is_public(match); break;
+        case Question::kIsPrivate: e.null = false, e.truth = is_private(match); break;
+        case Question::kPublicSuffix: text(publicsuffix(match, r.keep_case)); break;
+        case Question::kPrivateSuffix: text(privatesuffix(match, r.keep_case)); break;
+        case Question::kSubdomain: text(subdomain(match, r.depth, r.keep_case)); break;
         case Question::kPrivateParts: {
-            const auto parts = privateparts(*match, r.keep_case);
+            const auto parts = privateparts(match, r.keep_case);
             e.null = !parts;
             if (!parts) break;
             std::string_view rest = parts->subdomains;
@@ -150,13 +154,14 @@ TEST_P(EveryElement, EqualsTheScalarAnswer) {
     for (ColumnRequest r : requests(question)) {
         r.large_text = column.large();
         r.threads = 1;
-        const ResultColumn single = answer_column(column, r);
+        const ResultColumn single = answer_column(column, r, compiled_tables());
         expect_equal(single, elements, r, describe(r, layout, offset));
         const bool text = single.kind != ResultColumn::Kind::kBool;
         EXPECT_EQ(single.wide_offsets, text && layout == Layout::kLargeString);
         for (const unsigned threads : {2u, 3u}) {
             r.threads = threads;
-            expect_equal(answer_column(column, r), elements, r, describe(r, layout, offset));
+            expect_equal(answer_column(column, r, compiled_tables()), elements, r,
+                         describe(r, layout, offset));
         }
     }
 }
@@ -175,7 +180,8 @@ TEST(AnswerColumn, AnEmptyColumnGivesAnEmptyResult) {
         ImportResult imported = import_string_column(array->schema, array->array);
         ASSERT_TRUE(std::holds_alternative<StringColumn>(imported));
         for (const Question q : {Question::kPrivateSuffix, Question::kIsPublic, Question::kPrivateParts}) {
-            const ResultColumn result = answer_column(std::get<StringColumn>(imported), {q, true, false, false, 0, 4});
+            const ResultColumn result = answer_column(std::get<StringColumn>(imported),
+                                                      {q, true, false, false, 0, 4}, compiled_tables());
             EXPECT_EQ(result.length, 0);
             EXPECT_EQ(result.null_count, 0);
             EXPECT_FALSE(result.values.empty());
@@ -193,7 +199,7 @@ TEST(AnswerColumn, AllNullColumn) {
     for (const Question q : {Question::kPublicSuffix, Question::kIsPrivate, Question::kPrivateParts}) {
         ColumnRequest r{q};
         r.threads = 2;
-        expect_equal(answer_column(column, r), nulls, r, "all null");
+        expect_equal(answer_column(column, r, compiled_tables()), nulls, r, "all null");
     }
 }
 
@@ -210,13 +216,13 @@ TEST(AnswerColumn, TextsWithANullMaskAnswerLikeArrays) {
                              Question::kSubdomain}) {
         for (ColumnRequest r : requests(q)) {
             r.threads = 3;
-            expect_equal(answer_column(column, r), elements, r, "texts");
+            expect_equal(answer_column(column, r, compiled_tables()), elements, r, "texts");
         }
     }
     // No mask: nothing is null.
     std::vector<std::string_view> valid(texts.begin(), texts.begin() + 50);
     const StringColumn unmasked(valid, {});
-    EXPECT_EQ(answer_column(unmasked, {Question::kIsPrivate}).null_count, 0);
+    EXPECT_EQ(answer_column(unmasked, {Question::kIsPrivate}, compiled_tables()).null_count, 0);
 }
 
 TEST(AnswerColumn, LargeStringResultsStayLarge) {
@@ -224,11 +230,11 @@ TEST(AnswerColumn, LargeStringResultsStayLarge) {
     ImportResult imported = import_string_column(array->schema, array->array);
     ColumnRequest r{Question::kPrivateSuffix};
     r.large_text = true;
-    const ResultColumn result = answer_column(std::get<StringColumn>(imported), r);
+    const ResultColumn result = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
     EXPECT_STREQ(result.format(), "U");
     EXPECT_EQ(result.text(0), "example.co.uk");
     r.question = Question::kPrivateParts;
-    const ResultColumn parts = answer_column(std::get<StringColumn>(imported), r);
+    const ResultColumn parts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
     EXPECT_STREQ(parts.format(), "+l");
     EXPECT_STREQ(parts.item_format(), "U");
 }

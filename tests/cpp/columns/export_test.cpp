@@ -11,6 +11,7 @@
 #include "arrow_builders.h"
 #include "columns/answer_column.h"
 #include "columns/arrow_owned.h"
+#include "rules/compiled_tables.h"
 
 namespace vexlo {
 namespace {
@@ -28,7 +29,7 @@ ResultColumn answer(Question question, bool large = false, unsigned threads = 1)
     ColumnRequest request{question};
     request.large_text = large;
     request.threads = threads;
-    return answer_column(std::get<StringColumn>(imported), request);
+    return answer_column(std::get<StringColumn>(imported), request, compiled_tables());
 }
 
 std::string text_at(const ArrowArray& array, std::int64_t i, bool wide) {
@@ -218,7 +219,8 @@ TEST(AllocationFailure, AnsweringReleasesTheImportedArrayExactlyOnce) {
                         const ImportResult imported = import_string_column(*schema, *array);
                         ColumnRequest request{q};
                         request.threads = threads;
-                        ResultColumn result = answer_column(std::get<StringColumn>(imported), request);
+                        ResultColumn result = answer_column(std::get<StringColumn>(imported),
+                                                            request, compiled_tables());
                         ArrowArray out;
                         ArrowSchema out_schema;
                         export_result(std::move(result), &out, &out_schema);

@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "rules/rule_trie.h"
+#include "rules/compiled_tables.h"
 
 namespace vexlo::testing_names {
 
 // The names the compiled rules stand for, from the root's children down.
 inline std::vector<std::string> rule_names() {
-    const RuleTrie& trie = compiled_rules();
+    const RuleTrie trie = compiled_rules();
     std::vector<std::string> names;
     std::vector<std::pair<std::uint32_t, std::string>> stack{{0, ""}};
     while (!stack.empty()) {

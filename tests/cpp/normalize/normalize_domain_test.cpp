@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/dots.h"
 #include "normalize/normalize.h"
+#include "normalize/utf8_check.h"
 #include "reference_model.h"
 
 namespace vexlo {
@@ -31,6 +33,8 @@ void expect_invariants(std::string_view input, const NormalizedDomain& domain) {
     EXPECT_EQ(domain.given.data(), input.data());
     EXPECT_TRUE(domain.given.size() == input.size() ||
                 (domain.given.size() + 1 == input.size() && input.back() == '.'));
+    EXPECT_EQ(domain.dots, dot_bitmap(lowered.data(), lowered.size()));
+    EXPECT_EQ(domain.ascii, is_ascii(domain.given));
 }
 
 struct ValidCase {
@@ -182,6 +186,33 @@ TEST(NormalizeDomain, ShortNamesStayInTheRecord) {
 }
 
 TEST(LowercaseText, EmptyTextGivesEmptyText) { EXPECT_EQ(lowercase_text("").view(), ""); }
+
+// Results are sized on the promise that lowercasing adds at most half of a
+// text's bytes; every code point keeps it.
+TEST(LowercaseText, GrowsByAtMostHalfForEveryCodePoint) {
+    char buffer[4];
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        std::size_t size;
+        if (c < 0x80) {
+            buffer[0] = static_cast<char>(c), size = 1;
+        } else if (c < 0x800) {
+            buffer[0] = static_cast<char>(0xC0 | (c >> 6));
+            buffer[1] = static_cast<char>(0x80 | (c & 0x3F)), size = 2;
+        } else if (c < 0x10000) {
+            buffer[0] = static_cast<char>(0xE0 | (c >> 12));
+            buffer[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            buffer[2] = static_cast<char>(0x80 | (c & 0x3F)), size = 3;
+        } else {
+            buffer[0] = static_cast<char>(0xF0 | (c >> 18));
+            buffer[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            buffer[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            buffer[3] = static_cast<char>(0x80 | (c & 0x3F)), size = 4;
+        }
+        const std::size_t lowered = lowercase_text(std::string_view(buffer, size)).size();
+        ASSERT_LE(lowered * 2, size * 3) << "U+" << std::hex << static_cast<unsigned>(c);
+    }
+}
 
 }  // namespace
 }  // namespace vexlo

@@ -1,13 +1,14 @@
-// The tables compiled into the library: their layout as the reader relies on
-// it, and the child search over them.
+// The tables compiled into the library: their layout as the walks rely on
+// it, and the child search over them (the root's unrolled).
 #include <bit>
 #include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
 
-#include "rules/rule_trie.h"
 #include "punycode.h"
+#include "rules/child_search.h"
+#include "rules/compiled_tables.h"
 #include "test_trie.h"
 
 namespace vexlo {
@@ -20,7 +21,20 @@ using testing::node_of;
 constexpr std::string_view kSharedListChecksum =
     "fe6adc7fb8014f57d28d69b18d0aa3e581efb432544922e12131a5d4a87bd954";
 
-const RuleTrie& rules() { return compiled_rules(); }
+RuleTrie rules() { return compiled_rules(); }
+
+struct Search {
+    std::int32_t child;
+    int probes;
+};
+
+// The search of the walk over the compiled tables: unrolled at the root.
+Search search(std::uint32_t node, std::string_view label) {
+    ProbeCounter counter;
+    const std::int32_t child = find_child<kCompiledRootEdgeCount>(
+        compiled_tables(), node, label.data(), label.size(), label_key(label), counter);
+    return {child, counter.probes};
+}
 
 bool compiled_from_shared_list() { return std::string_view(LIST_CHECKSUM) == kSharedListChecksum; }
 
@@ -32,7 +46,7 @@ TEST(CompiledTables, ChecksumIsSixtyFourLowercaseHexDigits) {
 
 TEST(CompiledTables, FiguresOfTheSharedList) {
     if (!compiled_from_shared_list()) GTEST_SKIP() << "compiled from another list than ../shared/psl";
-    const RuleTrie& t = rules();
+    const RuleTrie t = rules();
     EXPECT_EQ(t.nodes.size(), 11103u);
     EXPECT_EQ(t.edges.size(), 11102u);
     EXPECT_EQ(t.label_pool.size(), 53051u);
@@ -44,15 +58,14 @@ TEST(CompiledTables, FiguresOfTheSharedList) {
 }
 
 TEST(CompiledTables, LastNodeIsALeafWhoseRunEndsTheEdgeTable) {
-    const RuleTrie& t = rules();
+    const RuleTrie t = rules();
     const auto last = static_cast<std::uint32_t>(t.nodes.size() - 1);
     ASSERT_EQ(t.nodes[last].edge_count, 0);
     ASSERT_EQ(t.nodes[last].first_edge, t.edges.size());
-    ProbeCounter counter;
     for (const char* label : {"", "a", "com", "zzzz"}) {
-        EXPECT_FALSE(find_child_observed(t, last, label, counter));
+        EXPECT_EQ(search(last, label).child, 0);
+        EXPECT_EQ(search(last, label).probes, 0);
     }
-    EXPECT_EQ(counter.probes + counter.final_compares, 0);
 }
 
 struct RootSearch {
@@ -63,7 +76,10 @@ struct RootSearch {
 class RootLabel : public ::testing::TestWithParam<RootSearch> {};
 
 TEST_P(RootLabel, FoundOrNotAsListed) {
-    EXPECT_EQ(find_child(rules(), 0, GetParam().label).has_value(), GetParam().found);
+    const std::int32_t child = search(0, GetParam().label).child;
+    EXPECT_EQ(child != 0, GetParam().found);
+    const auto expected = testing::reference_child(rules(), 0, GetParam().label);
+    EXPECT_EQ(child, expected ? static_cast<std::int32_t>(*expected) : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,14 +93,19 @@ INSTANTIATE_TEST_SUITE_P(
                       RootSearch{"\xe4\xb8\xad\xe5\x9b\xbd", true},  // 中国
                       RootSearch{"xn--fiqs8s", true}, RootSearch{"XN--FIQS8S", false},
                       RootSearch{"za", true}, RootSearch{"zzzzzz", false},
-                      RootSearch{"\xff", false}));
+                      RootSearch{"\xff", false},
+                      // Siblings sharing their first eight bytes.
+                      RootSearch{"accountant", true}, RootSearch{"accountants", true},
+                      RootSearch{"accountan", false}, RootSearch{"accountantz", false},
+                      RootSearch{"accountantss", false}, RootSearch{"accounta", false}));
 
 // The same number of probes for the first label, the last, and absent ones
 // all around them: 11 for a root of 1,025 to 2,048 labels.
 TEST(RootProbes, DependOnlyOnTheRootsWidth) {
-    const RuleTrie& t = rules();
+    const RuleTrie t = rules();
     const std::uint16_t width = t.nodes[0].edge_count;
-    const int expected = std::bit_width(static_cast<unsigned>(width - 1));
+    ASSERT_EQ(width, kCompiledRootEdgeCount);
+    const int expected = static_cast<int>(std::bit_width(static_cast<unsigned>(width - 1)));
     if (compiled_from_shared_list()) {
         EXPECT_EQ(expected, 11);
     }
@@ -93,38 +114,33 @@ TEST(RootProbes, DependOnlyOnTheRootsWidth) {
     for (const std::string& label :
          {first, last, std::string(edge_label(t, width / 2)), std::string(""), std::string("0"),
           first + "0", last + "z", std::string("\xf4\x8f\xbf\xbf"), std::string("mzzzz")}) {
-        ProbeCounter counter;
-        find_child_observed(t, 0, label, counter);
-        EXPECT_EQ(counter.probes, expected) << label;
-        EXPECT_EQ(counter.final_compares, 1) << label;
+        EXPECT_EQ(search(0, label).probes, expected) << label;
     }
 }
 
-TEST(CompiledTables, OneEdgeNodeMakesOnlyTheFinalComparison) {
-    const RuleTrie& t = rules();
+TEST(CompiledTables, OneEdgeNodeMakesNoProbe) {
+    const RuleTrie t = rules();
     std::uint32_t node = 1;
     while (node < t.nodes.size() && t.nodes[node].edge_count != 1) ++node;
     ASSERT_LT(node, t.nodes.size());
     const std::string only(edge_label(t, t.nodes[node].first_edge));
     for (const std::string& label : {only, only + "x", std::string("0")}) {
-        ProbeCounter counter;
-        EXPECT_EQ(find_child_observed(t, node, label, counter).has_value(), label == only);
-        EXPECT_EQ(counter.probes, 0);
-        EXPECT_EQ(counter.final_compares, 1);
+        EXPECT_EQ(search(node, label).child != 0, label == only);
+        EXPECT_EQ(search(node, label).probes, 0);
     }
 }
 
 // Each internationalised top-level label and its "xn--" form are two children
 // of the root with the same flags.
 TEST(CompiledTables, InternationalisedTopLevelLabelsHaveTwins) {
-    const RuleTrie& t = rules();
+    const RuleTrie t = rules();
     int non_ascii = 0;
     for (std::uint32_t e = 0; e < t.nodes[0].edge_count; ++e) {
         const std::string_view label = edge_label(t, e);
         if (testing::is_ascii(label)) continue;
         ++non_ascii;
         const std::string ace = *testing::other_spelling(label);
-        const auto twin = find_child(t, 0, ace);
+        const auto twin = testing::reference_child(t, 0, ace);
         ASSERT_TRUE(twin) << ace;
         EXPECT_NE(*twin, e + 1);
         EXPECT_EQ(t.nodes[*twin].flags, t.nodes[e + 1].flags) << ace;
@@ -136,7 +152,7 @@ TEST(CompiledTables, InternationalisedTopLevelLabelsHaveTwins) {
 }
 
 TEST(CompiledTables, InnerNodeWithoutRulesKeepsFlagsZero) {
-    const RuleTrie& t = rules();
+    const RuleTrie t = rules();
     const auto za = node_of(t, "za");
     ASSERT_GE(za, 0);
     EXPECT_EQ(t.nodes[za].flags, 0);

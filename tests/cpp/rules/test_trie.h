@@ -1,6 +1,7 @@
 // Hand-built rule tables for tests: a tiny builder that lays out a set of
 // rules the way the generator does (breadth-first, sorted runs, shared pool),
-// and helpers to read the compiled tables back.
+// proven by the owner of run-time tables for the walks, and helpers to read
+// any tables back.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "reference_walk.h"
+#include "rules/owned_tables.h"
 #include "rules/rule_trie.h"
 
 namespace vexlo::testing {
@@ -82,24 +85,28 @@ inline std::string_view edge_label(const RuleTrie& trie, std::uint32_t edge) {
     return trie.label_pool.substr(e.label_start, e.label_end - e.label_start);
 }
 
+// Hand-built tables as the walks read them: owned and proven, as tables
+// built at run time are (a Fault when they are not sound).
+inline OwnedTables prove(TestTrie trie) {
+    return OwnedTables(std::move(trie.nodes), std::move(trie.edges), std::move(trie.pool));
+}
+
 // The node for a name given leftmost label first, or -1 when the trie lacks it.
 inline std::int64_t node_of(const RuleTrie& trie, std::string_view name) {
     const auto labels = split_labels(name);
     std::uint32_t node = 0;
     for (auto label = labels.rbegin(); label != labels.rend(); ++label) {
-        const auto child = find_child(trie, node, *label);
+        const auto child = reference_child(trie, node, *label);
         if (!child) return -1;
         node = *child;
     }
     return node;
 }
 
-// Counts the label comparisons of one search.
+// Counts the probes of one child search (find_child's Probes hook).
 struct ProbeCounter {
     int probes = 0;
-    int final_compares = 0;
-    void probe(std::uint32_t) { ++probes; }
-    void final_compare(std::uint32_t) { ++final_compares; }
+    void probe() noexcept { ++probes; }
 };
 
 inline std::size_t count_labels(std::string_view name) {
@@ -124,6 +131,7 @@ inline std::vector<NodeName> node_names(const RuleTrie& trie) {
     for (std::uint32_t n = 0; n < trie.nodes.size(); ++n) {
         const TrieNode& node = trie.nodes[n];
         for (std::uint32_t e = node.first_edge; e < node.first_edge + node.edge_count; ++e) {
+            if (trie.edges[e].child < 0) continue;  // leads nowhere
             NodeName& child = names[trie.edges[e].child];
             child.name = std::string(edge_label(trie, e)) + (n == 0 ? "" : "." + names[n].name);
             child.parent = n;

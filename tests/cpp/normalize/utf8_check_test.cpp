@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "lines/utf8_check.h"
+#include "normalize/utf8_check.h"
 
-namespace vexlo::lines {
+namespace vexlo {
 namespace {
 
 // The well-formed sequence length at p, or 0.
@@ -44,7 +44,7 @@ std::size_t reference_error(const std::string& text) {
 }
 
 // Checked from a heap block of exactly the text's size (unpadded), and from
-// one with kReadPadding bytes of 0xFF after it (padded: those must be ignored).
+// one with 15 bytes of 0xFF after it (padded: those must be ignored).
 void expect_like_reference(const std::string& text) {
     const std::size_t expected = reference_error(text);
     const auto exact = std::make_unique<char[]>(text.size() + 1);
@@ -84,6 +84,27 @@ TEST(Utf8Check, FindsThePythonDecodersErrorStart) {
     for (const auto& [text, start] : cases) EXPECT_EQ(utf8_error_offset(text), start) << text;
 }
 
+struct Utf8Case {
+    const char* what;
+    std::string text;
+    bool valid;
+};
+
+class Utf8 : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8, IsUtf8) { EXPECT_EQ(is_utf8(GetParam().text), GetParam().valid) << GetParam().what; }
+
+INSTANTIATE_TEST_SUITE_P(Table, Utf8, ::testing::Values(
+    Utf8Case{"empty", "", true}, Utf8Case{"ascii", "example.com", true},
+    Utf8Case{"two bytes", "caf\xC3\xA9", true}, Utf8Case{"three bytes", "\xE5\x85\xAC", true},
+    Utf8Case{"four bytes", "\xF0\x9F\x98\x80", true}, Utf8Case{"last scalar", "\xF4\x8F\xBF\xBF", true},
+    Utf8Case{"lone continuation", "\x80", false}, Utf8Case{"overlong two", "\xC1\xBF", false},
+    Utf8Case{"overlong three", "\xE0\x9F\xBF", false}, Utf8Case{"overlong four", "\xF0\x8F\xBF\xBF", false},
+    Utf8Case{"surrogate", "\xED\xA0\x80", false}, Utf8Case{"past U+10FFFF", "\xF4\x90\x80\x80", false},
+    Utf8Case{"lead F5", "\xF5\x80\x80\x80", false}, Utf8Case{"truncated at end", "abcdefgh\xE5\x85", false},
+    Utf8Case{"bad second of three", "\xE5\x41\xAC", false}, Utf8Case{"bad third of four", "\xF0\x9F\x41\x80", false},
+    Utf8Case{"after eight ascii", "abcdefgh\xFF", false}, Utf8Case{"NUL", std::string("a\0b", 3), true}));
+
 TEST(Utf8Check, AtEveryOffsetAroundTheSixteenByteSteps) {
     const std::string sequences[] = {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xff",
                                      "\xe2\x82", "\xf0\x9f\x98", "\xed\xbf\xbf", "\xc1\xbf"};
@@ -97,4 +118,4 @@ TEST(Utf8Check, AtEveryOffsetAroundTheSixteenByteSteps) {
 }
 
 }  // namespace
-}  // namespace vexlo::lines
+}  // namespace vexlo
