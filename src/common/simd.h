@@ -95,6 +95,7 @@ inline Block equal(Block b, char c) noexcept {
     const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
     return {detail::zero_lanes(b.low ^ pattern), detail::zero_lanes(b.high ^ pattern)};
 }
+// Lanes whose byte is below `bound`, for a bound from 1 to 0x80.
 inline Block below(Block b, unsigned char bound) noexcept {
     return {detail::below_lanes(b.low, bound), detail::below_lanes(b.high, bound)};
 }
