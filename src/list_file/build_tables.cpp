@@ -84,8 +84,9 @@ struct BuildNode {
 
 class Builder {
 public:
-    Builder(ErrorSink& errors, std::size_t label_estimate)
-        : errors_(errors), children_of_(label_estimate) {
+    Builder(ErrorSink& errors, std::size_t node_estimate)
+        : errors_(errors), children_of_(node_estimate) {
+        nodes_.reserve(node_estimate + 1);
         nodes_.push_back({{}, 0, 0});
     }
 
@@ -207,16 +208,17 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data, std
         if (twin_span[r].second != 0) listed.emplace(key(list.rules[r]), list.rules[r].name, 0);
     }
     std::size_t twin_count = 0;
-    std::size_t label_estimate = 0;
+    std::size_t twin_names = 0;
     for (std::size_t r = 0; r < list.rules.size(); ++r) {
-        label_estimate += 1 + std::count(list.rules[r].name.begin(), list.rules[r].name.end(), '.');
         if (twin_span[r].second == 0) continue;
+        ++twin_names;
         const std::string_view twin(twin_text.data() + twin_span[r].first, twin_span[r].second);
         twin_count += listed.emplace(key(list.rules[r]), twin, 0).second;
     }
 
     // Each rule, then its twin, in the order of the list.
-    Builder builder(errors, label_estimate);
+    // About one node per name in the lists seen.
+    Builder builder(errors, list.rules.size() + twin_names);
     for (std::size_t r = 0; r < list.rules.size(); ++r) {
         const ListRule& rule = list.rules[r];
         const std::uint8_t flags = rule_flags(rule.section, rule.kind);

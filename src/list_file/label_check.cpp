@@ -63,6 +63,12 @@ std::optional<std::string> ace_of(std::u32string_view code_points) {
 }  // namespace
 
 bool LabelCheck::usable(std::string_view label, std::string* why) {
+    // Nearly every label is plain ASCII letters, digits and hyphens: such a
+    // label, short enough and not an "xn--" one, passes every check below.
+    if (!label.empty() && label.size() <= kMaxLabelBytes && !label.starts_with(kAcePrefix) &&
+        std::all_of(label.begin(), label.end(), [](char c) { return allowed_ascii(static_cast<unsigned char>(c)); })) {
+        return true;
+    }
     written_.clear();
     const auto* p = reinterpret_cast<const unsigned char*>(label.data());
     const auto* end = p + label.size();

@@ -1,6 +1,8 @@
 // A hash map from a tag and a label to a 32-bit value, for the table builder:
 // the child of a node by its label, the pool span of a label's text, the
-// rules already listed. Open addressing over views of bytes that outlive it.
+// rules already listed. The entries are kept in order of insertion; the
+// index over them holds eight bytes a slot, so that it stays in cache for a
+// whole list. Labels are views of bytes that outlive the map.
 #pragma once
 
 #include <cstddef>
@@ -19,21 +21,21 @@ public:
     // `value` stored for it and true.
     std::pair<std::uint32_t, bool> emplace(std::uint32_t tag, std::string_view label,
                                            std::uint32_t value);
-    std::size_t size() const noexcept { return used_; }
+    std::size_t size() const noexcept { return entries_.size(); }
 
 private:
-    struct Slot {
+    struct Entry {
         std::string_view label;
-        std::uint32_t tag = 0;
-        bool used = false;
-        std::uint32_t value = 0;
+        std::uint32_t tag;
+        std::uint32_t value;
     };
 
-    std::size_t slot_of(std::uint32_t tag, std::string_view label) const noexcept;
     void grow();
 
-    std::vector<Slot> slots_;  // a power of two in size, at most half used
-    std::size_t used_ = 0;
+    std::vector<Entry> entries_;
+    // A power of two in size, at most half used: 0 for a free slot, else the
+    // entry's hash in the high half and its index + 1 in the low half.
+    std::vector<std::uint64_t> slots_;
 };
 
 }  // namespace vexlo::list_file

@@ -1,5 +1,6 @@
 #include "list_file/parse_list.h"
 
+#include <cstring>
 #include <utility>
 
 #include "list_file/label_check.h"
@@ -12,11 +13,13 @@ namespace vexlo::list_file {
 
 namespace {
 
-// What the list trims around a line and what ends a rule.
-constexpr std::string_view kListWhitespace = " \t\r\f\v";
-
 // What Python's str.isspace() and the regular expression \s take for
 // whitespace, with which the section markers were always matched.
+// What the list trims around a line and what ends a rule.
+bool is_list_space(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
+
 bool is_marker_space(char32_t c) noexcept {
     return (c >= 0x09 && c <= 0x0D) || (c >= 0x1C && c <= 0x20) || c == 0x85 || c == 0xA0 ||
            c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
@@ -24,9 +27,9 @@ bool is_marker_space(char32_t c) noexcept {
 }
 
 std::string_view trim(std::string_view text) noexcept {
-    const std::size_t first = text.find_first_not_of(kListWhitespace);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kListWhitespace) - first + 1);
+    while (!text.empty() && is_list_space(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_list_space(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 std::string_view skip_leading_space(std::string_view text) noexcept {
@@ -99,6 +102,14 @@ std::size_t utf8_error(std::string_view line) noexcept {
     const auto* begin = reinterpret_cast<const unsigned char*>(line.data());
     const auto* end = begin + line.size();
     for (const unsigned char* p = begin; p < end;) {
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080u) == 0) {
+                p += 8;
+                continue;
+            }
+        }
         if (*p < 0x80) {
             ++p;
             continue;
@@ -159,9 +170,10 @@ private:
             read_comment(text, number);
             return true;
         }
-        const std::size_t gap = text.find_first_of(kListWhitespace);
+        std::size_t gap = 0;
+        while (gap < text.size() && !is_list_space(text[gap])) ++gap;
         const std::string_view token = text.substr(0, gap);
-        const std::string_view rest = gap == std::string_view::npos ? "" : trim(text.substr(gap));
+        const std::string_view rest = trim(text.substr(gap));
         if (!rest.empty() && !rest.starts_with("//")) {
             refuse(number, [&] {
                 return "text after the rule " + quoted(token) + ": " + quoted(rest) + " (one rule per line)";

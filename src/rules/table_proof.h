@@ -1,6 +1,6 @@
 // The child search's table checks, run over a whole set of tables at once.
 // The generated tables assert at compile time that they pass (see
-// tools/gen_rule_tables.py), which is what lets the walk over compiled_rules()
+// tools/compile_rule_tables.cpp), which is what lets the walk over compiled_rules()
 // leave the checks out of every probe; any other RuleTrie is still checked
 // probe by probe and faults as before.
 #pragma once
