@@ -10,7 +10,6 @@
 // error and exit status 1; nothing is dropped or rewritten, and no output
 // file is left behind. The list is read by src/list_file, as a list loaded at
 // run time is.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,7 +21,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "list_file/build_tables.h"
 #include "list_file/limits.h"

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace vexlo::tools {
 

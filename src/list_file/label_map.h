@@ -21,7 +21,6 @@ public:
     // `value` stored for it and true.
     std::pair<std::uint32_t, bool> emplace(std::uint32_t tag, std::string_view label,
                                            std::uint32_t value);
-    std::size_t size() const noexcept { return entries_.size(); }
 
 private:
     struct Entry {

@@ -52,5 +52,7 @@ struct ParsedList {
 // The rules of a list file's exact bytes, which must outlive them. At most
 // `errors_kept` errors are kept with their reasons; all are counted.
 ParsedList parse_list(std::string_view data, std::size_t errors_kept = kEveryError);
+// The rules would view a string about to be destroyed.
+ParsedList parse_list(std::string&& data, std::size_t errors_kept = kEveryError) = delete;
 
 }  // namespace vexlo::list_file

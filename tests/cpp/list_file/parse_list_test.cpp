@@ -27,7 +27,8 @@ class Refused : public ::testing::TestWithParam<RefusedLine> {};
 
 // The line stands fourth, between good ones, and is the only error.
 TEST_P(Refused, WithItsReason) {
-    const ParsedList list = parse_list(icann_list({"com", "uk", GetParam().line, "org"}));
+    const std::string text = icann_list({"com", "uk", GetParam().line, "org"});
+    const ParsedList list = parse_list(text);
     ASSERT_EQ(list.errors.count, 1u);
     EXPECT_EQ(list.errors.first.at(0).line, 4u);
     EXPECT_EQ(list.errors.first.at(0).reason, GetParam().reason);
@@ -90,8 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Accepted, LabelsOfSixtyThreeBytesInEitherSpelling) {
     // 21 three-byte characters; an "xn--" label of 27 bytes whose Unicode form has 63.
-    const ParsedList list = parse_list(
-        icann_list({k63 + ".com", "一一一一一一一一一一一一一一一一一一一一一.cn", "xn--abc-qh33baaaaaaaaaaaaaa.com"}));
+    const std::string text =
+        icann_list({k63 + ".com", "一一一一一一一一一一一一一一一一一一一一一.cn", "xn--abc-qh33baaaaaaaaaaaaaa.com"});
+    const ParsedList list = parse_list(text);
     EXPECT_TRUE(list.errors.empty()) << list.errors.first.at(0).reason;
     EXPECT_EQ(list.rules.size(), 3u);
 }
@@ -136,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Errors, EveryFaultyLineInLineOrder) {
-    const ParsedList list = parse_list(kHead + std::string(kPrivateBegin) + "Com\nok.com\nbar..com\n");
+    const std::string text = kHead + std::string(kPrivateBegin) + "Com\nok.com\nbar..com\n";
+    const ParsedList list = parse_list(text);
     // The nested section's error and its never-ended one share line 2, in
     // the order they were found.
     ASSERT_EQ(list.errors.count, 4u);
@@ -166,7 +169,8 @@ TEST(Errors, KeptUpToTheCallersCountAndAllCounted) {
 }
 
 TEST(Limits, FileLargerThanAListMayBe) {
-    const ParsedList list = parse_list(std::string(kMaxFileBytes + 1, '\n'));
+    const std::string text(kMaxFileBytes + 1, '\n');
+    const ParsedList list = parse_list(text);
     ASSERT_EQ(list.errors.count, 1u);
     EXPECT_EQ(list.errors.first[0].line, 0u);
     EXPECT_EQ(list.errors.first[0].reason,
@@ -176,14 +180,16 @@ TEST(Limits, FileLargerThanAListMayBe) {
 TEST(Limits, MoreRulesThanAListMayHold) {
     std::string text = kHead;
     for (std::size_t i = 0; i <= kMaxRules; ++i) text += "a\n";
-    const ParsedList list = parse_list(text + "A\n");  // reading stops before this one
+    text += "A\n";  // reading stops before this one
+    const ParsedList list = parse_list(text);
     ASSERT_EQ(list.errors.count, 1u);
     EXPECT_EQ(list.errors.first[0].line, kMaxRules + 2);
     EXPECT_EQ(list.errors.first[0].reason, "the list holds more than 1,048,576 rules");
 }
 
 TEST(Accepted, RulesWithTheirSectionKindAndName) {
-    const ParsedList list = parse_list(icann_list({"uk", "*.ck", "!www.ck"}, {"blog.uk"}));
+    const std::string text = icann_list({"uk", "*.ck", "!www.ck"}, {"blog.uk"});
+    const ParsedList list = parse_list(text);
     ASSERT_TRUE(list.errors.empty());
     ASSERT_EQ(list.rules.size(), 4u);
     const auto is = [&](std::size_t i, std::uint32_t line, Section section, RuleKind kind,
