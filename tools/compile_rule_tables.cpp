@@ -63,7 +63,7 @@ Arguments parse_arguments(int argc, char** argv) {
         std::string_view name;
         for (auto [option, slot] : {std::pair{std::string_view("--output"), &args.output},
                                     std::pair{std::string_view("--header"), &args.header}}) {
-            if (arg == option || (arg.starts_with(option) && arg.substr(option.size()).starts_with('='))) {
+            if (arg == option || arg.starts_with(std::string(option) + "=")) {
                 target = slot;
                 name = option;
             }
@@ -163,7 +163,8 @@ int main(int argc, char** argv) {
     int read_error = 0;
     const std::optional<std::string> data = read_list(args.list, read_error);
     if (!data) {
-        std::fprintf(stderr, "%s: cannot read the list: %s\n", args.list.c_str(), std::strerror(read_error));
+        std::fprintf(stderr, "%s: cannot read the list: %s\n", args.list.c_str(),
+                     std::strerror(read_error));
         discard(args);
         return 1;
     }
@@ -171,7 +172,8 @@ int main(int argc, char** argv) {
     if (!built.errors.empty()) {
         for (const auto& error : built.errors.first) {
             if (error.line != 0) {
-                std::fprintf(stderr, "%s:%zu: %s\n", args.list.c_str(), error.line, error.reason.c_str());
+                std::fprintf(stderr, "%s:%zu: %s\n", args.list.c_str(), error.line,
+                             error.reason.c_str());
             } else {
                 std::fprintf(stderr, "%s: %s\n", args.list.c_str(), error.reason.c_str());
             }
@@ -185,11 +187,13 @@ int main(int argc, char** argv) {
         discard(args);
         return false;
     };
-    if (args.header && !write(*args.header, vexlo::tools::shape_header(built.tables, args.list))) return 1;
-    if (args.output &&
-        !write(*args.output, vexlo::tools::rule_tables_source(built.tables, remake_command(argv[0]),
-                                                              args.list, *args.output, args.header))) {
-        return 1;
+    using vexlo::tools::rule_tables_source;
+    using vexlo::tools::shape_header;
+    if (args.header && !write(*args.header, shape_header(built.tables, args.list))) return 1;
+    if (args.output) {
+        const std::string source = rule_tables_source(built.tables, remake_command(argv[0]),
+                                                      args.list, *args.output, args.header);
+        if (!write(*args.output, source)) return 1;
     }
     std::printf("%s\n", vexlo::tools::summary_line(built.tables).c_str());
     return 0;

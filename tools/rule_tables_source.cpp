@@ -143,7 +143,8 @@ std::string rule_tables_source(const list_file::RuleTables& tables, std::string_
 )";
     out += shape;
     out += "\nnamespace vexlo {\nnamespace {\n\n";
-    out += "constexpr std::size_t kLabelPoolBytes = " + std::to_string(tables.label_pool().size()) + ";\n";
+    out += "constexpr std::size_t kLabelPoolBytes = " +
+           std::to_string(tables.label_pool().size()) + ";\n";
     out += "constexpr std::size_t kNodeCount = " + std::to_string(tables.nodes.size()) + ";\n";
     out += "constexpr std::size_t kEdgeCount = " + std::to_string(tables.edges.size()) + ";\n";
     out += R"(

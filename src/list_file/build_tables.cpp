@@ -59,7 +59,8 @@ bool append_twin(std::string_view name, std::string& out) {
         if (unicode ? is_ascii(label) : !label.starts_with(kAcePrefix)) {
             out += label;
         } else {
-            const std::optional<std::string> other = unicode ? to_ace_label(label) : from_ace_label(label);
+            const std::optional<std::string> other =
+                unicode ? to_ace_label(label) : from_ace_label(label);
             if (!other) return false;
             out += *other;
         }
@@ -92,23 +93,12 @@ public:
 
     bool insert(const Name& name) {
         std::uint32_t node = 0;
-        const bool inserted = each_label_from_right(name.text, [&](std::string_view label, std::size_t start) {
-            const auto next = static_cast<std::uint32_t>(nodes_.size());
-            const auto [child, added] = children_of_.emplace(node, label, next);
-            if (added) {
-                if (nodes_[node].child_count == kMaxFanOut) return fan_out_error(name, label, start);
-                if (nodes_.size() == kMaxNodes) {
-                    errors_.add(name.line, "the trie would exceed " + with_thousands(kMaxNodes) + " nodes");
-                    return false;
-                }
-                nodes_.push_back({label, node, name.line});
-                ++nodes_[node].child_count;
-            }
-            node = child;
-            return true;
-        });
-        if (inserted) nodes_[node].flags |= name.flags;
-        return inserted;
+        const auto step = [&](std::string_view label, std::size_t start) {
+            return descend(name, label, start, node);
+        };
+        if (!each_label_from_right(name.text, step)) return false;
+        nodes_[node].flags |= name.flags;
+        return true;
     }
 
     // Numbers the nodes breadth-first, each node's children in the byte
@@ -116,13 +106,17 @@ public:
     bool lay_out(RuleTables& out) {
         const std::size_t count = nodes_.size();
         std::vector<std::uint32_t> run_start(count + 1, 0);
-        for (std::size_t n = 0; n < count; ++n) run_start[n + 1] = run_start[n] + nodes_[n].child_count;
+        for (std::size_t n = 0; n < count; ++n) {
+            run_start[n + 1] = run_start[n] + nodes_[n].child_count;
+        }
         std::vector<std::uint32_t> children(count - 1);
         {
             std::vector<std::uint32_t> filled(run_start.begin(), run_start.end() - 1);
             for (std::uint32_t n = 1; n < count; ++n) children[filled[nodes_[n].parent]++] = n;
         }
-        const auto by_label = [&](std::uint32_t a, std::uint32_t b) { return nodes_[a].label < nodes_[b].label; };
+        const auto by_label = [&](std::uint32_t a, std::uint32_t b) {
+            return nodes_[a].label < nodes_[b].label;
+        };
 
         out.nodes.reserve(count);
         out.edges.reserve(count - 1);
@@ -164,8 +158,28 @@ public:
     }
 
 private:
+    // From `node` to its child by `label` (at `start` in the name), made if
+    // it is not there yet.
+    bool descend(const Name& name, std::string_view label, std::size_t start, std::uint32_t& node) {
+        const auto next = static_cast<std::uint32_t>(nodes_.size());
+        const auto [child, added] = children_of_.emplace(node, label, next);
+        if (added) {
+            if (nodes_[node].child_count == kMaxFanOut) return fan_out_error(name, label, start);
+            if (nodes_.size() == kMaxNodes) {
+                errors_.add(name.line,
+                            "the trie would exceed " + with_thousands(kMaxNodes) + " nodes");
+                return false;
+            }
+            nodes_.push_back({label, node, name.line});
+            ++nodes_[node].child_count;
+        }
+        node = child;
+        return true;
+    }
+
     bool fan_out_error(const Name& name, std::string_view label, std::size_t start) {
-        const std::string_view parent = name.text.substr(std::min(start + label.size() + 1, name.text.size()));
+        const std::size_t after = std::min(start + label.size() + 1, name.text.size());
+        const std::string_view parent = name.text.substr(after);
         const std::string where = parent.empty() ? "the root" : "the node for " + quoted(parent);
         errors_.add(name.line, where + " would get more than " + with_thousands(kMaxFanOut) +
                                    " children (adding " + quoted(label) + ")");
@@ -179,7 +193,8 @@ private:
 
 }  // namespace
 
-BuiltTables build_rule_tables(const ParsedList& list, std::string_view data, std::size_t errors_kept) {
+BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
+                              std::size_t errors_kept) {
     BuiltTables built;
     if (!list.errors.empty()) {
         built.errors = list.errors;
@@ -201,7 +216,8 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data, std
 
     // A twin counts when no rule of the list, and no earlier twin, is the same.
     const auto key = [](const ListRule& rule) {
-        return static_cast<std::uint32_t>(rule.section) << 8 | static_cast<std::uint32_t>(rule.kind);
+        return std::uint32_t{static_cast<std::uint8_t>(rule.section)} << 8 |
+               static_cast<std::uint8_t>(rule.kind);
     };
     LabelMap listed(0);
     for (std::size_t r = 0; r < list.rules.size(); ++r) {

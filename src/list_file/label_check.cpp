@@ -65,8 +65,9 @@ std::optional<std::string> ace_of(std::u32string_view code_points) {
 bool LabelCheck::usable(std::string_view label, std::string* why) {
     // Nearly every label is plain ASCII letters, digits and hyphens: such a
     // label, short enough and not an "xn--" one, passes every check below.
+    const auto plain = [](char c) { return allowed_ascii(static_cast<unsigned char>(c)); };
     if (!label.empty() && label.size() <= kMaxLabelBytes && !label.starts_with(kAcePrefix) &&
-        std::all_of(label.begin(), label.end(), [](char c) { return allowed_ascii(static_cast<unsigned char>(c)); })) {
+        std::all_of(label.begin(), label.end(), plain)) {
         return true;
     }
     written_.clear();
@@ -110,7 +111,8 @@ bool LabelCheck::usable_code_points(std::u32string_view label, std::string* why)
         }
         if (c < 0x80 ? !allowed_ascii(c) : refused_non_ascii(c)) {
             return refuse(why, [&] {
-                return "character " + character_name(c) + " is not allowed in label " + quoted(label);
+                return "character " + character_name(c) + " is not allowed in label " +
+                       quoted(label);
             });
         }
     }
@@ -137,9 +139,9 @@ bool LabelCheck::usable_code_points(std::u32string_view label, std::string* why)
     }
     if (ace->size() > kMaxLabelBytes) {
         return refuse(why, [&] {
-            return "label " + quoted(label) + " has " + std::to_string(ace->size()) + " bytes in its '" +
-                   std::string(kAcePrefix) + "' form " + quoted(std::string_view(*ace)) +
-                   ", more than " + std::to_string(kMaxLabelBytes);
+            return "label " + quoted(label) + " has " + std::to_string(ace->size()) +
+                   " bytes in its '" + std::string(kAcePrefix) + "' form " +
+                   quoted(std::string_view(*ace)) + ", more than " + std::to_string(kMaxLabelBytes);
         });
     }
     return true;
@@ -150,7 +152,8 @@ bool LabelCheck::usable_ace(std::u32string_view label, std::string* why) {
     ascii_.assign(label.begin() + kAcePrefix.size(), label.end());
     std::optional<std::u32string> decoded = punycode_decode(ascii_);
     if (!decoded) {
-        return refuse(why, [&] { return "label " + quoted(label) + " does not decode as Punycode"; });
+        return refuse(why,
+                      [&] { return "label " + quoted(label) + " does not decode as Punycode"; });
     }
     if (is_ascii(*decoded)) {
         return refuse(why, [&] {

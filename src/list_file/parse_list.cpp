@@ -40,7 +40,8 @@ std::string_view skip_leading_space(std::string_view text) noexcept {
         if (!d.valid || !is_marker_space(d.code_point)) break;
         p += d.length;
     }
-    return text.substr(static_cast<std::size_t>(p - reinterpret_cast<const unsigned char*>(text.data())));
+    const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+    return text.substr(static_cast<std::size_t>(p - begin));
 }
 
 std::string_view skip_trailing_space(std::string_view text) noexcept {
@@ -130,7 +131,8 @@ bool is_ascii(std::string_view text) noexcept {
 
 class Parser {
 public:
-    Parser(ParsedList& out, std::size_t errors_kept) : out_(out), errors_(out.errors, errors_kept) {}
+    Parser(ParsedList& out, std::size_t errors_kept)
+        : out_(out), errors_(out.errors, errors_kept) {}
 
     void read(std::string_view data) {
         if (data.size() > kMaxFileBytes) {
@@ -176,7 +178,8 @@ private:
         const std::string_view rest = trim(text.substr(gap));
         if (!rest.empty() && !rest.starts_with("//")) {
             refuse(number, [&] {
-                return "text after the rule " + quoted(token) + ": " + quoted(rest) + " (one rule per line)";
+                return "text after the rule " + quoted(token) + ": " + quoted(rest) +
+                       " (one rule per line)";
             });
             return true;
         }
@@ -187,7 +190,8 @@ private:
             return true;
         }
         std::string why;
-        const std::optional<ListRule> rule = read_rule(token, number, errors_.keeps_next() ? &why : nullptr);
+        const std::optional<ListRule> rule =
+            read_rule(token, number, errors_.keeps_next() ? &why : nullptr);
         if (!rule) {
             errors_.add(number, std::move(why));
             return true;
@@ -211,8 +215,9 @@ private:
         if (marker->begin) {
             if (section_) {
                 refuse(number, [&] {
-                    return std::string(name) + " section begins inside the " + section_name(*section_) +
-                           " section begun on line " + std::to_string(section_line_);
+                    return std::string(name) + " section begins inside the " +
+                           section_name(*section_) + " section begun on line " +
+                           std::to_string(section_line_);
                 });
             }
             section_ = marker->section;
@@ -227,7 +232,8 @@ private:
         }
     }
 
-    std::optional<ListRule> read_rule(std::string_view token, std::size_t number, std::string* why) {
+    std::optional<ListRule> read_rule(std::string_view token, std::size_t number,
+                                      std::string* why) {
         const auto fail = [&](auto&& spell) -> std::optional<ListRule> {
             if (why != nullptr) *why = spell();
             return std::nullopt;
@@ -238,7 +244,8 @@ private:
             kind = RuleKind::exception;
             name.remove_prefix(1);
             if (name.starts_with('*')) {
-                return fail([&] { return "exception rule " + quoted(token) + " holds a wildcard"; });
+                return fail(
+                    [&] { return "exception rule " + quoted(token) + " holds a wildcard"; });
             }
         } else if (token.starts_with("*.")) {
             kind = RuleKind::wildcard;
@@ -271,8 +278,8 @@ private:
         }
         if (unicode && ace) {
             return fail([&] {
-                return "rule " + quoted(token) + " mixes Unicode labels and '" + std::string(kAcePrefix) +
-                       "' labels (write the whole name in one form)";
+                return "rule " + quoted(token) + " mixes Unicode labels and '" +
+                       std::string(kAcePrefix) + "' labels (write the whole name in one form)";
             });
         }
         return ListRule{static_cast<std::uint32_t>(number), *section_, kind, name};

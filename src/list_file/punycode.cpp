@@ -167,7 +167,8 @@ std::optional<std::string> to_ace_label(std::string_view utf8_label) {
 
 std::optional<std::string> from_ace_label(std::string_view ace_label) {
     if (!ace_label.starts_with(kAcePrefix)) return std::nullopt;
-    const std::optional<std::u32string> decoded = punycode_decode(ace_label.substr(kAcePrefix.size()));
+    const std::optional<std::u32string> decoded =
+        punycode_decode(ace_label.substr(kAcePrefix.size()));
     if (!decoded) return std::nullopt;
     return code_points_to_utf8(*decoded);
 }

@@ -35,9 +35,10 @@ void compress(State& h, const unsigned char* block) {
     }
     std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
     for (int i = 0; i < 64; ++i) {
-        const std::uint32_t t1 = k + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                                 kRound[i] + w[i];
-        const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        const std::uint32_t s1 = rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25);
+        const std::uint32_t t1 = k + s1 + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const std::uint32_t s0 = rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22);
+        const std::uint32_t t2 = s0 + ((a & b) ^ (a & c) ^ (b & c));
         k = g;
         g = f;
         f = e;
@@ -66,7 +67,9 @@ std::string sha256_hex(std::string_view data) {
     tail[rest] = 0x80;
     const std::size_t tail_size = rest < 56 ? 64 : 128;
     const std::uint64_t bits = static_cast<std::uint64_t>(data.size()) * 8;
-    for (int i = 0; i < 8; ++i) tail[tail_size - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i) {
+        tail[tail_size - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
     compress(h, tail);
     if (tail_size == 128) compress(h, tail + 64);
 
