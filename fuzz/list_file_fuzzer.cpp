@@ -1,0 +1,108 @@
+// Random and mutated list files through the parser and the table builder,
+// as a list loaded at run time goes: no crash and no leak; the errors kept
+// for the first one agree with the full report; and every list accepted
+// makes tables that the walk may read, with one node for each name that a
+// rule or its twin spells out, and for each of their parents.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "list_file/build_tables.h"
+#include "list_file/parse_list.h"
+#include "list_file/punycode.h"
+#include "rules/owned_tables.h"
+
+namespace {
+
+using namespace vexlo::list_file;
+
+[[noreturn]] void fail(const char* what, std::string_view text) {
+    std::fprintf(stderr, "invariant broken: %s\ninput (%zu bytes):", what, text.size());
+    for (unsigned char byte : text) std::fprintf(stderr, " %02x", byte);
+    std::fputc('\n', stderr);
+    std::abort();
+}
+
+#define CHECK(condition, text)                    \
+    do {                                          \
+        if (!(condition)) fail(#condition, text); \
+    } while (false)
+
+bool is_ascii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// `name` and every name it lies under, into `names`.
+void add_with_parents(std::string_view name, std::unordered_set<std::string>& names) {
+    for (std::size_t start = 0;;) {
+        names.emplace(name.substr(start));
+        const std::size_t dot = name.find('.', start);
+        if (dot == std::string_view::npos) return;
+        start = dot + 1;
+    }
+}
+
+// The rule's name in the other spelling of its labels, label by label.
+std::optional<std::string> twin_of(std::string_view name) {
+    std::string twin;
+    bool other = false;
+    for (std::size_t start = 0; start <= name.size();) {
+        std::size_t dot = name.find('.', start);
+        if (dot == std::string_view::npos) dot = name.size();
+        const std::string_view label = name.substr(start, dot - start);
+        std::optional<std::string> spelled;
+        if (!is_ascii(label)) spelled = to_ace_label(label);
+        else if (label.starts_with(kAcePrefix)) spelled = from_ace_label(label);
+        other = other || spelled.has_value();
+        if (start != 0) twin += '.';
+        twin += spelled ? *spelled : std::string(label);
+        start = dot + 1;
+    }
+    if (!other) return std::nullopt;
+    return twin;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const ParsedList first_only = parse_list(text, 1);
+    const ParsedList list = parse_list(text);
+    CHECK(first_only.errors.count == list.errors.count, text);
+    if (!list.errors.empty()) {
+        CHECK(list.errors.first.size() == list.errors.count, text);
+        CHECK(first_only.errors.first.size() == 1, text);
+        CHECK(first_only.errors.first[0].line == list.errors.first[0].line, text);
+        CHECK(first_only.errors.first[0].reason == list.errors.first[0].reason, text);
+        for (std::size_t i = 1; i < list.errors.first.size(); ++i) {
+            CHECK(list.errors.first[i - 1].line <= list.errors.first[i].line, text);
+        }
+        CHECK(list.rules.empty(), text);
+        return 0;
+    }
+
+    const BuiltTables built = build_rule_tables(list, text);
+    if (!built.errors.empty()) return 0;  // a list too large for the tables
+    const vexlo::list_file::ListTables& tables = built.tables;
+    // Every accepted list passes the proof that lets the walks read its
+    // tables unchecked (OwnedTables faults otherwise).
+    const vexlo::OwnedTables owned(tables.nodes, tables.edges, tables.pool);
+    CHECK(tables.rule_count == list.rules.size(), text);
+
+    std::unordered_set<std::string> names;
+    for (const ListRule& rule : list.rules) {
+        add_with_parents(rule.name, names);
+        const std::optional<std::string> twin = twin_of(rule.name);
+        if (twin) add_with_parents(*twin, names);
+    }
+    CHECK(tables.nodes.size() == names.size() + 1, text);
+    return 0;
+}

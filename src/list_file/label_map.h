@@ -1,0 +1,40 @@
+// A hash map from a tag and a label to a 32-bit value, for the table builder:
+// the child of a node by its label, the pool span of a label's text, the
+// rules already listed. The entries are kept in order of insertion; the
+// index over them holds eight bytes a slot, so that it stays in cache for a
+// whole list. Labels are views of bytes that outlive the map.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vexlo::list_file {
+
+class LabelMap {
+public:
+    explicit LabelMap(std::size_t expected);
+
+    // The value stored for (tag, label) and false; or, when there is none,
+    // `value` stored for it and true.
+    std::pair<std::uint32_t, bool> emplace(std::uint32_t tag, std::string_view label,
+                                           std::uint32_t value);
+
+private:
+    struct Entry {
+        std::string_view label;
+        std::uint32_t tag;
+        std::uint32_t value;
+    };
+
+    void grow();
+
+    std::vector<Entry> entries_;
+    // A power of two in size, at most half used: 0 for a free slot, else the
+    // entry's hash in the high half and its index + 1 in the low half.
+    std::vector<std::uint64_t> slots_;
+};
+
+}  // namespace vexlo::list_file

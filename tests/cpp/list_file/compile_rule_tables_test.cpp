@@ -1,0 +1,143 @@
+// The build's tool as the build runs it: exit status, what it prints, and
+// that a failed run leaves no output behind for the build to compile.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "list_file/sha256.h"
+#include "list_text.h"
+
+namespace vexlo::list_file {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::icann_list;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class Tool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int count = 0;
+        dir_ = fs::temp_directory_path() /
+               (std::string("vexlo-compile-rule-tables-") + std::to_string(getpid()) + "-" + std::to_string(++count));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Writes list.dat and runs the tool on it, from the temporary folder.
+    Outcome run(const std::string& list, const std::string& arguments) {
+        std::ofstream(path("list.dat"), std::ios::binary) << list;
+        return run_only(path("list.dat") + " " + arguments);
+    }
+
+    Outcome run_only(const std::string& arguments) {
+        const std::string command = std::string("cd '") + dir_.string() + "' && '" VEXLO_COMPILE_RULE_TABLES "' " +
+                                    arguments + " >'" + path("stdout") + "' 2>'" + path("stderr") + "'";
+        const int status = std::system(command.c_str());
+        Outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, *testing::read_file(path("stdout")),
+                   *testing::read_file(path("stderr"))};
+        fs::remove(path("stdout"));
+        fs::remove(path("stderr"));
+        return result;
+    }
+
+    std::set<std::string> files() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+            if (entry.is_regular_file()) names.insert(fs::relative(entry.path(), dir_).string());
+        }
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Tool, RefusedLineIsReportedAndNothingWritten) {
+    const Outcome r = run(icann_list({"com", "uk", "Foo.com", "org"}), "--output out.cpp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, path("list.dat") +
+                         ":4: rule 'Foo.com': upper-case letter in label 'Foo' (the list is written in lower case)\n");
+    EXPECT_EQ(files(), std::set<std::string>{"list.dat"});
+}
+
+TEST_F(Tool, EveryRefusedLineInOrder) {
+    const Outcome r = run(icann_list({"Foo.com", "ok.com", "bar..com"}), "--summary-only");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, path("list.dat") + ":2: rule 'Foo.com': upper-case letter in label 'Foo' (the list is written in lower case)\n" +
+                         path("list.dat") + ":4: rule 'bar..com': empty label\n");
+    const Outcome empty = run(std::string(testing::kIcannBegin) + std::string(testing::kIcannEnd), "--summary-only");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, path("list.dat") + ": the list holds no rules\n");
+}
+
+TEST_F(Tool, FailedRunRemovesEarlierOutput) {
+    const std::string args = "--output out.cpp --header shape/compiled_shape.h";
+    ASSERT_EQ(run(icann_list({"com"}), args).status, 0);
+    EXPECT_EQ(files(), (std::set<std::string>{"list.dat", "out.cpp", "shape/compiled_shape.h"}));
+    EXPECT_EQ(run(icann_list({"Com"}), args).status, 1);
+    EXPECT_EQ(files(), std::set<std::string>{"list.dat"});
+}
+
+TEST_F(Tool, UnreadableList) {
+    const Outcome r = run_only(path("absent.dat") + " --output out.cpp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, path("absent.dat") + ": cannot read the list: No such file or directory\n");
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(Tool, UsageErrors) {
+    EXPECT_EQ(run_only("").status, 2);
+    EXPECT_EQ(run(icann_list({"com"}), "").status, 2);  // neither --output nor --summary-only
+    EXPECT_EQ(run(icann_list({"com"}), "--output").status, 2);
+    EXPECT_EQ(run(icann_list({"com"}), "--summary-only --bogus").status, 2);
+    EXPECT_EQ(files(), std::set<std::string>{"list.dat"});
+}
+
+TEST_F(Tool, OutputAndSummary) {
+    const std::string text = icann_list({"uk", "co.uk", "公司.cn"});
+    const std::string checksum = sha256_hex(text);
+    const Outcome r = run(text, "--output=gen/out.cpp --header gen/shape.h");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "3 rules (+1 twins), 6 nodes, 5 edges, 22 label-pool bytes, 5 distinct labels, checksum " +
+                         checksum + "\n");
+    EXPECT_EQ(files(), (std::set<std::string>{"list.dat", "gen/out.cpp", "gen/shape.h"}));
+
+    const std::string source = *testing::read_file(path("gen/out.cpp"));
+    const std::string head = source.substr(0, source.find("#include"));
+    EXPECT_EQ(head,
+              std::string("// Generated by tools/compile_rule_tables.cpp -- do not edit.\n") +
+                  "// Input: " + path("list.dat") + "\n"
+              "// Input SHA-256: " + checksum + "\n"
+              "// " + r.out +
+              "// Remake, from the repository root (the build does so whenever the list file\n"
+              "// or the generator changes):\n"
+              "//   " VEXLO_COMPILE_RULE_TABLES " " + path("list.dat") + " --output gen/out.cpp --header gen/shape.h\n\n");
+    EXPECT_NE(source.find("#include \"shape.h\"\n"), std::string::npos);
+    EXPECT_NE(source.find("LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1] = \"" + checksum + "\";"), std::string::npos);
+    EXPECT_NE(testing::read_file(path("gen/shape.h"))->find("kCompiledRootEdgeCount = 2;"), std::string::npos);
+
+    const Outcome summary = run(text, "--summary-only --output other.cpp");
+    EXPECT_EQ(summary.status, 0);
+    EXPECT_EQ(summary.out, r.out);
+    EXPECT_EQ(files(), (std::set<std::string>{"list.dat", "gen/out.cpp", "gen/shape.h"}));
+}
+
+}  // namespace
+}  // namespace vexlo::list_file

@@ -1,0 +1,47 @@
+// The list checksum: FIPS 180-4 vectors, and lengths on each side of the
+// block edges where the padding takes one block or two.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "list_file/sha256.h"
+
+namespace vexlo::list_file {
+namespace {
+
+struct Digest {
+    const char* name;
+    std::string input;
+    const char* hex;
+};
+
+class Sha256 : public ::testing::TestWithParam<Digest> {};
+
+TEST_P(Sha256, MatchesTheKnownDigest) { EXPECT_EQ(sha256_hex(GetParam().input), GetParam().hex); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, Sha256,
+    ::testing::Values(
+        Digest{"empty", "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        Digest{"abc", "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        Digest{"two_blocks", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        Digest{"a55", std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        Digest{"a56", std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        Digest{"a63", std::string(63, 'a'), "7d3e74a05d7db15bce4ad9ec0658ea98e3f06eeecf16b4c6fff2da457ddc2f34"},
+        Digest{"a64", std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        Digest{"a119", std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
+        Digest{"million", std::string(1000000, 'a'),
+               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Sha256Bytes, EveryByteValueCounts) {
+    std::string all;
+    for (int round = 0; round < 3; ++round) {
+        for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    }
+    EXPECT_EQ(sha256_hex(all), "f3a25aa93aa2fbba28d79260535bbd6a5eb0fc1c24a8b0f04e12b484c1dfe363");
+}
+
+}  // namespace
+}  // namespace vexlo::list_file
