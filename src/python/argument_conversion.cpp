@@ -62,24 +62,17 @@ bool extract_str(PyObject* object, std::string_view parameter, std::string_view&
     return false;
 }
 
-bool extract_index(PyObject* object, std::string_view parameter, std::uint64_t& value,
-                   PyError& error) {
+bool index_value(PyObject* object, std::uint64_t& value) {
     unsigned long long number;
     if (PyLong_Check(object)) {
         number = PyLong_AsUnsignedLongLong(object);
     } else {
         PyObject* index = PyNumber_Index(object);
-        if (index == nullptr) {
-            error = annotate_argument_error(parameter, take_pending_exception());
-            return false;
-        }
+        if (index == nullptr) return false;
         number = PyLong_AsUnsignedLongLong(index);
         Py_DECREF(index);
     }
-    if (number == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
-        error = annotate_argument_error(parameter, take_pending_exception());
-        return false;
-    }
+    if (number == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
     value = number;
     return true;
 }

@@ -15,11 +15,27 @@
 
 namespace vexlo::python {
 
+// Adds the note "while processing '<parameter>'" to the error's exception.
+PyError annotate_argument_error(std::string_view parameter, PyError error);
+// Adds the note "while processing <what> <index>", for one item of an
+// argument ("column item 3").
+PyError annotate_item_error(const char* what, std::size_t index, PyError error);
+
+// The value of an int, or of an object's __index__, from 0 to 2**64 - 1;
+// false with the interpreter's exception set.
+bool index_value(PyObject* object, std::uint64_t& value);
+
 // Each returns false with `error` set.
 bool extract_str(PyObject* object, std::string_view parameter, std::string_view& text,
                  PyError& error);
-bool extract_index(PyObject* object, std::string_view parameter, std::uint64_t& value,
-                   PyError& error);
+// Inline, so that a call with a good count (subdomain's depth) carries no
+// parameter name along.
+inline bool extract_index(PyObject* object, std::string_view parameter, std::uint64_t& value,
+                          PyError& error) {
+    if (index_value(object, value)) [[likely]] return true;
+    error = annotate_argument_error(parameter, take_pending_exception());
+    return false;
+}
 bool extract_bool(PyObject* object, std::string_view parameter, bool& value, PyError& error);
 // extract_bool for a keyword-only switch: an empty slot (null) gives the default.
 inline bool extract_flag(PyObject* object, std::string_view parameter, bool default_value,
@@ -58,11 +74,5 @@ bool extract_count(PyObject* object, std::string_view parameter, Unsigned& value
     value = static_cast<Unsigned>(wide);
     return true;
 }
-
-// Adds the note "while processing '<parameter>'" to the error's exception.
-PyError annotate_argument_error(std::string_view parameter, PyError error);
-// Adds the note "while processing <what> <index>", for one item of an
-// argument ("column item 3").
-PyError annotate_item_error(const char* what, std::size_t index, PyError error);
 
 }  // namespace vexlo::python

@@ -17,8 +17,19 @@ inline PyObject* bool_result(bool value) { return Py_NewRef(value ? Py_True : Py
 inline PyObject* none_result() { return Py_NewRef(Py_None); }
 
 // A new str holding `text`, or null with the interpreter's exception set.
-// `ascii`: the text is known to be ASCII (cut from an ASCII domain).
-PyObject* new_str(std::string_view text, bool ascii);
+// `ascii`: the text is known to be ASCII (cut from an ASCII domain); then a
+// text of two or more characters is copied into a str made for it, skipping
+// the UTF-8 decoder. Anything else goes through PyUnicode_FromStringAndSize,
+// which also hands out the interpreter's shared one-character strings.
+// Inline: it is called once per item of a tuple.
+inline PyObject* new_str(std::string_view text, bool ascii) {
+    if (ascii && text.size() > 1) {
+        PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
+        if (str != nullptr) std::memcpy(PyUnicode_DATA(str), text.data(), text.size());
+        return str;
+    }
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
 
 PyObject* str_result(std::string_view text, bool ascii);
 
