@@ -1,8 +1,23 @@
-# Types of the compiled column module. Its functions with a leading underscore
-# serve the command line; stubtest compares this file with the built module.
+# Types of the compiled column module, whose private functions serve
+# vexlo.columns and the command line; stubtest compares this file with the
+# built module.
 from collections.abc import Iterable
 from types import CapsuleType
-from typing import Any
+from typing import Any, Final
+
+__all__ = [
+    "_answer_array",
+    "_answer_stream",
+    "_answer_list",
+    "_default_thread_count",
+    "_line_format",
+    "_answer_lines",
+    "_answer_name",
+    "_QUESTIONS",
+]
+
+# The names of the questions, indexed by their codes.
+_QUESTIONS: Final[tuple[str, ...]]
 
 def _line_format(
     fields: tuple[str, ...],
@@ -17,7 +32,7 @@ def _line_format(
 
 def _answer_lines(
     block: bytes, at_end: bool, format: CapsuleType, threads: int, /
-) -> tuple[bytes, int, int, list[tuple[int, int, int]]]:
+) -> tuple[bytes, int, int, tuple[tuple[int, int, int], ...]]:
     """Rows for the whole lines at the start of *block* (bytes), made by up to
     *threads* threads, as a tuple
     (rows, consumed, lines, bad_lines). Without *at_end* the bytes after the
@@ -68,3 +83,7 @@ def _answer_list(
     /,
 ) -> list[Any]:
     """The answers for an iterable of str and None, as a list."""
+
+def _default_thread_count(names: int, /) -> int:
+    """The number of threads that answer a column of *names* names when the
+    caller does not say."""

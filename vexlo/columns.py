@@ -29,7 +29,6 @@ default every core for columns of 65,536 names or more, one below. The answers
 are the same whatever the count.
 """
 
-import os
 import sys
 from collections.abc import Iterable
 from types import CapsuleType
@@ -48,14 +47,10 @@ __all__ = [
     "ArrowStreamAnswers",
 ]
 
-_QUESTIONS: Final = {
-    "publicsuffix": 0,
-    "privatesuffix": 1,
-    "is_public": 2,
-    "is_private": 3,
-    "privateparts": 4,
-    "subdomain": 5,
-}
+# The codes of the questions, as the C++ side numbers them.
+_QUESTIONS: Final = {name: code for code, name in enumerate(_columns._QUESTIONS)}
+_PREDICATES: Final = frozenset({_QUESTIONS["is_public"], _QUESTIONS["is_private"]})
+_PRIVATEPARTS: Final = _QUESTIONS["privateparts"]
 _MAX_THREADS: Final = 256
 
 # question, accept_unknown, icann_only, keep_case, depth, threads (0: default)
@@ -183,14 +178,19 @@ def _pyarrow_sizes(array: Any) -> tuple[int | None, ...]:
 def _pyarrow_chunked(pa: Any, column: Any, request: _Request) -> Any:
     if request[5] == 0:
         # The default is decided by the whole column, not chunk by chunk.
-        threads = min(os.cpu_count() or 1, _MAX_THREADS) if len(column) >= 65536 else 1
+        threads = min(_columns._default_thread_count(len(column)), _MAX_THREADS)
         request = (*request[:5], threads)
     chunks = [
         pa.array(_arrow_array(chunk, request, _pyarrow_sizes(chunk))) for chunk in column.chunks
     ]
     large = pa.types.is_large_string(column.type)
     text = pa.large_string() if large else pa.string()
-    wanted = {2: pa.bool_(), 3: pa.bool_(), 4: pa.list_(text)}.get(request[0], text)
+    if request[0] in _PREDICATES:
+        wanted = pa.bool_()
+    elif request[0] == _PRIVATEPARTS:
+        wanted = pa.list_(text)
+    else:
+        wanted = text
     if not chunks and not _is_string_type(pa, column.type):
         raise TypeError(f"expected a string, large_string or string_view column, got {column.type}")
     # A chunk whose answers passed 2 GiB came back with 64-bit offsets.
@@ -229,7 +229,8 @@ def _pandas_series(series: Any, request: _Request) -> Any:
             name=series.name,
             copy=False,
         )
-        if isinstance(dtype, pd.StringDtype) and request[0] not in (2, 3, 4):
+        text_answers = request[0] not in _PREDICATES and request[0] != _PRIVATEPARTS
+        if isinstance(dtype, pd.StringDtype) and text_answers:
             result = result.astype(dtype)
         return result
     raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")

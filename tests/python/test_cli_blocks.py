@@ -283,36 +283,115 @@ def test_threads_answer_reads_exactly_as_one(capsys):
         assert capsys.readouterr().err.splitlines() == reports
 
 
+NOT_BYTES = "'str' object is not an instance of 'bytes'"
+
+
 @pytest.mark.parametrize(
-    "call, error",
+    "call, error, message, parameter",
     [
-        (lambda f: _columns._answer_lines("text", True, f, 1), TypeError),
-        (lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1), TypeError),
-        (lambda f: _columns._answer_lines(b"a\n", 1, f, 1), TypeError),
-        (lambda f: _columns._answer_lines(b"a\n", True, object(), 1), TypeError),
-        (lambda f: _columns._answer_lines(b"a\n", True, f), TypeError),
-        (lambda f: _columns._answer_lines(b"a\n", True, f, 0), ValueError),
-        (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError),
-        (lambda f: _columns._answer_name("a", f), TypeError),
+        (lambda f: _columns._answer_lines("text", True, f, 1), TypeError, NOT_BYTES, "block"),
+        (
+            lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1),
+            TypeError,
+            "'bytearray' object is not an instance of 'bytes'",
+            "block",
+        ),
+        (
+            lambda f: _columns._answer_lines(b"a\n", 1, f, 1),
+            TypeError,
+            "'int' object is not an instance of 'bool'",
+            "at_end",
+        ),
+        (
+            lambda f: _columns._answer_lines(b"a\n", True, object(), 1),
+            TypeError,
+            "'object' object is not a PyCapsule named 'vexlo._columns.RowFormat'",
+            "format",
+        ),
+        (
+            lambda f: _columns._answer_lines(b"a\n", True, f),
+            TypeError,
+            "_answer_lines() missing 1 required positional argument: 'threads'",
+            None,
+        ),
+        (
+            lambda f: _columns._answer_lines(b"a\n", True, f, 0),
+            ValueError,
+            "must be at least 1, not 0",
+            "threads",
+        ),
+        (lambda f: _columns._answer_lines(b"a\n", True, f, -1), OverflowError, None, "threads"),
+        (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError, None, "threads"),
+        (lambda f: _columns._answer_name("a", f), TypeError, NOT_BYTES, "name"),
         (
             lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False),
             ValueError,
+            "unknown field 'domain'",
+            "fields",
         ),
         (
             lambda f: _columns._line_format(("name", "name"), False, 1, True, False, False),
             ValueError,
+            "field 'name' is named twice",
+            "fields",
         ),
-        (lambda f: _columns._line_format((), False, 1, True, False, False), ValueError),
-        (lambda f: _columns._line_format(("name",), False, -1, True, False, False), OverflowError),
+        (
+            lambda f: _columns._line_format(("name", 3), False, 1, True, False, False),
+            TypeError,
+            "field 1 is int, not str",
+            "fields",
+        ),
+        (
+            lambda f: _columns._line_format((), False, 1, True, False, False),
+            ValueError,
+            "no fields",
+            "fields",
+        ),
+        (
+            lambda f: _columns._line_format(("name",), False, -1, True, False, False),
+            OverflowError,
+            None,
+            "depth",
+        ),
         (
             lambda f: _columns._line_format(("name",), False, 2**64, True, False, False),
             OverflowError,
+            None,
+            "depth",
         ),
-        (lambda f: _columns._line_format(["name"], False, 1, True, False, False), TypeError),
-        (lambda f: _columns._line_format(("name",), 0, 1, True, False, False), TypeError),
+        (
+            lambda f: _columns._line_format(["name"], False, 1, True, False, False),
+            TypeError,
+            "'list' object is not an instance of 'tuple'",
+            "fields",
+        ),
+        (
+            lambda f: _columns._line_format(("name",), 0, 1, True, False, False),
+            TypeError,
+            "'int' object is not an instance of 'bool'",
+            "json",
+        ),
+        (
+            lambda f: _columns._answer_list([], 6, True, False, False, 0, 1),
+            ValueError,
+            "must be at most 5, not 6",
+            "question",
+        ),
+        (
+            lambda f: _columns._answer_list([], 0, True, False, False, 0, 2**32),
+            OverflowError,
+            "must be at most 4294967295, not 4294967296",
+            "threads",
+        ),
     ],
 )
-def test_glue_refuses_bad_arguments(call, error):
+def test_glue_refuses_bad_arguments(call, error, message, parameter):
+    """The same forms as the scalar functions: the function's name for a
+    wrong call, a note naming the parameter for a wrong argument."""
     row_format = _columns._line_format(("name",), False, 1, True, False, False)
-    with pytest.raises(error):
+    with pytest.raises(error) as caught:
         call(row_format)
+    if message is not None:
+        assert str(caught.value) == message
+    notes = [f"while processing '{parameter}'"] if parameter else None
+    assert getattr(caught.value, "__notes__", None) == notes

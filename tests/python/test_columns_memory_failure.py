@@ -23,12 +23,14 @@ CALLS = textwrap.dedent(r"""
 
     def array_call(question, values, data_type=None, keep_case=False):
         schema, array = pa.array(values, data_type).__arrow_c_array__()
-        return (_columns._answer_array, (schema, array, question, True, False, keep_case, 1, 1,
+        code = _columns._QUESTIONS.index(question)
+        return (_columns._answer_array, (schema, array, code, True, False, keep_case, 1, 1,
                                          None), {})
 
     def stream_call(question):
         stream = pa.chunked_array([NAMES, NAMES[:4]]).__arrow_c_stream__()
-        return (_columns._answer_stream, (stream, question, True, False, False, 1, 1), {})
+        code = _columns._QUESTIONS.index(question)
+        return (_columns._answer_stream, (stream, code, True, False, False, 1, 1), {})
 
     CALLS = {
         "list privatesuffix": lambda: (columns.privatesuffix, (fresh(),), {}),
@@ -38,12 +40,13 @@ CALLS = textwrap.dedent(r"""
         "list subdomain": lambda: (columns.subdomain, (fresh(), 1), {}),
         "list with a bad item": lambda: (columns.publicsuffix, (fresh() + [5],), {}),
         "list with a surrogate": lambda: (columns.publicsuffix, (["a.com", "\ud800.com"],), {}),
-        "array privatesuffix": lambda: array_call(1, NAMES),
-        "array privateparts string_view": lambda: array_call(4, NAMES, pa.string_view(), True),
-        "array is_public large_string": lambda: array_call(2, NAMES, pa.large_string()),
-        "array of another type": lambda: array_call(1, [1, 2]),
-        "stream subdomain": lambda: stream_call(5),
-        "stream privateparts": lambda: stream_call(4),
+        "array privatesuffix": lambda: array_call("privatesuffix", NAMES),
+        "array privateparts string_view": lambda: array_call("privateparts", NAMES,
+                                                             pa.string_view(), True),
+        "array is_public large_string": lambda: array_call("is_public", NAMES, pa.large_string()),
+        "array of another type": lambda: array_call("privatesuffix", [1, 2]),
+        "stream subdomain": lambda: stream_call("subdomain"),
+        "stream privateparts": lambda: stream_call("privateparts"),
     }
 """)
 

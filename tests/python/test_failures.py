@@ -64,6 +64,33 @@ def test_panic_class_and_resumed_panic():
     assert "boom from __index__" in stderr[resume:]
 
 
+SHARED_PANIC = FIND_PANIC + textwrap.dedent("""
+    from vexlo import columns
+    Panic = first_panic(lambda: _lookup.publicsuffix("example.com"))[0]
+    raised = Panic("boom from an iterable")
+
+    def names():
+        yield "a.example.com"
+        raise raised
+
+    try:
+        columns.publicsuffix(names())
+    except BaseException as second:
+        print("caught", type(second) is Panic, second is not raised, second.args, flush=True)
+""")
+
+
+def test_both_modules_raise_one_panic_class():
+    """vexlo._columns resumes a PanicException of vexlo._lookup's class as a
+    fault of its own, and raises it again as that same class."""
+    result = run_python(SHARED_PANIC)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == ["caught True True ('boom from an iterable',)"]
+    resume = result.stderr.index("--- ")
+    assert "PanicException from Python" in result.stderr[resume:].splitlines()[0]
+    assert "boom from an iterable" in result.stderr[resume:]
+
+
 MEMORY_FAILURE = FIND_PANIC + textwrap.dedent("""
     for call in (lambda: _lookup.publicsuffix("example.com"),
                  lambda: _lookup.privateparts("a.b.example.com"),

@@ -1,13 +1,19 @@
-"""The module object: its attributes, signatures and re-import."""
+"""The module objects: their attributes, signatures, exported symbols and
+re-import, and how vexlo._columns finds vexlo._lookup."""
 
 import hashlib
 import importlib
 import inspect
+import shutil
 import string
+import subprocess
 import sys
+import textwrap
 
 import pytest
 from support import compiled_list_path
+
+from vexlo import _columns
 
 NAMES = ["publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain"]
 
@@ -89,11 +95,96 @@ def test_reimport_gives_a_new_module_that_answers_alike(lookup):
         sys.modules["vexlo._lookup"] = saved
 
 
-def test_only_the_init_symbol_is_exported(lookup):
-    import subprocess
-
+@pytest.mark.parametrize("name", ["_lookup", "_columns"])
+def test_only_the_init_symbol_is_exported(name):
+    module = importlib.import_module(f"vexlo.{name}")
     output = subprocess.run(
-        ["nm", "-D", "--defined-only", lookup.__file__], capture_output=True, text=True, check=True
+        ["nm", "-D", "--defined-only", module.__file__], capture_output=True, text=True, check=True
     ).stdout
     exported = {line.split()[-1] for line in output.splitlines() if line.split()[1] in "TDBRVW"}
-    assert exported == {"PyInit__lookup"}
+    assert exported == {f"PyInit_{name}"}
+
+
+COLUMNS_FUNCTIONS = [name for name in _columns.__all__ if callable(getattr(_columns, name))]
+
+
+@pytest.mark.parametrize("name", COLUMNS_FUNCTIONS)
+def test_columns_functions_place_arguments_as_their_signatures_say(name):
+    function = getattr(_columns, name)
+    parameters = list(inspect.signature(function).parameters.values())
+    assert {p.kind for p in parameters} == {inspect.Parameter.POSITIONAL_ONLY}
+    names = [p.name for p in parameters]
+    listed = ", ".join(f"'{n}'" for n in names[:-1]) + ("," if len(names) > 2 else "")
+    listed = f"{listed} and '{names[-1]}'" if len(names) > 1 else f"'{names[0]}'"
+    plural = "argument" if len(names) == 1 else "arguments"
+    with pytest.raises(TypeError) as caught:
+        function()
+    assert (
+        str(caught.value) == f"{name}() missing {len(names)} required positional {plural}: {listed}"
+    )
+    with pytest.raises(TypeError) as caught:
+        function(*[None] * (len(names) + 1))
+    assert str(caught.value) == (
+        f"{name}() takes {len(names)} positional arguments but {len(names) + 1} were given"
+    )
+    with pytest.raises(TypeError) as caught:
+        function(**{names[0]: None})
+    assert str(caught.value) == (
+        f"{name}() got some positional-only arguments passed as keyword arguments: '{names[0]}'"
+    )
+
+
+def test_columns_module_attributes():
+    assert _columns.__all__ == [
+        "_answer_array",
+        "_answer_stream",
+        "_answer_list",
+        "_default_thread_count",
+        "_line_format",
+        "_answer_lines",
+        "_answer_name",
+        "_QUESTIONS",
+    ]
+    assert _columns._QUESTIONS == tuple(NAMES)
+    assert _columns._answer_list.__self__ is _columns
+    assert _columns._answer_list.__module__ == "vexlo._columns"
+
+
+# vexlo._columns copied into a package of its own, beside a sibling _lookup:
+# vexlo's own (a copy of the same build) or a Python module of that name.
+SIBLING = textwrap.dedent("""
+    import sys
+    sys.path.insert(0, sys.argv[1])
+    try:
+        from package import _columns
+    except ImportError as error:
+        print("ImportError", error)
+    else:
+        print("imported", _columns._answer_list(["www.example.co.uk"], 1, True, False, False, 0, 1))
+""")
+
+
+@pytest.mark.parametrize(
+    "sibling, expected",
+    [
+        ("built", "imported ['example.co.uk']"),
+        (
+            "python",
+            "ImportError package._lookup is not the module built together with package._columns",
+        ),
+        (None, "ImportError No module named 'package._lookup'"),
+    ],
+)
+def test_columns_takes_the_services_of_its_own_sibling_only(lookup, sibling, expected, tmp_path):
+    package = tmp_path / "package"
+    package.mkdir()
+    (package / "__init__.py").write_text("")
+    shutil.copy(_columns.__file__, package)
+    if sibling == "built":
+        shutil.copy(lookup.__file__, package)
+    elif sibling == "python":
+        (package / "_lookup.py").write_text("def publicsuffix(domain):\n    return None\n")
+    result = subprocess.run(
+        [sys.executable, "-c", SIBLING, str(tmp_path)], capture_output=True, text=True
+    )
+    assert result.stdout.strip() == expected, result.stderr

@@ -1,0 +1,153 @@
+#include "python/argument_conversion.h"
+
+#include <string>
+
+#include "python/interned_names.h"
+#include "python/type_errors.h"
+
+namespace vexlo::python {
+namespace {
+
+bool is_numpy_bool_type(PyTypeObject* type) {
+    PyObject* module = PyType_GetModuleName(type);
+    if (module == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool in_numpy =
+        PyUnicode_Check(module) && PyUnicode_EqualToUTF8AndSize(module, "numpy", 5);
+    Py_DECREF(module);
+    if (!in_numpy) return false;
+    PyObject* name = PyType_GetName(type);
+    if (name == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool is_bool = PyUnicode_EqualToUTF8AndSize(name, "bool_", 5) ||
+                         PyUnicode_EqualToUTF8AndSize(name, "bool", 4);
+    Py_DECREF(name);
+    return is_bool;
+}
+
+// Calls the exception's add_note with `note`, a new reference (null faults)
+// that this releases. A failing add_note is ignored: the error stays as it is.
+PyError add_note(PyObject* add_note_name, PyObject* note, PyError error) {
+    created(note);
+    if (PyObject* exception = error.exception_object()) {
+        PyObject* call[] = {exception, note};
+        if (PyObject* result = PyObject_VectorcallMethod(add_note_name, call, 2, nullptr)) {
+            Py_DECREF(result);
+        } else {
+            PyErr_Clear();
+        }
+    }
+    Py_DECREF(note);
+    return error;
+}
+
+}  // namespace
+
+bool extract_str(PyObject* object, std::string_view parameter, std::string_view& text,
+                 PyError& error) {
+    if (PyUnicode_Check(object)) {
+        Py_ssize_t size = 0;
+        if (const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size)) {
+            text = {utf8, static_cast<std::size_t>(size)};
+            return true;
+        }
+        error = annotate_argument_error(parameter, take_pending_exception());
+        return false;
+    }
+    error = annotate_argument_error(parameter, not_an_instance(object, "str"));
+    return false;
+}
+
+bool index_value(PyObject* object, std::uint64_t& value) {
+    unsigned long long number;
+    if (PyLong_Check(object)) {
+        number = PyLong_AsUnsignedLongLong(object);
+    } else {
+        PyObject* index = PyNumber_Index(object);
+        if (index == nullptr) return false;
+        number = PyLong_AsUnsignedLongLong(index);
+        Py_DECREF(index);
+    }
+    if (number == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
+    value = number;
+    return true;
+}
+
+bool extract_bool(PyObject* object, std::string_view parameter, bool& value, PyError& error) {
+    if (Py_IS_TYPE(object, &PyBool_Type)) {
+        value = object == Py_True;
+        return true;
+    }
+    PyTypeObject* type = Py_TYPE(object);
+    if (is_numpy_bool_type(type)) {
+        if (type->tp_as_number != nullptr && type->tp_as_number->nb_bool != nullptr) {
+            const int truth = type->tp_as_number->nb_bool(object);
+            if (truth == 0 || truth == 1) {
+                value = truth == 1;
+                return true;
+            }
+            error = annotate_argument_error(parameter, take_pending_exception());
+            return false;
+        }
+        error = annotate_argument_error(
+            parameter, type_error("object of type '" +
+                                  display_text(reinterpret_cast<PyObject*>(type), "<unknown>") +
+                                  "' does not define a '__bool__' conversion"));
+        return false;
+    }
+    error = annotate_argument_error(parameter, not_an_instance(object, "bool"));
+    return false;
+}
+
+bool extract_bytes(PyObject* object, std::string_view parameter, std::string_view& bytes,
+                   PyError& error) {
+    if (!PyBytes_Check(object)) {
+        error = annotate_argument_error(parameter, not_an_instance(object, "bytes"));
+        return false;
+    }
+    bytes = {PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object))};
+    return true;
+}
+
+bool extract_capsule(PyObject* object, const char* capsule_name, std::string_view parameter,
+                     void*& pointer, PyError& error) {
+    if (!PyCapsule_IsValid(object, capsule_name)) {
+        std::string message = "'";
+        message += qualified_type_name(Py_TYPE(object));
+        message += "' object is not a PyCapsule named '";
+        message += capsule_name;
+        message += "'";
+        error = annotate_argument_error(parameter, type_error(std::move(message)));
+        return false;
+    }
+    pointer = PyCapsule_GetPointer(object, capsule_name);
+    return true;
+}
+
+PyError out_of_range(PyObject* type, std::string_view parameter, std::string_view bound,
+                     std::uint64_t limit, std::uint64_t value) {
+    return annotate_argument_error(
+        parameter, PyError::with_message(type, "must be " + std::string(bound) + " " +
+                                                   std::to_string(limit) + ", not " +
+                                                   std::to_string(value)));
+}
+
+PyError annotate_argument_error(std::string_view parameter, PyError error) {
+    PyObject* add_note_name = interned_add_note();
+    return add_note(add_note_name,
+                    PyUnicode_FromFormat("while processing '%.*s'",
+                                         static_cast<int>(parameter.size()), parameter.data()),
+                    std::move(error));
+}
+
+PyError annotate_item_error(const char* what, std::size_t index, PyError error) {
+    PyObject* add_note_name = interned_add_note();
+    return add_note(add_note_name, PyUnicode_FromFormat("while processing %s %zu", what, index),
+                    std::move(error));
+}
+
+}  // namespace vexlo::python

@@ -1,0 +1,44 @@
+// The parameters of a module function, and placing a vectorcall's arguments
+// into them. Every function of both modules is declared this way, so wrong
+// counts and keywords give the same messages everywhere: a TypeError whose
+// message begins with the function's name and "()", without a note.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "python/py_error.h"
+
+namespace vexlo::python {
+
+struct KeywordParameter {
+    std::string_view name;
+    bool default_value;
+};
+
+struct ArgumentSpec {
+    std::string_view function_name;
+    std::span<const std::string_view> positional;
+    std::size_t required_positional;
+    std::span<const KeywordParameter> keyword_only = {};
+    // How many positional parameters, from the first, only take a position.
+    std::size_t positional_only = 0;
+};
+
+// f(a, b, /): every parameter required and given by position only.
+constexpr ArgumentSpec positional_only(std::string_view function_name,
+                                       std::span<const std::string_view> parameters) {
+    return {function_name, parameters, parameters.size(), {}, parameters.size()};
+}
+
+// Fills `slots` (positional parameters first, then keyword-only ones; empty
+// slots null, at least one slot per parameter) with objects borrowed from the
+// caller's argument array. Returns false with `error` set at the first
+// problem.
+bool extract_arguments(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
+                       PyObject* kwnames, std::span<PyObject*> slots, PyError& error);
+
+}  // namespace vexlo::python

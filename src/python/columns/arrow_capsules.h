@@ -1,0 +1,60 @@
+// The Arrow C structs in PyCapsules, as the Arrow PyCapsule interface names
+// them: taking one from an argument, and handing answers out in one. What a
+// capsule holds is released exactly once, by its consumer or by the capsule.
+#pragma once
+
+#include <Python.h>
+
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "columns/arrow_abi.h"
+#include "columns/arrow_owned.h"
+#include "python/argument_conversion.h"
+#include "python/type_errors.h"
+
+namespace vexlo::python {
+
+inline constexpr const char* kSchemaCapsule = "arrow_schema";
+inline constexpr const char* kArrayCapsule = "arrow_array";
+inline constexpr const char* kStreamCapsule = "arrow_array_stream";
+
+// The struct inside the capsule passed as `parameter`, or null with `error`
+// set. A struct that was already moved out (released) is refused.
+template <class Struct>
+Struct* capsule_struct(PyObject* capsule, const char* capsule_name, std::string_view parameter,
+                       const char* what, PyError& error) {
+    void* pointer = nullptr;
+    if (!extract_capsule(capsule, capsule_name, parameter, pointer, error)) return nullptr;
+    auto* held = static_cast<Struct*>(pointer);
+    if (held->release == nullptr) {
+        error = annotate_argument_error(
+            parameter, value_error(std::string("the ") + what + " was already released or taken"));
+        return nullptr;
+    }
+    return held;
+}
+
+// The capsules' destructors: release what is still held, free the struct.
+void release_schema_capsule(PyObject* capsule) noexcept;
+void release_array_capsule(PyObject* capsule) noexcept;
+void release_stream_capsule(PyObject* capsule) noexcept;
+
+// A capsule owning `owner`'s struct (moved into it), or null with the
+// interpreter's exception pending and `owner` untouched.
+template <class Struct>
+PyObject* new_capsule(ArrowOwner<Struct>& owner, const char* name, PyCapsule_Destructor release) {
+    auto* held = new (std::nothrow) Struct;
+    if (held == nullptr) return PyErr_NoMemory();
+    held->release = nullptr;
+    PyObject* capsule = PyCapsule_New(held, name, release);
+    if (capsule == nullptr) {
+        delete held;
+        return nullptr;
+    }
+    owner.move_to(held);
+    return capsule;
+}
+
+}  // namespace vexlo::python

@@ -1,0 +1,99 @@
+#include "python/columns/arrow_names.h"
+
+#include <string>
+#include <string_view>
+
+#include "python/argument_conversion.h"
+#include "python/type_errors.h"
+
+namespace vexlo::python {
+namespace {
+
+bool is_string_format(std::string_view format) {
+    return format == "u" || format == "U" || format == "vu";
+}
+
+// The array of names inside `array` (the table's column, with the table's
+// own offset and length), checked as far as the table adds anything.
+std::optional<ArrowArray> names_array(const NameColumn& column, const ArrowArray& array,
+                                      PyError& error) {
+    if (!column.in_table) return array;
+    if (array.n_children != 1 || array.children == nullptr || array.children[0] == nullptr) {
+        error = value_error("the table's array does not hold its one column");
+        return std::nullopt;
+    }
+    if (array.null_count != 0 && array.n_buffers > 0 && array.buffers != nullptr &&
+        array.buffers[0] != nullptr) {
+        error = value_error("the table has null rows; only its column's own elements may be null");
+        return std::nullopt;
+    }
+    ArrowArray names = *array.children[0];
+    if (array.offset < 0 || array.length < 0 || names.offset < 0 ||
+        array.offset > names.length || array.length > names.length - array.offset) {
+        error = value_error("the table's rows lie outside its column");
+        return std::nullopt;
+    }
+    names.offset += array.offset;
+    names.length = array.length;
+    return names;
+}
+
+}  // namespace
+
+std::optional<NameColumn> name_column(const ArrowSchema& schema, PyError& error) {
+    const std::string_view format = schema.format != nullptr ? schema.format : "";
+    if (is_string_format(format)) return NameColumn{&schema, false};
+    if (format == "+s" && schema.n_children == 1 && schema.children[0]->format != nullptr &&
+        is_string_format(schema.children[0]->format)) {
+        return NameColumn{schema.children[0], true};
+    }
+    if (format == "+s") {
+        error = type_error("expected a column of names, got a table of " +
+                           std::to_string(schema.n_children) +
+                           " columns; pass its column of names alone");
+        return std::nullopt;
+    }
+    error = type_error("expected a string, large_string or string_view column, got " +
+                       describe_arrow_format(schema.format != nullptr ? schema.format : ""));
+    return std::nullopt;
+}
+
+std::optional<StringColumn> import_names(const NameColumn& column, const ArrowArray& array,
+                                         std::span<const std::int64_t> sizes, PyError& error) {
+    std::optional<ArrowArray> names = names_array(column, array, error);
+    if (!names) return std::nullopt;
+    ImportResult imported = import_string_column(*column.schema, *names, sizes);
+    if (auto* problem = std::get_if<ImportProblem>(&imported)) {
+        error = problem->is_type_error ? type_error(problem->message) : value_error(problem->message);
+        return std::nullopt;
+    }
+    return std::get<StringColumn>(std::move(imported));
+}
+
+bool extract_sizes(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
+                   PyError& error) {
+    if (object == Py_None) return true;
+    if (!PyTuple_Check(object)) {
+        error = annotate_argument_error(parameter, not_an_instance(object, "tuple"));
+        return false;
+    }
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(object); ++i) {
+        PyObject* item = PyTuple_GET_ITEM(object, i);
+        if (item == Py_None) {
+            sizes.push_back(-1);
+            continue;
+        }
+        const long long size = PyLong_Check(item) ? PyLong_AsLongLong(item) : -1;
+        if (!PyLong_Check(item) || (size == -1 && PyErr_Occurred()) || size < 0) {
+            PyErr_Clear();
+            error = annotate_argument_error(
+                parameter, type_error("buffer size " + std::to_string(i) +
+                                      " must be a non-negative int or None"));
+            return false;
+        }
+        sizes.push_back(size);
+    }
+    return true;
+}
+
+}  // namespace vexlo::python

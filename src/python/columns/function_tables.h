@@ -1,0 +1,14 @@
+// The functions of vexlo._columns come from two files, each with a table of
+// its own; the exec step adds them in this order.
+#pragma once
+
+#include <Python.h>
+
+#include <span>
+
+namespace vexlo::python {
+
+std::span<PyMethodDef> column_functions();  // Arrow arrays, streams and lists
+std::span<PyMethodDef> line_functions();    // the command line's blocks of lines
+
+}  // namespace vexlo::python

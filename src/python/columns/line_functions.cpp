@@ -1,0 +1,226 @@
+// The command line's private functions: a row format made once per run, the
+// rows of a block of input lines, and the row of one name given as an
+// argument. Blocks are answered without the interpreter lock.
+#include <Python.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lines/answer_lines.h"
+#include "python/argument_conversion.h"
+#include "python/argument_spec.h"
+#include "python/boundary.h"
+#include "python/columns/function_tables.h"
+#include "python/held_reference.h"
+#include "python/interpreter_lock.h"
+#include "python/module_setup.h"
+#include "python/tuple_builder.h"
+#include "python/type_errors.h"
+#include "python/process_services.h"
+
+namespace vexlo::python {
+namespace {
+
+using lines::BlockAnswer;
+using lines::Field;
+using lines::OutputBuffer;
+using lines::RowFormat;
+
+constexpr std::string_view kFormatParameters[] = {"fields",         "json",       "depth",
+                                                  "accept_unknown", "icann_only", "keep_case"};
+constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads"};
+constexpr std::string_view kNameParameters[] = {"name", "format"};
+
+constexpr ArgumentSpec kLineFormat = positional_only("_line_format", kFormatParameters);
+constexpr ArgumentSpec kAnswerLines = positional_only("_answer_lines", kLinesParameters);
+constexpr ArgumentSpec kAnswerName = positional_only("_answer_name", kNameParameters);
+
+constexpr const char* kFormatCapsule = "vexlo._columns.RowFormat";
+// More threads than this would each get too little of a block to pay off.
+constexpr std::uint64_t kMaxLineThreads = 64;
+
+PyError out_of_memory() {
+    return PyError::with_message(PyExc_MemoryError, "out of memory for the rows of the input");
+}
+
+// The fields of a row, each named once, from a tuple of their names.
+bool extract_fields(PyObject* object, std::string_view parameter, std::vector<Field>& fields,
+                    PyError& error) {
+    auto fail = [&](PyError problem) {
+        error = annotate_argument_error(parameter, std::move(problem));
+        return false;
+    };
+    if (!PyTuple_Check(object)) return fail(not_an_instance(object, "tuple"));
+    const Py_ssize_t count = PyTuple_GET_SIZE(object);
+    if (count == 0) return fail(value_error("no fields"));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* item = PyTuple_GET_ITEM(object, i);
+        if (!PyUnicode_Check(item)) {
+            return fail(type_error("field " + std::to_string(i) + " is " +
+                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
+        }
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(item, &size);
+        if (text == nullptr) return fail(take_pending_exception());
+        const std::string_view name(text, static_cast<std::size_t>(size));
+        const std::optional<Field> field = lines::field_named(name);
+        if (!field) return fail(value_error("unknown field '" + std::string(name) + "'"));
+        if (std::find(fields.begin(), fields.end(), *field) != fields.end()) {
+            return fail(value_error("field '" + std::string(name) + "' is named twice"));
+        }
+        fields.push_back(*field);
+    }
+    return true;
+}
+
+void release_format(PyObject* capsule) noexcept {
+    delete static_cast<RowFormat*>(PyCapsule_GetPointer(capsule, kFormatCapsule));
+}
+
+// The format held by a capsule from _line_format, or null with `error` set.
+const RowFormat* extract_format(PyObject* object, std::string_view parameter, PyError& error) {
+    void* format = nullptr;
+    if (!extract_capsule(object, kFormatCapsule, parameter, format, error)) return nullptr;
+    return static_cast<const RowFormat*>(format);
+}
+
+PyObject* new_bytes(std::string_view bytes) {
+    return PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
+}
+
+// ((line, byte, row_offset), ...) for the lines that are not UTF-8.
+PyObject* bad_lines_tuple(const std::vector<lines::BadLine>& bad_lines) {
+    return make_tuple(bad_lines.size(), [&](std::size_t i) {
+        const lines::BadLine& bad = bad_lines[i];
+        const std::size_t numbers[] = {bad.line, bad.byte, bad.row_offset};
+        return make_tuple(3, [&](std::size_t j) { return PyLong_FromSize_t(numbers[j]); });
+    });
+}
+
+// _line_format(fields, json, depth, accept_unknown, icann_only, keep_case, /)
+PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, std::size(kFormatParameters)> slots{};
+        if (!extract_arguments(kLineFormat, args, nargs, kwnames, slots, error)) return nullptr;
+        auto format = std::make_unique<RowFormat>();
+        if (!extract_fields(slots[0], kFormatParameters[0], format->fields, error) ||
+            !extract_bool(slots[1], kFormatParameters[1], format->json, error) ||
+            !extract_index(slots[2], kFormatParameters[2], format->depth, error) ||
+            !extract_bool(slots[3], kFormatParameters[3], format->switches.accept_unknown, error) ||
+            !extract_bool(slots[4], kFormatParameters[4], format->switches.icann_only, error) ||
+            !extract_bool(slots[5], kFormatParameters[5], format->keep_case, error)) {
+            return nullptr;
+        }
+        PyObject* capsule = PyCapsule_New(format.get(), kFormatCapsule, release_format);
+        if (capsule == nullptr) {
+            error = take_pending_exception();
+            return nullptr;
+        }
+        format.release();  // the capsule owns it now
+        return capsule;
+    });
+}
+
+// _answer_lines(block, at_end, format, threads, /) -> (rows, consumed, lines, bad_lines)
+PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, std::size(kLinesParameters)> slots{};
+        std::string_view block;
+        bool at_end = false;
+        const RowFormat* format = nullptr;
+        std::uint64_t threads = 0;
+        if (!extract_arguments(kAnswerLines, args, nargs, kwnames, slots, error) ||
+            !extract_bytes(slots[0], kLinesParameters[0], block, error) ||
+            !extract_bool(slots[1], kLinesParameters[1], at_end, error) ||
+            (format = extract_format(slots[2], kLinesParameters[2], error)) == nullptr ||
+            !extract_index(slots[3], kLinesParameters[3], threads, error)) {
+            return nullptr;
+        }
+        if (threads < 1) {
+            error = out_of_range(PyExc_ValueError, kLinesParameters[3], "at least", 1, threads);
+            return nullptr;
+        }
+        const Held block_held(slots[0]), format_held(slots[2]);
+        BlockAnswer answer;
+        try {
+            const WithoutInterpreterLock unlocked;
+            lines::answer_lines_threaded(block, at_end, *format, *process_services().compiled_tables, answer,
+                                         static_cast<unsigned>(std::min(threads, kMaxLineThreads)));
+        } catch (const std::bad_alloc&) {
+            error = out_of_memory();
+            return nullptr;
+        }
+        PyObject* result = make_tuple(4, [&](std::size_t i) -> PyObject* {
+            switch (i) {
+                case 0: return new_bytes(answer.output.view());
+                case 1: return PyLong_FromSize_t(answer.consumed);
+                case 2: return PyLong_FromSize_t(answer.lines);
+                default: return bad_lines_tuple(answer.bad_lines);
+            }
+        });
+        if (result == nullptr) error = take_pending_exception();
+        return result;
+    });
+}
+
+// _answer_name(name, format, /) -> (row, bad_byte or None)
+PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, std::size(kNameParameters)> slots{};
+        std::string_view name;
+        const RowFormat* format = nullptr;
+        if (!extract_arguments(kAnswerName, args, nargs, kwnames, slots, error) ||
+            !extract_bytes(slots[0], kNameParameters[0], name, error) ||
+            (format = extract_format(slots[1], kNameParameters[1], error)) == nullptr) {
+            return nullptr;
+        }
+        OutputBuffer row;
+        std::size_t bad_byte = 0;
+        try {
+            bad_byte = lines::answer_name(name, *format, *process_services().compiled_tables, row);
+        } catch (const std::bad_alloc&) {
+            error = out_of_memory();
+            return nullptr;
+        }
+        PyObject* result = make_tuple(2, [&](std::size_t i) -> PyObject* {
+            if (i == 0) return new_bytes(row.view());
+            return bad_byte == 0 ? Py_NewRef(Py_None) : PyLong_FromSize_t(bad_byte);
+        });
+        if (result == nullptr) error = take_pending_exception();
+        return result;
+    });
+}
+
+constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
+
+PyMethodDef function_records[] = {
+    {"_line_format", as_cfunction(line_format), kFlags,
+     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, /)\n--\n\n"
+     "The row format of the vexlo command, for _answer_lines and _answer_name."},
+    {"_answer_lines", as_cfunction(answer_lines), kFlags,
+     "_answer_lines(block, at_end, format, threads, /)\n--\n\n"
+     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
+     "*threads* threads, as a tuple\n"
+     "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
+     "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
+     "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
+     "in the block, its first bad byte counted from 1, and where its row starts."},
+    {"_answer_name", as_cfunction(answer_name), kFlags,
+     "_answer_name(name, format, /)\n--\n\n"
+     "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
+     "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
+};
+
+}  // namespace
+
+std::span<PyMethodDef> line_functions() { return function_records; }
+
+}  // namespace vexlo::python

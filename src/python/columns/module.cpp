@@ -1,0 +1,60 @@
+// The definition of vexlo._columns and its exec step, which first connects
+// the module to vexlo._lookup's process services, then adds the functions of
+// both tables and _QUESTIONS, each listed in __all__ as in vexlo._lookup. The
+// module keeps no state of its own.
+#include <Python.h>
+
+#include <span>
+
+#include "python/boundary.h"
+#include "python/columns/column_request.h"
+#include "python/columns/function_tables.h"
+#include "python/columns/sibling_services.h"
+#include "python/module_setup.h"
+#include "python/py_error.h"
+
+namespace vexlo::python {
+namespace {
+
+int module_exec(PyObject* module) noexcept {
+    // Before anything that could raise a PanicException: it must be the
+    // class vexlo._lookup raises.
+    if (!connect_to_lookup(module)) return -1;
+    return exec_frame([module](PyError& error) {
+        for (const std::span<PyMethodDef> table : {column_functions(), line_functions()}) {
+            if (!add_functions(module, table, error)) return false;
+        }
+        PyObject* name = created(PyUnicode_FromString("_QUESTIONS"));
+        PyObject* questions = question_names();
+        if (questions == nullptr) {
+            Py_DECREF(name);
+            object_creation_failed();
+        }
+        return add_owned(module, name, questions, error);
+    });
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    {0, nullptr},
+};
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT,
+    "_columns",
+    "Public Suffix List answers for many names at once.",
+    0,
+    nullptr,
+    module_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+}  // namespace vexlo::python
+
+PyMODINIT_FUNC PyInit__columns(void) {
+    return PyModuleDef_Init(&vexlo::python::module_definition);
+}

@@ -1,0 +1,52 @@
+#include "python/lookup/call_arguments.h"
+
+#include <array>
+
+#include "python/argument_conversion.h"
+
+namespace vexlo::python {
+
+bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
+                  PyObject* kwnames, CallArguments& call, PyError& error) {
+    const std::size_t positional_count = signature.positional.size();
+    // Every function declares its switches in this order; is_public and
+    // is_private stop before keep_case.
+    bool* const switches[] = {&call.accept_unknown, &call.icann_only, &call.keep_case};
+
+    // The common call: every positional argument given by position, no
+    // keyword, and a domain that is an exact str of ASCII characters. Placing
+    // cannot fail then, the str's characters are its UTF-8 bytes, and every
+    // switch takes its default; only depth still needs converting.
+    if (kwnames == nullptr && static_cast<std::size_t>(nargs) == positional_count &&
+        PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
+        call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
+                       static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+        call.domain_is_ascii = true;
+        if (positional_count == 2 && !extract_index(args[1], "depth", call.depth, error)) {
+            return false;
+        }
+        for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
+            *switches[i] = signature.keyword_only[i].default_value;
+        }
+        return true;
+    }
+
+    // domain, depth and the three switches at most.
+    std::array<PyObject*, 5> slots{};
+    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
+    if (!extract_str(slots[0], "domain", call.domain, error)) return false;
+    call.domain_is_ascii = PyUnicode_IS_ASCII(slots[0]);
+    if (positional_count == 2 && !extract_index(slots[1], "depth", call.depth, error)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
+        const KeywordParameter& parameter = signature.keyword_only[i];
+        if (!extract_flag(slots[positional_count + i], parameter.name, parameter.default_value,
+                          *switches[i], error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vexlo::python

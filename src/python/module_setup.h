@@ -1,0 +1,27 @@
+// What an exec step puts on its module: each attribute is set and its name
+// appended to the module's __all__ (made by the first addition), in order.
+#pragma once
+
+#include <Python.h>
+
+#include <span>
+
+#include "python/py_error.h"
+
+namespace vexlo::python {
+
+// The C function behind a table record of any calling convention.
+template <typename Entry>
+PyCFunction as_cfunction(Entry entry) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+// Makes a function object of each record, bound to the module and named
+// after it in __module__, and adds it. Returns false with `error` set.
+bool add_functions(PyObject* module, std::span<PyMethodDef> records, PyError& error);
+
+// Adds `value` as the attribute `name`, taking over both references on every
+// path. Returns false with `error` set.
+bool add_owned(PyObject* module, PyObject* name, PyObject* value, PyError& error);
+
+}  // namespace vexlo::python

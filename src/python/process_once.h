@@ -1,0 +1,39 @@
+// A process-wide object created on first use and never released, shared by
+// every module object and interpreter in the process.
+#pragma once
+
+#include <Python.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace vexlo::python {
+
+// A thread that finds the object missing gives up the interpreter lock before
+// it waits to enter the creation, and takes the lock back inside, so a second
+// thread never waits for the creator while holding the lock the creator needs.
+class ProcessOnce {
+public:
+    // `create` runs with the interpreter lock held and returns a new
+    // reference, or null with the interpreter's exception set; then a later
+    // call tries again.
+    template <typename Create>
+    PyObject* get(Create&& create) noexcept {
+        if (PyObject* ready = value_.load(std::memory_order_acquire)) return ready;
+        PyThreadState* saved = PyEval_SaveThread();
+        std::unique_lock<std::mutex> lock(mutex_);
+        PyEval_RestoreThread(saved);
+        PyObject* value = value_.load(std::memory_order_relaxed);
+        if (value == nullptr) {
+            value = create();
+            value_.store(value, std::memory_order_release);
+        }
+        return value;
+    }
+
+private:
+    std::atomic<PyObject*> value_{nullptr};
+    std::mutex mutex_;
+};
+
+}  // namespace vexlo::python

@@ -1,0 +1,127 @@
+#include "python/py_error.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "python/process_services.h"
+
+namespace vexlo::python {
+
+PyObject* panic_exception_type() {
+    PyObject* type = process_services().panic_exception_type();
+    if (type == nullptr) throw Fault("Failed to initialize new exception type.");
+    return type;
+}
+
+PyError::PyError(PyError&& other) noexcept
+    : object_(std::exchange(other.object_, nullptr)),
+      type_(std::exchange(other.type_, nullptr)),
+      message_(std::move(other.message_)) {}
+
+PyError& PyError::operator=(PyError&& other) noexcept {
+    if (this != &other) {
+        Py_XDECREF(object_);
+        object_ = std::exchange(other.object_, nullptr);
+        type_ = std::exchange(other.type_, nullptr);
+        message_ = std::move(other.message_);
+    }
+    return *this;
+}
+
+PyError::~PyError() { Py_XDECREF(object_); }
+
+PyError PyError::from_exception(PyObject* exception) {
+    PyError error;
+    error.object_ = exception;
+    return error;
+}
+
+PyError PyError::with_message(PyObject* type, std::string message) {
+    PyError error;
+    error.type_ = type;
+    error.message_ = std::move(message);
+    return error;
+}
+
+PyError PyError::panic(std::string message) { return with_message(nullptr, std::move(message)); }
+
+PyObject* PyError::exception_object() {
+    if (object_ != nullptr) return object_;
+    PyObject* type = type_ != nullptr ? type_ : panic_exception_type();
+    PyObject* message =
+        PyUnicode_FromStringAndSize(message_.data(), static_cast<Py_ssize_t>(message_.size()));
+    if (message != nullptr) {
+        object_ = PyObject_CallOneArg(type, message);
+        Py_DECREF(message);
+    }
+    if (object_ == nullptr) {
+        // The interpreter could not make the exception (memory is short):
+        // its own exception is what the caller gets.
+        object_ = PyErr_GetRaisedException();
+    }
+    return object_;
+}
+
+void PyError::raise() && {
+    if (object_ == nullptr && type_ == nullptr) {
+        // Without the PanicException class (the interpreter cannot create
+        // it) the failure to create it is raised instead of ending the
+        // process.
+        try {
+            panic_exception_type();
+        } catch (const Fault&) {
+            if (!PyErr_Occurred()) PyErr_NoMemory();
+            return;
+        }
+    }
+    if (exception_object() != nullptr) {
+        PyErr_SetRaisedException(std::exchange(object_, nullptr));
+    } else if (!PyErr_Occurred()) {
+        PyErr_NoMemory();
+    }
+}
+
+PyError take_pending_exception() {
+    PyObject* exception = PyErr_GetRaisedException();
+    if (exception == nullptr) {
+        return PyError::with_message(PyExc_SystemError,
+                                     "attempted to fetch exception but none was set");
+    }
+    PyError error = PyError::from_exception(exception);  // owns it on every path below
+    if (Py_TYPE(exception) != reinterpret_cast<PyTypeObject*>(panic_exception_type())) {
+        return error;
+    }
+    std::string message = utf8_or(PyObject_Str(exception), "Unwrapped panic from Python code");
+    std::fputs("--- vexlo is resuming a panic after fetching a PanicException from Python. ---\n"
+               "Python stack trace below:\n",
+               stderr);
+    std::move(error).raise();
+    PyErr_PrintEx(0);
+    throw ReportedFault(std::move(message));
+}
+
+std::string utf8_or(PyObject* text, std::string_view fallback) {
+    std::string result(fallback);
+    if (text == nullptr) {
+        PyErr_Clear();
+        return result;
+    }
+    Py_ssize_t size = 0;
+    if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) {
+        result.assign(utf8, static_cast<std::size_t>(size));
+    } else {
+        PyErr_Clear();
+    }
+    Py_DECREF(text);
+    return result;
+}
+
+void object_creation_failed() {
+    if (PyObject* pending = PyErr_GetRaisedException()) {
+        PyErr_SetRaisedException(pending);
+        PyErr_WriteUnraisable(nullptr);
+    }
+    throw ReportedFault("PyObject pointer is null");
+}
+
+}  // namespace vexlo::python

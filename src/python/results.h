@@ -1,0 +1,76 @@
+// Python objects for plain answers. A failure to create one of the *_result
+// objects is a fault: the pending exception goes to the unraisable hook.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "python/py_error.h"
+
+namespace vexlo::python {
+
+inline PyObject* bool_result(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
+inline PyObject* none_result() { return Py_NewRef(Py_None); }
+
+// A new str holding `text`, or null with the interpreter's exception set.
+// `ascii`: the text is known to be ASCII (cut from an ASCII domain); then a
+// text of two or more characters is copied into a str made for it, skipping
+// the UTF-8 decoder. Anything else goes through PyUnicode_FromStringAndSize,
+// which also hands out the interpreter's shared one-character strings.
+// Inline: it is called once per item of a tuple.
+inline PyObject* new_str(std::string_view text, bool ascii) {
+    if (ascii && text.size() > 1) {
+        PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
+        if (str != nullptr) std::memcpy(PyUnicode_DATA(str), text.data(), text.size());
+        return str;
+    }
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+PyObject* str_result(std::string_view text, bool ascii);
+
+namespace results_detail {
+
+// Copies the n bytes of a short text in a few word moves (names are short;
+// the library call costs more than the copy).
+inline void copy_text(char* to, const char* from, std::size_t n) {
+    if (n < 8 || n > 32) {
+        std::memcpy(to, from, n);
+        return;
+    }
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    if (n > 16) {
+        std::uint64_t second, third;
+        std::memcpy(&second, from + 8, 8);
+        std::memcpy(&third, from + n - 16, 8);
+        std::memcpy(to + 8, &second, 8);
+        std::memcpy(to + n - 16, &third, 8);
+    }
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+}
+
+}  // namespace results_detail
+
+// A new str of the ASCII text, made here for texts of two or more
+// characters, without the UTF-8 decoder; str_result for the others, which
+// hands out the interpreter's shared one-character strings.
+inline PyObject* ascii_str_result(std::string_view text) {
+    if (text.size() <= 1) [[unlikely]] return str_result(text, true);
+    PyObject* str = created(PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127));
+    results_detail::copy_text(static_cast<char*>(PyUnicode_DATA(str)), text.data(), text.size());
+    return str;
+}
+
+inline PyObject* optional_str_result(const std::optional<std::string_view>& text, bool ascii) {
+    if (!text) return none_result();
+    return ascii ? ascii_str_result(*text) : str_result(*text, false);
+}
+
+}  // namespace vexlo::python
