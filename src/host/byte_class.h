@@ -14,7 +14,7 @@ enum ByteClass : std::uint16_t {
     kOpen = 1 << 2,             // '['
     kClose = 1 << 3,            // ']'
     kIgnored = 1 << 4,          // TAB, LF, CR: read as if absent, wherever they stand
-    kForbidden = 1 << 5,        // never in a host: the other C0 controls, space, < > ^ | DEL
+    kForbidden = 1 << 5,        // never in a host: the other C0 controls, space, % < > ^ | DEL
     kSlash = 1 << 6,            // '/'
     kQueryOrFragment = 1 << 7,  // '?', '#'
     kBackslash = 1 << 8,        // '\'
@@ -29,7 +29,7 @@ inline constexpr std::array<std::uint16_t, 256> kByteClasses = [] {
     std::array<std::uint16_t, 256> classes{};
     for (int c = 0; c < 0x20; ++c) classes[c] = kForbidden;
     classes['\t'] = classes['\n'] = classes['\r'] = kIgnored;
-    for (const char c : {' ', '<', '>', '^', '|', '\x7F'}) classes[static_cast<unsigned char>(c)] = kForbidden;
+    for (const char c : {' ', '%', '<', '>', '^', '|', '\x7F'}) classes[static_cast<unsigned char>(c)] = kForbidden;
     classes['@'] = kAt;
     classes[':'] = kColon;
     classes['['] = kOpen;

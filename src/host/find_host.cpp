@@ -191,7 +191,8 @@ FoundHost find_in(const char* begin, const char* end) noexcept {
     if (p == end || *p != ':') return read_authority(begin, p, end, Mode::special, ignored);
 
     const char* rest = p + 1;
-    switch (length <= sizeof name ? scheme_of(name, length) : Scheme::other) {
+    const Scheme scheme = length <= sizeof name ? scheme_of(name, length) : Scheme::other;
+    switch (scheme) {
         case Scheme::special: {
             while (rest < end && (byte_class(*rest) & (kSlash | kBackslash | kIgnored))) ++rest;
             return read_authority(rest, rest, end, Mode::special, false);
@@ -202,14 +203,15 @@ FoundHost find_in(const char* begin, const char* end) noexcept {
             return authority != nullptr ? read_authority(authority, authority, end, Mode::file, false)
                                         : FoundHost{};
         }
-        case Scheme::mailto: return read_authority(rest, rest, end, Mode::mail, false);
+        case Scheme::mailto:
         case Scheme::other: break;
     }
     if (const char* slash = after(rest, end, kSlash)) {
-        const char* authority = after(slash, end, kSlash);
-        return authority != nullptr ? read_authority(authority, authority, end, Mode::other, false)
-                                    : FoundHost{};
+        if (const char* authority = after(slash, end, kSlash)) {
+            return read_authority(authority, authority, end, Mode::other, false);
+        }
     }
+    if (scheme == Scheme::mailto) return read_authority(rest, rest, end, Mode::mail, false);
     if (is_port_then_end(rest, end)) return read_authority(begin, p, end, Mode::special, ignored);
     return {};
 }

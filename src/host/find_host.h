@@ -43,10 +43,11 @@
 // is no host; it is an IPv6 literal between brackets, returned without them.
 // Whatever the scheme, such a host is never a domain. No host at all: an
 // empty host, a scheme without "//" (but mailto), a host holding a C0
-// control, space, '<', '>', '^', '|', DEL, '[' or ']' (but one IPv6
-// literal), '\' where it does not end the authority, a bad port, a bracket
-// that is not a valid IPv6 address, a number-ended host that is no IPv4
-// address.
+// control, space, '%' (a percent-encoded host is not decoded, and as written
+// it is not the host the URL reaches), '<', '>', '^', '|', DEL, '[' or ']'
+// (but around one IPv6 literal), '\' where it does not end the authority, a
+// bad port, brackets around no valid IPv6 address, a number-ended host that
+// is no IPv4 address.
 //
 // One forward scan up to the end of the authority (the path and what follows
 // it are never read), a few bytes more for the last label; no allocation; no

@@ -72,7 +72,6 @@ const Case kUrls[] = {
     {"http://example.com:0065535/", kDomain, "example.com"},
     {"http://example.com./", kDomain, "example.com."},
     {"http://münchen.de/", kDomain, "münchen.de"},
-    {"http://ex%41mple.com/", kDomain, "ex%41mple.com"},
     {"http://a,b.example/", kDomain, "a,b.example"},
     // Special schemes take any run of '/' and '\', and '\' ends the host.
     {"http:example.com", kDomain, "example.com"},
@@ -124,6 +123,9 @@ const Case kUrls[] = {
     {"http://a<b/", kNone, ""},
     {"http://a>b/", kNone, ""},
     {"http://a^b/", kNone, ""},
+    {"http://ex%41mple.com/", kNone, ""},
+    {"sc://H%4fSt/", kNone, ""},
+    {"http://%@example.com/", kDomain, "example.com"},
     {"http://a|b/", kNone, ""},
     {"http://a\x7F" "b/", kNone, ""},
     {"http://a\x01" "b/", kNone, ""},
