@@ -23,6 +23,7 @@ enum ByteClass : std::uint16_t {
     kAlpha = 1 << 11,           // ASCII letters
     kDigit = 1 << 12,           // '0'..'9'
     kHexDigit = 1 << 13,        // '0'..'9', 'a'..'f', 'A'..'F'
+    kPlain = 1 << 14,           // what hosts are mostly made of: ASCII letters and digits, '-', '.', UTF-8
 };
 
 inline constexpr std::array<std::uint16_t, 256> kByteClasses = [] {
@@ -38,12 +39,14 @@ inline constexpr std::array<std::uint16_t, 256> kByteClasses = [] {
     classes['?'] = classes['#'] = kQueryOrFragment;
     classes['\\'] = kBackslash;
     classes[','] = kComma;
-    classes['+'] = classes['-'] = classes['.'] = kSchemeChar;
-    for (int c = '0'; c <= '9'; ++c) classes[c] = kSchemeChar | kDigit | kHexDigit;
+    classes['+'] = kSchemeChar;
+    classes['-'] = classes['.'] = kSchemeChar | kPlain;
+    for (int c = 0x80; c < 0x100; ++c) classes[c] = kPlain;
+    for (int c = '0'; c <= '9'; ++c) classes[c] = kSchemeChar | kPlain | kDigit | kHexDigit;
     for (int c = 'a'; c <= 'z'; ++c) {
         const std::uint16_t hex = c <= 'f' ? kHexDigit : 0;
-        classes[c] = kSchemeChar | kAlpha | hex;
-        classes[c - 'a' + 'A'] = kSchemeChar | kAlpha | hex;
+        classes[c] = kSchemeChar | kPlain | kAlpha | hex;
+        classes[c - 'a' + 'A'] = kSchemeChar | kPlain | kAlpha | hex;
     }
     return classes;
 }();

@@ -1,8 +1,11 @@
 #include "host/find_host.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "host/byte_class.h"
+#include "host/byte_scan.h"
 #include "host/ip_literal.h"
 
 namespace vexlo::host {
@@ -11,7 +14,7 @@ namespace {
 using namespace detail;
 
 // How an authority is read: where it ends, and what its host may be.
-enum class Mode {
+enum class Mode : std::uint8_t {
     special,  // http and the like, and text without a scheme: '\' ends it too
     file,     // as special, but no userinfo, no port, and "localhost" is no host
     other,    // any other scheme followed by "//": '\' is no part of a host
@@ -20,17 +23,18 @@ enum class Mode {
 
 constexpr std::uint16_t kSpecialEnd = kSlash | kQueryOrFragment | kBackslash;
 
-constexpr std::uint16_t ends_of(Mode mode) noexcept {
-    switch (mode) {
-        case Mode::special:
-        case Mode::file: return kSpecialEnd;
-        case Mode::other: return kSlash | kQueryOrFragment;
-        case Mode::mail: return kQueryOrFragment | kComma;
-    }
-    return kSpecialEnd;
-}
+// Where an authority starts and how to read it. The scan starts at `from`:
+// the bytes before it are letters, digits, '+', '-', '.' or (when `ignored`)
+// TAB, LF and CR.
+struct Authority {
+    const char* begin;
+    const char* from;
+    Mode mode;
+    bool ignored;
+};
 
-FoundHost make(const char* begin, const char* end, HostKind kind, bool maybe_ignored) noexcept {
+[[gnu::always_inline]] inline FoundHost make(const char* begin, const char* end, HostKind kind,
+                                             bool maybe_ignored) noexcept {
     bool has_ignored = false;
     if (maybe_ignored) {
         for (const char* p = begin; p < end && !has_ignored; ++p) has_ignored = is_ignored(*p);
@@ -38,14 +42,17 @@ FoundHost make(const char* begin, const char* end, HostKind kind, bool maybe_ign
     return {{begin, static_cast<std::size_t>(end - begin)}, kind, has_ignored};
 }
 
-// ASCII digits (or none) up to `end`, at most 65535.
-bool is_port(const char* p, const char* end) noexcept {
+// ASCII digits (or none) up to `end`, at most 65535; TAB, LF and CR aside
+// when `ignored`.
+[[gnu::always_inline]] inline bool is_port(const char* p, const char* end, bool ignored) noexcept {
     unsigned value = 0;
     for (; p < end; ++p) {
-        const std::uint16_t cls = byte_class(*p);
-        if (cls & kIgnored) continue;
-        if (!(cls & kDigit)) return false;
-        value = value * 10 + static_cast<unsigned>(*p - '0');
+        const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0');
+        if (digit > 9) {
+            if (ignored && is_ignored(*p)) continue;
+            return false;
+        }
+        value = value * 10 + digit;
         if (value > 65535) return false;
     }
     return true;
@@ -64,8 +71,9 @@ bool is_localhost(const char* p, const char* end) noexcept {
 
 // What the host [begin, end) of an authority is. `brackets` counts its '['
 // and ']'.
-FoundHost read_host(const char* begin, const char* end, unsigned brackets, bool maybe_ignored,
-                    Mode mode) noexcept {
+[[gnu::always_inline]] inline FoundHost read_host(const char* begin, const char* end,
+                                                  unsigned brackets, bool maybe_ignored,
+                                                  Mode mode) noexcept {
     if (maybe_ignored) {
         begin = skip_ignored(begin, end);
         end = skip_ignored_back(begin, end);
@@ -85,22 +93,40 @@ FoundHost read_host(const char* begin, const char* end, unsigned brackets, bool 
     return make(begin, end, HostKind::domain, maybe_ignored);
 }
 
-// The host of the authority that starts at `begin`. The scan starts at
-// `from`: the bytes before it are known to be letters, digits, '+', '-', '.'
-// or (when `ignored`) TAB, LF and CR.
-FoundHost read_authority(const char* begin, const char* from, const char* end, Mode mode,
-                         bool ignored) noexcept {
-    const std::uint16_t ends = ends_of(mode);
-    const std::uint16_t watched =
-        ends | kAt | kColon | kOpen | kClose | kIgnored | kForbidden | kSpecialEnd;
-    const char* host = begin;
+FoundHost find_located(const char* begin, const char* end) noexcept;
+
+bool all_scheme_chars(const char* begin, const char* end) noexcept {
+    for (; begin < end; ++begin) {
+        if (!(byte_class(*begin) & kSchemeChar)) return false;
+    }
+    return true;
+}
+
+// The host of the authority that starts at `host` in the text [text, end),
+// scanned from `from` (the bytes before it are letters, digits, '+', '-',
+// '.' or, when `ignored`, TAB, LF and CR). `undecided`: the authority starts
+// the text, which may still turn out to begin with a scheme; the first stop
+// tells, as a scheme's name holds none and a ':' ends it.
+[[gnu::always_inline]] inline FoundHost read_authority(const char* text, const char* host,
+                                                       const char* from, const char* end, Mode mode,
+                                                       bool ignored, bool undecided) noexcept {
+    const std::uint16_t ends = mode == Mode::mail    ? kQueryOrFragment | kComma
+                               : mode == Mode::other ? kSlash | kQueryOrFragment
+                                                     : kSpecialEnd;
     const char* colon = nullptr;
     unsigned brackets = 0;
     bool in_brackets = false, bad = false, at = false;
-    const char* p = from;
-    for (; p < end; ++p) {
+    Stops stops(text, from, end);
+    const char* p;
+    while ((p = stops.next()) != end) {
         const std::uint16_t cls = byte_class(*p);
-        if (!(cls & watched)) continue;
+        if (undecided && *p != '+') {
+            undecided = false;
+            if ((byte_class(*text) & kAlpha) && (*p == ':' || (cls & kIgnored)) &&
+                all_scheme_chars(text, p)) {
+                return find_located(text, end);
+            }
+        }
         if (cls & ends) break;
         if (cls & kAt) {
             // What came before was userinfo, which may hold anything.
@@ -116,14 +142,14 @@ FoundHost read_authority(const char* begin, const char* from, const char* end, M
             ++brackets;
         } else if (cls & kIgnored) {
             ignored = true;
-        } else {
+        } else if (cls & (kForbidden | kSpecialEnd)) {
             bad = true;  // forbidden, or a '/' or '\' that does not end this authority
         }
     }
     if (bad || (mode == Mode::mail && !at) || (mode == Mode::file && (at || colon != nullptr))) {
         return {};
     }
-    if (colon != nullptr && !is_port(colon + 1, p)) return {};
+    if (colon != nullptr && !is_port(colon + 1, p, ignored)) return {};
     return read_host(host, colon != nullptr ? colon : p, brackets, ignored, mode);
 }
 
@@ -141,16 +167,47 @@ bool is_port_then_end(const char* p, const char* end) noexcept {
     return digit;
 }
 
-enum class Scheme { special, file, mailto, other };
+enum class Scheme : std::uint8_t { special, file, mailto, other };
 
-Scheme scheme_of(const char* name, std::size_t length) noexcept {
-    const auto is = [&](const char* known) {
-        return std::strlen(known) == length && std::memcmp(name, known, length) == 0;
-    };
-    if (is("http") || is("https") || is("ws") || is("wss") || is("ftp")) return Scheme::special;
-    if (is("file")) return Scheme::file;
-    if (is("mailto")) return Scheme::mailto;
-    return Scheme::other;
+// Up to eight bytes of a name, lowercase, in one word.
+constexpr std::uint64_t name_key(std::string_view name) noexcept {
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        key |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    }
+    return key;
+}
+
+// The scheme named by the letters, digits, '+', '-' and '.' in [begin, end),
+// TAB, LF and CR aside; the text goes on to `text_end`. Setting bit 0x20
+// lowercases the letters and changes none of the others.
+Scheme scheme_of(const char* begin, const char* end, const char* text_end, bool ignored) noexcept {
+    constexpr std::size_t kLongest = 6;  // "mailto"
+    std::uint64_t key = 0;
+    if (!ignored && text_end - begin >= 8) {
+        const auto length = static_cast<std::size_t>(end - begin);
+        if (length > kLongest) return Scheme::other;
+        std::memcpy(&key, begin, 8);
+        if constexpr (std::endian::native == std::endian::big) key = __builtin_bswap64(key);
+        key = (key | 0x2020202020202020ull) & ((std::uint64_t{1} << (8 * length)) - 1);
+    } else {
+        std::size_t length = 0;
+        for (const char* p = begin; p < end; ++p) {
+            if (is_ignored(*p)) continue;
+            if (length == kLongest) return Scheme::other;
+            key |= std::uint64_t{static_cast<unsigned char>(*p | 0x20)} << (8 * length++);
+        }
+    }
+    switch (key) {
+        case name_key("http"):
+        case name_key("https"):
+        case name_key("ws"):
+        case name_key("wss"):
+        case name_key("ftp"): return Scheme::special;
+        case name_key("file"): return Scheme::file;
+        case name_key("mailto"): return Scheme::mailto;
+        default: return Scheme::other;
+    }
 }
 
 // The next byte of [p, end) that is not TAB, LF or CR is in `cls`: then just
@@ -160,64 +217,110 @@ const char* after(const char* p, const char* end, std::uint16_t cls) noexcept {
     return p < end && (byte_class(*p) & cls) ? p + 1 : nullptr;
 }
 
-// [begin, end) holds no C0 control or space at either end and is not empty.
-FoundHost find_in(const char* begin, const char* end) noexcept {
+// Where the authority of [begin, end) is; false when it has none. The text
+// holds no C0 control or space at either end and is not empty.
+bool locate_authority(const char* begin, const char* end, Authority& authority) noexcept {
     const std::uint16_t first = byte_class(*begin);
     if (first & (kSlash | kBackslash)) {
-        if (*begin != '/') return {};
-        const char* authority = after(begin + 1, end, kSlash);
-        return authority != nullptr ? read_authority(authority, authority, end, Mode::special, false)
-                                    : FoundHost{};
+        // "//host" is scheme-relative; other leading slashes start a path.
+        const char* start = *begin == '/' ? after(begin + 1, end, kSlash) : nullptr;
+        authority = {start, start, Mode::special, false};
+        return start != nullptr;
     }
-    if (!(first & kAlpha)) return read_authority(begin, begin, end, Mode::special, false);
+    authority = {begin, begin, Mode::special, false};
+    if (!(first & kAlpha)) return true;
 
-    // A scheme, or the start of a host. Only the first bytes of the name
-    // matter: no known scheme is longer.
-    char name[6];
-    std::size_t length = 0;
-    bool ignored = false;
+    // A scheme, or the start of a host.
     const char* p = begin;
-    for (; p < end; ++p) {
-        const std::uint16_t cls = byte_class(*p);
-        if (cls & kSchemeChar) {
-            if (length < sizeof name) name[length] = static_cast<char>(*p | ((cls & kAlpha) ? 0x20 : 0));
-            ++length;
-        } else if (cls & kIgnored) {
-            ignored = true;
-        } else {
-            break;
-        }
+    while (p < end && (byte_class(*p) & kSchemeChar)) ++p;
+    bool ignored = false;
+    if (p < end && is_ignored(*p)) {
+        ignored = true;
+        while (p < end && (byte_class(*p) & (kSchemeChar | kIgnored))) ++p;
     }
-    if (p == end || *p != ':') return read_authority(begin, p, end, Mode::special, ignored);
+    authority = {begin, p, Mode::special, ignored};
+    if (p == end || *p != ':') return true;
 
     const char* rest = p + 1;
-    const Scheme scheme = length <= sizeof name ? scheme_of(name, length) : Scheme::other;
-    switch (scheme) {
-        case Scheme::special: {
-            while (rest < end && (byte_class(*rest) & (kSlash | kBackslash | kIgnored))) ++rest;
-            return read_authority(rest, rest, end, Mode::special, false);
-        }
-        case Scheme::file: {
-            const char* slash = after(rest, end, kSlash | kBackslash);
-            const char* authority = slash != nullptr ? after(slash, end, kSlash | kBackslash) : nullptr;
-            return authority != nullptr ? read_authority(authority, authority, end, Mode::file, false)
-                                        : FoundHost{};
-        }
-        case Scheme::mailto:
-        case Scheme::other: break;
+    const Scheme scheme = scheme_of(begin, p, end, ignored);
+    if (scheme == Scheme::special) {
+        while (rest < end && (byte_class(*rest) & (kSlash | kBackslash | kIgnored))) ++rest;
+        authority = {rest, rest, Mode::special, false};
+        return true;
     }
-    if (const char* slash = after(rest, end, kSlash)) {
-        if (const char* authority = after(slash, end, kSlash)) {
-            return read_authority(authority, authority, end, Mode::other, false);
-        }
+    if (scheme == Scheme::file) {
+        const char* slash = after(rest, end, kSlash | kBackslash);
+        const char* start = slash != nullptr ? after(slash, end, kSlash | kBackslash) : nullptr;
+        authority = {start, start, Mode::file, false};
+        return start != nullptr;
     }
-    if (scheme == Scheme::mailto) return read_authority(rest, rest, end, Mode::mail, false);
-    if (is_port_then_end(rest, end)) return read_authority(begin, p, end, Mode::special, ignored);
-    return {};
+    const char* slash = after(rest, end, kSlash);
+    if (const char* start = slash != nullptr ? after(slash, end, kSlash) : nullptr) {
+        authority = {start, start, Mode::other, false};
+        return true;
+    }
+    if (scheme == Scheme::mailto) {
+        authority = {rest, rest, Mode::mail, false};
+        return true;
+    }
+    // "name:digits" is a host and its port: the authority as found above.
+    return is_port_then_end(rest, end);
 }
 
-// find_in(), and else the whole text as an IPv6 address without brackets.
-FoundHost find_in_or_ipv6(const char* begin, const char* end) noexcept {
+// Where the authority of a text that begins with "http://", "https://" or
+// "mailto:" starts, when it starts at once (no more slashes); else null. One
+// comparison of the first eight bytes, letters lowercased.
+[[gnu::always_inline]] inline const char* after_common_scheme(const char* begin, const char* end,
+                                                              Mode& mode) noexcept {
+    if (end - begin <= 8) return nullptr;
+    std::uint64_t word;
+    std::memcpy(&word, begin, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    word |= 0x20202020;
+    constexpr std::uint64_t kHttp = name_key("http://"), kHttps = name_key("https://"),
+                            kMailto = name_key("mailto:");
+    constexpr std::uint64_t kSeven = 0x00FFFFFFFFFFFFFFull;
+    const char* start = nullptr;
+    if ((word & kSeven) == kHttp) start = begin + 7;
+    if ((word | 0x2000000000ull) == kHttps) start = begin + 8;
+    const bool mailto = ((word | 0x202000000000ull) & kSeven) == kMailto;
+    if (mailto) start = begin + 7;
+    if (start == nullptr || (byte_class(*start) & (kSlash | kBackslash | kIgnored))) return nullptr;
+    if (mailto) mode = Mode::mail;
+    return start;
+}
+
+// The host of the text [begin, end) found the long way: where its authority
+// is, from its scheme or its slashes, then what it holds.
+[[gnu::noinline]] FoundHost find_located(const char* begin, const char* end) noexcept {
+    Authority authority;
+    if (!locate_authority(begin, end, authority)) return {};
+    return read_authority(begin, authority.begin, authority.from, end, authority.mode,
+                          authority.ignored, false);
+}
+
+// The host of the first recipient of a "mailto:" URL, which starts at
+// `start` in the text [begin, end).
+[[gnu::noinline]] FoundHost find_recipient(const char* begin, const char* start,
+                                           const char* end) noexcept {
+    return read_authority(begin, start, start, end, Mode::mail, false, false);
+}
+
+// The host of [begin, end), which holds no C0 control or space at either end
+// and is not empty.
+[[gnu::always_inline]] inline FoundHost find_in(const char* begin, const char* end) noexcept {
+    // Most URLs begin with "http://", "https://" or "mailto:"; other text
+    // that does not begin with a slash is an authority unless its first stop
+    // says it begins with a scheme.
+    Mode mode = Mode::special;
+    const char* start = after_common_scheme(begin, end, mode);
+    if (mode == Mode::mail) return find_recipient(begin, start, end);
+    if (start == nullptr && (byte_class(*begin) & (kSlash | kBackslash))) return find_located(begin, end);
+    const char* host = start != nullptr ? start : begin;
+    return read_authority(begin, host, host, end, Mode::special, false, start == nullptr);
+}
+
+[[gnu::noinline]] FoundHost find_in_or_ipv6(const char* begin, const char* end) noexcept {
     const FoundHost found = find_in(begin, end);
     if (found.kind != HostKind::none || !is_ipv6(begin, end)) return found;
     return make(begin, end, HostKind::ipv6, true);
@@ -233,21 +336,27 @@ bool trim(const char*& begin, const char*& end) noexcept {
     return begin < end;
 }
 
+// What find_host() tries when the text is no URL, address or host: the whole
+// text as an IPv6 address, and a mail header's "Name <address>" or a URL in
+// angle brackets, the text between the last '<' and the '>' that ends it.
+[[gnu::noinline]] FoundHost find_otherwise(const char* begin, const char* end) noexcept {
+    if (is_ipv6(begin, end)) return make(begin, end, HostKind::ipv6, true);
+    if (end[-1] != '>') return {};
+    const char* open = end - 1;
+    while (open > begin && open[-1] != '<') --open;
+    const char* close = end - 1;
+    if (open == begin || !trim(open, close)) return {};
+    return find_in_or_ipv6(open, close);
+}
+
 }  // namespace
 
 FoundHost find_host(std::string_view text) noexcept {
     const char* begin = text.data();
     const char* end = begin + text.size();
     if (!trim(begin, end)) return {};
-    const FoundHost found = find_in_or_ipv6(begin, end);
-    if (found.kind != HostKind::none || end[-1] != '>') return found;
-    // A mail header's "Name <address>", or a URL in angle brackets.
-    const char* open = end - 1;
-    while (open > begin && open[-1] != '<') --open;
-    if (open == begin) return found;
-    const char* inner_end = end - 1;
-    if (!trim(open, inner_end)) return found;
-    return find_in_or_ipv6(open, inner_end);
+    const FoundHost found = find_in(begin, end);
+    return found.kind != HostKind::none ? found : find_otherwise(begin, end);
 }
 
 std::size_t copy_without_tab_or_newline(std::string_view host, char* out) noexcept {

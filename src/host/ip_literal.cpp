@@ -51,9 +51,8 @@ bool parse_ipv4_number(const char* p, const char* end, std::uint64_t& value) noe
 
 }  // namespace
 
-bool ends_in_number(const char* begin, const char* end) noexcept {
-    end = skip_ignored_back(begin, end);
-    if (end > begin && end[-1] == '.') end = skip_ignored_back(begin, end - 1);
+bool last_label_is_number(const char* begin, const char* end) noexcept {
+    if (end[-1] == '.') end = skip_ignored_back(begin, end - 1);
     const char* label = end;
     while (label > begin && label[-1] != '.') --label;
     std::size_t count = 0;

@@ -4,12 +4,22 @@
 // [begin, end) only and passes over TAB, LF and CR as if they were absent.
 #pragma once
 
+#include "host/byte_class.h"
+
 namespace vexlo::host::detail {
 
 // Whether the last label, after one trailing dot is dropped, is a number: all
 // ASCII digits, or "0x" or "0X" followed by hex digits (or by nothing). Such
-// a host is never a domain. [begin, end) is non-empty.
-bool ends_in_number(const char* begin, const char* end) noexcept;
+// a host is never a domain. [begin, end) is non-empty and does not end in
+// TAB, LF or CR.
+bool last_label_is_number(const char* begin, const char* end) noexcept;
+
+inline bool ends_in_number(const char* begin, const char* end) noexcept {
+    // Most hosts end in a letter that no number ends in.
+    const char last = end[-1];
+    return ((byte_class(last) & kHexDigit) || (last | 0x20) == 'x' || last == '.') &&
+           last_label_is_number(begin, end);
+}
 
 // Whether [begin, end) is an IPv4 address in any form the URL Standard
 // accepts: one to four numbers separated by dots (one trailing dot allowed),
