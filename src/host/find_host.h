@@ -49,8 +49,10 @@
 // bad port, brackets around no valid IPv6 address, a number-ended host that
 // is no IPv4 address.
 //
-// One forward scan up to the end of the authority (the path and what follows
-// it are never read), a few bytes more for the last label; no allocation; no
+// The authority is scanned forwards once, sixteen bytes at a time, up to its
+// end (the path and what follows it are not read); the last label is read
+// again, and the whole text at most twice more when it names a scheme other
+// than http, https and mailto or gives no host at first. No allocation; no
 // byte outside the text is read.
 #pragma once
 
