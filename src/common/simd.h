@@ -66,6 +66,11 @@ inline std::uint64_t low_word(Block b) noexcept { return b.low; }
 inline std::uint64_t high_word(Block b) noexcept { return b.high; }
 
 inline Block operator|(Block a, Block b) noexcept { return {a.low | b.low, a.high | b.high}; }
+inline Block operator&(Block a, Block b) noexcept { return {a.low & b.low, a.high & b.high}; }
+inline Block splat(char c) noexcept {
+    const std::uint64_t word = kOnes * static_cast<unsigned char>(c);
+    return {word, word};
+}
 
 namespace detail {
 // 0x80 in each zero byte of `word`, exactly (no false lanes from borrows).
@@ -99,6 +104,14 @@ inline Block equal(Block b, char c) noexcept {
 inline Block below(Block b, unsigned char bound) noexcept {
     return {detail::below_lanes(b.low, bound), detail::below_lanes(b.high, bound)};
 }
+// Lanes whose byte is in [low, high], for 1 <= low <= high < 0x80.
+inline Block in_range(Block b, unsigned char low, unsigned char high) noexcept {
+    const Block upto = below(b, static_cast<unsigned char>(high + 1));
+    const Block under = below(b, low);
+    return {upto.low & ~under.low, upto.high & ~under.high};
+}
+// Lanes whose byte has its high bit set.
+inline Block high_lanes(Block b) noexcept { return {b.low & kHigh, b.high & kHigh}; }
 // Bit i set where lane i is true (or, for raw bytes, has its high bit set).
 inline unsigned bits(Block b) noexcept {
     return detail::high_bits(b.low) | (detail::high_bits(b.high) << 8);
@@ -133,7 +146,16 @@ inline std::uint64_t high_word(Block b) noexcept {
     return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(b.v, b.v)));
 }
 inline Block operator|(Block a, Block b) noexcept { return {_mm_or_si128(a.v, b.v)}; }
+inline Block operator&(Block a, Block b) noexcept { return {_mm_and_si128(a.v, b.v)}; }
+inline Block splat(char c) noexcept { return {_mm_set1_epi8(c)}; }
 inline Block equal(Block b, char c) noexcept { return {_mm_cmpeq_epi8(b.v, _mm_set1_epi8(c))}; }
+inline Block in_range(Block b, unsigned char low, unsigned char high) noexcept {
+    // Moved so that `low` is the smallest signed byte: then one signed
+    // comparison tells the range.
+    const __m128i moved = _mm_add_epi8(b.v, _mm_set1_epi8(static_cast<char>(0x80 - low)));
+    return {_mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(0x80 + (high - low) + 1)))};
+}
+inline Block high_lanes(Block b) noexcept { return {_mm_cmplt_epi8(b.v, _mm_setzero_si128())}; }
 inline Block below(Block b, unsigned char bound) noexcept {
     // Unsigned bytes below `bound`: those a minimum with bound - 1 leaves unchanged.
     const __m128i limit = _mm_set1_epi8(static_cast<char>(bound - 1));
@@ -158,12 +180,16 @@ using active::below;
 using active::Block;
 using active::equal;
 using active::from_words;
+using active::high_lanes;
 using active::high_word;
+using active::in_range;
 using active::load;
 using active::low_word;
 using active::lower_ascii;
 using active::store;
+using active::splat;
 using active::operator|;
+using active::operator&;
 
 inline constexpr std::size_t kBlockBytes = 16;
 

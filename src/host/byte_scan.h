@@ -1,0 +1,77 @@
+// Finding, sixteen bytes at a time, the bytes where the host finder must stop
+// and look: all but ASCII letters and digits, '-', '.' and the bytes of UTF-8
+// sequences, which hosts are mostly made of. No byte outside the text is
+// read.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "common/simd.h"
+#include "host/byte_class.h"
+
+namespace vexlo::host::detail {
+
+namespace scan_detail {
+
+// Bit i set where byte i is a stop: not an ASCII letter or digit, '-', '.',
+// or a byte of a UTF-8 sequence.
+inline unsigned stop_mask(simd::Block bytes) noexcept {
+    const simd::Block plain = simd::in_range(bytes | simd::splat(0x20), 'a', 'z') |
+                              simd::in_range(bytes, '0', '9') | simd::in_range(bytes, '-', '.') |
+                              simd::high_lanes(bytes);
+    return ~simd::bits(plain) & 0xFFFF;
+}
+
+}  // namespace scan_detail
+
+// Gives the stops of [from, end) in order, a block of up to sixteen bytes at
+// a time. The text is [text, end); any of its bytes may be read.
+class Stops {
+public:
+    Stops(const char* text, const char* from, const char* end) noexcept
+        : text_(text), next_block_(from), end_(end) {}
+
+    // The next stop, or end when there is none.
+    [[gnu::always_inline]] const char* next() noexcept {
+        while (mask_ == 0) {
+            if (next_block_ == end_) return end_;
+            load();
+        }
+        const char* stop = block_ + std::countr_zero(mask_);
+        mask_ &= mask_ - 1;
+        return stop;
+    }
+
+private:
+    [[gnu::always_inline]] void load() noexcept {
+        block_ = next_block_;
+        const auto left = static_cast<std::size_t>(end_ - block_);
+        using scan_detail::stop_mask;
+        if (left >= 16) {
+            mask_ = stop_mask(simd::load(block_));
+            next_block_ = block_ + 16;
+            return;
+        }
+        next_block_ = end_;
+        const auto before = static_cast<std::size_t>(block_ - text_);
+        // The text's last sixteen bytes, or all of a shorter one, less those
+        // before the block.
+        if (before + left >= 16) {
+            mask_ = stop_mask(simd::load(end_ - 16)) >> (16 - left);
+            return;
+        }
+        const std::size_t size = before + left;
+        mask_ = simd::text_bits(stop_mask(simd::load_partial(text_, size)), size) >> before;
+    }
+
+    const char* text_;
+    const char* block_ = nullptr;
+    const char* next_block_;
+    const char* end_;
+    std::uint32_t mask_ = 0;
+};
+
+}  // namespace vexlo::host::detail

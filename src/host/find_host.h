@@ -1,0 +1,89 @@
+// Finding the host name in a URL, an e-mail address or a bare host, as the
+// text was written: vexlo.host(), vexlo.columns.host() and the command line's
+// --urls all ask this one finder. docs/hosts.md says the same for users.
+//
+// What is read, after leading and trailing C0 controls and spaces (bytes up
+// to 0x20) are dropped; TAB, LF and CR anywhere else are read as if absent,
+// as a browser reads a URL:
+//
+//   scheme://[userinfo@]host[:port][/path][?query][#fragment]
+//       Any scheme. The userinfo ends at the last '@' of the authority; the
+//       authority ends at '/', '?', '#' or the end, and at '\' too for the
+//       special schemes http, https, ws, wss, ftp and file. A port is ASCII
+//       digits (none at all is allowed) and at most 65535.
+//   http:host, https:\\host, http:///host
+//       The special schemes but file take any run of '/' and '\' after the
+//       colon, none included. file takes exactly two, then a host without
+//       userinfo or port; "localhost" there means no host (file:///x).
+//   //host/path
+//       Scheme-relative: read as with http.
+//   [userinfo@]host[:port][/path...]
+//       No scheme: read as with http. Text that starts like a scheme ("name:")
+//       is a host and port when the colon is followed by at least one digit
+//       and nothing but digits up to the end of the authority
+//       (localhost:8080, example.com:8080/x); otherwise it is a scheme
+//       without an authority, and has no host (urn:isbn:123, user:pw@host).
+//   alice@mail.example.co.uk
+//       An e-mail address is an authority with userinfo: the host follows
+//       the last '@'.
+//   mailto:alice@example.com?subject=x
+//       The first recipient, up to ',', '?' or '#'; the host follows its
+//       last '@', and a recipient without '@' has none.
+//   Alice <alice@example.com>, <https://example.com/>
+//       Text ending in '>' that gives no host otherwise is read again between
+//       its last '<' and that '>'.
+//   2001:db8::1
+//       A whole text that gives no host otherwise but is an IPv6 address.
+//
+// The host is returned as written: no lowercasing, no IDNA mapping, no
+// percent-decoding, a trailing dot kept. It is an IPv4 literal when its last
+// label, after one trailing dot is dropped, is a number (all ASCII digits, or
+// "0x"/"0X" and hex digits), and then the whole host must be an IPv4 address
+// in one of the URL Standard's forms (0x7f.1, 017.0.0.1, 2130706433) or there
+// is no host; it is an IPv6 literal between brackets, returned without them.
+// Whatever the scheme, such a host is never a domain. No host at all: an
+// empty host, a scheme without "//" (but mailto), a host holding a C0
+// control, space, '%' (a percent-encoded host is not decoded, and as written
+// it is not the host the URL reaches), '<', '>', '^', '|', DEL, '[' or ']'
+// (but around one IPv6 literal), '\' where it does not end the authority, a
+// bad port, brackets around no valid IPv6 address, a number-ended host that
+// is no IPv4 address.
+//
+// The authority is scanned forwards once, sixteen bytes at a time, up to its
+// end (the path and what follows it are not read); the last label is read
+// again, and the whole text at most twice more when it names a scheme other
+// than http, https and mailto or gives no host at first. No allocation; no
+// byte outside the text is read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace vexlo::host {
+
+enum class HostKind : std::uint8_t { none, domain, ipv4, ipv6 };
+
+struct FoundHost {
+    // Inside the text given, without brackets; empty when kind is none. Its
+    // first and last bytes are never TAB, LF or CR.
+    std::string_view text;
+    HostKind kind = HostKind::none;
+    // text holds TAB, LF or CR, which are not part of the host:
+    // copy_without_tab_or_newline() gives the host itself.
+    bool has_tab_or_newline = false;
+};
+
+FoundHost find_host(std::string_view text) noexcept;
+
+// Writes the bytes of `host` but TAB, LF and CR to `out` (room for
+// host.size() bytes) and returns how many it wrote.
+std::size_t copy_without_tab_or_newline(std::string_view host, char* out) noexcept;
+
+// Whether vexlo.host() answers with this host: a domain always, an IP
+// literal only when the caller keeps them.
+inline bool is_answer(const FoundHost& found, bool keep_ip) noexcept {
+    return found.kind == HostKind::domain || (keep_ip && found.kind != HostKind::none);
+}
+
+}  // namespace vexlo::host
