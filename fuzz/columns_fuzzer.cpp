@@ -2,7 +2,8 @@
 // disagree with their buffers must be refused without reading outside them,
 // and every array that is accepted is answered, element by element, exactly as
 // the scalar path answers (bytes that are not UTF-8 are an invalid name),
-// whose lengths are the reference walk's.
+// whose lengths are the reference walk's; the host of every element exactly
+// as the host finder finds it.
 //
 // The fuzzer plays two producers: one that tells its buffer sizes (pyarrow),
 // with any description at all, and one that does not, whose buffers are large
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "columns/answer_column.h"
+#include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
 #include "query/match.h"
@@ -58,8 +60,22 @@ private:
     std::abort();
 }
 
+void check_host(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
+                const ColumnRequest& r) {
+    const host::FoundHost found = null ? host::FoundHost{} : host::find_host(text);
+    if (null || !host::is_answer(found, r.keep_ip) || !is_utf8(text)) {
+        if (!result.is_null(i)) fail("host: expected null", i);
+        return;
+    }
+    if (result.is_null(i)) fail("host: unexpected null", i);
+    std::string expected(found.text.size(), '\0');
+    expected.resize(host::copy_without_tab_or_newline(found.text, expected.data()));
+    if (result.text(i) != expected) fail("host", i);
+}
+
 void check_element(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
                    const ColumnRequest& r) {
+    if (r.question == Question::kHost) return check_host(result, i, null, text, r);
     const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
     const Switches switches{r.accept_unknown, r.icann_only};
     std::optional<Match> matched;
@@ -112,10 +128,11 @@ void check_element(const ResultColumn& result, std::int64_t i, bool null, std::s
 }
 
 void answer_and_compare(const StringColumn& column, Input& input) {
-    ColumnRequest r{static_cast<Question>(input.take(1) % 6)};
+    ColumnRequest r{static_cast<Question>(input.take(1) % 7)};
     r.accept_unknown = input.flag();
     r.icann_only = input.flag();
     r.keep_case = input.flag();
+    r.keep_ip = r.keep_case;
     r.depth = input.take(1) % 4;
     if (r.depth == 3) r.depth = ~std::uint64_t{0};
     r.threads = 1 + static_cast<unsigned>(input.take(1) % 3);

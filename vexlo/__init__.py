@@ -1,5 +1,7 @@
-"""Public Suffix List lookups from a rule trie compiled into the module."""
+"""Public Suffix List lookups from a rule trie compiled into the module, and
+the host names of URLs and e-mail addresses to ask them of."""
 
+from vexlo._columns import host
 from vexlo._lookup import (
     LIST_CHECKSUM,
     is_private,
@@ -18,5 +20,6 @@ __all__ = [
     "is_private",
     "privateparts",
     "subdomain",
+    "host",
     "LIST_CHECKSUM",
 ]

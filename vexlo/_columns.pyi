@@ -13,6 +13,7 @@ __all__ = [
     "_line_format",
     "_answer_lines",
     "_answer_name",
+    "host",
     "_QUESTIONS",
 ]
 
@@ -26,9 +27,11 @@ def _line_format(
     accept_unknown: bool,
     icann_only: bool,
     keep_case: bool,
+    urls: bool,
     /,
 ) -> CapsuleType:
-    """The row format of the vexlo command, for _answer_lines and _answer_name."""
+    """The row format of the vexlo command, for _answer_lines and _answer_name.
+    With *urls* each name is a URL or an e-mail address, answered for its host."""
 
 def _answer_lines(
     block: bytes, at_end: bool, format: CapsuleType, threads: int, /
@@ -51,6 +54,7 @@ def _answer_array(
     accept_unknown: bool,
     icann_only: bool,
     keep_case: bool,
+    keep_ip: bool,
     depth: int,
     threads: int,
     buffer_sizes: tuple[int | None, ...] | None,
@@ -65,6 +69,7 @@ def _answer_stream(
     accept_unknown: bool,
     icann_only: bool,
     keep_case: bool,
+    keep_ip: bool,
     depth: int,
     threads: int,
     /,
@@ -78,6 +83,7 @@ def _answer_list(
     accept_unknown: bool,
     icann_only: bool,
     keep_case: bool,
+    keep_ip: bool,
     depth: int,
     threads: int,
     /,
@@ -87,3 +93,8 @@ def _answer_list(
 def _default_thread_count(names: int, /) -> int:
     """The number of threads that answer a column of *names* names when the
     caller does not say."""
+
+def host(text: str, *, keep_ip: bool = False) -> str | None:
+    """Return the host name in *text*, a URL, an e-mail address or a host name,
+    as written there, or None if it has none. An IP address is None too,
+    unless *keep_ip* (an IPv6 address without its brackets)."""

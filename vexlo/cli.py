@@ -1,5 +1,6 @@
-"""The vexlo command: Public Suffix List answers for domain names given as
-arguments or read from standard input, one output row per name."""
+"""The vexlo command: Public Suffix List answers for domain names (or, with
+--urls, for the hosts of URLs and e-mail addresses) given as arguments or
+read from standard input, one output row per name."""
 
 import argparse
 import os
@@ -21,6 +22,7 @@ FIELDS = (
     "is_private",
     "privateparts",
     "subdomain",
+    "host",
 )
 DEFAULT_FIELDS = ("name", "publicsuffix", "privatesuffix")
 DEFAULT_DEPTH = 1
@@ -33,16 +35,24 @@ WRITE_BUFFER_SIZE = 64 * 1024
 PROGRESS_INTERVAL = 0.5  # seconds
 
 DESCRIPTION = """\
-Answer Public Suffix List questions for domain names. Names come from the
-arguments or, when there are none, from standard input, one per line (UTF-8;
-the line ending, \\n or \\r\\n, is not part of the name). Every input line
-gives exactly one output row, in input order."""
+Answer Public Suffix List questions for domain names, or with --urls for the
+hosts of URLs and e-mail addresses. Names come from the arguments or, when
+there are none, from standard input, one per line (UTF-8; the line ending,
+\\n or \\r\\n, is not part of the name). Every input line gives exactly one
+output row, in input order."""
 
 EPILOG = f"""\
 fields: {", ".join(FIELDS[:5])},
   {", ".join(FIELDS[5:])}. name is the input name itself. --fields
   defaults to {",".join(DEFAULT_FIELDS)}; subdomain uses --depth
   (default {DEFAULT_DEPTH}; 0 gives the private suffix).
+
+urls: with --urls each input is a URL (any scheme, or none: example.com:8080/x)
+  or an e-mail address (alice@example.com, mailto:...), and the answers are
+  for its host, as vexlo.host finds it; name is still the input as given, and
+  the field host is the host as written (empty without one). An input without
+  a host, or whose host is an IP address, gives empty answers, as an invalid
+  name does. The host field needs --urls.
 
 output: tab-separated values by default, no header. is_public and is_private
   are true or false; a field without an answer is empty, and an invalid name
@@ -73,6 +83,7 @@ def main(argv: Sequence[str] | None = None) -> int:
         not options.no_unknown,
         options.icann_only,
         options.keep_case,
+        options.urls,
     )
 
     out = open_output()
@@ -112,7 +123,7 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
         "names",
         nargs="*",
         metavar="NAME",
-        help="domain names to look up (default: read standard input)",
+        help="domain names to look up, or URLs with --urls (default: read standard input)",
     )
     parser.add_argument(
         "--fields",
@@ -141,11 +152,19 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
         help="cut results from the name as given instead of its lowercase form",
     )
     parser.add_argument(
+        "--urls",
+        action="store_true",
+        help="each name is a URL or an e-mail address: answer for its host",
+    )
+    parser.add_argument(
         "--version",
         action="version",
         version=f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})",
     )
-    return parser.parse_args(argv)
+    options = parser.parse_args(argv)
+    if "host" in options.fields and not options.urls:
+        parser.error("argument --fields: the field host needs --urls")
+    return options
 
 
 def field_list(text: str) -> tuple[str, ...]:

@@ -1,4 +1,5 @@
-"""Public Suffix List answers for whole columns of names at once.
+"""Public Suffix List answers for whole columns of names at once, and the
+host names of whole columns of URLs and e-mail addresses.
 
 Each function takes a column and answers every name in it exactly as the
 function of the same name in `vexlo` answers that name, in C++, without a
@@ -17,12 +18,16 @@ back in the same kind of column:
 - a list, tuple or other iterable of str and None gives a list.
 
 Arrow columns may be of type string, large_string or string_view. Text answers
-are string (large_string when the input is, or when the text would not fit),
-the predicates' answers bool, and privateparts' answers list<string>. A null
-element gives null from every function; an invalid name gives null from the
-functions that answer text and False from the predicates, as the scalar
-functions give None and False. An element that is not UTF-8 is an invalid
-name.
+(hosts among them) are string (large_string when the input is, or when the
+text would not fit), the predicates' answers bool, and privateparts' answers
+list<string>. A null element gives null from every function; an invalid name
+gives null from the functions that answer text and False from the
+predicates, as the scalar functions give None and False, and a text without
+a host gives null from `host`. An element that is not UTF-8 is an invalid
+name, and has no host.
+
+The registrable domains of a column of URLs are
+``privatesuffix(host(urls))``.
 
 ``threads`` is the number of threads that answer a column (at most 256): by
 default every core for columns of 65,536 names or more, one below. The answers
@@ -43,6 +48,7 @@ __all__ = [
     "is_private",
     "privateparts",
     "subdomain",
+    "host",
     "ArrowArrayAnswers",
     "ArrowStreamAnswers",
 ]
@@ -53,8 +59,9 @@ _PREDICATES: Final = frozenset({_QUESTIONS["is_public"], _QUESTIONS["is_private"
 _PRIVATEPARTS: Final = _QUESTIONS["privateparts"]
 _MAX_THREADS: Final = 256
 
-# question, accept_unknown, icann_only, keep_case, depth, threads (0: default)
-_Request = tuple[int, bool, bool, bool, int, int]
+# question, accept_unknown, icann_only, keep_case, keep_ip, depth, threads
+# (0: default)
+_Request = tuple[int, bool, bool, bool, bool, int, int]
 
 
 class ArrowArrayAnswers:
@@ -94,21 +101,12 @@ class ArrowStreamAnswers:
         return stream
 
 
-def _request(
-    function: str,
-    depth: object,
-    accept_unknown: object,
-    icann_only: object,
-    keep_case: object,
-    threads: object,
-) -> _Request:
+def _request(function: str, threads: object, *depth: object, **switches: object) -> _Request:
     """The arguments checked exactly as the scalar function checks them (one
-    call of it, so its errors and notes are the ones raised), and `threads`."""
-    scalar = getattr(_lookup, function)
-    switches: dict[str, object] = {"accept_unknown": accept_unknown, "icann_only": icann_only}
-    if function not in ("is_public", "is_private"):
-        switches["keep_case"] = keep_case
-    scalar("a", *([depth] if function == "subdomain" else []), **switches)
+    call of it, so its errors and notes are the ones raised), and `threads`.
+    `switches` are the function's own, as the caller passed them."""
+    scalar: Any = _columns.host if function == "host" else getattr(_lookup, function)
+    scalar("a", *depth, **switches)
     if threads is None:
         count = 0
     elif isinstance(threads, bool) or not isinstance(threads, int):
@@ -119,10 +117,11 @@ def _request(
         count = min(threads, _MAX_THREADS)
     return (
         _QUESTIONS[function],
-        bool(accept_unknown),
-        bool(icann_only),
-        bool(keep_case),
-        depth.__index__() if function == "subdomain" else 0,  # type: ignore[attr-defined]
+        bool(switches.get("accept_unknown", True)),
+        bool(switches.get("icann_only", False)),
+        bool(switches.get("keep_case", False)),
+        bool(switches.get("keep_ip", False)),
+        depth[0].__index__() if depth else 0,  # type: ignore[attr-defined]
         count,
     )
 
@@ -176,10 +175,10 @@ def _pyarrow_sizes(array: Any) -> tuple[int | None, ...]:
 
 
 def _pyarrow_chunked(pa: Any, column: Any, request: _Request) -> Any:
-    if request[5] == 0:
+    if request[6] == 0:
         # The default is decided by the whole column, not chunk by chunk.
         threads = min(_columns._default_thread_count(len(column)), _MAX_THREADS)
-        request = (*request[:5], threads)
+        request = (*request[:6], threads)
     chunks = [
         pa.array(_arrow_array(chunk, request, _pyarrow_sizes(chunk))) for chunk in column.chunks
     ]
@@ -246,7 +245,14 @@ def publicsuffix(
 ) -> Any:
     """The public suffix of every name of *column*, as vexlo.publicsuffix gives it."""
     return _answer(
-        column, _request("publicsuffix", 0, accept_unknown, icann_only, keep_case, threads)
+        column,
+        _request(
+            "publicsuffix",
+            threads,
+            accept_unknown=accept_unknown,
+            icann_only=icann_only,
+            keep_case=keep_case,
+        ),
     )
 
 
@@ -260,7 +266,14 @@ def privatesuffix(
 ) -> Any:
     """The private suffix of every name of *column*, as vexlo.privatesuffix gives it."""
     return _answer(
-        column, _request("privatesuffix", 0, accept_unknown, icann_only, keep_case, threads)
+        column,
+        _request(
+            "privatesuffix",
+            threads,
+            accept_unknown=accept_unknown,
+            icann_only=icann_only,
+            keep_case=keep_case,
+        ),
     )
 
 
@@ -272,7 +285,10 @@ def is_public(
     threads: int | None = None,
 ) -> Any:
     """Whether each name of *column* is entirely a public suffix, as vexlo.is_public says."""
-    return _answer(column, _request("is_public", 0, accept_unknown, icann_only, False, threads))
+    return _answer(
+        column,
+        _request("is_public", threads, accept_unknown=accept_unknown, icann_only=icann_only),
+    )
 
 
 def is_private(
@@ -284,7 +300,10 @@ def is_private(
 ) -> Any:
     """Whether each name of *column* is a private suffix or below one, as
     vexlo.is_private says."""
-    return _answer(column, _request("is_private", 0, accept_unknown, icann_only, False, threads))
+    return _answer(
+        column,
+        _request("is_private", threads, accept_unknown=accept_unknown, icann_only=icann_only),
+    )
 
 
 def privateparts(
@@ -298,7 +317,14 @@ def privateparts(
     """The subdomain labels and private suffix of every name of *column*, as
     vexlo.privateparts gives them (a list of str for each)."""
     return _answer(
-        column, _request("privateparts", 0, accept_unknown, icann_only, keep_case, threads)
+        column,
+        _request(
+            "privateparts",
+            threads,
+            accept_unknown=accept_unknown,
+            icann_only=icann_only,
+            keep_case=keep_case,
+        ),
     )
 
 
@@ -314,5 +340,19 @@ def subdomain(
     """The suffix reaching *depth* labels beyond the private suffix of every
     name of *column*, as vexlo.subdomain gives it."""
     return _answer(
-        column, _request("subdomain", depth, accept_unknown, icann_only, keep_case, threads)
+        column,
+        _request(
+            "subdomain",
+            threads,
+            depth,
+            accept_unknown=accept_unknown,
+            icann_only=icann_only,
+            keep_case=keep_case,
+        ),
     )
+
+
+def host(column: object, *, keep_ip: bool = False, threads: int | None = None) -> Any:
+    """The host name of every URL, e-mail address or host name of *column*, as
+    vexlo.host gives it."""
+    return _answer(column, _request("host", threads, keep_ip=keep_ip))

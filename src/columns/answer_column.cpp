@@ -15,6 +15,8 @@
 
 #include "common/parallel.h"
 #include "common/simd.h"
+#include "host/find_host.h"
+#include "normalize/utf8_check.h"
 #include "query/answers.h"
 #include "query/name_batch.h"
 
@@ -101,6 +103,51 @@ private:
     std::uint64_t word_ = 0;
 };
 
+// Writes a block's text answers, one element after another, into its
+// range's region: the bytes, each element's end offset and its validity bit.
+template <class TextOffset>
+class TextWriter {
+public:
+    TextWriter(Shared shared, RangeOutput& range, std::int64_t block) noexcept
+        : range_(range),
+          base_(shared.data + range.data_start),
+          out_(base_ + range.data_size),
+          offsets_(static_cast<TextOffset*>(shared.values) + block + 1),
+          validity_(shared.validity, block) {}
+
+    // Where the next answer's bytes go.
+    char* out() const noexcept { return out_; }
+    // The next element's answer ends at `end`.
+    void answered(char* end) noexcept {
+        out_ = end;
+        put(true);
+    }
+    // The next element has none: it is null.
+    void none() noexcept {
+        ++nulls_;
+        put(false);
+    }
+    void finish() noexcept {
+        validity_.finish(count_);
+        range_.data_size = static_cast<std::size_t>(out_ - base_);
+        range_.nulls += nulls_;
+    }
+
+private:
+    void put(bool valid) noexcept {
+        validity_.put(count_, valid);
+        offsets_[count_++] = static_cast<TextOffset>(out_ - base_);
+    }
+
+    RangeOutput& range_;
+    char* const base_;
+    char* out_;
+    TextOffset* const offsets_;
+    BitWriter validity_;
+    std::size_t count_ = 0;
+    std::int64_t nulls_ = 0;
+};
+
 template <class TextOffset, class ListOffset>
 class RangeAnswerer {
 public:
@@ -116,6 +163,7 @@ public:
             case Question::kIsPrivate: return run_blocks<Question::kIsPrivate>();
             case Question::kPrivateParts: return run_blocks<Question::kPrivateParts>();
             case Question::kSubdomain: return run_blocks<Question::kSubdomain>();
+            case Question::kHost: return hosts();
         }
     }
 
@@ -143,33 +191,55 @@ private:
     template <Question Q>
     void texts(std::int64_t block, const NameBatch& batch) {
         const bool keep_case = request_.keep_case;
-        char* const base = shared_.data + out_.data_start;
-        char* out = base + out_.data_size;
-        TextOffset* const offsets = static_cast<TextOffset*>(shared_.values) + block + 1;
-        BitWriter validity(shared_.validity, block);
-        std::int64_t nulls = 0;
+        TextWriter<TextOffset> writer(shared_, out_, block);
         for (std::size_t k = 0; k < batch.size(); ++k) {
             std::optional<std::string_view> answer;
             if (batch[k].state == NameBatch::State::kValid) {
                 answer = text_answer(Q, batch.view(k), keep_case, request_.depth);
             }
-            if (answer) {
-                // The lowercase lies in the batch's padded arena; the caller's
-                // text may end anywhere.
-                if (!keep_case) {
-                    copy_padded(out, answer->data(), answer->size());
-                } else {
-                    std::memcpy(out, answer->data(), answer->size());
-                }
-                out += answer->size();
+            if (!answer) {
+                writer.none();
+                continue;
             }
-            nulls += !answer;
-            validity.put(k, answer.has_value());
-            offsets[k] = static_cast<TextOffset>(out - base);
+            // The lowercase lies in the batch's padded arena; the caller's
+            // text may end anywhere.
+            char* const out = writer.out();
+            if (!keep_case) {
+                copy_padded(out, answer->data(), answer->size());
+            } else {
+                std::memcpy(out, answer->data(), answer->size());
+            }
+            writer.answered(out + answer->size());
         }
-        validity.finish(batch.size());
-        out_.data_size = static_cast<std::size_t>(out - base);
-        out_.nulls += nulls;
+        writer.finish();
+    }
+
+    // The host of every element, as written: a slice of the element itself,
+    // which needs no batch.
+    void hosts() {
+        const bool keep_ip = request_.keep_ip;
+        for (std::int64_t block = out_.begin; block < out_.end; block += kBlock) {
+            TextWriter<TextOffset> writer(shared_, out_, block);
+            column_.visit(
+                block, std::min(block + kBlock, out_.end), [&] { writer.none(); },
+                [&](std::string_view text) {
+                    const host::FoundHost found = host::find_host(text);
+                    // Bytes that are not UTF-8 make no name, here as for the
+                    // questions; a Python str never holds them.
+                    if (!host::is_answer(found, keep_ip) || !is_utf8(text)) {
+                        writer.none();
+                        return;
+                    }
+                    char* const out = writer.out();
+                    if (found.has_tab_or_newline) {
+                        writer.answered(out + host::copy_without_tab_or_newline(found.text, out));
+                        return;
+                    }
+                    std::memcpy(out, found.text.data(), found.text.size());
+                    writer.answered(out + found.text.size());
+                });
+            writer.finish();
+        }
     }
 
     template <Question Q>
@@ -291,8 +361,10 @@ Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
     for (RangeOutput& range : ranges) {
         const std::uint64_t text = column.text_bytes(range.begin, range.end);
         // Lowercasing adds at most half a text's bytes; the caller's
-        // spelling is the text itself; privateparts leaves out the dots.
-        const std::uint64_t answers = request.keep_case ? text : text + text / 2;
+        // spelling and a host are the text itself or less; privateparts
+        // leaves out the dots.
+        const bool as_given = request.keep_case || request.question == Question::kHost;
+        const std::uint64_t answers = as_given ? text : text + text / 2;
         range.data_start = total.data_bytes;
         total.data_bytes += static_cast<std::size_t>(answers) + kCopySlack;
         if (request.question == Question::kPrivateParts) {

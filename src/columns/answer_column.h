@@ -1,6 +1,6 @@
 // Answering a whole column: every element gets the answer that the scalar
-// query functions give for it under the same switches, without a Python
-// object per name.
+// function gives for it under the same switches (one of the six questions,
+// or vexlo.host for Question::kHost), without a Python object per name.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,8 @@ namespace vexlo {
 
 // Answers every element of `column`. A null element is null in every
 // result; an invalid name (not UTF-8, empty, an empty label) is null from the
-// text questions and false from the predicates. With request.threads > 1 the
+// text questions and false from the predicates; an element without a host
+// (or not UTF-8) is null from kHost. With request.threads > 1 the
 // column is answered in that many ranges at once; the result is the same
 // whatever the count. Throws std::bad_alloc when memory runs out, having
 // freed all it allocated.

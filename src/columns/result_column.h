@@ -22,6 +22,7 @@ struct ColumnRequest {
     std::uint64_t depth = 0;  // kSubdomain only
     unsigned threads = 1;     // 0 counts as 1
     bool large_text = false;  // the input was large_string: text results are large_string
+    bool keep_ip = false;     // kHost only: IP literals are answers too
 };
 
 // The labels of one privateparts answer: the subdomain labels, then the

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "common/parallel.h"
+#include "host/find_host.h"
 #include "lines/escape.h"
 #include "lines/line_cutter.h"
 #include "normalize/utf8_check.h"
@@ -13,6 +15,19 @@
 
 namespace vexlo::lines {
 namespace {
+
+// The host that the answers for `line` are for when each line is a URL or an
+// e-mail address: empty when it has none. A host holding TAB or CR (a line
+// holds no LF) is copied to `copy` without them.
+std::string_view host_of_line(std::string_view line, std::string& copy) {
+    const host::FoundHost found = host::find_host(line);
+    // The questions are about domains; an IP literal has no answers.
+    if (!host::is_answer(found, false)) return {};
+    if (!found.has_tab_or_newline) return found.text;
+    copy.resize(found.text.size());
+    copy.resize(host::copy_without_tab_or_newline(found.text, copy.data()));
+    return copy;
+}
 
 // Lines gathered for one batch of names, then written out together.
 class GroupWriter {
@@ -29,8 +44,8 @@ public:
 
     // `padded`: kReadPadding bytes after the line may be read.
     void add(std::string_view line, bool padded, bool check_utf8) {
+        RowText& text = texts_[count_];
         unreadable_[count_] = false;
-        padded_[count_] = padded;
         if (check_utf8) {
             if (const std::size_t offset = utf8_error_offset(line, padded); offset != kWellFormed) {
                 answer_.bad_lines.push_back({answer_.lines + count_, offset + 1, 0});
@@ -38,15 +53,21 @@ public:
                 line = {};  // matched as invalid, and never written
             }
         }
-        names_[count_++] = line;
-        if (count_ == kCapacity) flush();
+        text = {line, padded, line, padded};
+        if (format_.urls && !unreadable_[count_]) {
+            text.host = host_of_line(line, copies_[count_]);
+            // A host inside the line is followed by the rest of it; a copy
+            // is not.
+            text.host_padded = padded && text.host.data() != copies_[count_].data();
+        }
+        if (++count_ == kCapacity) flush();
     }
 
     void flush() {
         if (count_ == 0) return;
         if (matched_) {
             batch_.clear();
-            for (std::size_t i = 0; i < count_; ++i) batch_.add(names_[i]);
+            for (std::size_t i = 0; i < count_; ++i) batch_.add(texts_[i].host);
             batch_.match(tables_, format_.switches);
         }
         OutputBuffer& output = answer_.output;
@@ -59,7 +80,7 @@ public:
             std::optional<MatchView> match;
             if (matched_ && batch_[i].state == NameBatch::State::kValid) match = batch_.view(i);
             // The lowercase lies in the batch's padded arena.
-            write_row(format_, names_[i], padded_[i], match ? &*match : nullptr, true, output);
+            write_row(format_, texts_[i], match ? &*match : nullptr, true, output);
         }
         answer_.lines += count_;
         count_ = 0;
@@ -72,9 +93,10 @@ private:
     const bool matched_;
     std::size_t next_bad_;  // the first of answer_.bad_lines without its row yet
     std::size_t count_ = 0;
-    std::string_view names_[kCapacity];
+    RowText texts_[kCapacity];
     bool unreadable_[kCapacity];
-    bool padded_[kCapacity];
+    // The hosts that had to be copied, each kept until its slot is reused.
+    std::string copies_[kCapacity];
     NameBatch batch_;
 };
 
@@ -146,13 +168,13 @@ std::size_t answer_name(std::string_view name, const RowFormat& format, const Ru
         write_unreadable_row(format, output);
         return offset + 1;
     }
-    if (!format.needs_match()) {
-        write_row(format, name, false, nullptr, false, output);
-        return 0;
-    }
-    const std::optional<Match> match = match_domain(name, tables, format.switches);
+    std::string copy;
+    RowText text{name, false, name, false};
+    if (format.urls) text.host = host_of_line(name, copy);
+    std::optional<Match> match;
+    if (format.needs_match()) match = match_domain(text.host, tables, format.switches);
     const std::optional<MatchView> view = match ? std::optional(match->view()) : std::nullopt;
-    write_row(format, name, false, view ? &*view : nullptr, false, output);
+    write_row(format, text, view ? &*view : nullptr, false, output);
     return 0;
 }
 

@@ -8,7 +8,8 @@ namespace vexlo::lines {
 namespace {
 
 constexpr std::string_view kFieldNames[] = {
-    "name", "publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain",
+    "name",         "publicsuffix", "privatesuffix", "is_public",
+    "is_private",   "privateparts", "subdomain",     "host",
 };
 
 // Room for the fixed text around one field: its JSON key, separators, a
@@ -39,11 +40,10 @@ std::optional<std::string_view> field_text(const RowFormat& format, Field field,
     }
 }
 
-// What a row is made from: the name, its match, and whether the texts that
-// answers are cut from may be read a little past their ends.
+// What a row is made from: the line's texts, the match, and whether the
+// texts that answers are cut from may be read a little past their ends.
 struct RowSource {
-    std::string_view name;
-    bool name_padded;
+    const RowText& text;
     const MatchView* match;  // null for an invalid name
     bool answers_padded;
 };
@@ -57,9 +57,11 @@ void write_tsv_field(const RowFormat& format, Field field, const RowSource& row,
                      OutputBuffer& buffer) {
     const MatchView* const match = row.match;
     const bool padded = row.answers_padded;
-    if (field == Field::name) {
-        buffer.commit(write_escaped(row.name, Escape::tsv, buffer.room(escaped_room(row.name.size())),
-                                    row.name_padded));
+    if (field == Field::name || field == Field::host) {
+        const bool name = field == Field::name;
+        const std::string_view text = name ? row.text.name : row.text.host;
+        buffer.commit(write_escaped(text, Escape::tsv, buffer.room(escaped_room(text.size())),
+                                    name ? row.text.name_padded : row.text.host_padded));
         return;
     }
     if (match == nullptr) return;
@@ -101,10 +103,13 @@ void write_json_field(const RowFormat& format, Field field, bool first, const Ro
                       OutputBuffer& buffer) {
     const MatchView* const match = row.match;
     const bool padded = row.answers_padded;
-    if (field == Field::name) {
-        char* out = put_json_key(buffer.room(kFieldOverhead + escaped_room(row.name.size())), field,
-                                 first);
-        buffer.commit(put_json_string(out, row.name, Escape::json, row.name_padded));
+    // A URL without a host has a null host; a name is never null.
+    if (field == Field::name || (field == Field::host && !row.text.host.empty())) {
+        const bool name = field == Field::name;
+        const std::string_view text = name ? row.text.name : row.text.host;
+        char* out = put_json_key(buffer.room(kFieldOverhead + escaped_room(text.size())), field, first);
+        buffer.commit(put_json_string(out, text, Escape::json,
+                                      name ? row.text.name_padded : row.text.host_padded));
         return;
     }
     if (match == nullptr) {
@@ -164,17 +169,17 @@ std::string_view field_name(Field field) noexcept {
 
 bool RowFormat::needs_match() const noexcept {
     for (const Field field : fields) {
-        if (field != Field::name) return true;
+        if (field != Field::name && field != Field::host) return true;
     }
     return false;
 }
 
-void write_row(const RowFormat& format, std::string_view name, bool name_padded,
-               const MatchView* match, bool lowered_padded, OutputBuffer& out) {
-    // Answers are cut from the caller's text or from the lowered one; each
-    // ends where that text ends or before.
-    const bool answers_padded = match == nullptr || format.keep_case ? name_padded : lowered_padded;
-    const RowSource row{name, name_padded, match, answers_padded};
+void write_row(const RowFormat& format, const RowText& text, const MatchView* match,
+               bool lowered_padded, OutputBuffer& out) {
+    // Answers are cut from the text matched (the host) or from its
+    // lowercase; each ends where that text ends or before.
+    const bool answers_padded = match == nullptr || format.keep_case ? text.host_padded : lowered_padded;
+    const RowSource row{text, match, answers_padded};
     bool first = true;
     for (const Field field : format.fields) {
         if (format.json) {

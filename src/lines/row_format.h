@@ -1,5 +1,6 @@
 // The rows of the vexlo command: the chosen fields of one input line, as a
-// TSV row or a JSON object on a line of its own.
+// TSV row or a JSON object on a line of its own. The line is a name, or with
+// --urls a URL or an e-mail address whose host the answers are for.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ enum class Field : std::uint8_t {
     is_private,
     privateparts,
     subdomain,
+    host,  // urls only
 };
 
 // The field called `name` on the command line, if there is one.
@@ -34,18 +36,32 @@ struct RowFormat {
     Switches switches;
     bool keep_case = false;
     std::uint64_t depth = 1;
+    // Each line is a URL or an e-mail address: the answers are for its host
+    // (host::find_host; an IP literal is none), `name` is the line itself.
+    bool urls = false;
 
-    // Whether any field needs the name matched (everything but `name`).
+    // Whether any field needs the name matched (all but `name` and `host`).
     bool needs_match() const noexcept;
 };
 
-// Appends the row of a readable line. `match` is null for an invalid name,
-// whose answer fields are all empty (null), the predicates included. With
-// `name_padded`, kReadPadding bytes after the name may be read (it lies in a
-// block of lines with more after it); with `lowered_padded`, as many after
-// the match's lowercase.
-void write_row(const RowFormat& format, std::string_view name, bool name_padded,
-               const MatchView* match, bool lowered_padded, OutputBuffer& out);
+// The texts of a readable line's row. With `*_padded`, kReadPadding bytes
+// after the text may be read (it lies in a block of lines with more after
+// it, or in a buffer with room to spare).
+struct RowText {
+    std::string_view name;  // the line as given
+    bool name_padded;
+    // What the answers are for: the name itself, or with urls the host found
+    // in it (empty when there is none, and then `match` is null).
+    std::string_view host;
+    bool host_padded;
+};
+
+// Appends the row of a readable line. `match` is null for an invalid name (or
+// a URL without a host), whose answer fields are all empty (null), the
+// predicates included. With `lowered_padded`, kReadPadding bytes after the
+// match's lowercase may be read.
+void write_row(const RowFormat& format, const RowText& text, const MatchView* match,
+               bool lowered_padded, OutputBuffer& out);
 
 // Appends the row of a line that is not UTF-8: every field empty (null).
 void write_unreadable_row(const RowFormat& format, OutputBuffer& out);

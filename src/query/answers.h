@@ -20,8 +20,11 @@ enum class Question : std::uint8_t {
     kIsPrivate,
     kPrivateParts,
     kSubdomain,
+    // Not an answer over a match: the host that host::find_host finds in
+    // the text, which the columns ask beside the six (the functions below
+    // never take it).
+    kHost,
 };
-inline constexpr std::size_t kQuestionCount = 6;
 
 // A valid name with its match. The texts are borrowed: results cut from
 // them live no longer than they do.

@@ -211,7 +211,7 @@ class ChunkedStream:
 def answer_chunks(chunks, fields=("name", "privatesuffix"), json_output=False, threads=1):
     out = io.BytesIO()
     rows = cli.RowWriter(out, flush_each_row=False, progress=cli.Progress(None, enabled=False))
-    row_format = _columns._line_format(fields, json_output, 1, True, False, False)
+    row_format = _columns._line_format(fields, json_output, 1, True, False, False, False)
     cli.answer_stream(ChunkedStream(chunks), row_format, rows, threads)
     return out.getvalue(), rows.unreadable
 
@@ -324,61 +324,73 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
         (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError, None, "threads"),
         (lambda f: _columns._answer_name("a", f), TypeError, NOT_BYTES, "name"),
         (
-            lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False),
+            lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False, False),
             ValueError,
             "unknown field 'domain'",
             "fields",
         ),
         (
-            lambda f: _columns._line_format(("name", "name"), False, 1, True, False, False),
+            lambda f: _columns._line_format(("name", "name"), False, 1, True, False, False, False),
             ValueError,
             "field 'name' is named twice",
             "fields",
         ),
         (
-            lambda f: _columns._line_format(("name", 3), False, 1, True, False, False),
+            lambda f: _columns._line_format(("name", 3), False, 1, True, False, False, False),
             TypeError,
             "field 1 is int, not str",
             "fields",
         ),
         (
-            lambda f: _columns._line_format((), False, 1, True, False, False),
+            lambda f: _columns._line_format((), False, 1, True, False, False, False),
             ValueError,
             "no fields",
             "fields",
         ),
         (
-            lambda f: _columns._line_format(("name",), False, -1, True, False, False),
+            lambda f: _columns._line_format(("name",), False, -1, True, False, False, False),
             OverflowError,
             None,
             "depth",
         ),
         (
-            lambda f: _columns._line_format(("name",), False, 2**64, True, False, False),
+            lambda f: _columns._line_format(("name",), False, 2**64, True, False, False, False),
             OverflowError,
             None,
             "depth",
         ),
         (
-            lambda f: _columns._line_format(["name"], False, 1, True, False, False),
+            lambda f: _columns._line_format(["name"], False, 1, True, False, False, False),
             TypeError,
             "'list' object is not an instance of 'tuple'",
             "fields",
         ),
         (
-            lambda f: _columns._line_format(("name",), 0, 1, True, False, False),
+            lambda f: _columns._line_format(("name", "host"), False, 1, True, False, False, False),
+            ValueError,
+            "the field 'host' needs urls",
+            "fields",
+        ),
+        (
+            lambda f: _columns._line_format(("name",), False, 1, True, False, False, 1),
+            TypeError,
+            "'int' object is not an instance of 'bool'",
+            "urls",
+        ),
+        (
+            lambda f: _columns._line_format(("name",), 0, 1, True, False, False, False),
             TypeError,
             "'int' object is not an instance of 'bool'",
             "json",
         ),
         (
-            lambda f: _columns._answer_list([], 6, True, False, False, 0, 1),
+            lambda f: _columns._answer_list([], 7, True, False, False, False, 0, 1),
             ValueError,
-            "must be at most 5, not 6",
+            "must be at most 6, not 7",
             "question",
         ),
         (
-            lambda f: _columns._answer_list([], 0, True, False, False, 0, 2**32),
+            lambda f: _columns._answer_list([], 0, True, False, False, False, 0, 2**32),
             OverflowError,
             "must be at most 4294967295, not 4294967296",
             "threads",
@@ -388,7 +400,7 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
 def test_glue_refuses_bad_arguments(call, error, message, parameter):
     """The same forms as the scalar functions: the function's name for a
     wrong call, a note naming the parameter for a wrong argument."""
-    row_format = _columns._line_format(("name",), False, 1, True, False, False)
+    row_format = _columns._line_format(("name",), False, 1, True, False, False, False)
     with pytest.raises(error) as caught:
         call(row_format)
     if message is not None:

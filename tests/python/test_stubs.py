@@ -67,12 +67,28 @@ def test_stub_docstring(lookup, name):
     assert ast.get_docstring(STUB_FUNCTIONS[name]) == getattr(lookup, name).__doc__
 
 
-def test_package_reexports_the_module(lookup):
+def test_host_stub():
+    """vexlo.host's stub, in the column module's stubs, as the six's are."""
+    from vexlo import _columns
+
+    stub = ast.parse((REPO / "vexlo" / "_columns.pyi").read_text(encoding="utf-8"))
+    node = next(n for n in stub.body if isinstance(n, ast.FunctionDef) and n.name == "host")
+    built = inspect.signature(_columns.host)
+    assert [(n, kind, default) for n, kind, default, _ in stub_parameters(node)] == [
+        (p.name, p.kind, p.default) for p in built.parameters.values()
+    ]
+    assert [a for _, _, _, a in stub_parameters(node)] == ["str", SWITCH_ANNOTATION]
+    assert ast.get_docstring(node) == _columns.host.__doc__
+
+
+def test_package_reexports_the_modules(lookup):
     import vexlo
     import vexlo._version
+    from vexlo import _columns
 
-    assert vexlo.__all__ == lookup.__all__
+    assert vexlo.__all__ == lookup.__all__[:-1] + ["host", lookup.__all__[-1]]
     for name in lookup.__all__:
         assert getattr(vexlo, name) is getattr(lookup, name)
+    assert vexlo.host is _columns.host
     assert vexlo.__version__ == vexlo._version.__version__
     assert (REPO / "vexlo" / "py.typed").is_file()

@@ -89,7 +89,7 @@ PyObject* array_capsules(ResultColumn&& result, PyError& error) {
 }
 
 // _answer_array(schema, array, question, accept_unknown, icann_only,
-//               keep_case, depth, threads, buffer_sizes, /)
+//               keep_case, keep_ip, depth, threads, buffer_sizes, /)
 PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, kArrayParameters.size()> slots{};
@@ -105,7 +105,7 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         std::vector<std::int64_t> sizes;
         if (!extract_request(std::span(slots).subspan(2, kRequestParameters.size()), request,
                              threads, error) ||
-            !extract_sizes(slots[8], kArrayParameters[8], sizes, error)) {
+            !extract_sizes(slots.back(), kArrayParameters.back(), sizes, error)) {
             return nullptr;
         }
         // Taken over from here on: released once, whatever happens below.
@@ -131,7 +131,7 @@ PyError stream_error(ArrowArrayStream& stream, int code, const char* during) {
 }
 
 // _answer_stream(stream, question, accept_unknown, icann_only, keep_case,
-//                depth, threads, /)
+//                keep_ip, depth, threads, /)
 PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, kStreamParameters.size()> slots{};
@@ -254,7 +254,7 @@ PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
 }
 
 // _answer_list(items, question, accept_unknown, icann_only, keep_case,
-//              depth, threads, /)
+//              keep_ip, depth, threads, /)
 PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, kListParameters.size()> slots{};
@@ -314,18 +314,18 @@ constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
     {"_answer_array", as_cfunction(answer_array), kFlags,
-     "_answer_array(schema, array, question, accept_unknown, icann_only, keep_case, depth, "
-     "threads, buffer_sizes, /)\n--\n\n"
+     "_answer_array(schema, array, question, accept_unknown, icann_only, keep_case, keep_ip, "
+     "depth, threads, buffer_sizes, /)\n--\n\n"
      "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
      "'arrow_array', the array taken over), as such a pair of capsules."},
     {"_answer_stream", as_cfunction(answer_stream), kFlags,
-     "_answer_stream(stream, question, accept_unknown, icann_only, keep_case, depth, threads, "
-     "/)\n--\n\n"
+     "_answer_stream(stream, question, accept_unknown, icann_only, keep_case, keep_ip, depth, "
+     "threads, /)\n--\n\n"
      "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
      "taken over and read to its end), as such a capsule."},
     {"_answer_list", as_cfunction(answer_list), kFlags,
-     "_answer_list(items, question, accept_unknown, icann_only, keep_case, depth, threads, "
-     "/)\n--\n\n"
+     "_answer_list(items, question, accept_unknown, icann_only, keep_case, keep_ip, depth, "
+     "threads, /)\n--\n\n"
      "The answers for an iterable of str and None, as a list."},
     {"_default_thread_count", as_cfunction(default_threads), kFlags,
      "_default_thread_count(names, /)\n--\n\n"

@@ -1,7 +1,7 @@
 // The request that every column function ends with: question,
-// accept_unknown, icann_only, keep_case, depth, threads. vexlo.columns has
-// checked the switches and depth as the scalar functions do, so only their
-// types are checked again here.
+// accept_unknown, icann_only, keep_case, keep_ip, depth, threads.
+// vexlo.columns has checked the switches and depth as the scalar functions
+// do, so only their types are checked again here.
 #pragma once
 
 #include <Python.h>
@@ -17,8 +17,8 @@
 
 namespace vexlo::python {
 
-inline constexpr std::array<std::string_view, 6> kRequestParameters = {
-    "question", "accept_unknown", "icann_only", "keep_case", "depth", "threads"};
+inline constexpr std::array<std::string_view, 7> kRequestParameters = {
+    "question", "accept_unknown", "icann_only", "keep_case", "keep_ip", "depth", "threads"};
 
 // A function's parameters: `before`, the request's, then `after`.
 template <std::size_t Before, std::size_t After = 0>
@@ -32,7 +32,7 @@ constexpr auto around_request(std::array<std::string_view, Before> before,
     return all;
 }
 
-// The six request arguments, in order. Returns false with `error` set.
+// The request arguments, in order. Returns false with `error` set.
 // `threads` is 0 for the default.
 bool extract_request(std::span<PyObject* const> arguments, ColumnRequest& request,
                      unsigned& threads, PyError& error);
@@ -41,7 +41,7 @@ bool extract_request(std::span<PyObject* const> arguments, ColumnRequest& reques
 unsigned threads_for(unsigned requested, std::int64_t names);
 
 // A new tuple of the names of the questions, item i naming Question i: the
-// functions of vexlo.columns that ask them. Null with the interpreter's
+// functions of vexlo.columns that ask them (the six, then host). Null with the interpreter's
 // exception set.
 PyObject* question_names();
 

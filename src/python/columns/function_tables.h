@@ -1,5 +1,5 @@
-// The functions of vexlo._columns come from two files, each with a table of
-// its own; the exec step adds them in this order.
+// The functions of vexlo._columns come from three files, each with a table
+// of its own; the exec step adds them in this order.
 #pragma once
 
 #include <Python.h>
@@ -10,5 +10,6 @@ namespace vexlo::python {
 
 std::span<PyMethodDef> column_functions();  // Arrow arrays, streams and lists
 std::span<PyMethodDef> line_functions();    // the command line's blocks of lines
+std::span<PyMethodDef> host_functions();    // vexlo.host, one text at a time
 
 }  // namespace vexlo::python

@@ -34,8 +34,8 @@ using lines::Field;
 using lines::OutputBuffer;
 using lines::RowFormat;
 
-constexpr std::string_view kFormatParameters[] = {"fields",         "json",       "depth",
-                                                  "accept_unknown", "icann_only", "keep_case"};
+constexpr std::string_view kFormatParameters[] = {"fields",     "json",      "depth", "accept_unknown",
+                                                  "icann_only", "keep_case", "urls"};
 constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads"};
 constexpr std::string_view kNameParameters[] = {"name", "format"};
 
@@ -105,7 +105,7 @@ PyObject* bad_lines_tuple(const std::vector<lines::BadLine>& bad_lines) {
     });
 }
 
-// _line_format(fields, json, depth, accept_unknown, icann_only, keep_case, /)
+// _line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)
 PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, std::size(kFormatParameters)> slots{};
@@ -116,7 +116,14 @@ PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
             !extract_index(slots[2], kFormatParameters[2], format->depth, error) ||
             !extract_bool(slots[3], kFormatParameters[3], format->switches.accept_unknown, error) ||
             !extract_bool(slots[4], kFormatParameters[4], format->switches.icann_only, error) ||
-            !extract_bool(slots[5], kFormatParameters[5], format->keep_case, error)) {
+            !extract_bool(slots[5], kFormatParameters[5], format->keep_case, error) ||
+            !extract_bool(slots[6], kFormatParameters[6], format->urls, error)) {
+            return nullptr;
+        }
+        if (!format->urls &&
+            std::find(format->fields.begin(), format->fields.end(), Field::host) != format->fields.end()) {
+            error = annotate_argument_error(kFormatParameters[0],
+                                            value_error("the field 'host' needs urls"));
             return nullptr;
         }
         PyObject* capsule = PyCapsule_New(format.get(), kFormatCapsule, release_format);
@@ -203,8 +210,9 @@ constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
     {"_line_format", as_cfunction(line_format), kFlags,
-     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, /)\n--\n\n"
-     "The row format of the vexlo command, for _answer_lines and _answer_name."},
+     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)\n--\n\n"
+     "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
+     "With *urls* each name is a URL or an e-mail address, answered for its host."},
     {"_answer_lines", as_cfunction(answer_lines), kFlags,
      "_answer_lines(block, at_end, format, threads, /)\n--\n\n"
      "Rows for the whole lines at the start of *block* (bytes), made by up to\n"

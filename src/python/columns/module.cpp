@@ -1,7 +1,7 @@
 // The definition of vexlo._columns and its exec step, which first connects
 // the module to vexlo._lookup's process services, then adds the functions of
-// both tables and _QUESTIONS, each listed in __all__ as in vexlo._lookup. The
-// module keeps no state of its own.
+// the three tables and _QUESTIONS, each listed in __all__ as in vexlo._lookup.
+// The module keeps no state of its own.
 #include <Python.h>
 
 #include <span>
@@ -21,7 +21,7 @@ int module_exec(PyObject* module) noexcept {
     // class vexlo._lookup raises.
     if (!connect_to_lookup(module)) return -1;
     return exec_frame([module](PyError& error) {
-        for (const std::span<PyMethodDef> table : {column_functions(), line_functions()}) {
+        for (const std::span<PyMethodDef> table : {column_functions(), line_functions(), host_functions()}) {
             if (!add_functions(module, table, error)) return false;
         }
         PyObject* name = created(PyUnicode_FromString("_QUESTIONS"));

@@ -1,5 +1,6 @@
 // Every element of answer_column equals the scalar answer under the same
-// switches, for every layout of the input and any number of threads.
+// switches (for kHost, the host finder's), for every layout of the input and
+// any number of threads.
 #include "columns/answer_column.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "arrow_builders.h"
+#include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/match.h"
 #include "rules/compiled_tables.h"
@@ -36,6 +38,14 @@ struct Expected {
 Expected scalar(const Element& element, const ColumnRequest& r) {
     Expected e;
     if (!element) return e;
+    if (r.question == Question::kHost) {
+        const host::FoundHost found = host::find_host(*element);
+        e.null = !host::is_answer(found, r.keep_ip) || !is_utf8(*element);
+        for (const char c : e.null ? std::string_view() : found.text) {
+            if (c != '\t' && c != '\n' && c != '\r') e.text += c;
+        }
+        return e;
+    }
     const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
     std::optional<Match> matched;
     if (is_utf8(*element)) {
@@ -56,6 +66,7 @@ Expected scalar(const Element& element, const ColumnRequest& r) {
         case Question::kPublicSuffix: text(publicsuffix(match, r.keep_case)); break;
         case Question::kPrivateSuffix: text(privatesuffix(match, r.keep_case)); break;
         case Question::kSubdomain: text(subdomain(match, r.depth, r.keep_case)); break;
+        case Question::kHost: break;
         case Question::kPrivateParts: {
             const auto parts = privateparts(match, r.keep_case);
             e.null = !parts;
@@ -109,11 +120,29 @@ std::vector<Element> corpus() {
     }
     for (const std::string& name : testing_names::awkward_names()) elements.emplace_back(name);
     for (const std::string& name : testing_names::non_utf8_names()) elements.emplace_back(name);
+    // URLs and addresses, whose hosts are slices of them (or copies without
+    // TAB and LF), IP literals, and bytes that are not UTF-8 after a host.
+    for (const std::string& name : testing_names::mixed_names(200, 5)) {
+        elements.emplace_back("https://user:pw@" + name + ":8443/p?q#f");
+        elements.emplace_back("Alice <alice@" + name + ">");
+    }
+    for (const char* url : {"http://[::1]:80/", "http://0x7f.1/", "2001:db8::1", "h\ttp://a\tb.com/",
+                            "http://ex\nample.com\t", "http://a.com/\xff", "http://1.2.3.4.5/", ""}) {
+        elements.emplace_back(url);
+    }
     return elements;
 }
 
 std::vector<ColumnRequest> requests(Question question) {
     std::vector<ColumnRequest> all;
+    if (question == Question::kHost) {
+        for (const bool keep_ip : {false, true}) {
+            ColumnRequest r{question};
+            r.keep_ip = keep_ip;
+            all.push_back(r);
+        }
+        return all;
+    }
     const std::vector<std::uint64_t> depths =
         question == Question::kSubdomain ? std::vector<std::uint64_t>{0, 1, 2, kMaxDepth}
                                          : std::vector<std::uint64_t>{0};
@@ -139,7 +168,8 @@ std::string describe(const ColumnRequest& r, Layout layout, std::int64_t offset)
            std::to_string(static_cast<int>(layout)) + " offset " + std::to_string(offset) +
            " accept_unknown " + std::to_string(r.accept_unknown) + " icann_only " +
            std::to_string(r.icann_only) + " keep_case " + std::to_string(r.keep_case) +
-           " depth " + std::to_string(r.depth) + " threads " + std::to_string(r.threads);
+           " depth " + std::to_string(r.depth) + " keep_ip " + std::to_string(r.keep_ip) +
+           " threads " + std::to_string(r.threads);
 }
 
 class EveryElement : public testing::TestWithParam<std::tuple<Question, Layout, std::int64_t>> {};
@@ -170,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
     AllQuestionsAndLayouts, EveryElement,
     testing::Combine(testing::Values(Question::kPublicSuffix, Question::kPrivateSuffix,
                                      Question::kIsPublic, Question::kIsPrivate,
-                                     Question::kPrivateParts, Question::kSubdomain),
+                                     Question::kPrivateParts, Question::kSubdomain, Question::kHost),
                      testing::Values(Layout::kString, Layout::kLargeString, Layout::kStringView),
                      testing::Values(std::int64_t{0}, std::int64_t{13})));
 
@@ -213,7 +243,7 @@ TEST(AnswerColumn, TextsWithANullMaskAnswerLikeArrays) {
     }
     const StringColumn column(texts, mask);
     for (const Question q : {Question::kPrivateSuffix, Question::kIsPublic, Question::kPrivateParts,
-                             Question::kSubdomain}) {
+                             Question::kSubdomain, Question::kHost}) {
         for (ColumnRequest r : requests(q)) {
             r.threads = 3;
             expect_equal(answer_column(column, r, compiled_tables()), elements, r, "texts");
@@ -237,6 +267,10 @@ TEST(AnswerColumn, LargeStringResultsStayLarge) {
     const ResultColumn parts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
     EXPECT_STREQ(parts.format(), "+l");
     EXPECT_STREQ(parts.item_format(), "U");
+    r.question = Question::kHost;
+    const ResultColumn hosts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
+    EXPECT_STREQ(hosts.format(), "U");
+    EXPECT_EQ(hosts.text(0), "a.example.co.uk");
 }
 
 TEST(DefaultThreadCount, AllCoresFromSixtyFiveThousandNames) {

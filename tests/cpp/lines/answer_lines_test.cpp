@@ -142,6 +142,59 @@ TEST(AnswerLinesThreaded, GivesTheSameAnswerAsOneThread) {
     }
 }
 
+RowFormat urls_format(std::vector<Field> fields, bool json = false, bool keep_case = false) {
+    RowFormat format = format_of(std::move(fields), json);
+    format.urls = true;
+    format.keep_case = keep_case;
+    return format;
+}
+
+TEST(AnswerLines, UrlsAreAnsweredForTheirHosts) {
+    const RowFormat format =
+        urls_format({Field::name, Field::host, Field::privatesuffix, Field::is_private});
+    EXPECT_EQ(rows_of("https://user@Shop.Example.CO.UK:8443/x\nalice@b.github.io\r\n"
+                      "http://127.0.0.1/\nurn:isbn:1\nh\ttp://a.exa\tmple.com./\n\xff\n"
+                      "http://co.uk/",
+                      format),
+              "https://user@Shop.Example.CO.UK:8443/x\tShop.Example.CO.UK\texample.co.uk\ttrue\n"
+              "alice@b.github.io\tb.github.io\tb.github.io\ttrue\n"
+              "http://127.0.0.1/\t\t\t\n"
+              "urn:isbn:1\t\t\t\n"
+              "h\\ttp://a.exa\\tmple.com./\ta.example.com.\texample.com\ttrue\n"
+              "\t\t\t\n"
+              "http://co.uk/\tco.uk\t\tfalse\n");
+}
+
+TEST(AnswerLines, UrlsInJsonWithTheCaseKept) {
+    const RowFormat format = urls_format({Field::host, Field::privateparts}, true, true);
+    EXPECT_EQ(rows_of("mailto:Bob@Mail.Example.COM?subject=hi\n<x.Y>\n\"@\"@a.B.c\n", format),
+              "{\"host\": \"Mail.Example.COM\", \"privateparts\": [\"Mail\", \"Example.COM\"]}\n"
+              "{\"host\": \"x.Y\", \"privateparts\": [\"x.Y\"]}\n"
+              "{\"host\": \"a.B.c\", \"privateparts\": [\"a\", \"B.c\"]}\n");
+    EXPECT_EQ(rows_of("http://[::1]/\n", format), "{\"host\": null, \"privateparts\": null}\n");
+}
+
+TEST(AnswerLines, UrlsGiveTheRowsThatTheirNamesGiveOneByOne) {
+    // Hosts cut from lines of a block (read a little past their ends) and
+    // from names taken alone, copied when they hold a TAB.
+    std::string block;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 600; ++i) {
+        std::string line = i % 3 == 0 ? "https://u@" : i % 3 == 1 ? "m" : "mailto:x@";
+        line += "Host" + std::to_string(i);
+        line += i % 5 == 0 ? ".Exam\tple.CO.UK" : i % 7 == 0 ? ".1" : ".GitHub.io";
+        line += i % 2 ? "/p?q" : "";
+        lines.push_back(line);
+        block += line + "\n";
+    }
+    for (const bool keep_case : {false, true}) {
+        const RowFormat format = urls_format(kAllFields, keep_case, keep_case);
+        OutputBuffer one_by_one;
+        for (const std::string& line : lines) answer_name(line, format, compiled_tables(), one_by_one);
+        EXPECT_EQ(rows_of(block, format), one_by_one.view());
+    }
+}
+
 TEST(AnswerName, TakesTheWholeNameAsOneLine) {
     OutputBuffer output;
     const RowFormat format = format_of({Field::name, Field::privatesuffix});
@@ -149,6 +202,11 @@ TEST(AnswerName, TakesTheWholeNameAsOneLine) {
     EXPECT_EQ(answer_name("x.\xfe", format, compiled_tables(), output), 3u);
     EXPECT_EQ(answer_name("", format, compiled_tables(), output), 0u);
     EXPECT_EQ(output.view(), "a\\nb.example.com\texample.com\n\t\n\t\n");
+
+    OutputBuffer urls;
+    const RowFormat url_format = urls_format({Field::name, Field::host, Field::privatesuffix});
+    EXPECT_EQ(answer_name("http://a.\nexample.com\n/x", url_format, compiled_tables(), urls), 0u);
+    EXPECT_EQ(urls.view(), "http://a.\\nexample.com\\n/x\ta.example.com\texample.com\n");
 }
 
 }  // namespace

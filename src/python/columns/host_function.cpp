@@ -1,0 +1,79 @@
+// vexlo.host: the host name of one URL, e-mail address or host name, as the
+// host finder (host/find_host.h) finds it. It lives in vexlo._columns beside
+// the column path that asks the same finder, and is declared like the six
+// functions of vexlo._lookup, so that its argument errors read the same.
+#include <Python.h>
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "host/find_host.h"
+#include "python/argument_conversion.h"
+#include "python/argument_spec.h"
+#include "python/boundary.h"
+#include "python/columns/function_tables.h"
+#include "python/module_setup.h"
+#include "python/results.h"
+
+namespace vexlo::python {
+namespace {
+
+constexpr std::string_view kTextOnly[] = {"text"};
+constexpr KeywordParameter kHostSwitches[] = {{"keep_ip", false}};
+constexpr ArgumentSpec kHost{"host", kTextOnly, 1, kHostSwitches};
+
+// The answer for `text`, the UTF-8 of the str `given`: None, `given` itself
+// when the whole text is the host of an exact str, or a new str of the host.
+// `ascii`: the text is ASCII, and so is the host.
+PyObject* host_result(PyObject* given, std::string_view text, bool ascii, bool keep_ip) {
+    const host::FoundHost found = host::find_host(text);
+    if (!host::is_answer(found, keep_ip)) return none_result();
+    if (found.has_tab_or_newline) [[unlikely]] {
+        std::string host(found.text.size(), '\0');
+        host.resize(host::copy_without_tab_or_newline(found.text, host.data()));
+        return str_result(host, ascii);
+    }
+    if (found.text.size() == text.size() && PyUnicode_CheckExact(given)) return Py_NewRef(given);
+    return ascii ? ascii_str_result(found.text) : str_result(found.text, false);
+}
+
+// host(text, *, keep_ip=False)
+PyObject* host_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    // The common call: one exact str of ASCII characters, no keyword. Nothing
+    // can be wrong with it, and its characters are its UTF-8 bytes.
+    if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0]) &&
+        PyUnicode_IS_COMPACT_ASCII(args[0])) {
+        return infallible_call_frame([&]() -> PyObject* {
+            const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
+                                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+            return host_result(args[0], text, true, false);
+        });
+    }
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, 2> slots{};
+        std::string_view text;
+        bool keep_ip = false;
+        if (!extract_arguments(kHost, args, nargs, kwnames, slots, error) ||
+            !extract_str(slots[0], kTextOnly[0], text, error) ||
+            !extract_flag(slots[1], kHostSwitches[0].name, kHostSwitches[0].default_value, keep_ip,
+                          error)) {
+            return nullptr;
+        }
+        return host_result(slots[0], text, PyUnicode_IS_ASCII(slots[0]), keep_ip);
+    });
+}
+
+PyMethodDef function_records[] = {
+    {"host", as_cfunction(host_entry), METH_FASTCALL | METH_KEYWORDS,
+     "host(text, *, keep_ip=False)\n--\n\n"
+     "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
+     "as written there, or None if it has none. An IP address is None too,\n"
+     "unless *keep_ip* (an IPv6 address without its brackets)."},
+};
+
+}  // namespace
+
+std::span<PyMethodDef> host_functions() { return function_records; }
+
+}  // namespace vexlo::python
