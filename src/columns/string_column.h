@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,20 @@ public:
             if (!is_null(i)) total += value(i).size();
         }
         return total;
+    }
+
+    // The bytes of the elements of [begin, end), nulls included, when they
+    // lie together in order in one buffer (the offset layouts); else null.
+    std::optional<std::string_view> joined_text(std::int64_t begin, std::int64_t end) const noexcept {
+        if (layout_ == Layout::kOffsets32) {
+            const std::int32_t* o = static_cast<const std::int32_t*>(offsets_) + offset_;
+            return text_at(o[begin], o[end]);
+        }
+        if (layout_ == Layout::kOffsets64) {
+            const std::int64_t* o = static_cast<const std::int64_t*>(offsets_) + offset_;
+            return text_at(o[begin], o[end]);
+        }
+        return std::nullopt;
     }
 
     bool is_null(std::int64_t i) const noexcept {

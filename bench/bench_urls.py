@@ -1,0 +1,318 @@
+#!/usr/bin/env python3
+"""Times the way from URLs to host names and registrable domains: vexlo.host
+and vexlo.columns.host beside urllib.parse.urlsplit, tldextract and the
+command line's --urls beside libpsl's psl on the bare hosts, all on one corpus
+of URLs built around the host names that corpus.py draws from the list.
+
+    bench_urls.py [--list FILE] [--count N] [--seed S] [--rounds N] [--cli-runs N] [--json FILE]
+
+The URLs take most hosts with http or https, some with other schemes, user
+info, ports, paths, queries and fragments; a few are bare hosts with a path
+or e-mail addresses, and a few hold an IPv4 or IPv6 literal instead of a
+name. Every URL holds its host as written, so that "the same hosts" is the
+list of those hosts (IP literals as written, without brackets).
+
+Figures (medians over --rounds passes, wall time, per URL):
+- columns: privatesuffix(host(urls)) against privatesuffix(hosts), each on a
+  pyarrow string array (goal: at most 1.3 times);
+- one call at a time: vexlo.host(url) against
+  urllib.parse.urlsplit(url).hostname (goal: 10 times faster), and
+  privatesuffix(host(url)) against tldextract's extract(url).registered_domain
+  (goal: 20 times faster, and 50 times through the columns); tldextract runs
+  on at most TLDEXTRACT_URLS of the URLs, being slow;
+- the command line: `vexlo --urls` on the URLs against
+  `psl --batch --print-reg-domain` on the hosts, best wall time of --cli-runs
+  (goal: 3 times faster).
+No timing is checked anywhere; the goals are printed beside the figures.
+"""
+
+import argparse
+import json
+import os
+import pathlib
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.parse
+
+HERE = pathlib.Path(__file__).resolve().parent
+REPO = HERE.parent
+sys.path.insert(0, str(HERE))
+import corpus  # noqa: E402
+
+TLDEXTRACT_URLS = 20_000
+
+SCHEMES = [("https", 60), ("http", 30), ("ftp", 2), ("wss", 2), ("git+ssh", 1), ("HTTPS", 1)]
+PATH_WORDS = ["index.html", "api", "v2", "users", "static", "img", "logo.png", "search", "a", "b"]
+QUERY_KEYS = ["q", "id", "utm_source", "page", "lang", "ref"]
+USERS = ["alice", "bob", "admin", "user:secret", "x@y"]
+SHARE_BARE = 0.03  # a host, port and path without a scheme
+SHARE_EMAIL = 0.03
+SHARE_IPV4 = 0.03
+SHARE_IPV6 = 0.02
+
+
+class UrlMaker:
+    """URLs around given hosts, with a fixed seed."""
+
+    def __init__(self, seed):
+        self.random = random.Random(seed)
+
+    def ip_host(self):
+        """An IP literal as it stands in a URL, and as host() gives it."""
+        r = self.random
+        if r.random() < SHARE_IPV4 / (SHARE_IPV4 + SHARE_IPV6):
+            address = ".".join(str(r.randint(1, 254)) for _ in range(4))
+            return address, address
+        groups = ":".join(f"{r.randint(0, 0xFFFF):x}" for _ in range(r.randint(1, 3)))
+        address = f"2001:db8::{groups}"
+        return f"[{address}]", address
+
+    def path(self):
+        r = self.random
+        text = "/" + "/".join(r.choice(PATH_WORDS) for _ in range(r.randint(0, 4)))
+        if r.random() < 0.3:
+            text += "?" + "&".join(
+                f"{r.choice(QUERY_KEYS)}={r.randint(0, 10**6)}" for _ in range(r.randint(1, 3))
+            )
+        if r.random() < 0.05:
+            text += "#section-" + str(r.randint(1, 9))
+        return text
+
+    def url(self, name):
+        """(url, its host as host() gives it)."""
+        r = self.random
+        roll = r.random()
+        if roll < SHARE_EMAIL:
+            return f"{r.choice(['alice', 'bob.smith', 'info+news'])}@{name}", name
+        written, host = name, name
+        if roll < SHARE_EMAIL + SHARE_IPV4 + SHARE_IPV6:
+            written, host = self.ip_host()
+        port = f":{r.choice([80, 443, 8080, 8443, 3000])}" if r.random() < 0.1 else ""
+        if roll > 1 - SHARE_BARE:
+            return f"{written}{port}{self.path()}", host
+        schemes, weights = zip(*SCHEMES)
+        scheme = r.choices(schemes, weights)[0]
+        user = f"{r.choice(USERS)}@" if r.random() < 0.05 or scheme == "git+ssh" else ""
+        return f"{scheme}://{user}{written}{port}{self.path()}", host
+
+
+def make_urls(list_path, count, seed):
+    """(urls, hosts): `count` URLs and the host each holds."""
+    names, _ = corpus.generate(list_path, count * 2, seed)
+    # Names a URL cannot hold as written: empty, or starting with a dot.
+    names = [name for name in names if name and not name.startswith(".")][:count]
+    maker = UrlMaker(seed)
+    pairs = [maker.url(name) for name in names]
+    return [url for url, _ in pairs], [host for _, host in pairs]
+
+
+def median_time(function, rounds):
+    times = []
+    for _ in range(rounds):
+        start = time.perf_counter()
+        function()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def per_call_loops(urls, list_path, rounds):
+    """Seconds per URL for each one-call-at-a-time loop."""
+    from vexlo import host, privatesuffix
+
+    def vexlo_host():
+        for url in urls:
+            host(url)
+
+    def urlsplit_hostname():
+        split = urllib.parse.urlsplit
+        for url in urls:
+            _ = split(url).hostname
+
+    def vexlo_registrable():
+        for url in urls:
+            found = host(url)
+            if found is not None:
+                privatesuffix(found)
+
+    loops = {
+        "vexlo.host(url)": (vexlo_host, len(urls)),
+        "urlsplit(url).hostname": (urlsplit_hostname, len(urls)),
+        "privatesuffix(host(url))": (vexlo_registrable, len(urls)),
+    }
+    try:
+        import tldextract
+    except ImportError:
+        print("skipped: tldextract is not installed (the bench dependency group)")
+    else:
+        extract = tldextract.TLDExtract(
+            cache_dir=False,
+            suffix_list_urls=(list_path.resolve().as_uri(),),
+            fallback_to_snapshot=False,
+            include_psl_private_domains=True,
+        )
+        few = urls[:TLDEXTRACT_URLS]
+        extract(few[0])  # loads the list
+
+        def tldextract_registrable():
+            for url in few:
+                _ = extract(url).registered_domain
+
+        loops["tldextract extract(url).registered_domain"] = (tldextract_registrable, len(few))
+    return {label: median_time(run, rounds) / count for label, (run, count) in loops.items()}
+
+
+def column_times(urls, hosts, rounds):
+    """Seconds per URL for the column paths, on pyarrow string arrays."""
+    import pyarrow as pa
+
+    from vexlo import columns
+
+    url_array, host_array = pa.array(urls, pa.string()), pa.array(hosts, pa.string())
+    runs = {
+        "columns.host(urls)": lambda: columns.host(url_array),
+        "columns.privatesuffix(hosts)": lambda: columns.privatesuffix(host_array),
+        "columns.privatesuffix(columns.host(urls))": lambda: columns.privatesuffix(
+            columns.host(url_array)
+        ),
+    }
+    return {label: median_time(run, rounds) / len(urls) for label, run in runs.items()}
+
+
+def best_time(command, path, runs, env=None):
+    best = None
+    for _ in range(runs):
+        with open(path, "rb") as stdin:
+            start = time.perf_counter()
+            subprocess.run(command, stdin=stdin, stdout=subprocess.DEVNULL, env=env, check=False)
+            elapsed = time.perf_counter() - start
+        best = elapsed if best is None else min(best, elapsed)
+    return best
+
+
+def command_times(urls, hosts, runs, work):
+    """Seconds per URL of whole runs of each command."""
+    url_file, host_file = pathlib.Path(work, "urls.txt"), pathlib.Path(work, "hosts.txt")
+    url_file.write_text("".join(url + "\n" for url in urls), encoding="utf-8")
+    host_file.write_text("".join(host + "\n" for host in hosts), encoding="utf-8")
+    env = dict(
+        os.environ,
+        PYTHONPATH=os.pathsep.join(filter(None, [str(REPO), os.environ.get("PYTHONPATH")])),
+    )
+    vexlo = [sys.executable, "-m", "vexlo", "--urls"]
+    times = {
+        "vexlo --urls (URLs)": best_time(vexlo, url_file, runs, env),
+        "vexlo --urls --fields privatesuffix (URLs)": best_time(
+            [*vexlo, "--fields", "privatesuffix"], url_file, runs, env
+        ),
+    }
+    if shutil.which("psl"):
+        times["psl --batch --print-reg-domain (hosts)"] = best_time(
+            ["psl", "--batch", "--print-reg-domain"], host_file, runs
+        )
+    else:
+        print("skipped: psl is not on PATH (Debian package psl)")
+    return {label: seconds / len(urls) for label, seconds in times.items()}
+
+
+def ratio(numerator, denominator):
+    if numerator is None or denominator is None:
+        return None
+    return numerator / denominator
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--list", type=pathlib.Path, default=None)
+    parser.add_argument("--count", type=int, default=1_000_000)
+    parser.add_argument("--seed", type=int, default=6)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--cli-runs", type=int, default=3)
+    parser.add_argument("--json", type=pathlib.Path, help="also write the results here")
+    args = parser.parse_args(argv)
+    list_path = args.list or corpus.default_list_path()
+
+    import vexlo
+
+    urls, hosts = make_urls(list_path, args.count, args.seed)
+    wrong = [(u, h) for u, h in zip(urls, hosts) if vexlo.host(u, keep_ip=True) != h]
+    if wrong:
+        raise SystemExit(f"bench_urls: the corpus holds URLs whose host is not theirs: {wrong[:5]}")
+    seconds = column_times(urls, hosts, args.rounds)
+    seconds.update(per_call_loops(urls, list_path, args.rounds))
+    with tempfile.TemporaryDirectory(prefix="vexlo-bench-urls-") as work:
+        seconds.update(command_times(urls, hosts, args.cli_runs, work))
+
+    get = seconds.get
+    goals = [
+        (
+            "privatesuffix(host(urls)) / privatesuffix(hosts), columns",
+            ratio(
+                get("columns.privatesuffix(columns.host(urls))"),
+                get("columns.privatesuffix(hosts)"),
+            ),
+            "at most 1.3",
+        ),
+        (
+            "urlsplit(url).hostname / vexlo.host(url)",
+            ratio(get("urlsplit(url).hostname"), get("vexlo.host(url)")),
+            "at least 10",
+        ),
+        (
+            "tldextract / privatesuffix(host(url)), one call at a time",
+            ratio(
+                get("tldextract extract(url).registered_domain"), get("privatesuffix(host(url))")
+            ),
+            "at least 20",
+        ),
+        (
+            "tldextract / privatesuffix(host(urls)), columns",
+            ratio(
+                get("tldextract extract(url).registered_domain"),
+                get("columns.privatesuffix(columns.host(urls))"),
+            ),
+            "at least 50",
+        ),
+        (
+            "psl on hosts / vexlo --urls on URLs",
+            ratio(get("psl --batch --print-reg-domain (hosts)"), get("vexlo --urls (URLs)")),
+            "at least 3",
+        ),
+    ]
+
+    print(f"{len(urls):,} URLs (seed {args.seed}, list {list_path})")
+    print(f"{'measure':50} {'ns per URL':>12}")
+    for label, value in seconds.items():
+        print(f"{label:50} {value * 1e9:12.1f}")
+    print()
+    print(f"{'ratio':62} {'value':>8}  goal")
+    for label, value, goal in goals:
+        shown = "-" if value is None else f"{value:.2f}"
+        print(f"{label:62} {shown:>8}  {goal}")
+    if args.json:
+        args.json.write_text(
+            json.dumps(
+                {
+                    "urls": len(urls),
+                    "seed": args.seed,
+                    "rounds": args.rounds,
+                    "cli_runs": args.cli_runs,
+                    "ns_per_url": {label: value * 1e9 for label, value in seconds.items()},
+                    "ratios": [
+                        {"ratio": label, "value": value, "goal": goal}
+                        for label, value, goal in goals
+                    ],
+                },
+                indent=2,
+            )
+            + "\n"
+        )
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
