@@ -121,6 +121,29 @@ def rows(result):
             ["a\\tb.c d.ex\\\\ample.com\ta\\tb c\\x20d ex\\\\ample.com"],
         ),
         ([], b"x\ry.com\n", ["x\\ry.com\tcom\tx\\ry.com"]),
+        # URLs and e-mail addresses: the answers are for the host, the name
+        # is the line as given; no host (or an IP address) answers nothing.
+        (
+            ["--urls", "--fields", "name,host,privatesuffix,is_private"],
+            b"https://u@Shop.Example.CO.UK:8443/x?q=1\r\nBob <bob@a.b.github.io>\n"
+            b"http://127.0.0.1/\nurn:isbn:1\nexample.com:8080/x\nh\ttp://a.exa\tmple.com/\n",
+            [
+                "https://u@Shop.Example.CO.UK:8443/x?q=1\tShop.Example.CO.UK\texample.co.uk\ttrue",
+                "Bob <bob@a.b.github.io>\ta.b.github.io\tb.github.io\ttrue",
+                "http://127.0.0.1/\t\t\t",
+                "urn:isbn:1\t\t\t",
+                "example.com:8080/x\texample.com\texample.com\ttrue",
+                "h\\ttp://a.exa\\tmple.com/\ta.example.com\texample.com\ttrue",
+            ],
+        ),
+        (
+            ["--urls", "--keep-case", "https://WWW.Example.CO.UK/", "mailto:x@Y.Example.COM"],
+            b"ignored when names are given\n",
+            [
+                "https://WWW.Example.CO.UK/\tCO.UK\tExample.CO.UK",
+                "mailto:x@Y.Example.COM\tCOM\tExample.COM",
+            ],
+        ),
     ],
 )
 def test_tsv_rows(args, stdin, expected):
@@ -280,6 +303,7 @@ def test_version():
         (["--depth", str(2**64)], "--depth: must be a whole number"),
         (["--depth", "one"], "--depth: must be a whole number"),
         (["--bogus"], "unrecognized arguments"),
+        (["--fields", "name,host"], "the field host needs --urls"),
     ],
 )
 def test_usage_errors(args, message):
@@ -287,6 +311,22 @@ def test_usage_errors(args, message):
     assert result.returncode == 2
     assert message in result.stderr.decode()
     assert result.stdout == b""
+
+
+def test_urls_in_json_lines_and_lines_that_are_not_utf8():
+    stdin = b"http://a.example.com/\nhttp://\xff.example.com/\nhttp://[::1]/\n"
+    result = vexlo_cli("--urls", "--json", "--fields", "host,privateparts", stdin=stdin)
+    assert result.returncode == 1
+    assert result.stderr.decode() == "vexlo: line 2: not valid UTF-8 (byte 8)\n"
+    assert [json.loads(row) for row in rows(result)] == [
+        {
+            "name": "http://a.example.com/",
+            "host": "a.example.com",
+            "privateparts": ["a", "example.com"],
+        },
+        {"name": None, "host": None, "privateparts": None},
+        {"name": "http://[::1]/", "host": None, "privateparts": None},
+    ]
 
 
 def test_importing_the_package_loads_no_command_line():

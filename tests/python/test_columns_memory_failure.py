@@ -47,6 +47,9 @@ CALLS = textwrap.dedent(r"""
         "array of another type": lambda: array_call("privatesuffix", [1, 2]),
         "stream subdomain": lambda: stream_call("subdomain"),
         "stream privateparts": lambda: stream_call("privateparts"),
+        "list host": lambda: (columns.host, (["http://" + n if n else n for n in fresh()],),
+                              dict(keep_ip=True)),
+        "array host string_view": lambda: array_call("host", NAMES, pa.string_view()),
     }
 """)
 
@@ -79,6 +82,6 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
     assert not faults, "\n".join(faults)
     assert result.returncode == 0 and result.stdout.endswith("DONE\n"), result.stderr[-3000:]
     lines = swept(result.stdout)
-    assert len(lines) == 12
+    assert len(lines) == 14
     for line in lines.values():
         assert "allocations=0 " not in line, line

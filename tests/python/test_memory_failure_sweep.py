@@ -19,7 +19,7 @@ from support import run_python
 # function).
 CALLS = textwrap.dedent(r"""
     import sys
-    from vexlo import _lookup as L
+    from vexlo import _columns as C, _lookup as L
 
     def fresh(text):
         # A new str each time: its UTF-8 form is not cached yet.
@@ -83,6 +83,15 @@ CALLS = textwrap.dedent(r"""
         "missing depth": lambda: (L.subdomain, (fresh(DEEP),), {}),
         "missing everything": lambda: (L.subdomain, (), {}),
         "only depth": lambda: (L.subdomain, (), dict(depth=1)),
+        # vexlo.host, declared in the same way.
+        "host ascii": lambda: (C.host, (fresh("https://u@Shop.Example.CO.UK:8443/x"),), {}),
+        "host non-ascii": lambda: (C.host, (fresh("http://www.\u00e9xample.\u0130.co.uk/"),), {}),
+        "host keep_ip": lambda: (C.host, (fresh("http://[2001:db8::1]/"),), dict(keep_ip=True)),
+        "host with a tab": lambda: (C.host, (fresh("http://exa\tmple.com/"),), {}),
+        "host none": lambda: (C.host, (fresh("urn:\u00e9"),), dict(keep_ip=False)),
+        "host int": lambda: (C.host, (5,), {}),
+        "host lone surrogate": lambda: (C.host, (fresh("a.\ud800.com"),), {}),
+        "host keep_ip int": lambda: (C.host, (fresh("a.com"),), dict(keep_ip=1)),
     }
 """)
 
