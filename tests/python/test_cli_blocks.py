@@ -324,7 +324,9 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
         (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError, None, "threads"),
         (lambda f: _columns._answer_name("a", f), TypeError, NOT_BYTES, "name"),
         (
-            lambda f: _columns._line_format(("name", "domain"), False, 1, True, False, False, False),
+            lambda f: _columns._line_format(
+                ("name", "domain"), False, 1, True, False, False, False
+            ),
             ValueError,
             "unknown field 'domain'",
             "fields",

@@ -30,6 +30,15 @@ def classify(name: str) -> str:
     return "private" if vexlo.is_private(name, accept_unknown=True) else "neither"
 
 
+def registrable_domain_of_url(url: str) -> str | None:
+    host = vexlo.host(url)
+    return None if host is None else vexlo.privatesuffix(host)
+
+
+def address_host(url: str) -> str:
+    return vexlo.host(url, keep_ip=True) or ""
+
+
 CHECKSUM: str = vexlo.LIST_CHECKSUM
 VERSION: str = vexlo.__version__
 NAMES: list[str] = vexlo.__all__
