@@ -208,11 +208,15 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
     namespace = {}
     exec(CALLS, namespace)
     assert set(lines) == set(namespace["CALLS"])
-    # Every call reached at least one allocation, so the sweep did something;
-    # and the good calls could still answer after a failure they absorbed or
-    # before the failing allocation came.
-    for line in lines.values():
-        assert "allocations=0 " not in line, line
+    # Every call reached at least one allocation, so the sweep did something,
+    # but those that answer None or a bool for an ASCII domain: they need
+    # none, and reach one only when the interpreter happens to refill a free
+    # list during the call, which depends on everything run before. The good
+    # calls could still answer after a failure they absorbed or before the
+    # failing allocation came.
+    needing_none = {"subdomain huge depth", "invalid domain"}
+    for name, line in lines.items():
+        assert "allocations=0 " not in line or name in needing_none, line
         assert "'result'" in line or "Error" in line, line
 
 
