@@ -128,12 +128,24 @@ def main(argv=None):
         print(f"round {round_number + 1} of {args.rounds} done", file=sys.stderr)
 
     labels = [label for label, _ in builds]
-    print("| measure | " + " | ".join(labels) + " | " + " | ".join(f"{x}/{labels[0]}" for x in labels[1:]) + " |")
+    print(
+        "| measure | "
+        + " | ".join(labels)
+        + " | "
+        + " | ".join(f"{x}/{labels[0]}" for x in labels[1:])
+        + " |"
+    )
     print("|---|" + "---:|" * (2 * len(labels) - 1))
     for name, _ in measures:
         medians = [statistics.median(figures[(name, label)]) for label in labels]
         ratios = [f"{m / medians[0]:.3f}" for m in medians[1:]]
-        print(f"| {name} | " + " | ".join(f"{m:.1f}" for m in medians) + " | " + " | ".join(ratios) + " |")
+        print(
+            f"| {name} | "
+            + " | ".join(f"{m:.1f}" for m in medians)
+            + " | "
+            + " | ".join(ratios)
+            + " |"
+        )
     return 0
 
 

@@ -76,7 +76,8 @@ PerName vexlo_call(Answer answer) {
     return [answer](const std::string& name) -> std::size_t {
         vexlo::ShortMatch short_match;
         std::string_view given = name;
-        switch (vexlo::match_short(given, vexlo::Switches{}, short_match)) {
+        switch (vexlo::match_short<vexlo::kCompiledRootEdgeCount>(
+            vexlo::compiled_tables(), given, vexlo::Switches{}, short_match)) {
             case vexlo::ShortOutcome::kMatched:
                 return answer(short_match.view(given));
             case vexlo::ShortOutcome::kInvalid:

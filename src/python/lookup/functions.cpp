@@ -94,8 +94,9 @@ PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
             if constexpr (kShortPath) {
                 ShortMatch match;
                 std::string_view given = domain;
-                switch (match_short(given, Switches{kDefaults.accept_unknown, kDefaults.icann_only},
-                                    match)) {
+                switch (match_short<kCompiledRootEdgeCount>(
+                    compiled_tables(), given,
+                    Switches{kDefaults.accept_unknown, kDefaults.icann_only}, match)) {
                     case ShortOutcome::kMatched:
                         return answer(kDefaults, match.view(given), true);
                     case ShortOutcome::kInvalid:
