@@ -4,12 +4,12 @@
 registrable domain of every name, with vexlo.columns, with a per-row Python
 UDF calling vexlo's scalar function, and with one calling tldextract, side by
 side in one run; plus the engine alone and the Arrow round trip alone, to show
-where the time goes. Writes the results as JSON and as bench/engines.md, which
-bench/report.py carries into BENCHMARKS.md.
+where the time goes. Writes the results as JSON and as docs/engines.md, which
+bench/report/report.py carries into BENCHMARKS.md.
 
     bench_engines.py [--names 10000000] [--files 20] [--slow-files 2] [--rounds 3]
                      [--engines spark,dask] [--data DIR] [--json FILE] [--markdown FILE]
-    bench_engines.py --report-only       # bench/engines.md again from the JSON
+    bench_engines.py --report-only       # docs/engines.md again from the JSON
 
 Run by hand with the project's .venv (the `engines` and `bench` groups,
 `.venv/bin/pip install --group engines --group bench`) and Java 17:
@@ -594,7 +594,7 @@ def main(argv=None):
     parser.add_argument("--list", type=pathlib.Path, default=None)
     parser.add_argument("--data", type=pathlib.Path, default=HERE / "results" / "engines-data")
     parser.add_argument("--json", type=pathlib.Path, default=HERE / "results" / "engines.json")
-    parser.add_argument("--markdown", type=pathlib.Path, default=HERE / "engines.md")
+    parser.add_argument("--markdown", type=pathlib.Path, default=HERE.parent / "docs" / "engines.md")
     parser.add_argument(
         "--report-only", action="store_true", help="rewrite --markdown from --json, run nothing"
     )

@@ -19,17 +19,18 @@ import platform
 import statistics
 import sys
 
-from report_columns import columns_report
+from columns_section import columns_report
 
 GOAL_FLOOR_RATIO = 3.0
 GOAL_FLOOR_MOONSHOT = 2.0
 GOAL_PREDICATE_RATIO = 2.2
 GOAL_INTERPRETER_NS = 35.0
 GOAL_PEER_SPEEDUP = {"tldextract": 30.0, "publicsuffix2": 20.0}
-STEPS_LOG = pathlib.Path(__file__).resolve().parent / "single_call_steps.md"
+DOCS = pathlib.Path(__file__).resolve().parents[2] / "docs"
+STEPS_LOG = DOCS / "single_call_steps.md"
 # Written by bench_engines.py, which is run by hand (it takes Spark, Dask and
 # some minutes); carried over as it stands.
-ENGINES_LOG = pathlib.Path(__file__).resolve().parent / "engines.md"
+ENGINES_LOG = DOCS / "engines.md"
 GOAL_CORE_NS = 40.0
 GOAL_LIBPSL_SPEEDUP = 5.0
 GOAL_IMPORT_MS = 1.0

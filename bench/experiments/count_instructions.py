@@ -25,9 +25,11 @@ import subprocess
 import sys
 import tempfile
 
+HERE = pathlib.Path(__file__).resolve().parent
+
 PY_DRIVER = """
 import sys
-sys.path.insert(0, {bench!r})
+sys.path[:0] = {paths!r}
 import corpus
 {load_lookup}
 names = corpus.read_corpus({corpus!r})
@@ -71,7 +73,7 @@ def python_count(name, args, out_dir):
         )
     code = PY_DRIVER.format(
         load_lookup=load_lookup,
-        bench=str(pathlib.Path(__file__).resolve().parent),
+        paths=[str(HERE), str(HERE.parent)],
         corpus=str(args.corpus),
         function=function,
         statement=statement,
@@ -108,7 +110,7 @@ def main(argv=None):
     parser.add_argument("--keep", type=pathlib.Path)
     parser.add_argument("--module", type=pathlib.Path)
     args = parser.parse_args(argv)
-    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+    sys.path.insert(0, str(HERE.parent))
     import corpus
 
     names = len(corpus.read_corpus(args.corpus))
