@@ -1,4 +1,7 @@
-"""Public Suffix List lookups from a rule trie compiled into the module."""
+"""Public Suffix List lookups from a rule trie compiled into the module, or
+from a list file loaded at run time (load_rules)."""
+
+from typing import TYPE_CHECKING, Any
 
 from vexlo._lookup import (
     LIST_CHECKSUM,
@@ -11,6 +14,9 @@ from vexlo._lookup import (
 )
 from vexlo._version import __version__ as __version__
 
+if TYPE_CHECKING:
+    from vexlo.rules import Rules, compiled_rules, load_rules
+
 __all__ = [
     "publicsuffix",
     "privatesuffix",
@@ -19,4 +25,20 @@ __all__ = [
     "privateparts",
     "subdomain",
     "LIST_CHECKSUM",
+    "Rules",
+    "load_rules",
+    "compiled_rules",
 ]
+
+
+# Loaded lists live in vexlo._columns, which a program that only asks the
+# compiled list never loads: these names import it on first use.
+_RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
+
+
+def __getattr__(name: str) -> Any:
+    if name in _RULES_NAMES:
+        from vexlo import rules
+
+        return getattr(rules, name)
+    raise AttributeError(f"module 'vexlo' has no attribute {name!r}")

@@ -3,7 +3,7 @@
 # built module.
 from collections.abc import Iterable
 from types import CapsuleType
-from typing import Any, Final
+from typing import Any, Final, final
 
 __all__ = [
     "_answer_array",
@@ -13,6 +13,9 @@ __all__ = [
     "_line_format",
     "_answer_lines",
     "_answer_name",
+    "_load_rules",
+    "_compiled_rules",
+    "Rules",
     "_QUESTIONS",
 ]
 
@@ -31,7 +34,7 @@ def _line_format(
     """The row format of the vexlo command, for _answer_lines and _answer_name."""
 
 def _answer_lines(
-    block: bytes, at_end: bool, format: CapsuleType, threads: int, /
+    block: bytes, at_end: bool, format: CapsuleType, threads: int, rules: Rules | None, /
 ) -> tuple[bytes, int, int, tuple[tuple[int, int, int], ...]]:
     """Rows for the whole lines at the start of *block* (bytes), made by up to
     *threads* threads, as a tuple
@@ -40,7 +43,9 @@ def _answer_lines(
     holds (line, byte, row_offset) for each line that is not UTF-8: its index
     in the block, its first bad byte counted from 1, and where its row starts."""
 
-def _answer_name(name: bytes, format: CapsuleType, /) -> tuple[bytes, int | None]:
+def _answer_name(
+    name: bytes, format: CapsuleType, rules: Rules | None, /
+) -> tuple[bytes, int | None]:
     """The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):
     bad_byte is None, or the first byte that is not UTF-8 counted from 1."""
 
@@ -53,6 +58,7 @@ def _answer_array(
     keep_case: bool,
     depth: int,
     threads: int,
+    rules: Rules | None,
     buffer_sizes: tuple[int | None, ...] | None,
     /,
 ) -> tuple[CapsuleType, CapsuleType]:
@@ -67,6 +73,7 @@ def _answer_stream(
     keep_case: bool,
     depth: int,
     threads: int,
+    rules: Rules | None,
     /,
 ) -> CapsuleType:
     """The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',
@@ -80,6 +87,7 @@ def _answer_list(
     keep_case: bool,
     depth: int,
     threads: int,
+    rules: Rules | None,
     /,
 ) -> list[Any]:
     """The answers for an iterable of str and None, as a list."""
@@ -87,3 +95,85 @@ def _answer_list(
 def _default_thread_count(names: int, /) -> int:
     """The number of threads that answer a column of *names* names when the
     caller does not say."""
+
+def _load_rules(data: bytes, /) -> Rules:
+    """The Rules of the bytes of a list file; ValueError naming the first faulty
+    line when the file is not a list vexlo can hold."""
+
+def _compiled_rules() -> Rules:
+    """The Rules of the list compiled into vexlo, the same object every time."""
+
+@final
+class Rules:
+    """The rules of a Public Suffix List, to answer from: the list compiled into
+    vexlo (vexlo.compiled_rules()) or a list file loaded at run time
+    (vexlo.load_rules()). Its methods answer exactly as the module functions of
+    the same names do for the compiled list. Immutable; any number of threads
+    may share one. It pickles as the list's bytes."""
+
+    @property
+    def checksum(self) -> str:
+        """The lowercase hexadecimal SHA-256 of the list file's bytes."""
+    @property
+    def version(self) -> str | None:
+        """The list's own VERSION header, or None when it has none."""
+    @property
+    def rule_count(self) -> int:
+        """The rule lines of the list."""
+    @property
+    def twin_count(self) -> int:
+        """The rules added in the other spelling of their internationalised labels."""
+    @property
+    def node_count(self) -> int:
+        """The nodes of the rule trie, the root included."""
+    def __reduce__(self) -> tuple[Any, tuple[Any, ...]]:
+        """Pickle as the list's bytes, loaded again by vexlo.load_rules()."""
+    def publicsuffix(
+        self,
+        domain: str,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> str | None:
+        """Return the longest public suffix of *domain*, or None if it has none."""
+    def privatesuffix(
+        self,
+        domain: str,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> str | None:
+        """Return the private suffix of *domain*: the public suffix plus one label.
+        None if *domain* is entirely public, or invalid."""
+    def is_public(
+        self, domain: str, *, accept_unknown: bool = True, icann_only: bool = False
+    ) -> bool:
+        """Return whether *domain* is entirely a public suffix."""
+    def is_private(
+        self, domain: str, *, accept_unknown: bool = True, icann_only: bool = False
+    ) -> bool:
+        """Return whether *domain* is a private suffix or a subdomain of one."""
+    def privateparts(
+        self,
+        domain: str,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> tuple[str, ...] | None:
+        """Return a tuple of the subdomain labels of *domain* followed by its private
+        suffix, or None if it has no private suffix."""
+    def subdomain(
+        self,
+        domain: str,
+        depth: int,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> str | None:
+        """Return the suffix of *domain* reaching *depth* labels beyond its private
+        suffix, or None if *domain* has too few labels. Depth 0 is the private
+        suffix itself."""

@@ -25,8 +25,11 @@ functions give None and False. An element that is not UTF-8 is an invalid
 name.
 
 ``threads`` is the number of threads that answer a column (at most 256): by
-default every core for columns of 65,536 names or more, one below. The answers
-are the same whatever the count.
+default every core for large columns, one for small ones. The answers are the
+same whatever the count.
+
+``rules`` is the list to answer from: a `vexlo.Rules` (``vexlo.load_rules()``),
+or None for the list compiled into vexlo.
 """
 
 import sys
@@ -35,6 +38,7 @@ from types import CapsuleType
 from typing import Any, Final
 
 from vexlo import _columns, _lookup
+from vexlo.rules import Rules
 
 __all__ = [
     "publicsuffix",
@@ -53,8 +57,9 @@ _PREDICATES: Final = frozenset({_QUESTIONS["is_public"], _QUESTIONS["is_private"
 _PRIVATEPARTS: Final = _QUESTIONS["privateparts"]
 _MAX_THREADS: Final = 256
 
-# question, accept_unknown, icann_only, keep_case, depth, threads (0: default)
-_Request = tuple[int, bool, bool, bool, int, int]
+# question, accept_unknown, icann_only, keep_case, depth, threads (0:
+# default), rules (None: the compiled list)
+_Request = tuple[int, bool, bool, bool, int, int, Rules | None]
 
 
 class ArrowArrayAnswers:
@@ -101,9 +106,13 @@ def _request(
     icann_only: object,
     keep_case: object,
     threads: object,
+    rules: object,
 ) -> _Request:
     """The arguments checked exactly as the scalar function checks them (one
-    call of it, so its errors and notes are the ones raised), and `threads`."""
+    call of it, so its errors and notes are the ones raised), `threads` and
+    `rules`."""
+    if rules is not None and not isinstance(rules, Rules):
+        raise TypeError(f"rules must be a vexlo.Rules or None, not {type(rules).__qualname__}")
     scalar = getattr(_lookup, function)
     switches: dict[str, object] = {"accept_unknown": accept_unknown, "icann_only": icann_only}
     if function not in ("is_public", "is_private"):
@@ -124,6 +133,7 @@ def _request(
         bool(keep_case),
         depth.__index__() if function == "subdomain" else 0,  # type: ignore[attr-defined]
         count,
+        rules,
     )
 
 
@@ -179,7 +189,7 @@ def _pyarrow_chunked(pa: Any, column: Any, request: _Request) -> Any:
     if request[5] == 0:
         # The default is decided by the whole column, not chunk by chunk.
         threads = min(_columns._default_thread_count(len(column)), _MAX_THREADS)
-        request = (*request[:5], threads)
+        request = (*request[:5], threads, request[6])
     chunks = [
         pa.array(_arrow_array(chunk, request, _pyarrow_sizes(chunk))) for chunk in column.chunks
     ]
@@ -243,10 +253,11 @@ def publicsuffix(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The public suffix of every name of *column*, as vexlo.publicsuffix gives it."""
     return _answer(
-        column, _request("publicsuffix", 0, accept_unknown, icann_only, keep_case, threads)
+        column, _request("publicsuffix", 0, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
@@ -257,10 +268,11 @@ def privatesuffix(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The private suffix of every name of *column*, as vexlo.privatesuffix gives it."""
     return _answer(
-        column, _request("privatesuffix", 0, accept_unknown, icann_only, keep_case, threads)
+        column, _request("privatesuffix", 0, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
@@ -270,9 +282,12 @@ def is_public(
     accept_unknown: bool = True,
     icann_only: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """Whether each name of *column* is entirely a public suffix, as vexlo.is_public says."""
-    return _answer(column, _request("is_public", 0, accept_unknown, icann_only, False, threads))
+    return _answer(
+        column, _request("is_public", 0, accept_unknown, icann_only, False, threads, rules)
+    )
 
 
 def is_private(
@@ -281,10 +296,13 @@ def is_private(
     accept_unknown: bool = True,
     icann_only: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """Whether each name of *column* is a private suffix or below one, as
     vexlo.is_private says."""
-    return _answer(column, _request("is_private", 0, accept_unknown, icann_only, False, threads))
+    return _answer(
+        column, _request("is_private", 0, accept_unknown, icann_only, False, threads, rules)
+    )
 
 
 def privateparts(
@@ -294,11 +312,12 @@ def privateparts(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The subdomain labels and private suffix of every name of *column*, as
     vexlo.privateparts gives them (a list of str for each)."""
     return _answer(
-        column, _request("privateparts", 0, accept_unknown, icann_only, keep_case, threads)
+        column, _request("privateparts", 0, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
@@ -310,9 +329,10 @@ def subdomain(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The suffix reaching *depth* labels beyond the private suffix of every
     name of *column*, as vexlo.subdomain gives it."""
     return _answer(
-        column, _request("subdomain", depth, accept_unknown, icann_only, keep_case, threads)
+        column, _request("subdomain", depth, accept_unknown, icann_only, keep_case, threads, rules)
     )

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "rules/compiled_list.h"
 #include "rules/compiled_shape.h"
 #include "rules/rule_tables.h"
 #include "rules/rule_view.h"
@@ -19,13 +20,6 @@ extern const RuleTables compiled_rule_tables;
 
 inline const RuleTables& compiled_tables() noexcept { return compiled_rule_tables; }
 
-// What else is known of the list compiled in.
-struct CompiledList {
-    const char* checksum;       // LIST_CHECKSUM
-    const char* version;        // the list's VERSION header, or null
-    std::size_t rule_count;     // rule lines of the list
-    std::size_t twin_count;     // rules added in the other spelling
-};
 extern const CompiledList compiled_list;
 inline RuleTrie compiled_rules() noexcept { return compiled_rule_tables.trie(); }
 

@@ -105,7 +105,13 @@ def test_only_the_init_symbol_is_exported(name):
     assert exported == {f"PyInit_{name}"}
 
 
-COLUMNS_FUNCTIONS = [name for name in _columns.__all__ if callable(getattr(_columns, name))]
+# Those with parameters; _compiled_rules() takes none.
+COLUMNS_FUNCTIONS = [
+    name
+    for name in _columns.__all__
+    if inspect.isbuiltin(getattr(_columns, name))
+    and inspect.signature(getattr(_columns, name)).parameters
+]
 
 
 @pytest.mark.parametrize("name", COLUMNS_FUNCTIONS)
@@ -143,9 +149,14 @@ def test_columns_module_attributes():
         "_line_format",
         "_answer_lines",
         "_answer_name",
+        "_load_rules",
+        "_compiled_rules",
+        "Rules",
         "_QUESTIONS",
     ]
     assert _columns._QUESTIONS == tuple(NAMES)
+    with pytest.raises(TypeError, match=r"^_compiled_rules\(\) takes 0 positional arguments"):
+        _columns._compiled_rules(None)
     assert _columns._answer_list.__self__ is _columns
     assert _columns._answer_list.__module__ == "vexlo._columns"
 
@@ -160,7 +171,7 @@ SIBLING = textwrap.dedent("""
     except ImportError as error:
         print("ImportError", error)
     else:
-        print("imported", _columns._answer_list(["www.example.co.uk"], 1, True, False, False, 0, 1))
+        print("imported", _columns._answer_list(["www.example.co.uk"], 1, True, False, False, 0, 1, None))
 """)
 
 

@@ -7,6 +7,8 @@ import inspect
 import pytest
 from support import REPO
 
+from vexlo import _columns
+
 STUB = ast.parse((REPO / "vexlo" / "_lookup.pyi").read_text(encoding="utf-8"))
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
 STUB_NAMES = {
@@ -71,8 +73,9 @@ def test_package_reexports_the_module(lookup):
     import vexlo
     import vexlo._version
 
-    assert vexlo.__all__ == lookup.__all__
+    assert vexlo.__all__ == [*lookup.__all__, "Rules", "load_rules", "compiled_rules"]
     for name in lookup.__all__:
         assert getattr(vexlo, name) is getattr(lookup, name)
+    assert vexlo.Rules is _columns.Rules
     assert vexlo.__version__ == vexlo._version.__version__
     assert (REPO / "vexlo" / "py.typed").is_file()
