@@ -16,9 +16,12 @@ __all__ = [
     "_load_rules",
     "_compiled_rules",
     "Rules",
+    "_MAX_LIST_BYTES",
     "_QUESTIONS",
 ]
 
+# The most bytes a list file may have.
+_MAX_LIST_BYTES: Final[int]
 # The names of the questions, indexed by their codes.
 _QUESTIONS: Final[tuple[str, ...]]
 

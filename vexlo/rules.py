@@ -14,7 +14,7 @@ from vexlo import _columns
 Rules = _columns.Rules
 
 # A list file of more bytes is refused before it is read whole.
-MAX_LIST_BYTES = 64 << 20
+MAX_LIST_BYTES: int = _columns._MAX_LIST_BYTES
 
 
 def load_rules(source: "str | os.PathLike[str] | bytes") -> Rules:

@@ -152,6 +152,7 @@ def test_columns_module_attributes():
         "_load_rules",
         "_compiled_rules",
         "Rules",
+        "_MAX_LIST_BYTES",
         "_QUESTIONS",
     ]
     assert _columns._QUESTIONS == tuple(NAMES)

@@ -1,11 +1,13 @@
 // The definition of vexlo._columns and its exec step, which first connects
 // the module to vexlo._lookup's process services, then adds the functions of
-// its tables, the Rules type and _QUESTIONS, each listed in __all__ as in
+// its tables, the Rules type, _MAX_LIST_BYTES and _QUESTIONS, each listed in
+// __all__ as in
 // vexlo._lookup. The module keeps no state of its own.
 #include <Python.h>
 
 #include <span>
 
+#include "list_file/limits.h"
 #include "python/boundary.h"
 #include "python/columns/column_request.h"
 #include "python/columns/function_tables.h"
@@ -33,6 +35,10 @@ int module_exec(PyObject* module) noexcept {
         }
         if (!add_owned(module, created(PyUnicode_FromString("Rules")),
                        Py_NewRef(reinterpret_cast<PyObject*>(rules)), error)) {
+            return false;
+        }
+        if (!add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
+                       created(PyLong_FromSize_t(list_file::kMaxFileBytes)), error)) {
             return false;
         }
         PyObject* name = created(PyUnicode_FromString("_QUESTIONS"));

@@ -14,7 +14,7 @@
 
 #include "common/dots.h"
 #include "punycode.h"
-#include "list_file/sha256.h"
+#include "common/sha256.h"
 #include "rules/compiled_tables.h"
 #include "rules/public_suffix.h"
 #include "test_trie.h"
@@ -139,7 +139,7 @@ protected:
     }
     void SetUp() override {
         if (list_->bytes.empty()) GTEST_SKIP() << "cannot read the list file " VEXLO_PSL_FILE;
-        if (list_file::sha256_hex(list_->bytes) != LIST_CHECKSUM)
+        if (sha256_hex(list_->bytes) != LIST_CHECKSUM)
             GTEST_SKIP() << VEXLO_PSL_FILE " changed since it was compiled in; rebuild";
     }
     static LoadedList* list_;
@@ -150,8 +150,8 @@ LoadedList* WholeList::list_ = nullptr;
 ListModel* WholeList::model_ = nullptr;
 
 TEST_F(WholeList, ChecksumIsTheListFilesSha256) {
-    EXPECT_EQ(list_file::sha256_hex(list_->bytes), std::string(LIST_CHECKSUM));
-    EXPECT_EQ(list_file::sha256_hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(sha256_hex(list_->bytes), std::string(LIST_CHECKSUM));
+    EXPECT_EQ(sha256_hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
 TEST_F(WholeList, TrieHoldsExactlyTheModelsNodesWithTheirFlags) {
