@@ -22,6 +22,7 @@ import sys
 
 from columns_section import columns_report
 from markup import table, verdict
+from rules_section import rules_report
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
 import harness
@@ -413,6 +414,7 @@ def main(argv=None):
     parser.add_argument("--load-start", default="?")
     parser.add_argument("--columns", type=pathlib.Path, help="bench_column_calls.py's JSON")
     parser.add_argument("--cli", type=pathlib.Path, help="bench_cli.py's JSON")
+    parser.add_argument("--rules", type=pathlib.Path, help="bench_rules.py's JSON")
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
     py = harness.read_results(args.python)
@@ -424,7 +426,14 @@ def main(argv=None):
         "corpus_args": args.corpus_args,
     }
     extra = [harness.read_results(path) if path else None for path in (args.columns, args.cli)]
-    report = build_report(py, core, args.chart, run_info) + "\n" + columns_report(*extra)
+    rules = harness.read_results(args.rules) if args.rules else None
+    report = (
+        build_report(py, core, args.chart, run_info)
+        + "\n"
+        + columns_report(*extra)
+        + "\n"
+        + rules_report(rules)
+    )
     args.output.write_text(report, encoding="utf-8")
     return 0
 
