@@ -317,24 +317,23 @@ PyObject* default_threads(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
     });
 }
 
-constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"_answer_array", as_cfunction(answer_array), kFlags,
+    {"_answer_array", as_cfunction(answer_array), kCallFlags,
      "_answer_array(schema, array, question, accept_unknown, icann_only, keep_case, depth, "
      "threads, rules, buffer_sizes, /)\n--\n\n"
      "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
      "'arrow_array', the array taken over), as such a pair of capsules."},
-    {"_answer_stream", as_cfunction(answer_stream), kFlags,
+    {"_answer_stream", as_cfunction(answer_stream), kCallFlags,
      "_answer_stream(stream, question, accept_unknown, icann_only, keep_case, depth, threads, "
      "rules, /)\n--\n\n"
      "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
      "taken over and read to its end), as such a capsule."},
-    {"_answer_list", as_cfunction(answer_list), kFlags,
+    {"_answer_list", as_cfunction(answer_list), kCallFlags,
      "_answer_list(items, question, accept_unknown, icann_only, keep_case, depth, threads, "
      "rules, /)\n--\n\n"
      "The answers for an iterable of str and None, as a list."},
-    {"_default_thread_count", as_cfunction(default_threads), kFlags,
+    {"_default_thread_count", as_cfunction(default_threads), kCallFlags,
      "_default_thread_count(names, /)\n--\n\n"
      "The number of threads that answer a column of *names* names when the\n"
      "caller does not say."},

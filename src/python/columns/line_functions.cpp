@@ -203,13 +203,12 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     });
 }
 
-constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"_line_format", as_cfunction(line_format), kFlags,
+    {"_line_format", as_cfunction(line_format), kCallFlags,
      "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, /)\n--\n\n"
      "The row format of the vexlo command, for _answer_lines and _answer_name."},
-    {"_answer_lines", as_cfunction(answer_lines), kFlags,
+    {"_answer_lines", as_cfunction(answer_lines), kCallFlags,
      "_answer_lines(block, at_end, format, threads, rules, /)\n--\n\n"
      "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
      "*threads* threads, as a tuple\n"
@@ -217,7 +216,7 @@ PyMethodDef function_records[] = {
      "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
      "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
      "in the block, its first bad byte counted from 1, and where its row starts."},
-    {"_answer_name", as_cfunction(answer_name), kFlags,
+    {"_answer_name", as_cfunction(answer_name), kCallFlags,
      "_answer_name(name, format, rules, /)\n--\n\n"
      "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
      "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},

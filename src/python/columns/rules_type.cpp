@@ -265,14 +265,13 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     });
 }
 
-constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"_load_rules", as_cfunction(load_rules), kFlags,
+    {"_load_rules", as_cfunction(load_rules), kCallFlags,
      "_load_rules(data, /)\n--\n\n"
      "The Rules of the bytes of a list file; ValueError naming the first faulty\n"
      "line when the file is not a list vexlo can hold."},
-    {"_compiled_rules", as_cfunction(compiled_rules), kFlags,
+    {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags,
      "_compiled_rules()\n--\n\n"
      "The Rules of the list compiled into vexlo, the same object every time."},
 };

@@ -180,7 +180,6 @@ PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
                                                                            kwnames);
 }
 
-inline constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 // The six records, in the order of vexlo._lookup's __all__, with the given
 // docstrings (those of functions, or of methods).
@@ -188,19 +187,19 @@ template <class Source>
 std::array<PyMethodDef, 6> records(const char* const (&docs)[6]) {
     return {{
         {"publicsuffix", as_cfunction(entry<Source, kPublicsuffix, publicsuffix_answer, true, false>),
-         kFlags, docs[0]},
+         kCallFlags, docs[0]},
         {"privatesuffix",
-         as_cfunction(entry<Source, kPrivatesuffix, privatesuffix_answer, true, false>), kFlags,
+         as_cfunction(entry<Source, kPrivatesuffix, privatesuffix_answer, true, false>), kCallFlags,
          docs[1]},
-        {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>), kFlags,
+        {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>), kCallFlags,
          docs[2]},
         {"is_private", as_cfunction(entry<Source, kIsPrivate, is_private_answer, true, true>),
-         kFlags, docs[3]},
+         kCallFlags, docs[3]},
         {"privateparts",
-         as_cfunction(entry<Source, kPrivateparts, privateparts_answer, false, false>), kFlags,
+         as_cfunction(entry<Source, kPrivateparts, privateparts_answer, false, false>), kCallFlags,
          docs[4]},
         {"subdomain", as_cfunction(entry<Source, kSubdomain, subdomain_answer, false, false>),
-         kFlags, docs[5]},
+         kCallFlags, docs[5]},
     }};
 }
 
