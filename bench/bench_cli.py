@@ -11,32 +11,31 @@ by corpus.py to a temporary file. vexlo runs as `python -m vexlo` with the
 interpreter running this script and this checkout importable; psl from PATH
 (Debian package `psl`). tldextract's command takes names only as arguments,
 so xargs hands them over in batches, and its list is the same file, read
-offline; it is timed once, as it is slow. Run by hand: no timing is checked.
+offline as the other benchmarks read it (the command's own switches, the
+private section and the fallback to its snapshot, keep their defaults); it is
+timed once, as it is slow. Run by scripts/bench, or by hand: no timing is
+checked.
 """
 
 import argparse
-import json
 import os
 import pathlib
 import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = pathlib.Path(__file__).resolve().parent
-REPO = HERE.parent
 sys.path.insert(0, str(HERE))
 import corpus  # noqa: E402
+import harness  # noqa: E402
 
 # tldextract's own command (tldextract.cli.main), with its extractor reading
-# the list file given instead of fetching one.
+# the list file instead of fetching one; the command's switches are passed
+# over these.
 TLDEXTRACT_COMMAND = """
-import functools, pathlib, sys, tldextract, tldextract.cli
-list_uri = pathlib.Path(sys.argv.pop(1)).resolve().as_uri()
-tldextract.cli.TLDExtract = functools.partial(
-    tldextract.TLDExtract, cache_dir=False, suffix_list_urls=(list_uri,),
-    fallback_to_snapshot=False)
+import functools, sys, tldextract, tldextract.cli
+tldextract.cli.TLDExtract = functools.partial(tldextract.TLDExtract, **{options!r})
 sys.argv[0] = "tldextract"
 tldextract.cli.main()
 """
@@ -45,17 +44,8 @@ TLDEXTRACT_BATCH = 20_000
 
 def best_time(command, corpus_path, runs, env=None):
     """The best wall time of `runs` runs, and the exit statuses seen."""
-    best, statuses = None, set()
-    for _ in range(runs):
-        with open(corpus_path, "rb") as stdin:
-            start = time.perf_counter()
-            status = subprocess.run(
-                command, stdin=stdin, stdout=subprocess.DEVNULL, env=env
-            ).returncode
-            elapsed = time.perf_counter() - start
-        statuses.add(status)
-        best = elapsed if best is None else min(best, elapsed)
-    return best, statuses
+    done = [harness.time_command(command, corpus_path, env) for _ in range(runs)]
+    return min(seconds for seconds, _ in done), {status for _, status in done}
 
 
 def tldextract_python():
@@ -76,18 +66,11 @@ def tldextract_python():
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--corpus", type=pathlib.Path)
-    parser.add_argument("--count", type=int, default=1_000_000)
-    parser.add_argument("--seed", type=int, default=6)
-    parser.add_argument(
-        "--list",
-        type=pathlib.Path,
-        default=None,
-        help="list file for the corpus and tldextract (default: as corpus.py)",
-    )
+    corpus.add_arguments(parser, count=1_000_000)  # the list is tldextract's too
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--json", type=pathlib.Path, help="also write the results here")
     args = parser.parse_args(argv)
-    list_path = args.list or corpus.default_list_path()
+    list_path = args.list or harness.default_list_path()
 
     with tempfile.TemporaryDirectory(prefix="vexlo-bench-cli-") as work:
         corpus_path = args.corpus
@@ -105,11 +88,8 @@ def main(argv=None):
                     str(corpus_path),
                 ]
             )
-        names = corpus_path.read_bytes().count(b"\n")
-        env = dict(
-            os.environ,
-            PYTHONPATH=os.pathsep.join(filter(None, [str(REPO), os.environ.get("PYTHONPATH")])),
-        )
+        names = len(harness.read_corpus(corpus_path))
+        env = dict(os.environ, PYTHONPATH=harness.python_path(harness.REPO))
 
         commands = [
             ("vexlo", [sys.executable, "-m", "vexlo"], args.runs, env),
@@ -145,8 +125,7 @@ def main(argv=None):
                         str(TLDEXTRACT_BATCH),
                         python,
                         "-c",
-                        TLDEXTRACT_COMMAND,
-                        str(list_path),
+                        TLDEXTRACT_COMMAND.format(options=harness.tldextract_options(list_path)),
                     ],
                     1,
                     None,
@@ -183,9 +162,7 @@ def main(argv=None):
     for reason in skipped:
         print(f"skipped: {reason}")
     if args.json:
-        args.json.write_text(
-            json.dumps({"names": names, "results": results, "skipped": skipped}, indent=2) + "\n"
-        )
+        harness.write_results(args.json, {"names": names, "results": results, "skipped": skipped})
     return 0
 
 

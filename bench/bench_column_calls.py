@@ -19,23 +19,25 @@ import pathlib
 import statistics
 import subprocess
 import sys
-import time
 
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
-import corpus  # noqa: E402
+import harness  # noqa: E402
 
+# The probe finds the harness in this folder, its last argument.
 MEMORY = r"""
 import json, sys
+sys.path.append(sys.argv[4])
 import pyarrow as pa
 import vexlo.columns
+from harness import read_corpus
 
 def status(field):
     for line in open("/proc/self/status"):
         if line.startswith(field + ":"):
             return int(line.split()[1]) * 1024
 
-names = pa.array(open(sys.argv[1], encoding="utf-8").read().split("\n")[:-1])
+names = pa.array(read_corpus(sys.argv[1]))
 question, threads = sys.argv[2], int(sys.argv[3])
 before = status("VmRSS")
 with open("/proc/self/clear_refs", "w") as refs:
@@ -49,12 +51,7 @@ print(json.dumps({"question": question, "threads": threads, "growth": peak - bef
 
 
 def timed(function, rounds):
-    times = []
-    for _ in range(rounds):
-        start = time.perf_counter()
-        function()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+    return statistics.median(harness.wall_seconds(function, rounds))
 
 
 def main(argv=None):
@@ -69,7 +66,7 @@ def main(argv=None):
     import vexlo
     import vexlo.columns
 
-    names = corpus.read_corpus(options.corpus)
+    names = harness.read_corpus(options.corpus)
     column = pa.array(names)
     count = len(names)
     rows = []
@@ -101,7 +98,15 @@ def main(argv=None):
     for question in ("privatesuffix", "is_private", "privateparts"):
         for threads in (1, 2):
             out = subprocess.run(
-                [sys.executable, "-c", MEMORY, str(options.corpus), question, str(threads)],
+                [
+                    sys.executable,
+                    "-c",
+                    MEMORY,
+                    str(options.corpus),
+                    question,
+                    str(threads),
+                    str(HERE),
+                ],
                 capture_output=True,
                 text=True,
                 check=True,
@@ -115,7 +120,7 @@ def main(argv=None):
                 file=sys.stderr,
             )
     if options.json:
-        options.json.write_text(json.dumps({"names": count, "rows": rows, "memory": memory}))
+        harness.write_results(options.json, {"names": count, "rows": rows, "memory": memory})
 
 
 if __name__ == "__main__":

@@ -30,6 +30,8 @@
 #include "rules/compiled_tables.h"
 #include "rules/public_suffix.h"
 
+#include "corpus_file.h"
+
 namespace {
 
 struct Corpus {
@@ -38,14 +40,9 @@ struct Corpus {
 };
 
 Corpus read_corpus(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "bench_columns: cannot read corpus %s\n", path);
-        std::exit(2);
-    }
     Corpus corpus;
-    for (std::string line; std::getline(in, line);) {
-        corpus.data += line;
+    for (const std::string& name : vexlo::bench::read_corpus(path, "bench_columns")) {
+        corpus.data += name;
         corpus.offsets.push_back(static_cast<std::int32_t>(corpus.data.size()));
     }
     return corpus;

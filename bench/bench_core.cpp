@@ -7,8 +7,8 @@
 //
 //   bench_core CORPUS LIST_FILE [--rounds N] [--json FILE] [--only NAME]
 //
-// --only runs the one benchmark of that name (bench/count_instructions.py
-// counts its instructions under callgrind).
+// --only runs the one benchmark of that name (bench/experiments/
+// count_instructions.py counts its instructions under callgrind).
 // CORPUS holds one name per line (bench/corpus.py writes it); LIST_FILE is
 // the list the module was compiled from, which libpsl loads at start-up.
 #include <libpsl.h>
@@ -33,6 +33,8 @@
 #include "query/short_match.h"
 #include "rules/compiled_tables.h"
 
+#include "corpus_file.h"
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -44,17 +46,6 @@ struct Benchmark {
     PerName run;
     std::vector<double> ns_per_name;  // one per round
 };
-
-Names read_corpus(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "bench_core: cannot read corpus %s\n", path);
-        std::exit(2);
-    }
-    Names names;
-    for (std::string line; std::getline(in, line);) names.push_back(line);
-    return names;
-}
 
 std::size_t text_size(const std::optional<std::string_view>& text) {
     return text ? text->size() : 0;
@@ -76,7 +67,8 @@ PerName vexlo_call(Answer answer) {
     return [answer](const std::string& name) -> std::size_t {
         vexlo::ShortMatch short_match;
         std::string_view given = name;
-        switch (vexlo::match_short(given, vexlo::Switches{}, short_match)) {
+        switch (vexlo::match_short<vexlo::kCompiledRootEdgeCount>(
+            vexlo::compiled_tables(), given, vexlo::Switches{}, short_match)) {
             case vexlo::ShortOutcome::kMatched:
                 return answer(short_match.view(given));
             case vexlo::ShortOutcome::kInvalid:
@@ -251,7 +243,7 @@ int main(int argc, char** argv) {
             only = argv[i + 1];
         }
     }
-    const Names names = read_corpus(argv[1]);
+    const Names names = vexlo::bench::read_corpus(argv[1], "bench_core");
     if (names.empty()) {
         std::fprintf(stderr, "bench_core: the corpus is empty\n");
         return 2;

@@ -4,12 +4,12 @@
 registrable domain of every name, with vexlo.columns, with a per-row Python
 UDF calling vexlo's scalar function, and with one calling tldextract, side by
 side in one run; plus the engine alone and the Arrow round trip alone, to show
-where the time goes. Writes the results as JSON and as bench/engines.md, which
-bench/report.py carries into BENCHMARKS.md.
+where the time goes. Writes the results as JSON and as docs/engines.md, which
+bench/report/report.py carries into BENCHMARKS.md.
 
     bench_engines.py [--names 10000000] [--files 20] [--slow-files 2] [--rounds 3]
                      [--engines spark,dask] [--data DIR] [--json FILE] [--markdown FILE]
-    bench_engines.py --report-only       # bench/engines.md again from the JSON
+    bench_engines.py --report-only       # docs/engines.md again from the JSON
 
 Run by hand with the project's .venv (the `engines` and `bench` groups,
 `.venv/bin/pip install --group engines --group bench`) and Java 17:
@@ -29,42 +29,24 @@ all the jobs.
 """
 
 import argparse
-import datetime
 import functools
-import hashlib
 import importlib.util
 import json
 import os
 import pathlib
-import platform
 import statistics
 import sys
 import time
 import warnings
 
 HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
+sys.path[:0] = [str(HERE), str(HERE / "report")]
 import corpus  # noqa: E402
 import engine_jobs  # noqa: E402
+import harness  # noqa: E402
+from engines_section import markdown  # noqa: E402
 
-BILLION = 1_000_000_000
-EXECUTORS = (1, 10, 100)  # for the estimate on paper, each with CORES_PER_EXECUTOR
-CORES_PER_EXECUTOR = 4
 LOCAL_CORES = 2  # local[2]; two Dask workers of one thread each
-# Until vexlo.columns is measured here: its goal for one thread, ns a name,
-# added to the measured jobs without vexlo for a projection on paper.
-COLUMNS_GOAL_NS = 90
-
-
-def cpu_model():
-    try:
-        with open("/proc/cpuinfo", encoding="utf-8") as info:
-            for line in info:
-                if line.startswith("model name"):
-                    return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return platform.processor() or platform.machine()
 
 
 def has_columns():
@@ -80,8 +62,7 @@ def make_data(folder, names, files, list_path, seed):
     import pyarrow as pa
     import pyarrow.parquet as pq
 
-    checksum = hashlib.sha256(pathlib.Path(list_path).read_bytes()).hexdigest()
-    want = {"names": names, "files": files, "seed": seed, "list": checksum}
+    want = {"names": names, "files": files, "seed": seed, "list": harness.list_checksum(list_path)}
     manifest = folder / "manifest.json"
     if manifest.is_file() and json.loads(manifest.read_text()) == want:
         return
@@ -374,213 +355,16 @@ def _not_measured(engine, name, what):
     return {"engine": engine, "name": name, "what": what, "rows": None}
 
 
-# The report.
-
-
-def table(header, rows):
-    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
-    lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
-    return "\n".join(lines)
-
-
-def core_ns(entry):
-    """Core time per name, in ns: the CPU time of every process of the job
-    (the wall time on every local core, for results without it)."""
-    if "cpu_seconds" in entry:
-        return entry["cpu_seconds"] / entry["rows"] * 1e9
-    return entry["seconds"] * LOCAL_CORES / entry["rows"] * 1e9
-
-
-def hours_for_a_billion(entry, executors):
-    per_core = 1e9 / core_ns(entry)
-    return BILLION / (per_core * executors * CORES_PER_EXECUTOR) / 3600
-
-
-def fmt_hours(hours):
-    if hours * 60 < 1:
-        return f"{hours * 3600:.0f} s"
-    return f"{hours * 60:.1f} min" if hours < 1 else f"{hours:,.1f} h"
-
-
-def markdown(result):
-    out = []
-    add = out.append
-    info = result["run"]
-    add(
-        f"Measured by `bench/bench_engines.py` on {info['date']} ({info['machine']}; load "
-        f"average {info['load_start']} at the start, {info['load_end']} at the end): "
-        f"{info['names']:,} host names from `bench/corpus.py`, in {info['files']} Parquet "
-        f"files, through Spark {info['spark']} on a `local[{LOCAL_CORES}]` master and Dask "
-        f"{info['dask']} on a `LocalCluster` of {LOCAL_CORES} worker processes of one thread; "
-        "each job answers every name's registrable domain and keeps nothing (Spark writes to "
-        "the `noop` sink, Dask sums a count per partition). Times are wall-clock, for the "
-        f"whole job after the Python workers have started, the median of {info['rounds']} "
-        "rounds (each round runs every job once, in turn); per-row tldextract ran over the "
-        f"first {info['slow_files']} files ({info['slow_rows']:,} names). *Core time per "
-        "name* is the CPU time (user and system) of every process of the job, the JVM, its "
-        "Python workers and Dask's workers included, over the names: unlike the wall time, "
-        "it does not grow when other work shares the machine; the estimates below are "
-        "made from it.\n"
-    )
-    rows = []
-    for entry in result["jobs"]:
-        if entry["rows"] is None:
-            rows.append(
-                [
-                    entry["engine"],
-                    entry["name"],
-                    entry["what"],
-                    "",
-                    "",
-                    "not measured: no vexlo.columns in this build",
-                    "",
-                ]
-            )
-            continue
-        rows.append(
-            [
-                entry["engine"],
-                entry["name"],
-                entry["what"],
-                f"{entry['rows']:,}",
-                f"{entry['seconds']:.1f}",
-                f"{entry['rows_per_second']:,.0f}",
-                f"{core_ns(entry):,.0f}",
-            ]
-        )
-    add(
-        table(
-            [
-                "Engine",
-                "Job",
-                "How",
-                "Names",
-                "Seconds",
-                "Names per second",
-                "Core time per name, ns",
-            ],
-            rows,
-        )
-    )
-    add("")
-
-    by_name = {(e["engine"], e["name"]): e for e in result["jobs"] if e["rows"] is not None}
-    projected = projections(by_name)
-    if projected:
-        add(
-            "vexlo.columns was not in the build measured, so its rows are projected: the "
-            "measured job that does everything but answer (for Spark the Arrow round trip, for "
-            f"Dask the engine alone) plus {COLUMNS_GOAL_NS} ns of core time a name, the column "
-            "API's goal with one thread. Run this benchmark again with vexlo.columns built to "
-            "replace them with measurements.\n"
-        )
-        by_name.update(projected)
-    estimate = []
-    for key in (
-        ("spark", "vexlo.columns, mapInArrow"),
-        ("spark", "per-row UDF, vexlo scalar"),
-        ("spark", "per-row UDF, tldextract"),
-        ("dask", "vexlo.columns, map_partitions"),
-        ("dask", "per-row, vexlo scalar"),
-        ("dask", "per-row, tldextract"),
-    ):
-        entry = by_name.get(key)
-        if entry is None:
-            continue
-        per_core = 1e9 / core_ns(entry)
-        label = key[1] + (" (projected)" if entry.get("projected") else "")
-        estimate.append(
-            [key[0], label, f"{per_core:,.0f}", f"{BILLION / per_core / 3600:,.1f}"]
-            + [fmt_hours(hours_for_a_billion(entry, n)) for n in EXECUTORS]
-        )
-    if estimate:
-        add(
-            f"A billion names, on paper: the per-core rate measured here, times "
-            f"{CORES_PER_EXECUTOR} cores per executor (or Dask worker machine), assuming the "
-            "job scales with cores as these jobs do (no shuffle before the answers; the "
-            "group-by afterwards moves only distinct domains and counts), and leaving out "
-            "the cluster's and the job's start-up (seconds to minutes) and any wait for "
-            "storage:\n"
-        )
-        add(
-            table(
-                ["Engine", "Job", "Names per core-second", "Core-hours"]
-                + [f"{n} x {CORES_PER_EXECUTOR} cores" for n in EXECUTORS],
-                estimate,
-            )
-        )
-        add("")
-    split = where_time_goes(by_name)
-    if split:
-        add(split)
-    return "\n".join(out)
-
-
-def projections(by_name):
-    """Projected entries for the vexlo.columns jobs that were not measured."""
-    projected = {}
-    for key, base in (
-        (("spark", "vexlo.columns, mapInArrow"), ("spark", "Arrow round trip")),
-        (("dask", "vexlo.columns, map_partitions"), ("dask", "engine alone")),
-    ):
-        if key in by_name or base not in by_name:
-            continue
-        ns = core_ns(by_name[base]) + COLUMNS_GOAL_NS
-        rows = by_name[base]["rows"]
-        projected[key] = {
-            "engine": key[0],
-            "name": key[1],
-            "rows": rows,
-            "seconds": ns * rows / LOCAL_CORES / 1e9,
-            "cpu_seconds": ns * rows / 1e9,
-            "rows_per_second": LOCAL_CORES * 1e9 / ns,
-            "projected": True,
-        }
-    return projected
-
-
-def where_time_goes(by_name):
-    """The Spark split, from the differences of the jobs in core time per name."""
-    engine = by_name.get(("spark", "engine alone"))
-    arrow = by_name.get(("spark", "Arrow round trip"))
-    if not engine or not arrow:
-        return ""
-    engine_ns = core_ns(engine)
-    transfer_ns = core_ns(arrow) - engine_ns
-    text = (
-        "Where the time goes in Spark, in core time per name: reading and scanning the "
-        f"Parquet files in the JVM takes {engine_ns:,.0f} ns; moving the column to a Python "
-        f"worker as Arrow batches and back adds {transfer_ns:,.0f} ns"
-    )
-    columns = by_name.get(("spark", "vexlo.columns, mapInArrow"))
-    scalar = by_name.get(("spark", "vexlo scalar in mapInArrow"))
-    row = by_name.get(("spark", "per-row UDF, vexlo scalar"))
-    if columns:
-        text += (
-            f"; vexlo.columns on the batches adds {core_ns(columns) - core_ns(arrow):,.0f} ns "
-            "(the answers themselves, and the result column)"
-            + (" on paper" if columns.get("projected") else "")
-        )
-    if columns:
-        total = core_ns(columns)
-        vexlo_ns = total - core_ns(arrow)
-        text += (
-            f". With vexlo.columns, then, the engine takes {engine_ns / total:.0%} of the "
-            f"time, the Arrow transfer {transfer_ns / total:.0%} and vexlo {vexlo_ns / total:.0%}"
-        )
-    if scalar:
-        text += (
-            f". A Python loop calling the scalar function on the same batches adds "
-            f"{core_ns(scalar) - core_ns(arrow):,.0f} ns instead (a `str` in and out per name)"
-        )
-    if row:
-        text += (
-            f", and a per-row UDF, whose rows are pickled to the worker and back, "
-            f"{core_ns(row) - engine_ns:,.0f} ns over the engine"
-        )
-    return (
-        text + ". Writing the answers out (to Parquet, say) is the engine's work again, on top.\n"
-    )
+def read_results(path):
+    """Results as this benchmark wrote them, completed where an earlier
+    version of it recorded less: the local cores (these same), and a job's
+    CPU time (then taken as its wall time on every local core)."""
+    result = harness.read_results(path)
+    result["run"].setdefault("local_cores", LOCAL_CORES)
+    for job in result["jobs"]:
+        if job["rows"] is not None:
+            job.setdefault("cpu_seconds", job["seconds"] * LOCAL_CORES)
+    return result
 
 
 def main(argv=None):
@@ -594,26 +378,26 @@ def main(argv=None):
     parser.add_argument("--list", type=pathlib.Path, default=None)
     parser.add_argument("--data", type=pathlib.Path, default=HERE / "results" / "engines-data")
     parser.add_argument("--json", type=pathlib.Path, default=HERE / "results" / "engines.json")
-    parser.add_argument("--markdown", type=pathlib.Path, default=HERE / "engines.md")
+    parser.add_argument(
+        "--markdown", type=pathlib.Path, default=harness.REPO / "docs" / "engines.md"
+    )
     parser.add_argument(
         "--report-only", action="store_true", help="rewrite --markdown from --json, run nothing"
     )
     args = parser.parse_args(argv)
     if args.report_only:
-        result = json.loads(args.json.read_text(encoding="utf-8"))
+        result = read_results(args.json)
         args.markdown.write_text(markdown(result), encoding="utf-8")
         return 0
     # PySpark 4.3 warns that it is not yet tested with pandas 3.
     warnings.filterwarnings("ignore", "PySpark does not yet fully support pandas", FutureWarning)
 
-    list_path = (args.list or corpus.default_list_path()).resolve()
+    list_path = (args.list or harness.default_list_path()).resolve()
     make_data(args.data, args.names, args.files, list_path, args.seed)
     # The workers import engine_jobs by name: Spark's Python workers inherit
     # the environment, Dask's spawned workers this import path.
-    os.environ["PYTHONPATH"] = os.pathsep.join(
-        filter(None, [str(HERE), os.environ.get("PYTHONPATH")])
-    )
-    load_start = " ".join(f"{x:.2f}" for x in os.getloadavg())
+    os.environ["PYTHONPATH"] = harness.python_path(HERE)
+    load_start = harness.load_average()
     jobs = []
     engines = args.engines.split(",")
     if "spark" in engines:
@@ -626,14 +410,15 @@ def main(argv=None):
 
     result = {
         "run": {
-            "date": datetime.datetime.now(datetime.UTC).strftime("%Y-%m-%d %H:%M UTC"),
-            "machine": f"{cpu_model()}, {os.cpu_count()} logical CPUs",
+            "date": harness.run_date(),
+            "machine": f"{harness.cpu_model()}, {os.cpu_count()} logical CPUs",
             "load_start": load_start,
-            "load_end": " ".join(f"{x:.2f}" for x in os.getloadavg()),
+            "load_end": harness.load_average(),
             "names": rows_in(data_files(args.data)),
             "files": len(data_files(args.data)),
             "slow_files": args.slow_files,
             "rounds": args.rounds,
+            "local_cores": LOCAL_CORES,
             "slow_rows": rows_in(data_files(args.data, args.slow_files)),
             "spark": pyspark.__version__,
             "dask": dask.__version__,
@@ -642,8 +427,7 @@ def main(argv=None):
         },
         "jobs": jobs,
     }
-    args.json.parent.mkdir(parents=True, exist_ok=True)
-    args.json.write_text(json.dumps(result, indent=1) + "\n", encoding="utf-8")
+    harness.write_results(args.json, result)
     args.markdown.write_text(markdown(result), encoding="utf-8")
     print(f"Wrote {args.json} and {args.markdown}", file=sys.stderr)
     return 0

@@ -22,29 +22,17 @@ group: the peers' current releases from the package index).
 
 import argparse
 import gc
-import hashlib
-import json
 import os
 import pathlib
 import platform
-import random
 import statistics
 import subprocess
 import sys
 import sysconfig
 import tempfile
-import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-import corpus
-
-
-def loop(statement):
-    """A function running `statement` once per name, with `f` bound."""
-    source = f"def run(f, names):\n    for n in names:\n        {statement}\n"
-    namespace = {}
-    exec(compile(source, f"<loop: {statement}>", "exec"), namespace)
-    return namespace["run"]
+import harness
 
 
 class Bench:
@@ -53,18 +41,13 @@ class Bench:
         self.shown = shown or statement.replace("f(", name + "(", 1)  # the call as a user writes it
         self.group = group
         self.function = function
-        self.run = loop(statement)
+        self.run = harness.loop(statement)
         self.statement = statement
         self.mapping = mapping  # the vexlo function this one stands in for
         self.rounds_ns = []
 
     def time_pass(self, names):
-        # A tenth of the names first, untimed, so that the pass does not pay
-        # for the caches the previous benchmark left behind.
-        self.run(self.function, names[: max(1, len(names) // 10)])
-        start = time.thread_time_ns()
-        self.run(self.function, names)
-        return (time.thread_time_ns() - start) / len(names)
+        return harness.time_pass(self.run, self.function, names)
 
 
 def peers(list_path):
@@ -72,14 +55,7 @@ def peers(list_path):
     a reason each is missing."""
     loaded, missing = {}, {}
     try:
-        import tldextract
-
-        loaded["tldextract"] = tldextract.TLDExtract(
-            cache_dir=False,
-            suffix_list_urls=(list_path.resolve().as_uri(),),
-            fallback_to_snapshot=False,
-            include_psl_private_domains=True,
-        )
+        loaded["tldextract"] = harness.tldextract_extractor(list_path)
     except ImportError as error:
         missing["tldextract"] = str(error)
     try:
@@ -152,17 +128,14 @@ def time_calls(benches, names, rounds):
     gc_was_enabled = gc.isenabled()
     gc.disable()
     try:
-        # A new order every round, so that no benchmark always follows the
-        # same one.
-        order = list(benches)
-        shuffle = random.Random(6).shuffle
-        for _ in range(rounds):
-            shuffle(order)
-            for bench in order:
-                bench.rounds_ns.append(bench.time_pass(names))
+        rounds_ns = harness.in_shuffled_rounds(
+            benches, rounds, lambda bench: bench.time_pass(names), seed=6
+        )
     finally:
         if gc_was_enabled:
             gc.enable()
+    for bench in benches:
+        bench.rounds_ns = rounds_ns[bench]
 
 
 # Start-up, each in a fresh interpreter. `setup` imports; `ready` loads the
@@ -172,9 +145,7 @@ STARTUP = {
     "vexlo": ("import vexlo._lookup", "vexlo._lookup.privatesuffix('www.example.co.uk')"),
     "tldextract": (
         "import tldextract",
-        "tldextract.TLDExtract(cache_dir=False, suffix_list_urls=(LIST_URI,), "
-        "fallback_to_snapshot=False, include_psl_private_domains=True)"
-        "('www.example.co.uk').registered_domain",
+        "tldextract.TLDExtract(**TLDEXTRACT_OPTIONS)('www.example.co.uk').registered_domain",
     ),
     "publicsuffix2": (
         "import publicsuffix2",
@@ -198,7 +169,7 @@ def rss_kib():
                 return int(line.split()[1])
 rss0 = rss_kib()
 LIST_PATH = {list_path!r}
-LIST_URI = {list_uri!r}
+TLDEXTRACT_OPTIONS = {tldextract_options!r}
 w1, c1 = time.perf_counter_ns(), time.thread_time_ns()
 {setup}
 w2, c2 = time.perf_counter_ns(), time.thread_time_ns()
@@ -224,7 +195,7 @@ def time_startup(list_path, runs, package_root):
     codes = {
         name: STARTUP_PROBE.format(
             list_path=str(list_path),
-            list_uri=list_path.resolve().as_uri(),
+            tldextract_options=harness.tldextract_options(list_path),
             setup=setup,
             ready=ready,
             paths=[str(package_root), sysconfig.get_path("purelib")],
@@ -282,16 +253,16 @@ def main(argv=None):
     )
     args = parser.parse_args(argv)
 
-    list_path = args.list or corpus.default_list_path()
+    list_path = args.list or harness.default_list_path()
     from vexlo import _lookup as lookup
 
-    checksum = hashlib.sha256(list_path.read_bytes()).hexdigest()
+    checksum = harness.list_checksum(list_path)
     if checksum != lookup.LIST_CHECKSUM:
         raise SystemExit(
             f"bench_python: {list_path} is not the list vexlo was compiled from "
             f"(SHA-256 {checksum}, module {lookup.LIST_CHECKSUM})"
         )
-    names = corpus.read_corpus(args.corpus)
+    names = harness.read_corpus(args.corpus)
     loaded, missing = peers(list_path)
     benches = make_benches(lookup, loaded)
     time_calls(benches, names, max(1, args.rounds))
@@ -337,8 +308,7 @@ def main(argv=None):
                 file=sys.stderr,
             )
     if args.json:
-        args.json.parent.mkdir(parents=True, exist_ok=True)
-        args.json.write_text(json.dumps(result, indent=1) + "\n", encoding="utf-8")
+        harness.write_results(args.json, result)
     return 0
 
 

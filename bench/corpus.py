@@ -11,19 +11,18 @@ are invalid (empty, an empty label, two trailing dots).
 
     corpus.py [--list FILE] [--count N] [--seed S] --output FILE
 
-The output holds one name per line, UTF-8; an empty line is the empty name.
-Standard library only.
+The output holds one name per line, UTF-8; an empty line is the empty name
+(harness.py reads and writes the format). Standard library only.
 """
 
 import argparse
 import collections
-import os
 import pathlib
 import random
 import sys
 
-REPO = pathlib.Path(__file__).resolve().parents[1]
-SYSTEM_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+from harness import default_list_path, write_corpus
 
 # Weights of the suffixes most names fall under; those missing from the list
 # in hand are left out.
@@ -121,14 +120,6 @@ SHARE_UPPER = 0.10
 SHARE_IDN = 0.04
 SHARE_ROOT_DOT = 0.02
 SHARE_INVALID = 0.03
-
-
-def default_list_path():
-    """The list the module is built from by the project's scripts."""
-    if os.environ.get("VEXLO_PSL_FILE"):
-        return pathlib.Path(os.environ["VEXLO_PSL_FILE"])
-    shared = REPO.parent / "shared" / "psl" / "public_suffix_list.dat"
-    return shared if shared.is_file() else SYSTEM_LIST
 
 
 def read_rules(path):
@@ -250,28 +241,26 @@ def generate(list_path, count, seed):
     return names, generator.kinds
 
 
-def read_corpus(path):
-    """The names of a corpus file written by this script."""
-    text = pathlib.Path(path).read_text(encoding="utf-8")
-    return text.split("\n")[:-1] if text else []
-
-
-def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def add_arguments(parser, count):
+    """The options that say which corpus to make, `count` names by default."""
     parser.add_argument(
         "--list",
         type=pathlib.Path,
         default=None,
         help="list file (default: the one the build scripts compile in)",
     )
-    parser.add_argument("--count", type=int, default=20000)
+    parser.add_argument("--count", type=int, default=count)
     parser.add_argument("--seed", type=int, default=6)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    add_arguments(parser, count=20000)
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
     list_path = args.list or default_list_path()
     names, kinds = generate(list_path, args.count, args.seed)
-    args.output.parent.mkdir(parents=True, exist_ok=True)
-    args.output.write_text("".join(name + "\n" for name in names), encoding="utf-8")
+    write_corpus(args.output, names)
     tally = ", ".join(f"{kind} {n}" for kind, n in sorted(kinds.items()))
     print(
         f"corpus: {len(names)} names from {list_path} (seed {args.seed}): {tally}", file=sys.stderr

@@ -10,19 +10,10 @@ Every function answers `privatesuffix`; the tldextract ones answer its
 
 import functools
 
+import harness
 
-@functools.cache
-def _tldextract(list_path):
-    import pathlib
-
-    import tldextract
-
-    return tldextract.TLDExtract(
-        cache_dir=False,
-        suffix_list_urls=(pathlib.Path(list_path).resolve().as_uri(),),
-        fallback_to_snapshot=False,
-        include_psl_private_domains=True,
-    )
+# One extractor per list for the worker's life.
+_tldextract = functools.cache(harness.tldextract_extractor)
 
 
 def registered_domain(list_path, host):

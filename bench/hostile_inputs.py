@@ -7,9 +7,14 @@ repository root after a build:
 """
 
 import argparse
-import time
+import functools
+import pathlib
+import sys
 
 from vexlo import _lookup as L
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import harness
 
 # name: (make(n) -> domain text, call(domain) -> anything)
 CASES = {
@@ -44,15 +49,6 @@ CASES = {
 }
 
 
-def best_time(call, domain, repeat):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        call(domain)
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--base", type=int, default=1_000_000, help="N (default 1000000)")
@@ -67,7 +63,7 @@ def main():
             # The UTF-8 form is cached in the str after the first call; the
             # first call is not timed, like every later one it is the same work.
             call(domain)
-            times.append(best_time(call, domain, options.repeat))
+            times.append(min(harness.wall_seconds(functools.partial(call, domain), options.repeat)))
         ratios = " ".join(f"{later / earlier:5.2f}" for earlier, later in zip(times, times[1:]))
         print(f"{name:<40} " + " ".join(f"{t * 1e3:10.2f}ms" for t in times) + f"   {ratios}")
 

@@ -3,20 +3,25 @@
 `dask.dataframe` reads the files as partitions (pandas DataFrames), and
 `map_partitions` hands each partition's whole `host` column to vexlo.columns,
 on a `distributed.LocalCluster` of two worker processes. The same code runs on
-a cluster of many machines: only the `Client` changes.
+a cluster of many machines: only the `Client` changes. A list loaded at run
+time (`vexlo.load_rules`) goes to the workers with the tasks: it pickles as the
+list's bytes.
 
-    python examples/dask_domains.py
+    python examples/dask_domains.py [LIST_FILE]
 
 Every worker needs vexlo installed in its Python; see the README, "Beyond one
 machine".
 """
 
 import pathlib
+import sys
 import tempfile
 
 import dask.dataframe as dd
 import pandas as pd
 from distributed import Client, LocalCluster
+
+import vexlo
 
 HOSTS = [
     "www.example.co.uk",
@@ -43,21 +48,22 @@ def local_cluster() -> LocalCluster:
     return LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0")
 
 
-def add_domain(partition: pd.DataFrame) -> pd.DataFrame:
+def add_domain(partition: pd.DataFrame, rules: "vexlo.Rules | None" = None) -> pd.DataFrame:
     """One partition with its `domain` column added."""
     # Imported on the worker, where the function runs.
     import vexlo.columns
 
     # One thread: each worker process already has a core of its own.
-    domains = vexlo.columns.privatesuffix(partition["host"], threads=1)
+    domains = vexlo.columns.privatesuffix(partition["host"], threads=1, rules=rules)
     return partition.assign(domain=domains.astype(DOMAIN_DTYPE))
 
 
-def with_domain(hosts: dd.DataFrame) -> dd.DataFrame:
+def with_domain(hosts: dd.DataFrame, rules: "vexlo.Rules | None" = None) -> dd.DataFrame:
     """`hosts` (a string column `host`, and any others) with a `domain`
-    column: the registrable domain, null where there is none."""
+    column: the registrable domain, null where there is none, by `rules`
+    (default: the list compiled into vexlo)."""
     meta = hosts._meta.assign(domain=pd.Series([], dtype=DOMAIN_DTYPE))
-    return hosts.map_partitions(add_domain, meta=meta)
+    return hosts.map_partitions(add_domain, rules=rules, meta=meta)
 
 
 def count_by_domain(with_domains: dd.DataFrame) -> pd.Series:
@@ -77,7 +83,7 @@ def write_parquet(hosts: list[str | None], folder: pathlib.Path, files: int) -> 
         frame.to_parquet(folder / f"hosts-{index:03}.parquet", index=False)
 
 
-def main() -> None:
+def main(list_file: str | None = None) -> None:
     with tempfile.TemporaryDirectory() as tmp:
         folder = pathlib.Path(tmp) / "hosts"
         write_parquet(HOSTS, folder, files=3)
@@ -87,7 +93,13 @@ def main() -> None:
             print(domains.compute().to_string(index=False))
             print()
             print(count_by_domain(domains).to_string())
+            if list_file is not None:
+                # The same, from a list file loaded here.
+                print()
+                print(
+                    with_domain(hosts, vexlo.load_rules(list_file)).compute().to_string(index=False)
+                )
 
 
 if __name__ == "__main__":
-    main()
+    main(sys.argv[1] if len(sys.argv) > 1 else None)

@@ -7,9 +7,11 @@ Two ways in, both handing vexlo.columns a column rather than a name at a time:
 - a pandas UDF (`pandas_udf`): Spark passes each batch as a pandas Series,
   carried over Arrow.
 
-Then the domains are counted with an ordinary group-by, in the JVM.
+Then the domains are counted with an ordinary group-by, in the JVM. A list
+loaded at run time (`vexlo.load_rules`) goes to the workers as a broadcast
+variable: it pickles as the list's bytes, and each worker loads it once.
 
-    python examples/spark_domains.py
+    python examples/spark_domains.py [LIST_FILE]
 
 runs on a `local[2]` master (two worker threads on this machine, each with its
 Python worker process). Every worker needs vexlo installed in its Python; see
@@ -19,7 +21,8 @@ the README, "Beyond one machine".
 import os
 import sys
 import warnings
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
+from typing import TYPE_CHECKING
 
 import pandas as pd
 import pyarrow as pa
@@ -27,6 +30,11 @@ from pyspark.sql import DataFrame, SparkSession
 from pyspark.sql import functions as F
 from pyspark.sql.functions import pandas_udf
 from pyspark.sql.types import StringType, StructField, StructType
+
+import vexlo
+
+if TYPE_CHECKING:
+    from pyspark import Broadcast
 
 # PySpark 4.3 warns that it is not yet tested with pandas 3; the pandas UDF
 # below is (tests/python/test_engines.py).
@@ -68,38 +76,57 @@ def spark_session(master: str = "local[2]") -> SparkSession:
     return spark
 
 
-def add_domain_batches(batches: Iterator[pa.RecordBatch]) -> Iterator[pa.RecordBatch]:
-    """For mapInArrow: each record batch with its `domain` column added."""
-    # Imported on the worker, where the function runs.
-    import vexlo.columns
+def shipped(hosts: DataFrame, rules: "vexlo.Rules | None") -> "Broadcast[vexlo.Rules] | None":
+    """`rules` as a broadcast variable of `hosts`' session, or None for the
+    list compiled into vexlo."""
+    return None if rules is None else hosts.sparkSession.sparkContext.broadcast(rules)
 
-    for batch in batches:
-        hosts = batch.column("host")
-        # One thread: Spark already runs a task on every core. The result
-        # has the hosts' Arrow type (`string`, as Spark sends it).
-        domains = vexlo.columns.privatesuffix(hosts, threads=1)
-        yield pa.RecordBatch.from_arrays(
-            [*batch.columns, domains], names=[*batch.schema.names, "domain"]
+
+def domain_batches(
+    rules: "Broadcast[vexlo.Rules] | None",
+) -> Callable[[Iterator[pa.RecordBatch]], Iterator[pa.RecordBatch]]:
+    """For mapInArrow: a function that adds the `domain` column to each
+    record batch, answering from `rules`."""
+
+    def add_domain(batches: Iterator[pa.RecordBatch]) -> Iterator[pa.RecordBatch]:
+        # Imported on the worker, where the function runs.
+        import vexlo.columns
+
+        for batch in batches:
+            hosts = batch.column("host")
+            # One thread: Spark already runs a task on every core. The result
+            # has the hosts' Arrow type (`string`, as Spark sends it).
+            domains = vexlo.columns.privatesuffix(
+                hosts, threads=1, rules=None if rules is None else rules.value
+            )
+            yield pa.RecordBatch.from_arrays(
+                [*batch.columns, domains], names=[*batch.schema.names, "domain"]
+            )
+
+    return add_domain
+
+
+def with_domain_map_in_arrow(hosts: DataFrame, rules: "vexlo.Rules | None" = None) -> DataFrame:
+    """`hosts` (a string column `host`, and any others) with a `domain` column
+    added: the registrable domain, null where there is none, by `rules`
+    (default: the list compiled into vexlo)."""
+    schema = StructType([*hosts.schema.fields, StructField("domain", StringType())])
+    return hosts.mapInArrow(domain_batches(shipped(hosts, rules)), schema)
+
+
+def with_domain_pandas_udf(hosts: DataFrame, rules: "vexlo.Rules | None" = None) -> DataFrame:
+    """The same as `with_domain_map_in_arrow`, through a pandas UDF."""
+    broadcast = shipped(hosts, rules)
+
+    @pandas_udf(StringType())
+    def registrable_domain(names: pd.Series) -> pd.Series:
+        """A vectorised UDF: a batch of host names in, their domains out."""
+        import vexlo.columns
+
+        return vexlo.columns.privatesuffix(
+            names, threads=1, rules=None if broadcast is None else broadcast.value
         )
 
-
-def with_domain_map_in_arrow(hosts: DataFrame) -> DataFrame:
-    """`hosts` (a string column `host`, and any others) with a `domain` column
-    added: the registrable domain, null where there is none."""
-    schema = StructType([*hosts.schema.fields, StructField("domain", StringType())])
-    return hosts.mapInArrow(add_domain_batches, schema)
-
-
-@pandas_udf(StringType())
-def registrable_domain(hosts: pd.Series) -> pd.Series:
-    """A vectorised UDF: a batch of host names in, their domains out."""
-    import vexlo.columns
-
-    return vexlo.columns.privatesuffix(hosts, threads=1)
-
-
-def with_domain_pandas_udf(hosts: DataFrame) -> DataFrame:
-    """The same as `with_domain_map_in_arrow`, through the pandas UDF."""
     return hosts.withColumn("domain", registrable_domain("host"))
 
 
@@ -114,16 +141,20 @@ def count_by_domain(with_domains: DataFrame) -> DataFrame:
     )
 
 
-def main() -> None:
+def main(list_file: str | None = None) -> None:
     spark = spark_session()
     try:
         hosts = spark.createDataFrame([(host,) for host in HOSTS], "host string")
         with_domain_map_in_arrow(hosts).show(truncate=False)
         with_domain_pandas_udf(hosts).show(truncate=False)
         count_by_domain(with_domain_map_in_arrow(hosts)).show(truncate=False)
+        if list_file is not None:
+            # The same, from a list file loaded on the driver.
+            rules = vexlo.load_rules(list_file)
+            with_domain_map_in_arrow(hosts, rules).show(truncate=False)
     finally:
         spark.stop()
 
 
 if __name__ == "__main__":
-    main()
+    main(sys.argv[1] if len(sys.argv) > 1 else None)

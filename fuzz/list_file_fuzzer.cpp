@@ -1,8 +1,11 @@
 // Random and mutated list files through the parser and the table builder,
 // as a list loaded at run time goes: no crash and no leak; the errors kept
 // for the first one agree with the full report; and every list accepted
-// makes tables that the walk may read, with one node for each name that a
-// rule or its twin spells out, and for each of their parents.
+// makes tables that pass the walks' proof, with one node for each name that
+// a rule or its twin spells out, and for each of their parents, and answers
+// as the tests' independent model of the same rules does, for names made
+// from every rule.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +18,11 @@
 #include "list_file/build_tables.h"
 #include "list_file/parse_list.h"
 #include "list_file/punycode.h"
+#include "common/dots.h"
+#include "list_model.h"
+#include "query/short_match.h"
 #include "rules/owned_tables.h"
+#include "rules/public_suffix.h"
 
 namespace {
 
@@ -104,5 +111,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (twin) add_with_parents(*twin, names);
     }
     CHECK(tables.nodes.size() == names.size() + 1, text);
+
+    vexlo::testing::ListModel model;
+    for (const ListRule& rule : list.rules) {
+        const unsigned kind = static_cast<unsigned>(rule.kind);
+        const bool icann = rule.section == Section::icann;
+        model.add({std::string(rule.name), kind, icann});
+        if (const std::optional<std::string> twin = twin_of(rule.name)) model.add({*twin, kind, icann});
+    }
+    for (const std::string& name : names) {
+        for (const std::string& asked : {name, "a." + name, "b.a." + name, "x" + name}) {
+            const std::uint64_t dots = vexlo::dot_bitmap(asked.data(), asked.size());
+            const std::size_t labels = 1 + static_cast<std::size_t>(std::count(asked.begin(), asked.end(), '.'));
+            for (const bool accept_unknown : {true, false}) {
+                for (const bool icann_only : {false, true}) {
+                    const vexlo::Switches switches{accept_unknown, icann_only};
+                    const std::size_t expected = model.length(asked, accept_unknown, icann_only);
+                    CHECK(vexlo::public_suffix_length(owned.tables(), asked, dots, labels, switches) ==
+                              expected,
+                          text);
+                    vexlo::ShortMatch short_match;
+                    std::string_view given = asked;
+                    if (vexlo::match_short<0>(owned.tables(), given, switches, short_match) ==
+                        vexlo::ShortOutcome::kMatched) {
+                        CHECK(short_match.public_length == expected, text);
+                    }
+                }
+            }
+        }
+    }
     return 0;
 }

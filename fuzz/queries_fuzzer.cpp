@@ -177,7 +177,8 @@ void check_front_ends(std::string_view input, Switches switches, const std::opti
                       bool well_formed) {
     vexlo::ShortMatch short_match;
     std::string_view given = input;
-    switch (vexlo::match_short(given, switches, short_match)) {
+    switch (vexlo::match_short<vexlo::kCompiledRootEdgeCount>(vexlo::compiled_tables(), given,
+                                                              switches, short_match)) {
         case vexlo::ShortOutcome::kMatched:
             CHECK(match && same_view(short_match.view(given), match->view()), input);
             break;

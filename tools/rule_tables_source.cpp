@@ -25,36 +25,44 @@ bool is_label_char(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
 }
 
-// The pool as string literals of at most `width` characters each. Octal
-// escapes are always three digits, so a following digit cannot join them.
+// One byte as it stands in a C++ string literal. Octal escapes are always
+// three digits, so a following digit cannot join them.
+std::string literal_piece(char byte) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (is_label_char(c) || (c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '?')) {
+        return std::string(1, byte);
+    }
+    char piece[8];
+    std::snprintf(piece, sizeof piece, "\\%03o", c);
+    return piece;
+}
+
+// The pool as string literals of at most `width` characters each.
 std::string pool_literal(std::string_view pool, std::size_t width = 96) {
     std::string out;
     std::string line;
-    std::size_t length = 0;
     bool any_line = false;
     const auto flush = [&] {
         out += "    \"" + line + "\"\n";
         line.clear();
-        length = 0;
         any_line = true;
     };
     for (char byte : pool) {
-        const auto c = static_cast<unsigned char>(byte);
-        char piece[8];
-        if (is_label_char(c) || (c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '?')) {
-            piece[0] = byte;
-            piece[1] = '\0';
-        } else {
-            std::snprintf(piece, sizeof piece, "\\%03o", c);
-        }
-        const std::string_view text(piece);
-        if (length + text.size() > width) flush();
-        line += text;
-        length += text.size();
+        const std::string piece = literal_piece(byte);
+        if (line.size() + piece.size() > width) flush();
+        line += piece;
     }
     if (!line.empty() || !any_line) flush();
     out.pop_back();  // the template puts the ';' right after the last literal
     return out;
+}
+
+// A text as one string literal, or nullptr.
+std::string optional_literal(const std::optional<std::string>& text) {
+    if (!text) return "nullptr";
+    std::string out = "\"";
+    for (char byte : *text) out += literal_piece(byte);
+    return out + "\"";
 }
 
 // `rows` six to a line, each line indented by four spaces.
@@ -180,7 +188,10 @@ static_assert(!check_tables(kCompiledRules, kEdgeKeys).has_value(),
 constinit const RuleTables compiled_rule_tables = proven_view(kCompiledRules, kEdgeKeys);
 
 constinit const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1] = ")";
-    out += tables.checksum + "\";\n\n}  // namespace vexlo\n";
+    out += tables.checksum + "\";\n\n";
+    out += "constinit const CompiledList compiled_list = {LIST_CHECKSUM, " +
+           optional_literal(tables.version) + ", " + std::to_string(tables.rule_count) + ", " +
+           std::to_string(tables.twin_count) + "};\n\n}  // namespace vexlo\n";
     return out;
 }
 

@@ -1,7 +1,9 @@
-"""Public Suffix List lookups from a rule trie compiled into the module, and
-the host names of URLs and e-mail addresses to ask them of."""
+"""Public Suffix List lookups from a rule trie compiled into the module, or
+from a list file loaded at run time (load_rules); and the host names of URLs
+and e-mail addresses to ask them of (host)."""
 
-from vexlo._columns import host
+from typing import TYPE_CHECKING, Any
+
 from vexlo._lookup import (
     LIST_CHECKSUM,
     is_private,
@@ -13,6 +15,10 @@ from vexlo._lookup import (
 )
 from vexlo._version import __version__ as __version__
 
+if TYPE_CHECKING:
+    from vexlo._columns import host
+    from vexlo.rules import Rules, compiled_rules, load_rules
+
 __all__ = [
     "publicsuffix",
     "privatesuffix",
@@ -22,4 +28,28 @@ __all__ = [
     "subdomain",
     "host",
     "LIST_CHECKSUM",
+    "Rules",
+    "load_rules",
+    "compiled_rules",
 ]
+
+
+# Loaded lists and the host finder live in vexlo._columns, which a program
+# that only asks the compiled list never loads: these names import it on
+# first use.
+_RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
+
+
+def __getattr__(name: str) -> Any:
+    if name in _RULES_NAMES:
+        from vexlo import rules
+
+        return getattr(rules, name)
+    if name == "host":
+        from vexlo._columns import host
+
+        # Kept as an attribute, so that later calls find it as directly as
+        # the six functions.
+        globals()["host"] = host
+        return host
+    raise AttributeError(f"module 'vexlo' has no attribute {name!r}")

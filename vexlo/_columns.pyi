@@ -3,7 +3,7 @@
 # built module.
 from collections.abc import Iterable
 from types import CapsuleType
-from typing import Any, Final
+from typing import Any, Final, final
 
 __all__ = [
     "_answer_array",
@@ -13,10 +13,16 @@ __all__ = [
     "_line_format",
     "_answer_lines",
     "_answer_name",
+    "_load_rules",
+    "_compiled_rules",
     "host",
+    "Rules",
+    "_MAX_LIST_BYTES",
     "_QUESTIONS",
 ]
 
+# The most bytes a list file may have.
+_MAX_LIST_BYTES: Final[int]
 # The names of the questions, indexed by their codes.
 _QUESTIONS: Final[tuple[str, ...]]
 
@@ -34,7 +40,7 @@ def _line_format(
     With *urls* each name is a URL or an e-mail address, answered for its host."""
 
 def _answer_lines(
-    block: bytes, at_end: bool, format: CapsuleType, threads: int, /
+    block: bytes, at_end: bool, format: CapsuleType, threads: int, rules: Rules | None, /
 ) -> tuple[bytes, int, int, tuple[tuple[int, int, int], ...]]:
     """Rows for the whole lines at the start of *block* (bytes), made by up to
     *threads* threads, as a tuple
@@ -43,7 +49,9 @@ def _answer_lines(
     holds (line, byte, row_offset) for each line that is not UTF-8: its index
     in the block, its first bad byte counted from 1, and where its row starts."""
 
-def _answer_name(name: bytes, format: CapsuleType, /) -> tuple[bytes, int | None]:
+def _answer_name(
+    name: bytes, format: CapsuleType, rules: Rules | None, /
+) -> tuple[bytes, int | None]:
     """The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):
     bad_byte is None, or the first byte that is not UTF-8 counted from 1."""
 
@@ -57,6 +65,7 @@ def _answer_array(
     keep_ip: bool,
     depth: int,
     threads: int,
+    rules: Rules | None,
     buffer_sizes: tuple[int | None, ...] | None,
     /,
 ) -> tuple[CapsuleType, CapsuleType]:
@@ -72,6 +81,7 @@ def _answer_stream(
     keep_ip: bool,
     depth: int,
     threads: int,
+    rules: Rules | None,
     /,
 ) -> CapsuleType:
     """The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',
@@ -86,6 +96,7 @@ def _answer_list(
     keep_ip: bool,
     depth: int,
     threads: int,
+    rules: Rules | None,
     /,
 ) -> list[Any]:
     """The answers for an iterable of str and None, as a list."""
@@ -94,7 +105,89 @@ def _default_thread_count(names: int, /) -> int:
     """The number of threads that answer a column of *names* names when the
     caller does not say."""
 
+def _load_rules(data: bytes, /) -> Rules:
+    """The Rules of the bytes of a list file; ValueError naming the first faulty
+    line when the file is not a list vexlo can hold."""
+
+def _compiled_rules() -> Rules:
+    """The Rules of the list compiled into vexlo, the same object every time."""
+
 def host(text: str, *, keep_ip: bool = False) -> str | None:
     """Return the host name in *text*, a URL, an e-mail address or a host name,
     as written there, or None if it has none. An IP address is None too,
     unless *keep_ip* (an IPv6 address without its brackets)."""
+
+@final
+class Rules:
+    """The rules of a Public Suffix List, to answer from: the list compiled into
+    vexlo (vexlo.compiled_rules()) or a list file loaded at run time
+    (vexlo.load_rules()). Its methods answer exactly as the module functions of
+    the same names do for the compiled list. Immutable; any number of threads
+    may share one. It pickles as the list's bytes."""
+
+    @property
+    def checksum(self) -> str:
+        """The lowercase hexadecimal SHA-256 of the list file's bytes."""
+    @property
+    def version(self) -> str | None:
+        """The list's own VERSION header, or None when it has none."""
+    @property
+    def rule_count(self) -> int:
+        """The rule lines of the list."""
+    @property
+    def twin_count(self) -> int:
+        """The rules added in the other spelling of their internationalised labels."""
+    @property
+    def node_count(self) -> int:
+        """The nodes of the rule trie, the root included."""
+    def __reduce__(self) -> tuple[Any, tuple[Any, ...]]:
+        """Pickle as the list's bytes, loaded again by vexlo.load_rules()."""
+    def publicsuffix(
+        self,
+        domain: str,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> str | None:
+        """Return the longest public suffix of *domain*, or None if it has none."""
+    def privatesuffix(
+        self,
+        domain: str,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> str | None:
+        """Return the private suffix of *domain*: the public suffix plus one label.
+        None if *domain* is entirely public, or invalid."""
+    def is_public(
+        self, domain: str, *, accept_unknown: bool = True, icann_only: bool = False
+    ) -> bool:
+        """Return whether *domain* is entirely a public suffix."""
+    def is_private(
+        self, domain: str, *, accept_unknown: bool = True, icann_only: bool = False
+    ) -> bool:
+        """Return whether *domain* is a private suffix or a subdomain of one."""
+    def privateparts(
+        self,
+        domain: str,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> tuple[str, ...] | None:
+        """Return a tuple of the subdomain labels of *domain* followed by its private
+        suffix, or None if it has no private suffix."""
+    def subdomain(
+        self,
+        domain: str,
+        depth: int,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+    ) -> str | None:
+        """Return the suffix of *domain* reaching *depth* labels beyond its private
+        suffix, or None if *domain* has too few labels. Depth 0 is the private
+        suffix itself."""

@@ -69,7 +69,19 @@ exit status: 0 on success; 1 when an input was not valid UTF-8 (it is reported
 
 
 def main(argv: Sequence[str] | None = None) -> int:
-    options = parse_arguments(argv)
+    parser = argument_parser()
+    options = parser.parse_args(argv)
+    if "host" in options.fields and not options.urls:
+        parser.error("argument --fields: the field host needs --urls")
+    rules = None
+    if options.list is not None:
+        try:
+            rules = vexlo.load_rules(options.list)
+        except (OSError, ValueError) as error:
+            parser.error(f"--list {options.list}: {error}")
+    if options.version:
+        print(version_text(rules, options.list))
+        return 0
     fields = list(options.fields)
     if options.json and "name" not in fields:
         fields.insert(0, "name")
@@ -94,11 +106,11 @@ def main(argv: Sequence[str] | None = None) -> int:
     )
     try:
         if options.names:
-            answer_arguments(options.names, row_format, rows)
+            answer_arguments(options.names, row_format, rows, rules)
         else:
             # Standard input's buffer is a BufferedReader, which has read1.
             stdin = cast("Reader", sys.stdin.buffer) if sys.stdin else None
-            answer_stream(stdin, row_format, rows)
+            answer_stream(stdin, row_format, rows, rules=rules)
         out.flush()
     except BrokenPipeError:
         # The reader went away (`vexlo ... | head`): stop quietly, and point
@@ -112,7 +124,7 @@ def main(argv: Sequence[str] | None = None) -> int:
     return 1 if rows.unreadable else 0
 
 
-def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
+def argument_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="vexlo",
         description=DESCRIPTION,
@@ -157,14 +169,24 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
         help="each name is a URL or an e-mail address: answer for its host",
     )
     parser.add_argument(
-        "--version",
-        action="version",
-        version=f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})",
+        "--list",
+        metavar="FILE",
+        help="answer from this Public Suffix List file instead of the list compiled in",
     )
-    options = parser.parse_args(argv)
-    if "host" in options.fields and not options.urls:
-        parser.error("argument --fields: the field host needs --urls")
-    return options
+    parser.add_argument(
+        "--version",
+        action="store_true",
+        help="show the version and the list's checksum (that of --list, if given) and exit",
+    )
+    return parser
+
+
+def version_text(rules: "vexlo.Rules | None", list_file: str | None) -> str:
+    """vexlo's version and the list it answers from."""
+    if rules is None:
+        return f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})"
+    version = f", list version {rules.version}" if rules.version is not None else ""
+    return f"vexlo {vexlo.__version__} (list {list_file}: checksum {rules.checksum}{version})"
 
 
 def field_list(text: str) -> tuple[str, ...]:
@@ -189,11 +211,16 @@ def depth_value(text: str) -> int:
     return depth
 
 
-def answer_arguments(names: Sequence[str], row_format: CapsuleType, rows: "RowWriter") -> None:
+def answer_arguments(
+    names: Sequence[str],
+    row_format: CapsuleType,
+    rows: "RowWriter",
+    rules: "vexlo.Rules | None" = None,
+) -> None:
     """One row per argument, each taken whole as one name, line breaks and
     all."""
     for number, name in enumerate(names, 1):
-        row, bad_byte = _columns._answer_name(os.fsencode(name), row_format)
+        row, bad_byte = _columns._answer_name(os.fsencode(name), row_format, rules)
         if bad_byte is not None:
             rows.report(f"argument {number}", bad_byte)
         rows.write(row, 1)
@@ -204,6 +231,7 @@ def answer_stream(
     row_format: CapsuleType,
     rows: "RowWriter",
     threads: int | None = None,
+    rules: "vexlo.Rules | None" = None,
 ) -> None:
     """One row per line of a binary stream, the line without its "\\n" or
     "\\r\\n". Reads what is ready, up to READ_SIZE, and answers its whole
@@ -220,7 +248,7 @@ def answer_stream(
     def answer(block: bytes, at_end: bool) -> None:
         nonlocal number
         output, consumed, lines, bad_lines = _columns._answer_lines(
-            block, at_end, row_format, threads
+            block, at_end, row_format, threads, rules
         )
         rows.write_block(output, lines, bad_lines, number)
         number += lines

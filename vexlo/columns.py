@@ -30,8 +30,11 @@ The registrable domains of a column of URLs are
 ``privatesuffix(host(urls))``.
 
 ``threads`` is the number of threads that answer a column (at most 256): by
-default every core for columns of 65,536 names or more, one below. The answers
-are the same whatever the count.
+default every core for large columns, one for small ones. The answers are the
+same whatever the count.
+
+``rules`` is the list to answer from: a `vexlo.Rules` (``vexlo.load_rules()``),
+or None for the list compiled into vexlo.
 """
 
 import sys
@@ -40,6 +43,7 @@ from types import CapsuleType
 from typing import Any, Final
 
 from vexlo import _columns, _lookup
+from vexlo.rules import Rules
 
 __all__ = [
     "publicsuffix",
@@ -59,9 +63,9 @@ _PREDICATES: Final = frozenset({_QUESTIONS["is_public"], _QUESTIONS["is_private"
 _PRIVATEPARTS: Final = _QUESTIONS["privateparts"]
 _MAX_THREADS: Final = 256
 
-# question, accept_unknown, icann_only, keep_case, keep_ip, depth, threads
-# (0: default)
-_Request = tuple[int, bool, bool, bool, bool, int, int]
+# question, accept_unknown, icann_only, keep_case, keep_ip, depth, threads (0:
+# default), rules (None: the compiled list)
+_Request = tuple[int, bool, bool, bool, bool, int, int, Rules | None]
 
 
 class ArrowArrayAnswers:
@@ -101,12 +105,29 @@ class ArrowStreamAnswers:
         return stream
 
 
-def _request(function: str, threads: object, *depth: object, **switches: object) -> _Request:
+def _request(
+    function: str,
+    depth: object,
+    accept_unknown: object,
+    icann_only: object,
+    keep_case: object,
+    threads: object,
+    rules: object,
+    keep_ip: object = False,
+) -> _Request:
     """The arguments checked exactly as the scalar function checks them (one
-    call of it, so its errors and notes are the ones raised), and `threads`.
-    `switches` are the function's own, as the caller passed them."""
-    scalar: Any = _columns.host if function == "host" else getattr(_lookup, function)
-    scalar("a", *depth, **switches)
+    call of it, so its errors and notes are the ones raised), `threads` and
+    `rules`."""
+    if rules is not None and not isinstance(rules, Rules):
+        raise TypeError(f"rules must be a vexlo.Rules or None, not {type(rules).__qualname__}")
+    if function == "host":
+        _columns.host("a", keep_ip=keep_ip)  # type: ignore[arg-type]
+    else:
+        scalar = getattr(_lookup, function)
+        switches: dict[str, object] = {"accept_unknown": accept_unknown, "icann_only": icann_only}
+        if function not in ("is_public", "is_private"):
+            switches["keep_case"] = keep_case
+        scalar("a", *([depth] if function == "subdomain" else []), **switches)
     if threads is None:
         count = 0
     elif isinstance(threads, bool) or not isinstance(threads, int):
@@ -117,12 +138,13 @@ def _request(function: str, threads: object, *depth: object, **switches: object)
         count = min(threads, _MAX_THREADS)
     return (
         _QUESTIONS[function],
-        bool(switches.get("accept_unknown", True)),
-        bool(switches.get("icann_only", False)),
-        bool(switches.get("keep_case", False)),
-        bool(switches.get("keep_ip", False)),
-        depth[0].__index__() if depth else 0,  # type: ignore[attr-defined]
+        bool(accept_unknown),
+        bool(icann_only),
+        bool(keep_case),
+        bool(keep_ip),
+        depth.__index__() if function == "subdomain" else 0,  # type: ignore[attr-defined]
         count,
+        rules,
     )
 
 
@@ -178,7 +200,7 @@ def _pyarrow_chunked(pa: Any, column: Any, request: _Request) -> Any:
     if request[6] == 0:
         # The default is decided by the whole column, not chunk by chunk.
         threads = min(_columns._default_thread_count(len(column)), _MAX_THREADS)
-        request = (*request[:6], threads)
+        request = (*request[:6], threads, request[7])
     chunks = [
         pa.array(_arrow_array(chunk, request, _pyarrow_sizes(chunk))) for chunk in column.chunks
     ]
@@ -242,17 +264,11 @@ def publicsuffix(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The public suffix of every name of *column*, as vexlo.publicsuffix gives it."""
     return _answer(
-        column,
-        _request(
-            "publicsuffix",
-            threads,
-            accept_unknown=accept_unknown,
-            icann_only=icann_only,
-            keep_case=keep_case,
-        ),
+        column, _request("publicsuffix", 0, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
@@ -263,17 +279,11 @@ def privatesuffix(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The private suffix of every name of *column*, as vexlo.privatesuffix gives it."""
     return _answer(
-        column,
-        _request(
-            "privatesuffix",
-            threads,
-            accept_unknown=accept_unknown,
-            icann_only=icann_only,
-            keep_case=keep_case,
-        ),
+        column, _request("privatesuffix", 0, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
@@ -283,11 +293,11 @@ def is_public(
     accept_unknown: bool = True,
     icann_only: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """Whether each name of *column* is entirely a public suffix, as vexlo.is_public says."""
     return _answer(
-        column,
-        _request("is_public", threads, accept_unknown=accept_unknown, icann_only=icann_only),
+        column, _request("is_public", 0, accept_unknown, icann_only, False, threads, rules)
     )
 
 
@@ -297,12 +307,12 @@ def is_private(
     accept_unknown: bool = True,
     icann_only: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """Whether each name of *column* is a private suffix or below one, as
     vexlo.is_private says."""
     return _answer(
-        column,
-        _request("is_private", threads, accept_unknown=accept_unknown, icann_only=icann_only),
+        column, _request("is_private", 0, accept_unknown, icann_only, False, threads, rules)
     )
 
 
@@ -313,18 +323,12 @@ def privateparts(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The subdomain labels and private suffix of every name of *column*, as
     vexlo.privateparts gives them (a list of str for each)."""
     return _answer(
-        column,
-        _request(
-            "privateparts",
-            threads,
-            accept_unknown=accept_unknown,
-            icann_only=icann_only,
-            keep_case=keep_case,
-        ),
+        column, _request("privateparts", 0, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
@@ -336,23 +340,16 @@ def subdomain(
     icann_only: bool = False,
     keep_case: bool = False,
     threads: int | None = None,
+    rules: Rules | None = None,
 ) -> Any:
     """The suffix reaching *depth* labels beyond the private suffix of every
     name of *column*, as vexlo.subdomain gives it."""
     return _answer(
-        column,
-        _request(
-            "subdomain",
-            threads,
-            depth,
-            accept_unknown=accept_unknown,
-            icann_only=icann_only,
-            keep_case=keep_case,
-        ),
+        column, _request("subdomain", depth, accept_unknown, icann_only, keep_case, threads, rules)
     )
 
 
 def host(column: object, *, keep_ip: bool = False, threads: int | None = None) -> Any:
     """The host name of every URL, e-mail address or host name of *column*, as
     vexlo.host gives it."""
-    return _answer(column, _request("host", threads, keep_ip=keep_ip))
+    return _answer(column, _request("host", 0, True, False, False, threads, None, keep_ip))

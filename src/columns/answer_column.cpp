@@ -459,7 +459,7 @@ void narrow_offsets(Buffer& offsets, std::int64_t count) {
 }  // namespace
 
 unsigned default_thread_count(std::int64_t names) noexcept {
-    if (names < 65536) return 1;
+    if (names < kColumnNamesForThreads) return 1;
     const unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : cores;
 }

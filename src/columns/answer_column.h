@@ -21,8 +21,12 @@ namespace vexlo {
 ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request,
                            const RuleTables& tables);
 
+// The smallest column that is answered on every core by default; a smaller
+// one costs less on one thread than the threads cost to start.
+inline constexpr std::int64_t kColumnNamesForThreads = 65536;
+
 // The threads to use by default for a column of `names` elements: every core
-// for 65,536 names or more, one below.
+// for kColumnNamesForThreads names or more, one below.
 unsigned default_thread_count(std::int64_t names) noexcept;
 
 }  // namespace vexlo

@@ -8,7 +8,7 @@
 #include "list_file/limits.h"
 #include "list_file/message_text.h"
 #include "list_file/punycode.h"
-#include "list_file/sha256.h"
+#include "common/sha256.h"
 
 namespace vexlo::list_file {
 

@@ -6,20 +6,22 @@ void report_fault(const Fault& fault) noexcept {
     std::fprintf(stderr, "vexlo: internal fault: %s\n", fault.what());
 }
 
+PyError caught_as_panic() {
+    try {
+        throw;
+    } catch (const ReportedFault& fault) {
+        return PyError::panic(fault.message());
+    } catch (const Fault& fault) {
+        report_fault(fault);
+        return PyError::panic(fault.message());
+    } catch (...) {
+        return PyError::panic(kForeignExceptionMessage);
+    }
+}
+
 PyObject* raise_caught_as_panic() noexcept {
     try {
-        PyError error;
-        try {
-            throw;
-        } catch (const ReportedFault& fault) {
-            error = PyError::panic(fault.message());
-        } catch (const Fault& fault) {
-            report_fault(fault);
-            error = PyError::panic(fault.message());
-        } catch (...) {
-            error = PyError::panic(kForeignExceptionMessage);
-        }
-        std::move(error).raise();
+        caught_as_panic().raise();
         return nullptr;
     } catch (...) {
         uncaught_at_boundary();

@@ -24,19 +24,18 @@ void report_fault(const Fault& fault) noexcept;
 
 [[noreturn]] void uncaught_at_boundary() noexcept;
 
+// Inside a catch block: the PanicException that the exception being handled
+// becomes, its diagnostic written first unless it has been already.
+PyError caught_as_panic();
+
 // Runs `body(error)`, which returns a new reference or null with `error` set.
 // Returns the body's result or the caught fault as an error.
 template <typename Body>
 PyObject* fault_barrier(Body&& body, PyError& error) {
     try {
         return body(error);
-    } catch (const ReportedFault& fault) {
-        error = PyError::panic(fault.message());
-    } catch (const Fault& fault) {
-        report_fault(fault);
-        error = PyError::panic(fault.message());
     } catch (...) {
-        error = PyError::panic(kForeignExceptionMessage);
+        error = caught_as_panic();
     }
     return nullptr;
 }

@@ -6,6 +6,6 @@
 
 namespace vexlo::python {
 
-extern const char kBuildStamp[] = "vexlo " VEXLO_VERSION " services 2";
+extern const char kBuildStamp[] = "vexlo " VEXLO_VERSION " services 3";
 
 }  // namespace vexlo::python

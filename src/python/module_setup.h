@@ -10,6 +10,10 @@
 
 namespace vexlo::python {
 
+// How every function of both modules is called: vectorcall, with keywords
+// (placed and checked by extract_arguments).
+inline constexpr int kCallFlags = METH_FASTCALL | METH_KEYWORDS;
+
 // The C function behind a table record of any calling convention.
 template <typename Entry>
 PyCFunction as_cfunction(Entry entry) {

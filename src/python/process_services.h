@@ -13,6 +13,7 @@
 
 #include <cstddef>
 
+#include "rules/compiled_list.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo::python {
@@ -26,6 +27,7 @@ struct ProcessServices {
     PyObject* (*panic_exception_type)() noexcept;
     PyObject* (*interned)(InternedName name) noexcept;
     const RuleTables* compiled_tables;
+    const CompiledList* compiled_list;
 };
 
 // The table this module uses: its own in vexlo._lookup, vexlo._lookup's in

@@ -1,7 +1,7 @@
-// The match of a short ASCII name over the compiled tables, made without a
-// NormalizedDomain: its lowercase lives on the caller's stack and its walk is
-// inlined into the caller, so that the common call of the module is one
-// function. Every answer is the one match_domain gives.
+// The match of a short ASCII name, made without a NormalizedDomain: its
+// lowercase lives on the caller's stack and its walk is inlined into the
+// caller, so that the common call is one function. Every answer is the one
+// match_domain gives.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,9 @@
 #include "common/dots.h"
 #include "normalize/ascii_labels.h"
 #include "query/answers.h"
-#include "rules/compiled_tables.h"
+#include "rules/rule_tables.h"
 #include "rules/rule_view.h"
+#include "rules/walk.h"
 
 namespace vexlo {
 
@@ -40,10 +41,13 @@ enum class ShortOutcome : unsigned char {
     kOther,    // not ASCII, or longer than kDotBitmapBytes: ask match_domain
 };
 
-// Normalises and matches `domain` over the compiled tables as match_domain
-// does, when it is ASCII and (less one trailing dot, which `domain` loses)
-// at most kDotBitmapBytes long.
-[[gnu::always_inline]] inline ShortOutcome match_short(std::string_view& domain, Switches switches,
+// Normalises and matches `domain` as match_domain does, when it is ASCII and
+// (less one trailing dot, which `domain` loses) at most kDotBitmapBytes long.
+// kRootEdges: as for walk_name, the root's edge count when known when
+// compiling (kCompiledRootEdgeCount for the compiled tables), else 0.
+template <std::size_t kRootEdges>
+[[gnu::always_inline]] inline ShortOutcome match_short(const RuleTables& tables,
+                                                       std::string_view& domain, Switches switches,
                                                        ShortMatch& out) noexcept {
     if (!domain.empty() && domain.back() == '.') domain.remove_suffix(1);
     if (domain.empty()) return ShortOutcome::kInvalid;
@@ -60,8 +64,12 @@ enum class ShortOutcome : unsigned char {
     out.size = domain.size();
     out.label_count = shape.label_count;
     out.dots = shape.dots;
-    out.public_length = compiled_public_suffix_length(out.lowered, out.size, shape.dots,
-                                                      shape.label_count, switches);
+    out.public_length =
+        switches.icann_only
+            ? walk_name<kRootEdges, true, true>(tables, out.lowered, out.size, shape.dots,
+                                                shape.label_count, switches.accept_unknown)
+            : walk_name<kRootEdges, false, true>(tables, out.lowered, out.size, shape.dots,
+                                                 shape.label_count, switches.accept_unknown);
     return ShortOutcome::kMatched;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "rules/compiled_list.h"
 #include "rules/compiled_shape.h"
 #include "rules/rule_tables.h"
 #include "rules/rule_view.h"
@@ -18,6 +19,8 @@ namespace vexlo {
 extern const RuleTables compiled_rule_tables;
 
 inline const RuleTables& compiled_tables() noexcept { return compiled_rule_tables; }
+
+extern const CompiledList compiled_list;
 inline RuleTrie compiled_rules() noexcept { return compiled_rule_tables.trie(); }
 
 // public_suffix_length over the compiled tables of a name of at most

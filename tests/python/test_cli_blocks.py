@@ -289,21 +289,21 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
 @pytest.mark.parametrize(
     "call, error, message, parameter",
     [
-        (lambda f: _columns._answer_lines("text", True, f, 1), TypeError, NOT_BYTES, "block"),
+        (lambda f: _columns._answer_lines("text", True, f, 1, None), TypeError, NOT_BYTES, "block"),
         (
-            lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1),
+            lambda f: _columns._answer_lines(bytearray(b"a\n"), True, f, 1, None),
             TypeError,
             "'bytearray' object is not an instance of 'bytes'",
             "block",
         ),
         (
-            lambda f: _columns._answer_lines(b"a\n", 1, f, 1),
+            lambda f: _columns._answer_lines(b"a\n", 1, f, 1, None),
             TypeError,
             "'int' object is not an instance of 'bool'",
             "at_end",
         ),
         (
-            lambda f: _columns._answer_lines(b"a\n", True, object(), 1),
+            lambda f: _columns._answer_lines(b"a\n", True, object(), 1, None),
             TypeError,
             "'object' object is not a PyCapsule named 'vexlo._columns.RowFormat'",
             "format",
@@ -311,18 +311,29 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
         (
             lambda f: _columns._answer_lines(b"a\n", True, f),
             TypeError,
-            "_answer_lines() missing 1 required positional argument: 'threads'",
+            "_answer_lines() missing 2 required positional arguments: 'threads' and 'rules'",
             None,
         ),
         (
-            lambda f: _columns._answer_lines(b"a\n", True, f, 0),
+            lambda f: _columns._answer_lines(b"a\n", True, f, 0, None),
             ValueError,
             "must be at least 1, not 0",
             "threads",
         ),
-        (lambda f: _columns._answer_lines(b"a\n", True, f, -1), OverflowError, None, "threads"),
-        (lambda f: _columns._answer_lines(b"a\n", True, f, "2"), TypeError, None, "threads"),
-        (lambda f: _columns._answer_name("a", f), TypeError, NOT_BYTES, "name"),
+        (
+            lambda f: _columns._answer_lines(b"a\n", True, f, -1, None),
+            OverflowError,
+            None,
+            "threads",
+        ),
+        (lambda f: _columns._answer_lines(b"a\n", True, f, "2", None), TypeError, None, "threads"),
+        (lambda f: _columns._answer_name("a", f, None), TypeError, NOT_BYTES, "name"),
+        (
+            lambda f: _columns._answer_name(b"a", f, "rules"),
+            TypeError,
+            "'str' object is not an instance of 'vexlo.Rules'",
+            "rules",
+        ),
         (
             lambda f: _columns._line_format(
                 ("name", "domain"), False, 1, True, False, False, False
@@ -386,13 +397,13 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
             "json",
         ),
         (
-            lambda f: _columns._answer_list([], 7, True, False, False, False, 0, 1),
+            lambda f: _columns._answer_list([], 7, True, False, False, False, 0, 1, None),
             ValueError,
             "must be at most 6, not 7",
             "question",
         ),
         (
-            lambda f: _columns._answer_list([], 0, True, False, False, False, 0, 2**32),
+            lambda f: _columns._answer_list([], 0, True, False, False, False, 0, 2**32, None),
             OverflowError,
             "must be at most 4294967295, not 4294967296",
             "threads",

@@ -25,12 +25,13 @@ CALLS = textwrap.dedent(r"""
         schema, array = pa.array(values, data_type).__arrow_c_array__()
         code = _columns._QUESTIONS.index(question)
         return (_columns._answer_array, (schema, array, code, True, False, keep_case, False, 1,
-                                         1, None), {})
+                                         1, None, None), {})
 
     def stream_call(question):
         stream = pa.chunked_array([NAMES, NAMES[:4]]).__arrow_c_stream__()
         code = _columns._QUESTIONS.index(question)
-        return (_columns._answer_stream, (stream, code, True, False, False, False, 1, 1), {})
+        return (_columns._answer_stream, (stream, code, True, False, False, False, 1, 1, None),
+                {})
 
     CALLS = {
         "list privatesuffix": lambda: (columns.privatesuffix, (fresh(),), {}),

@@ -163,6 +163,24 @@ def test_spark_answers_as_the_scalar_function(spark_hosts, expected, way):
     assert domains_by_id(result.toArrow()) == expected
 
 
+@pytest.fixture(scope="module")
+def debian_rules():
+    """Debian's list, older than the one compiled in: the answers differ."""
+    path = "/usr/share/publicsuffix/public_suffix_list.dat"
+    if not os.path.isfile(path):
+        pytest.skip(f"no {path} (Debian's publicsuffix package)")
+    return vexlo.load_rules(path)
+
+
+@pytest.mark.parametrize("way", ["with_domain_map_in_arrow", "with_domain_pandas_udf"])
+def test_spark_ships_a_loaded_list(spark_hosts, names, debian_rules, way):
+    import spark_domains
+
+    result = getattr(spark_domains, way)(spark_hosts, debian_rules)
+    wanted = [None if name is None else debian_rules.privatesuffix(name) for name in names]
+    assert domains_by_id(result.toArrow()) == wanted
+
+
 def test_spark_counts_by_domain(spark_hosts, expected):
     import spark_domains
 
@@ -206,6 +224,15 @@ def test_dask_answers_as_the_scalar_function(dask_client, parquet_folder, names,
     assert _na_as_none(result["domain"].tolist()) == expected
     # Both worker processes took part.
     assert len(dask_client.scheduler_info()["workers"]) == 2
+
+
+def test_dask_ships_a_loaded_list(dask_client, parquet_folder, names, debian_rules):
+    import dask.dataframe as dd
+    import dask_domains
+
+    result = dask_domains.with_domain(dd.read_parquet(parquet_folder), debian_rules).compute()
+    wanted = [None if name is None else debian_rules.privatesuffix(name) for name in names]
+    assert _na_as_none(result["domain"].tolist()) == wanted
 
 
 def test_dask_counts_by_domain(dask_client, parquet_folder, expected):

@@ -105,9 +105,14 @@ def test_only_the_init_symbol_is_exported(name):
     assert exported == {f"PyInit_{name}"}
 
 
-# The private ones; vexlo.host is declared as the functions of vexlo._lookup.
+# The private ones with parameters (_compiled_rules() takes none); vexlo.host
+# is declared as the functions of vexlo._lookup.
 COLUMNS_FUNCTIONS = [
-    name for name in _columns.__all__ if name.startswith("_") and callable(getattr(_columns, name))
+    name
+    for name in _columns.__all__
+    if name.startswith("_")
+    and inspect.isbuiltin(getattr(_columns, name))
+    and inspect.signature(getattr(_columns, name)).parameters
 ]
 
 
@@ -146,10 +151,16 @@ def test_columns_module_attributes():
         "_line_format",
         "_answer_lines",
         "_answer_name",
+        "_load_rules",
+        "_compiled_rules",
         "host",
+        "Rules",
+        "_MAX_LIST_BYTES",
         "_QUESTIONS",
     ]
     assert _columns._QUESTIONS == (*NAMES, "host")
+    with pytest.raises(TypeError, match=r"^_compiled_rules\(\) takes 0 positional arguments"):
+        _columns._compiled_rules(None)
     assert _columns._answer_list.__self__ is _columns
     assert _columns._answer_list.__module__ == "vexlo._columns"
 
@@ -164,7 +175,8 @@ SIBLING = textwrap.dedent("""
     except ImportError as error:
         print("ImportError", error)
     else:
-        print("imported", _columns._answer_list(["www.example.co.uk"], 1, True, False, False, False, 0, 1))
+        print("imported", _columns._answer_list(["www.example.co.uk"], 1, True, False, False, False, 0, 1,
+                                                None))
 """)
 
 

@@ -7,6 +7,8 @@ import inspect
 import pytest
 from support import REPO
 
+from vexlo import _columns
+
 STUB = ast.parse((REPO / "vexlo" / "_lookup.pyi").read_text(encoding="utf-8"))
 STUB_FUNCTIONS = {node.name: node for node in STUB.body if isinstance(node, ast.FunctionDef)}
 STUB_NAMES = {
@@ -69,8 +71,6 @@ def test_stub_docstring(lookup, name):
 
 def test_host_stub():
     """vexlo.host's stub, in the column module's stubs, as the six's are."""
-    from vexlo import _columns
-
     stub = ast.parse((REPO / "vexlo" / "_columns.pyi").read_text(encoding="utf-8"))
     node = next(n for n in stub.body if isinstance(n, ast.FunctionDef) and n.name == "host")
     built = inspect.signature(_columns.host)
@@ -84,11 +84,18 @@ def test_host_stub():
 def test_package_reexports_the_modules(lookup):
     import vexlo
     import vexlo._version
-    from vexlo import _columns
 
-    assert vexlo.__all__ == lookup.__all__[:-1] + ["host", lookup.__all__[-1]]
+    assert vexlo.__all__ == [
+        *lookup.__all__[:-1],
+        "host",
+        lookup.__all__[-1],
+        "Rules",
+        "load_rules",
+        "compiled_rules",
+    ]
     for name in lookup.__all__:
         assert getattr(vexlo, name) is getattr(lookup, name)
+    assert vexlo.Rules is _columns.Rules
     assert vexlo.host is _columns.host
     assert vexlo.__version__ == vexlo._version.__version__
     assert (REPO / "vexlo" / "py.typed").is_file()

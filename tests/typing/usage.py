@@ -42,3 +42,11 @@ def address_host(url: str) -> str:
 CHECKSUM: str = vexlo.LIST_CHECKSUM
 VERSION: str = vexlo.__version__
 NAMES: list[str] = vexlo.__all__
+
+
+def from_a_list_file(path: str, name: str) -> tuple[str, str | None]:
+    rules: vexlo.Rules = vexlo.load_rules(path)
+    if rules == vexlo.compiled_rules():
+        return rules.checksum, rules.version
+    suffix = rules.privatesuffix(name, icann_only=True)
+    return rules.checksum, suffix if suffix is None else suffix.upper()

@@ -57,12 +57,12 @@ PyError out_of_memory() {
 // Answers `column` without the interpreter lock; false with `error` set when
 // memory ran out.
 bool answer_unlocked(const StringColumn& column, ColumnRequest& request, unsigned threads,
-                     ResultColumn& result, PyError& error) {
+                     const RuleTables& tables, ResultColumn& result, PyError& error) {
     request.large_text = column.large();
     request.threads = threads_for(threads, column.size());
     try {
         const WithoutInterpreterLock unlocked;
-        result = answer_column(column, request, *process_services().compiled_tables);
+        result = answer_column(column, request, tables);
     } catch (const std::bad_alloc&) {
         error = out_of_memory();
         return false;
@@ -89,7 +89,7 @@ PyObject* array_capsules(ResultColumn&& result, PyError& error) {
 }
 
 // _answer_array(schema, array, question, accept_unknown, icann_only,
-//               keep_case, keep_ip, depth, threads, buffer_sizes, /)
+//               keep_case, keep_ip, depth, threads, rules, buffer_sizes, /)
 PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, kArrayParameters.size()> slots{};
@@ -102,9 +102,10 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         if (array == nullptr) return nullptr;
         ColumnRequest request{Question::kPublicSuffix};
         unsigned threads = 0;
+        const RuleTables* tables = nullptr;
         std::vector<std::int64_t> sizes;
         if (!extract_request(std::span(slots).subspan(2, kRequestParameters.size()), request,
-                             threads, error) ||
+                             threads, tables, error) ||
             !extract_sizes(slots.back(), kArrayParameters.back(), sizes, error)) {
             return nullptr;
         }
@@ -115,7 +116,7 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         const std::optional<StringColumn> names = import_names(*column, *owned, sizes, error);
         if (!names) return nullptr;
         ResultColumn result;
-        if (!answer_unlocked(*names, request, threads, result, error)) return nullptr;
+        if (!answer_unlocked(*names, request, threads, *tables, result, error)) return nullptr;
         owned.reset();
         return array_capsules(std::move(result), error);
     });
@@ -131,7 +132,7 @@ PyError stream_error(ArrowArrayStream& stream, int code, const char* during) {
 }
 
 // _answer_stream(stream, question, accept_unknown, icann_only, keep_case,
-//                keep_ip, depth, threads, /)
+//                keep_ip, depth, threads, rules, /)
 PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, kStreamParameters.size()> slots{};
@@ -141,7 +142,10 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         if (source == nullptr) return nullptr;
         ColumnRequest request{Question::kPublicSuffix};
         unsigned threads = 0;
-        if (!extract_request(std::span(slots).subspan(1), request, threads, error)) return nullptr;
+        const RuleTables* tables = nullptr;
+        if (!extract_request(std::span(slots).subspan(1), request, threads, tables, error)) {
+            return nullptr;
+        }
         OwnedStream stream(source);
 
         // The producer's callbacks run without the interpreter lock: one
@@ -178,7 +182,7 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
             const std::optional<StringColumn> names = import_names(*column, *chunk, {}, error);
             if (!names) return nullptr;
             ResultColumn result;
-            if (!answer_unlocked(*names, request, threads, result, error)) return nullptr;
+            if (!answer_unlocked(*names, request, threads, *tables, result, error)) return nullptr;
             try {
                 chunks.push_back(std::move(result));
             } catch (const std::bad_alloc&) {
@@ -254,14 +258,17 @@ PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
 }
 
 // _answer_list(items, question, accept_unknown, icann_only, keep_case,
-//              keep_ip, depth, threads, /)
+//              keep_ip, depth, threads, rules, /)
 PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, kListParameters.size()> slots{};
         if (!extract_arguments(kAnswerList, args, nargs, kwnames, slots, error)) return nullptr;
         ColumnRequest request{Question::kPublicSuffix};
         unsigned threads = 0;
-        if (!extract_request(std::span(slots).subspan(1), request, threads, error)) return nullptr;
+        const RuleTables* tables = nullptr;
+        if (!extract_request(std::span(slots).subspan(1), request, threads, tables, error)) {
+            return nullptr;
+        }
         // A tuple of its own holds every item while the lock is given up,
         // whatever other threads do to the caller's list meanwhile.
         const Owned items(PySequence_Tuple(slots[0]));
@@ -274,7 +281,7 @@ PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         if (!list_texts(items.get(), texts, nulls, error)) return nullptr;
         const StringColumn column(texts, nulls);
         ResultColumn result;
-        if (!answer_unlocked(column, request, threads, result, error)) return nullptr;
+        if (!answer_unlocked(column, request, threads, *tables, result, error)) return nullptr;
         PyObject* list = PyList_New(static_cast<Py_ssize_t>(result.length));
         if (list == nullptr) {
             error = take_pending_exception();
@@ -310,24 +317,23 @@ PyObject* default_threads(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
     });
 }
 
-constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"_answer_array", as_cfunction(answer_array), kFlags,
+    {"_answer_array", as_cfunction(answer_array), kCallFlags,
      "_answer_array(schema, array, question, accept_unknown, icann_only, keep_case, keep_ip, "
-     "depth, threads, buffer_sizes, /)\n--\n\n"
+     "depth, threads, rules, buffer_sizes, /)\n--\n\n"
      "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
      "'arrow_array', the array taken over), as such a pair of capsules."},
-    {"_answer_stream", as_cfunction(answer_stream), kFlags,
+    {"_answer_stream", as_cfunction(answer_stream), kCallFlags,
      "_answer_stream(stream, question, accept_unknown, icann_only, keep_case, keep_ip, depth, "
-     "threads, /)\n--\n\n"
+     "threads, rules, /)\n--\n\n"
      "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
      "taken over and read to its end), as such a capsule."},
-    {"_answer_list", as_cfunction(answer_list), kFlags,
+    {"_answer_list", as_cfunction(answer_list), kCallFlags,
      "_answer_list(items, question, accept_unknown, icann_only, keep_case, keep_ip, depth, "
-     "threads, /)\n--\n\n"
+     "threads, rules, /)\n--\n\n"
      "The answers for an iterable of str and None, as a list."},
-    {"_default_thread_count", as_cfunction(default_threads), kFlags,
+    {"_default_thread_count", as_cfunction(default_threads), kCallFlags,
      "_default_thread_count(names, /)\n--\n\n"
      "The number of threads that answer a column of *names* names when the\n"
      "caller does not say."},

@@ -2,6 +2,7 @@
 
 #include "columns/answer_column.h"
 #include "python/argument_conversion.h"
+#include "python/columns/rules_type.h"
 #include "python/tuple_builder.h"
 
 namespace vexlo::python {
@@ -20,7 +21,7 @@ static_assert(static_cast<std::size_t>(Question::kPublicSuffix) == 0 &&
 }  // namespace
 
 bool extract_request(std::span<PyObject* const> arguments, ColumnRequest& request,
-                     unsigned& threads, PyError& error) {
+                     unsigned& threads, const RuleTables*& tables, PyError& error) {
     unsigned question = 0;
     if (!extract_count(arguments[0], kRequestParameters[0], question, error)) return false;
     constexpr unsigned kLast = static_cast<unsigned>(Question::kHost);
@@ -34,7 +35,8 @@ bool extract_request(std::span<PyObject* const> arguments, ColumnRequest& reques
            extract_bool(arguments[3], kRequestParameters[3], request.keep_case, error) &&
            extract_bool(arguments[4], kRequestParameters[4], request.keep_ip, error) &&
            extract_count(arguments[5], kRequestParameters[5], request.depth, error) &&
-           extract_count(arguments[6], kRequestParameters[6], threads, error);
+           extract_count(arguments[6], kRequestParameters[6], threads, error) &&
+           extract_rules(arguments[7], kRequestParameters[7], tables, error);
 }
 
 unsigned threads_for(unsigned requested, std::int64_t names) {

@@ -72,7 +72,7 @@ PyObject* host_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
 }
 
 PyMethodDef function_records[] = {
-    {"host", as_cfunction(host_entry), METH_FASTCALL | METH_KEYWORDS,
+    {"host", as_cfunction(host_entry), kCallFlags,
      "host(text, *, keep_ip=False)\n--\n\n"
      "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
      "as written there, or None if it has none. An IP address is None too,\n"

@@ -24,7 +24,7 @@
 #include "python/module_setup.h"
 #include "python/tuple_builder.h"
 #include "python/type_errors.h"
-#include "python/process_services.h"
+#include "python/columns/rules_type.h"
 
 namespace vexlo::python {
 namespace {
@@ -36,8 +36,8 @@ using lines::RowFormat;
 
 constexpr std::string_view kFormatParameters[] = {"fields",     "json",      "depth", "accept_unknown",
                                                   "icann_only", "keep_case", "urls"};
-constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads"};
-constexpr std::string_view kNameParameters[] = {"name", "format"};
+constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads", "rules"};
+constexpr std::string_view kNameParameters[] = {"name", "format", "rules"};
 
 constexpr ArgumentSpec kLineFormat = positional_only("_line_format", kFormatParameters);
 constexpr ArgumentSpec kAnswerLines = positional_only("_answer_lines", kLinesParameters);
@@ -136,7 +136,7 @@ PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     });
 }
 
-// _answer_lines(block, at_end, format, threads, /) -> (rows, consumed, lines, bad_lines)
+// _answer_lines(block, at_end, format, threads, rules, /) -> (rows, consumed, lines, bad_lines)
 PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, std::size(kLinesParameters)> slots{};
@@ -144,11 +144,13 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         bool at_end = false;
         const RowFormat* format = nullptr;
         std::uint64_t threads = 0;
+        const RuleTables* tables = nullptr;
         if (!extract_arguments(kAnswerLines, args, nargs, kwnames, slots, error) ||
             !extract_bytes(slots[0], kLinesParameters[0], block, error) ||
             !extract_bool(slots[1], kLinesParameters[1], at_end, error) ||
             (format = extract_format(slots[2], kLinesParameters[2], error)) == nullptr ||
-            !extract_index(slots[3], kLinesParameters[3], threads, error)) {
+            !extract_index(slots[3], kLinesParameters[3], threads, error) ||
+            !extract_rules(slots[4], kLinesParameters[4], tables, error)) {
             return nullptr;
         }
         if (threads < 1) {
@@ -159,7 +161,7 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         BlockAnswer answer;
         try {
             const WithoutInterpreterLock unlocked;
-            lines::answer_lines_threaded(block, at_end, *format, *process_services().compiled_tables, answer,
+            lines::answer_lines_threaded(block, at_end, *format, *tables, answer,
                                          static_cast<unsigned>(std::min(threads, kMaxLineThreads)));
         } catch (const std::bad_alloc&) {
             error = out_of_memory();
@@ -178,21 +180,23 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
     });
 }
 
-// _answer_name(name, format, /) -> (row, bad_byte or None)
+// _answer_name(name, format, rules, /) -> (row, bad_byte or None)
 PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, std::size(kNameParameters)> slots{};
+        const RuleTables* tables = nullptr;
         std::string_view name;
         const RowFormat* format = nullptr;
         if (!extract_arguments(kAnswerName, args, nargs, kwnames, slots, error) ||
             !extract_bytes(slots[0], kNameParameters[0], name, error) ||
-            (format = extract_format(slots[1], kNameParameters[1], error)) == nullptr) {
+            (format = extract_format(slots[1], kNameParameters[1], error)) == nullptr ||
+            !extract_rules(slots[2], kNameParameters[2], tables, error)) {
             return nullptr;
         }
         OutputBuffer row;
         std::size_t bad_byte = 0;
         try {
-            bad_byte = lines::answer_name(name, *format, *process_services().compiled_tables, row);
+            bad_byte = lines::answer_name(name, *format, *tables, row);
         } catch (const std::bad_alloc&) {
             error = out_of_memory();
             return nullptr;
@@ -206,23 +210,22 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     });
 }
 
-constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef function_records[] = {
-    {"_line_format", as_cfunction(line_format), kFlags,
+    {"_line_format", as_cfunction(line_format), kCallFlags,
      "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)\n--\n\n"
      "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
      "With *urls* each name is a URL or an e-mail address, answered for its host."},
-    {"_answer_lines", as_cfunction(answer_lines), kFlags,
-     "_answer_lines(block, at_end, format, threads, /)\n--\n\n"
+    {"_answer_lines", as_cfunction(answer_lines), kCallFlags,
+     "_answer_lines(block, at_end, format, threads, rules, /)\n--\n\n"
      "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
      "*threads* threads, as a tuple\n"
      "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
      "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
      "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
      "in the block, its first bad byte counted from 1, and where its row starts."},
-    {"_answer_name", as_cfunction(answer_name), kFlags,
-     "_answer_name(name, format, /)\n--\n\n"
+    {"_answer_name", as_cfunction(answer_name), kCallFlags,
+     "_answer_name(name, format, rules, /)\n--\n\n"
      "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
      "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
 };

@@ -1,14 +1,17 @@
 // The definition of vexlo._columns and its exec step, which first connects
 // the module to vexlo._lookup's process services, then adds the functions of
-// the three tables and _QUESTIONS, each listed in __all__ as in vexlo._lookup.
-// The module keeps no state of its own.
+// its tables (vexlo.host among them), the Rules type, _MAX_LIST_BYTES and
+// _QUESTIONS, each listed in __all__ as in vexlo._lookup. The module keeps no
+// state of its own.
 #include <Python.h>
 
 #include <span>
 
+#include "list_file/limits.h"
 #include "python/boundary.h"
 #include "python/columns/column_request.h"
 #include "python/columns/function_tables.h"
+#include "python/columns/rules_type.h"
 #include "python/columns/sibling_services.h"
 #include "python/module_setup.h"
 #include "python/py_error.h"
@@ -21,8 +24,22 @@ int module_exec(PyObject* module) noexcept {
     // class vexlo._lookup raises.
     if (!connect_to_lookup(module)) return -1;
     return exec_frame([module](PyError& error) {
-        for (const std::span<PyMethodDef> table : {column_functions(), line_functions(), host_functions()}) {
+        for (const std::span<PyMethodDef> table :
+             {column_functions(), line_functions(), rules_functions(), host_functions()}) {
             if (!add_functions(module, table, error)) return false;
+        }
+        PyTypeObject* rules = rules_type();
+        if (rules == nullptr) {
+            error = take_pending_exception();
+            return false;
+        }
+        if (!add_owned(module, created(PyUnicode_FromString("Rules")),
+                       Py_NewRef(reinterpret_cast<PyObject*>(rules)), error)) {
+            return false;
+        }
+        if (!add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
+                       created(PyLong_FromSize_t(list_file::kMaxFileBytes)), error)) {
+            return false;
         }
         PyObject* name = created(PyUnicode_FromString("_QUESTIONS"));
         PyObject* questions = question_names();

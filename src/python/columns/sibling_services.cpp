@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "python/process_services.h"
+#include "rules/compiled_shape.h"
 
 namespace vexlo::python {
 namespace {
@@ -19,7 +20,7 @@ PyObject* no_panic_exception_type() noexcept { return not_connected(); }
 PyObject* no_interned(InternedName) noexcept { return not_connected(); }
 
 constexpr ProcessServices kNotConnected = {kBuildStamp, no_panic_exception_type, no_interned,
-                                           nullptr};
+                                           nullptr, nullptr};
 
 // "vexlo._lookup" for a module named "vexlo._columns"; "_lookup" for one
 // imported on its own as "_columns".
@@ -43,6 +44,11 @@ const ProcessServices* import_services(PyObject* name, PyObject* own_name) noexc
     Py_DECREF(sibling);  // the shared object stays loaded for the life of the process
     const ProcessServices* services =
         definition != nullptr ? lookup_services(*definition) : nullptr;
+    // The methods of the compiled rules search the root unrolled for the
+    // edge count this module was built with.
+    if (services != nullptr && services->compiled_tables->nodes[0].edge_count != kCompiledRootEdgeCount) {
+        services = nullptr;
+    }
     if (services == nullptr) {
         PyErr_Format(PyExc_ImportError, "%U is not the module built together with %U", name,
                      own_name);

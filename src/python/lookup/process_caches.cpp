@@ -46,6 +46,7 @@ const ProcessServices kProcessCaches = {
     panic_exception_type,
     interned,
     &compiled_rule_tables,
+    &compiled_list,
 };
 
 }  // namespace vexlo::python

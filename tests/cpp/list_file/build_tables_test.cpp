@@ -12,7 +12,7 @@
 #include "../rules/punycode.h"
 #include "../rules/test_trie.h"
 #include "list_file/build_tables.h"
-#include "list_file/sha256.h"
+#include "common/sha256.h"
 #include "list_text.h"
 #include "rules/label_key.h"
 #include "rules/table_proof.h"

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "list_file/sha256.h"
+#include "common/sha256.h"
 #include "list_text.h"
 
 namespace vexlo::list_file {

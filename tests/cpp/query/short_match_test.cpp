@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "query/match.h"
+#include "rules/compiled_tables.h"
 
 namespace vexlo {
 namespace {
@@ -18,7 +19,8 @@ namespace {
 void expect_same_as_match_domain(const std::string& name, Switches switches) {
     ShortMatch short_match;
     std::string_view given = name;
-    const ShortOutcome outcome = match_short(given, switches, short_match);
+    const ShortOutcome outcome =
+        match_short<kCompiledRootEdgeCount>(compiled_tables(), given, switches, short_match);
     const std::optional<Match> match = match_domain(name, compiled_tables(), switches);
     if (outcome == ShortOutcome::kOther) return;
     ASSERT_EQ(outcome == ShortOutcome::kMatched, match.has_value()) << name;
@@ -48,7 +50,9 @@ TEST_P(MatchShort, DecidesWhatItCanAndAgreesWithMatchDomain) {
     const ShortCase& c = GetParam();
     ShortMatch match;
     std::string_view given = c.name;
-    EXPECT_EQ(match_short(given, Switches{}, match), c.outcome) << c.name;
+    EXPECT_EQ(match_short<kCompiledRootEdgeCount>(compiled_tables(), given, Switches{}, match),
+              c.outcome)
+        << c.name;
     expect_same_as_match_domain(c.name, Switches{});
     expect_same_as_match_domain(c.name, Switches{false, true});
 }

@@ -1,4 +1,4 @@
-#include "python/lookup/call_arguments.h"
+#include "python/questions/call_arguments.h"
 
 #include <array>
 

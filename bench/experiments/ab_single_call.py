@@ -2,8 +2,8 @@
 """Times two or more builds of vexlo._lookup against each other in one process,
 interleaved, so that whatever else the machine does falls on all of them alike.
 
-    ab_single_call.py --corpus FILE --module LABEL=PATH [--module LABEL=PATH ...]
-                      [--function NAME ...] [--rounds N]
+    bench/experiments/ab_single_call.py --corpus FILE --module LABEL=PATH
+                      [--module LABEL=PATH ...] [--function NAME ...] [--rounds N]
 
 Each round times one pass over the corpus for every (module, function) pair,
 `str.lower` and the empty loop, in an order shuffled from round to round, each
@@ -17,13 +17,11 @@ import argparse
 import importlib.machinery
 import importlib.util
 import pathlib
-import random
 import statistics
 import sys
-import time
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-import corpus
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
+import harness
 
 
 def load_module(path):
@@ -36,20 +34,6 @@ def load_module(path):
     return module
 
 
-def loop(statement):
-    source = f"def run(f, names):\n    for n in names:\n        {statement}\n"
-    namespace = {}
-    exec(compile(source, f"<loop: {statement}>", "exec"), namespace)
-    return namespace["run"]
-
-
-def time_pass(run, function, names):
-    run(function, names[: max(1, len(names) // 10)])
-    start = time.thread_time_ns()
-    run(function, names)
-    return (time.thread_time_ns() - start) / len(names)
-
-
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--corpus", type=pathlib.Path, required=True)
@@ -58,9 +42,9 @@ def main(argv=None):
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args(argv)
-    names = corpus.read_corpus(args.corpus)
+    names = harness.read_corpus(args.corpus)
     functions = args.function or ["privatesuffix", "is_public"]
-    call, empty = loop("f(n)"), loop("pass")
+    call, empty = harness.loop("f(n)"), harness.loop("pass")
 
     passes = [("empty loop", empty, None), ("str.lower", call, str.lower)]
     for entry in args.module:
@@ -69,14 +53,10 @@ def main(argv=None):
         for name in functions:
             passes.append((f"{label} {name}", call, getattr(module, name)))
 
-    rounds = {label: [] for label, _, _ in passes}
-    order = list(range(len(passes)))
-    shuffle = random.Random(args.seed)
-    for _ in range(args.rounds):
-        shuffle.shuffle(order)
-        for i in order:
-            label, run, function = passes[i]
-            rounds[label].append(time_pass(run, function, names))
+    by_pass = harness.in_shuffled_rounds(
+        passes, args.rounds, lambda job: harness.time_pass(job[1], job[2], names), args.seed
+    )
+    rounds = {label: ns for (label, _, _), ns in by_pass.items()}
 
     base = [statistics.median(rounds["empty loop"])]
     net = {label: statistics.median(ns) - base[0] for label, ns in rounds.items()}

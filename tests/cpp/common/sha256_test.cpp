@@ -1,12 +1,14 @@
 // The list checksum: FIPS 180-4 vectors, and lengths on each side of the
 // block edges where the padding takes one block or two.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "list_file/sha256.h"
+#include "common/sha256.h"
 
-namespace vexlo::list_file {
+namespace vexlo {
 namespace {
 
 struct Digest {
@@ -44,4 +46,27 @@ TEST(Sha256Bytes, EveryByteValueCounts) {
 }
 
 }  // namespace
-}  // namespace vexlo::list_file
+}  // namespace vexlo
+
+namespace vexlo {
+namespace {
+
+// Where the CPU has the SHA extensions, their rounds leave the same state as
+// the portable ones, from any state, over any number of blocks.
+TEST(Sha256, ExtensionsAgreeWithThePortableRounds) {
+    if (!sha256_detail::sha_extensions_usable()) GTEST_SKIP() << "no SHA extensions here";
+    std::string data(64 * 40, '\0');
+    std::uint32_t seed = 12345;
+    for (char& byte : data) byte = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+    for (std::size_t blocks : {1, 2, 3, 17, 40}) {
+        std::uint32_t portable[8], extensions[8];
+        for (int i = 0; i < 8; ++i) portable[i] = extensions[i] = seed = seed * 69069 + 1;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+        sha256_detail::compress_portable(portable, bytes, blocks);
+        sha256_detail::compress_sha_extensions(extensions, bytes, blocks);
+        EXPECT_TRUE(std::equal(portable, portable + 8, extensions)) << blocks << " blocks";
+    }
+}
+
+}  // namespace
+}  // namespace vexlo

@@ -2,7 +2,10 @@
 """Writes BENCHMARKS.md from the JSON results of bench_python.py and
 bench_core, with the ratios that the goals name.
 
-    report.py --python PY.json --core CORE.json [--chart NAME.png] --output BENCHMARKS.md
+    bench/report/report.py --python PY.json --core CORE.json [--columns COLUMNS.json]
+                           [--cli CLI.json] [--chart NAME.png] --output BENCHMARKS.md
+
+Carries docs/single_call_steps.md and docs/engines.md over as they stand.
 
 Ratios are taken round by round (both sides of a ratio were timed in the same
 round) and the median of those is shown, so a change of machine load during the
@@ -10,26 +13,30 @@ run cancels out. Standard library only.
 """
 
 import argparse
-import datetime
 import importlib.metadata
-import json
 import os
 import pathlib
 import platform
 import statistics
 import sys
 
-from report_columns import columns_report
+from columns_section import columns_report
+from markup import table, verdict
+from rules_section import rules_report
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
+import harness
 
 GOAL_FLOOR_RATIO = 3.0
 GOAL_FLOOR_MOONSHOT = 2.0
 GOAL_PREDICATE_RATIO = 2.2
 GOAL_INTERPRETER_NS = 35.0
 GOAL_PEER_SPEEDUP = {"tldextract": 30.0, "publicsuffix2": 20.0}
-STEPS_LOG = pathlib.Path(__file__).resolve().parent / "single_call_steps.md"
+DOCS = harness.REPO / "docs"
+STEPS_LOG = DOCS / "single_call_steps.md"
 # Written by bench_engines.py, which is run by hand (it takes Spark, Dask and
 # some minutes); carried over as it stands.
-ENGINES_LOG = pathlib.Path(__file__).resolve().parent / "engines.md"
+ENGINES_LOG = DOCS / "engines.md"
 GOAL_CORE_NS = 40.0
 GOAL_LIBPSL_SPEEDUP = 5.0
 GOAL_IMPORT_MS = 1.0
@@ -43,7 +50,9 @@ class Calls:
     """The per-call results of one benchmark program, by name."""
 
     def __init__(self, entries, empty_name):
+        self.entries = entries
         self.by_name = {entry["name"]: entry for entry in entries}
+        self.empty_name = empty_name
         self.empty = self.by_name[empty_name]["rounds_ns"]
 
     def __contains__(self, name):
@@ -72,26 +81,20 @@ class Calls:
                 ratios.append(x / y)
         return median(ratios) if ratios else float("nan")
 
-
-def cpu_model():
-    try:
-        with open("/proc/cpuinfo", encoding="utf-8") as info:
-            for line in info:
-                if line.startswith("model name"):
-                    return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return platform.processor() or "unknown"
-
-
-def verdict(met):
-    return "met" if met else "**not met**"
-
-
-def table(header, rows):
-    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
-    lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
-    return "\n".join(lines)
+    def rows(self, shown, ratio):
+        """A table row for every benchmark but the empty loop, in their order:
+        `shown(entry)`, the library, ns gross and net, and `ratio(name)`."""
+        return [
+            [
+                shown(entry),
+                entry["group"],
+                fmt_ns(self.gross(entry["name"])),
+                fmt_ns(self.net(entry["name"])),
+                ratio(entry["name"]),
+            ]
+            for entry in self.entries
+            if entry["name"] != self.empty_name
+        ]
 
 
 def peer_versions():
@@ -114,6 +117,13 @@ def startup_ms(startup, name, key):
     return median(values) / 1e6 if values else None
 
 
+def carried_over(path, title):
+    """The section `title` as the file `path` holds it, where there is one."""
+    if not path.is_file():
+        return []
+    return [f"## {title}\n", path.read_text(encoding="utf-8").strip() + "\n"]
+
+
 def build_report(py, core, chart, run_info):
     calls = Calls(py["calls"], "empty loop")
     core_calls = Calls(core["benchmarks"], "empty loop")
@@ -133,7 +143,7 @@ def build_report(py, core, chart, run_info):
             [
                 [
                     "Machine",
-                    f"{cpu_model()}, {os.cpu_count()} logical CPUs, Linux {platform.release()}",
+                    f"{harness.cpu_model()}, {os.cpu_count()} logical CPUs, Linux {platform.release()}",
                 ],
                 [
                     "Load average (start, end of run)",
@@ -254,9 +264,7 @@ def build_report(py, core, chart, run_info):
         "probe comparing one eight-byte label key from an array beside the tables.\n"
     )
 
-    if STEPS_LOG.is_file():
-        add("## The single call, step by step\n")
-        add(STEPS_LOG.read_text(encoding="utf-8").strip() + "\n")
+    out += carried_over(STEPS_LOG, "The single call, step by step")
 
     # Python per call.
     add("## Python, per call\n")
@@ -268,20 +276,10 @@ def build_report(py, core, chart, run_info):
         "`len` is a C call that makes no object, for scale; `str.lower` on the same names "
         "is the floor, a C call that makes a new string.\n"
     )
-    rows = []
-    for entry in py["calls"]:
-        name = entry["name"]
-        if name == "empty loop":
-            continue
-        rows.append(
-            [
-                f"`{entry['shown']}`",
-                entry["group"],
-                fmt_ns(calls.gross(name)),
-                fmt_ns(calls.net(name)),
-                f"{calls.ratio(name, 'str.lower'):.2f}x",
-            ]
-        )
+    rows = calls.rows(
+        lambda entry: f"`{entry['shown']}`",
+        lambda name: f"{calls.ratio(name, 'str.lower'):.2f}x",
+    )
     add(table(["Call", "Library", "ns/call", "net ns/call", "net / str.lower"], rows))
     add("")
 
@@ -324,9 +322,7 @@ def build_report(py, core, chart, run_info):
     for peer, reason in missing.items():
         add(f"{peer} could not be loaded: {reason}\n")
 
-    if ENGINES_LOG.is_file():
-        add("## Spark and Dask\n")
-        add(ENGINES_LOG.read_text(encoding="utf-8").strip() + "\n")
+    out += carried_over(ENGINES_LOG, "Spark and Dask")
 
     # Start-up.
     add("## Start-up and memory\n")
@@ -395,20 +391,10 @@ def build_report(py, core, chart, run_info):
         "subtracts the loop alone "
         f"({fmt_ns(core_calls.gross('empty loop'))} ns per name).\n"
     )
-    rows = []
-    for entry in core["benchmarks"]:
-        name = entry["name"]
-        if name == "empty loop":
-            continue
-        rows.append(
-            [
-                f"`{name}`",
-                entry["group"],
-                fmt_ns(core_calls.gross(name)),
-                fmt_ns(core_calls.net(name)),
-                f"{core_calls.ratio('psl_registrable_domain', name, net=False):.1f}x",
-            ]
-        )
+    rows = core_calls.rows(
+        lambda entry: f"`{entry['name']}`",
+        lambda name: f"{core_calls.ratio('psl_registrable_domain', name, net=False):.1f}x",
+    )
     add(
         table(
             ["Benchmark", "Library", "ns/name", "net ns/name", "psl_registrable_domain / this"],
@@ -428,21 +414,26 @@ def main(argv=None):
     parser.add_argument("--load-start", default="?")
     parser.add_argument("--columns", type=pathlib.Path, help="bench_column_calls.py's JSON")
     parser.add_argument("--cli", type=pathlib.Path, help="bench_cli.py's JSON")
+    parser.add_argument("--rules", type=pathlib.Path, help="bench_rules.py's JSON")
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
-    py = json.loads(args.python.read_text(encoding="utf-8"))
-    core = json.loads(args.core.read_text(encoding="utf-8"))
+    py = harness.read_results(args.python)
+    core = harness.read_results(args.core)
     run_info = {
-        "date": datetime.datetime.now(datetime.UTC).strftime("%Y-%m-%d %H:%M UTC"),
+        "date": harness.run_date(),
         "load_start": args.load_start,
-        "load_end": " ".join(f"{x:.2f}" for x in os.getloadavg()),
+        "load_end": harness.load_average(),
         "corpus_args": args.corpus_args,
     }
-    extra = [
-        json.loads(path.read_text(encoding="utf-8")) if path else None
-        for path in (args.columns, args.cli)
-    ]
-    report = build_report(py, core, args.chart, run_info) + "\n" + columns_report(*extra)
+    extra = [harness.read_results(path) if path else None for path in (args.columns, args.cli)]
+    rules = harness.read_results(args.rules) if args.rules else None
+    report = (
+        build_report(py, core, args.chart, run_info)
+        + "\n"
+        + columns_report(*extra)
+        + "\n"
+        + rules_report(rules)
+    )
     args.output.write_text(report, encoding="utf-8")
     return 0
 

@@ -4,8 +4,8 @@ call, the column functions and the command line, each build in processes of
 its own (two builds' modules cannot share one), interleaved round by round so
 that whatever else the machine does falls on all of them alike.
 
-    ab_builds.py --corpus FILE --build LABEL=DIR [--build LABEL=DIR ...]
-                 [--rounds N] [--threads N ...]
+    bench/experiments/ab_builds.py --corpus FILE --build LABEL=DIR [--build LABEL=DIR ...]
+                                   [--rounds N] [--threads N ...]
 
 DIR holds a `vexlo` package (its Python files and both compiled modules).
 Printed: the median over the rounds of each figure, and each build's ratio to
@@ -19,51 +19,45 @@ figures need pyarrow in the interpreter that runs the builds.
 import argparse
 import os
 import pathlib
-import random
 import statistics
 import subprocess
 import sys
-import time
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
+import harness
+
+# The scripts below run in a fresh interpreter that imports vexlo from one
+# build and the harness from bench/ (build_env).
 SINGLE_CALL = """
-import sys, time
-names = [line.rstrip("\\n") for line in open(sys.argv[1], encoding="utf-8")]
+import sys
+import harness
 import vexlo
-def run(f, names):
-    for n in names:
-        f(n)
-def empty(f, names):
-    for n in names:
-        pass
-for loop, f in ((run, getattr(vexlo, sys.argv[2])), (empty, None)):
-    loop(f, names[: len(names) // 10])
-    start = time.thread_time_ns()
-    loop(f, names)
-    print((time.thread_time_ns() - start) / len(names))
+names = harness.read_corpus(sys.argv[1])
+for statement, f in (("f(n)", getattr(vexlo, sys.argv[2])), ("pass", None)):
+    print(harness.time_pass(harness.loop(statement), f, names))
 """
 
 COLUMN = """
-import sys, time
+import sys
 import pyarrow as pa
+import harness
 import vexlo.columns
-names = pa.array([line.rstrip("\\n") for line in open(sys.argv[1], encoding="utf-8")])
-f = getattr(vexlo.columns, sys.argv[2])
-f(names, threads=int(sys.argv[3]))
-best = None
-for _ in range(3):
-    start = time.perf_counter()
-    f(names, threads=int(sys.argv[3]))
-    elapsed = time.perf_counter() - start
-    best = elapsed if best is None else min(best, elapsed)
-print(best * 1e3)
+names = pa.array(harness.read_corpus(sys.argv[1]))
+f, threads = getattr(vexlo.columns, sys.argv[2]), int(sys.argv[3])
+f(names, threads=threads)
+print(min(harness.wall_seconds(lambda: f(names, threads=threads), 3)) * 1e3)
 """
 
 
+def build_env(build):
+    """The environment that imports vexlo from `build` and nothing else."""
+    return dict(os.environ, PYTHONPATH=os.pathsep.join([str(build), str(harness.BENCH)]))
+
+
 def run_python(build, script, *args):
-    env = dict(os.environ, PYTHONPATH=str(build))
     out = subprocess.run(
         [sys.executable, "-P", "-c", script, *map(str, args)],
-        env=env,
+        env=build_env(build),
         check=True,
         capture_output=True,
         text=True,
@@ -81,17 +75,8 @@ def column(build, corpus, function, threads):
 
 
 def command_line(build, corpus):
-    env = dict(os.environ, PYTHONPATH=str(build))
-    with open(corpus, "rb") as stdin:
-        start = time.perf_counter()
-        subprocess.run(
-            [sys.executable, "-P", "-m", "vexlo", "--fields", "name,privatesuffix"],
-            stdin=stdin,
-            stdout=subprocess.DEVNULL,
-            env=env,
-            check=False,
-        )
-        return (time.perf_counter() - start) * 1e3
+    command = [sys.executable, "-P", "-m", "vexlo", "--fields", "name,privatesuffix"]
+    return harness.time_command(command, corpus, build_env(build))[0] * 1e3
 
 
 def main(argv=None):
@@ -118,14 +103,15 @@ def main(argv=None):
             )
     measures.append(("command line (ms)", lambda b: command_line(b, args.corpus)))
 
-    figures = {(m, label): [] for m, _ in measures for label, _ in builds}
     jobs = [(m, run, label, d) for m, run in measures for label, d in builds]
-    shuffle = random.Random(args.seed)
-    for round_number in range(args.rounds):
-        shuffle.shuffle(jobs)
-        for name, run, label, directory in jobs:
-            figures[(name, label)].append(run(directory))
-        print(f"round {round_number + 1} of {args.rounds} done", file=sys.stderr)
+    by_job = harness.in_shuffled_rounds(
+        jobs,
+        args.rounds,
+        lambda job: job[1](job[3]),
+        args.seed,
+        lambda n: print(f"round {n + 1} of {args.rounds} done", file=sys.stderr),
+    )
+    figures = {(name, label): values for (name, _, label, _), values in by_job.items()}
 
     labels = [label for label, _ in builds]
     print(

@@ -2,9 +2,9 @@
 """Counts the instructions of one call under callgrind: machine-independent and
 repeatable, whatever else the machine is doing, where timings are not.
 
-    count_instructions.py --corpus FILE --list FILE --bench-core PATH [--passes N]
-                          [--python-call NAME ...] [--core NAME ...] [--keep DIR]
-                          [--module PATH]
+    bench/experiments/count_instructions.py --corpus FILE --list FILE --bench-core PATH
+                          [--passes N] [--python-call NAME ...] [--core NAME ...]
+                          [--keep DIR] [--module PATH]
 
 Each figure is the difference of two runs that differ only in the statement
 of the loop: `f(n)` (or the core benchmark NAME) against `pass` (the core's
@@ -25,16 +25,18 @@ import subprocess
 import sys
 import tempfile
 
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent))
+import harness  # noqa: E402
+
 PY_DRIVER = """
 import sys
-sys.path.insert(0, {bench!r})
-import corpus
+sys.path[:0] = {paths!r}
+import harness
 {load_lookup}
-names = corpus.read_corpus({corpus!r})
+names = harness.read_corpus({corpus!r})
 f = {function}
-def run(f, names):
-    for n in names:
-        {statement}
+run = harness.loop({statement!r})
 run(f, names)
 for _ in range({passes}):
     run(f, names)
@@ -71,7 +73,7 @@ def python_count(name, args, out_dir):
         )
     code = PY_DRIVER.format(
         load_lookup=load_lookup,
-        bench=str(pathlib.Path(__file__).resolve().parent),
+        paths=[str(HERE), str(HERE.parent)],
         corpus=str(args.corpus),
         function=function,
         statement=statement,
@@ -108,10 +110,7 @@ def main(argv=None):
     parser.add_argument("--keep", type=pathlib.Path)
     parser.add_argument("--module", type=pathlib.Path)
     args = parser.parse_args(argv)
-    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-    import corpus
-
-    names = len(corpus.read_corpus(args.corpus))
+    names = len(harness.read_corpus(args.corpus))
     with tempfile.TemporaryDirectory(prefix="vexlo-callgrind-") as scratch:
         out_dir = args.keep or pathlib.Path(scratch)
         out_dir.mkdir(parents=True, exist_ok=True)

@@ -3,13 +3,12 @@
 net of the empty loop beside the floor and the peers, and the C++ core beside
 libpsl, both on a log scale.
 
-    chart.py --python PY.json --core CORE.json --output CHART.png
+    bench/report/chart.py --python PY.json --core CORE.json --output CHART.png
 
 Needs matplotlib (the bench dependency group of pyproject.toml).
 """
 
 import argparse
-import json
 import pathlib
 import statistics
 import sys
@@ -18,6 +17,9 @@ import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
+import harness
 
 COLOURS = {
     "vexlo": "#2b6cb0",
@@ -58,8 +60,8 @@ def main(argv=None):
     parser.add_argument("--core", type=pathlib.Path, required=True)
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
-    py = json.loads(args.python.read_text(encoding="utf-8"))
-    core = json.loads(args.core.read_text(encoding="utf-8"))
+    py = harness.read_results(args.python)
+    core = harness.read_results(args.core)
 
     figure, (top, bottom) = plt.subplots(2, 1, figsize=(8, 9), height_ratios=[3, 2])
     draw(
@@ -76,7 +78,12 @@ def main(argv=None):
     )
     figure.suptitle(f"vexlo, {py['corpus_names']:,} names", fontsize=11)
     figure.tight_layout()
-    figure.savefig(args.output, dpi=110)
+    # A PNG can say what made it only in a text chunk.
+    figure.savefig(
+        args.output,
+        dpi=110,
+        metadata={"Description": "Made by bench/report/chart.py; remake with scripts/bench."},
+    )
     return 0
 
 

@@ -2,21 +2,13 @@
 the command line beside libpsl's psl command (bench_cli.py), with the goals
 they are measured against."""
 
+from markup import table, verdict
+
 GOAL_COLUMN_NS_ONE_THREAD = 90.0
 GOAL_COLUMN_SPEEDUP = 2.0
 GOAL_COLUMN_NS_TWO_THREADS = 50.0
 GOAL_MEMORY_RATIO = 1.5
 GOAL_CLI_SPEEDUP = 3.0
-
-
-def _verdict(met):
-    return "met" if met else "**not met**"
-
-
-def _table(header, rows):
-    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
-    lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
-    return "\n".join(lines)
 
 
 def columns_report(columns, cli):
@@ -41,37 +33,37 @@ def _columns_section(columns):
         "below), beside the per-call loop `[privatesuffix(n) for n in names]` over the same "
         "names. Wall time (the column functions run on several threads), the median of the "
         "rounds, per name.\n",
-        _table(
+        table(
             ["Goal", "Measured", "Target", ""],
             [
                 [
                     "`columns.privatesuffix`, threads=1",
                     f"{one:.1f} ns",
                     f"<= {GOAL_COLUMN_NS_ONE_THREAD:.0f} ns",
-                    _verdict(one <= GOAL_COLUMN_NS_ONE_THREAD),
+                    verdict(one <= GOAL_COLUMN_NS_ONE_THREAD),
                 ],
                 [
                     "per-call loop / `columns.privatesuffix`, threads=1",
                     f"{loop / one:.2f}x",
                     f">= {GOAL_COLUMN_SPEEDUP:.0f}x",
-                    _verdict(loop / one >= GOAL_COLUMN_SPEEDUP),
+                    verdict(loop / one >= GOAL_COLUMN_SPEEDUP),
                 ],
                 [
                     "`columns.privatesuffix`, threads=2",
                     f"{two:.1f} ns",
                     f"<= {GOAL_COLUMN_NS_TWO_THREADS:.0f} ns",
-                    _verdict(two <= GOAL_COLUMN_NS_TWO_THREADS),
+                    verdict(two <= GOAL_COLUMN_NS_TWO_THREADS),
                 ],
                 [
                     "peak memory growth / the answer's own buffers (worst below)",
                     f"{worst_memory:.2f}x",
                     f"<= {GOAL_MEMORY_RATIO}x",
-                    _verdict(worst_memory <= GOAL_MEMORY_RATIO),
+                    verdict(worst_memory <= GOAL_MEMORY_RATIO),
                 ],
             ],
         ),
         "",
-        _table(
+        table(
             ["Call", "ns/name", "per-call loop / this"],
             [[f"`{label}`", f"{value:.1f}", f"{loop / value:.2f}x"] for label, value in ns.items()],
         ),
@@ -79,7 +71,7 @@ def _columns_section(columns):
         "Memory: one answer in a fresh process that has loaded the column; the growth of the "
         "peak resident set over the resident set just before the call, against the byte size "
         "of the answer's own Arrow buffers.\n",
-        _table(
+        table(
             ["Answer", "threads", "peak growth MiB", "answer's buffers MiB", "ratio"],
             [
                 [
@@ -116,12 +108,12 @@ def _cli_section(cli):
                 "`vexlo --fields privatesuffix` against `psl --batch --print-reg-domain`",
                 f"{speedup:.1f}x faster",
                 f">= {GOAL_CLI_SPEEDUP:.0f}x",
-                _verdict(speedup >= GOAL_CLI_SPEEDUP),
+                verdict(speedup >= GOAL_CLI_SPEEDUP),
             ]
         )
-        out += [_table(["Goal", "Measured", "Target", ""], rows), ""]
+        out += [table(["Goal", "Measured", "Target", ""], rows), ""]
     out += [
-        _table(
+        table(
             ["Command", "seconds", "names per second", "psl time / this"],
             [
                 [

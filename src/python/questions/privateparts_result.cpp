@@ -1,4 +1,4 @@
-#include "python/lookup/privateparts_result.h"
+#include "python/questions/privateparts_result.h"
 
 #include "common/dots.h"
 #include "python/results.h"

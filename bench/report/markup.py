@@ -1,0 +1,12 @@
+"""The Markdown that every section of the report is written with."""
+
+
+def table(header, rows):
+    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    lines += ["| " + " | ".join(str(cell) for cell in row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+def verdict(met):
+    """The last cell of a goal's row."""
+    return "met" if met else "**not met**"

@@ -1,0 +1,31 @@
+// vexlo.Rules: a set of Public Suffix List rules to answer from, either the
+// list compiled into vexlo._lookup or a list file loaded at run time. Its
+// methods are the six questions, with the signatures, answers and errors of
+// the module functions; it is immutable, so any number of threads may share
+// one. It pickles as its list's bytes.
+#pragma once
+
+#include <Python.h>
+
+#include <span>
+#include <string_view>
+
+#include "python/py_error.h"
+#include "rules/rule_tables.h"
+
+namespace vexlo::python {
+
+// The type, made ready for the process on first use; null with the
+// interpreter's exception set when it cannot be.
+PyTypeObject* rules_type() noexcept;
+
+// The tables of a Rules object, or of the compiled list for None. Returns
+// false with `error` set for anything else.
+bool extract_rules(PyObject* object, std::string_view parameter, const RuleTables*& tables,
+                   PyError& error);
+
+// _load_rules(data, /) and _compiled_rules(): the module functions that make
+// Rules objects.
+std::span<PyMethodDef> rules_functions();
+
+}  // namespace vexlo::python

@@ -1,0 +1,211 @@
+// The six questions as callables of Python: the module functions of
+// vexlo._lookup, which answer from the compiled tables, and the methods of
+// vexlo.Rules, which answer from the rules they are called on. One set of
+// signatures, docstrings, entries and answers serves both; where the tables
+// come from is a template argument.
+#pragma once
+
+#include <Python.h>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "python/argument_spec.h"
+#include "python/boundary.h"
+#include "python/module_setup.h"
+#include "python/questions/call_arguments.h"
+#include "python/questions/privateparts_result.h"
+#include "python/results.h"
+#include "query/match.h"
+#include "query/short_match.h"
+#include "rules/rule_tables.h"
+
+// Everything here has internal linkage: each module's one file that
+// includes this header instantiates it for its own Source, and the common
+// call is then inlined whole into its entry, as functions of one file are.
+namespace vexlo::python::questions {
+namespace {
+
+inline constexpr std::string_view kDomainOnly[] = {"domain"};
+inline constexpr std::string_view kDomainAndDepth[] = {"domain", "depth"};
+inline constexpr KeywordParameter kMatchSwitches[] = {{"accept_unknown", true},
+                                                      {"icann_only", false}};
+inline constexpr KeywordParameter kTextSwitches[] = {
+    {"accept_unknown", true}, {"icann_only", false}, {"keep_case", false}};
+
+inline constexpr ArgumentSpec kPublicsuffix{"publicsuffix", kDomainOnly, 1, kTextSwitches};
+inline constexpr ArgumentSpec kPrivatesuffix{"privatesuffix", kDomainOnly, 1, kTextSwitches};
+inline constexpr ArgumentSpec kIsPublic{"is_public", kDomainOnly, 1, kMatchSwitches};
+inline constexpr ArgumentSpec kIsPrivate{"is_private", kDomainOnly, 1, kMatchSwitches};
+inline constexpr ArgumentSpec kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
+inline constexpr ArgumentSpec kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
+
+// The docstrings, each opening with the text signature of the function.
+inline constexpr char kPublicsuffixDoc[] =
+    "publicsuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+    "Return the longest public suffix of *domain*, or None if it has none.";
+inline constexpr char kPrivatesuffixDoc[] =
+    "privatesuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+    "Return the private suffix of *domain*: the public suffix plus one label.\n"
+    "None if *domain* is entirely public, or invalid.";
+inline constexpr char kIsPublicDoc[] =
+    "is_public(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
+    "Return whether *domain* is entirely a public suffix.";
+inline constexpr char kIsPrivateDoc[] =
+    "is_private(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
+    "Return whether *domain* is a private suffix or a subdomain of one.";
+inline constexpr char kPrivatepartsDoc[] =
+    "privateparts(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+    "Return a tuple of the subdomain labels of *domain* followed by its private\n"
+    "suffix, or None if it has no private suffix.";
+inline constexpr char kSubdomainDoc[] =
+    "subdomain(domain, depth, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+    "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
+    "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
+    "suffix itself.";
+
+// A function's docstring as a method's: "$self, " first in its signature,
+// so that the signature of the bound method leaves the rules out.
+template <std::size_t N>
+constexpr std::array<char, N + 7> method_doc(const char (&doc)[N]) {
+    constexpr std::string_view kSelf = "$self, ";
+    std::array<char, N + 7> out{};
+    std::size_t at = 0;
+    std::size_t i = 0;
+    for (; doc[i] != '('; ++i) out[at++] = doc[i];
+    out[at++] = doc[i++];
+    for (const char c : kSelf) out[at++] = c;
+    for (; i < N; ++i) out[at++] = doc[i];
+    return out;
+}
+
+// What each function answers for the match of a valid domain. `ascii`: the
+// domain is ASCII, and so is every text cut from it.
+inline PyObject* publicsuffix_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return optional_str_result(publicsuffix(match, call.keep_case), ascii);
+}
+inline PyObject* privatesuffix_answer(const CallArguments& call, const MatchView& match,
+                                      bool ascii) {
+    return optional_str_result(privatesuffix(match, call.keep_case), ascii);
+}
+inline PyObject* is_public_answer(const CallArguments&, const MatchView& match, bool) {
+    return bool_result(is_public(match));
+}
+inline PyObject* is_private_answer(const CallArguments&, const MatchView& match, bool) {
+    return bool_result(is_private(match));
+}
+inline PyObject* privateparts_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return privateparts_result(privateparts(match, call.keep_case), ascii);
+}
+inline PyObject* subdomain_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+    return optional_str_result(subdomain(match, call.depth, call.keep_case), ascii);
+}
+
+using Answer = PyObject* (*)(const CallArguments&, const MatchView&, bool);
+
+template <Answer answer, bool kPredicate>
+PyObject* answer_for(const RuleTables& tables, const CallArguments& call) {
+    const std::optional<Match> match =
+        match_domain(call.domain, tables, Switches{call.accept_unknown, call.icann_only});
+    if (!match) return kPredicate ? bool_result(false) : none_result();
+    return answer(call, match->view(), call.domain_is_ascii);
+}
+
+// The switches of a call that passes none: each parameter's default.
+constexpr CallArguments default_call(const ArgumentSpec& signature) {
+    CallArguments call;
+    for (const KeywordParameter& parameter : signature.keyword_only) {
+        if (parameter.name == "accept_unknown") call.accept_unknown = parameter.default_value;
+        if (parameter.name == "icann_only") call.icann_only = parameter.default_value;
+        if (parameter.name == "keep_case") call.keep_case = parameter.default_value;
+    }
+    return call;
+}
+
+// One call over `tables`: its arguments, one match, its answer; an invalid
+// domain gives False from the predicates and None from the others.
+// kRootEdges: the root's edge count of `tables` when known when compiling.
+template <const ArgumentSpec& Signature, Answer answer, bool kShortPath, bool kPredicate,
+          std::size_t kRootEdges>
+[[gnu::always_inline]] inline PyObject* answer_call(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) {
+    // Most calls pass one exact str of ASCII characters by position and no
+    // keyword: then nothing can be wrong with the arguments, the str's
+    // characters are its UTF-8 bytes, and every switch takes its default.
+    // Only a fault can end such a call early, so it needs no error record;
+    // and a short name (nearly all) needs no NormalizedDomain either.
+    if (Signature.positional.size() == 1 && nargs == 1 && kwnames == nullptr &&
+        PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
+        return infallible_call_frame([&]() -> PyObject* {
+            static constexpr CallArguments kDefaults = default_call(Signature);
+            const std::string_view domain{
+                static_cast<const char*>(PyUnicode_DATA(args[0])),
+                static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+            if constexpr (kShortPath) {
+                ShortMatch match;
+                std::string_view given = domain;
+                switch (match_short<kRootEdges>(
+                    tables, given, Switches{kDefaults.accept_unknown, kDefaults.icann_only},
+                    match)) {
+                    case ShortOutcome::kMatched:
+                        return answer(kDefaults, match.view(given), true);
+                    case ShortOutcome::kInvalid:
+                        return kPredicate ? bool_result(false) : none_result();
+                    case ShortOutcome::kOther:
+                        break;
+                }
+            }
+            CallArguments call = kDefaults;
+            call.domain = domain;
+            call.domain_is_ascii = true;
+            return answer_for<answer, kPredicate>(tables, call);
+        });
+    }
+    return call_frame([&](PyError& error) -> PyObject* {
+        CallArguments call;
+        if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
+        return answer_for<answer, kPredicate>(tables, call);
+    });
+}
+
+// The entry of one question for Source, which says where a call's tables
+// come from: Source::call<answer_call<...>>(self, args, nargs, kwnames)
+// calls the given instantiation with the tables of `self`.
+template <class Source, const ArgumentSpec& Signature, Answer answer, bool kShortPath,
+          bool kPredicate>
+PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return Source::template call<Signature, answer, kShortPath, kPredicate>(self, args, nargs,
+                                                                           kwnames);
+}
+
+
+// The six records, in the order of vexlo._lookup's __all__, with the given
+// docstrings (those of functions, or of methods).
+template <class Source>
+std::array<PyMethodDef, 6> records(const char* const (&docs)[6]) {
+    return {{
+        {"publicsuffix", as_cfunction(entry<Source, kPublicsuffix, publicsuffix_answer, true, false>),
+         kCallFlags, docs[0]},
+        {"privatesuffix",
+         as_cfunction(entry<Source, kPrivatesuffix, privatesuffix_answer, true, false>), kCallFlags,
+         docs[1]},
+        {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>), kCallFlags,
+         docs[2]},
+        {"is_private", as_cfunction(entry<Source, kIsPrivate, is_private_answer, true, true>),
+         kCallFlags, docs[3]},
+        {"privateparts",
+         as_cfunction(entry<Source, kPrivateparts, privateparts_answer, false, false>), kCallFlags,
+         docs[4]},
+        {"subdomain", as_cfunction(entry<Source, kSubdomain, subdomain_answer, false, false>),
+         kCallFlags, docs[5]},
+    }};
+}
+
+inline constexpr const char* kFunctionDocs[6] = {kPublicsuffixDoc, kPrivatesuffixDoc,
+                                                 kIsPublicDoc,     kIsPrivateDoc,
+                                                 kPrivatepartsDoc, kSubdomainDoc};
+
+}  // namespace
+}  // namespace vexlo::python::questions

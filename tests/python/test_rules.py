@@ -1,0 +1,293 @@
+"""Lists loaded at run time: a loaded copy of the compiled list answers
+exactly as the compiled functions, every refusal names its line, and a Rules
+object travels by pickle and across threads."""
+
+import hashlib
+import itertools
+import pathlib
+import pickle
+import runpy
+import threading
+
+import pytest
+from support import REPO, compiled_list_path, run_python
+
+import vexlo
+import vexlo.columns
+
+QUESTIONS = [
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+]
+SWITCHES = [
+    dict(zip(("accept_unknown", "icann_only", "keep_case"), values))
+    for values in itertools.product([True, False], repeat=3)
+]
+
+SMALL_LIST = """\
+// VERSION: 2026-07-25_14-19-54_UTC
+// ===BEGIN ICANN DOMAINS===
+uk
+co.uk
+*.kawasaki.jp
+!city.kawasaki.jp
+jp
+// ===END ICANN DOMAINS===
+// ===BEGIN PRIVATE DOMAINS===
+github.io
+// ===END PRIVATE DOMAINS===
+"""
+
+
+def ask(target, question, name, switches, depth=1):
+    if question in ("is_public", "is_private"):
+        switches = {k: v for k, v in switches.items() if k != "keep_case"}
+    extra = (depth,) if question == "subdomain" else ()
+    return getattr(target, question)(name, *extra, **switches)
+
+
+@pytest.fixture(scope="module")
+def compiled_bytes():
+    path = compiled_list_path()
+    if path is None or not path.is_file():
+        pytest.skip("VEXLO_PSL_FILE does not name the list the module was built from")
+    data = path.read_bytes()
+    if hashlib.sha256(data).hexdigest() != vexlo.LIST_CHECKSUM:
+        pytest.skip(f"{path} is not the list the module was built from")
+    return data
+
+
+@pytest.fixture(scope="module")
+def loaded(compiled_bytes):
+    return vexlo.load_rules(compiled_bytes)
+
+
+def rule_names(data):
+    """A name for every rule of a list and a few around it: the rule's name,
+    one label below, two below, its wildcard's and exception's neighbours."""
+    names = []
+    for line in data.decode("utf-8").splitlines():
+        rule = line.strip().split(" ")[0]
+        if not rule or rule.startswith("//"):
+            continue
+        name = rule.lstrip("!").removeprefix("*.")
+        names += [name, "a." + name, "B.a." + name, name.upper()]
+    return names
+
+
+def test_loaded_copy_answers_as_the_compiled_functions(loaded, compiled_bytes):
+    corpus = runpy.run_path(str(REPO / "bench" / "corpus.py"))
+    names = corpus["generate"](corpus["default_list_path"](), 4000, seed=17)[0]
+    names += rule_names(compiled_bytes)
+    for question, switches in itertools.product(QUESTIONS, SWITCHES):
+        for name in names:
+            assert ask(loaded, question, name, switches) == ask(vexlo, question, name, switches), (
+                question,
+                switches,
+                name,
+            )
+        column = getattr(vexlo.columns, question)
+        extra = (1,) if question == "subdomain" else ()
+        kwargs = (
+            dict(switches)
+            if question not in ("is_public", "is_private")
+            else {k: v for k, v in switches.items() if k != "keep_case"}
+        )
+        from_loaded = column(names, *extra, rules=loaded, **kwargs)
+        assert from_loaded == column(names, *extra, **kwargs), (question, switches)
+
+
+def test_what_it_knows_of_its_list(loaded, compiled_bytes):
+    compiled = vexlo.compiled_rules()
+    assert compiled is vexlo.compiled_rules()
+    assert loaded.checksum == compiled.checksum == vexlo.LIST_CHECKSUM
+    assert (loaded.rule_count, loaded.twin_count, loaded.node_count) == (
+        compiled.rule_count,
+        compiled.twin_count,
+        compiled.node_count,
+    )
+    assert loaded == compiled and hash(loaded) == hash(compiled)
+    assert "compiled" in repr(compiled) and "compiled" not in repr(loaded)
+    small = vexlo.load_rules(SMALL_LIST.encode())
+    assert small.version == "2026-07-25_14-19-54_UTC"
+    assert (small.rule_count, small.twin_count, small.node_count) == (6, 0, 8)
+    assert small.checksum == hashlib.sha256(SMALL_LIST.encode()).hexdigest()
+    assert small != loaded
+    with pytest.raises(TypeError):
+        vexlo.Rules()
+    with pytest.raises(AttributeError):
+        small.checksum = "0"  # type: ignore[misc]
+
+
+@pytest.mark.parametrize(
+    "source",
+    [
+        lambda path: path,
+        lambda path: str(path),
+        lambda path: path.read_bytes(),
+        lambda path: bytearray(path.read_bytes()),
+        lambda path: memoryview(path.read_bytes()),
+    ],
+    ids=["pathlib", "str", "bytes", "bytearray", "memoryview"],
+)
+def test_sources(tmp_path, source):
+    path = tmp_path / "list.dat"
+    path.write_text(SMALL_LIST, encoding="utf-8")
+    rules = vexlo.load_rules(source(path))
+    assert rules.privatesuffix("www.Example.CO.UK", keep_case=True) == "Example.CO.UK"
+    assert rules.publicsuffix("a.b.kawasaki.jp") == "b.kawasaki.jp"
+    assert rules.privatesuffix("x.city.kawasaki.jp") == "city.kawasaki.jp"
+    assert rules.privatesuffix("a.b.github.io") == "b.github.io"
+    assert rules.privatesuffix("a.b.github.io", icann_only=True) == "github.io"
+    assert rules.publicsuffix("example.com", accept_unknown=False) is None
+
+
+@pytest.mark.parametrize(
+    "source,error",
+    [
+        (pathlib.Path("/nonexistent/list.dat"), FileNotFoundError),
+        (pathlib.Path("/"), IsADirectoryError),
+        (3, TypeError),
+        (None, TypeError),
+        (["com"], TypeError),
+    ],
+)
+def test_sources_that_are_not_lists(source, error):
+    with pytest.raises(error):
+        vexlo.load_rules(source)
+
+
+ICANN = "// ===BEGIN ICANN DOMAINS===\n{}\n// ===END ICANN DOMAINS===\n"
+
+
+@pytest.mark.parametrize(
+    "text,message",
+    [
+        (b"\x00\x01\xff\xfe" * 10, "line 1: not valid UTF-8"),
+        (ICANN.format("com\n\xe9t\xe9").encode("latin-1"), "line 3: not valid UTF-8"),
+        (b"com\n", "line 1: rule 'com' lies outside the ICANN and PRIVATE sections"),
+        (ICANN.format("co.Uk").encode(), "line 2: rule 'co.Uk': upper-case letter"),
+        (ICANN.format("xn--zz.com").encode(), "line 2: rule 'xn--zz.com': label 'xn--zz'"),
+        (ICANN.format("a" * 64 + ".com").encode(), "line 2: rule"),
+        (
+            b"// ===BEGIN ICANN DOMAINS===\ncom\n",
+            "line 1: the ICANN section begun here is never ended",
+        ),
+        (ICANN.format("").encode(), "the list holds no rules"),
+        (b"", "the list holds no rules"),
+        (ICANN.format("a b\nc..d\n*.e.*").encode(), "(and 2 more faulty lines)"),
+    ],
+    ids=[
+        "binary",
+        "not_utf8",
+        "outside_sections",
+        "upper_case",
+        "bad_punycode",
+        "long_label",
+        "never_closed",
+        "no_rules",
+        "empty",
+        "counted",
+    ],
+)
+def test_refused_files_name_the_first_faulty_line(text, message):
+    with pytest.raises(ValueError) as refused:
+        vexlo.load_rules(text)
+    assert message in str(refused.value)
+
+
+def test_size_is_bounded(tmp_path):
+    limit = vexlo.rules.MAX_LIST_BYTES
+    with pytest.raises(ValueError, match=f"larger than {limit:,} bytes"):
+        vexlo.load_rules(b"/" * (limit + 1))
+    path = tmp_path / "huge.dat"
+    with open(path, "wb") as file:
+        file.truncate(limit + 1)
+    with pytest.raises(ValueError):
+        vexlo.load_rules(path)
+
+
+def test_pickling(loaded):
+    small = vexlo.load_rules(SMALL_LIST.encode())
+    again = pickle.loads(pickle.dumps(small))
+    assert again == small and again.version == small.version
+    assert again.privatesuffix("a.b.kawasaki.jp") == "a.b.kawasaki.jp"
+    assert pickle.loads(pickle.dumps(vexlo.compiled_rules())) is vexlo.compiled_rules()
+    # A compiled list travels as its checksum, which the other side must have.
+    with pytest.raises(ValueError, match="pickled from a vexlo whose compiled list"):
+        vexlo.rules._compiled_rules_like("0" * 64)
+
+
+def test_shared_between_threads(loaded):
+    names = [f"host{i}.example{i % 7}.co.uk" for i in range(2000)]
+    expected = [vexlo.privatesuffix(n) for n in names]
+    results = []
+
+    def work():
+        results.append([loaded.privatesuffix(n) for n in names])
+
+    threads = [threading.Thread(target=work) for _ in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert results == [expected] * 4
+
+
+def test_column_arguments_refuse_what_is_no_rules():
+    with pytest.raises(TypeError, match=r"rules must be a vexlo\.Rules or None, not str"):
+        vexlo.columns.privatesuffix(["a.com"], rules="list.dat")
+
+
+def test_command_line_list(tmp_path):
+    path = tmp_path / "list.dat"
+    path.write_text(SMALL_LIST, encoding="utf-8")
+    bad = tmp_path / "bad.dat"
+    bad.write_text("com\n", encoding="utf-8")
+    result = run_python(
+        "from vexlo.cli import main\n"
+        f"print(main(['--list', {str(path)!r}, 'a.b.github.io', 'x.kawasaki.jp']))\n"
+        f"print(main(['--list', {str(path)!r}, '--version']))\n"
+    )
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.splitlines()
+    assert lines[0] == "a.b.github.io\tgithub.io\tb.github.io"
+    assert lines[1] == "x.kawasaki.jp\tx.kawasaki.jp\t"
+    assert lines[3].endswith(
+        f"(list {path}: checksum {hashlib.sha256(SMALL_LIST.encode()).hexdigest()}, "
+        "list version 2026-07-25_14-19-54_UTC)"
+    )
+    refused = run_python(f"from vexlo.cli import main\nmain(['--list', {str(bad)!r}, 'x'])\n")
+    assert refused.returncode == 2
+    assert f"--list {bad}: line 1: rule 'com' lies outside" in refused.stderr
+
+
+MEMORY_SWEEP = """
+import sys, _testcapi, vexlo
+data = open(sys.argv[1], 'rb').read() if len(sys.argv) > 1 else None
+sys.unraisablehook = lambda report: None
+outcomes = set()
+for start in range(0, 60):
+    try:
+        _testcapi.set_nomemory(start, start + 1)
+        try:
+            rules = vexlo.load_rules(b"// ===BEGIN ICANN DOMAINS===\\ncom\\n// ===END ICANN DOMAINS===\\n")
+            rules.privatesuffix("a.b.com")
+        finally:
+            _testcapi.remove_mem_hooks()
+        outcomes.add("answer")
+    except BaseException as error:
+        _testcapi.remove_mem_hooks()
+        outcomes.add(type(error).__name__)
+print(sorted(outcomes))
+"""
+
+
+def test_failed_allocations_raise_memory_error():
+    result = run_python("import vexlo.rules\n" + MEMORY_SWEEP)
+    assert result.returncode == 0, result.stderr
+    assert set(eval(result.stdout)) <= {"answer", "MemoryError"}
