@@ -199,11 +199,13 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
     namespace = {}
     exec(CALLS, namespace)
     assert set(lines) == set(namespace["CALLS"])
-    # Every call reached at least one allocation, so the sweep did something;
-    # and the good calls could still answer after a failure they absorbed or
-    # before the failing allocation came.
-    for line in lines.values():
-        assert "allocations=0 " not in line, line
+    # Every call reached at least one allocation, so the sweep did something,
+    # but for those that answer without making an object (subdomain beyond
+    # any name's depth gives None); and the good calls could still answer
+    # after a failure they absorbed or before the failing allocation came.
+    allocation_free = {"subdomain huge depth"}
+    for name, line in lines.items():
+        assert ("allocations=0 " not in line) or name in allocation_free, line
         assert "'result'" in line or "Error" in line, line
 
 
