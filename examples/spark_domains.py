@@ -31,10 +31,10 @@ from pyspark.sql import functions as F
 from pyspark.sql.functions import pandas_udf
 from pyspark.sql.types import StringType, StructField, StructType
 
-import vexlo
-
 if TYPE_CHECKING:
     from pyspark import Broadcast
+
+    import vexlo
 
 # PySpark 4.3 warns that it is not yet tested with pandas 3; the pandas UDF
 # below is (tests/python/test_engines.py).
@@ -150,6 +150,8 @@ def main(list_file: str | None = None) -> None:
         count_by_domain(with_domain_map_in_arrow(hosts)).show(truncate=False)
         if list_file is not None:
             # The same, from a list file loaded on the driver.
+            import vexlo
+
             rules = vexlo.load_rules(list_file)
             with_domain_map_in_arrow(hosts, rules).show(truncate=False)
     finally:

@@ -24,6 +24,7 @@ PACKAGE_FILES = {
     "_version.py",
     "cli.py",
     "columns.py",
+    "rules.py",
     "_lookup.pyi",
     "_columns.pyi",
     "py.typed",
