@@ -258,8 +258,8 @@ Answer reference(std::string_view input) {
 bool is_tab_or_newline(char c) { return c == '\t' || c == '\n' || c == '\r'; }
 
 std::string host_of(const FoundHost& found) {
-    std::string host(found.text.size(), '\0');
-    host.resize(vexlo::host::copy_without_tab_or_newline(found.text, host.data()));
+    std::string host(found.text().size(), '\0');
+    host.resize(vexlo::host::copy_without_tab_or_newline(found.text(), host.data()));
     return host;
 }
 
@@ -267,18 +267,18 @@ void check(std::string_view input) {
     const FoundHost found = vexlo::host::find_host(input);
     const std::string host = host_of(found);
     const Answer expected = reference(input);
-    CHECK(found.kind == expected.kind, input);
+    CHECK(found.kind() == expected.kind, input);
     CHECK(host == expected.host, input);
-    if (found.kind == HostKind::none) {
-        CHECK(found.text.empty() && !found.has_tab_or_newline, input);
+    if (found.kind() == HostKind::none) {
+        CHECK(found.text().empty() && !found.has_tab_or_newline(), input);
         return;
     }
-    CHECK(!found.text.empty(), input);
-    CHECK(found.text.data() >= input.data(), input);
-    CHECK(found.text.data() + found.text.size() <= input.data() + input.size(), input);
-    CHECK(!is_tab_or_newline(found.text.front()) && !is_tab_or_newline(found.text.back()), input);
-    CHECK(found.has_tab_or_newline == (host.size() != found.text.size()), input);
-    switch (found.kind) {
+    CHECK(!found.text().empty(), input);
+    CHECK(found.text().data() >= input.data(), input);
+    CHECK(found.text().data() + found.text().size() <= input.data() + input.size(), input);
+    CHECK(!is_tab_or_newline(found.text().front()) && !is_tab_or_newline(found.text().back()), input);
+    CHECK(found.has_tab_or_newline() == (host.size() != found.text().size()), input);
+    switch (found.kind()) {
         case HostKind::domain:
             CHECK(host.find_first_of("/?#@[]:\\%<>^| ") == std::string::npos, input);
             CHECK(!ends_in_number(host), input);
@@ -293,7 +293,7 @@ void check(std::string_view input) {
     }
     // A host is its own host.
     const FoundHost again = vexlo::host::find_host(host);
-    CHECK(again.kind == found.kind && again.text == host, input);
+    CHECK(again.kind == found.kind() && again.text == host, input);
 }
 
 }  // namespace

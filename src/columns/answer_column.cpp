@@ -243,6 +243,7 @@ private:
             // over them does for nearly every block.
             const std::optional<std::string_view> joined = column_.joined_text(block, block_end);
             const bool joined_utf8 = joined && is_utf8(*joined);
+            const char* const joined_end = joined ? joined->data() + joined->size() : nullptr;
             TextWriter<TextOffset> writer(shared_, out_, block);
             column_.visit(
                 block, block_end, [&] { writer.none(); },
@@ -254,12 +255,19 @@ private:
                         return;
                     }
                     char* const out = writer.out();
-                    if (found.has_tab_or_newline) [[unlikely]] {
-                        writer.answered(out + host::copy_without_tab_or_newline(found.text, out));
+                    if (found.has_tab_or_newline()) [[unlikely]] {
+                        writer.answered(out + host::copy_without_tab_or_newline(found.text(), out));
                         return;
                     }
-                    copy_exact(out, found.text.data(), found.text.size());
-                    writer.answered(out + found.text.size());
+                    const std::string_view host = found.text();
+                    // Inside a block's joined text, all but the last few hosts
+                    // have sixteen bytes of it after them.
+                    if (joined && host.data() + host.size() + kCopySlack <= joined_end) {
+                        copy_padded(out, host.data(), host.size());
+                    } else {
+                        copy_exact(out, host.data(), host.size());
+                    }
+                    writer.answered(out + host.size());
                 });
             writer.finish();
         }

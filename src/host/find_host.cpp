@@ -39,7 +39,7 @@ struct Authority {
     if (maybe_ignored) {
         for (const char* p = begin; p < end && !has_ignored; ++p) has_ignored = is_ignored(*p);
     }
-    return {{begin, static_cast<std::size_t>(end - begin)}, kind, has_ignored};
+    return {begin, static_cast<std::size_t>(end - begin), kind, has_ignored};
 }
 
 // ASCII digits (or none) up to `end`, at most 65535; TAB, LF and CR aside
@@ -322,7 +322,7 @@ bool locate_authority(const char* begin, const char* end, Authority& authority) 
 
 [[gnu::noinline]] FoundHost find_in_or_ipv6(const char* begin, const char* end) noexcept {
     const FoundHost found = find_in(begin, end);
-    if (found.kind != HostKind::none || !is_ipv6(begin, end)) return found;
+    if (found.kind() != HostKind::none || !is_ipv6(begin, end)) return found;
     return make(begin, end, HostKind::ipv6, true);
 }
 
@@ -356,7 +356,7 @@ FoundHost find_host(std::string_view text) noexcept {
     const char* end = begin + text.size();
     if (!trim(begin, end)) return {};
     const FoundHost found = find_in(begin, end);
-    return found.kind != HostKind::none ? found : find_otherwise(begin, end);
+    return found.kind() != HostKind::none ? found : find_otherwise(begin, end);
 }
 
 std::size_t copy_without_tab_or_newline(std::string_view host, char* out) noexcept {

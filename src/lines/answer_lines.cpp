@@ -23,9 +23,9 @@ std::string_view host_of_line(std::string_view line, std::string& copy) {
     const host::FoundHost found = host::find_host(line);
     // The questions are about domains; an IP literal has no answers.
     if (!host::is_answer(found, false)) return {};
-    if (!found.has_tab_or_newline) return found.text;
-    copy.resize(found.text.size());
-    copy.resize(host::copy_without_tab_or_newline(found.text, copy.data()));
+    if (!found.has_tab_or_newline()) return found.text();
+    copy.resize(found.text().size());
+    copy.resize(host::copy_without_tab_or_newline(found.text(), copy.data()));
     return copy;
 }
 

@@ -28,21 +28,21 @@ constexpr ArgumentSpec kHost{"host", kTextOnly, 1, kHostSwitches};
 PyObject* host_result(PyObject* given, std::string_view text, bool ascii, bool keep_ip) {
     const host::FoundHost found = host::find_host(text);
     if (!host::is_answer(found, keep_ip)) return none_result();
-    if (found.has_tab_or_newline) [[unlikely]] {
+    if (found.has_tab_or_newline()) [[unlikely]] {
         // Copied through the interpreter's memory, whose failure is that of
         // making the result.
-        char* const copy = static_cast<char*>(PyMem_Malloc(found.text.size()));
+        char* const copy = static_cast<char*>(PyMem_Malloc(found.text().size()));
         if (copy == nullptr) {
             PyErr_NoMemory();
             object_creation_failed();
         }
-        const std::size_t size = host::copy_without_tab_or_newline(found.text, copy);
+        const std::size_t size = host::copy_without_tab_or_newline(found.text(), copy);
         PyObject* const result = new_str({copy, size}, ascii);
         PyMem_Free(copy);
         return created(result);
     }
-    if (found.text.size() == text.size() && PyUnicode_CheckExact(given)) return Py_NewRef(given);
-    return ascii ? ascii_str_result(found.text) : str_result(found.text, false);
+    if (found.text().size() == text.size() && PyUnicode_CheckExact(given)) return Py_NewRef(given);
+    return ascii ? ascii_str_result(found.text()) : str_result(found.text(), false);
 }
 
 // host(text, *, keep_ip=False)

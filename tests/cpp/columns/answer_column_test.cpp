@@ -41,7 +41,7 @@ Expected scalar(const Element& element, const ColumnRequest& r) {
     if (r.question == Question::kHost) {
         const host::FoundHost found = host::find_host(*element);
         e.null = !host::is_answer(found, r.keep_ip) || !is_utf8(*element);
-        for (const char c : e.null ? std::string_view() : found.text) {
+        for (const char c : e.null ? std::string_view() : found.text()) {
             if (c != '\t' && c != '\n' && c != '\r') e.text += c;
         }
         return e;

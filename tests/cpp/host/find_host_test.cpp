@@ -23,8 +23,8 @@ constexpr HostKind kNone = HostKind::none, kDomain = HostKind::domain, kIPv4 = H
                    kIPv6 = HostKind::ipv6;
 
 std::string host_of(const FoundHost& found) {
-    std::string host(found.text.size(), '\0');
-    host.resize(copy_without_tab_or_newline(found.text, host.data()));
+    std::string host(found.text().size(), '\0');
+    host.resize(copy_without_tab_or_newline(found.text(), host.data()));
     return host;
 }
 
@@ -36,19 +36,19 @@ void PrintTo(const Case& c, std::ostream* out) { *out << testing::PrintToString(
 void expect_case(const Case& c) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.input.substr(0, 80))));
     const FoundHost found = find_host(c.input);
-    EXPECT_EQ(found.kind, c.kind);
+    EXPECT_EQ(found.kind(), c.kind);
     EXPECT_EQ(host_of(found), c.host);
-    if (found.kind == kNone) {
-        EXPECT_TRUE(found.text.empty());
+    if (found.kind() == kNone) {
+        EXPECT_TRUE(found.text().empty());
         return;
     }
     // A slice of the text given, without TAB, LF or CR at its ends.
-    ASSERT_FALSE(found.text.empty());
-    EXPECT_GE(found.text.data(), c.input.data());
-    EXPECT_LE(found.text.data() + found.text.size(), c.input.data() + c.input.size());
-    EXPECT_FALSE(is_tab_or_newline(found.text.front()));
-    EXPECT_FALSE(is_tab_or_newline(found.text.back()));
-    EXPECT_EQ(found.has_tab_or_newline, found.text.find_first_of("\t\n\r") != found.text.npos);
+    ASSERT_FALSE(found.text().empty());
+    EXPECT_GE(found.text().data(), c.input.data());
+    EXPECT_LE(found.text().data() + found.text().size(), c.input.data() + c.input.size());
+    EXPECT_FALSE(is_tab_or_newline(found.text().front()));
+    EXPECT_FALSE(is_tab_or_newline(found.text().back()));
+    EXPECT_EQ(found.has_tab_or_newline(), found.text().find_first_of("\t\n\r") != found.text().npos);
 }
 
 class FindHost : public testing::TestWithParam<Case> {};
