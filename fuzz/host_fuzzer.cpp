@@ -293,7 +293,7 @@ void check(std::string_view input) {
     }
     // A host is its own host.
     const FoundHost again = vexlo::host::find_host(host);
-    CHECK(again.kind == found.kind() && again.text == host, input);
+    CHECK(again.kind() == found.kind() && again.text() == host, input);
 }
 
 }  // namespace
