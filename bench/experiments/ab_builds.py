@@ -50,8 +50,10 @@ print(min(harness.wall_seconds(lambda: f(names, threads=threads), 3)) * 1e3)
 
 
 def build_env(build):
-    """The environment that imports vexlo from `build` and nothing else."""
-    return dict(os.environ, PYTHONPATH=os.pathsep.join([str(build), str(harness.BENCH)]))
+    """The environment that imports vexlo from `build` and no other build."""
+    # The caller's own path comes after them: it may be where pyarrow is.
+    path = [str(build), str(harness.BENCH), os.environ.get("PYTHONPATH", "")]
+    return dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, path)))
 
 
 def run_python(build, script, *args):

@@ -116,25 +116,25 @@ private:
     std::uint64_t dots_;
 };
 
+// rightmost_labels_start of a text longer than the bitmap: rare, and kept
+// out of line so that the common case inlines into its callers.
+std::size_t rightmost_labels_start_long(const char* text, std::size_t size, std::uint64_t dots,
+                                        std::size_t count) noexcept;
+
 // Where the `count` rightmost labels of text[0, size) begin, given its dot
 // bitmap; 1 <= count <= the text's label count.
 inline std::size_t rightmost_labels_start(const char* text, std::size_t size, std::uint64_t dots,
                                           std::size_t count) noexcept {
-    if (size <= kDotBitmapBytes) {
-        // The dots of the count - 1 labels nearest the end are dropped,
-        // highest first; the labels start after the highest dot left.
-        for (; count > 1; --count) {
-            if (dots == 0) __builtin_unreachable();  // count <= the label count
-            dots ^= std::uint64_t{1} << (63 - std::countl_zero(dots));
-        }
-        return static_cast<std::size_t>(std::bit_width(dots));
+    if (size > kDotBitmapBytes) [[unlikely]] {
+        return rightmost_labels_start_long(text, size, dots, count);
     }
-    LabelCursor<> cursor(text, size, dots);
-    while (true) {
-        const std::size_t start = cursor.start();
-        if (--count == 0) return start;
-        cursor.step(start);
+    // The dots of the count - 1 labels nearest the end are dropped, highest
+    // first; the labels start after the highest dot left.
+    for (; count > 1; --count) {
+        if (dots == 0) __builtin_unreachable();  // count <= the label count
+        dots ^= std::uint64_t{1} << (63 - std::countl_zero(dots));
     }
+    return static_cast<std::size_t>(std::bit_width(dots));
 }
 
 }  // namespace vexlo

@@ -73,8 +73,9 @@ inline std::string_view answer_source(const MatchView& match, bool keep_case) no
 }
 
 // The `count` rightmost labels of answer_source; 1 <= count <= label_count.
-inline std::string_view rightmost_labels(const MatchView& match, bool keep_case,
-                                         std::size_t count) noexcept {
+[[gnu::always_inline]] inline std::string_view rightmost_labels(const MatchView& match,
+                                                                bool keep_case,
+                                                                std::size_t count) noexcept {
     const std::string_view text = answer_source(match, keep_case);
     const std::uint64_t dots = !keep_case || match.given_is_ascii
                                    ? match.dots
@@ -83,8 +84,8 @@ inline std::string_view rightmost_labels(const MatchView& match, bool keep_case,
 }
 
 // The answer of a text question (publicsuffix, privatesuffix or subdomain).
-inline std::optional<std::string_view> text_answer(Question question, const MatchView& match,
-                                                   bool keep_case, std::uint64_t depth) noexcept {
+[[gnu::always_inline]] inline std::optional<std::string_view> text_answer(
+    Question question, const MatchView& match, bool keep_case, std::uint64_t depth) noexcept {
     const std::size_t count = answer_labels(question, match.label_count, match.public_length, depth);
     if (count == 0) return std::nullopt;
     return rightmost_labels(match, keep_case, count);

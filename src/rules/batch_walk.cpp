@@ -31,11 +31,10 @@ struct Walker {
     const char* text;
     std::uint32_t node;
     // The label of this level: where it starts, its length and key, and the
-    // edge key its search ends at.
+    // edge key its search is at (the first of the node's run until searched).
     std::size_t start;
     std::size_t label_length;
     std::uint64_t key;
-    const std::uint64_t* run;
     const std::uint64_t* found;
 };
 
@@ -84,8 +83,7 @@ private:
         w.start = w.labels.start();
         w.label_length = w.labels.end() - w.start;
         w.key = label_key_padded(w.text + w.start, w.label_length);
-        w.run = tables_.keys + node.first_edge;
-        w.found = w.run;
+        w.found = tables_.keys + node.first_edge;
     }
 
     // The first level, walkers_[0, count) all at the root: their searches
@@ -128,7 +126,7 @@ private:
         std::size_t size[kLanes];
         for (std::size_t l = 0; l < kLanes; ++l) {
             const Walker& w = walkers_[members[l]];
-            found[l] = w.run;
+            found[l] = w.found;
             key[l] = w.key;
             size[l] = tables_.nodes[w.node].edge_count;
         }
@@ -147,7 +145,7 @@ private:
     void step(std::uint16_t index, unsigned set) {
         Walker& w = walkers_[index];
         const std::int32_t child =
-            settle_child(tables_, w.run, w.found, w.text + w.start, w.label_length, w.key);
+            settle_child(tables_, w.node, w.found, w.text + w.start, w.label_length, w.key);
         if (child == 0) return finish(w);
         w.node = static_cast<std::uint32_t>(child);
         const TrieNode& node = tables_.nodes[w.node];
@@ -167,7 +165,9 @@ private:
         lengths_[w.name] = static_cast<std::uint32_t>(finished_length(w.length, switches_.accept_unknown));
     }
 
-    const RuleTables& tables_;
+    // A copy: the searches read its pointers from here, not through one
+    // more load.
+    const RuleTables tables_;
     const Switches switches_;
     std::uint32_t* lengths_ = nullptr;
     Walker walkers_[kChunk];

@@ -148,14 +148,14 @@ std::int32_t child_among_equal_keys(const RuleTables& tables, const std::uint64_
 }  // namespace child_search_detail
 
 // The end of the search: `found` is where the search over the keys of the
-// run starting at `run` ended. The child node of the edge whose label is
+// edges of `node` ended. The child node of the edge whose label is
 // label[0, length), or 0 (never a child: the root) when the node has none.
 // Unequal keys mean no such edge. Equal keys of a label under eight bytes
 // mean that edge: no stored label holds a NUL, so a stored label equal in
 // key to a shorter one is that label. A label of eight bytes or more may
 // share its key with several siblings, of which `found` is the last.
 [[gnu::always_inline]] inline std::int32_t settle_child(const RuleTables& tables,
-                                                        const std::uint64_t* run,
+                                                        std::uint32_t node,
                                                         const std::uint64_t* found,
                                                         const char* label, std::size_t length,
                                                         std::uint64_t key) noexcept {
@@ -166,6 +166,7 @@ std::int32_t child_among_equal_keys(const RuleTables& tables, const std::uint64_
         return edge.child < 0 ? 0 : edge.child;
     }
     if (length < 8) return 0;
+    const std::uint64_t* const run = tables.keys + tables.nodes[node].first_edge;
     return child_search_detail::child_among_equal_keys(tables, run, found, label, length);
 }
 
@@ -189,7 +190,7 @@ template <std::size_t kRootEdges = 0, class Probes = NoProbeCount>
     } else {
         found = search_keys(run, count, key, probes);
     }
-    return settle_child(tables, run, found, label, length, key);
+    return settle_child(tables, node, found, label, length, key);
 }
 
 }  // namespace vexlo
