@@ -23,6 +23,7 @@ import sys
 from columns_section import columns_report
 from markup import table, verdict
 from rules_section import rules_report
+from urls_section import urls_report
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
 import harness
@@ -415,6 +416,7 @@ def main(argv=None):
     parser.add_argument("--columns", type=pathlib.Path, help="bench_column_calls.py's JSON")
     parser.add_argument("--cli", type=pathlib.Path, help="bench_cli.py's JSON")
     parser.add_argument("--rules", type=pathlib.Path, help="bench_rules.py's JSON")
+    parser.add_argument("--urls", type=pathlib.Path, help="bench_urls.py's JSON")
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
     py = harness.read_results(args.python)
@@ -427,12 +429,15 @@ def main(argv=None):
     }
     extra = [harness.read_results(path) if path else None for path in (args.columns, args.cli)]
     rules = harness.read_results(args.rules) if args.rules else None
+    urls = harness.read_results(args.urls) if args.urls else None
     report = (
         build_report(py, core, args.chart, run_info)
         + "\n"
         + columns_report(*extra)
         + "\n"
         + rules_report(rules)
+        + "\n"
+        + urls_report(urls)
     )
     args.output.write_text(report, encoding="utf-8")
     return 0
