@@ -37,15 +37,17 @@ RulesObject* as_rules(PyObject* self) { return reinterpret_cast<RulesObject*>(se
 
 using questions::Answer;
 
-// The methods answer from the rules they are called on. The compiled tables'
-// root has the edge count this module was built with (sibling_services.cpp
-// makes sure), so their search of the root runs unrolled here too.
+// The methods answer from the rules they are called on. The search of a
+// root with as many edges as the compiled list's runs unrolled, as the
+// module functions' does: the compiled tables' root (sibling_services.cpp
+// makes sure), and that of any list loaded with as many top-level rules,
+// such as a copy of the compiled list.
 struct RulesOfSelf {
     template <const ArgumentSpec& Signature, Answer answer, bool kShortPath, bool kPredicate>
     [[gnu::always_inline]] static PyObject* call(PyObject* self, PyObject* const* args,
                                                  Py_ssize_t nargs, PyObject* kwnames) {
         const RulesObject* rules = as_rules(self);
-        if (rules->loaded == nullptr) {
+        if (rules->tables->nodes[0].edge_count == kCompiledRootEdgeCount) {
             return questions::answer_call<Signature, answer, kShortPath, kPredicate,
                                           kCompiledRootEdgeCount>(*rules->tables, args, nargs,
                                                                   kwnames);
