@@ -101,6 +101,23 @@ def test_loaded_copy_answers_as_the_compiled_functions(loaded, compiled_bytes):
         assert from_loaded == column(names, *extra, **kwargs), (question, switches)
 
 
+def test_another_list_with_as_many_top_level_rules(compiled_bytes):
+    # Its root is searched as the compiled list's is (the same edge count),
+    # but every answer must come from its own rules.
+    text = compiled_bytes.decode("utf-8")
+    assert "\nco.uk\n" in text and "\nzzvexlo.com\n" not in text
+    changed = text.replace("\nco.uk\n", "\n", 1).replace(
+        "// ===END PRIVATE DOMAINS===", "zzvexlo.com\n// ===END PRIVATE DOMAINS===", 1
+    )
+    rules = vexlo.load_rules(changed.encode("utf-8"))
+    for name, here, compiled in [
+        ("www.example.co.uk", "co.uk", "example.co.uk"),
+        ("a.b.zzvexlo.com", "b.zzvexlo.com", "zzvexlo.com"),
+        ("www.example.com", "example.com", "example.com"),
+    ]:
+        assert (rules.privatesuffix(name), vexlo.privatesuffix(name)) == (here, compiled)
+
+
 def test_what_it_knows_of_its_list(loaded, compiled_bytes):
     compiled = vexlo.compiled_rules()
     assert compiled is vexlo.compiled_rules()
