@@ -2,8 +2,6 @@
 from a list file loaded at run time (load_rules); and the host names of URLs
 and e-mail addresses to ask them of (host)."""
 
-from typing import TYPE_CHECKING, Any
-
 from vexlo._lookup import (
     LIST_CHECKSUM,
     is_private,
@@ -15,7 +13,12 @@ from vexlo._lookup import (
 )
 from vexlo._version import __version__ as __version__
 
+# Not typing.TYPE_CHECKING: importing typing would take most of the time of
+# importing vexlo.
+TYPE_CHECKING = False
 if TYPE_CHECKING:
+    from typing import Any
+
     from vexlo._columns import host
     from vexlo.rules import Rules, compiled_rules, load_rules
 
@@ -40,7 +43,7 @@ __all__ = [
 _RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
 
 
-def __getattr__(name: str) -> Any:
+def __getattr__(name: str) -> "Any":
     if name in _RULES_NAMES:
         from vexlo import rules
 
