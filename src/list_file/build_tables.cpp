@@ -102,7 +102,8 @@ public:
     }
 
     // Numbers the nodes breadth-first, each node's children in the byte
-    // order of their labels, and lays out the three tables.
+    // order of their labels, and lays out the three tables. Once, after the
+    // last insert.
     bool lay_out(ListTables& out) {
         const std::size_t count = nodes_.size();
         std::vector<std::uint32_t> run_start(count + 1, 0);
@@ -123,7 +124,10 @@ public:
         std::vector<std::uint32_t> order;  // old node numbers, breadth-first
         order.reserve(count);
         order.push_back(0);
-        LabelMap spans(count);  // a label's text -> its index in `starts`
+        // A label's text -> its index in `starts`. The map of children is
+        // done with: its memory serves again.
+        LabelMap& spans = children_of_;
+        spans.clear();
         std::vector<std::uint32_t> starts;
         std::string& pool = out.pool;
         for (std::size_t at = 0; at < order.size(); ++at) {
@@ -203,11 +207,14 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
 
     // The twins' names, all made before any is viewed.
     std::string twin_text;
-    std::vector<std::pair<std::size_t, std::size_t>> twin_span(list.rules.size(), {0, 0});
+    // (start, size) in twin_text: the twins of a file of at most kMaxFileBytes
+    // take far less than 4 GiB.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> twin_span(list.rules.size(), {0, 0});
     for (std::size_t r = 0; r < list.rules.size(); ++r) {
         const std::size_t start = twin_text.size();
         if (append_twin(list.rules[r].name, twin_text)) {
-            twin_span[r] = {start, twin_text.size() - start};
+            twin_span[r] = {static_cast<std::uint32_t>(start),
+                            static_cast<std::uint32_t>(twin_text.size() - start)};
         } else {
             twin_text.resize(start);
         }

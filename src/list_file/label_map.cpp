@@ -1,5 +1,6 @@
 #include "list_file/label_map.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -76,6 +77,11 @@ std::pair<std::uint32_t, bool> LabelMap::emplace(std::uint32_t tag, std::string_
     slots_[at] = std::uint64_t{h} << 32 | entries_.size();
     if (2 * entries_.size() > slots_.size()) grow();
     return {value, true};
+}
+
+void LabelMap::clear() noexcept {
+    entries_.clear();
+    std::fill(slots_.begin(), slots_.end(), 0);
 }
 
 void LabelMap::grow() {

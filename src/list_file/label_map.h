@@ -17,6 +17,10 @@ class LabelMap {
 public:
     explicit LabelMap(std::size_t expected);
 
+    // Empties the map, keeping its memory: a map used again for another
+    // purpose costs no fresh pages.
+    void clear() noexcept;
+
     // The value stored for (tag, label) and false; or, when there is none,
     // `value` stored for it and true.
     std::pair<std::uint32_t, bool> emplace(std::uint32_t tag, std::string_view label,
