@@ -1,6 +1,6 @@
 #include <string>
 
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/type_errors.h"
 
 namespace vexlo::python {
@@ -8,7 +8,7 @@ namespace {
 
 constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 
-std::string function_label(const ArgumentSpec& signature) {
+std::string function_label(const FunctionSignature& signature) {
     return std::string(signature.function_name) + "()";
 }
 
@@ -19,7 +19,7 @@ bool equals(const char* text, Py_ssize_t size, std::string_view name) {
 
 // "'a'", "'a' and 'b'", "'a', 'b', and 'c'" for the empty slots among the
 // first `count` positional ones.
-std::string missing_list(const ArgumentSpec& signature, std::span<PyObject* const> slots,
+std::string missing_list(const FunctionSignature& signature, std::span<PyObject* const> slots,
                          std::size_t count, std::size_t missing) {
     std::string list;
     std::size_t listed = 0;
@@ -36,7 +36,7 @@ std::string missing_list(const ArgumentSpec& signature, std::span<PyObject* cons
 
 }  // namespace
 
-bool extract_arguments(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
+bool extract_arguments(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames, std::span<PyObject*> slots, PyError& error) {
     const std::size_t positional_count = signature.positional.size();
     const std::size_t given = static_cast<std::size_t>(nargs);

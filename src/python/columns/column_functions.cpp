@@ -22,7 +22,7 @@
 #include "columns/arrow_owned.h"
 #include "columns/string_column.h"
 #include "python/argument_conversion.h"
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/columns/arrow_capsules.h"
 #include "python/columns/arrow_names.h"
@@ -44,10 +44,10 @@ constexpr auto kStreamParameters = around_request<1>({"stream"});
 constexpr auto kListParameters = around_request<1>({"items"});
 constexpr std::string_view kThreadCountParameters[] = {"names"};
 
-constexpr ArgumentSpec kAnswerArray = positional_only("_answer_array", kArrayParameters);
-constexpr ArgumentSpec kAnswerStream = positional_only("_answer_stream", kStreamParameters);
-constexpr ArgumentSpec kAnswerList = positional_only("_answer_list", kListParameters);
-constexpr ArgumentSpec kDefaultThreadCount =
+constexpr FunctionSignature kAnswerArray = positional_only("_answer_array", kArrayParameters);
+constexpr FunctionSignature kAnswerStream = positional_only("_answer_stream", kStreamParameters);
+constexpr FunctionSignature kAnswerList = positional_only("_answer_list", kListParameters);
+constexpr FunctionSignature kDefaultThreadCount =
     positional_only("_default_thread_count", kThreadCountParameters);
 
 PyError out_of_memory() {

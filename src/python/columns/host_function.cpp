@@ -9,7 +9,7 @@
 
 #include "host/find_host.h"
 #include "python/argument_conversion.h"
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/columns/function_tables.h"
 #include "python/module_setup.h"
@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::string_view kTextOnly[] = {"text"};
 constexpr KeywordParameter kHostSwitches[] = {{"keep_ip", false}};
-constexpr ArgumentSpec kHost{"host", kTextOnly, 1, kHostSwitches};
+constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
 
 // The answer for `text`, the UTF-8 of the str `given`: None, `given` itself
 // when the whole text is the host of an exact str, or a new str of the host.

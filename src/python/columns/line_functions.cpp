@@ -16,7 +16,7 @@
 
 #include "lines/answer_lines.h"
 #include "python/argument_conversion.h"
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/columns/function_tables.h"
 #include "python/held_reference.h"
@@ -39,9 +39,9 @@ constexpr std::string_view kFormatParameters[] = {"fields",     "json",      "de
 constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads", "rules"};
 constexpr std::string_view kNameParameters[] = {"name", "format", "rules"};
 
-constexpr ArgumentSpec kLineFormat = positional_only("_line_format", kFormatParameters);
-constexpr ArgumentSpec kAnswerLines = positional_only("_answer_lines", kLinesParameters);
-constexpr ArgumentSpec kAnswerName = positional_only("_answer_name", kNameParameters);
+constexpr FunctionSignature kLineFormat = positional_only("_line_format", kFormatParameters);
+constexpr FunctionSignature kAnswerLines = positional_only("_answer_lines", kLinesParameters);
+constexpr FunctionSignature kAnswerName = positional_only("_answer_name", kNameParameters);
 
 constexpr const char* kFormatCapsule = "vexlo._columns.RowFormat";
 // More threads than this would each get too little of a block to pay off.

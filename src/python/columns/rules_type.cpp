@@ -8,7 +8,7 @@
 
 #include "list_file/loaded_list.h"
 #include "python/argument_conversion.h"
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/held_reference.h"
 #include "python/interpreter_lock.h"
 #include "python/process_once.h"
@@ -43,7 +43,7 @@ using questions::Answer;
 // makes sure), and that of any list loaded with as many top-level rules,
 // such as a copy of the compiled list.
 struct RulesOfSelf {
-    template <const ArgumentSpec& Signature, Answer answer, bool kShortPath, bool kPredicate>
+    template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate>
     [[gnu::always_inline]] static PyObject* call(PyObject* self, PyObject* const* args,
                                                  Py_ssize_t nargs, PyObject* kwnames) {
         const RulesObject* rules = as_rules(self);
@@ -212,8 +212,8 @@ PyObject* optional_str(const char* text) {
 }
 
 constexpr std::string_view kLoadParameters[] = {"data"};
-constexpr ArgumentSpec kLoadRules = positional_only("_load_rules", kLoadParameters);
-constexpr ArgumentSpec kCompiledRules = positional_only("_compiled_rules", {});
+constexpr FunctionSignature kLoadRules = positional_only("_load_rules", kLoadParameters);
+constexpr FunctionSignature kCompiledRules = positional_only("_compiled_rules", {});
 
 // _load_rules(data, /): the Rules of a list file's bytes.
 PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

@@ -6,7 +6,7 @@
 
 namespace vexlo::python {
 
-bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
+bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error) {
     const std::size_t positional_count = signature.positional.size();
     // Every function declares its switches in this order; is_public and

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/py_error.h"
 
 namespace vexlo::python {
@@ -25,7 +25,7 @@ struct CallArguments {
 
 // The whole extraction: placement, domain, depth (when the function has it),
 // then the switches in declaration order. Returns false with `error` set.
-bool extract_call(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
+bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error);
 
 }  // namespace vexlo::python

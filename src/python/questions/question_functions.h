@@ -12,7 +12,7 @@
 #include <optional>
 #include <string_view>
 
-#include "python/argument_spec.h"
+#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/module_setup.h"
 #include "python/questions/call_arguments.h"
@@ -35,12 +35,12 @@ inline constexpr KeywordParameter kMatchSwitches[] = {{"accept_unknown", true},
 inline constexpr KeywordParameter kTextSwitches[] = {
     {"accept_unknown", true}, {"icann_only", false}, {"keep_case", false}};
 
-inline constexpr ArgumentSpec kPublicsuffix{"publicsuffix", kDomainOnly, 1, kTextSwitches};
-inline constexpr ArgumentSpec kPrivatesuffix{"privatesuffix", kDomainOnly, 1, kTextSwitches};
-inline constexpr ArgumentSpec kIsPublic{"is_public", kDomainOnly, 1, kMatchSwitches};
-inline constexpr ArgumentSpec kIsPrivate{"is_private", kDomainOnly, 1, kMatchSwitches};
-inline constexpr ArgumentSpec kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
-inline constexpr ArgumentSpec kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
+inline constexpr FunctionSignature kPublicsuffix{"publicsuffix", kDomainOnly, 1, kTextSwitches};
+inline constexpr FunctionSignature kPrivatesuffix{"privatesuffix", kDomainOnly, 1, kTextSwitches};
+inline constexpr FunctionSignature kIsPublic{"is_public", kDomainOnly, 1, kMatchSwitches};
+inline constexpr FunctionSignature kIsPrivate{"is_private", kDomainOnly, 1, kMatchSwitches};
+inline constexpr FunctionSignature kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
+inline constexpr FunctionSignature kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
 
 // The docstrings, each opening with the text signature of the function.
 inline constexpr char kPublicsuffixDoc[] =
@@ -114,7 +114,7 @@ PyObject* answer_for(const RuleTables& tables, const CallArguments& call) {
 }
 
 // The switches of a call that passes none: each parameter's default.
-constexpr CallArguments default_call(const ArgumentSpec& signature) {
+constexpr CallArguments default_call(const FunctionSignature& signature) {
     CallArguments call;
     for (const KeywordParameter& parameter : signature.keyword_only) {
         if (parameter.name == "accept_unknown") call.accept_unknown = parameter.default_value;
@@ -127,7 +127,7 @@ constexpr CallArguments default_call(const ArgumentSpec& signature) {
 // One call over `tables`: its arguments, one match, its answer; an invalid
 // domain gives False from the predicates and None from the others.
 // kRootEdges: the root's edge count of `tables` when known when compiling.
-template <const ArgumentSpec& Signature, Answer answer, bool kShortPath, bool kPredicate,
+template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate,
           std::size_t kRootEdges>
 [[gnu::always_inline]] inline PyObject* answer_call(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
                       PyObject* kwnames) {
@@ -173,7 +173,7 @@ template <const ArgumentSpec& Signature, Answer answer, bool kShortPath, bool kP
 // The entry of one question for Source, which says where a call's tables
 // come from: Source::call<answer_call<...>>(self, args, nargs, kwnames)
 // calls the given instantiation with the tables of `self`.
-template <class Source, const ArgumentSpec& Signature, Answer answer, bool kShortPath,
+template <class Source, const FunctionSignature& Signature, Answer answer, bool kShortPath,
           bool kPredicate>
 PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return Source::template call<Signature, answer, kShortPath, kPredicate>(self, args, nargs,

@@ -19,7 +19,7 @@ struct KeywordParameter {
     bool default_value;
 };
 
-struct ArgumentSpec {
+struct FunctionSignature {
     std::string_view function_name;
     std::span<const std::string_view> positional;
     std::size_t required_positional;
@@ -29,7 +29,7 @@ struct ArgumentSpec {
 };
 
 // f(a, b, /): every parameter required and given by position only.
-constexpr ArgumentSpec positional_only(std::string_view function_name,
+constexpr FunctionSignature positional_only(std::string_view function_name,
                                        std::span<const std::string_view> parameters) {
     return {function_name, parameters, parameters.size(), {}, parameters.size()};
 }
@@ -38,7 +38,7 @@ constexpr ArgumentSpec positional_only(std::string_view function_name,
 // slots null, at least one slot per parameter) with objects borrowed from the
 // caller's argument array. Returns false with `error` set at the first
 // problem.
-bool extract_arguments(const ArgumentSpec& signature, PyObject* const* args, Py_ssize_t nargs,
+bool extract_arguments(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames, std::span<PyObject*> slots, PyError& error);
 
 }  // namespace vexlo::python
