@@ -9,6 +9,16 @@ import sys
 REPO = pathlib.Path(__file__).resolve().parents[2]
 SHARED = pathlib.Path(os.environ.get("VEXLO_SHARED_DIR", REPO.parent / "shared"))
 
+# The six questions, in the order the module lists them.
+FUNCTIONS = (
+    "publicsuffix",
+    "privatesuffix",
+    "is_public",
+    "is_private",
+    "privateparts",
+    "subdomain",
+)
+
 
 def compiled_list_path():
     """The list file the module under test was built from, as the build

@@ -2,15 +2,8 @@
 notes that say which parameter failed."""
 
 import pytest
+from support import FUNCTIONS
 
-FUNCTIONS = (
-    "publicsuffix",
-    "privatesuffix",
-    "is_public",
-    "is_private",
-    "privateparts",
-    "subdomain",
-)
 WITH_KEEP_CASE = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
 
 

@@ -6,15 +6,8 @@ error."""
 import sys
 
 import pytest
+from support import FUNCTIONS
 
-FUNCTIONS = (
-    "publicsuffix",
-    "privatesuffix",
-    "is_public",
-    "is_private",
-    "privateparts",
-    "subdomain",
-)
 SWITCHES = {"accept_unknown": True, "icann_only": False}
 WITH_KEEP_CASE = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
 

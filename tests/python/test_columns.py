@@ -8,6 +8,7 @@ import struct
 
 import pytest
 from arrow_c import CarelessProducer, offsets
+from support import FUNCTIONS as QUESTIONS
 from support import REPO
 
 import vexlo
@@ -15,14 +16,6 @@ from vexlo import columns
 
 pa = pytest.importorskip("pyarrow")
 
-QUESTIONS = (
-    "publicsuffix",
-    "privatesuffix",
-    "is_public",
-    "is_private",
-    "privateparts",
-    "subdomain",
-)
 TEXT_QUESTIONS = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
 SWITCHES = [
     {"accept_unknown": accept_unknown, "icann_only": icann_only, "keep_case": keep_case}

@@ -10,19 +10,12 @@ import runpy
 import threading
 
 import pytest
+from support import FUNCTIONS as QUESTIONS
 from support import REPO, compiled_list_path, run_python
 
 import vexlo
 import vexlo.columns
 
-QUESTIONS = [
-    "publicsuffix",
-    "privatesuffix",
-    "is_public",
-    "is_private",
-    "privateparts",
-    "subdomain",
-]
 SWITCHES = [
     dict(zip(("accept_unknown", "icann_only", "keep_case"), values))
     for values in itertools.product([True, False], repeat=3)
