@@ -33,16 +33,14 @@ import pathlib
 import random
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
 import urllib.parse
 
 HERE = pathlib.Path(__file__).resolve().parent
-REPO = HERE.parent
 sys.path.insert(0, str(HERE))
 import corpus  # noqa: E402
+import harness  # noqa: E402
 
 TLDEXTRACT_URLS = 20_000
 
@@ -112,12 +110,7 @@ def make_urls(list_path, count, seed):
 
 
 def median_time(function, rounds):
-    times = []
-    for _ in range(rounds):
-        start = time.perf_counter()
-        function()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+    return statistics.median(harness.wall_seconds(function, rounds))
 
 
 def per_call_loops(urls, list_path, rounds):
@@ -145,16 +138,10 @@ def per_call_loops(urls, list_path, rounds):
         "privatesuffix(host(url))": (vexlo_registrable, len(urls)),
     }
     try:
-        import tldextract
+        extract = harness.tldextract_extractor(list_path)
     except ImportError:
         print("skipped: tldextract is not installed (the bench dependency group)")
     else:
-        extract = tldextract.TLDExtract(
-            cache_dir=False,
-            suffix_list_urls=(list_path.resolve().as_uri(),),
-            fallback_to_snapshot=False,
-            include_psl_private_domains=True,
-        )
         few = urls[:TLDEXTRACT_URLS]
         extract(few[0])  # loads the list
 
@@ -184,14 +171,7 @@ def column_times(urls, hosts, rounds):
 
 
 def best_time(command, path, runs, env=None):
-    best = None
-    for _ in range(runs):
-        with open(path, "rb") as stdin:
-            start = time.perf_counter()
-            subprocess.run(command, stdin=stdin, stdout=subprocess.DEVNULL, env=env, check=False)
-            elapsed = time.perf_counter() - start
-        best = elapsed if best is None else min(best, elapsed)
-    return best
+    return min(harness.time_command(command, path, env)[0] for _ in range(runs))
 
 
 def command_times(urls, hosts, runs, work):
@@ -199,10 +179,7 @@ def command_times(urls, hosts, runs, work):
     url_file, host_file = pathlib.Path(work, "urls.txt"), pathlib.Path(work, "hosts.txt")
     url_file.write_text("".join(url + "\n" for url in urls), encoding="utf-8")
     host_file.write_text("".join(host + "\n" for host in hosts), encoding="utf-8")
-    env = dict(
-        os.environ,
-        PYTHONPATH=os.pathsep.join(filter(None, [str(REPO), os.environ.get("PYTHONPATH")])),
-    )
+    env = dict(os.environ, PYTHONPATH=harness.python_path(harness.REPO))
     vexlo = [sys.executable, "-m", "vexlo", "--urls"]
     times = {
         "vexlo --urls (URLs)": best_time(vexlo, url_file, runs, env),
