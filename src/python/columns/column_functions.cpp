@@ -22,12 +22,12 @@
 #include "columns/arrow_owned.h"
 #include "columns/string_column.h"
 #include "python/argument_conversion.h"
-#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/columns/arrow_capsules.h"
 #include "python/columns/arrow_names.h"
 #include "python/columns/column_request.h"
 #include "python/columns/function_tables.h"
+#include "python/function_signature.h"
 #include "python/held_reference.h"
 #include "python/interpreter_lock.h"
 #include "python/module_setup.h"
@@ -316,7 +316,6 @@ PyObject* default_threads(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
         return count;
     });
 }
-
 
 PyMethodDef function_records[] = {
     {"_answer_array", as_cfunction(answer_array), kCallFlags,

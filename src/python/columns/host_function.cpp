@@ -9,9 +9,9 @@
 
 #include "host/find_host.h"
 #include "python/argument_conversion.h"
-#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/columns/function_tables.h"
+#include "python/function_signature.h"
 #include "python/module_setup.h"
 #include "python/results.h"
 

@@ -16,15 +16,15 @@
 
 #include "lines/answer_lines.h"
 #include "python/argument_conversion.h"
-#include "python/function_signature.h"
 #include "python/boundary.h"
 #include "python/columns/function_tables.h"
+#include "python/columns/rules_type.h"
+#include "python/function_signature.h"
 #include "python/held_reference.h"
 #include "python/interpreter_lock.h"
 #include "python/module_setup.h"
 #include "python/tuple_builder.h"
 #include "python/type_errors.h"
-#include "python/columns/rules_type.h"
 
 namespace vexlo::python {
 namespace {
@@ -209,7 +209,6 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         return result;
     });
 }
-
 
 PyMethodDef function_records[] = {
     {"_line_format", as_cfunction(line_format), kCallFlags,

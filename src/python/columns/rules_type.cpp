@@ -14,6 +14,7 @@
 #include "python/process_once.h"
 #include "python/process_services.h"
 #include "python/questions/question_functions.h"
+#include "python/results.h"
 #include "python/type_errors.h"
 #include "rules/compiled_shape.h"
 
@@ -203,10 +204,6 @@ PyObject* new_rules(const RuleTables* tables, list_file::LoadedList* loaded, PyO
     return reinterpret_cast<PyObject*>(rules);
 }
 
-PyObject* new_str(std::string_view text) {
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-}
-
 PyObject* optional_str(const char* text) {
     return text != nullptr ? PyUnicode_FromString(text) : Py_NewRef(Py_None);
 }
@@ -235,9 +232,9 @@ PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
             return nullptr;
         }
         const list_file::LoadedList& list = *outcome.list;
-        PyObject* version = list.version ? new_str(*list.version) : Py_NewRef(Py_None);
+        PyObject* version = list.version ? new_str(*list.version, false) : Py_NewRef(Py_None);
         PyObject* rules = new_rules(&list.tables.tables(), outcome.list.get(), Py_NewRef(slots[0]),
-                                    new_str(list.checksum), version, list.rule_count,
+                                    new_str(list.checksum, true), version, list.rule_count,
                                     list.twin_count);
         outcome.list.release();  // new_rules took it over, made or not
         if (rules == nullptr) error = take_pending_exception();
@@ -266,7 +263,6 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         return Py_NewRef(rules);
     });
 }
-
 
 PyMethodDef function_records[] = {
     {"_load_rules", as_cfunction(load_rules), kCallFlags,

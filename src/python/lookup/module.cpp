@@ -6,8 +6,8 @@
 
 #include "python/boundary.h"
 #include "python/lookup/functions.h"
-#include "python/module_setup.h"
 #include "python/lookup/process_caches.h"
+#include "python/module_setup.h"
 #include "python/process_services.h"
 #include "python/py_error.h"
 #include "rules/rule_trie.h"

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string_view>
 
-#include "python/function_signature.h"
 #include "python/boundary.h"
+#include "python/function_signature.h"
 #include "python/module_setup.h"
 #include "python/questions/call_arguments.h"
 #include "python/questions/privateparts_result.h"
