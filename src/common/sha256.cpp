@@ -101,7 +101,8 @@ __attribute__((target("sha,sse4.1"))) void compress_sha_extensions(std::uint32_t
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
             if (g >= 3 && g <= 14) {
                 const __m128i shifted = _mm_alignr_epi8(w[g % 4], w[(g + 3) % 4], 4);
-                w[(g + 1) % 4] = _mm_sha256msg2_epu32(_mm_add_epi32(w[(g + 1) % 4], shifted), w[g % 4]);
+                w[(g + 1) % 4] =
+                    _mm_sha256msg2_epu32(_mm_add_epi32(w[(g + 1) % 4], shifted), w[g % 4]);
             }
             message = _mm_shuffle_epi32(message, 0x0E);
             abef = _mm_sha256rnds2_epu32(abef, cdgh, message);

@@ -17,7 +17,9 @@ std::uint64_t word_of(const char* p, std::size_t size) noexcept {
         std::memcpy(&tail, p + size - 4, 4);
         return std::uint64_t{head} | std::uint64_t{tail} << 32;
     }
-    for (std::size_t i = 0; i < size; ++i) word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    for (std::size_t i = 0; i < size; ++i) {
+        word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
     return word;
 }
 

@@ -30,8 +30,8 @@ namespace ascii_labels_detail {
 // kLower, only when every byte is ASCII, lowercasing them into `out` on the
 // way. Without it, any bytes: only the labels are looked at.
 template <bool kLower>
-[[gnu::always_inline]] inline AsciiLabels scan_labels(const char* src, std::size_t size, char* out,
-                               LabelShape& shape) noexcept {
+[[gnu::always_inline]] inline AsciiLabels scan_labels(const char* src, std::size_t size,
+                                                      char* out, LabelShape& shape) noexcept {
     if (size < simd::kBlockBytes) {
         const simd::Block bytes = simd::load_partial(src, size);
         if constexpr (kLower) {
@@ -89,8 +89,9 @@ template <bool kLower>
 // Reads only src[0, size); writes only out[0, size). An empty label (a dot
 // first, a dot last, or a dot right after a dot) is kInvalid; kNotAscii does
 // not judge the labels, and leaves `out` and `shape` unspecified.
-[[gnu::always_inline]] inline AsciiLabels lower_ascii_labels(const char* src, std::size_t size, char* out,
-                                      LabelShape& shape) noexcept {
+[[gnu::always_inline]] inline AsciiLabels lower_ascii_labels(const char* src, std::size_t size,
+                                                             char* out,
+                                                             LabelShape& shape) noexcept {
     return ascii_labels_detail::scan_labels<true>(src, size, out, shape);
 }
 

@@ -224,7 +224,8 @@ PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
             const WithoutInterpreterLock unlocked;
             outcome = list_file::load_list(data);
         } catch (const std::bad_alloc&) {
-            error = PyError::with_message(PyExc_MemoryError, "out of memory for the rules of a list");
+            error = PyError::with_message(PyExc_MemoryError,
+                                          "out of memory for the rules of a list");
             return nullptr;
         }
         if (outcome.list == nullptr) {

@@ -46,7 +46,8 @@ const ProcessServices* import_services(PyObject* name, PyObject* own_name) noexc
         definition != nullptr ? lookup_services(*definition) : nullptr;
     // The methods of the compiled rules search the root unrolled for the
     // edge count this module was built with.
-    if (services != nullptr && services->compiled_tables->nodes[0].edge_count != kCompiledRootEdgeCount) {
+    if (services != nullptr &&
+        services->compiled_tables->nodes[0].edge_count != kCompiledRootEdgeCount) {
         services = nullptr;
     }
     if (services == nullptr) {

@@ -83,7 +83,8 @@ constexpr std::array<char, N + 7> method_doc(const char (&doc)[N]) {
 
 // What each function answers for the match of a valid domain. `ascii`: the
 // domain is ASCII, and so is every text cut from it.
-inline PyObject* publicsuffix_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+inline PyObject* publicsuffix_answer(const CallArguments& call, const MatchView& match,
+                                     bool ascii) {
     return optional_str_result(publicsuffix(match, call.keep_case), ascii);
 }
 inline PyObject* privatesuffix_answer(const CallArguments& call, const MatchView& match,
@@ -96,7 +97,8 @@ inline PyObject* is_public_answer(const CallArguments&, const MatchView& match, 
 inline PyObject* is_private_answer(const CallArguments&, const MatchView& match, bool) {
     return bool_result(is_private(match));
 }
-inline PyObject* privateparts_answer(const CallArguments& call, const MatchView& match, bool ascii) {
+inline PyObject* privateparts_answer(const CallArguments& call, const MatchView& match,
+                                     bool ascii) {
     return privateparts_result(privateparts(match, call.keep_case), ascii);
 }
 inline PyObject* subdomain_answer(const CallArguments& call, const MatchView& match, bool ascii) {
@@ -129,8 +131,9 @@ constexpr CallArguments default_call(const FunctionSignature& signature) {
 // kRootEdges: the root's edge count of `tables` when known when compiling.
 template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate,
           std::size_t kRootEdges>
-[[gnu::always_inline]] inline PyObject* answer_call(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
-                      PyObject* kwnames) {
+[[gnu::always_inline]] inline PyObject* answer_call(const RuleTables& tables,
+                                                   PyObject* const* args, Py_ssize_t nargs,
+                                                   PyObject* kwnames) {
     // Most calls pass one exact str of ASCII characters by position and no
     // keyword: then nothing can be wrong with the arguments, the str's
     // characters are its UTF-8 bytes, and every switch takes its default.
@@ -171,8 +174,8 @@ template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bo
 }
 
 // The entry of one question for Source, which says where a call's tables
-// come from: Source::call<answer_call<...>>(self, args, nargs, kwnames)
-// calls the given instantiation with the tables of `self`.
+// come from: Source::call<Signature, answer, kShortPath, kPredicate>(self,
+// args, nargs, kwnames) runs answer_call with the tables `self` stands for.
 template <class Source, const FunctionSignature& Signature, Answer answer, bool kShortPath,
           bool kPredicate>
 PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -180,19 +183,19 @@ PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
                                                                            kwnames);
 }
 
-
 // The six records, in the order of vexlo._lookup's __all__, with the given
 // docstrings (those of functions, or of methods).
 template <class Source>
 std::array<PyMethodDef, 6> records(const char* const (&docs)[6]) {
     return {{
-        {"publicsuffix", as_cfunction(entry<Source, kPublicsuffix, publicsuffix_answer, true, false>),
-         kCallFlags, docs[0]},
+        {"publicsuffix",
+         as_cfunction(entry<Source, kPublicsuffix, publicsuffix_answer, true, false>), kCallFlags,
+         docs[0]},
         {"privatesuffix",
          as_cfunction(entry<Source, kPrivatesuffix, privatesuffix_answer, true, false>), kCallFlags,
          docs[1]},
-        {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>), kCallFlags,
-         docs[2]},
+        {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>),
+         kCallFlags, docs[2]},
         {"is_private", as_cfunction(entry<Source, kIsPrivate, is_private_answer, true, true>),
          kCallFlags, docs[3]},
         {"privateparts",
