@@ -21,15 +21,11 @@ std::string clean(std::string_view path) {
     return out;
 }
 
-bool is_label_char(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-}
-
 // One byte as it stands in a C++ string literal. Octal escapes are always
 // three digits, so a following digit cannot join them.
 std::string literal_piece(char byte) {
     const auto c = static_cast<unsigned char>(byte);
-    if (is_label_char(c) || (c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '?')) {
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '?') {
         return std::string(1, byte);
     }
     char piece[8];
