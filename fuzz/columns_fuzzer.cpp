@@ -69,7 +69,7 @@ void check_host(const ResultColumn& result, std::int64_t i, bool null, std::stri
     }
     if (result.is_null(i)) fail("host: unexpected null", i);
     std::string expected(found.text().size(), '\0');
-    expected.resize(host::copy_without_tab_or_newline(found.text(), expected.data()));
+    expected.resize(host::copy_host(found.text(), expected.data()));
     if (result.text(i) != expected) fail("host", i);
 }
 

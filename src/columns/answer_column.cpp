@@ -255,8 +255,8 @@ private:
                         return;
                     }
                     char* const out = writer.out();
-                    if (found.has_tab_or_newline()) [[unlikely]] {
-                        writer.answered(out + host::copy_without_tab_or_newline(found.text(), out));
+                    if (found.needs_copy()) [[unlikely]] {
+                        writer.answered(out + host::copy_host(found.text(), out));
                         return;
                     }
                     const std::string_view host = found.text();

@@ -23,7 +23,15 @@ enum ByteClass : std::uint16_t {
     kAlpha = 1 << 11,           // ASCII letters
     kDigit = 1 << 12,           // '0'..'9'
     kHexDigit = 1 << 13,        // '0'..'9', 'a'..'f', 'A'..'F'
+    kFullStopFirst = 1 << 14,   // the first byte of a full stop (below)
+    kSeparatorLast = 1 << 15,   // '.', or the last byte of a full stop
 };
+
+// U+3002 IDEOGRAPHIC FULL STOP, U+FF0E FULLWIDTH FULL STOP and U+FF61
+// HALFWIDTH IDEOGRAPHIC FULL STOP separate labels as '.' does: the URL
+// Standard's host parser maps them to '.' before it reads a host as a domain
+// or an IPv4 address. Their UTF-8, as one number of three bytes:
+inline constexpr std::uint32_t kFullStops[] = {0xE38082, 0xEFBC8E, 0xEFBDA1};
 
 inline constexpr std::array<std::uint16_t, 256> kByteClasses = [] {
     std::array<std::uint16_t, 256> classes{};
@@ -46,6 +54,11 @@ inline constexpr std::array<std::uint16_t, 256> kByteClasses = [] {
         classes[c] = kSchemeChar | kAlpha | hex;
         classes[c - 'a' + 'A'] = kSchemeChar | kAlpha | hex;
     }
+    classes['.'] |= kSeparatorLast;
+    for (const std::uint32_t stop : kFullStops) {
+        classes[stop >> 16] |= kFullStopFirst;
+        classes[stop & 0xFF] |= kSeparatorLast;
+    }
     return classes;
 }();
 
@@ -62,6 +75,43 @@ inline const char* skip_ignored(const char* p, const char* end) noexcept {
 inline const char* skip_ignored_back(const char* begin, const char* end) noexcept {
     while (end > begin && is_ignored(end[-1])) --end;
     return end;
+}
+
+inline bool is_full_stop(std::uint32_t bytes) noexcept {
+    return bytes == kFullStops[0] || bytes == kFullStops[1] || bytes == kFullStops[2];
+}
+
+// Where the full stop that starts at `p` ends, TAB, LF and CR among its bytes
+// read as if absent; null when none starts there.
+inline const char* full_stop_end(const char* p, const char* end) noexcept {
+    if (!(byte_class(*p) & kFullStopFirst)) return nullptr;
+    std::uint32_t bytes = static_cast<unsigned char>(*p++);
+    for (int i = 0; i < 2; ++i) {
+        p = skip_ignored(p, end);
+        if (p == end) return nullptr;
+        bytes = bytes << 8 | static_cast<unsigned char>(*p++);
+    }
+    return is_full_stop(bytes) ? p : nullptr;
+}
+
+// Where the label separator ('.' or a full stop) that starts at `p` ends;
+// null when none starts there.
+inline const char* separator_end(const char* p, const char* end) noexcept {
+    return *p == '.' ? p + 1 : full_stop_end(p, end);
+}
+
+// Where the label separator that ends just before `p` starts, within
+// [begin, p); null when none ends there.
+inline const char* separator_start(const char* begin, const char* p) noexcept {
+    if (p == begin || !(byte_class(p[-1]) & kSeparatorLast)) return nullptr;
+    if (p[-1] == '.') return p - 1;
+    std::uint32_t bytes = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        p = skip_ignored_back(begin, p);
+        if (p == begin) return nullptr;
+        bytes |= std::uint32_t{static_cast<unsigned char>(*--p)} << shift;
+    }
+    return is_full_stop(bytes) ? p : nullptr;
 }
 
 }  // namespace vexlo::host::detail

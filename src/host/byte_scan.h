@@ -17,18 +17,20 @@ namespace vexlo::host::detail {
 namespace scan_detail {
 
 // Bit i set where byte i is a stop: not an ASCII letter or digit, '-', '.',
-// or a byte of a UTF-8 sequence.
-inline unsigned stop_mask(simd::Block bytes) noexcept {
+// or a byte of a UTF-8 sequence, given `high`, the bits of the bytes above
+// 0x7F.
+inline unsigned stop_mask(simd::Block bytes, unsigned high) noexcept {
     const simd::Block plain = simd::in_range(bytes | simd::splat(0x20), 'a', 'z') |
-                              simd::in_range(bytes, '0', '9') | simd::in_range(bytes, '-', '.') |
-                              simd::high_lanes(bytes);
-    return ~simd::bits(plain) & 0xFFFF;
+                              simd::in_range(bytes, '0', '9') | simd::in_range(bytes, '-', '.');
+    return ~(simd::bits(plain) | high) & 0xFFFF;
 }
 
 }  // namespace scan_detail
 
 // Gives the stops of [from, end) in order, a block of up to sixteen bytes at
-// a time. The text is [text, end); any of its bytes may be read.
+// a time, and tells whether the blocks read held a byte of a UTF-8 sequence
+// (such as those of the full stops that separate labels as '.' does). The
+// text is [text, end); any of its bytes may be read.
 class Stops {
 public:
     Stops(const char* text, const char* from, const char* end) noexcept
@@ -45,13 +47,17 @@ public:
         return stop;
     }
 
+    // Whether a block read so far held a byte above 0x7F. The blocks may
+    // reach before `from` and past the stop last given: a yes says "maybe"
+    // of the bytes between, a no says "none".
+    bool saw_utf8() const noexcept { return high_ != 0; }
+
 private:
     [[gnu::always_inline]] void load() noexcept {
         block_ = next_block_;
         const auto left = static_cast<std::size_t>(end_ - block_);
-        using scan_detail::stop_mask;
         if (left >= 16) {
-            mask_ = stop_mask(simd::load(block_));
+            mask_ = take(simd::load(block_));
             next_block_ = block_ + 16;
             return;
         }
@@ -60,11 +66,18 @@ private:
         // The text's last sixteen bytes, or all of a shorter one, less those
         // before the block.
         if (before + left >= 16) {
-            mask_ = stop_mask(simd::load(end_ - 16)) >> (16 - left);
+            mask_ = take(simd::load(end_ - 16)) >> (16 - left);
             return;
         }
         const std::size_t size = before + left;
-        mask_ = simd::text_bits(stop_mask(simd::load_partial(text_, size)), size) >> before;
+        mask_ = simd::text_bits(take(simd::load_partial(text_, size)), size) >> before;
+    }
+
+    // The stops of a block of the text's bytes, noting its high bytes.
+    [[gnu::always_inline]] unsigned take(simd::Block bytes) noexcept {
+        const unsigned high = simd::bits(bytes);
+        high_ |= high;
+        return scan_detail::stop_mask(bytes, high);
     }
 
     const char* text_;
@@ -72,6 +85,7 @@ private:
     const char* next_block_;
     const char* end_;
     std::uint32_t mask_ = 0;
+    unsigned high_ = 0;
 };
 
 }  // namespace vexlo::host::detail

@@ -33,13 +33,24 @@ struct Authority {
     bool ignored;
 };
 
-[[gnu::always_inline]] inline FoundHost make(const char* begin, const char* end, HostKind kind,
-                                             bool maybe_ignored) noexcept {
-    bool has_ignored = false;
-    if (maybe_ignored) {
-        for (const char* p = begin; p < end && !has_ignored; ++p) has_ignored = is_ignored(*p);
+// Whether [begin, end) is not the host byte for byte: it holds TAB, LF, CR
+// or a full stop.
+bool needs_copy(const char* begin, const char* end) noexcept {
+    for (const char* p = begin; p < end; ++p) {
+        const std::uint16_t cls = byte_class(*p);
+        if ((cls & kIgnored) || ((cls & kFullStopFirst) && full_stop_end(p, end) != nullptr)) {
+            return true;
+        }
     }
-    return {begin, static_cast<std::size_t>(end - begin), kind, has_ignored};
+    return false;
+}
+
+// `maybe_copy`: the scan saw TAB, LF, CR or a full stop in the authority,
+// perhaps in the host.
+[[gnu::always_inline]] inline FoundHost make(const char* begin, const char* end, HostKind kind,
+                                             bool maybe_copy) noexcept {
+    return {begin, static_cast<std::size_t>(end - begin), kind,
+            maybe_copy && needs_copy(begin, end)};
 }
 
 // ASCII digits (or none) up to `end`, at most 65535; TAB, LF and CR aside
@@ -70,10 +81,10 @@ bool is_localhost(const char* p, const char* end) noexcept {
 }
 
 // What the host [begin, end) of an authority is. `brackets` counts its '['
-// and ']'.
+// and ']'; `maybe_full_stop`: it may hold a full stop.
 [[gnu::always_inline]] inline FoundHost read_host(const char* begin, const char* end,
                                                   unsigned brackets, bool maybe_ignored,
-                                                  Mode mode) noexcept {
+                                                  bool maybe_full_stop, Mode mode) noexcept {
     if (maybe_ignored) {
         begin = skip_ignored(begin, end);
         end = skip_ignored_back(begin, end);
@@ -86,11 +97,12 @@ bool is_localhost(const char* p, const char* end) noexcept {
         if (!is_ipv6(inner_begin, inner_end)) return {};
         return make(inner_begin, inner_end, HostKind::ipv6, maybe_ignored);
     }
+    const bool maybe_copy = maybe_ignored || maybe_full_stop;
     if (ends_in_number(begin, end)) {
-        return is_ipv4(begin, end) ? make(begin, end, HostKind::ipv4, maybe_ignored) : FoundHost{};
+        return is_ipv4(begin, end) ? make(begin, end, HostKind::ipv4, maybe_copy) : FoundHost{};
     }
     if (mode == Mode::file && is_localhost(begin, end)) return {};
-    return make(begin, end, HostKind::domain, maybe_ignored);
+    return make(begin, end, HostKind::domain, maybe_copy);
 }
 
 FoundHost find_located(const char* begin, const char* end) noexcept;
@@ -150,7 +162,10 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
         return {};
     }
     if (colon != nullptr && !is_port(colon + 1, p, ignored)) return {};
-    return read_host(host, colon != nullptr ? colon : p, brackets, ignored, mode);
+    // A host with full stops holds bytes above 0x7F, which an ASCII
+    // authority has none of.
+    return read_host(host, colon != nullptr ? colon : p, brackets, ignored, stops.saw_utf8(),
+                     mode);
 }
 
 // "name:" then digits up to the end of an authority: a host and its port.
@@ -359,11 +374,17 @@ FoundHost find_host(std::string_view text) noexcept {
     return found.kind() != HostKind::none ? found : find_otherwise(begin, end);
 }
 
-std::size_t copy_without_tab_or_newline(std::string_view host, char* out) noexcept {
+std::size_t copy_host(std::string_view text, char* out) noexcept {
+    const char* const end = text.data() + text.size();
     std::size_t size = 0;
-    for (const char c : host) {
-        out[size] = c;
-        size += !is_ignored(c);
+    for (const char* p = text.data(); p < end;) {
+        if (const char* after = full_stop_end(p, end)) {
+            out[size++] = '.';
+            p = after;
+            continue;
+        }
+        out[size] = *p;
+        size += !is_ignored(*p++);
     }
     return size;
 }

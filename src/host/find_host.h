@@ -35,9 +35,13 @@
 //   2001:db8::1
 //       A whole text that gives no host otherwise but is an IPv6 address.
 //
-// The host is returned as written: no lowercasing, no IDNA mapping, no
-// percent-decoding, a trailing dot kept. It is an IPv4 literal when its last
-// label, after one trailing dot is dropped, is a number (all ASCII digits, or
+// U+3002, U+FF0E and U+FF61, the full stops that the URL Standard's host
+// parser maps to '.', separate a host's labels as '.' does: the host is
+// returned with '.' in their place, and read so for the IPv4 test below.
+//
+// The host is otherwise returned as written: no lowercasing, no other IDNA
+// mapping, no percent-decoding, a trailing dot kept. It is an IPv4 literal
+// when its last label, after one trailing dot is dropped, is a number (all ASCII digits, or
 // "0x"/"0X" and hex digits), and then the whole host must be an IPv4 address
 // in one of the URL Standard's forms (0x7f.1, 017.0.0.1, 2130706433) or there
 // is no host; it is an IPv6 literal between brackets, returned without them.
@@ -51,9 +55,10 @@
 //
 // The authority is scanned forwards once, sixteen bytes at a time, up to its
 // end (the path and what follows it are not read); the last label is read
-// again, and the whole text at most twice more when it names a scheme other
-// than http, https and mailto or gives no host at first. No allocation; no
-// byte outside the text is read.
+// again, the host once more when it holds TAB, LF, CR or a full stop, and the
+// whole text at most twice more when it names a scheme other than http, https
+// and mailto or gives no host at first. No allocation; no byte outside the
+// text is read.
 #pragma once
 
 #include <cstddef>
@@ -69,10 +74,10 @@ enum class HostKind : std::uint8_t { none, domain, ipv4, ipv6 };
 class FoundHost {
 public:
     constexpr FoundHost() noexcept = default;
-    FoundHost(const char* begin, std::size_t size, HostKind kind, bool has_tab_or_newline) noexcept
+    FoundHost(const char* begin, std::size_t size, HostKind kind, bool needs_copy) noexcept
         : begin_(begin),
           size_and_facts_(size | std::uint64_t{static_cast<std::uint8_t>(kind)} << kKindShift |
-                          std::uint64_t{has_tab_or_newline} << kTabShift) {}
+                          std::uint64_t{needs_copy} << kCopyShift) {}
 
     // Inside the text given, without brackets; empty when kind() is none. Its
     // first and last bytes are never TAB, LF or CR.
@@ -80,13 +85,14 @@ public:
     HostKind kind() const noexcept {
         return static_cast<HostKind>((size_and_facts_ >> kKindShift) & 3);
     }
-    // text() holds TAB, LF or CR, which are not part of the host:
-    // copy_without_tab_or_newline() gives the host itself.
-    bool has_tab_or_newline() const noexcept { return (size_and_facts_ >> kTabShift) & 1; }
+    // text() is not the host byte for byte: it holds TAB, LF or CR, which are
+    // no part of the host, or full stops, which are '.' in it. copy_host()
+    // gives the host itself.
+    bool needs_copy() const noexcept { return (size_and_facts_ >> kCopyShift) & 1; }
 
 private:
     // No text in memory comes near 2^56 bytes: the top byte holds the rest.
-    static constexpr unsigned kKindShift = 56, kTabShift = 58;
+    static constexpr unsigned kKindShift = 56, kCopyShift = 58;
     static constexpr std::uint64_t kSizeMask = (std::uint64_t{1} << kKindShift) - 1;
     const char* begin_ = nullptr;
     std::uint64_t size_and_facts_ = 0;
@@ -94,9 +100,10 @@ private:
 
 FoundHost find_host(std::string_view text) noexcept;
 
-// Writes the bytes of `host` but TAB, LF and CR to `out` (room for
-// host.size() bytes) and returns how many it wrote.
-std::size_t copy_without_tab_or_newline(std::string_view host, char* out) noexcept;
+// Writes the host that `text` (a FoundHost's text()) holds to `out`, which
+// has room for text.size() bytes: without TAB, LF and CR, and with '.' for
+// each full stop. Returns how many bytes it wrote.
+std::size_t copy_host(std::string_view text, char* out) noexcept;
 
 // Whether vexlo.host() answers with this host: a domain always, an IP
 // literal only when the caller keeps them.

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "host/byte_class.h"
 
@@ -49,12 +48,20 @@ bool parse_ipv4_number(const char* p, const char* end, std::uint64_t& value) noe
     return count != 0;
 }
 
+// [begin, end) less one separator it ends in, and the TAB, LF and CR before
+// that: one trailing dot ends the name, and adds no label or number.
+[[gnu::always_inline]] inline const char* before_trailing_separator(const char* begin,
+                                                                   const char* end) noexcept {
+    const char* separator = separator_start(begin, skip_ignored_back(begin, end));
+    return separator != nullptr ? skip_ignored_back(begin, separator) : end;
+}
+
 }  // namespace
 
 bool last_label_is_number(const char* begin, const char* end) noexcept {
-    if (end[-1] == '.') end = skip_ignored_back(begin, end - 1);
+    end = before_trailing_separator(begin, end);
     const char* label = end;
-    while (label > begin && label[-1] != '.') --label;
+    while (label > begin && separator_start(begin, label) == nullptr) --label;
     std::size_t count = 0;
     bool digits = true, zero_x = false, hex_after = true;
     for (const char* p = label; p < end; ++p) {
@@ -75,18 +82,17 @@ bool last_label_is_number(const char* begin, const char* end) noexcept {
 }
 
 bool is_ipv4(const char* begin, const char* end) noexcept {
-    // One trailing dot ends the name; it adds no number.
-    const char* last = skip_ignored_back(begin, end);
-    if (last > begin && last[-1] == '.') end = last - 1;
+    end = before_trailing_separator(begin, end);
     std::uint64_t numbers[4];
     std::size_t count = 0;
     for (const char* part = begin;;) {
-        const void* found = std::memchr(part, '.', static_cast<std::size_t>(end - part));
-        const char* dot = found != nullptr ? static_cast<const char*>(found) : end;
-        if (count == 4 || !parse_ipv4_number(part, dot, numbers[count])) return false;
+        const char* separator = part;
+        const char* next = nullptr;
+        while (separator < end && (next = separator_end(separator, end)) == nullptr) ++separator;
+        if (count == 4 || !parse_ipv4_number(part, separator, numbers[count])) return false;
         ++count;
-        if (dot == end) break;
-        part = dot + 1;
+        if (separator == end) break;
+        part = next;
     }
     for (std::size_t i = 0; i + 1 < count; ++i) {
         if (numbers[i] > 255) return false;

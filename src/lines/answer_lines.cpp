@@ -17,15 +17,15 @@ namespace vexlo::lines {
 namespace {
 
 // The host that the answers for `line` are for when each line is a URL or an
-// e-mail address: empty when it has none. A host holding TAB or CR (a line
-// holds no LF) is copied to `copy` without them.
+// e-mail address: empty when it has none. A host written with TAB or CR (a
+// line holds no LF) or with full stops is copied to `copy` as it reads.
 std::string_view host_of_line(std::string_view line, std::string& copy) {
     const host::FoundHost found = host::find_host(line);
     // The questions are about domains; an IP literal has no answers.
     if (!host::is_answer(found, false)) return {};
-    if (!found.has_tab_or_newline()) return found.text();
+    if (!found.needs_copy()) return found.text();
     copy.resize(found.text().size());
-    copy.resize(host::copy_without_tab_or_newline(found.text(), copy.data()));
+    copy.resize(host::copy_host(found.text(), copy.data()));
     return copy;
 }
 

@@ -109,13 +109,33 @@ EMAIL = [
     ("Alice <>", None, None),
     ("alice@", None, None),
 ]
-CASES = FORMS + IPV4 + EMAIL
+# U+3002, U+FF0E and U+FF61 separate labels as '.' does: the host comes back
+# with '.' in their place, and an IPv4 address is read with them as dots.
+FULL_STOPS = [
+    ("http://www.foo\u3002bar.com", "www.foo.bar.com", None),
+    ("https://Shop\uff0eExample\uff61CO\u3002UK:8443/x", "Shop.Example.CO.UK", None),
+    ("alice@mail\u3002example\u3002com", "mail.example.com", None),
+    ("www.example\u3002co\u3002uk\u3002", "www.example.co.uk.", None),
+    ("http://\u65e5\u672c\u3002\u65e5\u672c/", "\u65e5\u672c.\u65e5\u672c", None),
+    ("http://a\u3001b/", "a\u3001b", None),
+    ("http://192\u3002168\uff0e0\uff611/", None, "192.168.0.1"),
+    ("http://1\u30022\u30023\u3002256/", None, None),
+    ("http://example\u3002123/", None, None),
+]
+CASES = FORMS + IPV4 + EMAIL + FULL_STOPS
 
 
 @pytest.mark.parametrize("text, expected, with_ip", CASES, ids=[repr(c[0]) for c in CASES])
 def test_host_of_each_form(text, expected, with_ip):
     assert vexlo.host(text) == expected
     assert vexlo.host(text, keep_ip=True) == (expected if with_ip is None else with_ip)
+
+
+def test_full_stops_are_read_by_host_not_by_the_questions():
+    url = "http://www.example\u3002co\u3002uk/"
+    assert vexlo.privatesuffix(vexlo.host(url)) == "example.co.uk"
+    # The questions take host names, in which only '.' separates labels.
+    assert vexlo.privatesuffix("www.example\u3002co\u3002uk") == "www.example\u3002co\u3002uk"
 
 
 def test_columns_answer_every_form_as_the_scalar_function():

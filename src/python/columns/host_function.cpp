@@ -28,7 +28,7 @@ constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
 PyObject* host_result(PyObject* given, std::string_view text, bool ascii, bool keep_ip) {
     const host::FoundHost found = host::find_host(text);
     if (!host::is_answer(found, keep_ip)) return none_result();
-    if (found.has_tab_or_newline()) [[unlikely]] {
+    if (found.needs_copy()) [[unlikely]] {
         // Copied through the interpreter's memory, whose failure is that of
         // making the result.
         char* const copy = static_cast<char*>(PyMem_Malloc(found.text().size()));
@@ -36,7 +36,7 @@ PyObject* host_result(PyObject* given, std::string_view text, bool ascii, bool k
             PyErr_NoMemory();
             object_creation_failed();
         }
-        const std::size_t size = host::copy_without_tab_or_newline(found.text(), copy);
+        const std::size_t size = host::copy_host(found.text(), copy);
         PyObject* const result = new_str({copy, size}, ascii);
         PyMem_Free(copy);
         return created(result);

@@ -16,7 +16,7 @@ using namespace std::literals;
 struct Case {
     std::string_view input;
     HostKind kind;
-    std::string_view host;  // without TAB, LF and CR
+    std::string_view host;  // without TAB, LF and CR, with '.' for each full stop
 };
 
 constexpr HostKind kNone = HostKind::none, kDomain = HostKind::domain, kIPv4 = HostKind::ipv4,
@@ -24,7 +24,7 @@ constexpr HostKind kNone = HostKind::none, kDomain = HostKind::domain, kIPv4 = H
 
 std::string host_of(const FoundHost& found) {
     std::string host(found.text().size(), '\0');
-    host.resize(copy_without_tab_or_newline(found.text(), host.data()));
+    host.resize(copy_host(found.text(), host.data()));
     return host;
 }
 
@@ -48,7 +48,7 @@ void expect_case(const Case& c) {
     EXPECT_LE(found.text().data() + found.text().size(), c.input.data() + c.input.size());
     EXPECT_FALSE(is_tab_or_newline(found.text().front()));
     EXPECT_FALSE(is_tab_or_newline(found.text().back()));
-    EXPECT_EQ(found.has_tab_or_newline(), found.text().find_first_of("\t\n\r") != found.text().npos);
+    EXPECT_EQ(found.needs_copy(), host_of(found) != found.text());
 }
 
 class FindHost : public testing::TestWithParam<Case> {};
@@ -247,6 +247,39 @@ const Case kIPv6Hosts[] = {
 };
 INSTANTIATE_TEST_SUITE_P(IPv6, FindHost, testing::ValuesIn(kIPv6Hosts));
 
+// U+3002, U+FF0E and U+FF61 separate labels as '.' does, for domains and
+// IPv4 addresses alike; the host comes back with '.' in their place.
+const Case kFullStops[] = {
+    {"http://www.example\u3002co\u3002uk/", kDomain, "www.example.co.uk"},
+    {"https://shop\uFF0Eexample\uFF61com:8080/x", kDomain, "shop.example.com"},
+    {"example\u3002com\u3002", kDomain, "example.com."},
+    {"alice@mail\u3002example\u3002com", kDomain, "mail.example.com"},
+    {"mailto:a@b\uFF0Eexample", kDomain, "b.example"},
+    {"Alice <alice@example\uFF61com>", kDomain, "example.com"},
+    {"http://user\u3002name@example.com/", kDomain, "example.com"},
+    {"http://\u3002/", kDomain, "."},
+    {"file://localhost\u3002/x", kDomain, "localhost."},
+    // TAB, LF and CR go first, also from between the bytes of a full stop.
+    {"http://a\xE3\t\x80\n\x82" "b/", kDomain, "a.b"},
+    {"http://a\u3002\tb/", kDomain, "a.b"},
+    // Other characters, and parts of a full stop, stay as written.
+    {"http://a\u3001b\uFF0Fc/", kDomain, "a\u3001b\uFF0Fc"},
+    {"http://a\xE3\x80" "b\xEF\xBC/", kDomain, "a\xE3\x80" "b\xEF\xBC"},
+    {"http://\u65E5\u672C\u3002\u65E5\u672C/", kDomain, "\u65E5\u672C.\u65E5\u672C"},
+    // The IPv4 test reads them as dots.
+    {"http://192\u3002168\u30020\u30021/", kIPv4, "192.168.0.1"},
+    {"http://1\uFF0E2\uFF613\u30024\u3002/", kIPv4, "1.2.3.4."},
+    {"http://0x7f\u30021/", kIPv4, "0x7f.1"},
+    {"http://1\u30022\u3002\t3\xE3\x80\t\x82" "4/", kIPv4, "1.2.3.4"},
+    {"http://1\u30022\u30023\u3002256/", kNone, ""},
+    {"http://1.2.3.4\u30025/", kNone, ""},
+    {"http://example\u3002123/", kNone, ""},
+    {"http://example\u30020x/", kNone, ""},
+    {"http://1\u3002\u30022/", kNone, ""},
+    {"http://[::1\u30022]/", kNone, ""},
+};
+INSTANTIATE_TEST_SUITE_P(FullStops, FindHost, testing::ValuesIn(kFullStops));
+
 const Case kMail[] = {
     {"alice@mail.example.co.uk", kDomain, "mail.example.co.uk"},
     {"alice.smith+tag@example.co.uk", kDomain, "example.co.uk"},
@@ -324,6 +357,10 @@ TEST(FindHostLong, LongInputs) {
     }
     const std::string ipv4 = "0x" + std::string(100000, '0') + "1";
     expect_case({"http://" + ipv4 + "/", kIPv4, ipv4});
+    std::string full_stops, numbers;
+    for (int i = 0; i < 30000; ++i) full_stops += "\u3002", numbers += "1\u3002";
+    expect_case({"http://" + full_stops + "x/", kDomain, std::string(30000, '.') + "x"});
+    expect_case({"http://" + numbers + "/", kNone, ""});
 }
 
 TEST(FindHostAnswer, KeepsIpLiteralsOnlyWhenAsked) {
