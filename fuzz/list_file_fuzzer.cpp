@@ -4,7 +4,10 @@
 // makes tables that pass the walks' proof, with one node for each name that
 // a rule or its twin spells out, and for each of their parents, and answers
 // as the tests' independent model of the same rules does, for names made
-// from every rule.
+// from every rule. The rules read back from those tables build them again,
+// as for rules put on top of the compiled list. The lines of the input as
+// extra rules are accepted only as rules that a PRIVATE section of the same
+// lines holds.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +17,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "list_file/build_tables.h"
 #include "list_file/parse_list.h"
 #include "list_file/punycode.h"
+#include "list_file/trie_rules.h"
 #include "common/dots.h"
 #include "list_model.h"
 #include "query/short_match.h"
@@ -77,10 +82,55 @@ std::optional<std::string> twin_of(std::string_view name) {
     return twin;
 }
 
+bool same_tables(const ListTables& a, const ListTables& b) {
+    if (a.pool != b.pool || a.nodes.size() != b.nodes.size() || a.edges.size() != b.edges.size()) {
+        return false;
+    }
+    for (std::size_t n = 0; n < a.nodes.size(); ++n) {
+        const vexlo::TrieNode &x = a.nodes[n], &y = b.nodes[n];
+        if (x.first_edge != y.first_edge || x.edge_count != y.edge_count || x.flags != y.flags) {
+            return false;
+        }
+    }
+    for (std::size_t e = 0; e < a.edges.size(); ++e) {
+        const vexlo::TrieEdge &x = a.edges[e], &y = b.edges[e];
+        if (x.label_start != y.label_start || x.label_end != y.label_end || x.child != y.child) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The input's first lines as extra rules, on top of no file: accepted only
+// when a PRIVATE section of the same lines holds the same rules.
+void check_extra_rules(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start <= text.size() && lines.size() < 64;) {
+        const std::size_t stop = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, stop - start));
+        start = stop + 1;
+    }
+    const ParsedList extra = parse_list({}, lines);
+    if (!extra.errors.empty()) {
+        CHECK(extra.rules.empty() && extra.errors.first[0].line > extra.errors.file_lines, text);
+        return;
+    }
+    std::string section = "// ===BEGIN PRIVATE DOMAINS===\n";
+    for (const std::string_view line : lines) (section += line) += '\n';
+    section += "// ===END PRIVATE DOMAINS===\n";
+    const ParsedList file = parse_list(section);
+    CHECK(file.errors.empty() && file.rules.size() == extra.rules.size(), text);
+    for (std::size_t r = 0; r < file.rules.size(); ++r) {
+        const ListRule &a = file.rules[r], &b = extra.rules[r];
+        CHECK(a.name == b.name && a.kind == b.kind && b.section == Section::private_domains, text);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
+    check_extra_rules(text);
     const ParsedList first_only = parse_list(text, 1);
     const ParsedList list = parse_list(text);
     CHECK(first_only.errors.count == list.errors.count, text);
@@ -103,6 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // tables unchecked (OwnedTables faults otherwise).
     const vexlo::OwnedTables owned(tables.nodes, tables.edges, tables.pool);
     CHECK(tables.rule_count == list.rules.size(), text);
+    std::string read_back;
+    const BuiltTables again = build_rule_tables(rules_of_trie(tables.view(), read_back), {});
+    CHECK(again.errors.empty() && same_tables(again.tables, tables), text);
 
     std::unordered_set<std::string> names;
     for (const ListRule& rule : list.rules) {

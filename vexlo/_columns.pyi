@@ -105,9 +105,10 @@ def _default_thread_count(names: int, /) -> int:
     """The number of threads that answer a column of *names* names when the
     caller does not say."""
 
-def _load_rules(data: bytes, /) -> Rules:
-    """The Rules of the bytes of a list file; ValueError naming the first faulty
-    line when the file is not a list vexlo can hold."""
+def _load_rules(data: bytes, extra: Iterable[str], /) -> Rules:
+    """The Rules of the bytes of a list file, with the *extra* rules (an
+    iterable of str) on top; ValueError naming the first faulty line (or
+    extra rule) when the file is not a list vexlo can hold."""
 
 def _compiled_rules() -> Rules:
     """The Rules of the list compiled into vexlo, the same object every time."""
@@ -121,27 +122,39 @@ def host(text: str, *, keep_ip: bool = False) -> str | None:
 class Rules:
     """The rules of a Public Suffix List, to answer from: the list compiled into
     vexlo (vexlo.compiled_rules()) or a list file loaded at run time
-    (vexlo.load_rules()). Its methods answer exactly as the module functions of
-    the same names do for the compiled list. Immutable; any number of threads
-    may share one. It pickles as the list's bytes."""
+    (vexlo.load_rules()), with any extra rules on top (with_rules(), or
+    load_rules(..., extra=...)). Its methods answer exactly as the module
+    functions of the same names do for the compiled list. Immutable; any
+    number of threads may share one. It pickles as the list's bytes and its
+    extra rules."""
 
     @property
     def checksum(self) -> str:
-        """The lowercase hexadecimal SHA-256 of the list file's bytes."""
+        """The lowercase hexadecimal SHA-256 of the list file's bytes (extra rules
+        aside)."""
+    @property
+    def extra(self) -> tuple[str, ...]:
+        """The extra rules on top of the list's, as given: a tuple of str."""
     @property
     def version(self) -> str | None:
         """The list's own VERSION header, or None when it has none."""
     @property
     def rule_count(self) -> int:
-        """The rule lines of the list."""
+        """The rules: the rule lines of the list and the extra rules."""
     @property
     def twin_count(self) -> int:
         """The rules added in the other spelling of their internationalised labels."""
     @property
     def node_count(self) -> int:
         """The nodes of the rule trie, the root included."""
+    def with_rules(self, rules: Iterable[str], /) -> Rules:
+        """These rules with *rules* on top, as a new Rules: an iterable of rules
+        (str), each written as on a line of a list file, added in the PRIVATE
+        section. The result answers as the list file with them appended would.
+        ValueError names a faulty rule by its place ("extra rule 2: ...")."""
     def __reduce__(self) -> tuple[Any, tuple[Any, ...]]:
-        """Pickle as the list's bytes, loaded again by vexlo.load_rules()."""
+        """Pickle as the list's bytes (the compiled list as its checksum) and the
+        extra rules, loaded again by vexlo.load_rules()."""
     def publicsuffix(
         self,
         domain: str,

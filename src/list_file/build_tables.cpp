@@ -203,6 +203,7 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
         built.errors = list.errors;
         return built;
     }
+    built.errors.file_lines = list.errors.file_lines;
     ErrorSink errors(built.errors, errors_kept);
 
     // The twins' names, all made before any is viewed.
@@ -260,7 +261,12 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
 }
 
 BuiltTables compile_list(std::string_view data, std::size_t errors_kept) {
-    const ParsedList list = parse_list(data, errors_kept);
+    return compile_list(data, {}, errors_kept);
+}
+
+BuiltTables compile_list(std::string_view data, std::span<const std::string_view> extra,
+                         std::size_t errors_kept) {
+    const ParsedList list = parse_list(data, extra, errors_kept);
     return build_rule_tables(list, data, errors_kept);
 }
 

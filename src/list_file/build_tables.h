@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,7 @@ struct ListTables {
     std::string pool;
     std::string checksum;  // SHA-256 of the list file's bytes, lowercase hex
     std::optional<std::string> version;
-    std::size_t rule_count = 0;       // rule lines of the list
+    std::size_t rule_count = 0;       // rule lines of the list, and extra rules
     std::size_t twin_count = 0;       // rules added in the other spelling, not listed as such
     std::size_t distinct_labels = 0;  // label texts in the pool
 
@@ -44,7 +45,10 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
                               std::size_t errors_kept = kEveryError);
 
 // parse_list, then build_rule_tables if the list has no error: what the build
-// and the loader do with a list file's bytes.
+// and the loader do with a list file's bytes (and the extra rules given on
+// top of the file's; the checksum is the file's).
 BuiltTables compile_list(std::string_view data, std::size_t errors_kept = kEveryError);
+BuiltTables compile_list(std::string_view data, std::span<const std::string_view> extra,
+                         std::size_t errors_kept = kEveryError);
 
 }  // namespace vexlo::list_file

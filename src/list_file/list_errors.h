@@ -1,5 +1,6 @@
 // Why a list file was refused: every faulty line, in line order, as
-// "FILE:LINE: reason" would show them. A caller that reports only the first
+// "FILE:LINE: reason" would show them (and every faulty extra rule given
+// beside the file, numbered as lines after its last). A caller that reports only the first
 // few keeps only those; the count is always of all of them.
 #pragma once
 
@@ -20,6 +21,9 @@ inline constexpr std::size_t kEveryError = std::numeric_limits<std::size_t>::max
 struct ListErrors {
     std::vector<ListError> first;  // the first ones in line order, as many as were kept
     std::size_t count = 0;         // every error, kept or not
+    // The lines after this one are the extra rules given beside the file, one
+    // a line: line file_lines + 1 is extra rule 1.
+    std::size_t file_lines = kEveryError;
 
     bool empty() const noexcept { return count == 0; }
 };

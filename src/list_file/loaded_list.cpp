@@ -3,12 +3,13 @@
 #include <utility>
 
 #include "list_file/build_tables.h"
+#include "list_file/trie_rules.h"
 
 namespace vexlo::list_file {
 
-LoadOutcome load_list(std::string_view data) {
-    // Only the first error is spelled out; the others are counted.
-    BuiltTables built = compile_list(data, 1);
+namespace {
+
+LoadOutcome loaded(BuiltTables&& built) {
     LoadOutcome outcome;
     if (!built.errors.empty()) {
         outcome.errors = std::move(built.errors);
@@ -23,12 +24,46 @@ LoadOutcome load_list(std::string_view data) {
     return outcome;
 }
 
+}  // namespace
+
+LoadOutcome load_list(std::string_view data, std::span<const std::string_view> extra) {
+    // Only the first error is spelled out; the others are counted.
+    return loaded(compile_list(data, extra, 1));
+}
+
+LoadOutcome extend_list(const RuleTrie& trie, const CompiledList& list,
+                        std::span<const std::string_view> extra) {
+    std::string names;
+    ParsedList rules = rules_of_trie(trie, names);
+    if (!extra.empty()) {
+        // The extra rules, read on top of an empty file, go after the trie's.
+        ParsedList extra_rules = parse_list({}, extra, 1);
+        if (!extra_rules.errors.empty()) return loaded({{}, std::move(extra_rules.errors)});
+        rules.rules.insert(rules.rules.end(), extra_rules.rules.begin(), extra_rules.rules.end());
+        rules.errors.file_lines = extra_rules.errors.file_lines;
+    }
+    BuiltTables built = build_rule_tables(rules, {}, 1);
+    // The trie's rules hold every twin of each other, so the builder counts
+    // only the twins that the extra rules add.
+    built.tables.checksum = list.checksum;
+    if (list.version != nullptr) built.tables.version = list.version;
+    built.tables.rule_count = list.rule_count + extra.size();
+    built.tables.twin_count += list.twin_count;
+    return loaded(std::move(built));
+}
+
 std::string refusal_message(const ListErrors& errors) {
     std::string message;
     if (!errors.first.empty()) {
         const ListError& first = errors.first.front();
-        message = first.line != 0 ? "line " + std::to_string(first.line) + ": " + first.reason
-                                  : first.reason;
+        if (first.line == 0) {
+            message = first.reason;
+        } else if (first.line > errors.file_lines) {
+            message = "extra rule " + std::to_string(first.line - errors.file_lines) + ": " +
+                      first.reason;
+        } else {
+            message = "line " + std::to_string(first.line) + ": " + first.reason;
+        }
     }
     const std::size_t more = errors.count - (errors.first.empty() ? 0 : 1);
     if (more == 1) {

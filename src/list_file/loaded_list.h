@@ -7,11 +7,14 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "list_file/list_errors.h"
+#include "rules/compiled_list.h"
 #include "rules/owned_tables.h"
+#include "rules/rule_trie.h"
 
 namespace vexlo::list_file {
 
@@ -19,7 +22,7 @@ struct LoadedList {
     OwnedTables tables;
     std::string checksum;  // SHA-256 of the file's bytes, lowercase hex
     std::optional<std::string> version;
-    std::size_t rule_count;
+    std::size_t rule_count;  // rule lines of the file, and extra rules
     std::size_t twin_count;
 };
 
@@ -28,13 +31,23 @@ struct LoadOutcome {
     ListErrors errors;                 // the first error kept, all counted
 };
 
-// Reads the bytes of a list file. Throws std::bad_alloc when memory runs
-// out, having kept nothing; a Fault when the tables built fail their proof,
-// which a list the reader accepts never does.
-LoadOutcome load_list(std::string_view data);
+// Reads the bytes of a list file, with `extra` rules on top of its own, in
+// its PRIVATE section (parse_list). The checksum is that of the file's
+// bytes; the rule count includes the extra rules. Throws std::bad_alloc when
+// memory runs out, having kept nothing; a Fault when the tables built fail
+// their proof, which a list the reader accepts never does.
+LoadOutcome load_list(std::string_view data, std::span<const std::string_view> extra = {});
 
-// Why a list was refused, in one line: "line 12: <reason>", and how many more
-// lines are faulty.
+// The compiled list, whose tables `trie` are, with `extra` rules on top: the
+// tables that load_list gives for the list's file and the same extra rules,
+// built from the rules the trie holds (trie_rules.h). The checksum and
+// version are the list's; the counts are its own plus the extra rules and
+// the twins they add. Throws as load_list does.
+LoadOutcome extend_list(const RuleTrie& trie, const CompiledList& list,
+                        std::span<const std::string_view> extra);
+
+// Why a list was refused, in one line: "line 12: <reason>" (or "extra rule
+// 2: <reason>"), and how many more lines are faulty.
 std::string refusal_message(const ListErrors& errors);
 
 }  // namespace vexlo::list_file

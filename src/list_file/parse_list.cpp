@@ -135,24 +135,52 @@ public:
     Parser(ParsedList& out, std::size_t errors_kept)
         : out_(out), errors_(out.errors, errors_kept) {}
 
-    void read(std::string_view data) {
+    // False when reading must stop here.
+    bool read(std::string_view data) {
         if (data.size() > kMaxFileBytes) {
             errors_.add(0, "the list file is larger than " + with_thousands(kMaxFileBytes) +
                                " bytes, the most a list may have");
-            return;
+            return false;
         }
+        // Editors on some systems begin a UTF-8 file with one.
+        if (data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
         std::size_t number = 0;
         for (std::size_t start = 0; start <= data.size();) {
             std::size_t stop = data.find('\n', start);
             if (stop == std::string_view::npos) stop = data.size();
             ++number;
-            if (!read_line(data.substr(start, stop - start), number)) return;
+            if (!read_line(data.substr(start, stop - start), number)) return false;
             start = stop + 1;
         }
         if (section_) {
             errors_.add_in_line_order(section_line_, std::string("the ") + section_name(*section_) +
                                                          " section begun here is never ended");
         }
+        out_.errors.file_lines = number;
+        return true;
+    }
+
+    // Each extra rule as a line after the file's last, in the PRIVATE
+    // section. A line holds one rule: one holding no rule, or more than one
+    // line, is refused.
+    void read_extra(std::span<const std::string_view> extra) {
+        section_ = Section::private_domains;
+        std::size_t number = out_.errors.file_lines;
+        for (const std::string_view rule : extra) {
+            ++number;
+            if (rule.find('\n') != std::string_view::npos) {
+                refuse(number, [] { return std::string("holds a line break (one rule each)"); });
+            } else if (const std::string_view text = trim(rule);
+                       text.empty() || text.starts_with("//")) {
+                refuse(number, [&] { return quoted(rule) + " holds no rule"; });
+            } else if (!read_line(rule, number)) {
+                return;
+            }
+        }
+        section_.reset();
+    }
+
+    void finish() {
         if (out_.rules.empty() && out_.errors.empty()) {
             errors_.add(0, "the list holds no rules");
         }
@@ -301,12 +329,21 @@ private:
 }  // namespace
 
 ParsedList parse_list(std::string_view data, std::size_t errors_kept) {
+    return parse_list(data, {}, errors_kept);
+}
+
+ParsedList parse_list(std::string_view data, std::span<const std::string_view> extra,
+                      std::size_t errors_kept) {
     ParsedList out;
     // Room for a rule a line at once: grown step by step, the vector would
     // touch about three times the memory it keeps.
     const auto lines = static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) + 1;
-    out.rules.reserve(std::min(lines, kMaxRules + 1));
-    Parser(out, errors_kept).read(data);
+    out.rules.reserve(std::min(lines + extra.size(), kMaxRules + 1));
+    Parser parser(out, errors_kept);
+    if (parser.read(data)) {
+        parser.read_extra(extra);
+        parser.finish();
+    }
     if (!out.errors.empty()) out.rules.clear();
     return out;
 }

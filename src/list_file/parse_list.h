@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,21 @@ struct ParsedList {
     ListErrors errors;
 };
 
+// A UTF-8 byte-order mark, which a file may begin with and which is then no
+// part of its first line.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // The rules of a list file's exact bytes, which must outlive them. At most
 // `errors_kept` errors are kept with their reasons; all are counted.
 ParsedList parse_list(std::string_view data, std::size_t errors_kept = kEveryError);
 // The rules would view a string about to be destroyed.
 ParsedList parse_list(std::string&& data, std::size_t errors_kept = kEveryError) = delete;
+
+// The same, then `extra` rules on top of the file's, each written as a line
+// of the list would be, in the PRIVATE section: the same checks, and the
+// errors of extra rule i (from 1) on line errors.file_lines + i. Both the
+// file's bytes and the extra rules must outlive the result.
+ParsedList parse_list(std::string_view data, std::span<const std::string_view> extra,
+                      std::size_t errors_kept = kEveryError);
 
 }  // namespace vexlo::list_file

@@ -210,6 +210,118 @@ def test_refused_files_name_the_first_faulty_line(text, message):
     assert message in str(refused.value)
 
 
+def test_the_lists_text_as_a_str_is_refused_in_one_short_line(compiled_bytes):
+    with pytest.raises(TypeError) as refused:
+        vexlo.load_rules(compiled_bytes.decode("utf-8"))
+    assert "text.encode()" in str(refused.value) and len(str(refused.value)) < 100
+
+
+def test_a_byte_order_mark_is_skipped():
+    marked = b"\xef\xbb\xbf" + SMALL_LIST.encode()
+    rules = vexlo.load_rules(marked)
+    assert rules.checksum == hashlib.sha256(marked).hexdigest()
+    assert rules.version == "2026-07-25_14-19-54_UTC"
+    assert rules.privatesuffix("a.b.github.io") == "b.github.io"
+    assert (rules.rule_count, rules.node_count) == (6, 8)
+
+
+# New suffixes, a wildcard with its exception, one the list has in the other
+# section, and internationalised ones.
+EXTRA = ["corp", "co.internal", "*.dev.corp", "!www.dev.corp", "co.uk", "bücher.corp", "公司.cn"]
+
+
+def appended(data, extra):
+    """A list file's bytes with the extra rules appended in a PRIVATE section."""
+    section = "// ===BEGIN PRIVATE DOMAINS===\n{}\n// ===END PRIVATE DOMAINS===\n"
+    return data + section.format("\n".join(extra)).encode("utf-8")
+
+
+def test_extra_rules_answer_as_the_file_with_them_appended():
+    data = SMALL_LIST.encode()
+    rules = vexlo.load_rules(data, extra=iter(EXTRA))
+    same = vexlo.load_rules(appended(data, EXTRA))
+    assert rules.extra == tuple(EXTRA) and rules.checksum == hashlib.sha256(data).hexdigest()
+    counts = (rules.rule_count, rules.twin_count, rules.node_count)
+    assert counts == (same.rule_count, same.twin_count, same.node_count)
+    assert rules.rule_count == 6 + len(EXTRA)
+    names = ["a.b.co.internal", "x.y.dev.corp", "a.www.dev.corp", "a.b.corp", "x.bücher.corp"]
+    names += ["x.xn--bcher-kva.corp", "a.b.co.uk", "a.xn--55qx5d.cn", "a.b.github.io"]
+    for question, switches, name in itertools.product(QUESTIONS, SWITCHES, names):
+        assert ask(rules, question, name, switches) == ask(same, question, name, switches)
+    assert rules.privatesuffix("a.b.co.internal") == "b.co.internal"
+    assert rules.privatesuffix("a.b.co.internal", icann_only=True) == "co.internal"
+
+
+def test_rules_on_top_of_the_compiled_list(compiled_bytes):
+    compiled = vexlo.compiled_rules()
+    rules = compiled.with_rules(EXTRA)
+    same = vexlo.load_rules(appended(compiled_bytes, EXTRA))
+    assert (rules.checksum, rules.version, rules.extra) == (
+        compiled.checksum,
+        compiled.version,
+        tuple(EXTRA),
+    )
+    counts = (rules.rule_count, rules.twin_count, rules.node_count)
+    assert counts == (same.rule_count, same.twin_count, same.node_count)
+    corpus = runpy.run_path(str(REPO / "bench" / "corpus.py"))
+    names = corpus["generate"](corpus["default_list_path"](), 2000, seed=23)[0]
+    names += [f"{a}.{rule.lstrip('!*.')}" for rule in EXTRA for a in ("x", "y.x")]
+    for question, switches in itertools.product(QUESTIONS, SWITCHES):
+        for name in names:
+            assert ask(rules, question, name, switches) == ask(same, question, name, switches)
+    assert vexlo.columns.privatesuffix(["a.b.corp"], rules=rules) == ["b.corp"]
+    # Rules go on top of those already there, and are named by their place.
+    more = rules.with_rules(["zz"])
+    assert more.extra == (*EXTRA, "zz") and more.privatesuffix("a.b.zz") == "b.zz"
+    with pytest.raises(ValueError, match=rf"^extra rule {len(EXTRA) + 2}: rule 'Bad'"):
+        rules.with_rules(["ok", "Bad"])
+    assert rules.with_rules([]) is rules and compiled.with_rules(()) is compiled
+
+
+def test_equality_hash_repr_and_pickling_with_extra_rules(compiled_bytes):
+    compiled = vexlo.compiled_rules()
+    loaded = vexlo.load_rules(compiled_bytes)
+    with_corp = compiled.with_rules(["corp"])
+    # Equal exactly when the same list file has the same extra rules: then
+    # they answer alike.
+    assert with_corp == loaded.with_rules(["corp"]) == vexlo.load_rules(compiled_bytes, extra=["corp"])
+    assert hash(with_corp) == hash(loaded.with_rules(["corp"]))
+    assert with_corp != compiled and with_corp != compiled.with_rules(["corp", "dev"])
+    assert repr(with_corp).startswith(f"<vexlo.Rules {compiled.rule_count + 1} rules (1 extra), ")
+    assert repr(with_corp).endswith(", compiled>")
+    for rules in (with_corp, loaded.with_rules(["corp", "*.dev.corp"])):
+        again = pickle.loads(pickle.dumps(rules))
+        assert again == rules and again.extra == rules.extra
+        assert again.privatesuffix("a.b.corp") == "b.corp"
+    small = vexlo.load_rules(SMALL_LIST.encode(), extra=["corp"])
+    assert pickle.loads(pickle.dumps(small)).privatesuffix("a.b.corp") == "b.corp"
+
+
+@pytest.mark.parametrize(
+    "extra,error,message",
+    [
+        (["corp", "Corp"], ValueError, "^extra rule 2: rule 'Corp': upper-case letter"),
+        (["a b"], ValueError, "^extra rule 1: text after the rule 'a'"),
+        (["a\nb"], ValueError, r"^extra rule 1: holds a line break \(one rule each\)$"),
+        (["", "x"], ValueError, "^extra rule 1: '' holds no rule$"),
+        (["// ===BEGIN ICANN DOMAINS==="], ValueError, "^extra rule 1: '// ===BEGIN"),
+        (["*"], ValueError, "^extra rule 1: wildcard rule"),
+        ("corp", TypeError, r"must be an iterable of str, not a str \(give \[rule\] for one\)"),
+        (b"corp", TypeError, "must be an iterable of str, not a bytes"),
+        (["corp", None], TypeError, "^extra rule 2 is NoneType, not str"),
+        (3, TypeError, "'int' object is not iterable"),
+        (["\ud800"], UnicodeEncodeError, "surrogates not allowed"),
+    ],
+)
+def test_faulty_extra_rules(extra, error, message):
+    for refuse in (
+        lambda: vexlo.load_rules(SMALL_LIST.encode(), extra=extra),
+        lambda: vexlo.compiled_rules().with_rules(extra),
+    ):
+        with pytest.raises(error, match=message):
+            refuse()
+
+
 def test_size_is_bounded(tmp_path):
     limit = vexlo.rules.MAX_LIST_BYTES
     with pytest.raises(ValueError, match=f"larger than {limit:,} bytes"):

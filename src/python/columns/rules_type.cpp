@@ -5,6 +5,9 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "list_file/loaded_list.h"
 #include "python/argument_conversion.h"
@@ -24,11 +27,13 @@ namespace {
 struct RulesObject {
     PyObject_HEAD
     const RuleTables* tables;
-    // A list loaded at run time, owned; null for the compiled list, whose
-    // tables vexlo._lookup holds.
+    // Tables built at run time, owned: a list loaded, or extra rules on top
+    // of the compiled list. Null for the compiled list alone, whose tables
+    // vexlo._lookup holds.
     list_file::LoadedList* loaded;
     PyObject* source;    // the list file's bytes; null for the compiled list
-    PyObject* checksum;  // str
+    PyObject* extra;     // tuple of the extra rules (str) on top of the list's
+    PyObject* checksum;  // str: of the list file's bytes
     PyObject* version;   // str, or None
     std::size_t rule_count;
     std::size_t twin_count;
@@ -79,26 +84,42 @@ PyObject* rules_module_function(const char* name) {
 
 // A loaded list pickles as its bytes, loaded again when unpickled; the
 // compiled list as its checksum, which the unpickling process's own compiled
-// list must have.
+// list must have. Extra rules travel with either, and are put on top again.
 PyObject* rules_reduce(PyObject* self, PyObject*) {
     const RulesObject* rules = as_rules(self);
-    const bool loaded = rules->loaded != nullptr;
-    PyObject* function = rules_module_function(loaded ? "load_rules" : "_compiled_rules_like");
+    const bool loaded = rules->source != nullptr;
+    PyObject* list = loaded ? rules->source : rules->checksum;
+    if (PyTuple_GET_SIZE(rules->extra) == 0) {
+        PyObject* function = rules_module_function(loaded ? "load_rules" : "_compiled_rules_like");
+        if (function == nullptr) return nullptr;
+        return Py_BuildValue("(N(O))", function, list);
+    }
+    PyObject* function = rules_module_function(loaded ? "_loaded_rules_with" : "_compiled_rules_like");
     if (function == nullptr) return nullptr;
-    return Py_BuildValue("(N(O))", function, loaded ? rules->source : rules->checksum);
+    return Py_BuildValue("(N(OO))", function, list, rules->extra);
 }
 
-std::array<PyMethodDef, 8> method_records = [] {
-    std::array<PyMethodDef, 8> all{};
+PyObject* with_rules(PyObject* self, PyObject* rules);
+
+std::array<PyMethodDef, 9> method_records = [] {
+    std::array<PyMethodDef, 9> all{};
     const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf>(kMethodDocs);
     for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
-    all[6] = {"__reduce__", rules_reduce, METH_NOARGS,
-              "Pickle as the list's bytes, loaded again by vexlo.load_rules()."};
-    all[7] = {nullptr, nullptr, 0, nullptr};
+    all[6] = {"with_rules", with_rules, METH_O,
+              "with_rules($self, rules, /)\n--\n\n"
+              "These rules with *rules* on top, as a new Rules: an iterable of rules\n"
+              "(str), each written as on a line of a list file, added in the PRIVATE\n"
+              "section. The result answers as the list file with them appended would.\n"
+              "ValueError names a faulty rule by its place (\"extra rule 2: ...\")."};
+    all[7] = {"__reduce__", rules_reduce, METH_NOARGS,
+              "Pickle as the list's bytes (the compiled list as its checksum) and the\n"
+              "extra rules, loaded again by vexlo.load_rules()."};
+    all[8] = {nullptr, nullptr, 0, nullptr};
     return all;
 }();
 
 PyObject* get_checksum(PyObject* self, void*) { return Py_NewRef(as_rules(self)->checksum); }
+PyObject* get_extra(PyObject* self, void*) { return Py_NewRef(as_rules(self)->extra); }
 PyObject* get_version(PyObject* self, void*) { return Py_NewRef(as_rules(self)->version); }
 PyObject* get_rule_count(PyObject* self, void*) {
     return PyLong_FromSize_t(as_rules(self)->rule_count);
@@ -112,10 +133,15 @@ PyObject* get_node_count(PyObject* self, void*) {
 
 PyGetSetDef getters[] = {
     {"checksum", get_checksum, nullptr,
-     "The lowercase hexadecimal SHA-256 of the list file's bytes.", nullptr},
+     "The lowercase hexadecimal SHA-256 of the list file's bytes (extra rules\n"
+     "aside).",
+     nullptr},
+    {"extra", get_extra, nullptr,
+     "The extra rules on top of the list's, as given: a tuple of str.", nullptr},
     {"version", get_version, nullptr,
      "The list's own VERSION header, or None when it has none.", nullptr},
-    {"rule_count", get_rule_count, nullptr, "The rule lines of the list.", nullptr},
+    {"rule_count", get_rule_count, nullptr,
+     "The rules: the rule lines of the list and the extra rules.", nullptr},
     {"twin_count", get_twin_count, nullptr,
      "The rules added in the other spelling of their internationalised labels.", nullptr},
     {"node_count", get_node_count, nullptr, "The nodes of the rule trie, the root included.",
@@ -127,6 +153,7 @@ void rules_dealloc(PyObject* self) {
     RulesObject* rules = as_rules(self);
     delete rules->loaded;
     Py_XDECREF(rules->source);
+    Py_XDECREF(rules->extra);
     Py_XDECREF(rules->checksum);
     Py_XDECREF(rules->version);
     PyTypeObject* type = Py_TYPE(self);
@@ -136,24 +163,47 @@ void rules_dealloc(PyObject* self) {
 
 PyObject* rules_repr(PyObject* self) {
     const RulesObject* rules = as_rules(self);
-    return PyUnicode_FromFormat("<vexlo.Rules %zu rules, checksum %U%s>", rules->rule_count,
-                                rules->checksum, rules->loaded == nullptr ? ", compiled" : "");
+    const char* compiled = rules->source == nullptr ? ", compiled" : "";
+    const Py_ssize_t extra = PyTuple_GET_SIZE(rules->extra);
+    if (extra == 0) {
+        return PyUnicode_FromFormat("<vexlo.Rules %zu rules, checksum %U%s>", rules->rule_count,
+                                    rules->checksum, compiled);
+    }
+    return PyUnicode_FromFormat("<vexlo.Rules %zu rules (%zd extra), checksum %U%s>",
+                                rules->rule_count, extra, rules->checksum, compiled);
 }
 
-// Two sets of rules are equal when they come from the same list file.
+// Two sets of rules are equal when they come from the same list file (the
+// compiled list is equal to a loaded copy of its file) with the same extra
+// rules in the same order: then they answer alike.
 PyObject* rules_compare(PyObject* self, PyObject* other, int op) {
     if ((op != Py_EQ && op != Py_NE) || Py_TYPE(other) != Py_TYPE(self)) Py_RETURN_NOTIMPLEMENTED;
-    return PyObject_RichCompare(as_rules(self)->checksum, as_rules(other)->checksum, op);
+    const RulesObject *a = as_rules(self), *b = as_rules(other);
+    int same = PyObject_RichCompareBool(a->checksum, b->checksum, Py_EQ);
+    if (same == 1) same = PyObject_RichCompareBool(a->extra, b->extra, Py_EQ);
+    if (same < 0) return nullptr;
+    return PyBool_FromLong((op == Py_EQ) == (same == 1));
 }
 
-Py_hash_t rules_hash(PyObject* self) { return PyObject_Hash(as_rules(self)->checksum); }
+Py_hash_t rules_hash(PyObject* self) {
+    const RulesObject* rules = as_rules(self);
+    const Py_hash_t checksum = PyObject_Hash(rules->checksum);
+    if (checksum == -1 || PyTuple_GET_SIZE(rules->extra) == 0) return checksum;
+    const Py_hash_t extra = PyObject_Hash(rules->extra);
+    if (extra == -1) return -1;
+    const Py_hash_t hash = static_cast<Py_hash_t>(static_cast<Py_uhash_t>(checksum) * 1000003u ^
+                                                  static_cast<Py_uhash_t>(extra));
+    return hash == -1 ? -2 : hash;
+}
 
 constexpr const char* kRulesDoc =
     "The rules of a Public Suffix List, to answer from: the list compiled into\n"
     "vexlo (vexlo.compiled_rules()) or a list file loaded at run time\n"
-    "(vexlo.load_rules()). Its methods answer exactly as the module functions of\n"
-    "the same names do for the compiled list. Immutable; any number of threads\n"
-    "may share one. It pickles as the list's bytes.";
+    "(vexlo.load_rules()), with any extra rules on top (with_rules(), or\n"
+    "load_rules(..., extra=...)). Its methods answer exactly as the module\n"
+    "functions of the same names do for the compiled list. Immutable; any\n"
+    "number of threads may share one. It pickles as the list's bytes and its\n"
+    "extra rules.";
 
 PyType_Slot rules_slots[] = {
     {Py_tp_doc, const_cast<char*>(kRulesDoc)},
@@ -177,19 +227,20 @@ PyType_Spec rules_spec = {
 ProcessOnce rules_type_once;
 
 // A new Rules object holding `tables`; it takes over `loaded`, `source`,
-// `checksum` and `version` (any of which may be null: then it is made null
-// on failure too). Null with the interpreter's exception set.
+// `extra`, `checksum` and `version` (any of which may be null: then it is
+// made null on failure too). Null with the interpreter's exception set.
 PyObject* new_rules(const RuleTables* tables, list_file::LoadedList* loaded, PyObject* source,
-                    PyObject* checksum, PyObject* version, std::size_t rule_count,
-                    std::size_t twin_count) {
+                    PyObject* extra, PyObject* checksum, PyObject* version,
+                    std::size_t rule_count, std::size_t twin_count) {
     std::unique_ptr<list_file::LoadedList> owned(loaded);
     PyTypeObject* type = rules_type();
     RulesObject* rules =
-        type != nullptr && checksum != nullptr && version != nullptr
+        type != nullptr && extra != nullptr && checksum != nullptr && version != nullptr
             ? PyObject_New(RulesObject, type)
             : nullptr;
     if (rules == nullptr) {
         Py_XDECREF(source);
+        Py_XDECREF(extra);
         Py_XDECREF(checksum);
         Py_XDECREF(version);
         return nullptr;
@@ -197,6 +248,7 @@ PyObject* new_rules(const RuleTables* tables, list_file::LoadedList* loaded, PyO
     rules->tables = tables;
     rules->loaded = owned.release();
     rules->source = source;
+    rules->extra = extra;
     rules->checksum = checksum;
     rules->version = version;
     rules->rule_count = rule_count;
@@ -208,38 +260,125 @@ PyObject* optional_str(const char* text) {
     return text != nullptr ? PyUnicode_FromString(text) : Py_NewRef(Py_None);
 }
 
-constexpr std::string_view kLoadParameters[] = {"data"};
+// The rules of `before` (a tuple of extra rules already taken, or null)
+// followed by those of `object`, an iterable of str: a new tuple of them in
+// `rules`, whose items `texts` view. False with `error` set (and no tuple).
+// An extra rule is named by its place in the whole tuple, from 1.
+bool extract_extra_rules(PyObject* object, std::string_view parameter, PyObject* before,
+                         PyObject*& rules, std::vector<std::string_view>& texts, PyError& error) {
+    const auto fail = [&](PyError problem) {
+        Py_CLEAR(rules);
+        error = annotate_argument_error(parameter, std::move(problem));
+        return false;
+    };
+    // A str is an iterable of one-letter rules, which no one means.
+    if (PyUnicode_Check(object) || PyBytes_Check(object) || PyByteArray_Check(object)) {
+        return fail(type_error("the extra rules must be an iterable of str, not a " +
+                               qualified_type_name(Py_TYPE(object)) + " (give [rule] for one)"));
+    }
+    rules = PySequence_Tuple(object);
+    if (rules == nullptr) return fail(take_pending_exception());
+    if (before != nullptr && PyTuple_GET_SIZE(before) != 0) {
+        PyObject* given = rules;
+        rules = PySequence_Concat(before, given);
+        Py_DECREF(given);
+        if (rules == nullptr) return fail(take_pending_exception());
+    }
+    const Py_ssize_t count = PyTuple_GET_SIZE(rules);
+    try {
+        texts.resize(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return fail(PyError::with_message(PyExc_MemoryError, "out of memory for the extra rules"));
+    }
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* item = PyTuple_GET_ITEM(rules, i);
+        if (!PyUnicode_Check(item)) {
+            return fail(type_error("extra rule " + std::to_string(i + 1) + " is " +
+                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
+        }
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
+        if (utf8 == nullptr) {
+            return fail(annotate_item_error("extra rule", static_cast<std::size_t>(i + 1),
+                                            take_pending_exception()));
+        }
+        texts[static_cast<std::size_t>(i)] = {utf8, static_cast<std::size_t>(size)};
+    }
+    return true;
+}
+
+// The Rules of a list file's bytes `source` (or, when null, of the compiled
+// list) with the extra rules `extra` (a tuple, which `texts` view) on top.
+// Takes over `extra`. Null with `error` set.
+PyObject* rules_with(PyObject* source, PyObject* extra, const std::vector<std::string_view>& texts,
+                     PyError& error) {
+    const Owned owned_extra(extra);
+    const ProcessServices& services = process_services();
+    list_file::LoadOutcome outcome;
+    try {
+        const WithoutInterpreterLock unlocked;
+        if (source != nullptr) {
+            const std::string_view data(PyBytes_AS_STRING(source),
+                                        static_cast<std::size_t>(PyBytes_GET_SIZE(source)));
+            outcome = list_file::load_list(data, texts);
+        } else {
+            outcome = list_file::extend_list(services.compiled_tables->trie(),
+                                             *services.compiled_list, texts);
+        }
+    } catch (const std::bad_alloc&) {
+        error = PyError::with_message(PyExc_MemoryError, "out of memory for the rules of a list");
+        return nullptr;
+    }
+    if (outcome.list == nullptr) {
+        error = value_error(list_file::refusal_message(outcome.errors));
+        return nullptr;
+    }
+    const list_file::LoadedList& list = *outcome.list;
+    PyObject* version = list.version ? new_str(*list.version, false) : Py_NewRef(Py_None);
+    PyObject* rules = new_rules(&list.tables.tables(), outcome.list.get(), Py_XNewRef(source),
+                                Py_NewRef(extra), new_str(list.checksum, true), version,
+                                list.rule_count, list.twin_count);
+    outcome.list.release();  // new_rules took it over, made or not
+    if (rules == nullptr) error = take_pending_exception();
+    return rules;
+}
+
+// Rules.with_rules(rules, /): the extra rules given after those the rules
+// already have, on top of the list's own (its file, or the compiled list).
+PyObject* with_rules(PyObject* self, PyObject* argument) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        const RulesObject* rules = as_rules(self);
+        PyObject* extra = nullptr;
+        std::vector<std::string_view> texts;
+        if (!extract_extra_rules(argument, "rules", rules->extra, extra, texts, error)) {
+            return nullptr;
+        }
+        if (PyTuple_GET_SIZE(extra) == PyTuple_GET_SIZE(rules->extra)) {
+            Py_DECREF(extra);
+            return Py_NewRef(self);  // nothing added
+        }
+        return rules_with(rules->source, extra, texts, error);
+    });
+}
+
+constexpr std::string_view kLoadParameters[] = {"data", "extra"};
 constexpr FunctionSignature kLoadRules = positional_only("_load_rules", kLoadParameters);
 constexpr FunctionSignature kCompiledRules = positional_only("_compiled_rules", {});
 
-// _load_rules(data, /): the Rules of a list file's bytes.
+// _load_rules(data, extra, /): the Rules of a list file's bytes with extra
+// rules on top.
 PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
-        PyObject* slots[1] = {};
-        if (!extract_arguments(kLoadRules, args, nargs, kwnames, slots, error)) return nullptr;
+        PyObject* slots[2] = {};
         std::string_view data;
-        if (!extract_bytes(slots[0], kLoadParameters[0], data, error)) return nullptr;
-        list_file::LoadOutcome outcome;
-        try {
-            const WithoutInterpreterLock unlocked;
-            outcome = list_file::load_list(data);
-        } catch (const std::bad_alloc&) {
-            error = PyError::with_message(PyExc_MemoryError,
-                                          "out of memory for the rules of a list");
+        PyObject* extra = nullptr;
+        std::vector<std::string_view> texts;
+        if (!extract_arguments(kLoadRules, args, nargs, kwnames, slots, error) ||
+            !extract_bytes(slots[0], kLoadParameters[0], data, error) ||
+            !extract_extra_rules(slots[1], kLoadParameters[1], nullptr, extra, texts, error)) {
             return nullptr;
         }
-        if (outcome.list == nullptr) {
-            error = value_error(list_file::refusal_message(outcome.errors));
-            return nullptr;
-        }
-        const list_file::LoadedList& list = *outcome.list;
-        PyObject* version = list.version ? new_str(*list.version, false) : Py_NewRef(Py_None);
-        PyObject* rules = new_rules(&list.tables.tables(), outcome.list.get(), Py_NewRef(slots[0]),
-                                    new_str(list.checksum, true), version, list.rule_count,
-                                    list.twin_count);
-        outcome.list.release();  // new_rules took it over, made or not
-        if (rules == nullptr) error = take_pending_exception();
-        return rules;
+        return rules_with(slots[0], extra, texts, error);
     });
 }
 
@@ -253,7 +392,7 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         PyObject* rules = compiled_rules_once.get([]() -> PyObject* {
             const ProcessServices& services = process_services();
             const CompiledList& list = *services.compiled_list;
-            return new_rules(services.compiled_tables, nullptr, nullptr,
+            return new_rules(services.compiled_tables, nullptr, nullptr, PyTuple_New(0),
                              PyUnicode_FromString(list.checksum), optional_str(list.version),
                              list.rule_count, list.twin_count);
         });
@@ -267,9 +406,10 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
 
 PyMethodDef function_records[] = {
     {"_load_rules", as_cfunction(load_rules), kCallFlags,
-     "_load_rules(data, /)\n--\n\n"
-     "The Rules of the bytes of a list file; ValueError naming the first faulty\n"
-     "line when the file is not a list vexlo can hold."},
+     "_load_rules(data, extra, /)\n--\n\n"
+     "The Rules of the bytes of a list file, with the *extra* rules (an\n"
+     "iterable of str) on top; ValueError naming the first faulty line (or\n"
+     "extra rule) when the file is not a list vexlo can hold."},
     {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags,
      "_compiled_rules()\n--\n\n"
      "The Rules of the list compiled into vexlo, the same object every time."},

@@ -94,6 +94,16 @@ TEST_F(Tool, FailedRunRemovesEarlierOutput) {
     EXPECT_EQ(files(), std::set<std::string>{"list.dat"});
 }
 
+// The build reads a file that begins with a byte-order mark as the loader
+// does; the checksum is of the file's bytes, mark and all.
+TEST_F(Tool, ByteOrderMarkIsSkipped) {
+    const std::string text = "\xEF\xBB\xBF" + icann_list({"uk", "co.uk"});
+    const Outcome r = run(text, "--summary-only");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("2 rules (+0 twins)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("checksum " + sha256_hex(text)), std::string::npos) << r.out;
+}
+
 TEST_F(Tool, UnreadableList) {
     const Outcome r = run_only(path("absent.dat") + " --output out.cpp");
     EXPECT_EQ(r.status, 1);
