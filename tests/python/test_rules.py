@@ -4,6 +4,7 @@ object travels by pickle and across threads."""
 
 import hashlib
 import itertools
+import os
 import pathlib
 import pickle
 import runpy
@@ -320,6 +321,47 @@ def test_faulty_extra_rules(extra, error, message):
     ):
         with pytest.raises(error, match=message):
             refuse()
+
+
+EXTRA_CALLS = """
+import gc, os, sys, vexlo
+data = sys.argv[1].encode()
+corp, bad = "corp", "Bad"
+rules = [corp, "*.dev.corp", bad]
+def resident():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+def run(rounds):
+    compiled = vexlo.compiled_rules()
+    for _ in range(rounds):
+        for call in (
+            lambda: compiled.with_rules(rules[:2]).with_rules([corp]),
+            lambda: vexlo.load_rules(data, extra=rules[:2]),
+            lambda: compiled.with_rules(rules),
+            lambda: vexlo.load_rules(data, extra=rules),
+            lambda: compiled.with_rules([corp, 3]),
+            lambda: compiled.with_rules(corp),
+        ):
+            try:
+                call()
+            except (TypeError, ValueError):
+                pass
+run(20)
+gc.collect()
+counts, before = [sys.getrefcount(rule) for rule in rules], resident()
+run(200)
+gc.collect()
+print(resident() - before, counts == [sys.getrefcount(rule) for rule in rules])
+"""
+
+
+def test_extra_rules_leak_nothing():
+    result = run_python(f"import sys; sys.argv[1:] = [{SMALL_LIST!r}]\n" + EXTRA_CALLS)
+    assert result.returncode == 0, result.stderr[-3000:]
+    growth, same_counts = result.stdout.split()
+    assert same_counts == "True"
+    if os.environ.get("VEXLO_UNDER_SANITIZER") != "1":
+        assert int(growth) < 4 << 20
 
 
 def test_size_is_bounded(tmp_path):
