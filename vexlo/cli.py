@@ -38,7 +38,8 @@ DESCRIPTION = """\
 Answer Public Suffix List questions for domain names, or with --urls for the
 hosts of URLs and e-mail addresses. Names come from the arguments or, when
 there are none, from standard input, one per line (UTF-8; the line ending,
-\\n or \\r\\n, is not part of the name). Every input line gives exactly one
+\\n or \\r\\n, is not part of the name); the argument - stands for the
+lines of standard input at its place. Every input line gives exactly one
 output row, in input order."""
 
 EPILOG = f"""\
@@ -54,7 +55,8 @@ urls: with --urls each input is a URL (any scheme, or none: example.com:8080/x)
   a host, or whose host is an IP address, gives empty answers, as an invalid
   name does. The host field needs --urls.
 
-output: tab-separated values by default, no header. is_public and is_private
+output: tab-separated values by default; --header writes the field names as
+  a first row (JSON Lines name the fields in every row). is_public and is_private
   are true or false; a field without an answer is empty, and an invalid name
   (empty, or with an empty label) gives empty fields. Backslash, tab, line feed
   and carriage return in a field are written \\\\, \\t, \\n and \\r.
@@ -104,12 +106,14 @@ def main(argv: Sequence[str] | None = None) -> int:
         flush_each_row=out.isatty(),
         progress=Progress(sys.stderr, enabled=stream_is_tty(sys.stderr) and not out.isatty()),
     )
+    # Standard input's buffer is a BufferedReader, which has read1.
+    stdin = cast("Reader", sys.stdin.buffer) if sys.stdin else None
     try:
+        if options.header and not options.json:
+            rows.write(header_row(fields), 0)
         if options.names:
-            answer_arguments(options.names, row_format, rows, rules)
+            answer_arguments(options.names, row_format, rows, rules, stdin)
         else:
-            # Standard input's buffer is a BufferedReader, which has read1.
-            stdin = cast("Reader", sys.stdin.buffer) if sys.stdin else None
             answer_stream(stdin, row_format, rows, rules=rules)
         out.flush()
     except BrokenPipeError:
@@ -135,7 +139,8 @@ def argument_parser() -> argparse.ArgumentParser:
         "names",
         nargs="*",
         metavar="NAME",
-        help="domain names to look up, or URLs with --urls (default: read standard input)",
+        help="domain names to look up, or URLs with --urls; - reads standard input there "
+        "(default: read standard input)",
     )
     parser.add_argument(
         "--fields",
@@ -148,6 +153,11 @@ def argument_parser() -> argparse.ArgumentParser:
         type=depth_value,
         default=DEFAULT_DEPTH,
         help="labels beyond the private suffix for the subdomain field (default: %(default)s)",
+    )
+    parser.add_argument(
+        "--header",
+        action="store_true",
+        help="write the field names as a first row (TSV; JSON Lines name them in every row)",
     )
     parser.add_argument("--json", action="store_true", help="write JSON Lines instead of TSV")
     parser.add_argument(
@@ -211,15 +221,24 @@ def depth_value(text: str) -> int:
     return depth
 
 
+def header_row(fields: Sequence[str]) -> bytes:
+    """The field names as a TSV row."""
+    return ("\t".join(fields) + "\n").encode()
+
+
 def answer_arguments(
     names: Sequence[str],
     row_format: CapsuleType,
     rows: "RowWriter",
     rules: "vexlo.Rules | None" = None,
+    stdin: "Reader | None" = None,
 ) -> None:
     """One row per argument, each taken whole as one name, line breaks and
-    all."""
+    all; an argument "-" gives the rows of the lines of `stdin` there."""
     for number, name in enumerate(names, 1):
+        if name == "-":
+            answer_stream(stdin, row_format, rows, rules=rules)
+            continue
         row, bad_byte = _columns._answer_name(os.fsencode(name), row_format, rules)
         if bad_byte is not None:
             rows.report(f"argument {number}", bad_byte)

@@ -126,7 +126,8 @@ def rows(result):
         (
             ["--urls", "--fields", "name,host,privatesuffix,is_private"],
             b"https://u@Shop.Example.CO.UK:8443/x?q=1\r\nBob <bob@a.b.github.io>\n"
-            b"http://127.0.0.1/\nurn:isbn:1\nexample.com:8080/x\nh\ttp://a.exa\tmple.com/\n",
+            b"http://127.0.0.1/\nurn:isbn:1\nexample.com:8080/x\nh\ttp://a.exa\tmple.com/\n"
+            + "http://www.example\u3002co\u3002uk/\n".encode(),
             [
                 "https://u@Shop.Example.CO.UK:8443/x?q=1\tShop.Example.CO.UK\texample.co.uk\ttrue",
                 "Bob <bob@a.b.github.io>\ta.b.github.io\tb.github.io\ttrue",
@@ -134,6 +135,7 @@ def rows(result):
                 "urn:isbn:1\t\t\t",
                 "example.com:8080/x\texample.com\texample.com\ttrue",
                 "h\\ttp://a.exa\\tmple.com/\ta.example.com\texample.com\ttrue",
+                "http://www.example\u3002co\u3002uk/\twww.example.co.uk\texample.co.uk\ttrue",
             ],
         ),
         (
@@ -150,6 +152,48 @@ def test_tsv_rows(args, stdin, expected):
     result = vexlo_cli(*args, stdin=stdin)
     assert (result.returncode, result.stderr) == (0, b"")
     assert rows(result) == expected
+
+
+@pytest.mark.parametrize(
+    "args, expected",
+    [
+        ([], "name\tpublicsuffix\tprivatesuffix"),
+        (["--fields", "privateparts,is_public,subdomain"], "privateparts\tis_public\tsubdomain"),
+        (["--urls", "--fields", "host,name,privatesuffix"], "host\tname\tprivatesuffix"),
+    ],
+)
+def test_header_names_the_fields_in_a_first_row(args, expected):
+    result = vexlo_cli("--header", *args, stdin=b"a.example.com\n")
+    assert result.returncode == 0
+    out = rows(result)
+    assert out[0] == expected and len(out) == 2
+    # Without input the header stands alone; JSON Lines name the fields in
+    # every row and get none.
+    assert rows(vexlo_cli("--header", *args)) == [expected]
+    json_rows = rows(vexlo_cli("--header", "--json", *args, stdin=b"a.example.com\n"))
+    assert len(json_rows) == 1 and json.loads(json_rows[0])["name"] == "a.example.com"
+
+
+def test_a_dash_among_the_names_reads_standard_input_there():
+    stdin = b"x.github.io\n\xff.com\r\nco.uk"
+    result = vexlo_cli(
+        "--fields", "name,privatesuffix", "a.example.com", "-", "b.example.co.uk", "\udcfe", stdin=stdin
+    )
+    assert result.returncode == 1
+    assert rows(result) == [
+        "a.example.com\texample.com",
+        "x.github.io\tx.github.io",
+        "\t",
+        "co.uk\t",
+        "b.example.co.uk\texample.co.uk",
+        "\t",
+    ]
+    # Lines are counted within standard input, arguments among the arguments.
+    assert result.stderr.decode().splitlines() == [
+        "vexlo: line 2: not valid UTF-8 (byte 1)",
+        "vexlo: argument 4: not valid UTF-8 (byte 1)",
+    ]
+    assert rows(vexlo_cli("-", stdin=b"a.example.com\n")) == ["a.example.com\tcom\texample.com"]
 
 
 def test_json_lines():
