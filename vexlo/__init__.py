@@ -14,13 +14,14 @@ from vexlo._lookup import (
 from vexlo._version import __version__ as __version__
 
 # Not typing.TYPE_CHECKING: importing typing would take most of the time of
-# importing vexlo.
+# importing vexlo. Deleted once read, so that it is no name of the package.
 TYPE_CHECKING = False
 if TYPE_CHECKING:
     from typing import Any
 
     from vexlo._columns import host
     from vexlo.rules import Rules, compiled_rules, load_rules
+del TYPE_CHECKING
 
 __all__ = [
     "publicsuffix",
@@ -41,6 +42,12 @@ __all__ = [
 # that only asks the compiled list never loads: these names import it on
 # first use.
 _RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
+_LAZY_NAMES = _RULES_NAMES | {"host"}
+
+
+def __dir__() -> list[str]:
+    # The names loaded on first use are names of the package before that too.
+    return sorted(globals().keys() | _LAZY_NAMES)
 
 
 def __getattr__(name: str) -> "Any":

@@ -177,7 +177,13 @@ def test_header_names_the_fields_in_a_first_row(args, expected):
 def test_a_dash_among_the_names_reads_standard_input_there():
     stdin = b"x.github.io\n\xff.com\r\nco.uk"
     result = vexlo_cli(
-        "--fields", "name,privatesuffix", "a.example.com", "-", "b.example.co.uk", "\udcfe", stdin=stdin
+        "--fields",
+        "name,privatesuffix",
+        "a.example.com",
+        "-",
+        "b.example.co.uk",
+        "\udcfe",
+        stdin=stdin,
     )
     assert result.returncode == 1
     assert rows(result) == [

@@ -285,7 +285,9 @@ def test_equality_hash_repr_and_pickling_with_extra_rules(compiled_bytes):
     with_corp = compiled.with_rules(["corp"])
     # Equal exactly when the same list file has the same extra rules: then
     # they answer alike.
-    assert with_corp == loaded.with_rules(["corp"]) == vexlo.load_rules(compiled_bytes, extra=["corp"])
+    assert (
+        with_corp == loaded.with_rules(["corp"]) == vexlo.load_rules(compiled_bytes, extra=["corp"])
+    )
     assert hash(with_corp) == hash(loaded.with_rules(["corp"]))
     assert with_corp != compiled and with_corp != compiled.with_rules(["corp", "dev"])
     assert repr(with_corp).startswith(f"<vexlo.Rules {compiled.rule_count + 1} rules (1 extra), ")

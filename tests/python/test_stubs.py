@@ -5,7 +5,7 @@ import ast
 import inspect
 
 import pytest
-from support import REPO
+from support import REPO, run_python
 
 from vexlo import _columns
 
@@ -99,3 +99,14 @@ def test_package_reexports_the_modules(lookup):
     assert vexlo.host is _columns.host
     assert vexlo.__version__ == vexlo._version.__version__
     assert (REPO / "vexlo" / "py.typed").is_file()
+
+
+def test_dir_lists_every_public_name_and_loads_nothing_more():
+    code = (
+        "import sys, vexlo\n"
+        "print([n for n in dir(vexlo) if not n.startswith('_')] == sorted(vexlo.__all__))\n"
+        "print(sorted(m for m in ('typing', 'vexlo._columns', 'vexlo.rules') if m in sys.modules))\n"
+    )
+    result = run_python(code)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == ["True", "[]"]
