@@ -196,13 +196,23 @@ TEST_P(EveryElement, EqualsTheScalarAnswer) {
     }
 }
 
+std::string every_element_name(const testing::TestParamInfo<EveryElement::ParamType>& info) {
+    constexpr const char* kQuestions[] = {"publicsuffix", "privatesuffix", "is_public", "is_private",
+                                          "privateparts", "subdomain",     "host"};
+    constexpr const char* kLayouts[] = {"string", "large_string", "string_view"};
+    const auto [question, layout, offset] = info.param;
+    return std::string(kQuestions[static_cast<int>(question)]) + "_" +
+           kLayouts[static_cast<int>(layout)] + "_offset_" + std::to_string(offset);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     AllQuestionsAndLayouts, EveryElement,
     testing::Combine(testing::Values(Question::kPublicSuffix, Question::kPrivateSuffix,
                                      Question::kIsPublic, Question::kIsPrivate,
                                      Question::kPrivateParts, Question::kSubdomain, Question::kHost),
                      testing::Values(Layout::kString, Layout::kLargeString, Layout::kStringView),
-                     testing::Values(std::int64_t{0}, std::int64_t{13})));
+                     testing::Values(std::int64_t{0}, std::int64_t{13})),
+    every_element_name);
 
 TEST(AnswerColumn, AnEmptyColumnGivesAnEmptyResult) {
     for (const Layout layout : {Layout::kString, Layout::kLargeString, Layout::kStringView}) {

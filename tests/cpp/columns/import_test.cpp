@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ std::vector<Element> sample() {
     return {Element("a.example.com"), std::nullopt, Element("www.example.co.uk"),
             Element("longer-than-twelve.example.org"), Element("x")};
 }
+
+void PrintTo(const Malformed& m, std::ostream* out) { *out << m.what; }
 
 class RefusesMalformed : public testing::TestWithParam<Malformed> {};
 
@@ -89,6 +92,8 @@ struct WrongType {
     const char* format;
     const char* named;
 };
+
+void PrintTo(const WrongType& w, std::ostream* out) { *out << w.named; }
 
 class RefusesOtherTypes : public testing::TestWithParam<WrongType> {};
 

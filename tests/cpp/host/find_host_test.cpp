@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../param_names.h"
 #include "host/find_host.h"
 
 namespace vexlo::host {
@@ -155,7 +156,7 @@ const Case kUrls[] = {
     {"exa\tmple.com:8\t0", kDomain, "example.com"},
     {"mail\tto:alice@exa\rmple.com", kDomain, "example.com"},
 };
-INSTANTIATE_TEST_SUITE_P(Urls, FindHost, testing::ValuesIn(kUrls));
+INSTANTIATE_TEST_SUITE_P(Urls, FindHost, testing::ValuesIn(kUrls), param_names::Short());
 
 // A last label that is a number makes the host an IPv4 address, or nothing.
 const Case kIPv4Hosts[] = {
@@ -199,7 +200,7 @@ const Case kIPv4Hosts[] = {
     {"http://１２７.0.0.1/", kNone, ""},
     {"http://1.2.3.４/", kDomain, "1.2.3.４"},
 };
-INSTANTIATE_TEST_SUITE_P(IPv4, FindHost, testing::ValuesIn(kIPv4Hosts));
+INSTANTIATE_TEST_SUITE_P(IPv4, FindHost, testing::ValuesIn(kIPv4Hosts), param_names::Short());
 
 // Between brackets an IPv6 address, returned without them, or nothing.
 const Case kIPv6Hosts[] = {
@@ -245,7 +246,7 @@ const Case kIPv6Hosts[] = {
     {"fe80::1%eth0", kNone, ""},
     {"2001:db8::1/64", kNone, ""},
 };
-INSTANTIATE_TEST_SUITE_P(IPv6, FindHost, testing::ValuesIn(kIPv6Hosts));
+INSTANTIATE_TEST_SUITE_P(IPv6, FindHost, testing::ValuesIn(kIPv6Hosts), param_names::Short());
 
 // U+3002, U+FF0E and U+FF61 separate labels as '.' does, for domains and
 // IPv4 addresses alike; the host comes back with '.' in their place.
@@ -278,7 +279,7 @@ const Case kFullStops[] = {
     {"http://1\u3002\u30022/", kNone, ""},
     {"http://[::1\u30022]/", kNone, ""},
 };
-INSTANTIATE_TEST_SUITE_P(FullStops, FindHost, testing::ValuesIn(kFullStops));
+INSTANTIATE_TEST_SUITE_P(FullStops, FindHost, testing::ValuesIn(kFullStops), param_names::Short());
 
 const Case kMail[] = {
     {"alice@mail.example.co.uk", kDomain, "mail.example.co.uk"},
@@ -312,7 +313,7 @@ const Case kMail[] = {
     {"Alice <alice@example.com> (work)", kNone, ""},
     {"alice@example.com (Alice)", kNone, ""},
 };
-INSTANTIATE_TEST_SUITE_P(Mail, FindHost, testing::ValuesIn(kMail));
+INSTANTIATE_TEST_SUITE_P(Mail, FindHost, testing::ValuesIn(kMail), param_names::Short());
 
 const Case kHostile[] = {
     {"@@@@", kNone, ""},
@@ -331,7 +332,7 @@ const Case kHostile[] = {
     {"http://\t\n\r/", kNone, ""},
     {"http://[\t]/", kNone, ""},
 };
-INSTANTIATE_TEST_SUITE_P(Hostile, FindHost, testing::ValuesIn(kHostile));
+INSTANTIATE_TEST_SUITE_P(Hostile, FindHost, testing::ValuesIn(kHostile), param_names::Short());
 
 // Long runs of the bytes the scan stops on: the answers must not change with
 // the length, and a scan that went back over them would be seen as slow.

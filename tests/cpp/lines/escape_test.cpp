@@ -86,9 +86,15 @@ TEST_P(Escaping, TextsMadeOnlyOfSpecialBytes) {
     }
 }
 
+std::string escape_name(const ::testing::TestParamInfo<Escape>& info) {
+    constexpr const char* kNames[] = {"tsv", "tsv_item", "tsv_labels", "json", "json_labels"};
+    return kNames[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, Escaping,
                          ::testing::Values(Escape::tsv, Escape::tsv_item, Escape::tsv_labels,
-                                           Escape::json, Escape::json_labels));
+                                           Escape::json, Escape::json_labels),
+                         escape_name);
 
 }  // namespace
 }  // namespace vexlo::lines

@@ -1,6 +1,7 @@
 // Cutting blocks into lines: endings, the unfinished last line, and newlines
 // at every position around the sixteen-byte steps of the search.
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ struct CutCase {
     std::vector<std::string> lines;
     std::size_t consumed;
 };
+
+// The block, and whether it ends the input.
+void PrintTo(const CutCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.block) << (c.at_end ? " at end" : "");
+}
 
 class LineCutting : public ::testing::TestWithParam<CutCase> {};
 

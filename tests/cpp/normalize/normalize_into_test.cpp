@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../param_names.h"
 #include "normalize/normalize.h"
 
 namespace vexlo {
@@ -46,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Kelvin sign and U+0130 move the dots when lowered.
                       repeated("Abc.", 15) + "def", repeated("Abc.", 16), repeated("Abc.", 16) + "d",
                       "x.Y.z", "\xe2\x84\xaa.\xe2\x84\xaa.\xc4\xb0.com", repeated("\xc4\xb0.", 21) + "uk",
-                      repeated("\xe2\x84\xaa.", 22) + "k", "Shop.Example.CO.UK.\xc3\xa9t\xc3\xa9"));
+                      repeated("\xe2\x84\xaa.", 22) + "k", "Shop.Example.CO.UK.\xc3\xa9t\xc3\xa9"),
+    param_names::Short());
 
 }  // namespace
 }  // namespace vexlo

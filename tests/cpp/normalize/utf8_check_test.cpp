@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,8 @@ struct Utf8Case {
     std::string text;
     bool valid;
 };
+
+void PrintTo(const Utf8Case& c, std::ostream* out) { *out << c.what; }
 
 class Utf8 : public ::testing::TestWithParam<Utf8Case> {};
 

@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 
+#include "../param_names.h"
 #include "common/dots.h"
 #include "normalize/utf8_check.h"
 #include "query/match.h"
@@ -32,6 +34,10 @@ struct RightmostCase {
     std::string expected;
 };
 
+void PrintTo(const RightmostCase& c, std::ostream* out) {
+    *out << c.count << " of " << testing::PrintToString(c.text);
+}
+
 class RightmostLabels : public testing::TestWithParam<RightmostCase> {};
 
 // The same text as lowercase and as the caller's spelling; past the dot
@@ -52,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Table, RightmostLabels, testing::Values(
     RightmostCase{"\xC4\xB0x.\xC4\xB0.co", 3, 2, "\xC4\xB0.co"},
     RightmostCase{k70 + ".b.c", 3, 2, "b.c"}, RightmostCase{k70 + ".b.c", 3, 3, k70 + ".b.c"},
     RightmostCase{"a." + k70 + ".c", 3, 2, k70 + ".c"}, RightmostCase{"a." + k70 + ".c", 3, 3, "a." + k70 + ".c"},
-    RightmostCase{"a.b." + k70, 3, 2, "b." + k70}, RightmostCase{"\xC4\xB0." + k70 + ".\xC4\xB0", 3, 2, k70 + ".\xC4\xB0"}));
+    RightmostCase{"a.b." + k70, 3, 2, "b." + k70}, RightmostCase{"\xC4\xB0." + k70 + ".\xC4\xB0", 3, 2, k70 + ".\xC4\xB0"}),
+                         param_names::Short());
 
 TEST(Query, KeepCaseCutsTheCallersSpellingByLabelNotByteOffset) {
     // U+0130 is two bytes but lowercases to three, so byte offsets differ.

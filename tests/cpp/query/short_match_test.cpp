@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../param_names.h"
 #include "query/match.h"
 #include "rules/compiled_tables.h"
 
@@ -44,6 +46,8 @@ struct ShortCase {
     ShortOutcome outcome;
 };
 
+void PrintTo(const ShortCase& c, std::ostream* out) { *out << testing::PrintToString(c.name); }
+
 class MatchShort : public testing::TestWithParam<ShortCase> {};
 
 TEST_P(MatchShort, DecidesWhatItCanAndAgreesWithMatchDomain) {
@@ -74,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MatchShort, testing::Values(
     ShortCase{k64 + "x", ShortOutcome::kOther}, ShortCase{"x" + k64 + ".", ShortOutcome::kOther},
     ShortCase{"b\xC3\xA4r.de", ShortOutcome::kOther},
     ShortCase{"\xC4\xB0stanbul.example.com.tr", ShortOutcome::kOther},
-    ShortCase{std::string("nul\0.com", 8), ShortOutcome::kMatched}));
+    ShortCase{std::string("nul\0.com", 8), ShortOutcome::kMatched}),
+                         param_names::Short());
 
 TEST(MatchShort, AgreesWithMatchDomainOnEveryShapeUpTo70Bytes) {
     // Every length on both sides of the 4-, 8-, 16- and 64-byte boundaries,

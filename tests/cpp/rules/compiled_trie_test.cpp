@@ -1,6 +1,7 @@
 // The tables compiled into the library: their layout as the walks rely on
 // it, and the child search over them (the root's unrolled).
 #include <bit>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -72,6 +73,8 @@ struct RootSearch {
     const char* label;
     bool found;
 };
+
+void PrintTo(const RootSearch& s, std::ostream* out) { *out << ::testing::PrintToString(s.label); }
 
 class RootLabel : public ::testing::TestWithParam<RootSearch> {};
 
