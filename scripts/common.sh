@@ -4,6 +4,9 @@
 # shellcheck shell=bash
 
 VEXLO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# When the outermost script started: the scripts it runs count from there too.
+VEXLO_STARTED=${VEXLO_STARTED:-$(date +%s)}
+export VEXLO_STARTED
 VENV=${VEXLO_VENV:-$VEXLO_ROOT/.venv}
 # The installer itself; everything it installs is pinned in pyproject.toml.
 PIP_VERSION=26.3
@@ -11,6 +14,13 @@ PIP_VERSION=26.3
 export CMAKE_GENERATOR="Unix Makefiles"
 CMAKE_BUILD_PARALLEL_LEVEL=$(nproc)
 export CMAKE_BUILD_PARALLEL_LEVEL
+
+# stage TEXT...: one line saying what comes next and how long the run has
+# taken so far, so that a long run is never silent for minutes.
+stage() {
+    local elapsed=$(($(date +%s) - VEXLO_STARTED))
+    printf '== [%d:%02d] %s\n' $((elapsed / 60)) $((elapsed % 60)) "$*" >&2
+}
 
 # Installs the Debian packages given that are not installed yet.
 ensure_packages() {
