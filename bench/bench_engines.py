@@ -162,8 +162,8 @@ def spark_jobs(list_path):
         ),
         (
             "per-row UDF, tldextract",
-            "`udf` (rows pickled), `registered_domain`",
-            per_row(functools.partial(engine_jobs.registered_domain, str(list_path))),
+            "`udf` (rows pickled), `top_domain_under_public_suffix`",
+            per_row(functools.partial(engine_jobs.tldextract_domain, str(list_path))),
             True,
             False,
         ),
@@ -231,7 +231,7 @@ def dask_jobs(list_path):
         ),
         (
             "per-row, tldextract",
-            "a Python loop over each partition, `registered_domain`",
+            "a Python loop over each partition, `top_domain_under_public_suffix`",
             functools.partial(engine_jobs.dask_tldextract, str(list_path)),
             True,
             False,

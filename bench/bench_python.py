@@ -81,12 +81,12 @@ def make_benches(lookup, loaded):
         ext = loaded["tldextract"]
         benches.append(
             Bench(
-                "tldextract .registered_domain",
+                "tldextract .top_domain_under_public_suffix",
                 "tldextract",
                 ext,
-                "f(n).registered_domain",
+                "f(n).top_domain_under_public_suffix",
                 "privatesuffix",
-                "extract(n).registered_domain",
+                "extract(n).top_domain_under_public_suffix",
             )
         )
         benches.append(
@@ -145,7 +145,7 @@ STARTUP = {
     "vexlo": ("import vexlo._lookup", "vexlo._lookup.privatesuffix('www.example.co.uk')"),
     "tldextract": (
         "import tldextract",
-        "tldextract.TLDExtract(**TLDEXTRACT_OPTIONS)('www.example.co.uk').registered_domain",
+        "tldextract.TLDExtract(**TLDEXTRACT_OPTIONS)('www.example.co.uk').top_domain_under_public_suffix",
     ),
     "publicsuffix2": (
         "import publicsuffix2",

@@ -5,7 +5,7 @@ puts this folder on their import path), so the per-process state below lives
 as long as the worker does.
 
 Every function answers `privatesuffix`; the tldextract ones answer its
-`registered_domain`, loaded offline from the same list file.
+`top_domain_under_public_suffix`, loaded offline from the same list file.
 """
 
 import functools
@@ -16,11 +16,11 @@ import harness
 _tldextract = functools.cache(harness.tldextract_extractor)
 
 
-def registered_domain(list_path, host):
+def tldextract_domain(list_path, host):
     """tldextract's answer for one host name, None where it has none."""
     if host is None:
         return None
-    return _tldextract(list_path)(host).registered_domain or None
+    return _tldextract(list_path)(host).top_domain_under_public_suffix or None
 
 
 def scalar_privatesuffix(host):
@@ -114,5 +114,8 @@ def dask_scalar(hosts):
 def dask_tldextract(list_path, hosts):
     extract = _tldextract(list_path)
     return _answered(
-        [(extract(h).registered_domain or None) if isinstance(h, str) else None for h in hosts]
+        [
+            (extract(h).top_domain_under_public_suffix or None) if isinstance(h, str) else None
+            for h in hosts
+        ]
     )

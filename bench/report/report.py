@@ -199,7 +199,7 @@ def build_report(py, core, chart, run_info):
             ]
         )
     for peer, call in (
-        ("tldextract", "tldextract .registered_domain"),
+        ("tldextract", "tldextract .top_domain_under_public_suffix"),
         ("publicsuffix2", "publicsuffix2 get_sld"),
     ):
         if call in calls:
@@ -306,7 +306,7 @@ def build_report(py, core, chart, run_info):
             "(tldextract with the private section included, offline from a `file://` URL "
             "and without its disk cache; publicsuffix2 from the open file): `extract` is the "
             "configured `TLDExtract` object and `psl` the `PublicSuffixList`. The closest "
-            "equivalents: tldextract's `registered_domain` and publicsuffix2's `get_sld` are "
+            "equivalents: tldextract's `top_domain_under_public_suffix` and publicsuffix2's `get_sld` are "
             "the private suffix; tldextract's `suffix` and publicsuffix2's `get_tld` the "
             "public suffix. Their answers differ from vexlo's at the edges (case, unknown "
             "top-level labels, invalid names); tldextract also takes its argument apart as "
