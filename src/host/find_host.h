@@ -41,10 +41,11 @@
 //
 // The host is otherwise returned as written: no lowercasing, no other IDNA
 // mapping, no percent-decoding, a trailing dot kept. It is an IPv4 literal
-// when its last label, after one trailing dot is dropped, is a number (all ASCII digits, or
-// "0x"/"0X" and hex digits), and then the whole host must be an IPv4 address
-// in one of the URL Standard's forms (0x7f.1, 017.0.0.1, 2130706433) or there
-// is no host; it is an IPv6 literal between brackets, returned without them.
+// when its last label, after one trailing dot is dropped, is a number (all
+// ASCII digits, or "0x"/"0X" and hex digits), and then the whole host must be
+// an IPv4 address in one of the URL Standard's forms (0x7f.1, 017.0.0.1,
+// 2130706433) or there is no host; it is an IPv6 literal between brackets,
+// returned without them.
 // Whatever the scheme, such a host is never a domain. No host at all: an
 // empty host, a scheme without "//" (but mailto), a host holding a C0
 // control, space, '%' (a percent-encoded host is not decoded, and as written
@@ -55,9 +56,10 @@
 //
 // The authority is scanned forwards once, sixteen bytes at a time, up to its
 // end (the path and what follows it are not read); the last label is read
-// again, the host once more when it holds TAB, LF, CR or a full stop, and the
-// whole text at most twice more when it names a scheme other than http, https
-// and mailto or gives no host at first. No allocation; no byte outside the
+// again, the host once more when the authority holds TAB, LF, CR or a byte
+// above 0x7F (which a full stop is made of), and the whole text at most twice
+// more when it names a scheme other than http, https and mailto or gives no
+// host at first. No allocation; no byte outside the
 // text is read.
 #pragma once
 

@@ -19,7 +19,8 @@ inline std::string short_name(std::size_t index, std::string_view printed) {
     bool gap = true;
     for (const char c : printed) {
         if (name.size() >= kMaxLength) break;
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool plain =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         if (!plain) {
             gap = true;
             continue;

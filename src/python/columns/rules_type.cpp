@@ -94,7 +94,8 @@ PyObject* rules_reduce(PyObject* self, PyObject*) {
         if (function == nullptr) return nullptr;
         return Py_BuildValue("(N(O))", function, list);
     }
-    PyObject* function = rules_module_function(loaded ? "_loaded_rules_with" : "_compiled_rules_like");
+    PyObject* function =
+        rules_module_function(loaded ? "_loaded_rules_with" : "_compiled_rules_like");
     if (function == nullptr) return nullptr;
     return Py_BuildValue("(N(OO))", function, list, rules->extra);
 }

@@ -86,12 +86,14 @@ TEST(ExtraRules, OnTopOfTheCompiledListAnswerAsItsFileWithThemAppended) {
     if (!file || sha256_hex(*file) != compiled_list.checksum) {
         GTEST_SKIP() << VEXLO_PSL_FILE << " is not the list compiled in";
     }
-    for (const std::vector<std::string_view>& extra :
-         {std::vector<std::string_view>{}, kExtra,
-          std::vector<std::string_view>{"com", "*.github.io", "!x.github.io", "\xe5\x85\xac\xe5\x8f\xb8.cn"}}) {
+    // None; new ones; and ones the list holds, in the other section or not.
+    const std::vector<std::string_view> listed = {"com", "*.github.io", "!x.github.io",
+                                                  "\xe5\x85\xac\xe5\x8f\xb8.cn"};
+    for (const std::vector<std::string_view>& extra : {std::vector<std::string_view>{}, kExtra, listed}) {
         const LoadOutcome extended = extend_list(compiled_rules(), compiled_list, extra);
         const LoadedList& list = expect_loaded(extended);
-        const LoadOutcome loaded = extra.empty() ? load_list(*file) : load_list(appended(*file, extra));
+        const LoadOutcome loaded =
+            extra.empty() ? load_list(*file) : load_list(appended(*file, extra));
         expect_same_list(list, expect_loaded(loaded));
         EXPECT_EQ(list.checksum, compiled_list.checksum);
         EXPECT_EQ(list.version, expect_loaded(loaded).version);
@@ -108,15 +110,17 @@ TEST(ExtraRules, FaultsAreNamedByTheirPlace) {
         {{"corp", "a\nb"}, "extra rule 2: holds a line break (one rule each)"},
         {{""}, "extra rule 1: '' holds no rule"},
         {{"// corp"}, "extra rule 1: '// corp' holds no rule"},
-        {{"// ===END PRIVATE DOMAINS==="}, "extra rule 1: '// ===END PRIVATE DOMAINS===' holds no rule"},
+        {{"// ===END PRIVATE DOMAINS==="},
+         "extra rule 1: '// ===END PRIVATE DOMAINS===' holds no rule"},
         {{"*"}, "extra rule 1: wildcard rule '*' names no suffix below which it applies"},
         {{"x", "\xff"}, "extra rule 2: not valid UTF-8 (byte 1 of the line)"},
         {{"A", "B", "ok"}, "extra rule 1: rule 'A'"},
     };
     for (const auto& c : cases) {
         for (const bool compiled : {false, true}) {
-            const LoadOutcome outcome = compiled ? extend_list(compiled_rules(), compiled_list, c.extra)
-                                                 : load_list(kList, c.extra);
+            const LoadOutcome outcome = compiled
+                                            ? extend_list(compiled_rules(), compiled_list, c.extra)
+                                            : load_list(kList, c.extra);
             ASSERT_EQ(outcome.list, nullptr) << c.message;
             EXPECT_EQ(refusal_message(outcome.errors).rfind(c.message, 0), 0u)
                 << refusal_message(outcome.errors);
