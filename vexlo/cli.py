@@ -51,9 +51,10 @@ fields: {", ".join(FIELDS[:5])},
 urls: with --urls each input is a URL (any scheme, or none: example.com:8080/x)
   or an e-mail address (alice@example.com, mailto:...), and the answers are
   for its host, as vexlo.host finds it; name is still the input as given, and
-  the field host is the host as written (empty without one). An input without
-  a host, or whose host is an IP address, gives empty answers, as an invalid
-  name does. The host field needs --urls.
+  the field host is the host as written, with '.' for the full stops U+3002,
+  U+FF0E and U+FF61 (empty without one). An input without a host, or whose
+  host is an IP address, gives empty answers, as an invalid name does. The
+  host field needs --urls.
 
 output: tab-separated values by default; --header writes the field names as
   a first row (JSON Lines name the fields in every row). is_public and is_private
