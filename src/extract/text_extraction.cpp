@@ -6,8 +6,7 @@
 namespace vexlo {
 
 TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
-                               const ExtractOptions& options)
-    : tables_(tables), options_(options) {
+                               const ExtractOptions& options) {
     const host::FoundHost found = host::find_host(text);
     if (!host::is_answer(found, options.keep_ip)) return;
     std::string_view host = found.text();
@@ -19,11 +18,12 @@ TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
     if (found.kind() == host::HostKind::domain) {
         traced_ = trace_domain(host, tables, options.accept_unknown);
         if (traced_) {
-            const ExplainedMatch explained{traced_->match.view(), traced_->verdict};
-            if (const std::optional<RuleText> rule = decided_rule(tables, explained.match, explained.verdict)) {
-                rule_.resize(rule->size());
-                rule->write(rule_.data());
-                has_rule_ = true;
+            extract_fields(tables, {traced_->match.view(), traced_->verdict}, options.keep_case,
+                           fields_);
+            if (fields_.rule) {
+                rule_.resize(fields_.rule->size());
+                fields_.rule->write(rule_.data());
+                fields_.texts[static_cast<std::size_t>(ExtractField::kRule)] = rule_;
             }
             return;
         }
@@ -31,28 +31,13 @@ TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
         // gives hosts, less one root dot.
         if (!host.empty() && host.back() == '.') host.remove_suffix(1);
     }
+    // An IP literal, or an invalid name: the host is the only field.
+    std::optional<std::string_view>& bare = fields_.texts[static_cast<std::size_t>(ExtractField::kHost)];
     if (options.keep_case) {
-        bare_host_ = host;
+        bare = host;
     } else {
         lowered_host_ = lowercase_text(host);
-        bare_host_ = lowered_host_.view();
-    }
-}
-
-std::optional<std::string_view> TextExtraction::field(ExtractField field) const noexcept {
-    if (!traced_) {
-        if (field == ExtractField::kHost) return bare_host_;
-        return std::nullopt;
-    }
-    const ExplainedMatch explained{traced_->match.view(), traced_->verdict};
-    switch (field) {
-        case ExtractField::kSection:
-            return decided_section(tables_, explained.verdict);
-        case ExtractField::kRule:
-            if (!has_rule_) return std::nullopt;
-            return std::string_view(rule_);
-        default:
-            return extract_text(field, explained, options_.keep_case);
+        bare = lowered_host_.view();
     }
 }
 

@@ -32,23 +32,20 @@ public:
     // The text of a field, the section's and the rule's included; none where
     // the record has none. Views into the text, into this object or into the
     // tables.
-    std::optional<std::string_view> field(ExtractField field) const noexcept;
+    const std::optional<std::string_view>& field(ExtractField field) const noexcept {
+        return fields_.texts[static_cast<std::size_t>(field)];
+    }
 
-    // Whether every field but the rule is cut from the caller's text (or its
-    // lowercase), and so ASCII when the text is.
+    // Whether a field is cut from the caller's text (or its lowercase), and
+    // so ASCII when the text is: all but the rule, which the list spells.
     static constexpr bool from_text(ExtractField field) noexcept { return field != ExtractField::kRule; }
 
 private:
-    const RuleTables& tables_;
-    const ExtractOptions options_;
-    // The host as the record gives it when it has no match (an IP literal,
-    // or an invalid name): none when the text holds no host.
-    std::optional<std::string_view> bare_host_;
-    std::string host_copy_;      // the found host without TAB, LF and CR
-    OwnedText lowered_host_;     // a bare host lowercased
+    std::string host_copy_;    // the found host without TAB, LF and CR
+    OwnedText lowered_host_;   // the host lowercased, when it has no match
     std::optional<TracedMatch> traced_;
-    std::string rule_;           // the deciding rule, written out
-    bool has_rule_ = false;
+    std::string rule_;         // the deciding rule, written out
+    ExtractedFields fields_;
 };
 
 }  // namespace vexlo

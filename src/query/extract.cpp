@@ -51,4 +51,30 @@ std::optional<RuleText> decided_rule(const RuleTables& tables, const MatchView& 
     return RuleText{mark, rightmost_labels(match, false, verdict.rule_labels)};
 }
 
+void extract_fields(const RuleTables& tables, const ExplainedMatch& explained, bool keep_case,
+                    ExtractedFields& out) noexcept {
+    const MatchView& match = explained.match;
+    const auto at = [&](ExtractField field) -> std::optional<std::string_view>& {
+        return out.texts[static_cast<std::size_t>(field)];
+    };
+    const std::string_view source = answer_source(match, keep_case);
+    at(ExtractField::kHost) = source;
+    at(ExtractField::kPublicSuffix) = publicsuffix(match, keep_case);
+    const std::optional<std::string_view> suffix = privatesuffix(match, keep_case);
+    at(ExtractField::kPrivateSuffix) = suffix;
+    at(ExtractField::kPrefix) = suffix ? std::optional(labels_before(source, *suffix)) : std::nullopt;
+    at(ExtractField::kDomain) = suffix ? std::optional(first_label(*suffix)) : std::nullopt;
+    at(ExtractField::kSection) = decided_section(tables, explained.verdict);
+    if (explained.verdict.icann_length == match.public_length) {
+        at(ExtractField::kIcannPublicSuffix) = at(ExtractField::kPublicSuffix);
+        at(ExtractField::kIcannPrivateSuffix) = suffix;
+    } else {
+        const MatchView icann = explained.icann_match();
+        at(ExtractField::kIcannPublicSuffix) = publicsuffix(icann, keep_case);
+        at(ExtractField::kIcannPrivateSuffix) = privatesuffix(icann, keep_case);
+    }
+    at(ExtractField::kRule) = std::nullopt;
+    out.rule = decided_rule(tables, match, explained.verdict);
+}
+
 }  // namespace vexlo

@@ -84,12 +84,24 @@ struct ExplainedMatch {
     }
 };
 
+// The labels of `source` left of its rightmost labels `suffix`, with their
+// dots but not the one before `suffix`; "" when there are none.
+inline std::string_view labels_before(std::string_view source, std::string_view suffix) noexcept {
+    return suffix.size() == source.size() ? std::string_view()
+                                          : source.substr(0, source.size() - suffix.size() - 1);
+}
+
+// The leftmost label of a private suffix: the one left of the public suffix.
+inline std::string_view first_label(std::string_view suffix) noexcept {
+    return suffix.substr(0, suffix.find('.'));
+}
+
 // The labels left of the private suffix with their dots ("www.shop"), ""
 // when there are none; none when the name has no private suffix.
 inline std::optional<std::string_view> prefix(const MatchView& match, bool keep_case) noexcept {
-    const std::optional<PrivateParts> parts = privateparts(match, keep_case);
-    if (!parts) return std::nullopt;
-    return parts->subdomains;
+    const std::optional<std::string_view> suffix = privatesuffix(match, keep_case);
+    if (!suffix) return std::nullopt;
+    return labels_before(answer_source(match, keep_case), *suffix);
 }
 
 // The one label left of the public suffix; none when the name has no
@@ -97,7 +109,7 @@ inline std::optional<std::string_view> prefix(const MatchView& match, bool keep_
 inline std::optional<std::string_view> domain(const MatchView& match, bool keep_case) noexcept {
     const std::optional<std::string_view> suffix = privatesuffix(match, keep_case);
     if (!suffix) return std::nullopt;
-    return suffix->substr(0, suffix->find('.'));
+    return first_label(*suffix);
 }
 
 // The section of the rule that decided the full view; none for the
@@ -127,5 +139,16 @@ inline std::optional<std::string_view> extract_text(ExtractField field, const Ex
     }
     return std::nullopt;
 }
+
+// Every field of a valid name at once, each found once: the views of
+// extract_text (a suffix that both views share is the same view), the
+// section's and the rule.
+struct ExtractedFields {
+    std::optional<std::string_view> texts[kExtractFieldCount];  // all but kRule's
+    std::optional<RuleText> rule;
+};
+
+void extract_fields(const RuleTables& tables, const ExplainedMatch& explained, bool keep_case,
+                    ExtractedFields& out) noexcept;
 
 }  // namespace vexlo

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "extract/text_extraction.h"
+#include "normalize/utf8_check.h"
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
 #include "python/function_signature.h"
@@ -55,7 +56,9 @@ inline PyObject* extract_answer(const RuleTables& tables, std::string_view text,
     for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
         const auto field = static_cast<ExtractField>(i);
         fields[i] = extraction.field(field);
-        ascii_fields[i] = ascii && TextExtraction::from_text(field);
+        // The rule is spelled as the list spells it, which an ASCII name
+        // may not be (the Unicode rule of an "xn--" name).
+        ascii_fields[i] = TextExtraction::from_text(field) ? ascii : fields[i] && is_ascii(*fields[i]);
     }
     return extracted_record(fields, ascii_fields);
 }

@@ -48,6 +48,19 @@ PyObject* section_str(std::string_view section) {
     return text == nullptr ? nullptr : Py_NewRef(text);
 }
 
+// A record with every item null, as PyStructSequence_New makes it. That
+// function reads the type's field counts from its dictionary on every call,
+// which costs as much as the rest of the record; this type's counts are
+// known: nine fields, all visible and named, so the record is a tuple of
+// nine (not tracked by the collector: it holds only strs and None).
+PyObject* new_record(PyTypeObject* type) {
+    PyStructSequence* record =
+        PyObject_GC_NewVar(PyStructSequence, type, static_cast<Py_ssize_t>(kExtractFieldCount));
+    if (record == nullptr) return nullptr;
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) record->ob_item[i] = nullptr;
+    return reinterpret_cast<PyObject*>(record);
+}
+
 }  // namespace
 
 PyTypeObject* extracted_type() noexcept {
@@ -58,7 +71,7 @@ PyTypeObject* extracted_type() noexcept {
 PyObject* extracted_record(const std::optional<std::string_view> (&fields)[9], const bool (&ascii)[9]) {
     PyTypeObject* type = extracted_type();
     if (type == nullptr) object_creation_failed();
-    PyObject* record = created(PyStructSequence_New(type));
+    PyObject* record = created(new_record(type));
     for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
         PyObject* item = nullptr;
         if (!fields[i]) {
