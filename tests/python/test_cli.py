@@ -152,7 +152,10 @@ def rows(result):
         (
             ["--urls", "--icann-only", "--fields", "host,prefix,domain,section,rule"],
             b"https://foo.bar.github.io/x\nhttp://www.xn--55qx5d.cn/\n",
-            ["foo.bar.github.io\tfoo.bar\tgithub\tprivate\tgithub.io", "www.xn--55qx5d.cn\t\twww\ticann\t公司.cn"],
+            [
+                "foo.bar.github.io\tfoo.bar\tgithub\tprivate\tgithub.io",
+                "www.xn--55qx5d.cn\t\twww\ticann\t公司.cn",
+            ],
         ),
         (
             ["--urls", "--fields", "rule,section", "https://x.b.kobe.jp/", "urn:x"],
@@ -320,7 +323,7 @@ def test_version():
 @pytest.mark.parametrize(
     "args, message",
     [
-        (["--fields", "publicsuffix,domain"], "unknown field 'domain'"),
+        (["--fields", "publicsuffix,registered_domain"], "unknown field 'registered_domain'"),
         (["--fields", "name,name"], "a field is named twice"),
         (["--depth", "-1"], "--depth: must be a whole number"),
         (["--depth", str(2**64)], "--depth: must be a whole number"),

@@ -378,10 +378,10 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
         ),
         (
             lambda f: _columns._line_format(
-                ("name", "domain"), False, 1, True, False, False, False
+                ("name", "registered_domain"), False, 1, True, False, False, False
             ),
             ValueError,
-            "unknown field 'domain'",
+            "unknown field 'registered_domain'",
             "fields",
         ),
         (
