@@ -48,7 +48,10 @@ PY_CALLS = {
     "subdomain": ("_lookup.subdomain", "f(n, 1)"),
     # The texts' questions, for a corpus of URLs (bench_urls.py --write-corpus).
     "host": ("__import__('vexlo').host", "f(n)"),
-    "privatesuffix(host)": ("(__import__('vexlo').host, _lookup.privatesuffix)", "f[1](f[0](n) or '')"),
+    "privatesuffix(host)": (
+        "(__import__('vexlo').host, _lookup.privatesuffix)",
+        "f[1](f[0](n) or '')",
+    ),
     "extract": ("__import__('vexlo').extract", "f(n)"),
 }
 
