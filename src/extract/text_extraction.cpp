@@ -1,22 +1,15 @@
 #include "extract/text_extraction.h"
 
-#include "host/find_host.h"
-#include "normalize/normalize.h"
+#include "extract/text_host.h"
 
 namespace vexlo {
 
 TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
                                const ExtractOptions& options) {
-    const host::FoundHost found = host::find_host(text);
-    if (!host::is_answer(found, options.keep_ip)) return;
-    std::string_view host = found.text();
-    if (found.has_tab_or_newline()) {
-        host_copy_.resize(host.size());
-        host_copy_.resize(host::copy_without_tab_or_newline(host, host_copy_.data()));
-        host = host_copy_;
-    }
-    if (found.kind() == host::HostKind::domain) {
-        traced_ = trace_domain(host, tables, options.accept_unknown);
+    const TextHost found = host_of_text(text, options.keep_ip, host_copy_);
+    if (found.kind == TextHost::Kind::kNone) return;
+    if (found.kind == TextHost::Kind::kName) {
+        traced_ = trace_domain(found.host, tables, options.accept_unknown);
         if (traced_) {
             extract_fields(tables, {traced_->match.view(), traced_->verdict}, options.keep_case,
                            fields_);
@@ -27,18 +20,10 @@ TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
             }
             return;
         }
-        // An invalid name (an empty label): the host alone, as the record
-        // gives hosts, less one root dot.
-        if (!host.empty() && host.back() == '.') host.remove_suffix(1);
     }
     // An IP literal, or an invalid name: the host is the only field.
-    std::optional<std::string_view>& bare = fields_.texts[static_cast<std::size_t>(ExtractField::kHost)];
-    if (options.keep_case) {
-        bare = host;
-    } else {
-        lowered_host_ = lowercase_text(host);
-        bare = lowered_host_.view();
-    }
+    fields_.texts[static_cast<std::size_t>(ExtractField::kHost)] =
+        unmatched_host(found.host, options.keep_case, lowered_host_);
 }
 
 }  // namespace vexlo

@@ -41,8 +41,8 @@ public:
     static constexpr bool from_text(ExtractField field) noexcept { return field != ExtractField::kRule; }
 
 private:
-    std::string host_copy_;    // the found host without TAB, LF and CR
-    OwnedText lowered_host_;   // the host lowercased, when it has no match
+    std::string host_copy_;    // the found host, when it had to be rewritten
+    OwnedText lowered_host_;   // the record's host, when it has no match
     std::optional<TracedMatch> traced_;
     std::string rule_;         // the deciding rule, written out
     ExtractedFields fields_;
