@@ -4,10 +4,11 @@
 // makes tables that pass the walks' proof, with one node for each name that
 // a rule or its twin spells out, and for each of their parents, and answers
 // as the tests' independent model of the same rules does, for names made
-// from every rule. The rules read back from those tables build them again,
-// as for rules put on top of the compiled list. The lines of the input as
-// extra rules are accepted only as rules that a PRIVATE section of the same
-// lines holds.
+// from every rule: the lengths in both views, and the rule that decided, as
+// the list writes it, with its section. The rules read back from those
+// tables build them again, listed spellings and all, as for rules put on
+// top of the compiled list. The lines of the input as extra rules are
+// accepted only as rules that a PRIVATE section of the same lines holds.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,7 @@
 #include "list_file/trie_rules.h"
 #include "common/dots.h"
 #include "list_model.h"
+#include "query/extract.h"
 #include "query/short_match.h"
 #include "rules/owned_tables.h"
 #include "rules/public_suffix.h"
@@ -83,8 +85,15 @@ std::optional<std::string> twin_of(std::string_view name) {
 }
 
 bool same_tables(const ListTables& a, const ListTables& b) {
-    if (a.pool != b.pool || a.nodes.size() != b.nodes.size() || a.edges.size() != b.edges.size()) {
+    if (a.pool != b.pool || a.nodes.size() != b.nodes.size() || a.edges.size() != b.edges.size() ||
+        a.spelling_text != b.spelling_text || a.spellings.size() != b.spellings.size()) {
         return false;
+    }
+    for (std::size_t s = 0; s < a.spellings.size(); ++s) {
+        const vexlo::ListedSpelling &x = a.spellings[s], &y = b.spellings[s];
+        if (x.node != y.node || x.text_start != y.text_start || x.text_end != y.text_end) {
+            return false;
+        }
     }
     for (std::size_t n = 0; n < a.nodes.size(); ++n) {
         const vexlo::TrieNode &x = a.nodes[n], &y = b.nodes[n];
@@ -151,10 +160,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vexlo::list_file::ListTables& tables = built.tables;
     // Every accepted list passes the proof that lets the walks read its
     // tables unchecked (OwnedTables faults otherwise).
-    const vexlo::OwnedTables owned(tables.nodes, tables.edges, tables.pool);
+    const vexlo::OwnedTables owned(tables.nodes, tables.edges, tables.pool, tables.spellings,
+                                   tables.spelling_text);
     CHECK(tables.rule_count == list.rules.size(), text);
     std::string read_back;
-    const BuiltTables again = build_rule_tables(rules_of_trie(tables.view(), read_back), {});
+    const BuiltTables again =
+        build_rule_tables(rules_of_trie(tables.view(), tables.listed_spellings(), read_back), {});
     CHECK(again.errors.empty() && same_tables(again.tables, tables), text);
 
     std::unordered_set<std::string> names;
@@ -170,13 +181,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const unsigned kind = static_cast<unsigned>(rule.kind);
         const bool icann = rule.section == Section::icann;
         model.add({std::string(rule.name), kind, icann});
-        if (const std::optional<std::string> twin = twin_of(rule.name)) model.add({*twin, kind, icann});
+        if (const std::optional<std::string> twin = twin_of(rule.name)) {
+            model.add({*twin, kind, icann}, std::string(rule.name));
+        }
     }
     for (const std::string& name : names) {
         for (const std::string& asked : {name, "a." + name, "b.a." + name, "x" + name}) {
             const std::uint64_t dots = vexlo::dot_bitmap(asked.data(), asked.size());
             const std::size_t labels = 1 + static_cast<std::size_t>(std::count(asked.begin(), asked.end(), '.'));
             for (const bool accept_unknown : {true, false}) {
+                const vexlo::Verdict verdict =
+                    vexlo::rule_verdict(owned.tables(), asked, dots, labels, accept_unknown);
+                const vexlo::testing::ModelVerdict explained = model.explain(asked, accept_unknown);
+                CHECK(verdict.public_length == explained.length, text);
+                CHECK(verdict.icann_length == explained.icann_length, text);
+                const vexlo::MatchView view{asked, asked, dots, labels, verdict.public_length, true};
+                const std::optional<vexlo::RuleText> rule = vexlo::decided_rule(owned.tables(), view, verdict);
+                CHECK(rule.has_value() == explained.rule.has_value(), text);
+                if (rule) {
+                    CHECK(std::string(rule->mark) + std::string(rule->name) == *explained.rule, text);
+                }
+                const std::optional<std::string_view> section = vexlo::decided_section(owned.tables(), verdict);
+                CHECK(section.has_value() == explained.section.has_value(), text);
+                if (section) CHECK(*section == *explained.section, text);
                 for (const bool icann_only : {false, true}) {
                     const vexlo::Switches switches{accept_unknown, icann_only};
                     const std::size_t expected = model.length(asked, accept_unknown, icann_only);

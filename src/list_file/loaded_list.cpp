@@ -18,7 +18,8 @@ LoadOutcome loaded(BuiltTables&& built) {
     ListTables& tables = built.tables;
     // Built in place: the tables' view points into them, so they never move.
     outcome.list.reset(new LoadedList{
-        OwnedTables(std::move(tables.nodes), std::move(tables.edges), std::move(tables.pool)),
+        OwnedTables(std::move(tables.nodes), std::move(tables.edges), std::move(tables.pool),
+                    std::move(tables.spellings), std::move(tables.spelling_text)),
         std::move(tables.checksum), std::move(tables.version), tables.rule_count,
         tables.twin_count});
     return outcome;
@@ -31,10 +32,10 @@ LoadOutcome load_list(std::string_view data, std::span<const std::string_view> e
     return loaded(compile_list(data, extra, 1));
 }
 
-LoadOutcome extend_list(const RuleTrie& trie, const CompiledList& list,
+LoadOutcome extend_list(const RuleTables& tables, const CompiledList& list,
                         std::span<const std::string_view> extra) {
     std::string names;
-    ParsedList rules = rules_of_trie(trie, names);
+    ParsedList rules = rules_of_trie(tables.trie(), tables.listed_spellings(), names);
     if (!extra.empty()) {
         // The extra rules, read on top of an empty file, go after the trie's.
         ParsedList extra_rules = parse_list({}, extra, 1);
@@ -43,12 +44,11 @@ LoadOutcome extend_list(const RuleTrie& trie, const CompiledList& list,
         rules.errors.file_lines = extra_rules.errors.file_lines;
     }
     BuiltTables built = build_rule_tables(rules, {}, 1);
-    // The trie's rules hold every twin of each other, so the builder counts
-    // only the twins that the extra rules add.
+    // The builder counts the twins as the list's build did, and those that
+    // the extra rules add; the rule lines are the list's own.
     built.tables.checksum = list.checksum;
     if (list.version != nullptr) built.tables.version = list.version;
     built.tables.rule_count = list.rule_count + extra.size();
-    built.tables.twin_count += list.twin_count;
     return loaded(std::move(built));
 }
 

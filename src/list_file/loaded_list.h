@@ -14,7 +14,7 @@
 #include "list_file/list_errors.h"
 #include "rules/compiled_list.h"
 #include "rules/owned_tables.h"
-#include "rules/rule_trie.h"
+#include "rules/rule_tables.h"
 
 namespace vexlo::list_file {
 
@@ -38,12 +38,12 @@ struct LoadOutcome {
 // their proof, which a list the reader accepts never does.
 LoadOutcome load_list(std::string_view data, std::span<const std::string_view> extra = {});
 
-// The compiled list, whose tables `trie` are, with `extra` rules on top: the
-// tables that load_list gives for the list's file and the same extra rules,
-// built from the rules the trie holds (trie_rules.h). The checksum and
-// version are the list's; the counts are its own plus the extra rules and
-// the twins they add. Throws as load_list does.
-LoadOutcome extend_list(const RuleTrie& trie, const CompiledList& list,
+// The compiled list, whose tables `tables` are, with `extra` rules on top:
+// the tables that load_list gives for the list's file and the same extra
+// rules, built from the rules the tables hold (trie_rules.h). The checksum
+// and version are the list's; the counts are its own plus the extra rules
+// and the twins they add. Throws as load_list does.
+LoadOutcome extend_list(const RuleTables& tables, const CompiledList& list,
                         std::span<const std::string_view> extra);
 
 // Why a list was refused, in one line: "line 12: <reason>" (or "extra rule

@@ -1,16 +1,24 @@
 #include "list_file/trie_rules.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace vexlo::list_file {
 
-ParsedList rules_of_trie(const RuleTrie& trie, std::string& names) {
+ParsedList rules_of_trie(const RuleTrie& trie, ListedSpellings spellings, std::string& names) {
     // A node with the span of its name in `names`: its edge's label, a dot
     // and its parent's name. Views are made once `names` has stopped growing.
     struct Named {
         std::uint32_t node;
         std::size_t start, size;
+    };
+    // The spellings are sorted by node.
+    const auto twin_only = [&](std::uint32_t node) {
+        const auto at = std::lower_bound(
+            spellings.entries.begin(), spellings.entries.end(), node,
+            [](const ListedSpelling& spelling, std::uint32_t n) { return spelling.node < n; });
+        return at != spellings.entries.end() && at->node == node;
     };
     std::vector<Named> marked;
     std::vector<Named> stack{{0, 0, 0}};
@@ -25,7 +33,9 @@ ParsedList rules_of_trie(const RuleTrie& trie, std::string& names) {
             names += trie.label_pool.substr(edge.label_start, edge.label_end - edge.label_start);
             if (parent.node != 0) (names += '.').append(names, parent.start, parent.size);
             const Named child{static_cast<std::uint32_t>(edge.child), start, names.size() - start};
-            if (trie.nodes[child.node].flags != 0) marked.push_back(child);
+            if (trie.nodes[child.node].flags != 0 && !twin_only(child.node)) {
+                marked.push_back(child);
+            }
             stack.push_back(child);
         }
     }

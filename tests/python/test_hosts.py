@@ -134,6 +134,13 @@ def test_host_of_each_form(text, expected, with_ip):
 def test_full_stops_are_read_by_host_not_by_the_questions():
     url = "http://www.example\u3002co\u3002uk/"
     assert vexlo.privatesuffix(vexlo.host(url)) == "example.co.uk"
+    found = vexlo.extract(url)
+    assert (found.host, found.privatesuffix, found.rule) == (
+        "www.example.co.uk",
+        "example.co.uk",
+        "co.uk",
+    )
+    assert vexlo.extract("http://192\u3002168\u30020\u30021/", keep_ip=True).host == "192.168.0.1"
     # The questions take host names, in which only '.' separates labels.
     assert vexlo.privatesuffix("www.example\u3002co\u3002uk") == "www.example\u3002co\u3002uk"
 

@@ -16,6 +16,7 @@
 #include "python/interpreter_lock.h"
 #include "python/process_once.h"
 #include "python/process_services.h"
+#include "python/questions/extract_question.h"
 #include "python/questions/question_functions.h"
 #include "python/results.h"
 #include "python/type_errors.h"
@@ -73,6 +74,13 @@ constexpr const char* kMethodDocs[6] = {kPublicsuffixDoc.data(), kPrivatesuffixD
                                         kIsPublicDoc.data(),     kIsPrivateDoc.data(),
                                         kPrivatepartsDoc.data(), kSubdomainDoc.data()};
 
+// extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)
+PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return questions::extract_call(*as_rules(self)->tables, args, nargs, kwnames);
+}
+
+constexpr auto kExtractDoc = questions::method_doc(questions::kExtractDoc);
+
 // A function of vexlo.rules by name: what a Rules object is pickled as.
 PyObject* rules_module_function(const char* name) {
     PyObject* module = PyImport_ImportModule("vexlo.rules");
@@ -102,20 +110,21 @@ PyObject* rules_reduce(PyObject* self, PyObject*) {
 
 PyObject* with_rules(PyObject* self, PyObject* rules);
 
-std::array<PyMethodDef, 9> method_records = [] {
-    std::array<PyMethodDef, 9> all{};
+std::array<PyMethodDef, 10> method_records = [] {
+    std::array<PyMethodDef, 10> all{};
     const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf>(kMethodDocs);
     for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
-    all[6] = {"with_rules", with_rules, METH_O,
+    all[6] = {"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()};
+    all[7] = {"with_rules", with_rules, METH_O,
               "with_rules($self, rules, /)\n--\n\n"
               "These rules with *rules* on top, as a new Rules: an iterable of rules\n"
               "(str), each written as on a line of a list file, added in the PRIVATE\n"
               "section. The result answers as the list file with them appended would.\n"
               "ValueError names a faulty rule by its place (\"extra rule 2: ...\")."};
-    all[7] = {"__reduce__", rules_reduce, METH_NOARGS,
+    all[8] = {"__reduce__", rules_reduce, METH_NOARGS,
               "Pickle as the list's bytes (the compiled list as its checksum) and the\n"
               "extra rules, loaded again by vexlo.load_rules()."};
-    all[8] = {nullptr, nullptr, 0, nullptr};
+    all[9] = {nullptr, nullptr, 0, nullptr};
     return all;
 }();
 
@@ -323,8 +332,8 @@ PyObject* rules_with(PyObject* source, PyObject* extra, const std::vector<std::s
                                         static_cast<std::size_t>(PyBytes_GET_SIZE(source)));
             outcome = list_file::load_list(data, texts);
         } else {
-            outcome = list_file::extend_list(services.compiled_tables->trie(),
-                                             *services.compiled_list, texts);
+            outcome = list_file::extend_list(*services.compiled_tables, *services.compiled_list,
+                                             texts);
         }
     } catch (const std::bad_alloc&) {
         error = PyError::with_message(PyExc_MemoryError, "out of memory for the rules of a list");

@@ -57,6 +57,14 @@ void expect_same_list(const LoadedList& got, const LoadedList& want) {
                   std::tie(b.edges[e].label_start, b.edges[e].label_end, b.edges[e].child))
             << "edge " << e;
     }
+    const ListedSpellings x = a.listed_spellings(), y = b.listed_spellings();
+    EXPECT_EQ(x.text, y.text);
+    ASSERT_EQ(x.entries.size(), y.entries.size());
+    for (std::size_t s = 0; s < x.entries.size(); ++s) {
+        EXPECT_EQ(std::tie(x.entries[s].node, x.entries[s].text_start, x.entries[s].text_end),
+                  std::tie(y.entries[s].node, y.entries[s].text_start, y.entries[s].text_end))
+            << "spelling " << s;
+    }
     EXPECT_EQ(got.rule_count, want.rule_count);
     EXPECT_EQ(got.twin_count, want.twin_count);
 }
@@ -90,7 +98,7 @@ TEST(ExtraRules, OnTopOfTheCompiledListAnswerAsItsFileWithThemAppended) {
     const std::vector<std::string_view> listed = {"com", "*.github.io", "!x.github.io",
                                                   "\xe5\x85\xac\xe5\x8f\xb8.cn"};
     for (const std::vector<std::string_view>& extra : {std::vector<std::string_view>{}, kExtra, listed}) {
-        const LoadOutcome extended = extend_list(compiled_rules(), compiled_list, extra);
+        const LoadOutcome extended = extend_list(compiled_tables(), compiled_list, extra);
         const LoadedList& list = expect_loaded(extended);
         const LoadOutcome loaded =
             extra.empty() ? load_list(*file) : load_list(appended(*file, extra));
@@ -119,7 +127,7 @@ TEST(ExtraRules, FaultsAreNamedByTheirPlace) {
     for (const auto& c : cases) {
         for (const bool compiled : {false, true}) {
             const LoadOutcome outcome = compiled
-                                            ? extend_list(compiled_rules(), compiled_list, c.extra)
+                                            ? extend_list(compiled_tables(), compiled_list, c.extra)
                                             : load_list(kList, c.extra);
             ASSERT_EQ(outcome.list, nullptr) << c.message;
             EXPECT_EQ(refusal_message(outcome.errors).rfind(c.message, 0), 0u)
