@@ -270,6 +270,9 @@ def test_rules_on_top_of_the_compiled_list(compiled_bytes):
     for question, switches in itertools.product(QUESTIONS, SWITCHES):
         for name in names:
             assert ask(rules, question, name, switches) == ask(same, question, name, switches)
+    # The rule that decided too, in the list's own spelling.
+    for name in names + ["a.xn--55qx5d.cn", "a.公司.cn", "x.xn--bcher-kva.corp"]:
+        assert rules.extract(name) == same.extract(name), name
     assert vexlo.columns.privatesuffix(["a.b.corp"], rules=rules) == ["b.corp"]
     # Rules go on top of those already there, and are named by their place.
     more = rules.with_rules(["zz"])
