@@ -36,7 +36,7 @@ private:
 
 // What a row is answered with besides its name.
 struct RowSettings {
-    const RuleTables* tables = nullptr;
+    const RuleTables* tables = &compiled_tables();
     Switches switches;
     bool keep_case = false;
     bool keep_ip = false;
@@ -62,7 +62,11 @@ std::string quoted(std::string_view text) {
 class Call {
 public:
     Call(const FunctionInfo& info, duckdb_data_chunk input)
-        : form_(*info.form), lists_(*info.lists), rows_(duckdb_data_chunk_get_size(input)) {
+        : form_(*info.form),
+          lists_(*info.lists),
+          rows_(duckdb_data_chunk_get_size(input)),
+          defaults_(form_.accept_unknown == kAbsent && form_.keep_ip == kAbsent &&
+                    form_.rules == kAbsent) {
         for (std::int8_t k = 0; k < form_.argument_count; ++k) {
             arguments_[static_cast<std::size_t>(k)] =
                 Argument(duckdb_data_chunk_get_vector(input, static_cast<idx_t>(k)));
@@ -78,25 +82,35 @@ public:
     }
 
     // The settings of `row`; false when one of its arguments is NULL.
-    bool settings(idx_t row, RowSettings& settings) {
+    [[gnu::always_inline]] bool settings(idx_t row, RowSettings& settings) {
         for (std::int8_t k = 0; k < form_.argument_count; ++k) {
             if (!arguments_[static_cast<std::size_t>(k)].valid(row)) return false;
         }
+        if (form_.depth != kAbsent && argument(form_.depth).integer(row) < 0) [[unlikely]] {
+            negative_depth(row);
+        }
+        if (defaults_) {
+            settings = RowSettings{};
+            return true;
+        }
+        return read_settings(row, settings);
+    }
+
+private:
+    [[noreturn, gnu::cold]] void negative_depth(idx_t row) const {
+        throw QueryError(std::string(form_.name) + "(): depth must be 0 or more, not " +
+                         std::to_string(argument(form_.depth).integer(row)));
+    }
+
+    bool read_settings(idx_t row, RowSettings& settings) {
         settings.tables = form_.rules == kAbsent ? &compiled_tables() : tables(row);
         settings.switches.accept_unknown = flag(form_.accept_unknown, row, true);
         settings.switches.icann_only = flag(form_.icann_only, row, false);
         settings.keep_case = flag(form_.keep_case, row, false);
         settings.keep_ip = flag(form_.keep_ip, row, false);
-        if (form_.depth != kAbsent) {
-            if (const std::int64_t depth = argument(form_.depth).integer(row); depth < 0) {
-                throw QueryError(std::string(form_.name) + "(): depth must be 0 or more, not " +
-                                 std::to_string(depth));
-            }
-        }
         return true;
     }
 
-private:
     const Argument& argument(std::int8_t at) const noexcept {
         return arguments_[static_cast<std::size_t>(at)];
     }
@@ -123,10 +137,20 @@ private:
     const Form& form_;
     const LoadedLists& lists_;
     idx_t rows_;
+    // The form takes no switch and no list: every row has the defaults.
+    bool defaults_;
     std::array<Argument, 8> arguments_;
     std::string resolved_checksum_;
     const RuleTables* resolved_ = nullptr;
 };
+
+// Each of DuckDB's threads keeps a batch from call to call, its memory grown
+// to what the calls have needed. Out of line: a thread-local of a loaded
+// library is found by a call into the loader.
+[[gnu::noinline]] NameBatch& thread_batch() {
+    thread_local NameBatch batch;
+    return batch;
+}
 
 // Answers the rows a block at a time: each block's names are matched
 // together under the settings they share (a block ends early where the
@@ -134,7 +158,7 @@ private:
 // `write(first_row, batch, settings)`.
 template <class Write>
 void answer_blocks(Call& call, Write&& write) {
-    NameBatch batch;
+    NameBatch& batch = thread_batch();
     idx_t row = 0;
     while (row < call.rows()) {
         const idx_t first = row;
