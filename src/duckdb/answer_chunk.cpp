@@ -152,6 +152,12 @@ private:
     return batch;
 }
 
+// The same for the long texts of the answers.
+[[gnu::noinline]] LongTexts& thread_long_texts() {
+    thread_local LongTexts texts;
+    return texts;
+}
+
 // Answers the rows a block at a time: each block's names are matched
 // together under the settings they share (a block ends early where the
 // settings change, which rows of one call seldom do), then handed to
@@ -186,7 +192,7 @@ void answer_blocks(Call& call, Write&& write) {
 
 template <Question Q>
 void answer_texts(Call& call, duckdb_vector output) {
-    TextResult result(output);
+    TextResult result(output, thread_long_texts());
     answer_blocks(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const idx_t row = first + k;
@@ -202,6 +208,7 @@ void answer_texts(Call& call, duckdb_vector output) {
             }
         }
     });
+    result.finish();
 }
 
 template <Question Q>
@@ -233,6 +240,7 @@ void answer_parts(Call& call, duckdb_vector output) {
     ResultValidity validity(output);
     idx_t item_count = duckdb_list_vector_get_size(output);
     std::array<std::optional<PrivateParts>, kBlock> parts;
+    LongTexts& long_texts = thread_long_texts();
     answer_blocks(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
         // Room for the block's items first: growing the items may move them.
         idx_t wanted = 0;
@@ -246,7 +254,7 @@ void answer_parts(Call& call, duckdb_vector output) {
         if (duckdb_list_vector_reserve(output, item_count + wanted) != DuckDBSuccess) {
             throw std::bad_alloc();
         }
-        TextResult item(items);
+        TextResult item(items, long_texts);
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const idx_t row = first + k;
             lists[row].offset = item_count;
@@ -264,6 +272,7 @@ void answer_parts(Call& call, duckdb_vector output) {
             item.put(item_count++, parts[k]->private_suffix);
             lists[row].length = item_count - lists[row].offset;
         }
+        item.finish();
         duckdb_list_vector_set_size(output, item_count);
     });
 }
@@ -271,7 +280,7 @@ void answer_parts(Call& call, duckdb_vector output) {
 // The host of each text, as written: a slice of the text itself, which
 // needs no batch.
 void answer_hosts(Call& call, duckdb_vector output) {
-    TextResult result(output);
+    TextResult result(output, thread_long_texts());
     std::string copy;
     for (idx_t row = 0; row < call.rows(); ++row) {
         RowSettings settings;
@@ -293,6 +302,7 @@ void answer_hosts(Call& call, duckdb_vector output) {
             result.put(row, found.text());
         }
     }
+    result.finish();
 }
 
 void answer(Call& call, duckdb_vector output) {

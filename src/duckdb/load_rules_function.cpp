@@ -123,14 +123,17 @@ void scan(duckdb_function_info info, duckdb_data_chunk output) {
     given = true;
     const auto& row = *static_cast<const LoadedRow*>(duckdb_function_get_bind_data(info));
     try {
-        TextResult checksum(duckdb_data_chunk_get_vector(output, 0));
-        TextResult version(duckdb_data_chunk_get_vector(output, 1));
+        LongTexts long_texts;
+        TextResult checksum(duckdb_data_chunk_get_vector(output, 0), long_texts);
         checksum.put(0, row.checksum);
+        checksum.finish();
+        TextResult version(duckdb_data_chunk_get_vector(output, 1), long_texts);
         if (row.version) {
             version.put(0, *row.version);
         } else {
             version.put_null(0);
         }
+        version.finish();
         static_cast<std::int64_t*>(duckdb_vector_get_data(duckdb_data_chunk_get_vector(output, 2)))[0] =
             row.rule_count;
         duckdb_data_chunk_set_size(output, 1);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string_view>
 
@@ -68,10 +69,16 @@ bool register_set(duckdb_connection connection, std::span<const Form> forms, con
 
 // psl_list_checksum(): the checksum of the compiled list, which names it
 // where a function takes `rules`.
-void list_checksum(duckdb_function_info, duckdb_data_chunk input, duckdb_vector output) {
-    TextResult result(output);
-    const idx_t rows = duckdb_data_chunk_get_size(input);
-    for (idx_t row = 0; row < rows; ++row) result.put(row, compiled_list.checksum);
+void list_checksum(duckdb_function_info info, duckdb_data_chunk input, duckdb_vector output) {
+    try {
+        LongTexts long_texts;
+        TextResult result(output, long_texts);
+        const idx_t rows = duckdb_data_chunk_get_size(input);
+        for (idx_t row = 0; row < rows; ++row) result.put(row, compiled_list.checksum);
+        result.finish();
+    } catch (const std::bad_alloc&) {
+        duckdb_scalar_function_set_error(info, "psl_list_checksum(): out of memory");
+    }
 }
 
 bool register_list_checksum(duckdb_connection connection, const Types& types, std::string& error) {

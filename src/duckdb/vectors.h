@@ -8,8 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "common/fault.h"
 #include "duckdb/duckdb_api.h"
 
 namespace vexlo::duckdb {
@@ -66,17 +72,34 @@ private:
     std::uint64_t* mask_ = nullptr;
 };
 
+// Texts of more than 12 bytes waiting to be handed to DuckDB, in order, with
+// the rows they answer. Kept from call to call, its memory grown to what the
+// calls have needed.
+struct LongTexts {
+    std::string bytes;
+    std::vector<std::pair<idx_t, std::uint32_t>> rows;  // each text's row and size
+};
+
 // A VARCHAR result vector. A text of up to 12 bytes is written into its
-// element, as DuckDB itself stores one; a longer one is handed to DuckDB,
-// which copies it into the vector's own strings.
+// element, as DuckDB itself stores one. Longer ones are gathered and handed
+// to DuckDB in one piece, which it copies into the vector's own strings;
+// each element then points at its part of that copy. One copy a chunk
+// instead of one a row: the C API offers no other way into the vector's
+// strings, and copies each piece it is given into one place of its own and
+// checks that it is UTF-8, which the answers always are.
 class TextResult {
 public:
-    explicit TextResult(duckdb_vector vector)
+    TextResult(duckdb_vector vector, LongTexts& pending)
         : vector_(vector),
           elements_(static_cast<duckdb_string_t*>(duckdb_vector_get_data(vector))),
-          validity_(vector) {}
+          validity_(vector),
+          pending_(pending) {
+        pending_.bytes.clear();
+        pending_.rows.clear();
+    }
 
-    // `text` is read exactly, whatever lies around it.
+    // `text` is read exactly, whatever lies around it; the longer ones are
+    // copied at once.
     void put(idx_t row, std::string_view text) {
         if (text.size() <= kInlineBytes) {
             duckdb_string_t element{};
@@ -85,17 +108,53 @@ public:
             elements_[row] = element;
             return;
         }
-        duckdb_vector_assign_string_element_len(vector_, row, text.data(), text.size());
+        if (text.size() > kMaxJoinedBytes - pending_.bytes.size()) {
+            if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+                throw std::length_error("an answer of more than 4 GiB, which DuckDB cannot hold");
+            }
+            finish();
+        }
+        pending_.bytes.append(text);
+        pending_.rows.emplace_back(row, static_cast<std::uint32_t>(text.size()));
     }
     void put_null(idx_t row) {
         elements_[row] = duckdb_string_t{};
         validity_.set_null(row);
     }
 
+    // Hands the texts gathered to DuckDB. Before the vector is read or
+    // grown.
+    void finish() {
+        if (pending_.rows.empty()) return;
+        const idx_t first = pending_.rows.front().first;
+        elements_[first] = duckdb_string_t{};
+        duckdb_vector_assign_string_element_len(vector_, first, pending_.bytes.data(),
+                                                pending_.bytes.size());
+        if (elements_[first].value.pointer.length != pending_.bytes.size()) {
+            raise_fault("DuckDB did not take the answers' text");
+        }
+        const char* copy = elements_[first].value.pointer.ptr;
+        for (const auto& [row, size] : pending_.rows) {
+            duckdb_string_t& element = elements_[row];
+            element.value.pointer.length = size;
+            std::memcpy(element.value.pointer.prefix, copy, sizeof element.value.pointer.prefix);
+            element.value.pointer.ptr = const_cast<char*>(copy);
+            copy += size;
+        }
+        pending_.bytes.clear();
+        pending_.rows.clear();
+    }
+
 private:
+    // The most bytes handed over at once (but for one longer text): a
+    // chunk's answers nearly always take far less, and a string of DuckDB's
+    // holds less than 4 GiB.
+    static constexpr std::size_t kMaxJoinedBytes = std::size_t{1} << 20;
+
     duckdb_vector vector_;
     duckdb_string_t* elements_;
     ResultValidity validity_;
+    LongTexts& pending_;
 };
 
 // A BOOLEAN result vector.

@@ -140,6 +140,18 @@ def test_switches_may_change_from_row_to_row(connection):
         assert subdomain == vexlo.subdomain(name, i % 4, keep_case=i % 9 == 0)
 
 
+def test_long_answers_of_whole_chunks(connection):
+    # More answer text in one chunk of rows than is handed to DuckDB at once.
+    names = [f"{i}." + ".".join(["Ab" * 40] * 12) + f".x{i % 3}.co.uk" for i in range(5000)]
+    connection.register("long_names", pa.table({"i": range(len(names)), "h": names}))
+    for keep_case in (False, True):
+        call = f"psl_subdomain(h, 12, true, false, {str(keep_case).lower()})"
+        assert sql_answers(connection, call, "long_names") == [
+            vexlo.subdomain(n, 12, keep_case=keep_case) for n in names
+        ]
+    connection.unregister("long_names")
+
+
 def test_hosts_answer_as_vexlo_host(connection):
     for keep_ip in (None, False, True):
         call = "psl_host(u)" if keep_ip is None else f"psl_host(u, {str(keep_ip).lower()})"
