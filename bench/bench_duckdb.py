@@ -88,6 +88,7 @@ def connect(names, threads):
     connection.register("corpus", pa.table({"h": names}))
     connection.execute("CREATE TABLE hosts AS SELECT h FROM corpus")
     connection.unregister("corpus")
+
     def registrable_domains(hosts):
         return vexlo.columns.privatesuffix(hosts)
 
