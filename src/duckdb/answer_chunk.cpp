@@ -263,13 +263,7 @@ void answer_parts(Call& call, duckdb_vector output) {
                 validity.set_null(row);
                 continue;
             }
-            std::string_view subdomains = parts[k]->subdomains;
-            for (std::size_t s = 0; s < parts[k]->subdomain_count; ++s) {
-                const std::size_t dot = subdomains.find('.');
-                item.put(item_count++, subdomains.substr(0, dot));
-                subdomains.remove_prefix(dot == std::string_view::npos ? subdomains.size() : dot + 1);
-            }
-            item.put(item_count++, parts[k]->private_suffix);
+            each_private_part(*parts[k], [&](std::string_view part) { item.put(item_count++, part); });
             lists[row].length = item_count - lists[row].offset;
         }
         item.finish();

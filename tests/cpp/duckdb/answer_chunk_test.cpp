@@ -13,12 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "../columns/scalar_answer.h"
 #include "../columns/test_names.h"
 #include "fake_duckdb.h"
-#include "host/find_host.h"
 #include "list_file/loaded_list.h"
-#include "normalize/utf8_check.h"
-#include "query/match.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo::duckdb {
@@ -35,80 +33,28 @@ struct Row {
     std::optional<std::string> rules;
 };
 
-struct Expected {
-    bool null = true;
-    bool truth = false;
-    std::string text;
-    std::vector<std::string> parts;
-
-    bool operator==(const Expected&) const = default;
-};
-
-const RuleTables& tables_named(const std::string& checksum, const list_file::LoadedList* loaded) {
-    return loaded != nullptr && checksum == loaded->checksum ? loaded->tables.tables()
-                                                             : compiled_tables();
-}
+using Expected = testing_names::ScalarAnswer;
 
 // The single call's answer under the row's arguments, as the form takes them.
 Expected single(const Form& form, const Row& row, const list_file::LoadedList* loaded) {
-    Expected e;
     const auto given = [&](std::int8_t at, const auto& value) { return at == kAbsent || value; };
-    if (!row.name || !given(form.depth, row.depth) || !given(form.accept_unknown, row.accept_unknown) ||
+    if (!given(form.depth, row.depth) || !given(form.accept_unknown, row.accept_unknown) ||
         !given(form.icann_only, row.icann_only) || !given(form.keep_case, row.keep_case) ||
         !given(form.keep_ip, row.keep_ip) || !given(form.rules, row.rules)) {
-        return e;
+        return {};
     }
     const auto flag = [](std::int8_t at, const std::optional<bool>& value, bool absent) {
         return at == kAbsent ? absent : *value;
     };
-    const std::string& name = *row.name;
-    if (form.question == Question::kHost) {
-        const host::FoundHost found = host::find_host(name);
-        e.null = !host::is_answer(found, flag(form.keep_ip, row.keep_ip, false)) || !is_utf8(name);
-        for (const char c : e.null ? std::string_view() : found.text()) {
-            if (c != '\t' && c != '\n' && c != '\r') e.text += c;
-        }
-        return e;
-    }
-    const bool keep_case = flag(form.keep_case, row.keep_case, false);
-    const Switches switches{flag(form.accept_unknown, row.accept_unknown, true),
-                            flag(form.icann_only, row.icann_only, false)};
-    const RuleTables& tables = form.rules == kAbsent ? compiled_tables() : tables_named(*row.rules, loaded);
-    const bool predicate = form.question == Question::kIsPublic || form.question == Question::kIsPrivate;
-    std::optional<Match> matched;
-    if (is_utf8(name)) matched = match_domain(name, tables, switches);
-    if (!matched) {
-        e.null = !predicate;
-        return e;
-    }
-    const MatchView match = matched->view();
-    const auto text = [&](std::optional<std::string_view> t) {
-        e.null = !t;
-        if (t) e.text = std::string(*t);
-    };
-    const std::uint64_t depth = form.depth == kAbsent ? 0 : static_cast<std::uint64_t>(*row.depth);
-    switch (form.question) {
-        case Question::kIsPublic: e.null = false, e.truth = is_public(match); break;
-        case Question::kIsPrivate: e.null = false, e.truth = is_private(match); break;
-        case Question::kPublicSuffix: text(publicsuffix(match, keep_case)); break;
-        case Question::kPrivateSuffix: text(privatesuffix(match, keep_case)); break;
-        case Question::kSubdomain: text(subdomain(match, depth, keep_case)); break;
-        case Question::kHost: break;
-        case Question::kPrivateParts: {
-            const auto parts = privateparts(match, keep_case);
-            e.null = !parts;
-            if (!parts) break;
-            std::string_view rest = parts->subdomains;
-            for (std::size_t s = 0; s < parts->subdomain_count; ++s) {
-                const std::size_t dot = rest.find('.');
-                e.parts.emplace_back(rest.substr(0, dot));
-                rest = dot == rest.npos ? std::string_view() : rest.substr(dot + 1);
-            }
-            e.parts.emplace_back(parts->private_suffix);
-            break;
-        }
-    }
-    return e;
+    ColumnRequest request{form.question};
+    request.accept_unknown = flag(form.accept_unknown, row.accept_unknown, true);
+    request.icann_only = flag(form.icann_only, row.icann_only, false);
+    request.keep_case = flag(form.keep_case, row.keep_case, false);
+    request.keep_ip = flag(form.keep_ip, row.keep_ip, false);
+    request.depth = form.depth == kAbsent ? 0 : static_cast<std::uint64_t>(*row.depth);
+    const bool loaded_list = form.rules != kAbsent && *row.rules == loaded->checksum;
+    return testing_names::scalar_answer(row.name, request,
+                                        loaded_list ? loaded->tables.tables() : compiled_tables());
 }
 
 struct Call {
