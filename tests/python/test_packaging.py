@@ -38,7 +38,7 @@ PACKAGE_FILES = {
     for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
     for platform in (f"linux_{machine}", f"linux_{machine}_gcc4")
 }
-LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt"}
+LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt", "third_party/duckdb/LICENSE"}
 
 # Building and installing is the same with a sanitized module; and the build
 # tools would run with the sanitizer runtimes preloaded.
