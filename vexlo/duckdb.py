@@ -15,9 +15,10 @@ loads it, from any language: `extension_path` gives the file, for
 
 The functions, each answering as the Python function of the same name:
 psl_publicsuffix, psl_privatesuffix, psl_is_public, psl_is_private,
-psl_privateparts (a VARCHAR[]), psl_subdomain(name, depth) and psl_host; the
-README lists their overloads with the switches, and psl_load_rules, which
-loads a list file at run time.
+psl_privateparts (a VARCHAR[]), psl_subdomain(name, depth), psl_host and
+psl_extract (a STRUCT of the record's fields); the README lists their
+overloads with the switches, and psl_load_rules, which loads a list file at
+run time.
 """
 
 import functools

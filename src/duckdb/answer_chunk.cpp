@@ -10,9 +10,11 @@
 
 #include "common/fault.h"
 #include "duckdb/vectors.h"
-#include "host/find_host.h"
+#include "extract/text_extraction.h"
+#include "normalize/owned_text.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
+#include "query/extract.h"
 #include "query/name_batch.h"
 #include "rules/compiled_tables.h"
 
@@ -152,18 +154,25 @@ private:
     return batch;
 }
 
-// The same for the long texts of the answers.
-[[gnu::noinline]] LongTexts& thread_long_texts() {
-    thread_local LongTexts texts;
-    return texts;
+// The same for the long texts of the answers, one for each result vector
+// that a call writes at once (extract's fields).
+[[gnu::noinline]] LongTexts& thread_long_texts(std::size_t which = 0) {
+    thread_local std::array<LongTexts, kExtractFieldCount> texts;
+    return texts[which];
 }
 
-// Answers the rows a block at a time: each block's names are matched
+// How a block's names are matched: in the view the switches choose, for the
+// six questions; in both, with the rule that decided, for extract.
+enum class Walk { kMatch, kExplain };
+
+// Answers the rows a block at a time: `add(row, settings, batch)` adds each
+// row's name (or a null) to the batch, the block's names are matched
 // together under the settings they share (a block ends early where the
-// settings change, which rows of one call seldom do), then handed to
-// `write(first_row, batch, settings)`.
-template <class Write>
-void answer_blocks(Call& call, Write&& write) {
+// settings change, which rows of one call seldom do), then the block goes
+// to `write(first_row, batch, settings)`. A row with a NULL argument is a
+// null of the batch.
+template <Walk W, class Add, class Write>
+void answer_blocks(Call& call, Add&& add, Write&& write) {
     NameBatch& batch = thread_batch();
     idx_t row = 0;
     while (row < call.rows()) {
@@ -183,17 +192,31 @@ void answer_blocks(Call& call, Write&& write) {
             } else if (!settings.same_as(shared)) {
                 break;
             }
-            batch.add(call.name(row));
+            add(row, settings, batch);
         }
-        if (any) batch.match(*shared.tables, shared.switches);
+        if (any) {
+            if constexpr (W == Walk::kMatch) {
+                batch.match(*shared.tables, shared.switches);
+            } else {
+                batch.explain(*shared.tables, shared.switches.accept_unknown);
+            }
+        }
         write(first, batch, shared);
     }
+}
+
+// The same, each row's name being its first argument.
+template <class Write>
+void answer_names(Call& call, Write&& write) {
+    answer_blocks<Walk::kMatch>(
+        call, [&](idx_t row, const RowSettings&, NameBatch& batch) { batch.add(call.name(row)); },
+        write);
 }
 
 template <Question Q>
 void answer_texts(Call& call, duckdb_vector output) {
     TextResult result(output, thread_long_texts());
-    answer_blocks(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
+    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const idx_t row = first + k;
             std::optional<std::string_view> answer;
@@ -214,7 +237,7 @@ void answer_texts(Call& call, duckdb_vector output) {
 template <Question Q>
 void answer_truths(Call& call, duckdb_vector output) {
     TruthResult result(output);
-    answer_blocks(call, [&](idx_t first, const NameBatch& batch, const RowSettings&) {
+    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings&) {
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const idx_t row = first + k;
             switch (batch[k].state) {
@@ -241,7 +264,7 @@ void answer_parts(Call& call, duckdb_vector output) {
     idx_t item_count = duckdb_list_vector_get_size(output);
     std::array<std::optional<PrivateParts>, kBlock> parts;
     LongTexts& long_texts = thread_long_texts();
-    answer_blocks(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
+    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
         // Room for the block's items first: growing the items may move them.
         idx_t wanted = 0;
         for (std::size_t k = 0; k < batch.size(); ++k) {
@@ -283,23 +306,81 @@ void answer_hosts(Call& call, duckdb_vector output) {
             continue;
         }
         const std::string_view text = call.name(row);
-        const host::FoundHost found = host::find_host(text);
         // A text that is not UTF-8 has no host, as it is no name for the
         // questions.
-        if (!host::is_answer(found, settings.keep_ip) || !is_utf8(text)) {
-            result.put_null(row);
-        } else if (found.has_tab_or_newline()) [[unlikely]] {
-            copy.resize(found.text().size());
-            copy.resize(host::copy_without_tab_or_newline(found.text(), copy.data()));
-            result.put(row, copy);
+        const std::optional<ExtractHost> host = extract_host(text, settings.keep_ip, copy);
+        if (host && is_utf8(text)) {
+            result.put(row, host->text);
         } else {
-            result.put(row, found.text());
+            result.put_null(row);
         }
     }
     result.finish();
 }
 
+// The extract record of each text: its host found, the names among the
+// hosts matched a block at a time in both views, each field cut as
+// vexlo.extract cuts it.
+void answer_extracts(Call& call, duckdb_vector output) {
+    ResultValidity records(output);
+    std::optional<TextResult> fields[kExtractFieldCount];
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        fields[i].emplace(duckdb_struct_vector_get_child(output, i), thread_long_texts(i));
+    }
+    // Each row's host, when it has one; copies of hosts that held TAB, LF
+    // or CR.
+    std::array<std::optional<ExtractHost>, kBlock> hosts;
+    std::array<std::string, kBlock> copies;
+    std::array<bool, kBlock> null_rows;
+    std::string rule;
+    OwnedText lowered;
+    const auto add = [&](idx_t row, const RowSettings& settings, NameBatch& batch) {
+        const std::size_t k = batch.size();
+        const std::string_view text = call.name(row);
+        null_rows[k] = false;
+        hosts[k] = is_utf8(text) ? extract_host(text, settings.keep_ip, copies[k]) : std::nullopt;
+        if (hosts[k] && hosts[k]->domain) {
+            batch.add(hosts[k]->text);
+        } else {
+            batch.add_null();
+        }
+    };
+    const auto write = [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const idx_t row = first + k;
+            ExtractedFields found;
+            if (batch[k].state == NameBatch::State::kValid) {
+                extract_fields(*settings.tables, {batch.view(k), batch.verdict(k)}, settings.keep_case,
+                               found);
+                if (found.rule) {
+                    rule.resize(found.rule->size());
+                    found.rule->write(rule.data());
+                    found.texts[static_cast<std::size_t>(ExtractField::kRule)] = rule;
+                }
+            } else if (batch[k].state == NameBatch::State::kNull && null_rows[k]) {
+                records.set_null(row);
+            } else if (hosts[k]) {
+                // An IP literal, or an invalid name: the host alone.
+                found.texts[static_cast<std::size_t>(ExtractField::kHost)] =
+                    bare_host(*hosts[k], settings.keep_case, lowered);
+            }
+            for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+                if (found.texts[i]) {
+                    fields[i]->put(row, *found.texts[i]);
+                } else {
+                    fields[i]->put_null(row);
+                }
+            }
+        }
+        null_rows.fill(true);
+    };
+    null_rows.fill(true);
+    answer_blocks<Walk::kExplain>(call, add, write);
+    for (std::optional<TextResult>& field : fields) field->finish();
+}
+
 void answer(Call& call, duckdb_vector output) {
+    if (call.form().extract) return answer_extracts(call, output);
     switch (call.form().question) {
         case Question::kPublicSuffix: return answer_texts<Question::kPublicSuffix>(call, output);
         case Question::kPrivateSuffix: return answer_texts<Question::kPrivateSuffix>(call, output);

@@ -9,6 +9,7 @@
 #include "duckdb/answer_chunk.h"
 #include "duckdb/logical_type.h"
 #include "duckdb/vectors.h"
+#include "query/extract.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo::duckdb {
@@ -16,12 +17,25 @@ namespace {
 
 void delete_function_info(void* info) { delete static_cast<FunctionInfo*>(info); }
 
+// extract's record: a STRUCT of its fields, each a VARCHAR, named and
+// ordered as vexlo.Extracted's.
+LogicalType extract_record(const LogicalType& text) {
+    duckdb_logical_type types[kExtractFieldCount];
+    const char* names[kExtractFieldCount];
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        types[i] = text.get();
+        names[i] = kExtractFieldNames[i].data();
+    }
+    return LogicalType(duckdb_create_struct_type(types, names, kExtractFieldCount));
+}
+
 // The types of a form's arguments and result.
 struct Types {
     LogicalType text{DUCKDB_TYPE_VARCHAR};
     LogicalType truth{DUCKDB_TYPE_BOOLEAN};
     LogicalType integer{DUCKDB_TYPE_BIGINT};
     LogicalType texts = LogicalType::list_of(text);
+    LogicalType record = extract_record(text);
 
     duckdb_logical_type argument(const Form& form, std::int8_t at) const noexcept {
         if (at == 0 || at == form.rules) return text.get();
@@ -29,6 +43,7 @@ struct Types {
         return truth.get();
     }
     duckdb_logical_type result(const Form& form) const noexcept {
+        if (form.extract) return record.get();
         switch (form.question) {
             case Question::kIsPublic:
             case Question::kIsPrivate:

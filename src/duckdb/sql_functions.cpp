@@ -35,7 +35,7 @@ constexpr std::array<Form, 4> question_forms(const char* name, Question question
 }
 
 constexpr auto kForms = [] {
-    std::array<Form, 26> forms{};
+    std::array<Form, 30> forms{};
     std::size_t at = 0;
     const auto add = [&](const char* name, Question question) {
         for (const Form& form : question_forms(name, question)) forms[at++] = form;
@@ -51,6 +51,21 @@ constexpr auto kForms = [] {
     host.keep_ip = 1;
     host.argument_count = 2;
     forms[at++] = host;
+    // vexlo.extract's switches, in its order; no icann_only: the record
+    // has both views.
+    Form plain{"psl_extract", Question::kHost, true};
+    Form switched = plain;
+    switched.keep_ip = 1;
+    switched.accept_unknown = 2;
+    switched.keep_case = 3;
+    switched.argument_count = 4;
+    Form plain_rules = plain;
+    plain_rules.rules = 1;
+    plain_rules.argument_count = 2;
+    Form switched_rules = switched;
+    switched_rules.rules = 4;
+    switched_rules.argument_count = 5;
+    for (const Form& form : {plain, switched, plain_rules, switched_rules}) forms[at++] = form;
     return forms;
 }();
 

@@ -10,6 +10,8 @@
 //   psl_is_private(...)                          the same
 //   psl_subdomain(name, depth [, accept_unknown, icann_only, keep_case] [, rules])
 //   psl_host(text [, keep_ip])
+//   psl_extract(text [, keep_ip, accept_unknown, keep_case] [, rules])
+//                                               a STRUCT of the record's fields
 #pragma once
 
 #include <cstdint>
@@ -24,7 +26,9 @@ inline constexpr std::int8_t kAbsent = -1;
 
 struct Form {
     const char* name;  // the SQL function's name
-    Question question;
+    Question question;  // unless `extract`
+    // The extract record of the text (vexlo.extract), instead of a question.
+    bool extract = false;
     // Where each argument stands, or kAbsent; the name or text is first.
     std::int8_t depth = kAbsent;
     std::int8_t accept_unknown = kAbsent;

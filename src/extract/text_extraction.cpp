@@ -5,18 +5,33 @@
 
 namespace vexlo {
 
-TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
-                               const ExtractOptions& options) {
+std::optional<ExtractHost> extract_host(std::string_view text, bool keep_ip, std::string& copy) {
     const host::FoundHost found = host::find_host(text);
-    if (!host::is_answer(found, options.keep_ip)) return;
+    if (!host::is_answer(found, keep_ip)) return std::nullopt;
     std::string_view host = found.text();
     if (found.has_tab_or_newline()) {
-        host_copy_.resize(host.size());
-        host_copy_.resize(host::copy_without_tab_or_newline(host, host_copy_.data()));
-        host = host_copy_;
+        copy.resize(host.size());
+        copy.resize(host::copy_without_tab_or_newline(host, copy.data()));
+        host = copy;
     }
-    if (found.kind() == host::HostKind::domain) {
-        traced_ = trace_domain(host, tables, options.accept_unknown);
+    return ExtractHost{host, found.kind() == host::HostKind::domain};
+}
+
+std::string_view bare_host(const ExtractHost& host, bool keep_case, OwnedText& lowered) {
+    std::string_view text = host.text;
+    // A name less one root dot, as the record gives hosts.
+    if (host.domain && !text.empty() && text.back() == '.') text.remove_suffix(1);
+    if (keep_case) return text;
+    lowered = lowercase_text(text);
+    return lowered.view();
+}
+
+TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
+                               const ExtractOptions& options) {
+    const std::optional<ExtractHost> host = extract_host(text, options.keep_ip, host_copy_);
+    if (!host) return;
+    if (host->domain) {
+        traced_ = trace_domain(host->text, tables, options.accept_unknown);
         if (traced_) {
             extract_fields(tables, {traced_->match.view(), traced_->verdict}, options.keep_case,
                            fields_);
@@ -27,18 +42,10 @@ TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
             }
             return;
         }
-        // An invalid name (an empty label): the host alone, as the record
-        // gives hosts, less one root dot.
-        if (!host.empty() && host.back() == '.') host.remove_suffix(1);
     }
     // An IP literal, or an invalid name: the host is the only field.
-    std::optional<std::string_view>& bare = fields_.texts[static_cast<std::size_t>(ExtractField::kHost)];
-    if (options.keep_case) {
-        bare = host;
-    } else {
-        lowered_host_ = lowercase_text(host);
-        bare = lowered_host_.view();
-    }
+    fields_.texts[static_cast<std::size_t>(ExtractField::kHost)] =
+        bare_host(*host, options.keep_case, lowered_host_);
 }
 
 }  // namespace vexlo

@@ -159,12 +159,45 @@ def test_hosts_answer_as_vexlo_host(connection):
         assert sql_answers(connection, call, "urls") == expected
 
 
+EXTRACT_FIELDS = (
+    "host",
+    "prefix",
+    "domain",
+    "publicsuffix",
+    "privatesuffix",
+    "section",
+    "rule",
+    "icann_publicsuffix",
+    "icann_privatesuffix",
+)
+
+
+def records(extract, texts, **switches):
+    return [None if t is None else dict(zip(EXTRACT_FIELDS, extract(t, **switches))) for t in texts]
+
+
+@pytest.mark.parametrize("table, column, texts", [("urls", "u", URLS), ("names", "h", WITH_NULLS)])
+def test_extract_answers_as_vexlo_extract(connection, table, column, texts):
+    assert sql_answers(connection, f"psl_extract({column})", table) == records(vexlo.extract, texts)
+    for keep_ip, accept_unknown, keep_case in itertools.product((True, False), repeat=3):
+        call = f"psl_extract({column}, {keep_ip}, {accept_unknown}, {keep_case})"
+        expected = records(
+            vexlo.extract,
+            texts,
+            keep_ip=keep_ip,
+            accept_unknown=accept_unknown,
+            keep_case=keep_case,
+        )
+        assert sql_answers(connection, call, table) == expected
+
+
 def test_nulls_and_result_types(connection):
     row = connection.execute(
         "SELECT psl_privatesuffix(NULL), psl_privatesuffix('a.co.uk', NULL, false, false), "
         "psl_subdomain('a.b.co.uk', NULL), psl_privateparts('a.co.uk', NULL), psl_host(NULL, true), "
         "typeof(psl_publicsuffix('x')), typeof(psl_is_public('x')), "
-        "typeof(psl_privateparts('x')), typeof(psl_subdomain('x', 1)), typeof(psl_host('x'))"
+        "typeof(psl_privateparts('x')), typeof(psl_subdomain('x', 1)), typeof(psl_host('x')), "
+        "psl_extract(NULL), psl_extract('a.co.uk', NULL, true, false)"
     ).fetchall()[0]
     assert row == (
         None,
@@ -177,6 +210,8 @@ def test_nulls_and_result_types(connection):
         "VARCHAR[]",
         "VARCHAR",
         "VARCHAR",
+        None,
+        None,
     )
 
 
@@ -213,6 +248,8 @@ def test_loaded_lists(connection, tmp_path):
             expected = [list(a) if isinstance(a, tuple) else a for a in expected]
             call = sql_call(question, switches, depth, rules=rules.checksum)
             assert sql_answers(connection, call) == expected
+    rows = sql_answers(connection, f"psl_extract(h, false, true, true, '{rules.checksum}')")
+    assert rows == records(rules.extract, WITH_NULLS, keep_case=True)
     # The compiled list is named by its own checksum.
     assert connection.execute("SELECT psl_list_checksum()").fetchall() == [(vexlo.LIST_CHECKSUM,)]
     compiled = sql_answers(connection, f"psl_privatesuffix(h, '{vexlo.LIST_CHECKSUM}')")

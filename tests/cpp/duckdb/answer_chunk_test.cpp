@@ -15,8 +15,10 @@
 
 #include "../columns/scalar_answer.h"
 #include "../columns/test_names.h"
+#include "extract/text_extraction.h"
 #include "fake_duckdb.h"
 #include "list_file/loaded_list.h"
+#include "normalize/utf8_check.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo::duckdb {
@@ -34,6 +36,10 @@ struct Row {
 };
 
 using Expected = testing_names::ScalarAnswer;
+
+// An extract record is compared as its fields in `parts`, each absent one
+// as this.
+constexpr std::string_view kAbsentField = "<absent>";
 
 // The single call's answer under the row's arguments, as the form takes them.
 Expected single(const Form& form, const Row& row, const list_file::LoadedList* loaded) {
@@ -53,8 +59,19 @@ Expected single(const Form& form, const Row& row, const list_file::LoadedList* l
     request.keep_ip = flag(form.keep_ip, row.keep_ip, false);
     request.depth = form.depth == kAbsent ? 0 : static_cast<std::uint64_t>(*row.depth);
     const bool loaded_list = form.rules != kAbsent && *row.rules == loaded->checksum;
-    return testing_names::scalar_answer(row.name, request,
-                                        loaded_list ? loaded->tables.tables() : compiled_tables());
+    const RuleTables& tables = loaded_list ? loaded->tables.tables() : compiled_tables();
+    if (!form.extract) return testing_names::scalar_answer(row.name, request, tables);
+    Expected record;
+    if (!row.name) return record;
+    record.null = false;
+    const TextExtraction extraction(*row.name, tables,
+                                    {request.keep_ip, request.accept_unknown, request.keep_case});
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        // A text that is not UTF-8 has no host, and no field.
+        const std::optional<std::string_view>& field = extraction.field(static_cast<ExtractField>(i));
+        record.parts.emplace_back(field && is_utf8(*row.name) ? *field : kAbsentField);
+    }
+    return record;
 }
 
 struct Call {
@@ -98,9 +115,10 @@ Call call(const Form& form, const std::vector<Row>& rows, std::shared_ptr<const 
         arguments.push_back(std::move(vector));
     }
     const bool predicate = form.question == Question::kIsPublic || form.question == Question::kIsPrivate;
-    Vector result(form.question == Question::kPrivateParts ? Kind::kList
-                  : predicate                              ? Kind::kTruth
-                                                           : Kind::kText,
+    Vector result(form.extract                               ? Kind::kStruct
+                  : form.question == Question::kPrivateParts ? Kind::kList
+                  : predicate                                ? Kind::kTruth
+                                                             : Kind::kText,
                   n);
     FunctionInfo registered{&form, std::move(lists)};
     fake_duckdb::FunctionInfo info{&registered, std::nullopt};
@@ -114,6 +132,9 @@ Call call(const Form& form, const std::vector<Row>& rows, std::shared_ptr<const 
             if (predicate) e.truth = result.truths[r];
             if (result.kind == Kind::kText) e.text = std::string(result.text(r));
             if (result.kind == Kind::kList) e.parts = result.list(r);
+            for (const auto& field : result.members) {
+                e.parts.emplace_back(field->valid(r) ? field->text(r) : kAbsentField);
+            }
         }
         outcome.answers.push_back(e);
     }

@@ -15,6 +15,7 @@
 #undef duckdb_list_vector_set_size
 #undef duckdb_scalar_function_get_extra_info
 #undef duckdb_scalar_function_set_error
+#undef duckdb_struct_vector_get_child
 #undef duckdb_vector_assign_string_element_len
 #undef duckdb_vector_ensure_validity_writable
 #undef duckdb_vector_get_data
@@ -42,6 +43,7 @@ Vector::Vector(Kind kind_, std::size_t capacity_) : kind(kind_), capacity(capaci
             lists.reset(new duckdb_list_entry[capacity]());
             items = std::make_unique<Vector>(Kind::kText, 0);
             break;
+        case Kind::kStruct: break;
     }
 }
 
@@ -111,6 +113,7 @@ void install() {
             case Kind::kTruth: return v.truths.get();
             case Kind::kInteger: return v.integers.get();
             case Kind::kList: return v.lists.get();
+            case Kind::kStruct: break;
         }
         return nullptr;
     };
@@ -140,6 +143,11 @@ void install() {
     duckdb_ext_api.duckdb_list_vector_reserve = [](duckdb_vector vector, idx_t capacity) {
         of(vector).items->grow(capacity);
         return DuckDBSuccess;
+    };
+    duckdb_ext_api.duckdb_struct_vector_get_child = [](duckdb_vector vector, idx_t index) {
+        Vector& v = of(vector);
+        while (v.members.size() <= index) v.members.push_back(std::make_unique<Vector>(Kind::kText, v.capacity));
+        return v.members[index]->handle();
     };
     duckdb_ext_api.duckdb_scalar_function_get_extra_info = [](duckdb_function_info info) {
         return reinterpret_cast<FunctionInfo*>(info)->extra_info;

@@ -18,7 +18,7 @@
 
 namespace vexlo::fake_duckdb {
 
-enum class Kind { kText, kTruth, kInteger, kList };
+enum class Kind { kText, kTruth, kInteger, kList, kStruct };
 
 struct Vector {
     Vector(Kind kind, std::size_t capacity);
@@ -31,6 +31,7 @@ struct Vector {
     std::unique_ptr<duckdb_list_entry[]> lists;
     std::unique_ptr<Vector> items;  // of a list
     std::size_t item_count = 0;
+    std::vector<std::unique_ptr<Vector>> members;  // of a struct, made when first asked for
     std::vector<std::uint64_t> validity;  // empty: every row valid
     // The bytes of the longer strings, each in an allocation of its own.
     std::vector<std::unique_ptr<char[]>> heap;
