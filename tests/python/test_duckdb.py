@@ -159,17 +159,8 @@ def test_hosts_answer_as_vexlo_host(connection):
         assert sql_answers(connection, call, "urls") == expected
 
 
-EXTRACT_FIELDS = (
-    "host",
-    "prefix",
-    "domain",
-    "publicsuffix",
-    "privatesuffix",
-    "section",
-    "rule",
-    "icann_publicsuffix",
-    "icann_privatesuffix",
-)
+# The record's fields, named and ordered as the STRUCT's.
+EXTRACT_FIELDS = vexlo.Extracted.__match_args__
 
 
 def records(extract, texts, **switches):
