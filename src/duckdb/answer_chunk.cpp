@@ -10,8 +10,8 @@
 
 #include "common/fault.h"
 #include "duckdb/vectors.h"
-#include "extract/text_extraction.h"
-#include "normalize/owned_text.h"
+#include "extract/extract_batch.h"
+#include "extract/text_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
 #include "query/extract.h"
@@ -161,56 +161,64 @@ private:
     return texts[which];
 }
 
-// How a block's names are matched: in the view the switches choose, for the
-// six questions; in both, with the rule that decided, for extract.
-enum class Walk { kMatch, kExplain };
+// The rows of a call are answered a block at a time: up to kBlock rows
+// that share their settings (a block ends early where the settings change,
+// which rows of one call seldom do), their names matched together.
+struct Block {
+    idx_t first = 0;
+    idx_t end = 0;
+    RowSettings settings;  // of its rows without a NULL argument
+    std::array<bool, kBlock> null;  // a row with a NULL argument
+};
 
-// Answers the rows a block at a time: `add(row, settings, batch)` adds each
-// row's name (or a null) to the batch, the block's names are matched
-// together under the settings they share (a block ends early where the
-// settings change, which rows of one call seldom do), then the block goes
-// to `write(first_row, batch, settings)`. A row with a NULL argument is a
-// null of the batch.
-template <Walk W, class Add, class Write>
-void answer_blocks(Call& call, Add&& add, Write&& write) {
-    NameBatch& batch = thread_batch();
-    idx_t row = 0;
-    while (row < call.rows()) {
-        const idx_t first = row;
-        batch.clear();
-        RowSettings shared;
-        bool any = false;
-        for (; row < call.rows() && row - first < kBlock; ++row) {
-            RowSettings settings;
-            if (!call.settings(row, settings)) {
-                batch.add_null();
-                continue;
-            }
+// The block that starts at `block.first`.
+void find_block(Call& call, Block& block) {
+    bool any = false;
+    idx_t row = block.first;
+    for (; row < call.rows() && row - block.first < kBlock; ++row) {
+        RowSettings settings;
+        const bool null = !call.settings(row, settings);
+        if (!null) {
             if (!any) {
-                shared = settings;
+                block.settings = settings;
                 any = true;
-            } else if (!settings.same_as(shared)) {
+            } else if (!settings.same_as(block.settings)) {
                 break;
             }
-            add(row, settings, batch);
         }
-        if (any) {
-            if constexpr (W == Walk::kMatch) {
-                batch.match(*shared.tables, shared.switches);
-            } else {
-                batch.explain(*shared.tables, shared.switches.accept_unknown);
-            }
-        }
-        write(first, batch, shared);
+        block.null[row - block.first] = null;
+    }
+    block.end = row;
+}
+
+// Calls `answer(block)` for each block of the call's rows, in order.
+template <class Answer>
+void answer_blocks(Call& call, Answer&& answer) {
+    Block block;
+    for (block.first = 0; block.first < call.rows(); block.first = block.end) {
+        find_block(call, block);
+        answer(block);
     }
 }
 
-// The same, each row's name being its first argument.
+// Matches each block's names, its rows' first arguments, then hands it to
+// `write(first_row, batch, settings)`. A row with a NULL argument is a null
+// of the batch.
 template <class Write>
 void answer_names(Call& call, Write&& write) {
-    answer_blocks<Walk::kMatch>(
-        call, [&](idx_t row, const RowSettings&, NameBatch& batch) { batch.add(call.name(row)); },
-        write);
+    NameBatch& batch = thread_batch();
+    answer_blocks(call, [&](const Block& block) {
+        batch.clear();
+        for (idx_t row = block.first; row < block.end; ++row) {
+            if (block.null[row - block.first]) {
+                batch.add_null();
+            } else {
+                batch.add(call.name(row));
+            }
+        }
+        batch.match(*block.settings.tables, block.settings.switches);
+        write(block.first, batch, block.settings);
+    });
 }
 
 template <Question Q>
@@ -308,9 +316,9 @@ void answer_hosts(Call& call, duckdb_vector output) {
         const std::string_view text = call.name(row);
         // A text that is not UTF-8 has no host, as it is no name for the
         // questions.
-        const std::optional<ExtractHost> host = extract_host(text, settings.keep_ip, copy);
-        if (host && is_utf8(text)) {
-            result.put(row, host->text);
+        const TextHost host = host_of_text(text, settings.keep_ip, copy);
+        if (host.kind != TextHost::Kind::kNone && is_utf8(text)) {
+            result.put(row, host.host);
         } else {
             result.put_null(row);
         }
@@ -318,64 +326,76 @@ void answer_hosts(Call& call, duckdb_vector output) {
     result.finish();
 }
 
-// The extract record of each text: its host found, the names among the
-// hosts matched a block at a time in both views, each field cut as
-// vexlo.extract cuts it.
+// Each of DuckDB's threads keeps an extract batch from call to call, made
+// again only when the switches change.
+struct ThreadExtractBatch {
+    std::optional<ExtractBatch> batch;
+    ExtractOptions options;
+};
+
+[[gnu::noinline]] ThreadExtractBatch& thread_extract_batch() {
+    thread_local ThreadExtractBatch extract;
+    return extract;
+}
+
+ExtractBatch& extract_batch(const RowSettings& settings) {
+    ThreadExtractBatch& extract = thread_extract_batch();
+    const ExtractOptions& had = extract.options;
+    if (!extract.batch || had.keep_ip != settings.keep_ip ||
+        had.accept_unknown != settings.switches.accept_unknown || had.keep_case != settings.keep_case) {
+        extract.options = {settings.keep_ip, settings.switches.accept_unknown, settings.keep_case};
+        extract.batch.emplace(extract.options, every_extract_field());
+    }
+    return *extract.batch;
+}
+
+// The extract record of each text, from the extract batch of each block.
 void answer_extracts(Call& call, duckdb_vector output) {
     ResultValidity records(output);
     std::optional<TextResult> fields[kExtractFieldCount];
     for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
         fields[i].emplace(duckdb_struct_vector_get_child(output, i), thread_long_texts(i));
     }
-    // Each row's host, when it has one; copies of hosts that held TAB, LF
-    // or CR.
-    std::array<std::optional<ExtractHost>, kBlock> hosts;
-    std::array<std::string, kBlock> copies;
-    std::array<bool, kBlock> null_rows;
     std::string rule;
-    OwnedText lowered;
-    const auto add = [&](idx_t row, const RowSettings& settings, NameBatch& batch) {
-        const std::size_t k = batch.size();
-        const std::string_view text = call.name(row);
-        null_rows[k] = false;
-        hosts[k] = is_utf8(text) ? extract_host(text, settings.keep_ip, copies[k]) : std::nullopt;
-        if (hosts[k] && hosts[k]->domain) {
-            batch.add(hosts[k]->text);
-        } else {
-            batch.add_null();
+    answer_blocks(call, [&](const Block& block) {
+        ExtractBatch& batch = extract_batch(block.settings);
+        batch.clear();
+        for (idx_t row = block.first; row < block.end; ++row) {
+            const std::string_view text = call.name(row);
+            if (block.null[row - block.first]) {
+                batch.add_null();
+            } else if (!is_utf8(text)) {
+                batch.add_no_host();
+            } else {
+                batch.add(text);
+            }
         }
-    };
-    const auto write = [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
+        batch.match(*block.settings.tables);
         for (std::size_t k = 0; k < batch.size(); ++k) {
-            const idx_t row = first + k;
-            ExtractedFields found;
-            if (batch[k].state == NameBatch::State::kValid) {
-                extract_fields(*settings.tables, {batch.view(k), batch.verdict(k)}, settings.keep_case,
-                               found);
-                if (found.rule) {
-                    rule.resize(found.rule->size());
-                    found.rule->write(rule.data());
-                    found.texts[static_cast<std::size_t>(ExtractField::kRule)] = rule;
-                }
-            } else if (batch[k].state == NameBatch::State::kNull && null_rows[k]) {
+            const idx_t row = block.first + k;
+            if (batch.is_null(k)) {
                 records.set_null(row);
-            } else if (hosts[k]) {
-                // An IP literal, or an invalid name: the host alone.
-                found.texts[static_cast<std::size_t>(ExtractField::kHost)] =
-                    bare_host(*hosts[k], settings.keep_case, lowered);
+                for (std::optional<TextResult>& field : fields) field->put_null(row);
+                continue;
             }
             for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
-                if (found.texts[i]) {
-                    fields[i]->put(row, *found.texts[i]);
+                const auto field = static_cast<ExtractField>(i);
+                std::optional<std::string_view> text;
+                if (field != ExtractField::kRule) {
+                    text = batch.text(k, field);
+                } else if (const std::optional<RuleText> decided = batch.rule(k)) {
+                    rule.resize(decided->size());
+                    decided->write(rule.data());
+                    text = rule;
+                }
+                if (text) {
+                    fields[i]->put(row, *text);
                 } else {
                     fields[i]->put_null(row);
                 }
             }
         }
-        null_rows.fill(true);
-    };
-    null_rows.fill(true);
-    answer_blocks<Walk::kExplain>(call, add, write);
+    });
     for (std::optional<TextResult>& field : fields) field->finish();
 }
 

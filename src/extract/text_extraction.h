@@ -20,24 +20,6 @@ struct ExtractOptions {
     bool keep_case = false;       // text fields in the caller's spelling
 };
 
-// The host that a text's record is about, found as vexlo.host finds it.
-struct ExtractHost {
-    std::string_view text;  // as written, less TAB, LF and CR
-    bool domain;            // a name to match; else an IP literal
-};
-
-// The host of `text`; none when it has none (an IP literal counts only with
-// keep_ip). A host holding TAB, LF or CR is copied into `copy` without them.
-std::optional<ExtractHost> extract_host(std::string_view text, bool keep_ip, std::string& copy);
-
-// The record's host when the host has no match, the only field the record
-// then has: an IP literal, or a name with an empty label less one root dot;
-// lowercased into `lowered` unless keep_case.
-std::string_view bare_host(const ExtractHost& host, bool keep_case, OwnedText& lowered);
-
-// The whole record of one text. Many texts at once go through
-// extract_host, a NameBatch's explain() and extract_fields, or bare_host,
-// as this does one at a time.
 class TextExtraction {
 public:
     // Finds and matches the host of `text`, which must outlive this object,
@@ -59,8 +41,8 @@ public:
     static constexpr bool from_text(ExtractField field) noexcept { return field != ExtractField::kRule; }
 
 private:
-    std::string host_copy_;    // the found host without TAB, LF and CR
-    OwnedText lowered_host_;   // the host lowercased, when it has no match
+    std::string host_copy_;    // the found host, when it had to be rewritten
+    OwnedText lowered_host_;   // the record's host, when it has no match
     std::optional<TracedMatch> traced_;
     std::string rule_;         // the deciding rule, written out
     ExtractedFields fields_;
