@@ -21,7 +21,8 @@ struct FunctionInfo {
 // The scalar function of every form (duckdb_scalar_function_t). A NULL
 // argument makes the row NULL. An invalid name is NULL from the functions
 // that answer text and false from the predicates; a text without a host is
-// NULL from psl_host. A negative depth, or `rules` naming no loaded list,
+// NULL from psl_host, and a record of NULLs from psl_extract (as
+// vexlo.extract gives one of Nones). A negative depth, or `rules` naming no loaded list,
 // fails the query with a message; nothing is ever written into a row but
 // an answer.
 void answer_chunk(duckdb_function_info info, duckdb_data_chunk input, duckdb_vector output);
