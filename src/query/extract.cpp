@@ -1,6 +1,7 @@
 #include "query/extract.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vexlo {
 
@@ -18,11 +19,10 @@ std::optional<std::string_view> listed_spelling(const RuleTables& tables, std::u
 
 }  // namespace
 
+// std::copy: a plain rule's mark is empty, with no bytes (a null pointer),
+// which memcpy may not be given even for no bytes.
 char* RuleText::write(char* out) const noexcept {
-    // Copied, not memcpy'd: the empty mark of a plain rule has no data
-    // pointer, and memcpy must not be given a null one even for no bytes.
-    out = std::copy(mark.begin(), mark.end(), out);
-    return std::copy(name.begin(), name.end(), out);
+    return std::copy(name.begin(), name.end(), std::copy(mark.begin(), mark.end(), out));
 }
 
 std::optional<std::string_view> decided_section(const RuleTables& tables, const Verdict& verdict) noexcept {
