@@ -5,7 +5,6 @@
 #include <optional>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #if defined(__linux__)
@@ -15,6 +14,7 @@
 
 #include "common/parallel.h"
 #include "common/simd.h"
+#include "common/thread_count.h"
 #include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
@@ -467,9 +467,7 @@ void narrow_offsets(Buffer& offsets, std::int64_t count) {
 }  // namespace
 
 unsigned default_thread_count(std::int64_t names) noexcept {
-    if (names < kColumnNamesForThreads) return 1;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores;
+    return names < kColumnNamesForThreads ? 1 : usable_cores();
 }
 
 ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request,
