@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "columns/answer_column.h"
+#include "columns/column_import.h"
 #include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"

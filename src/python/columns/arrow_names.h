@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "columns/arrow_abi.h"
-#include "columns/string_column.h"
+#include "columns/column_import.h"
 #include "python/py_error.h"
 
 namespace vexlo::python {

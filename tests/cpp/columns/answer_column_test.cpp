@@ -2,6 +2,7 @@
 // switches (for kHost, the host finder's), for every layout of the input and
 // any number of threads.
 #include "columns/answer_column.h"
+#include "columns/column_import.h"
 
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 #include "arrow_builders.h"
 #include "columns/answer_column.h"
 #include "columns/arrow_owned.h"
+#include "columns/column_import.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo {

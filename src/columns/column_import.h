@@ -1,0 +1,39 @@
+// Taking in an Arrow array of names through the C Data Interface: its
+// description checked against its buffers before any element is read, and
+// viewed as a StringColumn that borrows the array's buffers.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "columns/arrow_abi.h"
+#include "columns/string_column.h"
+
+namespace vexlo {
+
+// Why an array cannot be answered. A type problem (a column of another type)
+// is a TypeError for Python callers; any other a ValueError.
+struct ImportProblem {
+    bool is_type_error;
+    std::string message;
+};
+
+using ImportResult = std::variant<StringColumn, ImportProblem>;
+
+// Validates `array` as described by `schema` and views it as a StringColumn;
+// neither is taken over, and the column borrows the array's buffers. Every
+// buffer, offset and view is checked before any element is read. A producer
+// that can tell how large its buffers are passes the byte size of buffer i as
+// known_buffer_sizes[i] (-1, or no entry, for unknown); what is known is
+// checked too. Without sizes nothing is read beyond what the array's own
+// offsets and views describe.
+ImportResult import_string_column(const ArrowSchema& schema, const ArrowArray& array,
+                                  std::span<const std::int64_t> known_buffer_sizes = {});
+
+// Words for an Arrow format string, as type errors name it: "int32" for "i",
+// "binary" for "z", the format itself for one not known here.
+std::string describe_arrow_format(const char* format);
+
+}  // namespace vexlo
