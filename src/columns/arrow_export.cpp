@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <new>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -64,6 +65,40 @@ struct SchemaHolder {
     ArrowSchema* children[1] = {&child};
 };
 
+// What an exported struct owns: its validity and its fields' arrays, which
+// release_array releases with it.
+struct StructHolder {
+    Buffer validity;
+    const void* pointers[1] = {nullptr};
+    ArrowArray fields[kExtractFieldCount]{};
+    ArrowArray* children[kExtractFieldCount] = {};
+};
+
+struct StructSchemaHolder {
+    ArrowSchema fields[kExtractFieldCount]{};
+    ArrowSchema* children[kExtractFieldCount] = {};
+};
+
+void release_struct(ArrowArray* array) {
+    if (array == nullptr || array->release == nullptr) return;
+    for (std::int64_t c = 0; c < array->n_children; ++c) {
+        ArrowArray* child = array->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(static_cast<StructHolder*>(array->private_data));
+    array->release = nullptr;
+}
+
+void release_struct_schema(ArrowSchema* schema) {
+    if (schema == nullptr || schema->release == nullptr) return;
+    for (std::int64_t c = 0; c < schema->n_children; ++c) {
+        ArrowSchema* child = schema->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(static_cast<StructSchemaHolder*>(schema->private_data));
+    schema->release = nullptr;
+}
+
 void release_schema(ArrowSchema* schema) {
     if (schema == nullptr || schema->release == nullptr) return;
     for (std::int64_t c = 0; c < schema->n_children; ++c) {
@@ -102,6 +137,7 @@ const char* ResultType::format() const noexcept {
         case ResultColumn::Kind::kText: return wide_offsets ? "U" : "u";
         case ResultColumn::Kind::kBool: return "b";
         case ResultColumn::Kind::kParts: return wide_lists ? "+L" : "+l";
+        case ResultColumn::Kind::kStruct: return "+s";
     }
     return "";
 }
@@ -109,7 +145,7 @@ const char* ResultType::format() const noexcept {
 const char* ResultType::item_format() const noexcept { return wide_offsets ? "U" : "u"; }
 
 ResultType type_of(const ResultColumn& result) noexcept {
-    return {result.kind, result.wide_offsets, result.wide_lists};
+    return {result.kind, result.wide_offsets, result.wide_lists, result.fields};
 }
 
 ResultType type_for(const ColumnRequest& request) noexcept {
@@ -119,12 +155,48 @@ ResultType type_for(const ColumnRequest& request) noexcept {
             return {ResultColumn::Kind::kBool, false, false};
         case Question::kPrivateParts:
             return {ResultColumn::Kind::kParts, request.large_text, false};
+        case Question::kExtract:
+            return {ResultColumn::Kind::kStruct, request.large_text, false, request.fields};
         default:
             return {ResultColumn::Kind::kText, request.large_text, false};
     }
 }
 
+namespace {
+
+// A struct's fields each exported in turn; those done are released again
+// should one fail.
+void export_struct(ResultColumn&& result, ArrowArray* out) {
+    StructHolder* holder = create<StructHolder>();
+    const std::size_t count = result.children.size();
+    for (std::size_t c = 0; c < count; ++c) {
+        try {
+            export_array(std::move(result.children[c]), &holder->fields[c]);
+        } catch (...) {
+            for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
+            destroy(holder);
+            throw;
+        }
+        holder->children[c] = &holder->fields[c];
+    }
+    holder->validity = std::move(result.validity);
+    holder->pointers[0] = holder->validity.data();
+    out->length = result.length;
+    out->null_count = result.null_count;
+    out->offset = 0;
+    out->n_buffers = 1;
+    out->n_children = static_cast<std::int64_t>(count);
+    out->buffers = holder->pointers;
+    out->children = holder->children;
+    out->dictionary = nullptr;
+    out->release = release_struct;
+    out->private_data = holder;
+}
+
+}  // namespace
+
 void export_array(ResultColumn&& result, ArrowArray* out) {
+    if (result.kind == ResultColumn::Kind::kStruct) return export_struct(std::move(result), out);
     ArrayHolder* holder = create<ArrayHolder>();
     ArrayHolder* items = nullptr;
     if (result.kind == ResultColumn::Kind::kParts) {
@@ -156,6 +228,22 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
 }
 
 void export_schema(const ResultType& type, ArrowSchema* out) {
+    if (type.kind == ResultColumn::Kind::kStruct) {
+        StructSchemaHolder* holder = create<StructSchemaHolder>();
+        const std::span<const ExtractField> fields = type.fields.chosen();
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            // The names are string literals, and so end in a NUL.
+            fill_schema(&holder->fields[c], type.item_format(),
+                        kExtractFieldNames[static_cast<std::size_t>(fields[c])].data(), nullptr);
+            holder->children[c] = &holder->fields[c];
+        }
+        fill_schema(out, type.format(), "", nullptr);
+        out->release = release_struct_schema;
+        out->private_data = holder;
+        out->n_children = static_cast<std::int64_t>(fields.size());
+        out->children = holder->children;
+        return;
+    }
     if (type.kind != ResultColumn::Kind::kParts) {
         fill_schema(out, type.format(), "", nullptr);
         return;
@@ -181,6 +269,11 @@ void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* ou
 
 void widen(ResultColumn& result, const ResultType& type) {
     if (result.kind == ResultColumn::Kind::kBool) return;
+    if (result.kind == ResultColumn::Kind::kStruct) {
+        for (ResultColumn& child : result.children) widen(child, type);
+        result.wide_offsets = result.wide_offsets || type.wide_offsets;
+        return;
+    }
     if (result.kind == ResultColumn::Kind::kText) {
         if (type.wide_offsets && !result.wide_offsets) {
             widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);

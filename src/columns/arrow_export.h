@@ -16,8 +16,9 @@ namespace vexlo {
 // The Arrow type of a result.
 struct ResultType {
     ResultColumn::Kind kind;
-    bool wide_offsets;  // text: "U" rather than "u"; parts: items "U" rather than "u"
+    bool wide_offsets;  // text: "U" rather than "u"; parts, struct: items, fields "U"
     bool wide_lists;    // parts: "+L" rather than "+l"
+    ExtractFields fields = {};  // struct: its fields, each a text column
 
     const char* format() const noexcept;
     const char* item_format() const noexcept;
@@ -29,7 +30,8 @@ ResultType type_of(const ResultColumn& result) noexcept;
 ResultType type_for(const ColumnRequest& request) noexcept;
 
 // Moves `result` into `out_array` and describes it in `out_schema` (nullable,
-// named ""; a list's items are named "item").
+// named ""; a list's items are named "item", a struct's fields by their
+// names).
 void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema);
 void export_array(ResultColumn&& result, ArrowArray* out_array);
 void export_schema(const ResultType& type, ArrowSchema* out_schema);

@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "columns/column_memory.h"
 #include "query/answers.h"
+#include "query/extract.h"
 
 namespace vexlo {
-
 
 struct ColumnRequest {
     Question question;
@@ -22,7 +23,9 @@ struct ColumnRequest {
     std::uint64_t depth = 0;  // kSubdomain only
     unsigned threads = 1;     // 0 counts as 1
     bool large_text = false;  // the input was large_string: text results are large_string
-    bool keep_ip = false;     // kHost only: IP literals are answers too
+    bool keep_ip = false;     // kHost and kExtract: IP literals are answers too
+    // kExtract: the record's fields asked for, in the caller's order.
+    ExtractFields fields = ExtractFields::all();
 };
 
 // The labels of one privateparts answer: the subdomain labels, then the
@@ -56,6 +59,7 @@ struct ResultColumn {
         kText,   // "u" (int32 offsets) or "U" (int64)
         kBool,   // "b", bit-packed
         kParts,  // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
+        kStruct,  // "+s": extract's record, a kText child a field
     };
 
     Kind kind = Kind::kBool;
@@ -68,12 +72,17 @@ struct ResultColumn {
     Buffer data;      // text: the bytes; parts: the items' bytes
     Buffer item_offsets;  // parts: item_count + 1 offsets into data
     std::int64_t item_count = 0;
+    // struct: one text column a field, all of the same offset width
+    // (wide_offsets), and the fields they are.
+    std::vector<ResultColumn> children;
+    ExtractFields fields;
 
     const char* format() const noexcept {
         switch (kind) {
             case Kind::kText: return wide_offsets ? "U" : "u";
             case Kind::kBool: return "b";
             case Kind::kParts: return wide_lists ? "+L" : "+l";
+            case Kind::kStruct: return "+s";
         }
         return "";
     }
