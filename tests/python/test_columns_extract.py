@@ -122,8 +122,6 @@ def test_threads_give_the_same_records():
     assert one[5].as_py()["privatesuffix"] == "example5.co.uk"
 
 
-
-
 def test_records_from_a_loaded_list():
     text = (
         "// ===BEGIN ICANN DOMAINS===\ncom\nxn--p1ai\n// ===END ICANN DOMAINS===\n"
