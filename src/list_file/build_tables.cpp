@@ -9,6 +9,7 @@
 #include "list_file/message_text.h"
 #include "list_file/punycode.h"
 #include "common/sha256.h"
+#include "normalize/utf8_check.h"
 
 namespace vexlo::list_file {
 
@@ -17,13 +18,6 @@ static_assert(kMaxPoolBytes <= 0xFFFFFFFF, "TrieEdge::label_end is 32 bits");
 static_assert(kMaxFanOut <= 0xFFFF, "TrieNode::edge_count is 16 bits");
 
 namespace {
-
-bool is_ascii(std::string_view text) noexcept {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
 
 // Calls visit(label, start) for each label of `name` from the rightmost.
 template <class Visit>
