@@ -27,6 +27,10 @@ inline ImportProblem value_problem(std::string message) {
     return {false, "invalid Arrow string array: " + std::move(message)};
 }
 
+inline ImportProblem dictionary_problem(std::string message) {
+    return {false, "invalid Arrow dictionary array: " + std::move(message)};
+}
+
 // The bytes a bitmap of `bits` bits takes.
 inline std::int64_t bitmap_bytes(std::int64_t bits) { return bits / 8 + (bits % 8 != 0); }
 
@@ -50,6 +54,9 @@ struct ColumnImporter {
     // "vu": every view of an element that is not null lies within its buffer.
     static ImportResult views(StringColumn column, const ArrowArray& array,
                               std::span<const std::int64_t> sizes);
+    // A schema with a dictionary: the indices, then the dictionary.
+    static ColumnImport dictionary(const ArrowSchema& schema, const ArrowArray& array,
+                                   std::span<const std::int64_t> sizes);
 };
 
 }  // namespace vexlo
