@@ -40,6 +40,17 @@ inline std::int64_t known_size(std::span<const std::int64_t> sizes, std::int64_t
                                                             : -1;
 }
 
+// What every array is checked for first, as `what` ("string",
+// "dictionary"): not released, a length, offset and null_count that make
+// sense, rows of up to `slot_bytes` bytes each whose byte offsets fit in 64
+// bits, and no children. The fault's words, or empty when there is none.
+std::string header_fault(const ArrowArray& array, std::int64_t slot_bytes, const char* what);
+
+// The validity bitmap of an array whose header passed, given as buffer 0:
+// there when null_count says there are nulls, and as large as its rows need
+// when its size is known. The fault's words, or empty.
+std::string validity_fault(const ArrowArray& array, std::span<const std::int64_t> sizes);
+
 }  // namespace import_detail
 
 // Builds the column field by field; a friend of StringColumn. `column` comes

@@ -8,7 +8,6 @@
 namespace vexlo {
 namespace {
 
-using import_detail::bitmap_bytes;
 using import_detail::dictionary_problem;
 using import_detail::format_text;
 using import_detail::known_size;
@@ -64,28 +63,12 @@ ColumnImport ColumnImporter::dictionary(const ArrowSchema& schema, const ArrowAr
                                               schema.n_children));
     }
 
-    if (array.release == nullptr) return dictionary_problem("the array was already released");
+    // Row indexes run to offset + length, and an index takes up to 8 bytes.
+    if (std::string fault = import_detail::header_fault(array, 8, "dictionary"); !fault.empty()) {
+        return dictionary_problem(std::move(fault));
+    }
     const std::int64_t length = array.length;
     const std::int64_t offset = array.offset;
-    if (length < 0) return dictionary_problem(format_text("negative length %" PRId64, length));
-    if (offset < 0) return dictionary_problem(format_text("negative offset %" PRId64, offset));
-    if (array.null_count < -1) {
-        return dictionary_problem(format_text("negative null_count %" PRId64, array.null_count));
-    }
-    if (array.null_count > length) {
-        return dictionary_problem(format_text("null_count %" PRId64 " exceeds the length %" PRId64,
-                                              array.null_count, length));
-    }
-    // Row indexes run to offset + length, and an index takes up to 8 bytes.
-    if (offset > std::numeric_limits<std::int64_t>::max() / 8 - length) {
-        return dictionary_problem(format_text("offset %" PRId64 " plus length %" PRId64
-                                              " is out of range",
-                                              offset, length));
-    }
-    if (array.n_children != 0) {
-        return dictionary_problem(format_text("a dictionary array has no children, this one has %" PRId64,
-                                              array.n_children));
-    }
     if (array.dictionary == nullptr) return dictionary_problem("the array has no dictionary");
     if (array.n_buffers != 2) {
         return dictionary_problem(format_text("a dictionary array has 2 buffers, this one has %" PRId64,
@@ -93,19 +76,10 @@ ColumnImport ColumnImporter::dictionary(const ArrowSchema& schema, const ArrowAr
     }
     if (array.buffers == nullptr) return dictionary_problem("the array has no buffer list");
     const std::int64_t end = offset + length;
+    if (std::string fault = import_detail::validity_fault(array, sizes); !fault.empty()) {
+        return dictionary_problem(std::move(fault));
+    }
     const auto* validity = static_cast<const std::uint8_t*>(array.buffers[0]);
-    if (validity == nullptr && array.null_count > 0) {
-        return dictionary_problem(format_text("null_count is %" PRId64 " but there is no validity bitmap",
-                                              array.null_count));
-    }
-    const std::int64_t known_validity = known_size(sizes, 0);
-    if (validity != nullptr && length > 0 && known_validity >= 0 &&
-        known_validity < bitmap_bytes(end)) {
-        return dictionary_problem(format_text("the validity bitmap holds %" PRId64
-                                              " bytes, offset %" PRId64 " and length %" PRId64
-                                              " need %" PRId64,
-                                              known_validity, offset, length, bitmap_bytes(end)));
-    }
     const void* indices = array.buffers[1];
     const auto width = static_cast<std::int64_t>(index_bytes(*type));
     if (indices == nullptr && length > 0) return dictionary_problem("the indices buffer is missing");
