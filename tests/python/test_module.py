@@ -155,7 +155,9 @@ def test_columns_module_attributes():
         "_load_rules",
         "_compiled_rules",
         "host",
+        "extract",
         "Rules",
+        "Extracted",
         "_MAX_LIST_BYTES",
     ]
     with pytest.raises(TypeError, match=r"^_compiled_rules\(\) takes 0 positional arguments"):

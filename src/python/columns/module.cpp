@@ -1,7 +1,8 @@
 // The definition of vexlo._columns and its exec step, which first connects
 // the module to vexlo._lookup's process services, then adds the functions of
-// its tables (vexlo.host among them), the Rules type and _MAX_LIST_BYTES, each
-// listed in __all__ as in vexlo._lookup. The module keeps no state of its own.
+// its tables (vexlo.host and vexlo.extract among them), the Rules and
+// Extracted types and _MAX_LIST_BYTES, each listed in __all__ as in
+// vexlo._lookup. The module keeps no state of its own.
 #include <Python.h>
 
 #include <span>
@@ -13,6 +14,7 @@
 #include "python/columns/sibling_services.h"
 #include "python/module_setup.h"
 #include "python/py_error.h"
+#include "python/questions/extracted_record.h"
 
 namespace vexlo::python {
 namespace {
@@ -24,7 +26,7 @@ int module_exec(PyObject* module) noexcept {
     return exec_frame([module](PyError& error) {
         for (const std::span<PyMethodDef> table :
              {column_functions(), column_question_functions(), line_functions(), rules_functions(),
-              host_functions()}) {
+              host_functions(), extract_functions()}) {
             if (!add_functions(module, table, error)) return false;
         }
         PyTypeObject* rules = rules_type();
@@ -34,6 +36,15 @@ int module_exec(PyObject* module) noexcept {
         }
         if (!add_owned(module, created(PyUnicode_FromString("Rules")),
                        Py_NewRef(reinterpret_cast<PyObject*>(rules)), error)) {
+            return false;
+        }
+        PyTypeObject* extracted = extracted_type();
+        if (extracted == nullptr) {
+            error = take_pending_exception();
+            return false;
+        }
+        if (!add_owned(module, created(PyUnicode_FromString("Extracted")),
+                       Py_NewRef(reinterpret_cast<PyObject*>(extracted)), error)) {
             return false;
         }
         return add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
