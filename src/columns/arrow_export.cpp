@@ -25,7 +25,8 @@ void destroy(T* object) noexcept {
     std::free(object);
 }
 
-// What an exported array owns: its buffers and, for a list, its items.
+// What an exported array owns: its buffers and, for a list, its items; for
+// a dictionary-encoded array, its dictionary.
 struct ArrayHolder {
     Buffer buffers[3];
     const void* pointers[3] = {nullptr, nullptr, nullptr};
@@ -39,6 +40,9 @@ void release_array(ArrowArray* array) {
     for (std::int64_t c = 0; c < array->n_children; ++c) {
         ArrowArray* child = array->children[c];
         if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    if (array->dictionary != nullptr && array->dictionary->release != nullptr) {
+        array->dictionary->release(array->dictionary);
     }
     destroy(holder);
     array->release = nullptr;
@@ -69,6 +73,9 @@ void release_schema(ArrowSchema* schema) {
     for (std::int64_t c = 0; c < schema->n_children; ++c) {
         ArrowSchema* child = schema->children[c];
         if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    if (schema->dictionary != nullptr && schema->dictionary->release != nullptr) {
+        schema->dictionary->release(schema->dictionary);
     }
     if (schema->private_data != nullptr) destroy(static_cast<SchemaHolder*>(schema->private_data));
     schema->release = nullptr;
@@ -102,6 +109,7 @@ const char* ResultType::format() const noexcept {
         case ResultColumn::Kind::kText: return wide_offsets ? "U" : "u";
         case ResultColumn::Kind::kBool: return "b";
         case ResultColumn::Kind::kParts: return wide_lists ? "+L" : "+l";
+        case ResultColumn::Kind::kDictionary: return index_format(index_type);
     }
     return "";
 }
@@ -109,10 +117,13 @@ const char* ResultType::format() const noexcept {
 const char* ResultType::item_format() const noexcept { return wide_offsets ? "U" : "u"; }
 
 ResultType type_of(const ResultColumn& result) noexcept {
+    if (result.kind == ResultColumn::Kind::kDictionary) {
+        return {result.kind, result.dictionary->wide_offsets, false, result.index_type};
+    }
     return {result.kind, result.wide_offsets, result.wide_lists};
 }
 
-ResultType type_for(const ColumnRequest& request) noexcept {
+ResultType type_for(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept {
     switch (request.question) {
         case Question::kIsPublic:
         case Question::kIsPrivate:
@@ -120,14 +131,17 @@ ResultType type_for(const ColumnRequest& request) noexcept {
         case Question::kPrivateParts:
             return {ResultColumn::Kind::kParts, request.large_text, false};
         default:
+            if (dictionary) {
+                return {ResultColumn::Kind::kDictionary, request.large_text, false, *dictionary};
+            }
             return {ResultColumn::Kind::kText, request.large_text, false};
     }
 }
 
 void export_array(ResultColumn&& result, ArrowArray* out) {
     ArrayHolder* holder = create<ArrayHolder>();
-    ArrayHolder* items = nullptr;
-    if (result.kind == ResultColumn::Kind::kParts) {
+    ArrayHolder* items = nullptr;  // a list's items, a dictionary's answers
+    if (result.kind == ResultColumn::Kind::kParts || result.kind == ResultColumn::Kind::kDictionary) {
         try {
             items = create<ArrayHolder>();
         } catch (...) {
@@ -138,29 +152,46 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
     // Nothing below allocates.
     holder->buffers[0] = std::move(result.validity);
     holder->buffers[1] = std::move(result.values);
-    if (result.kind == ResultColumn::Kind::kText) {
-        holder->buffers[2] = std::move(result.data);
-        fill_array(out, holder, result.length, result.null_count, 3);
-        return;
+    switch (result.kind) {
+        case ResultColumn::Kind::kText:
+            holder->buffers[2] = std::move(result.data);
+            fill_array(out, holder, result.length, result.null_count, 3);
+            return;
+        case ResultColumn::Kind::kBool:
+            fill_array(out, holder, result.length, result.null_count, 2);
+            return;
+        case ResultColumn::Kind::kParts:
+            items->buffers[1] = std::move(result.item_offsets);
+            items->buffers[2] = std::move(result.data);
+            fill_array(&holder->child, items, result.item_count, 0, 3);
+            fill_array(out, holder, result.length, result.null_count, 2);
+            out->n_children = 1;
+            out->children = holder->children;
+            return;
+        case ResultColumn::Kind::kDictionary: {
+            ResultColumn& answers = *result.dictionary;
+            items->buffers[1] = std::move(answers.values);
+            items->buffers[2] = std::move(answers.data);
+            fill_array(&holder->child, items, answers.length, 0, 3);
+            fill_array(out, holder, result.length, result.null_count, 2);
+            out->dictionary = &holder->child;
+            return;
+        }
     }
-    if (result.kind == ResultColumn::Kind::kBool) {
-        fill_array(out, holder, result.length, result.null_count, 2);
-        return;
-    }
-    items->buffers[1] = std::move(result.item_offsets);
-    items->buffers[2] = std::move(result.data);
-    fill_array(&holder->child, items, result.item_count, 0, 3);
-    fill_array(out, holder, result.length, result.null_count, 2);
-    out->n_children = 1;
-    out->children = holder->children;
 }
 
 void export_schema(const ResultType& type, ArrowSchema* out) {
-    if (type.kind != ResultColumn::Kind::kParts) {
+    if (type.kind != ResultColumn::Kind::kParts && type.kind != ResultColumn::Kind::kDictionary) {
         fill_schema(out, type.format(), "", nullptr);
         return;
     }
     SchemaHolder* holder = create<SchemaHolder>();
+    if (type.kind == ResultColumn::Kind::kDictionary) {
+        fill_schema(&holder->child, type.item_format(), "", nullptr);
+        fill_schema(out, type.format(), "", holder);
+        out->dictionary = &holder->child;
+        return;
+    }
     fill_schema(&holder->child, type.item_format(), "item", nullptr);
     fill_schema(out, type.format(), "", holder);
     out->n_children = 1;
@@ -181,6 +212,14 @@ void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* ou
 
 void widen(ResultColumn& result, const ResultType& type) {
     if (result.kind == ResultColumn::Kind::kBool) return;
+    if (result.kind == ResultColumn::Kind::kDictionary) {
+        ResultColumn& answers = *result.dictionary;
+        if (type.wide_offsets && !answers.wide_offsets) {
+            widen_offsets<std::int32_t, std::int64_t>(answers.values, answers.length + 1);
+            answers.wide_offsets = true;
+        }
+        return;
+    }
     if (result.kind == ResultColumn::Kind::kText) {
         if (type.wide_offsets && !result.wide_offsets) {
             widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);
@@ -249,12 +288,13 @@ void stream_release(ArrowArrayStream* stream) {
 
 }  // namespace
 
-void export_stream(std::vector<ResultColumn>&& chunks, const ColumnRequest& request,
+void export_stream(std::vector<ResultColumn>&& chunks, const ResultType& base,
                    ArrowArrayStream* out_stream) {
-    ResultType type = type_for(request);
+    ResultType type = base;
     for (const ResultColumn& chunk : chunks) {
-        type.wide_offsets |= chunk.wide_offsets;
-        type.wide_lists |= chunk.wide_lists;
+        const ResultType own = type_of(chunk);
+        type.wide_offsets |= own.wide_offsets;
+        type.wide_lists |= own.wide_lists;
     }
     for (ResultColumn& chunk : chunks) widen(chunk, type);
     StreamState* state = create<StreamState>();
