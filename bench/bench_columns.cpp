@@ -31,6 +31,7 @@
 #include "rules/compiled_tables.h"
 #include "rules/public_suffix.h"
 
+#include "compiled_walk.h"
 #include "corpus_file.h"
 
 namespace {

@@ -8,14 +8,17 @@ back in the same kind of column:
 
 - a pyarrow Array gives a pyarrow Array, a ChunkedArray a ChunkedArray with
   the same chunks;
-- a pandas Series (Arrow-backed or of dtype object) gives a pandas Series with
-  the same index and name; a Polars Series gives a Polars Series;
+- a pandas Series (Arrow-backed, of dtype object or category) gives a pandas
+  Series with the same index and name; a Polars Series gives a Polars Series;
 - any other object exporting the Arrow PyCapsule interface
   (``__arrow_c_array__`` or ``__arrow_c_stream__``), such as a DuckDB
   relation of one column, gives answers that export the same interface
   (`ArrowArrayAnswers` or `ArrowStreamAnswers`), which pyarrow and Polars
   import without copying;
 - a list, tuple or other iterable of str and None gives a list.
+
+A table (a pandas or Polars DataFrame, a pyarrow Table or RecordBatch) is a
+TypeError: pass the column of names alone.
 
 Arrow columns may be of type string, large_string or string_view. Text answers
 (hosts among them) are string (large_string when the input is, or when the
@@ -25,6 +28,17 @@ gives null from the functions that answer text and False from the
 predicates, as the scalar functions give None and False, and a text without
 a host gives null from `host`. An element that is not UTF-8 is an invalid
 name, and has no host.
+
+A dictionary-encoded column (a pyarrow DictionaryArray with indices of any
+integer type, a ChunkedArray of them, a Polars Categorical or Enum Series, a
+pandas category Series) is answered once per entry of its dictionary. Text
+answers come back dictionary-encoded over the distinct answers, with indices
+of the same type (Polars: Categorical; pandas: category); the predicates'
+answers and privateparts' lists come back plain, one per row, and extract's
+records a struct of dictionary-encoded fields. A row is null
+where its index is null, and in a text answer where its entry has no answer:
+the dictionary of answers holds no null. An index outside the dictionary is a
+ValueError raised before any name is read.
 
 `extract` answers every part of each element's host at once, as
 `vexlo.extract` does, reading each element once: an Arrow StructArray of the
@@ -46,6 +60,7 @@ count.
 or None for the list compiled into vexlo.
 """
 
+import importlib
 import sys
 from collections.abc import Iterable
 from types import CapsuleType
@@ -115,11 +130,25 @@ def _answer(column: object, request: CapsuleType) -> Any:
             return pa.array(_arrow_array(column, request, _pyarrow_sizes(column)))
         if isinstance(column, pa.ChunkedArray):
             return pa.chunked_array(_pyarrow_chunks(column, request))
-    if top == "pandas" and isinstance(column, _loaded("pandas").Series):
-        return _pandas_series(column, request)
-    if top == "polars" and isinstance(column, _loaded("polars").Series):
-        answers = _loaded("polars").Series(_arrow_stream(column, request))
-        return answers.alias(column.name)
+        if isinstance(column, pa.Table):
+            raise _table_error(column, 'table["host"]')
+        if isinstance(column, pa.RecordBatch):
+            raise _table_error(column, 'batch["host"]')
+    if top == "pandas":
+        pd = _loaded("pandas")
+        if isinstance(column, pd.Series):
+            return _pandas_series(column, request)
+        if isinstance(column, pd.DataFrame):
+            raise _table_error(column, 'frame["host"]')
+    if top == "polars":
+        pl = _loaded("polars")
+        if isinstance(column, pl.Series):
+            answers = pl.Series(_arrow_stream(column, request))
+            return answers.alias(column.name)
+        if isinstance(column, pl.DataFrame):
+            raise _table_error(column, 'frame["host"]')
+        if isinstance(column, pl.LazyFrame):
+            raise _table_error(column, 'frame.collect()["host"]')
     if hasattr(type(column), "__arrow_c_array__"):
         return _arrow_array(column, request, None)
     if hasattr(type(column), "__arrow_c_stream__"):
@@ -130,6 +159,17 @@ def _answer(column: object, request: CapsuleType) -> Any:
             f"Series, or an iterable of str and None), got {type(column).__qualname__}"
         )
     return _columns._answer_list(column, request)
+
+
+def _table_error(table: object, example: str) -> TypeError:
+    """A table given where one column of it is wanted (its rows would come
+    back as something that is no column of answers)."""
+    library = {"pyarrow": "pyarrow", "pandas": "pandas", "polars": "Polars"}
+    kind = type(table)
+    return TypeError(
+        f"expected one column of names, got a {library[kind.__module__.partition('.')[0]]} "
+        f"{kind.__name__}: pass one of its columns, such as {example}"
+    )
 
 
 # The column functions are vexlo._columns' own, declared there once with the
@@ -234,8 +274,12 @@ def _arrow_stream(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
 
 def _pyarrow_sizes(array: Any) -> tuple[int | None, ...]:
     """The byte sizes of a pyarrow array's buffers, which pyarrow knows and
-    the Arrow C interface does not carry: checked before any name is read."""
-    return tuple(None if buffer is None else buffer.size for buffer in array.buffers())
+    the Arrow C interface does not carry: checked before any name is read.
+    A dictionary-encoded array's are followed by those of its dictionary."""
+    sizes = tuple(None if buffer is None else buffer.size for buffer in array.buffers())
+    if sys.modules["pyarrow"].types.is_dictionary(array.type):
+        sizes += _pyarrow_sizes(array.dictionary)
+    return sizes
 
 
 def _pyarrow_chunks(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
@@ -262,26 +306,37 @@ def _pandas_series(series: Any, request: CapsuleType) -> Any:
             rows = [empty if record is None else tuple(record) for record in answers]
             return pd.DataFrame(rows, index=series.index, columns=list(fields), dtype=object)
         return pd.Series(answers, index=series.index, name=series.name, dtype=object)
-    if isinstance(dtype, (pd.ArrowDtype, pd.StringDtype)):
+    categories = isinstance(dtype, pd.CategoricalDtype)
+    if categories:
+        # Categories are held in NumPy; their Arrow form, a dictionary of the
+        # categories, is what is answered, once per category.
+        pa = importlib.import_module("pyarrow")
+    elif isinstance(dtype, (pd.ArrowDtype, pd.StringDtype)):
         pa = sys.modules["pyarrow"]  # Arrow-backed pandas data needs pyarrow loaded
-        values = pa.array(series.array)  # the Series' own Arrow data, one array
-        answers = pa.array(_arrow_array(values, request, _pyarrow_sizes(values)))
-        if fields is not None:
-            return pd.DataFrame(
-                {
-                    field: _pandas_answers(pd, pa, answers.field(i), series, dtype)
-                    for i, field in enumerate(fields)
-                },
-                index=series.index,
-            )
-        return _pandas_answers(pd, pa, answers, series, dtype).rename(series.name)
-    raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")
+    else:
+        raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")
+    values = pa.array(series.array)  # the Series' own Arrow data, one array
+    answers = pa.array(_arrow_array(values, request, _pyarrow_sizes(values)))
+    if fields is not None:
+        return pd.DataFrame(
+            {
+                field: _pandas_answers(pd, pa, answers.field(i), series, dtype)
+                for i, field in enumerate(fields)
+            },
+            index=series.index,
+        )
+    return _pandas_answers(pd, pa, answers, series, dtype).rename(series.name)
 
 
 def _pandas_answers(pd: Any, pa: Any, answers: Any, series: Any, dtype: Any) -> Any:
-    """An Arrow array of answers as a Series with the index of `series`, text
-    in the string dtype `series` came in."""
-    result = pd.Series(pd.arrays.ArrowExtensionArray(answers), index=series.index, copy=False)
+    """An Arrow array of answers as a Series with the index of `series`:
+    categories where they are dictionary-encoded and `series` was
+    categorical, text in the string dtype `series` came in."""
+    if isinstance(dtype, pd.CategoricalDtype) and pa.types.is_dictionary(answers.type):
+        data = answers.to_pandas().array  # categories of the distinct answers
+    else:
+        data = pd.arrays.ArrowExtensionArray(answers)
+    result = pd.Series(data, index=series.index, copy=False)
     text_answers = pa.types.is_string(answers.type) or pa.types.is_large_string(answers.type)
     if isinstance(dtype, pd.StringDtype) and text_answers:
         result = result.astype(dtype)

@@ -1,6 +1,7 @@
 // Taking in an Arrow array of names through the C Data Interface: its
 // description checked against its buffers before any element is read, and
-// viewed as a StringColumn that borrows the array's buffers.
+// viewed as a StringColumn, or a DictionaryColumn for a dictionary-encoded
+// array, that borrows the array's buffers.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <variant>
 
 #include "columns/arrow_abi.h"
+#include "columns/dictionary_column.h"
 #include "columns/string_column.h"
 
 namespace vexlo {
@@ -31,6 +33,18 @@ using ImportResult = std::variant<StringColumn, ImportProblem>;
 // offsets and views describe.
 ImportResult import_string_column(const ArrowSchema& schema, const ArrowArray& array,
                                   std::span<const std::int64_t> known_buffer_sizes = {});
+
+// A column of names as it came: its strings, or indices into a dictionary
+// of them; or why it cannot be answered.
+using ColumnImport = std::variant<StringColumn, DictionaryColumn, ImportProblem>;
+
+// import_string_column, or for a schema with a dictionary its indices (of
+// any integer type) and its dictionary of strings: for a dictionary array
+// known_buffer_sizes holds the sizes of its own two buffers (validity,
+// indices), then those of its dictionary's. Every index of a row that is not
+// null is checked to lie inside the dictionary.
+ColumnImport import_column(const ArrowSchema& schema, const ArrowArray& array,
+                           std::span<const std::int64_t> known_buffer_sizes = {});
 
 // Words for an Arrow format string, as type errors name it: "int32" for "i",
 // "binary" for "z", the format itself for one not known here.

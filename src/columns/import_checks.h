@@ -27,6 +27,10 @@ inline ImportProblem value_problem(std::string message) {
     return {false, "invalid Arrow string array: " + std::move(message)};
 }
 
+inline ImportProblem dictionary_problem(std::string message) {
+    return {false, "invalid Arrow dictionary array: " + std::move(message)};
+}
+
 // The bytes a bitmap of `bits` bits takes.
 inline std::int64_t bitmap_bytes(std::int64_t bits) { return bits / 8 + (bits % 8 != 0); }
 
@@ -35,6 +39,17 @@ inline std::int64_t known_size(std::span<const std::int64_t> sizes, std::int64_t
     return index < static_cast<std::int64_t>(sizes.size()) ? sizes[static_cast<std::size_t>(index)]
                                                             : -1;
 }
+
+// What every array is checked for first, as `what` ("string",
+// "dictionary"): not released, a length, offset and null_count that make
+// sense, rows of up to `slot_bytes` bytes each whose byte offsets fit in 64
+// bits, and no children. The fault's words, or empty when there is none.
+std::string header_fault(const ArrowArray& array, std::int64_t slot_bytes, const char* what);
+
+// The validity bitmap of an array whose header passed, given as buffer 0:
+// there when null_count says there are nulls, and as large as its rows need
+// when its size is known. The fault's words, or empty.
+std::string validity_fault(const ArrowArray& array, std::span<const std::int64_t> sizes);
 
 }  // namespace import_detail
 
@@ -50,6 +65,9 @@ struct ColumnImporter {
     // "vu": every view of an element that is not null lies within its buffer.
     static ImportResult views(StringColumn column, const ArrowArray& array,
                               std::span<const std::int64_t> sizes);
+    // A schema with a dictionary: the indices, then the dictionary.
+    static ColumnImport dictionary(const ArrowSchema& schema, const ArrowArray& array,
+                                   std::span<const std::int64_t> sizes);
 };
 
 }  // namespace vexlo

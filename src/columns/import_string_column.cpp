@@ -1,13 +1,11 @@
 #include <cstring>
-#include <limits>
+#include <string>
 
 #include "columns/import_checks.h"
 
 namespace vexlo {
 
-using import_detail::bitmap_bytes;
 using import_detail::format_text;
-using import_detail::known_size;
 using import_detail::value_problem;
 
 ImportResult ColumnImporter::import(const ArrowSchema& schema, const ArrowArray& array,
@@ -38,29 +36,12 @@ ImportResult ColumnImporter::import(const ArrowSchema& schema, const ArrowArray&
                                          schema.n_children));
     }
 
-    if (array.release == nullptr) return value_problem("the array was already released");
+    // Element indexes run to offset + length, and views are 16 bytes each.
+    if (std::string fault = import_detail::header_fault(array, 16, "string"); !fault.empty()) {
+        return value_problem(std::move(fault));
+    }
     const std::int64_t length = array.length;
     const std::int64_t offset = array.offset;
-    if (length < 0) return value_problem(format_text("negative length %" PRId64, length));
-    if (offset < 0) return value_problem(format_text("negative offset %" PRId64, offset));
-    // -1 is the interface's "not computed".
-    if (array.null_count < -1) {
-        return value_problem(format_text("negative null_count %" PRId64, array.null_count));
-    }
-    if (array.null_count > length) {
-        return value_problem(format_text("null_count %" PRId64 " exceeds the length %" PRId64,
-                                         array.null_count, length));
-    }
-    // Element indexes run to offset + length, and Views are 16 bytes each.
-    if (offset > std::numeric_limits<std::int64_t>::max() / 16 - length) {
-        return value_problem(format_text("offset %" PRId64 " plus length %" PRId64
-                                         " is out of range",
-                                         offset, length));
-    }
-    if (array.n_children != 0) {
-        return value_problem(format_text("a string array has no children, this one has %" PRId64,
-                                         array.n_children));
-    }
     if (array.dictionary != nullptr) return value_problem("a string array has no dictionary");
     const bool views = column.layout_ == StringColumn::Layout::kViews;
     if (views ? array.n_buffers < 3 : array.n_buffers != 3) {
@@ -71,21 +52,10 @@ ImportResult ColumnImporter::import(const ArrowSchema& schema, const ArrowArray&
     }
     if (array.buffers == nullptr) return value_problem("the array has no buffer list");
 
+    if (std::string fault = import_detail::validity_fault(array, sizes); !fault.empty()) {
+        return value_problem(std::move(fault));
+    }
     const auto* validity = static_cast<const std::uint8_t*>(array.buffers[0]);
-    if (validity == nullptr && array.null_count > 0) {
-        return value_problem(format_text("null_count is %" PRId64 " but there is no validity bitmap",
-                                         array.null_count));
-    }
-    if (validity != nullptr && length > 0) {
-        const std::int64_t known = known_size(sizes, 0);
-        const std::int64_t needed = bitmap_bytes(offset + length);
-        if (known >= 0 && known < needed) {
-            return value_problem(format_text("the validity bitmap holds %" PRId64
-                                             " bytes, offset %" PRId64 " and length %" PRId64
-                                             " need %" PRId64,
-                                             known, offset, length, needed));
-        }
-    }
     column.validity_ = length > 0 ? validity : nullptr;
     column.length_ = length;
     column.offset_ = offset;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "columns/answer_column.h"
+#include "columns/answer_dictionary.h"
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
 #include "columns/string_column.h"
@@ -68,6 +69,34 @@ bool answer_unlocked(const StringColumn& column, const ColumnRequest& request,
     return true;
 }
 
+// The same for the names of an Arrow array: a dictionary-encoded one asks
+// each entry of its dictionary once, with the threads its count is given.
+bool answer_unlocked(const ImportedNames& names, const ColumnArguments& arguments,
+                     std::int64_t length_for_threads, ResultColumn& result, PyError& error) {
+    if (const auto* plain = std::get_if<StringColumn>(&names)) {
+        return answer_unlocked(*plain,
+                               arguments.for_column(length_for_threads, plain->large()),
+                               *arguments.tables, result, error);
+    }
+    const DictionaryColumn& dictionary = std::get<DictionaryColumn>(names);
+    const ColumnRequest request =
+        arguments.for_column(length_for_threads, dictionary.values().large());
+    try {
+        const WithoutInterpreterLock unlocked;
+        result = answer_dictionary(dictionary, request, *arguments.tables);
+    } catch (const std::bad_alloc&) {
+        error = out_of_memory();
+        return false;
+    }
+    return true;
+}
+
+// How many names an array asks: its own, or its dictionary's.
+std::int64_t names_asked(const ImportedNames& names) {
+    if (const auto* plain = std::get_if<StringColumn>(&names)) return plain->size();
+    return std::get<DictionaryColumn>(names).values().size();
+}
+
 // (schema capsule, array capsule) holding `result`.
 PyObject* array_capsules(ResultColumn&& result, PyError& error) {
     OwnedArray array;
@@ -86,12 +115,13 @@ PyObject* array_capsules(ResultColumn&& result, PyError& error) {
     return capsules;
 }
 
-// A stream capsule handing out `chunks` in order.
-PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnRequest& request,
-                         PyError& error) {
+// A stream capsule handing out `chunks` in order, the answers for `column`.
+PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnArguments& arguments,
+                         const NameColumn& column, PyError& error) {
     OwnedStream answers;
     try {
-        export_stream(std::move(chunks), request, answers.get());
+        const ColumnRequest request = arguments.for_column(0, column.large);
+        export_stream(std::move(chunks), type_for(request, column.dictionary), answers.get());
     } catch (const std::bad_alloc&) {
         error = out_of_memory();
         return nullptr;
@@ -99,10 +129,6 @@ PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnRequest
     PyObject* capsule = new_capsule(answers, kStreamCapsule, release_stream_capsule);
     if (capsule == nullptr) error = take_pending_exception();
     return capsule;
-}
-
-bool large_names(const NameColumn& column) {
-    return std::string_view(column.schema->format) == "U";
 }
 
 // _answer_array(schema, array, buffer_sizes, request, /)
@@ -126,11 +152,10 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         OwnedArray owned(array);
         const std::optional<NameColumn> column = name_column(*schema, error);
         if (!column) return nullptr;
-        const std::optional<StringColumn> names = import_names(*column, *owned, sizes, error);
+        const std::optional<ImportedNames> names = import_names(*column, *owned, sizes, error);
         if (!names) return nullptr;
         ResultColumn result;
-        if (!answer_unlocked(*names, arguments->for_column(names->size(), names->large()),
-                             *arguments->tables, result, error)) {
+        if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
             return nullptr;
         }
         owned.reset();
@@ -183,7 +208,7 @@ PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         // Every chunk is taken over and checked before any is answered.
         const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(slots[1]));
         std::vector<Chunk> chunks;
-        std::vector<StringColumn> names;
+        std::vector<ImportedNames> names;
         std::vector<ResultColumn> results;
         try {
             chunks.resize(count);
@@ -199,20 +224,17 @@ PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
                                chunks[i], error)) {
                 return nullptr;
             }
-            std::optional<StringColumn> imported =
+            std::optional<ImportedNames> imported =
                 import_names(*column, *chunks[i].array, chunks[i].sizes, error);
             if (!imported) return nullptr;
-            total += imported->size();
+            total += names_asked(*imported);
             names.push_back(*imported);
         }
-        const ColumnRequest request = arguments->for_column(total, large_names(*column));
         for (std::size_t i = 0; i < count; ++i) {
-            if (!answer_unlocked(names[i], request, *arguments->tables, results[i], error)) {
-                return nullptr;
-            }
+            if (!answer_unlocked(names[i], *arguments, total, results[i], error)) return nullptr;
         }
         chunks.clear();
-        return stream_capsule(std::move(results), request, error);
+        return stream_capsule(std::move(results), *arguments, *column, error);
     });
 }
 
@@ -255,7 +277,6 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         }
         const std::optional<NameColumn> column = name_column(*schema, error);
         if (!column) return nullptr;
-        const bool large = large_names(*column);
 
         std::vector<ResultColumn> chunks;
         while (true) {
@@ -270,11 +291,10 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
                 return nullptr;
             }
             if (chunk.empty()) break;  // the end
-            const std::optional<StringColumn> names = import_names(*column, *chunk, {}, error);
+            const std::optional<ImportedNames> names = import_names(*column, *chunk, {}, error);
             if (!names) return nullptr;
             ResultColumn result;
-            if (!answer_unlocked(*names, arguments->for_column(names->size(), large),
-                                 *arguments->tables, result, error)) {
+            if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
                 return nullptr;
             }
             try {
@@ -285,7 +305,7 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
             }
         }
         stream.reset();
-        return stream_capsule(std::move(chunks), arguments->for_column(0, large), error);
+        return stream_capsule(std::move(chunks), *arguments, *column, error);
     });
 }
 
@@ -363,6 +383,8 @@ PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
         }
         case ResultColumn::Kind::kStruct:
             return record_object(result, i);
+        case ResultColumn::Kind::kDictionary:
+            return new_str(result.dictionary->text(result.index(i)), false);
     }
     return Py_NewRef(Py_None);
 }

@@ -24,11 +24,15 @@ TEST(CutRanges, CoverTheColumnInWholeWords) {
             for (const RangeOutput& range : ranges) {
                 EXPECT_EQ(range.begin, at) << where;
                 EXPECT_EQ(range.begin % kRangeAlign, 0) << where;
-                if (length > 0) EXPECT_LT(range.begin, range.end) << where;
+                if (length > 0) {
+                    EXPECT_LT(range.begin, range.end) << where;
+                }
                 at = range.end;
             }
             EXPECT_EQ(at, length) << where;
-            if (length == 0) EXPECT_EQ(ranges.size(), 1u) << where;
+            if (length == 0) {
+                EXPECT_EQ(ranges.size(), 1u) << where;
+            }
         }
     }
 }
