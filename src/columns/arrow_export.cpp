@@ -255,6 +255,8 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
             out->dictionary = &holder->child;
             return;
         }
+        case ResultColumn::Kind::kStruct:
+            break;  // export_struct's, above
     }
 }
 

@@ -157,3 +157,27 @@ def test_refused_fields(kwargs, error, message):
         columns.extract(["a.com"], **kwargs)
     assert str(caught.value) == message
     assert caught.value.__notes__ == ["while processing 'fields'"]
+
+
+def test_dictionary_columns_give_records_of_encoded_fields():
+    dictionary = pa.array([text for text in TEXTS if text is not None])
+    indices = [0, 2, None, 4, 2, 13, 0]
+    rows = pa.DictionaryArray.from_arrays(pa.array(indices, pa.int16()), dictionary)
+    plain = [None if i is None else dictionary[i].as_py() for i in indices]
+    answers = columns.extract(rows, fields=("privatesuffix", "rule"))
+    assert pa.types.is_struct(answers.type)
+    assert all(pa.types.is_dictionary(field.type) for field in answers.type)
+    assert answers.type.field(0).type.index_type == pa.int16()
+    assert (
+        answers.to_pylist()
+        == columns.extract(pa.array(plain), fields=("privatesuffix", "rule")).to_pylist()
+    )
+    pl = pytest.importorskip("polars")
+    frame = columns.extract(pl.Series(plain, dtype=pl.Categorical)).struct.unnest()
+    assert frame.rows() == [(None,) * 9 if r is None else tuple(r) for r in records(plain)]
+    pd = pytest.importorskip("pandas")
+    table = columns.extract(pd.Series(plain, dtype="category"), fields=("host", "section"))
+    assert isinstance(table["host"].dtype, pd.CategoricalDtype)
+    assert table.astype(object).where(table.notna(), None).values.tolist() == [
+        [None, None] if r is None else [r.host, r.section] for r in records(plain)
+    ]

@@ -159,7 +159,7 @@ TEST(ExtractExport, StreamWidensEveryField) {
     }
     ColumnRequest request{Question::kExtract};
     OwnedStream stream;
-    export_stream(std::move(chunks), request, stream.get());
+    export_stream(std::move(chunks), type_for(request), stream.get());
     OwnedSchema schema;
     ASSERT_EQ(stream->get_schema(stream.get(), schema.get()), 0);
     ASSERT_EQ(schema->n_children, static_cast<std::int64_t>(kExtractFieldCount));
