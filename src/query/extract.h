@@ -107,8 +107,8 @@ struct ExplainedMatch {
 // The labels of `source` left of its rightmost labels `suffix`, with their
 // dots but not the one before `suffix`; "" when there are none.
 inline std::string_view labels_before(std::string_view source, std::string_view suffix) noexcept {
-    return suffix.size() == source.size() ? std::string_view()
-                                          : source.substr(0, source.size() - suffix.size() - 1);
+    // An empty view still points into `source`: copies of it never see null.
+    return source.substr(0, suffix.size() == source.size() ? 0 : source.size() - suffix.size() - 1);
 }
 
 // The leftmost label of a private suffix: the one left of the public suffix.
