@@ -5,7 +5,8 @@
 // every array that is accepted is answered, element by element (row by row),
 // exactly as the scalar path answers (bytes that are not UTF-8 are an invalid
 // name), whose lengths are the reference walk's; the host of every element
-// exactly as the host finder finds it.
+// exactly as the host finder finds it; and every element's extract record
+// (each field, the dictionary-encoded ones too) exactly as the single call's.
 //
 // The fuzzer plays two producers: one that tells its buffer sizes (pyarrow),
 // with any description at all, and one that does not, whose buffers are large
@@ -23,6 +24,7 @@
 #include "columns/answer_column.h"
 #include "columns/answer_dictionary.h"
 #include "columns/column_import.h"
+#include "extract/text_extraction.h"
 #include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
@@ -85,9 +87,29 @@ void check_host(const ResultColumn& result, std::int64_t i, bool null, std::stri
     if (text_of(result, i) != expected) fail("host", i);
 }
 
+void check_record(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
+                  const ColumnRequest& r) {
+    if (result.kind != ResultColumn::Kind::kStruct) fail("record: not a struct", i);
+    if (result.is_null(i) != null) fail("record: null", i);
+    std::optional<TextExtraction> record;
+    if (!null && is_utf8(text)) {
+        record.emplace(text, compiled_tables(), ExtractOptions{r.keep_ip, r.accept_unknown, r.keep_case});
+    }
+    const std::span<const ExtractField> fields = r.fields.chosen();
+    if (result.children.size() != fields.size()) fail("record: fields", i);
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        const ResultColumn& field = result.children[c];
+        const std::optional<std::string_view> expected =
+            record ? record->field(fields[c]) : std::optional<std::string_view>();
+        if (expected.has_value() == field.is_null(i)) fail("record: field null", i);
+        if (expected && text_of(field, i) != *expected) fail("record: field", i);
+    }
+}
+
 void check_element(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
                    const ColumnRequest& r) {
     if (r.question == Question::kHost) return check_host(result, i, null, text, r);
+    if (r.question == Question::kExtract) return check_record(result, i, null, text, r);
     const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
     const Switches switches{r.accept_unknown, r.icann_only};
     std::optional<Match> matched;
@@ -140,7 +162,7 @@ void check_element(const ResultColumn& result, std::int64_t i, bool null, std::s
 }
 
 ColumnRequest random_request(Input& input, bool large) {
-    ColumnRequest r{static_cast<Question>(input.take(1) % 7)};
+    ColumnRequest r{static_cast<Question>(input.take(1) % 8)};
     r.accept_unknown = input.flag();
     r.icann_only = input.flag();
     r.keep_case = input.flag();
@@ -148,6 +170,17 @@ ColumnRequest random_request(Input& input, bool large) {
     r.depth = input.take(1) % 4;
     if (r.depth == 3) r.depth = ~std::uint64_t{0};
     r.threads = 1 + static_cast<unsigned>(input.take(1) % 3);
+    if (r.question == Question::kExtract && input.flag()) {
+        // Some of the fields, each once, in an order of their own.
+        ExtractFields fields;
+        const std::uint64_t chosen = input.take(2);
+        const std::size_t first = static_cast<std::size_t>(input.take(1) % kExtractFieldCount);
+        for (std::size_t k = 0; k < kExtractFieldCount; ++k) {
+            const std::size_t field = (first + k) % kExtractFieldCount;
+            if ((chosen >> field) & 1) fields.order[fields.count++] = static_cast<ExtractField>(field);
+        }
+        if (fields.count != 0) r.fields = fields;
+    }
     r.large_text = large;
     return r;
 }

@@ -10,6 +10,7 @@ __all__ = [
     "_answer_chunks",
     "_answer_stream",
     "_answer_list",
+    "_request_fields",
     "_add_column_functions",
     "_line_format",
     "_answer_lines",
@@ -18,8 +19,8 @@ __all__ = [
     "_compiled_rules",
     "host",
     "extract",
-    "Extracted",
     "Rules",
+    "Extracted",
     "_MAX_LIST_BYTES",
 ]
 
@@ -82,6 +83,10 @@ def _answer_stream(stream: CapsuleType, request: CapsuleType, /) -> CapsuleType:
 
 def _answer_list(items: Iterable[str | None], request: CapsuleType, /) -> list[Any]:
     """The answers for an iterable of str and None, as a list."""
+
+def _request_fields(request: CapsuleType, /) -> tuple[str, ...] | None:
+    """The names of the fields an extract request answers, in their order; None
+    for the other questions, whose answers are no records."""
 
 def _add_column_functions(module: ModuleType, /) -> None:
     """Adds the column functions to *module* as its own. Once its arguments are

@@ -34,13 +34,22 @@ integer type, a ChunkedArray of them, a Polars Categorical or Enum Series, a
 pandas category Series) is answered once per entry of its dictionary. Text
 answers come back dictionary-encoded over the distinct answers, with indices
 of the same type (Polars: Categorical; pandas: category); the predicates'
-answers and privateparts' lists come back plain, one per row. A row is null
+answers and privateparts' lists come back plain, one per row, and extract's
+records a struct of dictionary-encoded fields. A row is null
 where its index is null, and in a text answer where its entry has no answer:
 the dictionary of answers holds no null. An index outside the dictionary is a
 ValueError raised before any name is read.
 
-The registrable domains of a column of URLs are
-``privatesuffix(host(urls))``.
+`extract` answers every part of each element's host at once, as
+`vexlo.extract` does, reading each element once: an Arrow StructArray of the
+fields asked for (``fields=``, every field of `vexlo.Extracted` by default),
+a pandas DataFrame of one column a field with the Series' index, a Polars
+Struct Series (``.struct.unnest()`` gives the fields), or a list of
+`vexlo.Extracted` records (of tuples of the fields asked for, with
+``fields=``). A null element is a null record; an element without a host, or
+not UTF-8, a record whose every field is null. Only the fields asked for are
+computed: the registrable domains of a column of URLs are
+``extract(urls, fields=("privatesuffix",))``.
 
 ``threads`` is the number of threads that answer a column (at most 256): by
 default every core the process may use for a large column (a ChunkedArray
@@ -67,6 +76,7 @@ __all__ = [
     "privateparts",
     "subdomain",
     "host",
+    "extract",
     "ArrowArrayAnswers",
     "ArrowStreamAnswers",
 ]
@@ -233,6 +243,17 @@ if TYPE_CHECKING:
 
     def host(column: object, *, keep_ip: bool = False, threads: int | None = None) -> Any: ...
 
+    def extract(
+        column: object,
+        *,
+        fields: Iterable[str] | None = None,
+        keep_ip: bool = False,
+        accept_unknown: bool = True,
+        keep_case: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
 
 def _loaded(module: str) -> Any:
     """A module of another library if the program has imported it (an object
@@ -270,18 +291,21 @@ def _pyarrow_chunks(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
 
 
 def _pandas_series(series: Any, request: CapsuleType) -> Any:
+    """A Series of the answers, or for extract's records a DataFrame of one
+    column a field, with the Series' index."""
     pd = _loaded("pandas")
     dtype = series.dtype
+    fields = _columns._request_fields(request)
     if pd.api.types.is_object_dtype(dtype) or (
         isinstance(dtype, pd.StringDtype) and dtype.storage == "python"
     ):
         values = series.to_numpy(dtype=object, na_value=None)
-        return pd.Series(
-            _columns._answer_list(values, request),
-            index=series.index,
-            name=series.name,
-            dtype=object,
-        )
+        answers = _columns._answer_list(values, request)
+        if fields is not None:
+            empty = (None,) * len(fields)
+            rows = [empty if record is None else tuple(record) for record in answers]
+            return pd.DataFrame(rows, index=series.index, columns=list(fields), dtype=object)
+        return pd.Series(answers, index=series.index, name=series.name, dtype=object)
     categories = isinstance(dtype, pd.CategoricalDtype)
     if categories:
         # Categories are held in NumPy; their Arrow form, a dictionary of the
@@ -293,11 +317,26 @@ def _pandas_series(series: Any, request: CapsuleType) -> Any:
         raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")
     values = pa.array(series.array)  # the Series' own Arrow data, one array
     answers = pa.array(_arrow_array(values, request, _pyarrow_sizes(values)))
-    if categories and pa.types.is_dictionary(answers.type):
+    if fields is not None:
+        return pd.DataFrame(
+            {
+                field: _pandas_answers(pd, pa, answers.field(i), series, dtype)
+                for i, field in enumerate(fields)
+            },
+            index=series.index,
+        )
+    return _pandas_answers(pd, pa, answers, series, dtype).rename(series.name)
+
+
+def _pandas_answers(pd: Any, pa: Any, answers: Any, series: Any, dtype: Any) -> Any:
+    """An Arrow array of answers as a Series with the index of `series`:
+    categories where they are dictionary-encoded and `series` was
+    categorical, text in the string dtype `series` came in."""
+    if isinstance(dtype, pd.CategoricalDtype) and pa.types.is_dictionary(answers.type):
         data = answers.to_pandas().array  # categories of the distinct answers
     else:
         data = pd.arrays.ArrowExtensionArray(answers)
-    result = pd.Series(data, index=series.index, name=series.name, copy=False)
+    result = pd.Series(data, index=series.index, copy=False)
     text_answers = pa.types.is_string(answers.type) or pa.types.is_large_string(answers.type)
     if isinstance(dtype, pd.StringDtype) and text_answers:
         result = result.astype(dtype)

@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "columns/answer_extract.h"
 #include "columns/answer_hosts.h"
 #include "columns/answer_names.h"
 #include "columns/column_ranges.h"
@@ -33,6 +34,7 @@ void answer_range(const StringColumn& column, const ColumnRequest& request,
         case Question::kPrivateParts: return names.template run<Question::kPrivateParts>();
         case Question::kSubdomain: return names.template run<Question::kSubdomain>();
         case Question::kHost: return answer_hosts<TextOffset>(column, request.keep_ip, shared, range);
+        case Question::kExtract: break;  // answer_extract's
     }
 }
 
@@ -75,6 +77,7 @@ unsigned default_thread_count(std::int64_t names) noexcept {
 
 ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request,
                            const RuleTables& tables) {
+    if (request.question == Question::kExtract) return answer_extract(column, request, tables);
     const std::int64_t n = column.size();
     const Question q = request.question;
     const bool predicate = q == Question::kIsPublic || q == Question::kIsPrivate;

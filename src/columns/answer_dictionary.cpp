@@ -143,6 +143,35 @@ void copy_parts(const DictionaryColumn& column, const ResultColumn& entries, Res
     validity.finish(static_cast<std::size_t>(column.size()));
 }
 
+// extract's records: the struct of the rows, each field dictionary-encoded
+// over the distinct answers of that field.
+ResultColumn encoded_records(const DictionaryColumn& column, const ResultColumn& entries) {
+    const std::int64_t n = column.size();
+    ResultColumn result;
+    result.kind = ResultColumn::Kind::kStruct;
+    result.length = n;
+    result.fields = entries.fields;
+    result.wide_offsets = entries.wide_offsets;
+    result.validity = Buffer::zeroed(bitmap_bytes(n));
+    with_index_type(column.index_type(), [&](auto type) {
+        const auto* const in = column.indices<decltype(type)>();
+        BitWriter validity(result.validity.as<std::uint8_t>(), 0);
+        for (std::int64_t i = 0; i < n; ++i) {
+            const bool valid = !column.is_null(i) && !entries.is_null(static_cast<std::int64_t>(in[i]));
+            validity.put(static_cast<std::size_t>(i), valid);
+            result.null_count += !valid;
+        }
+        validity.finish(static_cast<std::size_t>(n));
+    });
+    result.children.reserve(entries.children.size());
+    for (const ResultColumn& field : entries.children) {
+        ResultColumn encoded = encoded_texts(column, field);
+        if (encoded.null_count == 0) encoded.validity = Buffer();
+        result.children.push_back(std::move(encoded));
+    }
+    return result;
+}
+
 template <class Index>
 ResultColumn spread_parts(const DictionaryColumn& column, const ResultColumn& entries) {
     const std::int64_t n = column.size();
@@ -200,6 +229,9 @@ ResultColumn answer_dictionary(const DictionaryColumn& column, const ColumnReque
             result = with_index_type(column.index_type(), [&](auto type) {
                 return spread_parts<decltype(type)>(column, entries);
             });
+            break;
+        case ResultColumn::Kind::kStruct:
+            result = encoded_records(column, entries);
             break;
         default:
             result = encoded_texts(column, entries);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <new>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -68,6 +69,40 @@ struct SchemaHolder {
     ArrowSchema* children[1] = {&child};
 };
 
+// What an exported struct owns: its validity and its fields' arrays, which
+// release_array releases with it.
+struct StructHolder {
+    Buffer validity;
+    const void* pointers[1] = {nullptr};
+    ArrowArray fields[kExtractFieldCount]{};
+    ArrowArray* children[kExtractFieldCount] = {};
+};
+
+struct StructSchemaHolder {
+    ArrowSchema fields[kExtractFieldCount]{};
+    ArrowSchema* children[kExtractFieldCount] = {};
+};
+
+void release_struct(ArrowArray* array) {
+    if (array == nullptr || array->release == nullptr) return;
+    for (std::int64_t c = 0; c < array->n_children; ++c) {
+        ArrowArray* child = array->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(static_cast<StructHolder*>(array->private_data));
+    array->release = nullptr;
+}
+
+void release_struct_schema(ArrowSchema* schema) {
+    if (schema == nullptr || schema->release == nullptr) return;
+    for (std::int64_t c = 0; c < schema->n_children; ++c) {
+        ArrowSchema* child = schema->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(static_cast<StructSchemaHolder*>(schema->private_data));
+    schema->release = nullptr;
+}
+
 void release_schema(ArrowSchema* schema) {
     if (schema == nullptr || schema->release == nullptr) return;
     for (std::int64_t c = 0; c < schema->n_children; ++c) {
@@ -109,6 +144,7 @@ const char* ResultType::format() const noexcept {
         case ResultColumn::Kind::kText: return wide_offsets ? "U" : "u";
         case ResultColumn::Kind::kBool: return "b";
         case ResultColumn::Kind::kParts: return wide_lists ? "+L" : "+l";
+        case ResultColumn::Kind::kStruct: return "+s";
         case ResultColumn::Kind::kDictionary: return index_format(index_type);
     }
     return "";
@@ -120,7 +156,12 @@ ResultType type_of(const ResultColumn& result) noexcept {
     if (result.kind == ResultColumn::Kind::kDictionary) {
         return {result.kind, result.dictionary->wide_offsets, false, result.index_type};
     }
-    return {result.kind, result.wide_offsets, result.wide_lists};
+    if (result.kind == ResultColumn::Kind::kStruct && !result.children.empty() &&
+        result.children[0].kind == ResultColumn::Kind::kDictionary) {
+        return {result.kind, result.wide_offsets, false, result.children[0].index_type, result.fields,
+                true};
+    }
+    return {result.kind, result.wide_offsets, result.wide_lists, IndexType::kInt32, result.fields};
 }
 
 ResultType type_for(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept {
@@ -130,6 +171,9 @@ ResultType type_for(const ColumnRequest& request, std::optional<IndexType> dicti
             return {ResultColumn::Kind::kBool, false, false};
         case Question::kPrivateParts:
             return {ResultColumn::Kind::kParts, request.large_text, false};
+        case Question::kExtract:
+            return {ResultColumn::Kind::kStruct, request.large_text, false,
+                    dictionary.value_or(IndexType::kInt32), request.fields, dictionary.has_value()};
         default:
             if (dictionary) {
                 return {ResultColumn::Kind::kDictionary, request.large_text, false, *dictionary};
@@ -138,7 +182,41 @@ ResultType type_for(const ColumnRequest& request, std::optional<IndexType> dicti
     }
 }
 
+namespace {
+
+// A struct's fields each exported in turn; those done are released again
+// should one fail.
+void export_struct(ResultColumn&& result, ArrowArray* out) {
+    StructHolder* holder = create<StructHolder>();
+    const std::size_t count = result.children.size();
+    for (std::size_t c = 0; c < count; ++c) {
+        try {
+            export_array(std::move(result.children[c]), &holder->fields[c]);
+        } catch (...) {
+            for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
+            destroy(holder);
+            throw;
+        }
+        holder->children[c] = &holder->fields[c];
+    }
+    holder->validity = std::move(result.validity);
+    holder->pointers[0] = holder->validity.data();
+    out->length = result.length;
+    out->null_count = result.null_count;
+    out->offset = 0;
+    out->n_buffers = 1;
+    out->n_children = static_cast<std::int64_t>(count);
+    out->buffers = holder->pointers;
+    out->children = holder->children;
+    out->dictionary = nullptr;
+    out->release = release_struct;
+    out->private_data = holder;
+}
+
+}  // namespace
+
 void export_array(ResultColumn&& result, ArrowArray* out) {
+    if (result.kind == ResultColumn::Kind::kStruct) return export_struct(std::move(result), out);
     ArrayHolder* holder = create<ArrayHolder>();
     ArrayHolder* items = nullptr;  // a list's items, a dictionary's answers
     if (result.kind == ResultColumn::Kind::kParts || result.kind == ResultColumn::Kind::kDictionary) {
@@ -177,10 +255,37 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
             out->dictionary = &holder->child;
             return;
         }
+        case ResultColumn::Kind::kStruct:
+            break;  // export_struct's, above
     }
 }
 
 void export_schema(const ResultType& type, ArrowSchema* out) {
+    if (type.kind == ResultColumn::Kind::kStruct) {
+        StructSchemaHolder* holder = create<StructSchemaHolder>();
+        const ResultType field_type{type.encoded_fields ? ResultColumn::Kind::kDictionary
+                                                        : ResultColumn::Kind::kText,
+                                    type.wide_offsets, false, type.index_type};
+        const std::span<const ExtractField> fields = type.fields.chosen();
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            try {
+                export_schema(field_type, &holder->fields[c]);
+            } catch (...) {
+                for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
+                destroy(holder);
+                throw;
+            }
+            // The names are string literals, and so end in a NUL.
+            holder->fields[c].name = kExtractFieldNames[static_cast<std::size_t>(fields[c])].data();
+            holder->children[c] = &holder->fields[c];
+        }
+        fill_schema(out, type.format(), "", nullptr);
+        out->release = release_struct_schema;
+        out->private_data = holder;
+        out->n_children = static_cast<std::int64_t>(fields.size());
+        out->children = holder->children;
+        return;
+    }
     if (type.kind != ResultColumn::Kind::kParts && type.kind != ResultColumn::Kind::kDictionary) {
         fill_schema(out, type.format(), "", nullptr);
         return;
@@ -212,6 +317,11 @@ void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* ou
 
 void widen(ResultColumn& result, const ResultType& type) {
     if (result.kind == ResultColumn::Kind::kBool) return;
+    if (result.kind == ResultColumn::Kind::kStruct) {
+        for (ResultColumn& child : result.children) widen(child, type);
+        result.wide_offsets = result.wide_offsets || type.wide_offsets;
+        return;
+    }
     if (result.kind == ResultColumn::Kind::kDictionary) {
         ResultColumn& answers = *result.dictionary;
         if (type.wide_offsets && !answers.wide_offsets) {

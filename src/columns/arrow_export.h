@@ -18,10 +18,12 @@ namespace vexlo {
 struct ResultType {
     ResultColumn::Kind kind;
     // text: "U" rather than "u"; parts: items "U" rather than "u";
-    // dictionary: the answers "U" rather than "u"
+    // dictionary: the answers "U" rather than "u"; struct: its fields "U"
     bool wide_offsets;
     bool wide_lists;  // parts: "+L" rather than "+l"
-    IndexType index_type = IndexType::kInt32;  // dictionary
+    IndexType index_type = IndexType::kInt32;  // dictionary; struct: its encoded fields
+    ExtractFields fields = {};                 // struct: its fields, each a text column
+    bool encoded_fields = false;               // struct: each field dictionary-encoded
 
     const char* format() const noexcept;
     const char* item_format() const noexcept;  // parts' items, a dictionary's answers
@@ -35,7 +37,8 @@ ResultType type_for(const ColumnRequest& request,
                     std::optional<IndexType> dictionary = std::nullopt) noexcept;
 
 // Moves `result` into `out_array` and describes it in `out_schema` (nullable,
-// named ""; a list's items are named "item"; a dictionary not ordered).
+// named ""; a list's items are named "item", a struct's fields by their
+// names; a dictionary not ordered).
 void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema);
 void export_array(ResultColumn&& result, ArrowArray* out_array);
 void export_schema(const ResultType& type, ArrowSchema* out_schema);

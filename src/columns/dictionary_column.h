@@ -27,6 +27,8 @@ public:
     // The indices from the row offset on, as `Index` (index_type's own type).
     template <class Index>
     const Index* indices() const noexcept {
+        // A column of no rows may come without a buffer of indices.
+        if (indices_ == nullptr) return nullptr;
         return static_cast<const Index*>(indices_) + offset_;
     }
     // The index of a row that is not null: below values().size().

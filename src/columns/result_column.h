@@ -8,10 +8,12 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "columns/column_memory.h"
 #include "columns/index_type.h"
 #include "query/answers.h"
+#include "query/extract.h"
 
 namespace vexlo {
 
@@ -23,7 +25,9 @@ struct ColumnRequest {
     std::uint64_t depth = 0;  // kSubdomain only
     unsigned threads = 1;     // 0 counts as 1
     bool large_text = false;  // the input was large_string: text results are large_string
-    bool keep_ip = false;     // kHost only: IP literals are answers too
+    bool keep_ip = false;     // kHost and kExtract: IP literals are answers too
+    // kExtract: the record's fields asked for, in the caller's order.
+    ExtractFields fields = ExtractFields::all();
 };
 
 // The labels of one privateparts answer: the subdomain labels, then the
@@ -58,6 +62,7 @@ struct ResultColumn {
         kBool,        // "b", bit-packed
         kParts,       // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
         kDictionary,  // indices of index_type into `dictionary`, a kText column
+        kStruct,      // "+s": extract's record, a kText child a field
     };
 
     Kind kind = Kind::kBool;
@@ -76,12 +81,17 @@ struct ResultColumn {
     // the indices into them (the input's own).
     std::unique_ptr<ResultColumn> dictionary;
     IndexType index_type = IndexType::kInt32;
+    // struct: one text column a field, all of the same offset width
+    // (wide_offsets), and the fields they are.
+    std::vector<ResultColumn> children;
+    ExtractFields fields;
 
     const char* format() const noexcept {
         switch (kind) {
             case Kind::kText: return wide_offsets ? "U" : "u";
             case Kind::kBool: return "b";
             case Kind::kParts: return wide_lists ? "+L" : "+l";
+            case Kind::kStruct: return "+s";
             case Kind::kDictionary: return index_format(index_type);
         }
         return "";

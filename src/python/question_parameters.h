@@ -24,10 +24,19 @@ inline constexpr std::array<KeywordParameter, 3> kTextSwitches = {{
 }};
 // vexlo.host's: an IP literal is a host too.
 inline constexpr std::array<KeywordParameter, 1> kHostSwitches = {{{"keep_ip", false}}};
+// vexlo.extract's: host's, the walk's (both views are answered, so no
+// icann_only) and the text answers'.
+inline constexpr std::array<KeywordParameter, 3> kExtractSwitches = {{
+    {"keep_ip", false},
+    {"accept_unknown", true},
+    {"keep_case", false},
+}};
 
 // A whole column's options: the number of threads (None: the default for the
 // column's length) and the rules (None: the compiled list).
 inline constexpr std::array<KeywordParameter, 1> kThreadsOption = {{{"threads"}}};
 inline constexpr std::array<KeywordParameter, 2> kColumnOptions = {{{"threads"}, {"rules"}}};
+// The fields of extract's records a column is answered with (None: every one).
+inline constexpr std::array<KeywordParameter, 1> kFieldsOption = {{{"fields"}}};
 
 }  // namespace vexlo::python

@@ -14,7 +14,7 @@ from test_stubs import stub_parameters
 
 from vexlo import _columns, columns
 
-COLUMN_FUNCTIONS = (*FUNCTIONS, "host")
+COLUMN_FUNCTIONS = (*FUNCTIONS, "host", "extract")
 
 
 def fresh(argument):
@@ -55,6 +55,8 @@ def test_every_switch_is_checked_and_no_other_taken(function):
     switches = (
         ["keep_ip"]
         if function == "host"
+        else ["keep_ip", "accept_unknown", "keep_case"]
+        if function == "extract"
         else ["accept_unknown", "icann_only"]
         + (["keep_case"] if function in WITH_KEEP_CASE else [])
     )
@@ -63,9 +65,11 @@ def test_every_switch_is_checked_and_no_other_taken(function):
             getattr(columns, function)(*positional, **{switch: 1})
         assert str(caught.value) == "'int' object is not an instance of 'bool'"
         assert caught.value.__notes__ == [f"while processing '{switch}'"]
-    others = {"accept_unknown", "keep_case", "keep_ip", "rules"} - set(switches)
+    others = {"accept_unknown", "icann_only", "keep_case", "keep_ip", "rules"} - set(switches)
     if function != "host":
         others -= {"accept_unknown", "rules"}
+    if function not in ("host", "extract"):
+        others -= {"icann_only"}
     for other in sorted(others):
         with pytest.raises(TypeError) as caught:
             getattr(columns, function)(*positional, **{other: None})

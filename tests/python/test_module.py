@@ -148,6 +148,7 @@ def test_columns_module_attributes():
         "_answer_chunks",
         "_answer_stream",
         "_answer_list",
+        "_request_fields",
         "_add_column_functions",
         "_line_format",
         "_answer_lines",

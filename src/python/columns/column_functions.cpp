@@ -31,6 +31,7 @@
 #include "python/interpreter_lock.h"
 #include "python/module_setup.h"
 #include "python/process_services.h"
+#include "python/questions/extracted_record.h"
 #include "python/results.h"
 #include "python/tuple_builder.h"
 #include "python/type_errors.h"
@@ -42,11 +43,13 @@ constexpr std::string_view kArrayParameters[] = {"schema", "array", "buffer_size
 constexpr std::string_view kChunksParameters[] = {"schema", "chunks", "request"};
 constexpr std::string_view kStreamParameters[] = {"stream", "request"};
 constexpr std::string_view kListParameters[] = {"items", "request"};
+constexpr std::string_view kFieldsParameters[] = {"request"};
 
 constexpr FunctionSignature kAnswerArray = positional_only("_answer_array", kArrayParameters);
 constexpr FunctionSignature kAnswerChunks = positional_only("_answer_chunks", kChunksParameters);
 constexpr FunctionSignature kAnswerStream = positional_only("_answer_stream", kStreamParameters);
 constexpr FunctionSignature kAnswerList = positional_only("_answer_list", kListParameters);
+constexpr FunctionSignature kRequestFields = positional_only("_request_fields", kFieldsParameters);
 
 PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the answers of a column");
@@ -341,9 +344,32 @@ bool list_texts(PyObject* items, std::vector<std::string_view>& texts,
     return true;
 }
 
+// Record i of extract's answers: a vexlo.Extracted of every field when they
+// were all asked for in its order, as vexlo.extract gives it; else a tuple of
+// the fields asked for, in their order. A failure to make it is a fault, as
+// vexlo.extract's.
+PyObject* record_object(const ResultColumn& result, std::int64_t i) {
+    const std::span<const ExtractField> fields = result.fields.chosen();
+    const auto field_text = [&](std::size_t c) -> std::optional<std::string_view> {
+        const ResultColumn& child = result.children[c];
+        if (child.is_null(i)) return std::nullopt;
+        return child.text(i);
+    };
+    if (result.fields == ExtractFields::all()) {
+        std::optional<std::string_view> texts[kExtractFieldCount];
+        bool ascii[kExtractFieldCount] = {};
+        for (std::size_t c = 0; c < fields.size(); ++c) texts[c] = field_text(c);
+        return extracted_record(texts, ascii);
+    }
+    return make_tuple(fields.size(), [&](std::size_t c) {
+        const std::optional<std::string_view> text = field_text(c);
+        return text ? new_str(*text, false) : Py_NewRef(Py_None);
+    });
+}
+
 // The Python object of answer i: None, a bool, a str or a tuple of str, as
-// the scalar function gives it; a null input gives None. Null with the
-// interpreter's exception set when it cannot be made.
+// the scalar function gives it, or extract's record; a null input gives None.
+// Null with the interpreter's exception set when it cannot be made.
 PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
     if (result.is_null(i)) return Py_NewRef(Py_None);
     switch (result.kind) {
@@ -355,6 +381,8 @@ PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
             const PartsView parts = result.parts(i);
             return make_tuple(parts.size(), [&](std::size_t j) { return new_str(parts[j], false); });
         }
+        case ResultColumn::Kind::kStruct:
+            return record_object(result, i);
         case ResultColumn::Kind::kDictionary:
             return new_str(result.dictionary->text(result.index(i)), false);
     }
@@ -402,6 +430,24 @@ PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     });
 }
 
+// _request_fields(request, /)
+PyObject* request_fields(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, std::size(kFieldsParameters)> slots{};
+        if (!extract_arguments(kRequestFields, args, nargs, kwnames, slots, error)) return nullptr;
+        const ColumnArguments* arguments = extract_request(slots[0], kFieldsParameters[0], error);
+        if (arguments == nullptr) return nullptr;
+        if (arguments->request.question != Question::kExtract) return Py_NewRef(Py_None);
+        const std::span<const ExtractField> fields = arguments->request.fields.chosen();
+        PyObject* names = make_tuple(fields.size(), [&](std::size_t i) {
+            const std::string_view name = kExtractFieldNames[static_cast<std::size_t>(fields[i])];
+            return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+        });
+        if (names == nullptr) error = take_pending_exception();
+        return names;
+    });
+}
+
 PyMethodDef function_records[] = {
     {"_answer_array", as_cfunction(answer_array), kCallFlags,
      "_answer_array(schema, array, buffer_sizes, request, /)\n--\n\n"
@@ -420,6 +466,10 @@ PyMethodDef function_records[] = {
     {"_answer_list", as_cfunction(answer_list), kCallFlags,
      "_answer_list(items, request, /)\n--\n\n"
      "The answers for an iterable of str and None, as a list."},
+    {"_request_fields", as_cfunction(request_fields), kCallFlags,
+     "_request_fields(request, /)\n--\n\n"
+     "The names of the fields an extract request answers, in their order; None\n"
+     "for the other questions, whose answers are no records."},
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ constexpr std::string_view kColumnAndDepth[] = {"column", "depth"};
 constexpr auto kTextKeywords = joined(kTextSwitches, kColumnOptions);
 constexpr auto kMatchKeywords = joined(kMatchSwitches, kColumnOptions);
 constexpr auto kHostKeywords = joined(kHostSwitches, kThreadsOption);
+constexpr auto kExtractKeywords = joined(joined(kFieldsOption, kExtractSwitches), kColumnOptions);
 
 constexpr FunctionSignature kPublicsuffix{"publicsuffix", kColumnOnly, 1, kTextKeywords};
 constexpr FunctionSignature kPrivatesuffix{"privatesuffix", kColumnOnly, 1, kTextKeywords};
@@ -36,10 +37,11 @@ constexpr FunctionSignature kIsPrivate{"is_private", kColumnOnly, 1, kMatchKeywo
 constexpr FunctionSignature kPrivateparts{"privateparts", kColumnOnly, 1, kTextKeywords};
 constexpr FunctionSignature kSubdomain{"subdomain", kColumnAndDepth, 2, kTextKeywords};
 constexpr FunctionSignature kHost{"host", kColumnOnly, 1, kHostKeywords};
+constexpr FunctionSignature kExtract{"extract", kColumnOnly, 1, kExtractKeywords};
 static_assert(takes_column_keywords(kPublicsuffix) && takes_column_keywords(kPrivatesuffix) &&
               takes_column_keywords(kIsPublic) && takes_column_keywords(kIsPrivate) &&
               takes_column_keywords(kPrivateparts) && takes_column_keywords(kSubdomain) &&
-              takes_column_keywords(kHost));
+              takes_column_keywords(kHost) && takes_column_keywords(kExtract));
 
 constexpr std::string_view kModuleParameters[] = {"module"};
 constexpr FunctionSignature kAddColumnFunctions =
@@ -96,6 +98,13 @@ PyMethodDef column_records[] = {
      "host(column, *, keep_ip=False, threads=None)\n--\n\n"
      "The host name of every URL, e-mail address or host name of *column*, as\n"
      "vexlo.host gives it."},
+    {"extract", as_cfunction(column_entry<kExtract, Question::kExtract>), kCallFlags,
+     "extract(column, *, fields=None, keep_ip=False, accept_unknown=True, keep_case=False, "
+     "threads=None, rules=None)\n--\n\n"
+     "The record of every URL, e-mail address or host name of *column*, as\n"
+     "vexlo.extract gives it: a struct of the *fields* asked for (every field\n"
+     "of vexlo.Extracted by default, in its order; else the names given, in\n"
+     "their order), computing only those."},
 };
 
 // _add_column_functions(module, /)

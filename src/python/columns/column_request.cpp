@@ -8,6 +8,8 @@
 #include "common/fault.h"
 #include "python/argument_conversion.h"
 #include "python/columns/rules_type.h"
+#include "python/held_reference.h"
+#include "python/type_errors.h"
 
 namespace vexlo::python {
 namespace {
@@ -26,12 +28,66 @@ constexpr SwitchField kSwitchFields[] = {
     {"keep_ip", &ColumnRequest::keep_ip},
 };
 
-// The most parameters a column function has: column, depth, three switches,
-// threads and rules.
+// The most parameters a column function has: column, depth or fields, three
+// switches, threads and rules.
 constexpr std::size_t kMaxSlots = 8;
 
 void release_request(PyObject* capsule) noexcept {
     delete static_cast<ColumnArguments*>(PyCapsule_GetPointer(capsule, kRequestCapsule));
+}
+
+// The extract fields named by `object`: None for all of them, in the
+// record's order; else an iterable of their names, each once, in the order
+// the caller wants them.
+bool extract_field_names(PyObject* object, std::string_view parameter, ExtractFields& fields,
+                         PyError& error) {
+    auto fail = [&](PyError problem) {
+        error = annotate_argument_error(parameter, std::move(problem));
+        return false;
+    };
+    if (object == nullptr || object == Py_None) {
+        fields = ExtractFields::all();
+        return true;
+    }
+    if (PyUnicode_Check(object)) {
+        return fail(type_error("expected an iterable of field names, not a str"));
+    }
+    const Owned items(PySequence_Tuple(object));
+    if (items.get() == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) return fail(take_pending_exception());
+        PyErr_Clear();
+        return fail(type_error("expected an iterable of field names, not " +
+                               qualified_type_name(Py_TYPE(object))));
+    }
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
+    if (count == 0) return fail(value_error("no fields"));
+    fields.count = 0;
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* item = PyTuple_GET_ITEM(items.get(), i);
+        if (!PyUnicode_Check(item)) {
+            return fail(type_error("field " + std::to_string(i) + " is " +
+                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
+        }
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(item, &size);
+        if (text == nullptr) return fail(take_pending_exception());
+        const std::string_view name(text, static_cast<std::size_t>(size));
+        const std::optional<ExtractField> field = extract_field_named(name);
+        if (!field) {
+            std::string known;
+            for (const std::string_view each : kExtractFieldNames) {
+                known += (known.empty() ? "" : ", ") + std::string(each);
+            }
+            return fail(value_error("unknown field '" + std::string(name) + "' (choose from " +
+                                    known + ")"));
+        }
+        const std::span<const ExtractField> chosen = fields.chosen();
+        if (std::find(chosen.begin(), chosen.end(), *field) != chosen.end()) {
+            return fail(value_error("field '" + std::string(name) + "' is named twice"));
+        }
+        fields.order[fields.count++] = *field;
+    }
+    return true;
 }
 
 // One keyword parameter of `arguments`, from its slot (null: left out).
@@ -39,6 +95,9 @@ bool extract_keyword(const KeywordParameter& parameter, PyObject* value,
                      ColumnArguments& arguments, PyError& error) {
     if (parameter.name == "threads") {
         return extract_threads(value, parameter.name, arguments.threads, error);
+    }
+    if (parameter.name == "fields") {
+        return extract_field_names(value, parameter.name, arguments.request.fields, error);
     }
     if (parameter.name == "rules") {
         if (value == nullptr) value = Py_None;

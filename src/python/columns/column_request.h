@@ -39,8 +39,8 @@ struct ColumnArguments {
 // Whether every keyword parameter of `signature` is one that new_request
 // knows how to take.
 constexpr bool takes_column_keywords(const FunctionSignature& signature) {
-    constexpr std::string_view kKnown[] = {"accept_unknown", "icann_only", "keep_case",
-                                           "keep_ip",        "threads",    "rules"};
+    constexpr std::string_view kKnown[] = {"accept_unknown", "icann_only", "keep_case", "keep_ip",
+                                           "threads",        "rules",      "fields"};
     for (const KeywordParameter& parameter : signature.keyword_only) {
         bool known = false;
         for (const std::string_view name : kKnown) known = known || parameter.name == name;

@@ -51,6 +51,8 @@ inline void expect_equal(const ResultColumn& result, const std::vector<Element>&
                 ASSERT_LT(result.index(k), result.dictionary->length) << at;
                 ASSERT_EQ(result.dictionary->text(result.index(k)), e.text) << at;
                 break;
+            case ResultColumn::Kind::kStruct:
+                FAIL() << at << ": records are answer_extract_test.cpp's";
         }
     }
     EXPECT_EQ(result.null_count, nulls) << where;
