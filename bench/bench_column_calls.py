@@ -10,6 +10,10 @@ column functions run on several threads), per name. The per-call loop is
 Memory: in a fresh process that has loaded the column, the growth of the
 peak resident set size over the resident size just before one answer (the
 peak is reset first), against the byte size of the answer's own buffers.
+Dictionary columns: as many rows, drawn from DICTIONARY_VALUES distinct
+names, dictionary-encoded (pyarrow, a pandas category Series, a Polars
+Categorical Series), against the same rows plain and against the distinct
+names alone: each call's median wall time.
 Run by scripts/bench; no timing is checked anywhere.
 """
 
@@ -50,8 +54,52 @@ print(json.dumps({"question": question, "threads": threads, "growth": peak - bef
 """
 
 
+# The distinct names of the dictionary columns.
+DICTIONARY_VALUES = 1000
+
+
 def timed(function, rounds):
     return statistics.median(harness.wall_seconds(function, rounds))
+
+
+def dictionary_calls(names, rounds):
+    """Seconds per call of columns.privatesuffix on one thread: the rows as a
+    dictionary of few values, in each library's form; the same rows plain;
+    the values alone."""
+    import pyarrow as pa
+
+    import vexlo.columns
+
+    values = list(dict.fromkeys(names))[:DICTIONARY_VALUES]
+    indices = pa.array([(i * 7919) % len(values) for i in range(len(names))], pa.int32())
+    encoded = pa.DictionaryArray.from_arrays(indices, pa.array(values))
+    columns = {
+        "pyarrow DictionaryArray": encoded,
+        "the same rows plain": encoded.cast(pa.string()),
+        f"its {len(values):,} values alone": pa.array(values),
+    }
+    try:
+        import pandas as pd
+
+        columns["pandas category Series"] = pd.Series(encoded.to_pandas())
+    except ImportError:
+        pass
+    try:
+        import polars as pl
+
+        columns["Polars Categorical Series"] = pl.Series(encoded.cast(pa.string())).cast(
+            pl.Categorical
+        )
+    except ImportError:
+        pass
+    privatesuffix = vexlo.columns.privatesuffix
+    seconds = {
+        label: timed(lambda c=column: privatesuffix(c, threads=1), rounds)
+        for label, column in columns.items()
+    }
+    for label, value in seconds.items():
+        print(f"dictionary: {label:<28} {value * 1e3:9.3f} ms", file=sys.stderr)
+    return {"rows": len(names), "values": len(values), "seconds": seconds}
 
 
 def main(argv=None):
@@ -119,8 +167,12 @@ def main(argv=None):
                 f"({found['growth'] / found['result_bytes']:.2f}x)",
                 file=sys.stderr,
             )
+    dictionary = dictionary_calls(names, options.rounds)
     if options.json:
-        harness.write_results(options.json, {"names": count, "rows": rows, "memory": memory})
+        harness.write_results(
+            options.json,
+            {"names": count, "rows": rows, "memory": memory, "dictionary": dictionary},
+        )
 
 
 if __name__ == "__main__":

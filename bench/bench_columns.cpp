@@ -23,6 +23,7 @@
 
 #include "columns/answer_column.h"
 #include "columns/arrow_abi.h"
+#include "columns/column_import.h"
 #include "query/answers.h"
 #include "query/match.h"
 #include "query/name_batch.h"
@@ -30,6 +31,7 @@
 #include "rules/compiled_tables.h"
 #include "rules/public_suffix.h"
 
+#include "compiled_walk.h"
 #include "corpus_file.h"
 
 namespace {

@@ -1,9 +1,12 @@
-// Random Arrow string arrays into import_string_column: descriptions that
-// disagree with their buffers must be refused without reading outside them,
-// and every array that is accepted is answered, element by element, exactly as
-// the scalar path answers (bytes that are not UTF-8 are an invalid name),
-// whose lengths are the reference walk's; the host of every element exactly
-// as the host finder finds it.
+// Random Arrow string arrays, plain or as the dictionary of a
+// dictionary-encoded array with random indices of any integer type, into
+// import_column: descriptions that disagree with their buffers, and indices
+// outside the dictionary, must be refused without reading outside them, and
+// every array that is accepted is answered, element by element (row by row),
+// exactly as the scalar path answers (bytes that are not UTF-8 are an invalid
+// name), whose lengths are the reference walk's; the host of every element
+// exactly as the host finder finds it; and every element's extract record
+// (each field, the dictionary-encoded ones too) exactly as the single call's.
 //
 // The fuzzer plays two producers: one that tells its buffer sizes (pyarrow),
 // with any description at all, and one that does not, whose buffers are large
@@ -19,6 +22,9 @@
 #include <vector>
 
 #include "columns/answer_column.h"
+#include "columns/answer_dictionary.h"
+#include "columns/column_import.h"
+#include "extract/text_extraction.h"
 #include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
@@ -60,6 +66,14 @@ private:
     std::abort();
 }
 
+// The text answer of element i, read through a dictionary-encoded result's
+// index.
+std::string_view text_of(const ResultColumn& result, std::int64_t i) {
+    if (result.kind != ResultColumn::Kind::kDictionary) return result.text(i);
+    if (result.index(i) < 0 || result.index(i) >= result.dictionary->length) fail("index", i);
+    return result.dictionary->text(result.index(i));
+}
+
 void check_host(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
                 const ColumnRequest& r) {
     const host::FoundHost found = null ? host::FoundHost{} : host::find_host(text);
@@ -70,12 +84,32 @@ void check_host(const ResultColumn& result, std::int64_t i, bool null, std::stri
     if (result.is_null(i)) fail("host: unexpected null", i);
     std::string expected(found.text().size(), '\0');
     expected.resize(host::copy_host(found.text(), expected.data()));
-    if (result.text(i) != expected) fail("host", i);
+    if (text_of(result, i) != expected) fail("host", i);
+}
+
+void check_record(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
+                  const ColumnRequest& r) {
+    if (result.kind != ResultColumn::Kind::kStruct) fail("record: not a struct", i);
+    if (result.is_null(i) != null) fail("record: null", i);
+    std::optional<TextExtraction> record;
+    if (!null && is_utf8(text)) {
+        record.emplace(text, compiled_tables(), ExtractOptions{r.keep_ip, r.accept_unknown, r.keep_case});
+    }
+    const std::span<const ExtractField> fields = r.fields.chosen();
+    if (result.children.size() != fields.size()) fail("record: fields", i);
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        const ResultColumn& field = result.children[c];
+        const std::optional<std::string_view> expected =
+            record ? record->field(fields[c]) : std::optional<std::string_view>();
+        if (expected.has_value() == field.is_null(i)) fail("record: field null", i);
+        if (expected && text_of(field, i) != *expected) fail("record: field", i);
+    }
 }
 
 void check_element(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
                    const ColumnRequest& r) {
     if (r.question == Question::kHost) return check_host(result, i, null, text, r);
+    if (r.question == Question::kExtract) return check_record(result, i, null, text, r);
     const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
     const Switches switches{r.accept_unknown, r.icann_only};
     std::optional<Match> matched;
@@ -124,11 +158,11 @@ void check_element(const ResultColumn& result, std::int64_t i, bool null, std::s
         default: break;
     }
     if (expected.has_value() == result.is_null(i)) fail("text: null", i);
-    if (expected && result.text(i) != *expected) fail("text", i);
+    if (expected && text_of(result, i) != *expected) fail("text", i);
 }
 
-void answer_and_compare(const StringColumn& column, Input& input) {
-    ColumnRequest r{static_cast<Question>(input.take(1) % 7)};
+ColumnRequest random_request(Input& input, bool large) {
+    ColumnRequest r{static_cast<Question>(input.take(1) % 8)};
     r.accept_unknown = input.flag();
     r.icann_only = input.flag();
     r.keep_case = input.flag();
@@ -136,12 +170,55 @@ void answer_and_compare(const StringColumn& column, Input& input) {
     r.depth = input.take(1) % 4;
     if (r.depth == 3) r.depth = ~std::uint64_t{0};
     r.threads = 1 + static_cast<unsigned>(input.take(1) % 3);
-    r.large_text = column.large();
+    if (r.question == Question::kExtract && input.flag()) {
+        // Some of the fields, each once, in an order of their own.
+        ExtractFields fields;
+        const std::uint64_t chosen = input.take(2);
+        const std::size_t first = static_cast<std::size_t>(input.take(1) % kExtractFieldCount);
+        for (std::size_t k = 0; k < kExtractFieldCount; ++k) {
+            const std::size_t field = (first + k) % kExtractFieldCount;
+            if ((chosen >> field) & 1) fields.order[fields.count++] = static_cast<ExtractField>(field);
+        }
+        if (fields.count != 0) r.fields = fields;
+    }
+    r.large_text = large;
+    return r;
+}
+
+void answer_and_compare(const StringColumn& column, Input& input) {
+    const ColumnRequest r = random_request(input, column.large());
     const ResultColumn result = answer_column(column, r, compiled_tables());
     if (result.length != column.size()) fail("length", -1);
     for (std::int64_t i = 0; i < column.size(); ++i) {
         const bool null = column.is_null(i);
         check_element(result, i, null, null ? std::string_view() : column.value(i), r);
+    }
+}
+
+// Every row as its entry: an index inside the dictionary, the entry's answer.
+void answer_and_compare(const DictionaryColumn& column, Input& input) {
+    const StringColumn& values = column.values();
+    const ColumnRequest r = random_request(input, values.large());
+    const ResultColumn result = answer_dictionary(column, r, compiled_tables());
+    if (result.length != column.size()) fail("length", -1);
+    for (std::int64_t i = 0; i < column.size(); ++i) {
+        if (column.is_null(i)) {
+            check_element(result, i, true, {}, r);
+            continue;
+        }
+        const std::int64_t entry = column.index(i);
+        if (entry < 0 || entry >= values.size()) fail("an index outside the dictionary was taken", i);
+        const bool null = values.is_null(entry);
+        check_element(result, i, null, null ? std::string_view() : values.value(entry), r);
+    }
+    if (result.kind == ResultColumn::Kind::kDictionary) {
+        const ResultColumn& answers = *result.dictionary;
+        if (answers.null_count != 0) fail("a null among the answers", -1);
+        for (std::int64_t a = 1; a < answers.length; ++a) {
+            for (std::int64_t b = 0; b < a; ++b) {
+                if (answers.text(a) == answers.text(b)) fail("an answer twice", a);
+            }
+        }
     }
 }
 
@@ -155,6 +232,50 @@ std::vector<std::string> cut(const std::string& pool, Input& input, std::size_t 
         at += size;
     }
     return texts;
+}
+
+// The array built by run() as the dictionary of rows of random indices.
+void run_dictionary(Input& input, ArrowSchema& values_schema, ArrowArray& values_array,
+                    const std::vector<std::int64_t>& values_sizes, bool told) {
+    const auto type = static_cast<IndexType>(input.take(1) % 8);
+    const std::size_t width = index_bytes(type);
+    const std::int64_t length = input.small(60);
+    const std::int64_t offset = input.small(9);
+    const std::int64_t rows = length + offset;
+    std::vector<std::uint8_t> validity(static_cast<std::size_t>(rows / 8 + 1), 0xFF);
+    const bool has_nulls = input.flag();
+    std::int64_t null_count = 0;
+    if (has_nulls) {
+        for (std::uint8_t& byte : validity) byte = static_cast<std::uint8_t>(input.take(1));
+        for (std::int64_t i = offset; i < rows; ++i) null_count += !((validity[i / 8] >> (i % 8)) & 1);
+    }
+    // Mostly indices inside the dictionary, now and then any bytes at all.
+    std::vector<unsigned char> indices(static_cast<std::size_t>(rows) * width);
+    const std::int64_t entries = values_array.length > 0 ? values_array.length : 1;
+    for (std::int64_t i = 0; i < rows; ++i) {
+        std::uint64_t index = static_cast<std::uint64_t>(input.small(entries - 1));
+        if (input.take(1) == 11) index = input.take(8);
+        for (std::size_t b = 0; b < width; ++b) {
+            indices[static_cast<std::size_t>(i) * width + b] = static_cast<unsigned char>(index >> (8 * b));
+        }
+    }
+    const void* buffers[2] = {has_nulls ? validity.data() : nullptr, indices.data()};
+    std::vector<std::int64_t> sizes;
+    if (told) {
+        sizes = {static_cast<std::int64_t>(validity.size()), static_cast<std::int64_t>(indices.size())};
+        sizes.insert(sizes.end(), values_sizes.begin(), values_sizes.end());
+    }
+    ArrowSchema schema{index_format(type), "", nullptr, ARROW_FLAG_NULLABLE, 0, nullptr, &values_schema,
+                       [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
+    ArrowArray array{length, null_count, offset, 2, 0, buffers, nullptr, &values_array,
+                     [](ArrowArray* a) { a->release = nullptr; }, nullptr};
+    if (told && input.take(1) == 6) array.length = input.small(90);
+    if (told && input.take(1) == 6) array.offset = input.small(20) - 2;
+    const ColumnImport imported = import_column(schema, array, sizes);
+    if (const auto* column = std::get_if<DictionaryColumn>(&imported)) {
+        if (column->size() != array.length) fail("rows taken from nowhere", -1);
+        answer_and_compare(*column, input);
+    }
 }
 
 void run(Input& input) {
@@ -244,6 +365,7 @@ void run(Input& input) {
         array.n_buffers = input.small(static_cast<std::int64_t>(buffers.size()));
     }
     if (!told) sizes.clear();
+    if (input.take(1) % 3 == 0) return run_dictionary(input, schema, array, sizes, told);
     const ImportResult imported = import_string_column(schema, array, sizes);
     if (const auto* column = std::get_if<StringColumn>(&imported)) {
         if (!told && column->size() != length) fail("length taken from nowhere", -1);

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compiled_walk.h"
 #include "common/dots.h"
 #include "normalize/normalize.h"
 #include "query/answers.h"

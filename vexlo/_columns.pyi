@@ -2,14 +2,16 @@
 # vexlo.columns and the command line; stubtest compares this file with the
 # built module.
 from collections.abc import Iterable
-from types import CapsuleType
+from types import CapsuleType, ModuleType
 from typing import Any, Final, Literal, final
 
 __all__ = [
     "_answer_array",
+    "_answer_chunks",
     "_answer_stream",
     "_answer_list",
-    "_default_thread_count",
+    "_request_fields",
+    "_add_column_functions",
     "_line_format",
     "_answer_lines",
     "_answer_name",
@@ -17,16 +19,13 @@ __all__ = [
     "_compiled_rules",
     "host",
     "extract",
-    "Extracted",
     "Rules",
+    "Extracted",
     "_MAX_LIST_BYTES",
-    "_QUESTIONS",
 ]
 
 # The most bytes a list file may have.
 _MAX_LIST_BYTES: Final[int]
-# The names of the questions, indexed by their codes.
-_QUESTIONS: Final[tuple[str, ...]]
 
 def _line_format(
     fields: tuple[str, ...],
@@ -42,10 +41,10 @@ def _line_format(
     With *urls* each name is a URL or an e-mail address, answered for its host."""
 
 def _answer_lines(
-    block: bytes, at_end: bool, format: CapsuleType, threads: int, rules: Rules | None, /
+    block: bytes, at_end: bool, format: CapsuleType, threads: int | None, rules: Rules | None, /
 ) -> tuple[bytes, int, int, tuple[tuple[int, int, int], ...]]:
     """Rows for the whole lines at the start of *block* (bytes), made by up to
-    *threads* threads, as a tuple
+    *threads* threads (None: every usable core), as a tuple
     (rows, consumed, lines, bad_lines). Without *at_end* the bytes after the
     last newline are not answered: *consumed* stops before them. *bad_lines*
     holds (line, byte, row_offset) for each line that is not UTF-8: its index
@@ -60,52 +59,38 @@ def _answer_name(
 def _answer_array(
     schema: CapsuleType,
     array: CapsuleType,
-    question: int,
-    accept_unknown: bool,
-    icann_only: bool,
-    keep_case: bool,
-    keep_ip: bool,
-    depth: int,
-    threads: int,
-    rules: Rules | None,
     buffer_sizes: tuple[int | None, ...] | None,
+    request: CapsuleType,
     /,
 ) -> tuple[CapsuleType, CapsuleType]:
     """The answers for an Arrow array of names (PyCapsules 'arrow_schema' and
-    'arrow_array', the array taken over), as such a pair of capsules."""
+    'arrow_array', the array taken over; *buffer_sizes* the byte sizes of its
+    buffers where known), as such a pair of capsules."""
 
-def _answer_stream(
-    stream: CapsuleType,
-    question: int,
-    accept_unknown: bool,
-    icann_only: bool,
-    keep_case: bool,
-    keep_ip: bool,
-    depth: int,
-    threads: int,
-    rules: Rules | None,
+def _answer_chunks(
+    schema: CapsuleType,
+    chunks: tuple[tuple[CapsuleType, tuple[int | None, ...] | None], ...],
+    request: CapsuleType,
     /,
 ) -> CapsuleType:
+    """The answers for the chunks of one Arrow column of names of type *schema*
+    (a tuple of (array capsule, buffer_sizes), each array taken over), as a
+    PyCapsule 'arrow_array_stream' of as many arrays."""
+
+def _answer_stream(stream: CapsuleType, request: CapsuleType, /) -> CapsuleType:
     """The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',
     taken over and read to its end), as such a capsule."""
 
-def _answer_list(
-    items: Iterable[str | None],
-    question: int,
-    accept_unknown: bool,
-    icann_only: bool,
-    keep_case: bool,
-    keep_ip: bool,
-    depth: int,
-    threads: int,
-    rules: Rules | None,
-    /,
-) -> list[Any]:
+def _answer_list(items: Iterable[str | None], request: CapsuleType, /) -> list[Any]:
     """The answers for an iterable of str and None, as a list."""
 
-def _default_thread_count(names: int, /) -> int:
-    """The number of threads that answer a column of *names* names when the
-    caller does not say."""
+def _request_fields(request: CapsuleType, /) -> tuple[str, ...] | None:
+    """The names of the fields an extract request answers, in their order; None
+    for the other questions, whose answers are no records."""
+
+def _add_column_functions(module: ModuleType, /) -> None:
+    """Adds the column functions to *module* as its own. Once its arguments are
+    checked, each calls module._answer(column, request)."""
 
 def _load_rules(data: bytes, extra: Iterable[str], /) -> Rules:
     """The Rules of the bytes of a list file, with the *extra* rules (an

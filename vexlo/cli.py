@@ -270,13 +270,12 @@ def answer_stream(
 ) -> None:
     """One row per line of a binary stream, the line without its "\\n" or
     "\\r\\n". Reads what is ready, up to READ_SIZE, and answers its whole
-    lines at once (large reads on several threads: all usable CPUs unless
+    lines at once (large reads on several threads: every usable core unless
     `threads` says), holding at most one read and one line; output is flushed
     before each read that may block, so the rows of the lines read so far are
     never held back while the input pauses."""
     if stream is None:
         return
-    threads = threads or usable_cpus()
     number = 0  # lines answered so far
     pending: list[bytes] = []  # the start of a line that no read has ended yet
 
@@ -308,13 +307,6 @@ def answer_stream(
 
 class Reader(Protocol):
     def read1(self, size: int = ..., /) -> bytes: ...
-
-
-def usable_cpus() -> int:
-    try:
-        return len(os.sched_getaffinity(0))
-    except (AttributeError, OSError):
-        return os.cpu_count() or 1
 
 
 class RowWriter:

@@ -8,14 +8,17 @@ back in the same kind of column:
 
 - a pyarrow Array gives a pyarrow Array, a ChunkedArray a ChunkedArray with
   the same chunks;
-- a pandas Series (Arrow-backed or of dtype object) gives a pandas Series with
-  the same index and name; a Polars Series gives a Polars Series;
+- a pandas Series (Arrow-backed, of dtype object or category) gives a pandas
+  Series with the same index and name; a Polars Series gives a Polars Series;
 - any other object exporting the Arrow PyCapsule interface
   (``__arrow_c_array__`` or ``__arrow_c_stream__``), such as a DuckDB
   relation of one column, gives answers that export the same interface
   (`ArrowArrayAnswers` or `ArrowStreamAnswers`), which pyarrow and Polars
   import without copying;
 - a list, tuple or other iterable of str and None gives a list.
+
+A table (a pandas or Polars DataFrame, a pyarrow Table or RecordBatch) is a
+TypeError: pass the column of names alone.
 
 Arrow columns may be of type string, large_string or string_view. Text answers
 (hosts among them) are string (large_string when the input is, or when the
@@ -26,24 +29,44 @@ predicates, as the scalar functions give None and False, and a text without
 a host gives null from `host`. An element that is not UTF-8 is an invalid
 name, and has no host.
 
-The registrable domains of a column of URLs are
-``privatesuffix(host(urls))``.
+A dictionary-encoded column (a pyarrow DictionaryArray with indices of any
+integer type, a ChunkedArray of them, a Polars Categorical or Enum Series, a
+pandas category Series) is answered once per entry of its dictionary. Text
+answers come back dictionary-encoded over the distinct answers, with indices
+of the same type (Polars: Categorical; pandas: category); the predicates'
+answers and privateparts' lists come back plain, one per row, and extract's
+records a struct of dictionary-encoded fields. A row is null
+where its index is null, and in a text answer where its entry has no answer:
+the dictionary of answers holds no null. An index outside the dictionary is a
+ValueError raised before any name is read.
+
+`extract` answers every part of each element's host at once, as
+`vexlo.extract` does, reading each element once: an Arrow StructArray of the
+fields asked for (``fields=``, every field of `vexlo.Extracted` by default),
+a pandas DataFrame of one column a field with the Series' index, a Polars
+Struct Series (``.struct.unnest()`` gives the fields), or a list of
+`vexlo.Extracted` records (of tuples of the fields asked for, with
+``fields=``). A null element is a null record; an element without a host, or
+not UTF-8, a record whose every field is null. Only the fields asked for are
+computed: the registrable domains of a column of URLs are
+``extract(urls, fields=("privatesuffix",))``.
 
 ``threads`` is the number of threads that answer a column (at most 256): by
-default every core for large columns, one for small ones. The answers are the
-same whatever the count.
+default every core the process may use for a large column (a ChunkedArray
+counts whole), one for a small one. The answers are the same whatever the
+count.
 
 ``rules`` is the list to answer from: a `vexlo.Rules` (``vexlo.load_rules()``),
 or None for the list compiled into vexlo.
 """
 
+import importlib
 import sys
 from collections.abc import Iterable
 from types import CapsuleType
-from typing import Any, Final
+from typing import Any
 
-from vexlo import _columns, _lookup
-from vexlo.rules import Rules
+from vexlo import _columns
 
 __all__ = [
     "publicsuffix",
@@ -53,19 +76,10 @@ __all__ = [
     "privateparts",
     "subdomain",
     "host",
+    "extract",
     "ArrowArrayAnswers",
     "ArrowStreamAnswers",
 ]
-
-# The codes of the questions, as the C++ side numbers them.
-_QUESTIONS: Final = {name: code for code, name in enumerate(_columns._QUESTIONS)}
-_PREDICATES: Final = frozenset({_QUESTIONS["is_public"], _QUESTIONS["is_private"]})
-_PRIVATEPARTS: Final = _QUESTIONS["privateparts"]
-_MAX_THREADS: Final = 256
-
-# question, accept_unknown, icann_only, keep_case, keep_ip, depth, threads (0:
-# default), rules (None: the compiled list)
-_Request = tuple[int, bool, bool, bool, bool, int, int, Rules | None]
 
 
 class ArrowArrayAnswers:
@@ -105,68 +119,36 @@ class ArrowStreamAnswers:
         return stream
 
 
-def _request(
-    function: str,
-    depth: object,
-    accept_unknown: object,
-    icann_only: object,
-    keep_case: object,
-    threads: object,
-    rules: object,
-    keep_ip: object = False,
-) -> _Request:
-    """The arguments checked exactly as the scalar function checks them (one
-    call of it, so its errors and notes are the ones raised), `threads` and
-    `rules`."""
-    if rules is not None and not isinstance(rules, Rules):
-        raise TypeError(f"rules must be a vexlo.Rules or None, not {type(rules).__qualname__}")
-    if function == "host":
-        _columns.host("a", keep_ip=keep_ip)  # type: ignore[arg-type]
-    else:
-        scalar = getattr(_lookup, function)
-        switches: dict[str, object] = {"accept_unknown": accept_unknown, "icann_only": icann_only}
-        if function not in ("is_public", "is_private"):
-            switches["keep_case"] = keep_case
-        scalar("a", *([depth] if function == "subdomain" else []), **switches)
-    if threads is None:
-        count = 0
-    elif isinstance(threads, bool) or not isinstance(threads, int):
-        raise TypeError(f"threads must be an int or None, not {type(threads).__qualname__}")
-    elif threads < 1:
-        raise ValueError(f"threads must be at least 1, not {threads}")
-    else:
-        count = min(threads, _MAX_THREADS)
-    return (
-        _QUESTIONS[function],
-        bool(accept_unknown),
-        bool(icann_only),
-        bool(keep_case),
-        bool(keep_ip),
-        depth.__index__() if function == "subdomain" else 0,  # type: ignore[attr-defined]
-        count,
-        rules,
-    )
-
-
-def _loaded(module: str) -> Any:
-    """A module of another library if the program has imported it (an object
-    of its types can exist only then)."""
-    return sys.modules.get(module)
-
-
-def _answer(column: object, request: _Request) -> Any:
+def _answer(column: object, request: CapsuleType) -> Any:
+    """The answers for *column* in the same kind of container: what each
+    column function calls once it has checked its arguments, which *request*
+    holds."""
     top = type(column).__module__.partition(".")[0]
     if top == "pyarrow":
         pa = _loaded("pyarrow")
         if isinstance(column, pa.Array):
             return pa.array(_arrow_array(column, request, _pyarrow_sizes(column)))
         if isinstance(column, pa.ChunkedArray):
-            return _pyarrow_chunked(pa, column, request)
-    if top == "pandas" and isinstance(column, _loaded("pandas").Series):
-        return _pandas_series(column, request)
-    if top == "polars" and isinstance(column, _loaded("polars").Series):
-        answers = _loaded("polars").Series(_arrow_stream(column, request))
-        return answers.alias(column.name)
+            return pa.chunked_array(_pyarrow_chunks(column, request))
+        if isinstance(column, pa.Table):
+            raise _table_error(column, 'table["host"]')
+        if isinstance(column, pa.RecordBatch):
+            raise _table_error(column, 'batch["host"]')
+    if top == "pandas":
+        pd = _loaded("pandas")
+        if isinstance(column, pd.Series):
+            return _pandas_series(column, request)
+        if isinstance(column, pd.DataFrame):
+            raise _table_error(column, 'frame["host"]')
+    if top == "polars":
+        pl = _loaded("polars")
+        if isinstance(column, pl.Series):
+            answers = pl.Series(_arrow_stream(column, request))
+            return answers.alias(column.name)
+        if isinstance(column, pl.DataFrame):
+            raise _table_error(column, 'frame["host"]')
+        if isinstance(column, pl.LazyFrame):
+            raise _table_error(column, 'frame.collect()["host"]')
     if hasattr(type(column), "__arrow_c_array__"):
         return _arrow_array(column, request, None)
     if hasattr(type(column), "__arrow_c_stream__"):
@@ -176,180 +158,186 @@ def _answer(column: object, request: _Request) -> Any:
             f"expected a column of names (an Arrow array or stream, a pandas or Polars "
             f"Series, or an iterable of str and None), got {type(column).__qualname__}"
         )
-    return _columns._answer_list(column, *request)
+    return _columns._answer_list(column, request)
+
+
+def _table_error(table: object, example: str) -> TypeError:
+    """A table given where one column of it is wanted (its rows would come
+    back as something that is no column of answers)."""
+    library = {"pyarrow": "pyarrow", "pandas": "pandas", "polars": "Polars"}
+    kind = type(table)
+    return TypeError(
+        f"expected one column of names, got a {library[kind.__module__.partition('.')[0]]} "
+        f"{kind.__name__}: pass one of its columns, such as {example}"
+    )
+
+
+# The column functions are vexlo._columns' own, declared there once with the
+# scalar functions' parameters and checks; they are added here as this
+# module's functions, and each calls _answer above.
+_columns._add_column_functions(sys.modules[__name__])
+
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    # What type checkers see of them (the tests hold these to the functions).
+    from vexlo.rules import Rules
+
+    def publicsuffix(
+        column: object,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+    def privatesuffix(
+        column: object,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+    def is_public(
+        column: object,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+    def is_private(
+        column: object,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+    def privateparts(
+        column: object,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+    def subdomain(
+        column: object,
+        depth: int,
+        *,
+        accept_unknown: bool = True,
+        icann_only: bool = False,
+        keep_case: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+    def host(column: object, *, keep_ip: bool = False, threads: int | None = None) -> Any: ...
+
+    def extract(
+        column: object,
+        *,
+        fields: Iterable[str] | None = None,
+        keep_ip: bool = False,
+        accept_unknown: bool = True,
+        keep_case: bool = False,
+        threads: int | None = None,
+        rules: Rules | None = None,
+    ) -> Any: ...
+
+
+def _loaded(module: str) -> Any:
+    """A module of another library if the program has imported it (an object
+    of its types can exist only then)."""
+    return sys.modules.get(module)
 
 
 def _arrow_array(
-    column: Any, request: _Request, sizes: tuple[int | None, ...] | None
+    column: Any, request: CapsuleType, sizes: tuple[int | None, ...] | None
 ) -> ArrowArrayAnswers:
     schema, array = column.__arrow_c_array__()
-    return ArrowArrayAnswers(_columns._answer_array(schema, array, *request, sizes))
+    return ArrowArrayAnswers(_columns._answer_array(schema, array, sizes, request))
 
 
-def _arrow_stream(column: Any, request: _Request) -> ArrowStreamAnswers:
-    return ArrowStreamAnswers(_columns._answer_stream(column.__arrow_c_stream__(), *request))
+def _arrow_stream(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
+    return ArrowStreamAnswers(_columns._answer_stream(column.__arrow_c_stream__(), request))
 
 
 def _pyarrow_sizes(array: Any) -> tuple[int | None, ...]:
     """The byte sizes of a pyarrow array's buffers, which pyarrow knows and
-    the Arrow C interface does not carry: checked before any name is read."""
-    return tuple(None if buffer is None else buffer.size for buffer in array.buffers())
+    the Arrow C interface does not carry: checked before any name is read.
+    A dictionary-encoded array's are followed by those of its dictionary."""
+    sizes = tuple(None if buffer is None else buffer.size for buffer in array.buffers())
+    if sys.modules["pyarrow"].types.is_dictionary(array.type):
+        sizes += _pyarrow_sizes(array.dictionary)
+    return sizes
 
 
-def _pyarrow_chunked(pa: Any, column: Any, request: _Request) -> Any:
-    if request[6] == 0:
-        # The default is decided by the whole column, not chunk by chunk.
-        threads = min(_columns._default_thread_count(len(column)), _MAX_THREADS)
-        request = (*request[:6], threads, request[7])
-    chunks = [
-        pa.array(_arrow_array(chunk, request, _pyarrow_sizes(chunk))) for chunk in column.chunks
-    ]
-    large = pa.types.is_large_string(column.type)
-    text = pa.large_string() if large else pa.string()
-    if request[0] in _PREDICATES:
-        wanted = pa.bool_()
-    elif request[0] == _PRIVATEPARTS:
-        wanted = pa.list_(text)
-    else:
-        wanted = text
-    if not chunks and not _is_string_type(pa, column.type):
-        raise TypeError(f"expected a string, large_string or string_view column, got {column.type}")
-    # A chunk whose answers passed 2 GiB came back with 64-bit offsets.
-    widest = next((chunk.type for chunk in chunks if chunk.type != wanted), wanted)
-    return pa.chunked_array([chunk.cast(widest) for chunk in chunks], type=widest)
+def _pyarrow_chunks(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
+    """A ChunkedArray's answers, chunk for chunk, from one call: the default
+    number of threads is decided by the whole column."""
+    chunks = tuple((chunk.__arrow_c_array__()[1], _pyarrow_sizes(chunk)) for chunk in column.chunks)
+    schema = column.type.__arrow_c_schema__()
+    return ArrowStreamAnswers(_columns._answer_chunks(schema, chunks, request))
 
 
-def _is_string_type(pa: Any, data_type: Any) -> bool:
-    return bool(
-        pa.types.is_string(data_type)
-        or pa.types.is_large_string(data_type)
-        or pa.types.is_string_view(data_type)
-    )
-
-
-def _pandas_series(series: Any, request: _Request) -> Any:
+def _pandas_series(series: Any, request: CapsuleType) -> Any:
+    """A Series of the answers, or for extract's records a DataFrame of one
+    column a field, with the Series' index."""
     pd = _loaded("pandas")
     dtype = series.dtype
+    fields = _columns._request_fields(request)
     if pd.api.types.is_object_dtype(dtype) or (
         isinstance(dtype, pd.StringDtype) and dtype.storage == "python"
     ):
         values = series.to_numpy(dtype=object, na_value=None)
-        return pd.Series(
-            _columns._answer_list(values, *request),
-            index=series.index,
-            name=series.name,
-            dtype=object,
-        )
-    if isinstance(dtype, (pd.ArrowDtype, pd.StringDtype)):
+        answers = _columns._answer_list(values, request)
+        if fields is not None:
+            empty = (None,) * len(fields)
+            rows = [empty if record is None else tuple(record) for record in answers]
+            return pd.DataFrame(rows, index=series.index, columns=list(fields), dtype=object)
+        return pd.Series(answers, index=series.index, name=series.name, dtype=object)
+    categories = isinstance(dtype, pd.CategoricalDtype)
+    if categories:
+        # Categories are held in NumPy; their Arrow form, a dictionary of the
+        # categories, is what is answered, once per category.
+        pa = importlib.import_module("pyarrow")
+    elif isinstance(dtype, (pd.ArrowDtype, pd.StringDtype)):
         pa = sys.modules["pyarrow"]  # Arrow-backed pandas data needs pyarrow loaded
-        values = pa.array(series.array)  # the Series' own Arrow data, one array
-        answers = pa.array(_arrow_array(values, request, _pyarrow_sizes(values)))
-        result = pd.Series(
-            pd.arrays.ArrowExtensionArray(answers),
+    else:
+        raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")
+    values = pa.array(series.array)  # the Series' own Arrow data, one array
+    answers = pa.array(_arrow_array(values, request, _pyarrow_sizes(values)))
+    if fields is not None:
+        return pd.DataFrame(
+            {
+                field: _pandas_answers(pd, pa, answers.field(i), series, dtype)
+                for i, field in enumerate(fields)
+            },
             index=series.index,
-            name=series.name,
-            copy=False,
         )
-        text_answers = request[0] not in _PREDICATES and request[0] != _PRIVATEPARTS
-        if isinstance(dtype, pd.StringDtype) and text_answers:
-            result = result.astype(dtype)
-        return result
-    raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")
+    return _pandas_answers(pd, pa, answers, series, dtype).rename(series.name)
 
 
-def publicsuffix(
-    column: object,
-    *,
-    accept_unknown: bool = True,
-    icann_only: bool = False,
-    keep_case: bool = False,
-    threads: int | None = None,
-    rules: Rules | None = None,
-) -> Any:
-    """The public suffix of every name of *column*, as vexlo.publicsuffix gives it."""
-    return _answer(
-        column, _request("publicsuffix", 0, accept_unknown, icann_only, keep_case, threads, rules)
-    )
-
-
-def privatesuffix(
-    column: object,
-    *,
-    accept_unknown: bool = True,
-    icann_only: bool = False,
-    keep_case: bool = False,
-    threads: int | None = None,
-    rules: Rules | None = None,
-) -> Any:
-    """The private suffix of every name of *column*, as vexlo.privatesuffix gives it."""
-    return _answer(
-        column, _request("privatesuffix", 0, accept_unknown, icann_only, keep_case, threads, rules)
-    )
-
-
-def is_public(
-    column: object,
-    *,
-    accept_unknown: bool = True,
-    icann_only: bool = False,
-    threads: int | None = None,
-    rules: Rules | None = None,
-) -> Any:
-    """Whether each name of *column* is entirely a public suffix, as vexlo.is_public says."""
-    return _answer(
-        column, _request("is_public", 0, accept_unknown, icann_only, False, threads, rules)
-    )
-
-
-def is_private(
-    column: object,
-    *,
-    accept_unknown: bool = True,
-    icann_only: bool = False,
-    threads: int | None = None,
-    rules: Rules | None = None,
-) -> Any:
-    """Whether each name of *column* is a private suffix or below one, as
-    vexlo.is_private says."""
-    return _answer(
-        column, _request("is_private", 0, accept_unknown, icann_only, False, threads, rules)
-    )
-
-
-def privateparts(
-    column: object,
-    *,
-    accept_unknown: bool = True,
-    icann_only: bool = False,
-    keep_case: bool = False,
-    threads: int | None = None,
-    rules: Rules | None = None,
-) -> Any:
-    """The subdomain labels and private suffix of every name of *column*, as
-    vexlo.privateparts gives them (a list of str for each)."""
-    return _answer(
-        column, _request("privateparts", 0, accept_unknown, icann_only, keep_case, threads, rules)
-    )
-
-
-def subdomain(
-    column: object,
-    depth: int,
-    *,
-    accept_unknown: bool = True,
-    icann_only: bool = False,
-    keep_case: bool = False,
-    threads: int | None = None,
-    rules: Rules | None = None,
-) -> Any:
-    """The suffix reaching *depth* labels beyond the private suffix of every
-    name of *column*, as vexlo.subdomain gives it."""
-    return _answer(
-        column, _request("subdomain", depth, accept_unknown, icann_only, keep_case, threads, rules)
-    )
-
-
-def host(column: object, *, keep_ip: bool = False, threads: int | None = None) -> Any:
-    """The host name of every URL, e-mail address or host name of *column*, as
-    vexlo.host gives it."""
-    return _answer(column, _request("host", 0, True, False, False, threads, None, keep_ip))
+def _pandas_answers(pd: Any, pa: Any, answers: Any, series: Any, dtype: Any) -> Any:
+    """An Arrow array of answers as a Series with the index of `series`:
+    categories where they are dictionary-encoded and `series` was
+    categorical, text in the string dtype `series` came in."""
+    if isinstance(dtype, pd.CategoricalDtype) and pa.types.is_dictionary(answers.type):
+        data = answers.to_pandas().array  # categories of the distinct answers
+    else:
+        data = pd.arrays.ArrowExtensionArray(answers)
+    result = pd.Series(data, index=series.index, copy=False)
+    text_answers = pa.types.is_string(answers.type) or pa.types.is_large_string(answers.type)
+    if isinstance(dtype, pd.StringDtype) and text_answers:
+        result = result.astype(dtype)
+    return result

@@ -25,8 +25,8 @@ ResultColumn answer_column(const StringColumn& column, const ColumnRequest& requ
 // one costs less on one thread than the threads cost to start.
 inline constexpr std::int64_t kColumnNamesForThreads = 65536;
 
-// The threads to use by default for a column of `names` elements: every core
-// for kColumnNamesForThreads names or more, one below.
+// The threads to use by default for a column of `names` elements: every
+// usable core for kColumnNamesForThreads names or more, one below.
 unsigned default_thread_count(std::int64_t names) noexcept;
 
 }  // namespace vexlo

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <new>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -25,7 +26,8 @@ void destroy(T* object) noexcept {
     std::free(object);
 }
 
-// What an exported array owns: its buffers and, for a list, its items.
+// What an exported array owns: its buffers and, for a list, its items; for
+// a dictionary-encoded array, its dictionary.
 struct ArrayHolder {
     Buffer buffers[3];
     const void* pointers[3] = {nullptr, nullptr, nullptr};
@@ -39,6 +41,9 @@ void release_array(ArrowArray* array) {
     for (std::int64_t c = 0; c < array->n_children; ++c) {
         ArrowArray* child = array->children[c];
         if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    if (array->dictionary != nullptr && array->dictionary->release != nullptr) {
+        array->dictionary->release(array->dictionary);
     }
     destroy(holder);
     array->release = nullptr;
@@ -64,11 +69,48 @@ struct SchemaHolder {
     ArrowSchema* children[1] = {&child};
 };
 
+// What an exported struct owns: its validity and its fields' arrays, which
+// release_array releases with it.
+struct StructHolder {
+    Buffer validity;
+    const void* pointers[1] = {nullptr};
+    ArrowArray fields[kExtractFieldCount]{};
+    ArrowArray* children[kExtractFieldCount] = {};
+};
+
+struct StructSchemaHolder {
+    ArrowSchema fields[kExtractFieldCount]{};
+    ArrowSchema* children[kExtractFieldCount] = {};
+};
+
+void release_struct(ArrowArray* array) {
+    if (array == nullptr || array->release == nullptr) return;
+    for (std::int64_t c = 0; c < array->n_children; ++c) {
+        ArrowArray* child = array->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(static_cast<StructHolder*>(array->private_data));
+    array->release = nullptr;
+}
+
+void release_struct_schema(ArrowSchema* schema) {
+    if (schema == nullptr || schema->release == nullptr) return;
+    for (std::int64_t c = 0; c < schema->n_children; ++c) {
+        ArrowSchema* child = schema->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    destroy(static_cast<StructSchemaHolder*>(schema->private_data));
+    schema->release = nullptr;
+}
+
 void release_schema(ArrowSchema* schema) {
     if (schema == nullptr || schema->release == nullptr) return;
     for (std::int64_t c = 0; c < schema->n_children; ++c) {
         ArrowSchema* child = schema->children[c];
         if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    if (schema->dictionary != nullptr && schema->dictionary->release != nullptr) {
+        schema->dictionary->release(schema->dictionary);
     }
     if (schema->private_data != nullptr) destroy(static_cast<SchemaHolder*>(schema->private_data));
     schema->release = nullptr;
@@ -102,6 +144,8 @@ const char* ResultType::format() const noexcept {
         case ResultColumn::Kind::kText: return wide_offsets ? "U" : "u";
         case ResultColumn::Kind::kBool: return "b";
         case ResultColumn::Kind::kParts: return wide_lists ? "+L" : "+l";
+        case ResultColumn::Kind::kStruct: return "+s";
+        case ResultColumn::Kind::kDictionary: return index_format(index_type);
     }
     return "";
 }
@@ -109,25 +153,73 @@ const char* ResultType::format() const noexcept {
 const char* ResultType::item_format() const noexcept { return wide_offsets ? "U" : "u"; }
 
 ResultType type_of(const ResultColumn& result) noexcept {
-    return {result.kind, result.wide_offsets, result.wide_lists};
+    if (result.kind == ResultColumn::Kind::kDictionary) {
+        return {result.kind, result.dictionary->wide_offsets, false, result.index_type};
+    }
+    if (result.kind == ResultColumn::Kind::kStruct && !result.children.empty() &&
+        result.children[0].kind == ResultColumn::Kind::kDictionary) {
+        return {result.kind, result.wide_offsets, false, result.children[0].index_type, result.fields,
+                true};
+    }
+    return {result.kind, result.wide_offsets, result.wide_lists, IndexType::kInt32, result.fields};
 }
 
-ResultType type_for(const ColumnRequest& request) noexcept {
+ResultType type_for(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept {
     switch (request.question) {
         case Question::kIsPublic:
         case Question::kIsPrivate:
             return {ResultColumn::Kind::kBool, false, false};
         case Question::kPrivateParts:
             return {ResultColumn::Kind::kParts, request.large_text, false};
+        case Question::kExtract:
+            return {ResultColumn::Kind::kStruct, request.large_text, false,
+                    dictionary.value_or(IndexType::kInt32), request.fields, dictionary.has_value()};
         default:
+            if (dictionary) {
+                return {ResultColumn::Kind::kDictionary, request.large_text, false, *dictionary};
+            }
             return {ResultColumn::Kind::kText, request.large_text, false};
     }
 }
 
+namespace {
+
+// A struct's fields each exported in turn; those done are released again
+// should one fail.
+void export_struct(ResultColumn&& result, ArrowArray* out) {
+    StructHolder* holder = create<StructHolder>();
+    const std::size_t count = result.children.size();
+    for (std::size_t c = 0; c < count; ++c) {
+        try {
+            export_array(std::move(result.children[c]), &holder->fields[c]);
+        } catch (...) {
+            for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
+            destroy(holder);
+            throw;
+        }
+        holder->children[c] = &holder->fields[c];
+    }
+    holder->validity = std::move(result.validity);
+    holder->pointers[0] = holder->validity.data();
+    out->length = result.length;
+    out->null_count = result.null_count;
+    out->offset = 0;
+    out->n_buffers = 1;
+    out->n_children = static_cast<std::int64_t>(count);
+    out->buffers = holder->pointers;
+    out->children = holder->children;
+    out->dictionary = nullptr;
+    out->release = release_struct;
+    out->private_data = holder;
+}
+
+}  // namespace
+
 void export_array(ResultColumn&& result, ArrowArray* out) {
+    if (result.kind == ResultColumn::Kind::kStruct) return export_struct(std::move(result), out);
     ArrayHolder* holder = create<ArrayHolder>();
-    ArrayHolder* items = nullptr;
-    if (result.kind == ResultColumn::Kind::kParts) {
+    ArrayHolder* items = nullptr;  // a list's items, a dictionary's answers
+    if (result.kind == ResultColumn::Kind::kParts || result.kind == ResultColumn::Kind::kDictionary) {
         try {
             items = create<ArrayHolder>();
         } catch (...) {
@@ -138,29 +230,73 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
     // Nothing below allocates.
     holder->buffers[0] = std::move(result.validity);
     holder->buffers[1] = std::move(result.values);
-    if (result.kind == ResultColumn::Kind::kText) {
-        holder->buffers[2] = std::move(result.data);
-        fill_array(out, holder, result.length, result.null_count, 3);
-        return;
+    switch (result.kind) {
+        case ResultColumn::Kind::kText:
+            holder->buffers[2] = std::move(result.data);
+            fill_array(out, holder, result.length, result.null_count, 3);
+            return;
+        case ResultColumn::Kind::kBool:
+            fill_array(out, holder, result.length, result.null_count, 2);
+            return;
+        case ResultColumn::Kind::kParts:
+            items->buffers[1] = std::move(result.item_offsets);
+            items->buffers[2] = std::move(result.data);
+            fill_array(&holder->child, items, result.item_count, 0, 3);
+            fill_array(out, holder, result.length, result.null_count, 2);
+            out->n_children = 1;
+            out->children = holder->children;
+            return;
+        case ResultColumn::Kind::kDictionary: {
+            ResultColumn& answers = *result.dictionary;
+            items->buffers[1] = std::move(answers.values);
+            items->buffers[2] = std::move(answers.data);
+            fill_array(&holder->child, items, answers.length, 0, 3);
+            fill_array(out, holder, result.length, result.null_count, 2);
+            out->dictionary = &holder->child;
+            return;
+        }
+        case ResultColumn::Kind::kStruct:
+            break;  // export_struct's, above
     }
-    if (result.kind == ResultColumn::Kind::kBool) {
-        fill_array(out, holder, result.length, result.null_count, 2);
-        return;
-    }
-    items->buffers[1] = std::move(result.item_offsets);
-    items->buffers[2] = std::move(result.data);
-    fill_array(&holder->child, items, result.item_count, 0, 3);
-    fill_array(out, holder, result.length, result.null_count, 2);
-    out->n_children = 1;
-    out->children = holder->children;
 }
 
 void export_schema(const ResultType& type, ArrowSchema* out) {
-    if (type.kind != ResultColumn::Kind::kParts) {
+    if (type.kind == ResultColumn::Kind::kStruct) {
+        StructSchemaHolder* holder = create<StructSchemaHolder>();
+        const ResultType field_type{type.encoded_fields ? ResultColumn::Kind::kDictionary
+                                                        : ResultColumn::Kind::kText,
+                                    type.wide_offsets, false, type.index_type};
+        const std::span<const ExtractField> fields = type.fields.chosen();
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            try {
+                export_schema(field_type, &holder->fields[c]);
+            } catch (...) {
+                for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
+                destroy(holder);
+                throw;
+            }
+            // The names are string literals, and so end in a NUL.
+            holder->fields[c].name = kExtractFieldNames[static_cast<std::size_t>(fields[c])].data();
+            holder->children[c] = &holder->fields[c];
+        }
+        fill_schema(out, type.format(), "", nullptr);
+        out->release = release_struct_schema;
+        out->private_data = holder;
+        out->n_children = static_cast<std::int64_t>(fields.size());
+        out->children = holder->children;
+        return;
+    }
+    if (type.kind != ResultColumn::Kind::kParts && type.kind != ResultColumn::Kind::kDictionary) {
         fill_schema(out, type.format(), "", nullptr);
         return;
     }
     SchemaHolder* holder = create<SchemaHolder>();
+    if (type.kind == ResultColumn::Kind::kDictionary) {
+        fill_schema(&holder->child, type.item_format(), "", nullptr);
+        fill_schema(out, type.format(), "", holder);
+        out->dictionary = &holder->child;
+        return;
+    }
     fill_schema(&holder->child, type.item_format(), "item", nullptr);
     fill_schema(out, type.format(), "", holder);
     out->n_children = 1;
@@ -181,6 +317,19 @@ void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* ou
 
 void widen(ResultColumn& result, const ResultType& type) {
     if (result.kind == ResultColumn::Kind::kBool) return;
+    if (result.kind == ResultColumn::Kind::kStruct) {
+        for (ResultColumn& child : result.children) widen(child, type);
+        result.wide_offsets = result.wide_offsets || type.wide_offsets;
+        return;
+    }
+    if (result.kind == ResultColumn::Kind::kDictionary) {
+        ResultColumn& answers = *result.dictionary;
+        if (type.wide_offsets && !answers.wide_offsets) {
+            widen_offsets<std::int32_t, std::int64_t>(answers.values, answers.length + 1);
+            answers.wide_offsets = true;
+        }
+        return;
+    }
     if (result.kind == ResultColumn::Kind::kText) {
         if (type.wide_offsets && !result.wide_offsets) {
             widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);
@@ -249,12 +398,13 @@ void stream_release(ArrowArrayStream* stream) {
 
 }  // namespace
 
-void export_stream(std::vector<ResultColumn>&& chunks, const ColumnRequest& request,
+void export_stream(std::vector<ResultColumn>&& chunks, const ResultType& base,
                    ArrowArrayStream* out_stream) {
-    ResultType type = type_for(request);
+    ResultType type = base;
     for (const ResultColumn& chunk : chunks) {
-        type.wide_offsets |= chunk.wide_offsets;
-        type.wide_lists |= chunk.wide_lists;
+        const ResultType own = type_of(chunk);
+        type.wide_offsets |= own.wide_offsets;
+        type.wide_lists |= own.wide_lists;
     }
     for (ResultColumn& chunk : chunks) widen(chunk, type);
     StreamState* state = create<StreamState>();

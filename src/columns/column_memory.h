@@ -20,7 +20,8 @@ void* allocate_zeroed(std::size_t bytes);
 void* reallocate(void* block, std::size_t bytes);
 
 // Test hook: the `countdown`-th allocation from now on (1 = the next) fails,
-// as if memory had run out; 0 turns failures off. Process-wide.
+// as if memory had run out; 0 turns failures off. Process-wide. It stays in
+// the library because it must sit inside the allocation it fails.
 void fail_allocation_after(long countdown) noexcept;
 }  // namespace column_memory
 

@@ -6,13 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "columns/column_memory.h"
+#include "columns/index_type.h"
 #include "query/answers.h"
+#include "query/extract.h"
 
 namespace vexlo {
-
 
 struct ColumnRequest {
     Question question;
@@ -22,7 +25,9 @@ struct ColumnRequest {
     std::uint64_t depth = 0;  // kSubdomain only
     unsigned threads = 1;     // 0 counts as 1
     bool large_text = false;  // the input was large_string: text results are large_string
-    bool keep_ip = false;     // kHost only: IP literals are answers too
+    bool keep_ip = false;     // kHost and kExtract: IP literals are answers too
+    // kExtract: the record's fields asked for, in the caller's order.
+    ExtractFields fields = ExtractFields::all();
 };
 
 // The labels of one privateparts answer: the subdomain labels, then the
@@ -53,9 +58,11 @@ private:
 
 struct ResultColumn {
     enum class Kind : std::uint8_t {
-        kText,   // "u" (int32 offsets) or "U" (int64)
-        kBool,   // "b", bit-packed
-        kParts,  // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
+        kText,        // "u" (int32 offsets) or "U" (int64)
+        kBool,        // "b", bit-packed
+        kParts,       // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
+        kDictionary,  // indices of index_type into `dictionary`, a kText column
+        kStruct,      // "+s": extract's record, a kText child a field
     };
 
     Kind kind = Kind::kBool;
@@ -64,16 +71,28 @@ struct ResultColumn {
     bool wide_offsets = false;  // text: "U"; parts: the items are "U"
     bool wide_lists = false;    // parts: "+L"
     Buffer validity;  // bit i set: element i is not null; empty when nothing is null
-    Buffer values;    // text: length + 1 offsets; bool: the bits; parts: length + 1 list offsets
+    // text: length + 1 offsets; bool: the bits; parts: length + 1 list
+    // offsets; dictionary: the length indices
+    Buffer values;
     Buffer data;      // text: the bytes; parts: the items' bytes
     Buffer item_offsets;  // parts: item_count + 1 offsets into data
     std::int64_t item_count = 0;
+    // dictionary: the distinct answers, none of them null, and the type of
+    // the indices into them (the input's own).
+    std::unique_ptr<ResultColumn> dictionary;
+    IndexType index_type = IndexType::kInt32;
+    // struct: one text column a field, all of the same offset width
+    // (wide_offsets), and the fields they are.
+    std::vector<ResultColumn> children;
+    ExtractFields fields;
 
     const char* format() const noexcept {
         switch (kind) {
             case Kind::kText: return wide_offsets ? "U" : "u";
             case Kind::kBool: return "b";
             case Kind::kParts: return wide_lists ? "+L" : "+l";
+            case Kind::kStruct: return "+s";
+            case Kind::kDictionary: return index_format(index_type);
         }
         return "";
     }
@@ -90,6 +109,12 @@ struct ResultColumn {
         const std::int64_t begin = offset(values, wide_offsets, i);
         const std::int64_t end = offset(values, wide_offsets, i + 1);
         return {data.as<char>() + begin, static_cast<std::size_t>(end - begin)};
+    }
+    // kDictionary, a non-null element: the place of its answer in `dictionary`.
+    std::int64_t index(std::int64_t i) const noexcept {
+        return with_index_type(index_type, [&](auto type) {
+            return static_cast<std::int64_t>(values.as<decltype(type)>()[i]);
+        });
     }
     // kParts, a non-null element.
     PartsView parts(std::int64_t i) const noexcept {

@@ -1,7 +1,8 @@
 // A column of strings to answer: a validated, borrowed view of one imported
-// Arrow array of type string ("u"), large_string ("U") or string_view ("vu"),
-// or of a plain list of texts with a null mask. Every element read through it
-// lies inside what the array's own description vouches for.
+// Arrow array of type string ("u"), large_string ("U") or string_view ("vu")
+// (column_import.h), or of a plain list of texts with a null mask. Every
+// element read through it lies inside what the array's own description
+// vouches for.
 #pragma once
 
 #include <cstddef>
@@ -9,11 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
-#include <variant>
-
-#include "columns/arrow_abi.h"
 
 namespace vexlo {
 
@@ -34,7 +31,6 @@ public:
     StringColumn(std::span<const std::string_view> texts, std::span<const std::uint8_t> nulls);
 
     std::int64_t size() const noexcept { return length_; }
-    Layout layout() const noexcept { return layout_; }
     // The input was large_string: text results are large_string too.
     bool large() const noexcept { return layout_ == Layout::kOffsets64; }
     // Total bytes of all elements, nulls included: a bound on every result.
@@ -130,6 +126,8 @@ public:
     }
 
 private:
+    // The Arrow import (column_import.h) fills in the fields of the layout it
+    // has checked.
     friend struct ColumnImporter;
 
     template <class Null, class Add, class Value>
@@ -176,28 +174,5 @@ private:
     const std::string_view* texts_ = nullptr;   // kTexts
     const std::uint8_t* byte_nulls_ = nullptr;  // kTexts: one byte per element, or null
 };
-
-// Why an array cannot be answered. A type problem (a column of another type)
-// is a TypeError for Python callers; any other a ValueError.
-struct ImportProblem {
-    bool is_type_error;
-    std::string message;
-};
-
-using ImportResult = std::variant<StringColumn, ImportProblem>;
-
-// Validates `array` as described by `schema` and views it as a StringColumn;
-// neither is taken over, and the column borrows the array's buffers. Every
-// buffer, offset and view is checked before any element is read. A producer
-// that can tell how large its buffers are passes the byte size of buffer i as
-// known_buffer_sizes[i] (-1, or no entry, for unknown); what is known is
-// checked too. Without sizes nothing is read beyond what the array's own
-// offsets and views describe.
-ImportResult import_string_column(const ArrowSchema& schema, const ArrowArray& array,
-                                  std::span<const std::int64_t> known_buffer_sizes = {});
-
-// Words for an Arrow format string, as type errors name it: "int32" for "i",
-// "binary" for "z", the format itself for one not known here.
-std::string describe_arrow_format(const char* format);
 
 }  // namespace vexlo

@@ -17,7 +17,8 @@ namespace sha256_detail {
 
 // The rounds over `blocks` 64-byte blocks, the portable way and with the
 // SHA extensions (only where sha_extensions_usable() says so): the same
-// state either way.
+// state either way. Declared here, not hidden in sha256.cpp, so that the
+// tests can hold each way to the other on any machine.
 void compress_portable(std::uint32_t state[8], const unsigned char* data, std::size_t blocks);
 void compress_sha_extensions(std::uint32_t state[8], const unsigned char* data,
                              std::size_t blocks);

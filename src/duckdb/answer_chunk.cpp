@@ -401,8 +401,8 @@ void answer_extracts(Call& call, duckdb_vector output) {
 }
 
 void answer(Call& call, duckdb_vector output) {
-    if (call.form().extract) return answer_extracts(call, output);
     switch (call.form().question) {
+        case Question::kExtract: return answer_extracts(call, output);
         case Question::kPublicSuffix: return answer_texts<Question::kPublicSuffix>(call, output);
         case Question::kPrivateSuffix: return answer_texts<Question::kPrivateSuffix>(call, output);
         case Question::kSubdomain: return answer_texts<Question::kSubdomain>(call, output);

@@ -43,8 +43,9 @@ struct Types {
         return truth.get();
     }
     duckdb_logical_type result(const Form& form) const noexcept {
-        if (form.extract) return record.get();
         switch (form.question) {
+            case Question::kExtract:
+                return record.get();
             case Question::kIsPublic:
             case Question::kIsPrivate:
                 return truth.get();

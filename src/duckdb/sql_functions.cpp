@@ -53,7 +53,7 @@ constexpr auto kForms = [] {
     forms[at++] = host;
     // vexlo.extract's switches, in its order; no icann_only: the record
     // has both views.
-    Form plain{"psl_extract", Question::kHost, true};
+    Form plain{"psl_extract", Question::kExtract};
     Form switched = plain;
     switched.keep_ip = 1;
     switched.accept_unknown = 2;

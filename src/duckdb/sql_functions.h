@@ -26,9 +26,8 @@ inline constexpr std::int8_t kAbsent = -1;
 
 struct Form {
     const char* name;  // the SQL function's name
-    Question question;  // unless `extract`
-    // The extract record of the text (vexlo.extract), instead of a question.
-    bool extract = false;
+    // kExtract: the extract record of the text (vexlo.extract).
+    Question question;
     // Where each argument stands, or kAbsent; the name or text is first.
     std::int8_t depth = kAbsent;
     std::int8_t accept_unknown = kAbsent;

@@ -67,27 +67,9 @@ void ExtractBatch::match(const RuleTables& tables) {
     }
 }
 
-std::optional<std::string_view> ExtractBatch::text(std::size_t i, ExtractField field) const noexcept {
-    const Row& row = rows_[i];
-    if (row.kind != Row::Kind::kNamed) {
-        if (row.kind == Row::Kind::kBare && field == ExtractField::kHost) return row.host;
-        return std::nullopt;
-    }
-    const ExplainedMatch match = explained(i);
-    if (field == ExtractField::kSection) return decided_section(*tables_, match.verdict);
-    return extract_text(field, match, options_.keep_case);
-}
-
 std::optional<RuleText> ExtractBatch::rule(std::size_t i) const noexcept {
     if (rows_[i].kind != Row::Kind::kNamed) return std::nullopt;
-    const ExplainedMatch match = explained(i);
-    return decided_rule(*tables_, match.match, match.verdict);
-}
-
-bool ExtractBatch::padded(std::size_t i, ExtractField field) const noexcept {
-    // The lowercase of a matched name lies in the batch's padded arena;
-    // the section, a bare host and the caller's spelling do not.
-    return rows_[i].kind == Row::Kind::kNamed && !options_.keep_case && field != ExtractField::kSection;
+    return decided_rule(*tables_, names_.view(i), names_.verdict(i));
 }
 
 }  // namespace vexlo

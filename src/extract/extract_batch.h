@@ -46,13 +46,29 @@ public:
 
     // After match(), of a row that is not null: a field of its record, as
     // TextExtraction::field gives it, the rule apart (rule()). Views into
-    // the texts added, into this batch, or into the tables.
-    std::optional<std::string_view> text(std::size_t i, ExtractField field) const noexcept;
+    // the texts added, into this batch, or into the tables. Inline, so that
+    // a caller's loop over the rows of one field is one loop.
+    [[gnu::always_inline]] std::optional<std::string_view> text(std::size_t i,
+                                                                ExtractField field) const noexcept {
+        const Row& row = rows_[i];
+        if (row.kind != Row::Kind::kNamed) [[unlikely]] {
+            if (row.kind == Row::Kind::kBare && field == ExtractField::kHost) return row.host;
+            return std::nullopt;
+        }
+        if (field == ExtractField::kSection) return decided_section(*tables_, names_.verdict(i));
+        if (!verdicts_) return extract_text(field, {names_.view(i), Verdict{}}, options_.keep_case);
+        return extract_text(field, {names_.view(i), names_.verdict(i)}, options_.keep_case);
+    }
     std::optional<RuleText> rule(std::size_t i) const noexcept;
 
     // Whether the field's text of row i may be read kWalkPadding bytes past
     // its end (a lowercase in the batch's padded arena).
-    bool padded(std::size_t i, ExtractField field) const noexcept;
+    bool padded(std::size_t i, ExtractField field) const noexcept {
+        // The lowercase of a matched name lies in the batch's padded arena;
+        // the section, a bare host and the caller's spelling do not.
+        return rows_[i].kind == Row::Kind::kNamed && !options_.keep_case &&
+               field != ExtractField::kSection;
+    }
 
 private:
     struct Row {
@@ -70,9 +86,6 @@ private:
     // or a bare host lowercased.
     std::string_view keep(std::string text);
     std::string_view bare_host(std::string_view host);
-    ExplainedMatch explained(std::size_t i) const noexcept {
-        return {names_.view(i), verdicts_ ? names_.verdict(i) : Verdict{}};
-    }
 
     ExtractOptions options_;
     bool verdicts_;  // a field asked for needs the walk's verdict

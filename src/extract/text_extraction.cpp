@@ -1,6 +1,7 @@
 #include "extract/text_extraction.h"
 
 #include "extract/text_host.h"
+#include "rules/compiled_shape.h"
 
 namespace vexlo {
 
@@ -9,7 +10,10 @@ TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
     const TextHost found = host_of_text(text, options.keep_ip, host_copy_);
     if (found.kind == TextHost::Kind::kNone) return;
     if (found.kind == TextHost::Kind::kName) {
-        traced_ = trace_domain(found.host, tables, options.accept_unknown);
+        // The search of a root as wide as the compiled list's runs unrolled.
+        traced_ = tables.nodes[0].edge_count == kCompiledRootEdgeCount
+                      ? trace_domain<kCompiledRootEdgeCount>(found.host, tables, options.accept_unknown)
+                      : trace_domain(found.host, tables, options.accept_unknown);
         if (traced_) {
             extract_fields(tables, {traced_->match.view(), traced_->verdict}, options.keep_case,
                            fields_);

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <utility>
 
-#include "list_file/label_map.h"
 #include "list_file/limits.h"
 #include "list_file/message_text.h"
 #include "list_file/punycode.h"
 #include "common/sha256.h"
+#include "common/text_map.h"
+#include "normalize/utf8_check.h"
 
 namespace vexlo::list_file {
 
@@ -17,13 +18,6 @@ static_assert(kMaxPoolBytes <= 0xFFFFFFFF, "TrieEdge::label_end is 32 bits");
 static_assert(kMaxFanOut <= 0xFFFF, "TrieNode::edge_count is 16 bits");
 
 namespace {
-
-bool is_ascii(std::string_view text) noexcept {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
 
 // Calls visit(label, start) for each label of `name` from the rightmost.
 template <class Visit>
@@ -137,7 +131,7 @@ public:
         order.push_back(0);
         // A label's text -> its index in `starts`. The map of children is
         // done with: its memory serves again.
-        LabelMap& spans = children_of_;
+        TextMap& spans = children_of_;
         spans.clear();
         std::vector<std::uint32_t> starts;
         std::string& pool = out.pool;
@@ -216,7 +210,7 @@ private:
 
     ErrorSink& errors_;
     std::vector<BuildNode> nodes_;  // in the order they were made; the root first
-    LabelMap children_of_;          // (parent, label) -> child
+    TextMap children_of_;  // (parent, label) -> child
 };
 
 }  // namespace
@@ -251,7 +245,7 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
         return std::uint32_t{static_cast<std::uint8_t>(rule.section)} << 8 |
                static_cast<std::uint8_t>(rule.kind);
     };
-    LabelMap listed(0);
+    TextMap listed(0);
     for (std::size_t r = 0; r < list.rules.size(); ++r) {
         if (twin_span[r].second != 0) listed.emplace(key(list.rules[r]), list.rules[r].name, 0);
     }

@@ -14,13 +14,6 @@ namespace vexlo::list_file {
 
 namespace {
 
-bool is_ascii(std::u32string_view text) noexcept {
-    for (char32_t c : text) {
-        if (c >= 0x80) return false;
-    }
-    return true;
-}
-
 bool starts_with_ace_prefix(std::u32string_view text) noexcept {
     if (text.size() < kAcePrefix.size()) return false;
     for (std::size_t i = 0; i < kAcePrefix.size(); ++i) {
@@ -116,7 +109,9 @@ bool LabelCheck::usable_code_points(std::u32string_view label, std::string* why)
             });
         }
     }
-    if (is_ascii(label)) return starts_with_ace_prefix(label) ? usable_ace(label, why) : true;
+    // Every code point beyond ASCII takes two bytes or more.
+    const bool ascii = bytes == label.size();
+    if (ascii) return starts_with_ace_prefix(label) ? usable_ace(label, why) : true;
 
     // No surrogate is left, so the label has a UTF-8 form.
     utf8_.resize(bytes);
@@ -155,7 +150,7 @@ bool LabelCheck::usable_ace(std::u32string_view label, std::string* why) {
         return refuse(why,
                       [&] { return "label " + quoted(label) + " does not decode as Punycode"; });
     }
-    if (is_ascii(*decoded)) {
+    if (utf8_length(*decoded) == decoded->size()) {  // ASCII
         return refuse(why, [&] {
             return "label " + quoted(label) + " does not decode to a non-ASCII label";
         });

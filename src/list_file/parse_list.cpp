@@ -9,6 +9,7 @@
 #include "list_file/message_text.h"
 #include "list_file/punycode.h"
 #include "normalize/utf8.h"
+#include "normalize/utf8_check.h"
 
 namespace vexlo::list_file {
 
@@ -98,38 +99,6 @@ std::optional<std::string> version_header(std::string_view comment) {
     return std::string(text);
 }
 
-// The offset of the first byte of the first ill-formed sequence, as Python's
-// decoder reports it, or npos.
-std::size_t utf8_error(std::string_view line) noexcept {
-    const auto* begin = reinterpret_cast<const unsigned char*>(line.data());
-    const auto* end = begin + line.size();
-    for (const unsigned char* p = begin; p < end;) {
-        if (end - p >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, 8);
-            if ((word & 0x8080808080808080u) == 0) {
-                p += 8;
-                continue;
-            }
-        }
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        const utf8::Decoded d = utf8::decode(p, end);
-        if (!d.valid) return static_cast<std::size_t>(p - begin);
-        p += d.length;
-    }
-    return std::string_view::npos;
-}
-
-bool is_ascii(std::string_view text) noexcept {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
-
 class Parser {
 public:
     Parser(ParsedList& out, std::size_t errors_kept)
@@ -189,7 +158,7 @@ public:
 private:
     // False when reading must stop here.
     bool read_line(std::string_view line, std::size_t number) {
-        if (const std::size_t bad = utf8_error(line); bad != std::string_view::npos) {
+        if (const std::size_t bad = utf8_error_offset(line); bad != kWellFormed) {
             refuse(number, [&] {
                 return "not valid UTF-8 (byte " + std::to_string(bad + 1) + " of the line)";
             });

@@ -17,19 +17,6 @@ bool has_property(char32_t c, std::uint8_t bits) noexcept {
 
 }  // namespace
 
-LowerMapping lower_mapping(char32_t c) noexcept {
-    const std::uint8_t value = case_tables::lower_value(c);
-    if (value < case_tables::kExpansionFlag) {
-        return {1, {static_cast<char32_t>(static_cast<std::int32_t>(c) +
-                                          case_tables::kLowerDeltas[value]),
-                    0, 0}};
-    }
-    const case_tables::LowerExpansion& expansion =
-        case_tables::kLowerExpansions[value - case_tables::kExpansionFlag];
-    return {expansion.count,
-            {expansion.code_points[0], expansion.code_points[1], expansion.code_points[2]}};
-}
-
 bool is_case_ignorable(char32_t c) noexcept {
     return has_property(c, case_tables::kCaseIgnorable);
 }
@@ -39,9 +26,6 @@ bool is_cased(char32_t c) noexcept {
                                case_tables::kTitlecase);
 }
 
-bool is_lowercase(char32_t c) noexcept { return has_property(c, case_tables::kLowercase); }
-bool is_uppercase(char32_t c) noexcept { return has_property(c, case_tables::kUppercase); }
-bool is_titlecase(char32_t c) noexcept { return has_property(c, case_tables::kTitlecase); }
 
 // Final_Sigma: a cased letter before the sigma and none after it, looking
 // past case-ignorable code points (the dot among them, so labels do not stop

@@ -23,15 +23,6 @@ const char* skip_ascii(const char* p, const char* end, bool padded) noexcept {
 
 }  // namespace
 
-bool is_ascii(std::string_view text) noexcept {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    unsigned high = 0;
-    for (; end - p >= 16; p += 16) high |= simd::bits(simd::load(p));
-    for (; p < end; ++p) high |= static_cast<unsigned char>(*p) >> 7;
-    return high == 0;
-}
-
 // The sequences are those the lowercasing decodes (normalize/utf8.h): one
 // definition of well-formed for the whole of vexlo.
 std::size_t utf8_error_offset(std::string_view text, bool padded) noexcept {

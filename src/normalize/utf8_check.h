@@ -6,12 +6,22 @@
 #include <cstddef>
 #include <string_view>
 
+#include "common/simd.h"
+
 namespace vexlo {
 
 inline constexpr std::size_t kWellFormed = static_cast<std::size_t>(-1);
 
-// True when every byte is below 0x80.
-bool is_ascii(std::string_view text) noexcept;
+// True when every byte is below 0x80. Inline: the list reader asks it of
+// every label, most of them a few bytes long.
+inline bool is_ascii(std::string_view text) noexcept {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    unsigned high = 0;
+    for (; end - p >= 16; p += 16) high |= simd::bits(simd::load(p));
+    if (p != end) high |= simd::bits(simd::load_partial(p, static_cast<std::size_t>(end - p)));
+    return high == 0;
+}
 
 // kWellFormed, or the offset of the first byte of the first ill-formed
 // sequence (truncated, overlong, surrogate, beyond U+10FFFF, stray

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/thread_count.h"
 #include "python/interned_names.h"
 #include "python/type_errors.h"
 
@@ -101,6 +102,41 @@ bool extract_bool(PyObject* object, std::string_view parameter, bool& value, PyE
     }
     error = annotate_argument_error(parameter, not_an_instance(object, "bool"));
     return false;
+}
+
+bool extract_threads(PyObject* object, std::string_view parameter,
+                     std::optional<unsigned>& threads, PyError& error) {
+    if (object == nullptr || object == Py_None) {
+        threads.reset();
+        return true;
+    }
+    // A bool is an int to Python, but threads=True is a mistake, not one thread.
+    if (PyBool_Check(object)) {
+        error = annotate_argument_error(
+            parameter, type_error("'bool' object cannot be interpreted as a number of threads"));
+        return false;
+    }
+    PyObject* index = PyNumber_Index(object);
+    if (index == nullptr) {
+        error = annotate_argument_error(parameter, take_pending_exception());
+        return false;
+    }
+    int overflow = 0;
+    const long long count = PyLong_AsLongLongAndOverflow(index, &overflow);
+    if (count == -1 && overflow == 0 && PyErr_Occurred()) {
+        Py_DECREF(index);
+        error = annotate_argument_error(parameter, take_pending_exception());
+        return false;
+    }
+    if (overflow < 0 || (overflow == 0 && count < 1)) {
+        std::string message = "must be at least 1, not " + display_text(index, "<unprintable>");
+        Py_DECREF(index);
+        error = annotate_argument_error(parameter, value_error(std::move(message)));
+        return false;
+    }
+    Py_DECREF(index);
+    threads = overflow > 0 ? kMaxThreads : capped_threads(static_cast<std::uint64_t>(count));
+    return true;
 }
 
 bool extract_bytes(PyObject* object, std::string_view parameter, std::string_view& bytes,

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "python/py_error.h"
@@ -53,6 +54,12 @@ bool extract_bytes(PyObject* object, std::string_view parameter, std::string_vie
 // The pointer held by a PyCapsule named `capsule_name`.
 bool extract_capsule(PyObject* object, const char* capsule_name, std::string_view parameter,
                      void*& pointer, PyError& error);
+
+// A number of threads: None (or an empty slot) for the default, else an int
+// or an object with __index__, not a bool, from 1 on; a larger count than
+// kMaxThreads is taken as kMaxThreads.
+bool extract_threads(PyObject* object, std::string_view parameter,
+                     std::optional<unsigned>& threads, PyError& error);
 
 // "must be at least 1, not 0", "must be at most 5, not 9": an error of
 // `type` with the parameter's note.

@@ -6,6 +6,7 @@
 
 #include <Python.h>
 
+#include <array>
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -16,8 +17,23 @@ namespace vexlo::python {
 
 struct KeywordParameter {
     std::string_view name;
-    bool default_value;
+    // A switch's value when the caller leaves it out. The options that are
+    // no switch (threads, rules) are None then, and say false here.
+    bool default_value = false;
 };
+
+// The keyword parameters of `first` followed by those of `second`: one
+// declaration of a group of parameters serves every function that takes them.
+template <std::size_t First, std::size_t Second>
+constexpr std::array<KeywordParameter, First + Second> joined(
+    const std::array<KeywordParameter, First>& first,
+    const std::array<KeywordParameter, Second>& second) {
+    std::array<KeywordParameter, First + Second> all{};
+    std::size_t n = 0;
+    for (const KeywordParameter& parameter : first) all[n++] = parameter;
+    for (const KeywordParameter& parameter : second) all[n++] = parameter;
+    return all;
+}
 
 struct FunctionSignature {
     std::string_view function_name;

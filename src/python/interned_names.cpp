@@ -13,4 +13,6 @@ PyObject* interned_add_note() {
     return created(process_services().interned(InternedName::kAddNote));
 }
 
+PyObject* interned_answer() { return created(process_services().interned(InternedName::kAnswer)); }
+
 }  // namespace vexlo::python

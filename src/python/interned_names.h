@@ -10,5 +10,6 @@ namespace vexlo::python {
 PyObject* interned_all();       // "__all__"
 PyObject* interned_name();      // "__name__"
 PyObject* interned_add_note();  // "add_note"
+PyObject* interned_answer();    // "_answer"
 
 }  // namespace vexlo::python

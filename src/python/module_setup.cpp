@@ -63,19 +63,22 @@ bool add_owned(PyObject* module, PyObject* name, PyObject* value, PyError& error
     return add_to_module(module, name, value, error);
 }
 
+PyObject* module_function(PyObject* module, PyMethodDef& record, PyError& error) {
+    PyObject* module_name = PyModule_GetNameObject(module);
+    if (module_name == nullptr) {
+        error = take_pending_exception();
+        return nullptr;
+    }
+    PyObject* function = PyCMethod_New(&record, module, module_name, nullptr);
+    Py_DECREF(module_name);
+    if (function == nullptr) error = take_pending_exception();
+    return function;
+}
+
 bool add_functions(PyObject* module, std::span<PyMethodDef> records, PyError& error) {
     for (PyMethodDef& record : records) {
-        PyObject* module_name = PyModule_GetNameObject(module);
-        if (module_name == nullptr) {
-            error = take_pending_exception();
-            return false;
-        }
-        PyObject* function = PyCMethod_New(&record, module, module_name, nullptr);
-        Py_DECREF(module_name);
-        if (function == nullptr) {
-            error = take_pending_exception();
-            return false;
-        }
+        PyObject* function = module_function(module, record, error);
+        if (function == nullptr) return false;
         PyObject* name = PyObject_GetAttr(function, interned_name());
         if (name == nullptr) {
             Py_DECREF(function);

@@ -20,8 +20,12 @@ PyCFunction as_cfunction(Entry entry) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
 }
 
-// Makes a function object of each record, bound to the module and named
-// after it in __module__, and adds it. Returns false with `error` set.
+// A function object of `record`, bound to `module` and named after it in
+// __module__; null with `error` set.
+PyObject* module_function(PyObject* module, PyMethodDef& record, PyError& error);
+
+// Makes a function object of each record, as module_function does, and adds
+// it. Returns false with `error` set.
 bool add_functions(PyObject* module, std::span<PyMethodDef> records, PyError& error);
 
 // Adds `value` as the attribute `name`, taking over both references on every

@@ -18,7 +18,7 @@
 
 namespace vexlo::python {
 
-enum class InternedName : unsigned { kAll, kName, kAddNote };
+enum class InternedName : unsigned { kAll, kName, kAddNote, kAnswer };
 
 struct ProcessServices {
     // First, in every build: it is compared before anything else is read.

@@ -20,10 +20,11 @@ enum class Question : std::uint8_t {
     kIsPrivate,
     kPrivateParts,
     kSubdomain,
-    // Not an answer over a match: the host that host::find_host finds in
-    // the text, which the columns ask beside the six (the functions below
-    // never take it).
+    // Not answers over a match: the host that host::find_host finds in the
+    // text, and extract's record of it (query/extract.h), which the columns
+    // ask beside the six (the functions below never take them).
     kHost,
+    kExtract,
 };
 
 // A valid name with its match. The texts are borrowed: results cut from

@@ -5,10 +5,12 @@
 // through these and only differ in where the texts end up.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "query/answers.h"
@@ -45,6 +47,24 @@ inline std::optional<ExtractField> extract_field_named(std::string_view name) no
     }
     return std::nullopt;
 }
+
+// Which fields a caller asks for, in the order the caller gives them.
+struct ExtractFields {
+    std::array<ExtractField, kExtractFieldCount> order{};
+    std::size_t count = 0;
+
+    // Every field, in the record's order.
+    static constexpr ExtractFields all() noexcept {
+        ExtractFields fields;
+        for (std::size_t i = 0; i < kExtractFieldCount; ++i) fields.order[i] = static_cast<ExtractField>(i);
+        fields.count = kExtractFieldCount;
+        return fields;
+    }
+    std::span<const ExtractField> chosen() const noexcept { return {order.data(), count}; }
+    bool operator==(const ExtractFields& other) const noexcept {
+        return count == other.count && std::equal(order.begin(), order.begin() + count, other.order.begin());
+    }
+};
 
 // Whether a field needs the walk's Verdict, not only the public-suffix length.
 inline bool needs_verdict(ExtractField field) noexcept {
@@ -87,8 +107,8 @@ struct ExplainedMatch {
 // The labels of `source` left of its rightmost labels `suffix`, with their
 // dots but not the one before `suffix`; "" when there are none.
 inline std::string_view labels_before(std::string_view source, std::string_view suffix) noexcept {
-    return suffix.size() == source.size() ? std::string_view()
-                                          : source.substr(0, source.size() - suffix.size() - 1);
+    // An empty view still points into `source`: copies of it never see null.
+    return source.substr(0, suffix.size() == source.size() ? 0 : source.size() - suffix.size() - 1);
 }
 
 // The leftmost label of a private suffix: the one left of the public suffix.

@@ -10,6 +10,7 @@
 
 #include "normalize/normalize.h"
 #include "query/answers.h"
+#include "rules/public_suffix.h"
 #include "rules/rule_tables.h"
 #include "rules/rule_view.h"
 
@@ -42,8 +43,21 @@ struct TracedMatch {
 };
 
 // Normalises once and walks once, keeping both views; empty for an invalid
-// name.
+// name. kRootEdges: as for walk_rules.
+template <std::size_t kRootEdges = 0>
 std::optional<TracedMatch> trace_domain(std::string_view domain, const RuleTables& tables,
-                                        bool accept_unknown);
+                                        bool accept_unknown) {
+    // Every return names `traced`, so it is built in the caller's storage.
+    std::optional<TracedMatch> traced(std::in_place);
+    NormalizedDomain& normalized = traced->match.domain;
+    if (!normalize_domain_into(domain, normalized)) {
+        traced.reset();
+        return traced;
+    }
+    traced->verdict = rule_verdict<kRootEdges>(tables, normalized.lowered.view(), normalized.dots,
+                                               normalized.label_count, accept_unknown);
+    traced->match.public_length = traced->verdict.public_length;
+    return traced;
+}
 
 }  // namespace vexlo

@@ -8,6 +8,7 @@
 
 #include "rules/rule_tables.h"
 #include "rules/rule_view.h"
+#include "rules/walk.h"
 
 namespace vexlo {
 
@@ -19,7 +20,14 @@ std::size_t public_suffix_length(const RuleTables& tables, std::string_view lowe
                                  Switches switches) noexcept;
 
 // The lengths in both views and the rule that decided, for the same name.
+// kRootEdges: as for walk_rules, the root's edge count when known when
+// compiling, else 0.
+template <std::size_t kRootEdges = 0>
 Verdict rule_verdict(const RuleTables& tables, std::string_view lowered, std::uint64_t dots,
-                     std::size_t label_count, bool accept_unknown) noexcept;
+                     std::size_t label_count, bool accept_unknown) noexcept {
+    RuleTrace trace;
+    walk_rules<kRootEdges, false>(tables, lowered.data(), lowered.size(), dots, label_count, trace);
+    return finished_verdict(trace, accept_unknown);
+}
 
 }  // namespace vexlo

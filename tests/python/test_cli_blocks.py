@@ -319,7 +319,7 @@ def test_threads_answer_reads_exactly_as_one(capsys):
     lines = LINES * 10
     data = b"\n".join(lines)
     expected, reports = reference_rows(lines, ALL_FIELDS, json_output=True)
-    for threads in (2, 3, 8):
+    for threads in (2, 3, 8, None):
         output, _ = answer_chunks(cut(data, [300_000, 700_000]), ALL_FIELDS, True, threads)
         assert output == expected
         assert capsys.readouterr().err.splitlines() == reports
@@ -364,8 +364,14 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
         ),
         (
             lambda f: _columns._answer_lines(b"a\n", True, f, -1, None),
-            OverflowError,
-            None,
+            ValueError,
+            "must be at least 1, not -1",
+            "threads",
+        ),
+        (
+            lambda f: _columns._answer_lines(b"a\n", True, f, True, None),
+            TypeError,
+            "'bool' object cannot be interpreted as a number of threads",
             "threads",
         ),
         (lambda f: _columns._answer_lines(b"a\n", True, f, "2", None), TypeError, None, "threads"),
@@ -439,16 +445,10 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
             "json",
         ),
         (
-            lambda f: _columns._answer_list([], 7, True, False, False, False, 0, 1, None),
-            ValueError,
-            "must be at most 6, not 7",
-            "question",
-        ),
-        (
-            lambda f: _columns._answer_list([], 0, True, False, False, False, 0, 2**32, None),
-            OverflowError,
-            "must be at most 4294967295, not 4294967296",
-            "threads",
+            lambda f: _columns._answer_list([], f),
+            TypeError,
+            "'PyCapsule' object is not a PyCapsule named 'vexlo._columns.ColumnRequest'",
+            "request",
         ),
     ],
 )

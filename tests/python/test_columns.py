@@ -301,5 +301,6 @@ def test_bad_switches_depth_and_threads_raise_as_the_scalar_functions():
         "b.example.com"
     ]
     for threads, error in ((0, ValueError), (True, TypeError), (1.5, TypeError)):
-        with pytest.raises(error, match="threads"):
+        with pytest.raises(error) as caught:
             columns.privatesuffix(["a.com"], threads=threads)
+        assert caught.value.__notes__ == ["while processing 'threads'"]

@@ -12,6 +12,7 @@ pytest.importorskip("pyarrow")
 
 CALLS = textwrap.dedent(r"""
     import sys
+    import types
     import pyarrow as pa
     from vexlo import _columns, columns
 
@@ -21,17 +22,27 @@ CALLS = textwrap.dedent(r"""
         # New str objects, whose UTF-8 forms are not cached yet.
         return ["".join([n[:1], n[1:]]) if n is not None else None for n in NAMES]
 
-    def array_call(question, values, data_type=None, keep_case=False):
-        schema, array = pa.array(values, data_type).__arrow_c_array__()
-        code = _columns._QUESTIONS.index(question)
-        return (_columns._answer_array, (schema, array, code, True, False, keep_case, False, 1,
-                                         1, None, None), {})
+    # The checked arguments of a column function, as it hands them on.
+    captured = types.ModuleType("captured")
+    captured._answer = lambda column, request: request
+    _columns._add_column_functions(captured)
 
-    def stream_call(question):
+    def request(question, *args, **options):
+        return getattr(captured, question)(None, *args, threads=1, **options)
+
+    def array_call(question, values, data_type=None, **options):
+        schema, array = pa.array(values, data_type).__arrow_c_array__()
+        return (_columns._answer_array, (schema, array, None, request(question, **options)), {})
+
+    def chunks_call(question):
+        column = pa.chunked_array([NAMES, [], NAMES[:4]])
+        chunks = tuple((chunk.__arrow_c_array__()[1], None) for chunk in column.chunks)
+        return (_columns._answer_chunks,
+                (column.type.__arrow_c_schema__(), chunks, request(question)), {})
+
+    def stream_call(question, *args):
         stream = pa.chunked_array([NAMES, NAMES[:4]]).__arrow_c_stream__()
-        code = _columns._QUESTIONS.index(question)
-        return (_columns._answer_stream, (stream, code, True, False, False, False, 1, 1, None),
-                {})
+        return (_columns._answer_stream, (stream, request(question, *args)), {})
 
     CALLS = {
         "list privatesuffix": lambda: (columns.privatesuffix, (fresh(),), {}),
@@ -43,10 +54,11 @@ CALLS = textwrap.dedent(r"""
         "list with a surrogate": lambda: (columns.publicsuffix, (["a.com", "\ud800.com"],), {}),
         "array privatesuffix": lambda: array_call("privatesuffix", NAMES),
         "array privateparts string_view": lambda: array_call("privateparts", NAMES,
-                                                             pa.string_view(), True),
+                                                             pa.string_view(), keep_case=True),
         "array is_public large_string": lambda: array_call("is_public", NAMES, pa.large_string()),
         "array of another type": lambda: array_call("privatesuffix", [1, 2]),
-        "stream subdomain": lambda: stream_call("subdomain"),
+        "stream subdomain": lambda: stream_call("subdomain", 1),
+        "chunks is_private": lambda: chunks_call("is_private"),
         "stream privateparts": lambda: stream_call("privateparts"),
         "list host": lambda: (columns.host, (["http://" + n if n else n for n in fresh()],),
                               dict(keep_ip=True)),
@@ -83,6 +95,6 @@ def test_every_failing_allocation_ends_in_a_result_or_one_exception():
     assert not faults, "\n".join(faults)
     assert result.returncode == 0 and result.stdout.endswith("DONE\n"), result.stderr[-3000:]
     lines = swept(result.stdout)
-    assert len(lines) == 14
+    assert len(lines) == 15
     for line in lines.values():
         assert "allocations=0 " not in line, line

@@ -311,8 +311,9 @@ def test_column_arguments_are_checked_as_the_scalar_ones():
     with pytest.raises(TypeError) as caught:
         columns.host(["a.com"], keep_ip=1)
     assert caught.value.__notes__ == ["while processing 'keep_ip'"]
-    with pytest.raises(ValueError, match="threads must be at least 1"):
+    with pytest.raises(ValueError, match="must be at least 1, not 0") as caught:
         columns.host(["a.com"], threads=0)
+    assert caught.value.__notes__ == ["while processing 'threads'"]
     with pytest.raises(TypeError, match="column item 1 is int, not str or None"):
         columns.host(["a.com", 5])
     with pytest.raises(UnicodeEncodeError) as caught:

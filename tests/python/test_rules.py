@@ -408,8 +408,11 @@ def test_shared_between_threads(loaded):
 
 
 def test_column_arguments_refuse_what_is_no_rules():
-    with pytest.raises(TypeError, match=r"rules must be a vexlo\.Rules or None, not str"):
+    with pytest.raises(
+        TypeError, match=r"'str' object is not an instance of 'vexlo\.Rules'"
+    ) as caught:
         vexlo.columns.privatesuffix(["a.com"], rules="list.dat")
+    assert caught.value.__notes__ == ["while processing 'rules'"]
 
 
 def test_command_line_list(tmp_path):

@@ -9,8 +9,34 @@
 namespace vexlo::python {
 namespace {
 
-bool is_string_format(std::string_view format) {
-    return format == "u" || format == "U" || format == "vu";
+bool is_string_format(const char* format) {
+    const std::string_view text = format != nullptr ? format : "";
+    return text == "u" || text == "U" || text == "vu";
+}
+
+// The column a schema describes, if its names are strings or dictionary
+// indices into strings.
+std::optional<NameColumn> names_of(const ArrowSchema& schema, bool in_table) {
+    if (schema.dictionary == nullptr) {
+        if (!is_string_format(schema.format)) return std::nullopt;
+        return NameColumn{&schema, in_table, std::string_view(schema.format) == "U", std::nullopt};
+    }
+    const std::optional<IndexType> index = index_type_of(schema.format != nullptr ? schema.format : "");
+    const ArrowSchema& values = *schema.dictionary;
+    if (!index || values.dictionary != nullptr || !is_string_format(values.format)) return std::nullopt;
+    return NameColumn{&schema, in_table, std::string_view(values.format) == "U", index};
+}
+
+// "int64", "a dictionary of int64 values", for a column that is no names.
+std::string described(const ArrowSchema& schema) {
+    if (schema.dictionary == nullptr) return describe_arrow_format(schema.format);
+    if (!index_type_of(schema.format != nullptr ? schema.format : "")) {
+        return "a dictionary-encoded column with " + describe_arrow_format(schema.format) +
+               " indices";
+    }
+    const ArrowSchema& values = *schema.dictionary;
+    if (values.dictionary != nullptr) return "a dictionary of dictionary-encoded values";
+    return "a dictionary of " + describe_arrow_format(values.format) + " values";
 }
 
 // The array of names inside `array` (the table's column, with the table's
@@ -41,11 +67,10 @@ std::optional<ArrowArray> names_array(const NameColumn& column, const ArrowArray
 }  // namespace
 
 std::optional<NameColumn> name_column(const ArrowSchema& schema, PyError& error) {
+    if (std::optional<NameColumn> names = names_of(schema, false)) return names;
     const std::string_view format = schema.format != nullptr ? schema.format : "";
-    if (is_string_format(format)) return NameColumn{&schema, false};
-    if (format == "+s" && schema.n_children == 1 && schema.children[0]->format != nullptr &&
-        is_string_format(schema.children[0]->format)) {
-        return NameColumn{schema.children[0], true};
+    if (format == "+s" && schema.n_children == 1 && schema.children[0] != nullptr) {
+        if (std::optional<NameColumn> names = names_of(*schema.children[0], true)) return names;
     }
     if (format == "+s") {
         error = type_error("expected a column of names, got a table of " +
@@ -53,21 +78,22 @@ std::optional<NameColumn> name_column(const ArrowSchema& schema, PyError& error)
                            " columns; pass its column of names alone");
         return std::nullopt;
     }
-    error = type_error("expected a string, large_string or string_view column, got " +
-                       describe_arrow_format(schema.format != nullptr ? schema.format : ""));
+    error = type_error("expected a string, large_string or string_view column, or one "
+                       "dictionary-encoded into such values, got " + described(schema));
     return std::nullopt;
 }
 
-std::optional<StringColumn> import_names(const NameColumn& column, const ArrowArray& array,
-                                         std::span<const std::int64_t> sizes, PyError& error) {
+std::optional<ImportedNames> import_names(const NameColumn& column, const ArrowArray& array,
+                                          std::span<const std::int64_t> sizes, PyError& error) {
     std::optional<ArrowArray> names = names_array(column, array, error);
     if (!names) return std::nullopt;
-    ImportResult imported = import_string_column(*column.schema, *names, sizes);
+    ColumnImport imported = import_column(*column.schema, *names, sizes);
     if (auto* problem = std::get_if<ImportProblem>(&imported)) {
         error = problem->is_type_error ? type_error(problem->message) : value_error(problem->message);
         return std::nullopt;
     }
-    return std::get<StringColumn>(std::move(imported));
+    if (auto* plain = std::get_if<StringColumn>(&imported)) return ImportedNames(*plain);
+    return ImportedNames(std::get<DictionaryColumn>(imported));
 }
 
 bool extract_sizes(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,

@@ -1,6 +1,6 @@
-// Finding the names in what an Arrow producer handed over (a string column,
-// or a table of one string column) and importing them, checked before any
-// name is read.
+// Finding the names in what an Arrow producer handed over (a column of
+// strings or a dictionary-encoded one, or a table of one such column) and
+// importing them, checked before any name is read.
 #pragma once
 
 #include <Python.h>
@@ -8,25 +8,32 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <variant>
 #include <vector>
 
 #include "columns/arrow_abi.h"
-#include "columns/string_column.h"
+#include "columns/column_import.h"
 #include "python/py_error.h"
 
 namespace vexlo::python {
 
 // Where the names are: the array itself, or the one column of a table (a
-// struct of one string field, as record batches of one column are).
+// struct of one field, as record batches of one column are).
 struct NameColumn {
     const ArrowSchema* schema;
     bool in_table;
+    bool large;  // the names are large_string: text answers are too
+    // The type of the indices of a dictionary-encoded column.
+    std::optional<IndexType> dictionary;
 };
 
 std::optional<NameColumn> name_column(const ArrowSchema& schema, PyError& error);
 
-std::optional<StringColumn> import_names(const NameColumn& column, const ArrowArray& array,
-                                         std::span<const std::int64_t> sizes, PyError& error);
+// The names of one array, plain or dictionary-encoded.
+using ImportedNames = std::variant<StringColumn, DictionaryColumn>;
+
+std::optional<ImportedNames> import_names(const NameColumn& column, const ArrowArray& array,
+                                          std::span<const std::int64_t> sizes, PyError& error);
 
 // The buffer sizes passed as `parameter`: a tuple of int or None (unknown),
 // or None for no sizes.

@@ -5,12 +5,10 @@
 // path. Names are answered without the interpreter lock.
 #include <Python.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -18,6 +16,7 @@
 #include <vector>
 
 #include "columns/answer_column.h"
+#include "columns/answer_dictionary.h"
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
 #include "columns/string_column.h"
@@ -32,6 +31,7 @@
 #include "python/interpreter_lock.h"
 #include "python/module_setup.h"
 #include "python/process_services.h"
+#include "python/questions/extracted_record.h"
 #include "python/results.h"
 #include "python/tuple_builder.h"
 #include "python/type_errors.h"
@@ -39,16 +39,17 @@
 namespace vexlo::python {
 namespace {
 
-constexpr auto kArrayParameters = around_request<2, 1>({"schema", "array"}, {"buffer_sizes"});
-constexpr auto kStreamParameters = around_request<1>({"stream"});
-constexpr auto kListParameters = around_request<1>({"items"});
-constexpr std::string_view kThreadCountParameters[] = {"names"};
+constexpr std::string_view kArrayParameters[] = {"schema", "array", "buffer_sizes", "request"};
+constexpr std::string_view kChunksParameters[] = {"schema", "chunks", "request"};
+constexpr std::string_view kStreamParameters[] = {"stream", "request"};
+constexpr std::string_view kListParameters[] = {"items", "request"};
+constexpr std::string_view kFieldsParameters[] = {"request"};
 
 constexpr FunctionSignature kAnswerArray = positional_only("_answer_array", kArrayParameters);
+constexpr FunctionSignature kAnswerChunks = positional_only("_answer_chunks", kChunksParameters);
 constexpr FunctionSignature kAnswerStream = positional_only("_answer_stream", kStreamParameters);
 constexpr FunctionSignature kAnswerList = positional_only("_answer_list", kListParameters);
-constexpr FunctionSignature kDefaultThreadCount =
-    positional_only("_default_thread_count", kThreadCountParameters);
+constexpr FunctionSignature kRequestFields = positional_only("_request_fields", kFieldsParameters);
 
 PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the answers of a column");
@@ -56,10 +57,8 @@ PyError out_of_memory() {
 
 // Answers `column` without the interpreter lock; false with `error` set when
 // memory ran out.
-bool answer_unlocked(const StringColumn& column, ColumnRequest& request, unsigned threads,
+bool answer_unlocked(const StringColumn& column, const ColumnRequest& request,
                      const RuleTables& tables, ResultColumn& result, PyError& error) {
-    request.large_text = column.large();
-    request.threads = threads_for(threads, column.size());
     try {
         const WithoutInterpreterLock unlocked;
         result = answer_column(column, request, tables);
@@ -68,6 +67,34 @@ bool answer_unlocked(const StringColumn& column, ColumnRequest& request, unsigne
         return false;
     }
     return true;
+}
+
+// The same for the names of an Arrow array: a dictionary-encoded one asks
+// each entry of its dictionary once, with the threads its count is given.
+bool answer_unlocked(const ImportedNames& names, const ColumnArguments& arguments,
+                     std::int64_t length_for_threads, ResultColumn& result, PyError& error) {
+    if (const auto* plain = std::get_if<StringColumn>(&names)) {
+        return answer_unlocked(*plain,
+                               arguments.for_column(length_for_threads, plain->large()),
+                               *arguments.tables, result, error);
+    }
+    const DictionaryColumn& dictionary = std::get<DictionaryColumn>(names);
+    const ColumnRequest request =
+        arguments.for_column(length_for_threads, dictionary.values().large());
+    try {
+        const WithoutInterpreterLock unlocked;
+        result = answer_dictionary(dictionary, request, *arguments.tables);
+    } catch (const std::bad_alloc&) {
+        error = out_of_memory();
+        return false;
+    }
+    return true;
+}
+
+// How many names an array asks: its own, or its dictionary's.
+std::int64_t names_asked(const ImportedNames& names) {
+    if (const auto* plain = std::get_if<StringColumn>(&names)) return plain->size();
+    return std::get<DictionaryColumn>(names).values().size();
 }
 
 // (schema capsule, array capsule) holding `result`.
@@ -88,11 +115,26 @@ PyObject* array_capsules(ResultColumn&& result, PyError& error) {
     return capsules;
 }
 
-// _answer_array(schema, array, question, accept_unknown, icann_only,
-//               keep_case, keep_ip, depth, threads, rules, buffer_sizes, /)
+// A stream capsule handing out `chunks` in order, the answers for `column`.
+PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnArguments& arguments,
+                         const NameColumn& column, PyError& error) {
+    OwnedStream answers;
+    try {
+        const ColumnRequest request = arguments.for_column(0, column.large);
+        export_stream(std::move(chunks), type_for(request, column.dictionary), answers.get());
+    } catch (const std::bad_alloc&) {
+        error = out_of_memory();
+        return nullptr;
+    }
+    PyObject* capsule = new_capsule(answers, kStreamCapsule, release_stream_capsule);
+    if (capsule == nullptr) error = take_pending_exception();
+    return capsule;
+}
+
+// _answer_array(schema, array, buffer_sizes, request, /)
 PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, kArrayParameters.size()> slots{};
+        std::array<PyObject*, std::size(kArrayParameters)> slots{};
         if (!extract_arguments(kAnswerArray, args, nargs, kwnames, slots, error)) return nullptr;
         auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kArrayParameters[0],
                                                    "Arrow schema", error);
@@ -100,25 +142,99 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         auto* array = capsule_struct<ArrowArray>(slots[1], kArrayCapsule, kArrayParameters[1],
                                                  "Arrow array", error);
         if (array == nullptr) return nullptr;
-        ColumnRequest request{Question::kPublicSuffix};
-        unsigned threads = 0;
-        const RuleTables* tables = nullptr;
         std::vector<std::int64_t> sizes;
-        if (!extract_request(std::span(slots).subspan(2, kRequestParameters.size()), request,
-                             threads, tables, error) ||
-            !extract_sizes(slots.back(), kArrayParameters.back(), sizes, error)) {
+        const ColumnArguments* arguments = nullptr;
+        if (!extract_sizes(slots[2], kArrayParameters[2], sizes, error) ||
+            (arguments = extract_request(slots[3], kArrayParameters[3], error)) == nullptr) {
             return nullptr;
         }
         // Taken over from here on: released once, whatever happens below.
         OwnedArray owned(array);
         const std::optional<NameColumn> column = name_column(*schema, error);
         if (!column) return nullptr;
-        const std::optional<StringColumn> names = import_names(*column, *owned, sizes, error);
+        const std::optional<ImportedNames> names = import_names(*column, *owned, sizes, error);
         if (!names) return nullptr;
         ResultColumn result;
-        if (!answer_unlocked(*names, request, threads, *tables, result, error)) return nullptr;
+        if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
+            return nullptr;
+        }
         owned.reset();
         return array_capsules(std::move(result), error);
+    });
+}
+
+// One chunk of _answer_chunks: (array capsule, buffer_sizes).
+struct Chunk {
+    OwnedArray array;
+    std::vector<std::int64_t> sizes;
+};
+
+bool extract_chunk(PyObject* item, std::size_t index, Chunk& chunk, PyError& error) {
+    if (!PyTuple_Check(item) || PyTuple_GET_SIZE(item) != 2) {
+        error = annotate_item_error(
+            "chunk", index,
+            type_error("a chunk is a tuple (array capsule, buffer sizes), not " +
+                       qualified_type_name(Py_TYPE(item))));
+        return false;
+    }
+    auto* array = capsule_struct<ArrowArray>(PyTuple_GET_ITEM(item, 0), kArrayCapsule,
+                                             kChunksParameters[1], "Arrow array", error);
+    if (array == nullptr || !extract_sizes(PyTuple_GET_ITEM(item, 1), kChunksParameters[1],
+                                           chunk.sizes, error)) {
+        return false;
+    }
+    chunk.array = OwnedArray(array);
+    return true;
+}
+
+// _answer_chunks(schema, chunks, request, /): the chunks of one column of
+// type `schema`, answered with the threads its whole length is given.
+PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, std::size(kChunksParameters)> slots{};
+        if (!extract_arguments(kAnswerChunks, args, nargs, kwnames, slots, error)) return nullptr;
+        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kChunksParameters[0],
+                                                   "Arrow schema", error);
+        if (schema == nullptr) return nullptr;
+        if (!PyTuple_Check(slots[1])) {
+            error = annotate_argument_error(kChunksParameters[1], not_an_instance(slots[1], "tuple"));
+            return nullptr;
+        }
+        const ColumnArguments* arguments = extract_request(slots[2], kChunksParameters[2], error);
+        if (arguments == nullptr) return nullptr;
+        const std::optional<NameColumn> column = name_column(*schema, error);
+        if (!column) return nullptr;
+
+        // Every chunk is taken over and checked before any is answered.
+        const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(slots[1]));
+        std::vector<Chunk> chunks;
+        std::vector<ImportedNames> names;
+        std::vector<ResultColumn> results;
+        try {
+            chunks.resize(count);
+            names.reserve(count);
+            results.resize(count);
+        } catch (const std::bad_alloc&) {
+            error = out_of_memory();
+            return nullptr;
+        }
+        std::int64_t total = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!extract_chunk(PyTuple_GET_ITEM(slots[1], static_cast<Py_ssize_t>(i)), i,
+                               chunks[i], error)) {
+                return nullptr;
+            }
+            std::optional<ImportedNames> imported =
+                import_names(*column, *chunks[i].array, chunks[i].sizes, error);
+            if (!imported) return nullptr;
+            total += names_asked(*imported);
+            names.push_back(*imported);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!answer_unlocked(names[i], *arguments, total, results[i], error)) return nullptr;
+        }
+        chunks.clear();
+        return stream_capsule(std::move(results), *arguments, *column, error);
     });
 }
 
@@ -131,21 +247,18 @@ PyError stream_error(ArrowArrayStream& stream, int code, const char* during) {
     return PyError::with_message(PyExc_OSError, std::move(text));
 }
 
-// _answer_stream(stream, question, accept_unknown, icann_only, keep_case,
-//                keep_ip, depth, threads, rules, /)
+// _answer_stream(stream, request, /): each array answered as it comes, with
+// the threads its own length is given (the stream's whole length is not
+// known before its end).
 PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, kStreamParameters.size()> slots{};
+        std::array<PyObject*, std::size(kStreamParameters)> slots{};
         if (!extract_arguments(kAnswerStream, args, nargs, kwnames, slots, error)) return nullptr;
         auto* source = capsule_struct<ArrowArrayStream>(slots[0], kStreamCapsule,
                                                         kStreamParameters[0], "Arrow stream", error);
         if (source == nullptr) return nullptr;
-        ColumnRequest request{Question::kPublicSuffix};
-        unsigned threads = 0;
-        const RuleTables* tables = nullptr;
-        if (!extract_request(std::span(slots).subspan(1), request, threads, tables, error)) {
-            return nullptr;
-        }
+        const ColumnArguments* arguments = extract_request(slots[1], kStreamParameters[1], error);
+        if (arguments == nullptr) return nullptr;
         OwnedStream stream(source);
 
         // The producer's callbacks run without the interpreter lock: one
@@ -164,7 +277,6 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         }
         const std::optional<NameColumn> column = name_column(*schema, error);
         if (!column) return nullptr;
-        request.large_text = std::string_view(column->schema->format) == "U";
 
         std::vector<ResultColumn> chunks;
         while (true) {
@@ -179,10 +291,12 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
                 return nullptr;
             }
             if (chunk.empty()) break;  // the end
-            const std::optional<StringColumn> names = import_names(*column, *chunk, {}, error);
+            const std::optional<ImportedNames> names = import_names(*column, *chunk, {}, error);
             if (!names) return nullptr;
             ResultColumn result;
-            if (!answer_unlocked(*names, request, threads, *tables, result, error)) return nullptr;
+            if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
+                return nullptr;
+            }
             try {
                 chunks.push_back(std::move(result));
             } catch (const std::bad_alloc&) {
@@ -191,16 +305,7 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
             }
         }
         stream.reset();
-        OwnedStream answers;
-        try {
-            export_stream(std::move(chunks), request, answers.get());
-        } catch (const std::bad_alloc&) {
-            error = out_of_memory();
-            return nullptr;
-        }
-        PyObject* capsule = new_capsule(answers, kStreamCapsule, release_stream_capsule);
-        if (capsule == nullptr) error = take_pending_exception();
-        return capsule;
+        return stream_capsule(std::move(chunks), *arguments, *column, error);
     });
 }
 
@@ -239,9 +344,32 @@ bool list_texts(PyObject* items, std::vector<std::string_view>& texts,
     return true;
 }
 
+// Record i of extract's answers: a vexlo.Extracted of every field when they
+// were all asked for in its order, as vexlo.extract gives it; else a tuple of
+// the fields asked for, in their order. A failure to make it is a fault, as
+// vexlo.extract's.
+PyObject* record_object(const ResultColumn& result, std::int64_t i) {
+    const std::span<const ExtractField> fields = result.fields.chosen();
+    const auto field_text = [&](std::size_t c) -> std::optional<std::string_view> {
+        const ResultColumn& child = result.children[c];
+        if (child.is_null(i)) return std::nullopt;
+        return child.text(i);
+    };
+    if (result.fields == ExtractFields::all()) {
+        std::optional<std::string_view> texts[kExtractFieldCount];
+        bool ascii[kExtractFieldCount] = {};
+        for (std::size_t c = 0; c < fields.size(); ++c) texts[c] = field_text(c);
+        return extracted_record(texts, ascii);
+    }
+    return make_tuple(fields.size(), [&](std::size_t c) {
+        const std::optional<std::string_view> text = field_text(c);
+        return text ? new_str(*text, false) : Py_NewRef(Py_None);
+    });
+}
+
 // The Python object of answer i: None, a bool, a str or a tuple of str, as
-// the scalar function gives it; a null input gives None. Null with the
-// interpreter's exception set when it cannot be made.
+// the scalar function gives it, or extract's record; a null input gives None.
+// Null with the interpreter's exception set when it cannot be made.
 PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
     if (result.is_null(i)) return Py_NewRef(Py_None);
     switch (result.kind) {
@@ -253,22 +381,21 @@ PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
             const PartsView parts = result.parts(i);
             return make_tuple(parts.size(), [&](std::size_t j) { return new_str(parts[j], false); });
         }
+        case ResultColumn::Kind::kStruct:
+            return record_object(result, i);
+        case ResultColumn::Kind::kDictionary:
+            return new_str(result.dictionary->text(result.index(i)), false);
     }
     return Py_NewRef(Py_None);
 }
 
-// _answer_list(items, question, accept_unknown, icann_only, keep_case,
-//              keep_ip, depth, threads, rules, /)
+// _answer_list(items, request, /)
 PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, kListParameters.size()> slots{};
+        std::array<PyObject*, std::size(kListParameters)> slots{};
         if (!extract_arguments(kAnswerList, args, nargs, kwnames, slots, error)) return nullptr;
-        ColumnRequest request{Question::kPublicSuffix};
-        unsigned threads = 0;
-        const RuleTables* tables = nullptr;
-        if (!extract_request(std::span(slots).subspan(1), request, threads, tables, error)) {
-            return nullptr;
-        }
+        const ColumnArguments* arguments = extract_request(slots[1], kListParameters[1], error);
+        if (arguments == nullptr) return nullptr;
         // A tuple of its own holds every item while the lock is given up,
         // whatever other threads do to the caller's list meanwhile.
         const Owned items(PySequence_Tuple(slots[0]));
@@ -281,7 +408,10 @@ PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         if (!list_texts(items.get(), texts, nulls, error)) return nullptr;
         const StringColumn column(texts, nulls);
         ResultColumn result;
-        if (!answer_unlocked(column, request, threads, *tables, result, error)) return nullptr;
+        if (!answer_unlocked(column, arguments->for_column(column.size(), false),
+                             *arguments->tables, result, error)) {
+            return nullptr;
+        }
         PyObject* list = PyList_New(static_cast<Py_ssize_t>(result.length));
         if (list == nullptr) {
             error = take_pending_exception();
@@ -300,42 +430,46 @@ PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     });
 }
 
-// _default_thread_count(names, /)
-PyObject* default_threads(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// _request_fields(request, /)
+PyObject* request_fields(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kThreadCountParameters)> slots{};
-        std::uint64_t names = 0;
-        if (!extract_arguments(kDefaultThreadCount, args, nargs, kwnames, slots, error) ||
-            !extract_index(slots[0], kThreadCountParameters[0], names, error)) {
-            return nullptr;
-        }
-        constexpr std::uint64_t kLargest = std::numeric_limits<std::int64_t>::max();
-        PyObject* count = PyLong_FromUnsignedLong(
-            default_thread_count(static_cast<std::int64_t>(std::min(names, kLargest))));
-        if (count == nullptr) error = take_pending_exception();
-        return count;
+        std::array<PyObject*, std::size(kFieldsParameters)> slots{};
+        if (!extract_arguments(kRequestFields, args, nargs, kwnames, slots, error)) return nullptr;
+        const ColumnArguments* arguments = extract_request(slots[0], kFieldsParameters[0], error);
+        if (arguments == nullptr) return nullptr;
+        if (arguments->request.question != Question::kExtract) return Py_NewRef(Py_None);
+        const std::span<const ExtractField> fields = arguments->request.fields.chosen();
+        PyObject* names = make_tuple(fields.size(), [&](std::size_t i) {
+            const std::string_view name = kExtractFieldNames[static_cast<std::size_t>(fields[i])];
+            return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+        });
+        if (names == nullptr) error = take_pending_exception();
+        return names;
     });
 }
 
 PyMethodDef function_records[] = {
     {"_answer_array", as_cfunction(answer_array), kCallFlags,
-     "_answer_array(schema, array, question, accept_unknown, icann_only, keep_case, keep_ip, "
-     "depth, threads, rules, buffer_sizes, /)\n--\n\n"
+     "_answer_array(schema, array, buffer_sizes, request, /)\n--\n\n"
      "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
-     "'arrow_array', the array taken over), as such a pair of capsules."},
+     "'arrow_array', the array taken over; *buffer_sizes* the byte sizes of its\n"
+     "buffers where known), as such a pair of capsules."},
+    {"_answer_chunks", as_cfunction(answer_chunks), kCallFlags,
+     "_answer_chunks(schema, chunks, request, /)\n--\n\n"
+     "The answers for the chunks of one Arrow column of names of type *schema*\n"
+     "(a tuple of (array capsule, buffer_sizes), each array taken over), as a\n"
+     "PyCapsule 'arrow_array_stream' of as many arrays."},
     {"_answer_stream", as_cfunction(answer_stream), kCallFlags,
-     "_answer_stream(stream, question, accept_unknown, icann_only, keep_case, keep_ip, depth, "
-     "threads, rules, /)\n--\n\n"
+     "_answer_stream(stream, request, /)\n--\n\n"
      "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
      "taken over and read to its end), as such a capsule."},
     {"_answer_list", as_cfunction(answer_list), kCallFlags,
-     "_answer_list(items, question, accept_unknown, icann_only, keep_case, keep_ip, depth, "
-     "threads, rules, /)\n--\n\n"
+     "_answer_list(items, request, /)\n--\n\n"
      "The answers for an iterable of str and None, as a list."},
-    {"_default_thread_count", as_cfunction(default_threads), kCallFlags,
-     "_default_thread_count(names, /)\n--\n\n"
-     "The number of threads that answer a column of *names* names when the\n"
-     "caller does not say."},
+    {"_request_fields", as_cfunction(request_fields), kCallFlags,
+     "_request_fields(request, /)\n--\n\n"
+     "The names of the fields an extract request answers, in their order; None\n"
+     "for the other questions, whose answers are no records."},
 };
 
 }  // namespace

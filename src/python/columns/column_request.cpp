@@ -1,53 +1,166 @@
 #include "python/columns/column_request.h"
 
+#include <array>
+#include <memory>
+#include <string>
+
 #include "columns/answer_column.h"
+#include "common/fault.h"
 #include "python/argument_conversion.h"
 #include "python/columns/rules_type.h"
-#include "python/tuple_builder.h"
+#include "python/held_reference.h"
+#include "python/type_errors.h"
 
 namespace vexlo::python {
 namespace {
 
-constexpr std::array<std::string_view, 7> kQuestionNames = {
-    "publicsuffix", "privatesuffix", "is_public", "is_private", "privateparts", "subdomain", "host"};
-static_assert(static_cast<std::size_t>(Question::kPublicSuffix) == 0 &&
-              static_cast<std::size_t>(Question::kPrivateSuffix) == 1 &&
-              static_cast<std::size_t>(Question::kIsPublic) == 2 &&
-              static_cast<std::size_t>(Question::kIsPrivate) == 3 &&
-              static_cast<std::size_t>(Question::kPrivateParts) == 4 &&
-              static_cast<std::size_t>(Question::kSubdomain) == 5 &&
-              static_cast<std::size_t>(Question::kHost) + 1 == kQuestionNames.size());
+constexpr const char* kRequestCapsule = "vexlo._columns.ColumnRequest";
+
+// The switches a column function may declare, and where each goes.
+struct SwitchField {
+    std::string_view name;
+    bool ColumnRequest::*field;
+};
+constexpr SwitchField kSwitchFields[] = {
+    {"accept_unknown", &ColumnRequest::accept_unknown},
+    {"icann_only", &ColumnRequest::icann_only},
+    {"keep_case", &ColumnRequest::keep_case},
+    {"keep_ip", &ColumnRequest::keep_ip},
+};
+
+// The most parameters a column function has: column, depth or fields, three
+// switches, threads and rules.
+constexpr std::size_t kMaxSlots = 8;
+
+void release_request(PyObject* capsule) noexcept {
+    delete static_cast<ColumnArguments*>(PyCapsule_GetPointer(capsule, kRequestCapsule));
+}
+
+// The extract fields named by `object`: None for all of them, in the
+// record's order; else an iterable of their names, each once, in the order
+// the caller wants them.
+bool extract_field_names(PyObject* object, std::string_view parameter, ExtractFields& fields,
+                         PyError& error) {
+    auto fail = [&](PyError problem) {
+        error = annotate_argument_error(parameter, std::move(problem));
+        return false;
+    };
+    if (object == nullptr || object == Py_None) {
+        fields = ExtractFields::all();
+        return true;
+    }
+    if (PyUnicode_Check(object)) {
+        return fail(type_error("expected an iterable of field names, not a str"));
+    }
+    const Owned items(PySequence_Tuple(object));
+    if (items.get() == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) return fail(take_pending_exception());
+        PyErr_Clear();
+        return fail(type_error("expected an iterable of field names, not " +
+                               qualified_type_name(Py_TYPE(object))));
+    }
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
+    if (count == 0) return fail(value_error("no fields"));
+    fields.count = 0;
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* item = PyTuple_GET_ITEM(items.get(), i);
+        if (!PyUnicode_Check(item)) {
+            return fail(type_error("field " + std::to_string(i) + " is " +
+                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
+        }
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(item, &size);
+        if (text == nullptr) return fail(take_pending_exception());
+        const std::string_view name(text, static_cast<std::size_t>(size));
+        const std::optional<ExtractField> field = extract_field_named(name);
+        if (!field) {
+            std::string known;
+            for (const std::string_view each : kExtractFieldNames) {
+                known += (known.empty() ? "" : ", ") + std::string(each);
+            }
+            return fail(value_error("unknown field '" + std::string(name) + "' (choose from " +
+                                    known + ")"));
+        }
+        const std::span<const ExtractField> chosen = fields.chosen();
+        if (std::find(chosen.begin(), chosen.end(), *field) != chosen.end()) {
+            return fail(value_error("field '" + std::string(name) + "' is named twice"));
+        }
+        fields.order[fields.count++] = *field;
+    }
+    return true;
+}
+
+// One keyword parameter of `arguments`, from its slot (null: left out).
+bool extract_keyword(const KeywordParameter& parameter, PyObject* value,
+                     ColumnArguments& arguments, PyError& error) {
+    if (parameter.name == "threads") {
+        return extract_threads(value, parameter.name, arguments.threads, error);
+    }
+    if (parameter.name == "fields") {
+        return extract_field_names(value, parameter.name, arguments.request.fields, error);
+    }
+    if (parameter.name == "rules") {
+        if (value == nullptr) value = Py_None;
+        if (!extract_rules(value, parameter.name, arguments.tables, error)) return false;
+        if (value != Py_None) arguments.rules = Py_NewRef(value);
+        return true;
+    }
+    for (const SwitchField& known : kSwitchFields) {
+        if (parameter.name == known.name) {
+            return extract_flag(value, parameter.name, parameter.default_value,
+                                arguments.request.*known.field, error);
+        }
+    }
+    // takes_column_keywords() proves every declaration when compiling.
+    throw Fault("a column function declares the unknown parameter '" +
+                std::string(parameter.name) + "'");
+}
 
 }  // namespace
 
-bool extract_request(std::span<PyObject* const> arguments, ColumnRequest& request,
-                     unsigned& threads, const RuleTables*& tables, PyError& error) {
-    unsigned question = 0;
-    if (!extract_count(arguments[0], kRequestParameters[0], question, error)) return false;
-    constexpr unsigned kLast = static_cast<unsigned>(Question::kHost);
-    if (question > kLast) {
-        error = out_of_range(PyExc_ValueError, kRequestParameters[0], "at most", kLast, question);
-        return false;
+ColumnRequest ColumnArguments::for_column(std::int64_t names, bool large) const noexcept {
+    ColumnRequest column = request;
+    column.threads = threads ? *threads : default_thread_count(names);
+    column.large_text = large;
+    return column;
+}
+
+PyObject* new_request(const FunctionSignature& signature, Question question,
+                      PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                      PyObject*& column, PyError& error) {
+    std::array<PyObject*, kMaxSlots> slots{};
+    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return nullptr;
+    column = slots[0];
+    auto arguments = std::make_unique<ColumnArguments>();
+    arguments->request.question = question;
+    const std::size_t positional = signature.positional.size();
+    if (positional == 2 &&
+        !extract_index(slots[1], signature.positional[1], arguments->request.depth, error)) {
+        return nullptr;
     }
-    request.question = static_cast<Question>(question);
-    return extract_bool(arguments[1], kRequestParameters[1], request.accept_unknown, error) &&
-           extract_bool(arguments[2], kRequestParameters[2], request.icann_only, error) &&
-           extract_bool(arguments[3], kRequestParameters[3], request.keep_case, error) &&
-           extract_bool(arguments[4], kRequestParameters[4], request.keep_ip, error) &&
-           extract_count(arguments[5], kRequestParameters[5], request.depth, error) &&
-           extract_count(arguments[6], kRequestParameters[6], threads, error) &&
-           extract_rules(arguments[7], kRequestParameters[7], tables, error);
+    for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
+        if (!extract_keyword(signature.keyword_only[i], slots[positional + i], *arguments, error)) {
+            return nullptr;
+        }
+    }
+    // A function without `rules` answers from the compiled list (host needs none).
+    if (arguments->tables == nullptr && !extract_rules(Py_None, "rules", arguments->tables, error)) {
+        return nullptr;
+    }
+    PyObject* capsule = PyCapsule_New(arguments.get(), kRequestCapsule, release_request);
+    if (capsule == nullptr) {
+        error = take_pending_exception();
+        return nullptr;
+    }
+    arguments.release();  // the capsule owns them now
+    return capsule;
 }
 
-unsigned threads_for(unsigned requested, std::int64_t names) {
-    return requested != 0 ? requested : default_thread_count(names);
-}
-
-PyObject* question_names() {
-    return make_tuple(kQuestionNames.size(), [](std::size_t i) {
-        return PyUnicode_FromStringAndSize(kQuestionNames[i].data(),
-                                           static_cast<Py_ssize_t>(kQuestionNames[i].size()));
-    });
+const ColumnArguments* extract_request(PyObject* object, std::string_view parameter,
+                                       PyError& error) {
+    void* arguments = nullptr;
+    if (!extract_capsule(object, kRequestCapsule, parameter, arguments, error)) return nullptr;
+    return static_cast<const ColumnArguments*>(arguments);
 }
 
 }  // namespace vexlo::python

@@ -1,51 +1,66 @@
-// The request that every column function ends with: question,
-// accept_unknown, icann_only, keep_case, keep_ip, depth, threads, rules.
-// vexlo.columns has checked the switches and depth as the scalar functions
-// do, so only their types are checked again here.
+// The checked arguments of one call of a column function, carried from the
+// function's entry through vexlo.columns' choice of container back to the
+// answering functions in a PyCapsule: the question, its switches and depth,
+// the threads asked for and the rules (kept alive by the capsule).
 #pragma once
 
 #include <Python.h>
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
-#include <span>
+#include <optional>
 #include <string_view>
 
 #include "columns/result_column.h"
+#include "python/function_signature.h"
 #include "python/py_error.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo::python {
 
-inline constexpr std::array<std::string_view, 8> kRequestParameters = {
-    "question", "accept_unknown", "icann_only", "keep_case",
-    "keep_ip",  "depth",          "threads",    "rules"};
+struct ColumnArguments {
+    ColumnArguments() = default;
+    ColumnArguments(const ColumnArguments&) = delete;
+    ColumnArguments& operator=(const ColumnArguments&) = delete;
+    ~ColumnArguments() { Py_XDECREF(rules); }
 
-// A function's parameters: `before`, the request's, then `after`.
-template <std::size_t Before, std::size_t After = 0>
-constexpr auto around_request(std::array<std::string_view, Before> before,
-                              std::array<std::string_view, After> after = {}) {
-    std::array<std::string_view, Before + kRequestParameters.size() + After> all{};
-    std::size_t n = 0;
-    for (std::string_view name : before) all[n++] = name;
-    for (std::string_view name : kRequestParameters) all[n++] = name;
-    for (std::string_view name : after) all[n++] = name;
-    return all;
+    // threads and large_text are set for each column answered.
+    ColumnRequest request{Question::kPublicSuffix};
+    // The caller's count, or none for the default for the column's length.
+    std::optional<unsigned> threads;
+    const RuleTables* tables = nullptr;
+    // The Rules object the tables belong to, owned; null for the compiled list.
+    PyObject* rules = nullptr;
+
+    // The request for a column of `names` names, `large` when they came as
+    // large_string.
+    ColumnRequest for_column(std::int64_t names, bool large) const noexcept;
+};
+
+// Whether every keyword parameter of `signature` is one that new_request
+// knows how to take.
+constexpr bool takes_column_keywords(const FunctionSignature& signature) {
+    constexpr std::string_view kKnown[] = {"accept_unknown", "icann_only", "keep_case", "keep_ip",
+                                           "threads",        "rules",      "fields"};
+    for (const KeywordParameter& parameter : signature.keyword_only) {
+        bool known = false;
+        for (const std::string_view name : kKnown) known = known || parameter.name == name;
+        if (!known) return false;
+    }
+    return true;
 }
 
-// The request arguments, in order. Returns false with `error` set.
-// `threads` is 0 for the default; `tables` those of the rules given, or the
-// compiled ones for None.
-bool extract_request(std::span<PyObject* const> arguments, ColumnRequest& request,
-                     unsigned& threads, const RuleTables*& tables, PyError& error);
+// Places the arguments of a call of the column function `signature`, asking
+// `question`: the column (any object; borrowed into `column`), depth where
+// the signature has it, then each keyword parameter by its name, every one
+// converted as the scalar functions convert theirs. Returns a new request
+// capsule, or null with `error` set.
+PyObject* new_request(const FunctionSignature& signature, Question question,
+                      PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                      PyObject*& column, PyError& error);
 
-// The threads for `names` names: the caller's count, or the default for 0.
-unsigned threads_for(unsigned requested, std::int64_t names);
-
-// A new tuple of the names of the questions, item i naming Question i: the
-// functions of vexlo.columns that ask them (the six, then host). Null with the interpreter's
-// exception set.
-PyObject* question_names();
+// The arguments held by the request capsule passed as `parameter`, or null
+// with `error` set.
+const ColumnArguments* extract_request(PyObject* object, std::string_view parameter,
+                                       PyError& error);
 
 }  // namespace vexlo::python

@@ -13,13 +13,13 @@
 #include "python/columns/function_tables.h"
 #include "python/function_signature.h"
 #include "python/module_setup.h"
+#include "python/question_parameters.h"
 #include "python/results.h"
 
 namespace vexlo::python {
 namespace {
 
 constexpr std::string_view kTextOnly[] = {"text"};
-constexpr KeywordParameter kHostSwitches[] = {{"keep_ip", false}};
 constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
 
 // The answer for `text`, the UTF-8 of the str `given`: None, `given` itself

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/thread_count.h"
 #include "lines/answer_lines.h"
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
@@ -44,8 +45,6 @@ constexpr FunctionSignature kAnswerLines = positional_only("_answer_lines", kLin
 constexpr FunctionSignature kAnswerName = positional_only("_answer_name", kNameParameters);
 
 constexpr const char* kFormatCapsule = "vexlo._columns.RowFormat";
-// More threads than this would each get too little of a block to pay off.
-constexpr std::uint64_t kMaxLineThreads = 64;
 
 PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the rows of the input");
@@ -143,26 +142,25 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         std::string_view block;
         bool at_end = false;
         const RowFormat* format = nullptr;
-        std::uint64_t threads = 0;
+        std::optional<unsigned> threads;
         const RuleTables* tables = nullptr;
         if (!extract_arguments(kAnswerLines, args, nargs, kwnames, slots, error) ||
             !extract_bytes(slots[0], kLinesParameters[0], block, error) ||
             !extract_bool(slots[1], kLinesParameters[1], at_end, error) ||
             (format = extract_format(slots[2], kLinesParameters[2], error)) == nullptr ||
-            !extract_index(slots[3], kLinesParameters[3], threads, error) ||
+            !extract_threads(slots[3], kLinesParameters[3], threads, error) ||
             !extract_rules(slots[4], kLinesParameters[4], tables, error)) {
-            return nullptr;
-        }
-        if (threads < 1) {
-            error = out_of_range(PyExc_ValueError, kLinesParameters[3], "at least", 1, threads);
             return nullptr;
         }
         const Held block_held(slots[0]), format_held(slots[2]);
         BlockAnswer answer;
         try {
             const WithoutInterpreterLock unlocked;
+            // By default every usable core; the block is cut into runs of lines
+            // no shorter than lines::kMinBlockPerThread, which bounds the count
+            // for a small block.
             lines::answer_lines_threaded(block, at_end, *format, *tables, answer,
-                                         static_cast<unsigned>(std::min(threads, kMaxLineThreads)));
+                                         threads.value_or(usable_cores()));
         } catch (const std::bad_alloc&) {
             error = out_of_memory();
             return nullptr;
@@ -218,7 +216,7 @@ PyMethodDef function_records[] = {
     {"_answer_lines", as_cfunction(answer_lines), kCallFlags,
      "_answer_lines(block, at_end, format, threads, rules, /)\n--\n\n"
      "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
-     "*threads* threads, as a tuple\n"
+     "*threads* threads (None: every usable core), as a tuple\n"
      "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
      "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
      "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"

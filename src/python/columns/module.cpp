@@ -1,15 +1,14 @@
 // The definition of vexlo._columns and its exec step, which first connects
 // the module to vexlo._lookup's process services, then adds the functions of
 // its tables (vexlo.host and vexlo.extract among them), the Rules and
-// Extracted types, _MAX_LIST_BYTES and _QUESTIONS, each listed in __all__ as
-// in vexlo._lookup. The module keeps no state of its own.
+// Extracted types and _MAX_LIST_BYTES, each listed in __all__ as in
+// vexlo._lookup. The module keeps no state of its own.
 #include <Python.h>
 
 #include <span>
 
 #include "list_file/limits.h"
 #include "python/boundary.h"
-#include "python/columns/column_request.h"
 #include "python/columns/function_tables.h"
 #include "python/columns/rules_type.h"
 #include "python/columns/sibling_services.h"
@@ -26,8 +25,8 @@ int module_exec(PyObject* module) noexcept {
     if (!connect_to_lookup(module)) return -1;
     return exec_frame([module](PyError& error) {
         for (const std::span<PyMethodDef> table :
-             {column_functions(), line_functions(), rules_functions(), host_functions(),
-              extract_functions()}) {
+             {column_functions(), column_question_functions(), line_functions(), rules_functions(),
+              host_functions(), extract_functions()}) {
             if (!add_functions(module, table, error)) return false;
         }
         PyTypeObject* rules = rules_type();
@@ -48,17 +47,8 @@ int module_exec(PyObject* module) noexcept {
                        Py_NewRef(reinterpret_cast<PyObject*>(extracted)), error)) {
             return false;
         }
-        if (!add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
-                       created(PyLong_FromSize_t(list_file::kMaxFileBytes)), error)) {
-            return false;
-        }
-        PyObject* name = created(PyUnicode_FromString("_QUESTIONS"));
-        PyObject* questions = question_names();
-        if (questions == nullptr) {
-            Py_DECREF(name);
-            object_creation_failed();
-        }
-        return add_owned(module, name, questions, error);
+        return add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
+                         created(PyLong_FromSize_t(list_file::kMaxFileBytes)), error);
     });
 }
 

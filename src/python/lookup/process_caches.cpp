@@ -26,8 +26,9 @@ PyObject* panic_exception_type() noexcept {
 }
 
 // In the order of InternedName.
-constexpr std::array<const char*, 3> kInternedTexts = {"__all__", "__name__", "add_note"};
-static_assert(static_cast<std::size_t>(InternedName::kAddNote) + 1 == kInternedTexts.size());
+constexpr std::array<const char*, 4> kInternedTexts = {"__all__", "__name__", "add_note",
+                                                       "_answer"};
+static_assert(static_cast<std::size_t>(InternedName::kAnswer) + 1 == kInternedTexts.size());
 std::array<ProcessOnce, kInternedTexts.size()> interned_once;
 
 PyObject* interned(InternedName name) noexcept {

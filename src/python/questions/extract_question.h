@@ -15,6 +15,7 @@
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
 #include "python/function_signature.h"
+#include "python/question_parameters.h"
 #include "python/questions/extracted_record.h"
 #include "rules/rule_tables.h"
 
@@ -24,8 +25,6 @@ namespace vexlo::python::questions {
 namespace {
 
 inline constexpr std::string_view kExtractPositional[] = {"text"};
-inline constexpr KeywordParameter kExtractSwitches[] = {
-    {"keep_ip", false}, {"accept_unknown", true}, {"keep_case", false}};
 inline constexpr FunctionSignature kExtract{"extract", kExtractPositional, 1, kExtractSwitches};
 
 inline constexpr char kExtractDoc[] =

@@ -68,6 +68,21 @@ PyTypeObject* extracted_type() noexcept {
         [] { return reinterpret_cast<PyObject*>(PyStructSequence_NewType(&kDescription)); }));
 }
 
+// The earlier fields whose text a field's may be, to the byte and in place:
+// a suffix may be the whole host, and an ICANN-only suffix the suffix of the
+// full view. -1: none.
+constexpr int kMaySharePlace[kExtractFieldCount][2] = {
+    {-1, -1},                                                                  // host
+    {-1, -1},                                                                  // prefix
+    {-1, -1},                                                                  // domain
+    {0, -1},                                                                   // publicsuffix
+    {0, -1},                                                                   // privatesuffix
+    {-1, -1},                                                                  // section
+    {-1, -1},                                                                  // rule
+    {static_cast<int>(ExtractField::kPublicSuffix), 0},                        // icann_publicsuffix
+    {static_cast<int>(ExtractField::kPrivateSuffix), 0},                       // icann_privatesuffix
+};
+
 PyObject* extracted_record(const std::optional<std::string_view> (&fields)[9], const bool (&ascii)[9]) {
     PyTypeObject* type = extracted_type();
     if (type == nullptr) object_creation_failed();
@@ -80,10 +95,10 @@ PyObject* extracted_record(const std::optional<std::string_view> (&fields)[9], c
             item = section_str(*fields[i]);
         } else {
             // A field that is the very text of an earlier one shares its str.
-            for (std::size_t j = 0; j < i && item == nullptr; ++j) {
-                if (fields[j] && fields[j]->data() == fields[i]->data() &&
+            for (const int j : kMaySharePlace[i]) {
+                if (j >= 0 && item == nullptr && fields[j] && fields[j]->data() == fields[i]->data() &&
                     fields[j]->size() == fields[i]->size()) {
-                    item = Py_NewRef(PyStructSequence_GetItem(record, static_cast<Py_ssize_t>(j)));
+                    item = Py_NewRef(PyStructSequence_GetItem(record, j));
                 }
             }
             if (item == nullptr) item = new_str(*fields[i], ascii[i]);

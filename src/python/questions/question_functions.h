@@ -15,6 +15,7 @@
 #include "python/boundary.h"
 #include "python/function_signature.h"
 #include "python/module_setup.h"
+#include "python/question_parameters.h"
 #include "python/questions/call_arguments.h"
 #include "python/questions/privateparts_result.h"
 #include "python/results.h"
@@ -30,10 +31,6 @@ namespace {
 
 inline constexpr std::string_view kDomainOnly[] = {"domain"};
 inline constexpr std::string_view kDomainAndDepth[] = {"domain", "depth"};
-inline constexpr KeywordParameter kMatchSwitches[] = {{"accept_unknown", true},
-                                                      {"icann_only", false}};
-inline constexpr KeywordParameter kTextSwitches[] = {
-    {"accept_unknown", true}, {"icann_only", false}, {"keep_case", false}};
 
 inline constexpr FunctionSignature kPublicsuffix{"publicsuffix", kDomainOnly, 1, kTextSwitches};
 inline constexpr FunctionSignature kPrivatesuffix{"privatesuffix", kDomainOnly, 1, kTextSwitches};

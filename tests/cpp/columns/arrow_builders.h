@@ -1,6 +1,6 @@
 // Arrow arrays built by hand for the tests: string, large_string and
-// string_view arrays over test-owned buffers, whose release callbacks count
-// their calls.
+// string_view arrays over test-owned buffers, and dictionary-encoded arrays
+// of them, whose release callbacks count their calls.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "columns/arrow_abi.h"
+#include "columns/index_type.h"
 
 namespace vexlo::testing_arrow {
 
@@ -121,6 +122,79 @@ inline std::unique_ptr<TestArray> build(const std::vector<Element>& elements, La
     t->schema.children = nullptr;
     t->schema.dictionary = nullptr;
     t->schema.release = count_schema_release;
+    t->schema.private_data = t.get();
+    return t;
+}
+
+// A dictionary-encoded array: its indices over a dictionary of strings.
+struct TestDictionary {
+    std::unique_ptr<TestArray> values;
+    std::vector<std::uint8_t> validity;
+    std::vector<unsigned char> indices;  // the bytes of the indices, of the index type
+    std::vector<const void*> buffers;
+    int releases = 0;
+    int schema_releases = 0;
+
+    ArrowArray array{};
+    ArrowSchema schema{};
+};
+
+inline void count_dictionary_release(ArrowArray* array) {
+    ++static_cast<TestDictionary*>(array->private_data)->releases;
+    array->release = nullptr;
+}
+
+inline void count_dictionary_schema_release(ArrowSchema* schema) {
+    ++static_cast<TestDictionary*>(schema->private_data)->schema_releases;
+    schema->release = nullptr;
+}
+
+// Rows of `rows` indices (none: a null row) of type `type` into `values`
+// laid out as `layout`, after `offset` rows of index 0 that the array skips.
+// A null row's index is one past the dictionary, which nothing may read.
+inline std::unique_ptr<TestDictionary> build_dictionary(
+    const std::vector<Element>& values, const std::vector<std::optional<std::int64_t>>& rows,
+    IndexType type, Layout layout = Layout::kString, std::int64_t offset = 0) {
+    auto t = std::make_unique<TestDictionary>();
+    t->values = build(values, layout);
+    const std::size_t width = index_bytes(type);
+    const std::size_t n = static_cast<std::size_t>(offset) + rows.size();
+    t->validity.assign(n / 8 + 1, 0xFF);
+    t->indices.assign(n * width, 0);
+    std::int64_t nulls = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::size_t at = static_cast<std::size_t>(offset) + i;
+        std::int64_t index = static_cast<std::int64_t>(values.size()) + 1;
+        if (rows[i]) {
+            index = *rows[i];
+        } else {
+            t->validity[at / 8] &= static_cast<std::uint8_t>(~(1u << (at % 8)));
+            ++nulls;
+        }
+        // Little-endian, the low `width` bytes: negative values keep their sign.
+        for (std::size_t b = 0; b < width; ++b) {
+            t->indices[at * width + b] = static_cast<unsigned char>(static_cast<std::uint64_t>(index) >> (8 * b));
+        }
+    }
+    t->buffers = {nulls > 0 ? t->validity.data() : nullptr, t->indices.data()};
+    t->array.length = static_cast<std::int64_t>(rows.size());
+    t->array.null_count = nulls;
+    t->array.offset = offset;
+    t->array.n_buffers = 2;
+    t->array.n_children = 0;
+    t->array.buffers = t->buffers.data();
+    t->array.children = nullptr;
+    t->array.dictionary = &t->values->array;
+    t->array.release = count_dictionary_release;
+    t->array.private_data = t.get();
+    t->schema.format = index_format(type);
+    t->schema.name = "";
+    t->schema.metadata = nullptr;
+    t->schema.flags = ARROW_FLAG_NULLABLE;
+    t->schema.n_children = 0;
+    t->schema.children = nullptr;
+    t->schema.dictionary = &t->values->schema;
+    t->schema.release = count_dictionary_schema_release;
     t->schema.private_data = t.get();
     return t;
 }

@@ -11,6 +11,7 @@
 #include "arrow_builders.h"
 #include "columns/answer_column.h"
 #include "columns/arrow_owned.h"
+#include "columns/column_import.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo {
@@ -132,7 +133,7 @@ TEST(ExportStream, GivesEveryChunkThenTheEnd) {
     chunks.push_back(answer(Question::kPublicSuffix));
     chunks.push_back(answer(Question::kPublicSuffix, false, 2));
     ArrowArrayStream stream;
-    export_stream(std::move(chunks), {Question::kPublicSuffix}, &stream);
+    export_stream(std::move(chunks), type_for({Question::kPublicSuffix}), &stream);
     OwnedStream owned(&stream);
     ArrowSchema schema;
     ASSERT_EQ(owned->get_schema(owned.get(), &schema), 0);
@@ -156,7 +157,7 @@ TEST(ExportStream, ChunksShareOneTypeAndUnreadChunksAreFreed) {
     chunks.push_back(answer(Question::kPrivateParts));
     chunks.push_back(answer(Question::kPrivateParts, true));
     ArrowArrayStream stream;
-    export_stream(std::move(chunks), {Question::kPrivateParts}, &stream);
+    export_stream(std::move(chunks), type_for({Question::kPrivateParts}), &stream);
     ArrowSchema schema;
     ASSERT_EQ(stream.get_schema(&stream, &schema), 0);
     EXPECT_STREQ(schema.format, "+l");
@@ -174,7 +175,7 @@ TEST(ExportStream, NoChunksStillHaveASchema) {
     ArrowArrayStream stream;
     ColumnRequest request{Question::kSubdomain};
     request.large_text = true;
-    export_stream({}, request, &stream);
+    export_stream({}, type_for(request), &stream);
     ArrowSchema schema;
     ASSERT_EQ(stream.get_schema(&stream, &schema), 0);
     EXPECT_STREQ(schema.format, "U");
@@ -265,7 +266,7 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
         std::vector<ResultColumn> chunks;
         chunks.push_back(answer(q));
         ArrowArrayStream stream;
-        export_stream(std::move(chunks), {q}, &stream);
+        export_stream(std::move(chunks), type_for({q}), &stream);
         ArrowArray chunk;
         column_memory::fail_allocation_after(1);
         EXPECT_NE(stream.get_next(&stream, &chunk), 0);

@@ -1,6 +1,6 @@
 // Arrays whose description disagrees with itself are refused with a message
 // that says what is wrong; columns of other types are type problems.
-#include "columns/string_column.h"
+#include "columns/column_import.h"
 
 #include <gtest/gtest.h>
 

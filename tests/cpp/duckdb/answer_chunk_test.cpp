@@ -60,7 +60,7 @@ Expected single(const Form& form, const Row& row, const list_file::LoadedList* l
     request.depth = form.depth == kAbsent ? 0 : static_cast<std::uint64_t>(*row.depth);
     const bool loaded_list = form.rules != kAbsent && *row.rules == loaded->checksum;
     const RuleTables& tables = loaded_list ? loaded->tables.tables() : compiled_tables();
-    if (!form.extract) return testing_names::scalar_answer(row.name, request, tables);
+    if (form.question != Question::kExtract) return testing_names::scalar_answer(row.name, request, tables);
     Expected record;
     if (!row.name) return record;
     record.null = false;
@@ -115,7 +115,7 @@ Call call(const Form& form, const std::vector<Row>& rows, std::shared_ptr<const 
         arguments.push_back(std::move(vector));
     }
     const bool predicate = form.question == Question::kIsPublic || form.question == Question::kIsPrivate;
-    Vector result(form.extract                               ? Kind::kStruct
+    Vector result(form.question == Question::kExtract        ? Kind::kStruct
                   : form.question == Question::kPrivateParts ? Kind::kList
                   : predicate                                ? Kind::kTruth
                                                              : Kind::kText,

@@ -1,8 +1,8 @@
 // An independent, deliberately plain model of lowercasing for the tests: its
 // own strict UTF-8 decoder (an ill-formed byte is a unit of its own, copied
 // unchanged), the per-code-point rule from the first byte on, and Final_Sigma
-// evaluated over the decoded units. Only the case data comes from the library
-// (the exhaustive test checks that against the UCD files).
+// evaluated over the decoded units. Only the case data comes from the library's
+// tables (the exhaustive test checks them against the UCD files).
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "case_table_reads.h"
 #include "normalize/case_data.h"
 
 namespace vexlo::testing {

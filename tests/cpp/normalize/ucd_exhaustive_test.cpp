@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "case_table_reads.h"
 #include "normalize/case_data.h"
 #include "normalize/normalize.h"
 #include "reference_model.h"
@@ -136,7 +137,7 @@ UcdCaseData* UcdExhaustive::data_ = nullptr;
 
 TEST_F(UcdExhaustive, LowerMapping) {
     every_code_point("lower_mapping", [](char32_t c) {
-        const LowerMapping mapping = lower_mapping(c);
+        const testing::LowerMapping mapping = testing::lower_mapping(c);
         return std::vector<char32_t>(mapping.code_points, mapping.code_points + mapping.count) ==
                data_->lower[c];
     });
@@ -146,9 +147,12 @@ TEST_F(UcdExhaustive, CaseProperties) {
     every_code_point("is_cased", [](char32_t c) { return is_cased(c) == data_->cased->test(c); });
     every_code_point("is_case_ignorable",
                      [](char32_t c) { return is_case_ignorable(c) == data_->case_ignorable->test(c); });
-    every_code_point("is_lowercase", [](char32_t c) { return is_lowercase(c) == data_->lowercase->test(c); });
-    every_code_point("is_uppercase", [](char32_t c) { return is_uppercase(c) == data_->uppercase->test(c); });
-    every_code_point("is_titlecase", [](char32_t c) { return is_titlecase(c) == data_->titlecase->test(c); });
+    every_code_point("is_lowercase",
+                     [](char32_t c) { return testing::is_lowercase(c) == data_->lowercase->test(c); });
+    every_code_point("is_uppercase",
+                     [](char32_t c) { return testing::is_uppercase(c) == data_->uppercase->test(c); });
+    every_code_point("is_titlecase",
+                     [](char32_t c) { return testing::is_titlecase(c) == data_->titlecase->test(c); });
 }
 
 // The same answers through the text path, alone and after an ASCII prefix

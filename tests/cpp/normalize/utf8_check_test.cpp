@@ -120,5 +120,24 @@ TEST(Utf8Check, AtEveryOffsetAroundTheSixteenByteSteps) {
     }
 }
 
+// Every length around the block sizes, read from a block of exactly its
+// size (the sanitized build sees any read past it), with one byte of 0x80 or
+// above at each place in turn.
+TEST(IsAscii, EveryLengthAndEveryPlaceOfAHighByte) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+        const auto text = std::make_unique<char[]>(length + 1);
+        std::memset(text.get(), 'a', length);
+        EXPECT_TRUE(is_ascii({text.get(), length})) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            for (const unsigned char high : {0x80, 0xC3, 0xFF}) {
+                text[at] = static_cast<char>(high);
+                EXPECT_FALSE(is_ascii({text.get(), length})) << length << " at " << at;
+            }
+            text[at] = 0x7F;
+            EXPECT_TRUE(is_ascii({text.get(), length})) << length << " at " << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vexlo

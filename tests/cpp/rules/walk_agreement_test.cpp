@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "compiled_walk.h"
 #include "common/dots.h"
 #include "rules/batch_walk.h"
 #include "rules/compiled_tables.h"

@@ -1,10 +1,10 @@
-#include "list_file/label_map.h"
+#include "common/text_map.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-namespace vexlo::list_file {
+namespace vexlo {
 
 namespace {
 
@@ -23,13 +23,13 @@ std::uint64_t word_of(const char* p, std::size_t size) noexcept {
     return word;
 }
 
-// Eight bytes a step: labels are short, and the map is asked for each label
-// of each rule several times while a list loads.
-std::uint32_t hash(std::uint32_t tag, std::string_view label) noexcept {
+// Eight bytes a step: texts are short (labels, names), and the map is asked
+// for each text of each rule several times while a list loads.
+std::uint32_t hash(std::uint32_t tag, std::string_view text) noexcept {
     constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15u;
-    std::uint64_t h = (std::uint64_t{tag} << 32 | label.size()) * kMultiplier;
-    const char* p = label.data();
-    std::size_t left = label.size();
+    std::uint64_t h = (std::uint64_t{tag} << 32 | text.size()) * kMultiplier;
+    const char* p = text.data();
+    std::size_t left = text.size();
     for (; left > 8; left -= 8, p += 8) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
@@ -41,7 +41,7 @@ std::uint32_t hash(std::uint32_t tag, std::string_view label) noexcept {
     return static_cast<std::uint32_t>(h ^ (h >> 15));
 }
 
-// Whether two labels of `size` bytes are alike: most are a word or two, which
+// Whether two texts of `size` bytes are alike: most are a word or two, which
 // a call to memcmp would cost more than.
 bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
     if (size > 16) return std::memcmp(a, b, size) == 0;
@@ -56,13 +56,13 @@ bool same_bytes(const char* a, const char* b, std::size_t size) noexcept {
 
 }  // namespace
 
-LabelMap::LabelMap(std::size_t expected) : slots_(std::bit_ceil(expected * 2 + 16)) {
+TextMap::TextMap(std::size_t expected) : slots_(std::bit_ceil(expected * 2 + 16)) {
     entries_.reserve(expected);
 }
 
-std::pair<std::uint32_t, bool> LabelMap::emplace(std::uint32_t tag, std::string_view label,
+std::pair<std::uint32_t, bool> TextMap::emplace(std::uint32_t tag, std::string_view text,
                                                  std::uint32_t value) {
-    const std::uint32_t h = hash(tag, label);
+    const std::uint32_t h = hash(tag, text);
     const std::size_t mask = slots_.size() - 1;
     std::size_t at = h & mask;
     for (;; at = (at + 1) & mask) {
@@ -70,23 +70,23 @@ std::pair<std::uint32_t, bool> LabelMap::emplace(std::uint32_t tag, std::string_
         if (slot == 0) break;
         if (static_cast<std::uint32_t>(slot >> 32) != h) continue;
         const Entry& entry = entries_[static_cast<std::uint32_t>(slot) - 1];
-        if (entry.tag == tag && entry.label.size() == label.size() &&
-            same_bytes(entry.label.data(), label.data(), label.size())) {
+        if (entry.tag == tag && entry.text.size() == text.size() &&
+            same_bytes(entry.text.data(), text.data(), text.size())) {
             return {entry.value, false};
         }
     }
-    entries_.push_back({label, tag, value});
+    entries_.push_back({text, tag, value});
     slots_[at] = std::uint64_t{h} << 32 | entries_.size();
     if (2 * entries_.size() > slots_.size()) grow();
     return {value, true};
 }
 
-void LabelMap::clear() noexcept {
+void TextMap::clear() noexcept {
     entries_.clear();
     std::fill(slots_.begin(), slots_.end(), 0);
 }
 
-void LabelMap::grow() {
+void TextMap::grow() {
     std::vector<std::uint64_t> old(slots_.size() * 2);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
@@ -98,4 +98,4 @@ void LabelMap::grow() {
     }
 }
 
-}  // namespace vexlo::list_file
+}  // namespace vexlo
