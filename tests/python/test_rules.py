@@ -253,6 +253,7 @@ def test_column_arguments_refuse_what_is_no_rules():
         vexlo.columns.privatesuffix(["a.com"], rules="list.dat")
 
 
+@pytest.mark.thread_unsafe(reason="runs the command line in child interpreters")
 def test_command_line_list(tmp_path):
     path = tmp_path / "list.dat"
     path.write_text(SMALL_LIST, encoding="utf-8")
@@ -300,6 +301,7 @@ print(sorted(outcomes))
 """
 
 
+@pytest.mark.thread_unsafe(reason="fails the allocations of a child interpreter")
 def test_failed_allocations_raise_memory_error():
     result = run_python("import vexlo.rules\n" + MEMORY_SWEEP)
     assert result.returncode == 0, result.stderr
