@@ -115,7 +115,7 @@ def median_time(function, rounds):
 
 def per_call_loops(urls, list_path, rounds):
     """Seconds per URL for each one-call-at-a-time loop."""
-    from vexlo import host, privatesuffix
+    from vexlo import extract, host, privatesuffix
 
     def vexlo_host():
         for url in urls:
@@ -132,10 +132,15 @@ def per_call_loops(urls, list_path, rounds):
             if found is not None:
                 privatesuffix(found)
 
+    def vexlo_extract():
+        for url in urls:
+            extract(url)
+
     loops = {
         "vexlo.host(url)": (vexlo_host, len(urls)),
         "urlsplit(url).hostname": (urlsplit_hostname, len(urls)),
         "privatesuffix(host(url))": (vexlo_registrable, len(urls)),
+        "vexlo.extract(url)": (vexlo_extract, len(urls)),
     }
     try:
         extract = harness.tldextract_extractor(list_path)
@@ -149,7 +154,12 @@ def per_call_loops(urls, list_path, rounds):
             for url in few:
                 _ = extract(url).registered_domain
 
+        def tldextract_record():
+            for url in few:
+                extract(url)
+
         loops["tldextract extract(url).registered_domain"] = (tldextract_registrable, len(few))
+        loops["tldextract extract(url)"] = (tldextract_record, len(few))
     return {label: median_time(run, rounds) / count for label, (run, count) in loops.items()}
 
 
@@ -253,6 +263,11 @@ def main(argv=None):
                 get("columns.privatesuffix(columns.host(urls))"),
             ),
             "at least 50",
+        ),
+        (
+            "tldextract extract(url) / vexlo.extract(url), one call at a time",
+            ratio(get("tldextract extract(url)"), get("vexlo.extract(url)")),
+            "at least 10",
         ),
         (
             "psl on hosts / vexlo --urls on URLs",

@@ -4,7 +4,8 @@
 // makes tables that pass the walks' proof, with one node for each name that
 // a rule or its twin spells out, and for each of their parents, and answers
 // as the tests' independent model of the same rules does, for names made
-// from every rule.
+// from every rule: the lengths in both views, and the rule that decided, as
+// the list writes it, with its section.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include "list_file/punycode.h"
 #include "common/dots.h"
 #include "list_model.h"
+#include "query/extract.h"
 #include "query/short_match.h"
 #include "rules/owned_tables.h"
 #include "rules/public_suffix.h"
@@ -101,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vexlo::list_file::ListTables& tables = built.tables;
     // Every accepted list passes the proof that lets the walks read its
     // tables unchecked (OwnedTables faults otherwise).
-    const vexlo::OwnedTables owned(tables.nodes, tables.edges, tables.pool);
+    const vexlo::OwnedTables owned(tables.nodes, tables.edges, tables.pool, tables.spellings,
+                                   tables.spelling_text);
     CHECK(tables.rule_count == list.rules.size(), text);
 
     std::unordered_set<std::string> names;
@@ -117,13 +120,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const unsigned kind = static_cast<unsigned>(rule.kind);
         const bool icann = rule.section == Section::icann;
         model.add({std::string(rule.name), kind, icann});
-        if (const std::optional<std::string> twin = twin_of(rule.name)) model.add({*twin, kind, icann});
+        if (const std::optional<std::string> twin = twin_of(rule.name)) {
+            model.add({*twin, kind, icann}, std::string(rule.name));
+        }
     }
     for (const std::string& name : names) {
         for (const std::string& asked : {name, "a." + name, "b.a." + name, "x" + name}) {
             const std::uint64_t dots = vexlo::dot_bitmap(asked.data(), asked.size());
             const std::size_t labels = 1 + static_cast<std::size_t>(std::count(asked.begin(), asked.end(), '.'));
             for (const bool accept_unknown : {true, false}) {
+                const vexlo::Verdict verdict =
+                    vexlo::rule_verdict(owned.tables(), asked, dots, labels, accept_unknown);
+                const vexlo::testing::ModelVerdict explained = model.explain(asked, accept_unknown);
+                CHECK(verdict.public_length == explained.length, text);
+                CHECK(verdict.icann_length == explained.icann_length, text);
+                const vexlo::MatchView view{asked, asked, dots, labels, verdict.public_length, true};
+                const std::optional<vexlo::RuleText> rule = vexlo::decided_rule(owned.tables(), view, verdict);
+                CHECK(rule.has_value() == explained.rule.has_value(), text);
+                if (rule) {
+                    CHECK(std::string(rule->mark) + std::string(rule->name) == *explained.rule, text);
+                }
+                const std::optional<std::string_view> section = vexlo::decided_section(owned.tables(), verdict);
+                CHECK(section.has_value() == explained.section.has_value(), text);
+                if (section) CHECK(*section == *explained.section, text);
                 for (const bool icann_only : {false, true}) {
                     const vexlo::Switches switches{accept_unknown, icann_only};
                     const std::size_t expected = model.length(asked, accept_unknown, icann_only);

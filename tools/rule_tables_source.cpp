@@ -96,6 +96,19 @@ std::string edge_rows(const list_file::ListTables& tables) {
     return records(rows);
 }
 
+std::string spelling_rows(const list_file::ListTables& tables) {
+    std::vector<std::string> rows;
+    rows.reserve(tables.spellings.size());
+    char row[64];
+    for (const ListedSpelling& spelling : tables.spellings) {
+        std::snprintf(row, sizeof row, "{%u, %u, %u},", static_cast<unsigned>(spelling.node),
+                      static_cast<unsigned>(spelling.text_start),
+                      static_cast<unsigned>(spelling.text_end));
+        rows.emplace_back(row);
+    }
+    return records(rows);
+}
+
 // The header's path from the source file's folder, as Python's
 // os.path.relpath(header, os.path.dirname(os.path.abspath(output))) gives it.
 std::string relative_include(std::string_view header_path, std::string_view output_path) {
@@ -150,6 +163,10 @@ std::string rule_tables_source(const list_file::ListTables& tables, std::string_
            std::to_string(tables.label_pool().size()) + ";\n";
     out += "constexpr std::size_t kNodeCount = " + std::to_string(tables.nodes.size()) + ";\n";
     out += "constexpr std::size_t kEdgeCount = " + std::to_string(tables.edges.size()) + ";\n";
+    out += "constexpr std::size_t kSpellingCount = " + std::to_string(tables.spellings.size()) +
+           ";\n";
+    out += "constexpr std::size_t kSpellingTextBytes = " +
+           std::to_string(tables.spelling_text.size()) + ";\n";
     out += R"(
 constexpr char kLabelPool[kLabelPoolBytes + 1] =
 )";
@@ -165,6 +182,21 @@ constexpr TrieEdge kEdges[kEdgeCount] = {
 )";
     out += edge_rows(tables) + "\n};\n";
     out += R"(
+// The list's own spelling of the rules that only a twin put on a node.
+constexpr char kSpellingText[kSpellingTextBytes + 1] =
+)";
+    out += pool_literal(tables.spelling_text) + ";\n";
+    out += R"(
+// {node, text_start, text_end} into kSpellingText, sorted by node; one more
+// than needed, so that the array is never empty.
+constexpr ListedSpelling kSpellings[kSpellingCount + 1] = {
+)";
+    out += spelling_rows(tables) + "\n};\n";
+    out += R"(
+constexpr ListedSpellings kListedSpellings{
+    std::span<const ListedSpelling>(kSpellings, kSpellingCount),
+    std::string_view(kSpellingText, kSpellingTextBytes)};
+
 constexpr RuleTrie kCompiledRules{std::string_view(kLabelPool, kLabelPoolBytes),
                                   std::span<const TrieNode>(kNodes),
                                   std::span<const TrieEdge>(kEdges)};
@@ -176,12 +208,15 @@ constexpr auto kEdgeKeys = label_keys<kEdgeCount>(kCompiledRules);
 // this: they pass every check.
 static_assert(!check_tables(kCompiledRules, kEdgeKeys).has_value(),
               "the generated tables fail a check of the walk");
+static_assert(!check_spellings(kNodeCount, kListedSpellings).has_value(),
+              "the generated listed spellings fail a check");
 )";
     out += shape_check;
     out += R"(
 }  // namespace
 
-constinit const RuleTables compiled_rule_tables = proven_view(kCompiledRules, kEdgeKeys);
+constinit const RuleTables compiled_rule_tables =
+    proven_view(kCompiledRules, kEdgeKeys, kListedSpellings);
 
 constinit const char LIST_CHECKSUM[LIST_CHECKSUM_LENGTH + 1] = ")";
     out += tables.checksum + "\";\n\n";

@@ -1,6 +1,7 @@
 """Public Suffix List lookups from a rule trie compiled into the module, or
-from a list file loaded at run time (load_rules); and the host names of URLs
-and e-mail addresses to ask them of (host)."""
+from a list file loaded at run time (load_rules); the host names of URLs
+and e-mail addresses to ask them of (host); and every part of one at once,
+with the rule that decided (extract)."""
 
 from vexlo._lookup import (
     LIST_CHECKSUM,
@@ -19,7 +20,7 @@ TYPE_CHECKING = False
 if TYPE_CHECKING:
     from typing import Any
 
-    from vexlo._columns import host
+    from vexlo._columns import Extracted, extract, host
     from vexlo.rules import Rules, compiled_rules, load_rules
 
 __all__ = [
@@ -30,6 +31,8 @@ __all__ = [
     "privateparts",
     "subdomain",
     "host",
+    "extract",
+    "Extracted",
     "LIST_CHECKSUM",
     "Rules",
     "load_rules",
@@ -37,10 +40,11 @@ __all__ = [
 ]
 
 
-# Loaded lists and the host finder live in vexlo._columns, which a program
-# that only asks the compiled list never loads: these names import it on
-# first use.
+# Loaded lists, the host finder and extract live in vexlo._columns, which a
+# program that only asks the compiled list never loads: these names import it
+# on first use.
 _RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
+_COLUMNS_NAMES = frozenset({"host", "extract", "Extracted"})
 
 
 def __getattr__(name: str) -> "Any":
@@ -48,11 +52,12 @@ def __getattr__(name: str) -> "Any":
         from vexlo import rules
 
         return getattr(rules, name)
-    if name == "host":
-        from vexlo._columns import host
+    if name in _COLUMNS_NAMES:
+        from vexlo import _columns
 
         # Kept as an attribute, so that later calls find it as directly as
         # the six functions.
-        globals()["host"] = host
-        return host
+        value = getattr(_columns, name)
+        globals()[name] = value
+        return value
     raise AttributeError(f"module 'vexlo' has no attribute {name!r}")

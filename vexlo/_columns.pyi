@@ -3,7 +3,7 @@
 # built module.
 from collections.abc import Iterable
 from types import CapsuleType
-from typing import Any, Final, final
+from typing import Any, Final, Literal, final
 
 __all__ = [
     "_answer_array",
@@ -16,6 +16,8 @@ __all__ = [
     "_load_rules",
     "_compiled_rules",
     "host",
+    "extract",
+    "Extracted",
     "Rules",
     "_MAX_LIST_BYTES",
     "_QUESTIONS",
@@ -117,6 +119,77 @@ def host(text: str, *, keep_ip: bool = False) -> str | None:
     as written there, or None if it has none. An IP address is None too,
     unless *keep_ip* (an IPv6 address without its brackets)."""
 
+def extract(
+    text: str, *, keep_ip: bool = False, accept_unknown: bool = True, keep_case: bool = False
+) -> Extracted:
+    """Return every part of the host name in *text* (a URL, an e-mail address or a
+    host name) as an Extracted record: host, prefix, domain, publicsuffix,
+    privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,
+    None where there is no such part."""
+
+@final
+class Extracted(
+    tuple[
+        str | None,
+        str | None,
+        str | None,
+        str | None,
+        str | None,
+        Literal["icann", "private"] | None,
+        str | None,
+        str | None,
+        str | None,
+    ]
+):
+    """Every part of the host name of a URL, an e-mail address or a host name, and
+    why its answers are what they are: what vexlo.extract() and Rules.extract()
+    return. An immutable tuple of nine fields, None where the text has no such
+    part."""
+
+    n_fields: Final[int]
+    n_sequence_fields: Final[int]
+    n_unnamed_fields: Final[int]
+    __match_args__: Final = (
+        "host",
+        "prefix",
+        "domain",
+        "publicsuffix",
+        "privatesuffix",
+        "section",
+        "rule",
+        "icann_publicsuffix",
+        "icann_privatesuffix",
+    )
+    def __new__(cls, sequence: Iterable[Any], dict: dict[str, Any] = ...) -> Extracted: ...
+    def __replace__(self, **changes: Any) -> Extracted: ...
+    @property
+    def host(self) -> str | None:
+        """the host name in the text, lowercase unless keep_case, without its root dot"""
+    @property
+    def prefix(self) -> str | None:
+        """the labels left of the private suffix ('www.shop'), '' when there are none"""
+    @property
+    def domain(self) -> str | None:
+        """the one label left of the public suffix"""
+    @property
+    def publicsuffix(self) -> str | None:
+        """the public suffix, as vexlo.publicsuffix gives it"""
+    @property
+    def privatesuffix(self) -> str | None:
+        """the private suffix, as vexlo.privatesuffix gives it"""
+    @property
+    def section(self) -> Literal["icann", "private"] | None:
+        """'icann' or 'private': the section of the rule that decided"""
+    @property
+    def rule(self) -> str | None:
+        """the rule that decided, as the list writes it ('*' for the implicit rule)"""
+    @property
+    def icann_publicsuffix(self) -> str | None:
+        """the public suffix with icann_only=True"""
+    @property
+    def icann_privatesuffix(self) -> str | None:
+        """the private suffix with icann_only=True"""
+
 @final
 class Rules:
     """The rules of a Public Suffix List, to answer from: the list compiled into
@@ -179,6 +252,18 @@ class Rules:
     ) -> tuple[str, ...] | None:
         """Return a tuple of the subdomain labels of *domain* followed by its private
         suffix, or None if it has no private suffix."""
+    def extract(
+        self,
+        text: str,
+        *,
+        keep_ip: bool = False,
+        accept_unknown: bool = True,
+        keep_case: bool = False,
+    ) -> Extracted:
+        """Return every part of the host name in *text* (a URL, an e-mail address or a
+        host name) as an Extracted record: host, prefix, domain, publicsuffix,
+        privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,
+        None where there is no such part."""
     def subdomain(
         self,
         domain: str,

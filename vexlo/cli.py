@@ -23,6 +23,12 @@ FIELDS = (
     "privateparts",
     "subdomain",
     "host",
+    "prefix",
+    "domain",
+    "section",
+    "rule",
+    "icann_publicsuffix",
+    "icann_privatesuffix",
 )
 DEFAULT_FIELDS = ("name", "publicsuffix", "privatesuffix")
 DEFAULT_DEPTH = 1
@@ -43,9 +49,18 @@ output row, in input order."""
 
 EPILOG = f"""\
 fields: {", ".join(FIELDS[:5])},
-  {", ".join(FIELDS[5:])}. name is the input name itself. --fields
-  defaults to {",".join(DEFAULT_FIELDS)}; subdomain uses --depth
-  (default {DEFAULT_DEPTH}; 0 gives the private suffix).
+  {", ".join(FIELDS[5:10])},
+  {", ".join(FIELDS[10:])}.
+  name is the input name itself. --fields defaults to
+  {",".join(DEFAULT_FIELDS)}; subdomain uses --depth (default {DEFAULT_DEPTH};
+  0 gives the private suffix). The rest are vexlo.extract's: prefix (the labels
+  left of the private suffix) and domain (the label left of the public suffix)
+  follow --icann-only, as the suffixes beside them do; section (icann or
+  private: the section of the rule that decided; empty for the implicit rule of
+  an unknown top-level label), rule (that rule as the list writes it: co.uk,
+  *.kobe.jp, !city.kobe.jp, or * for the implicit rule), icann_publicsuffix and
+  icann_privatesuffix (the suffixes of --icann-only) are the same with or
+  without it.
 
 urls: with --urls each input is a URL (any scheme, or none: example.com:8080/x)
   or an e-mail address (alice@example.com, mailto:...), and the answers are

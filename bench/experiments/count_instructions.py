@@ -46,6 +46,13 @@ PY_CALLS = {
     "str.lower": ("str.lower", "f(n)"),
     "len": ("len", "f(n)"),
     "subdomain": ("_lookup.subdomain", "f(n, 1)"),
+    # The texts' questions, for a corpus of URLs (bench_urls.py --write-corpus).
+    "host": ("__import__('vexlo').host", "f(n)"),
+    "privatesuffix(host)": (
+        "(__import__('vexlo').host, _lookup.privatesuffix)",
+        "f[1](f[0](n) or '')",
+    ),
+    "extract": ("__import__('vexlo').extract", "f(n)"),
 }
 
 

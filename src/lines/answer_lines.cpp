@@ -40,6 +40,7 @@ public:
           tables_(tables),
           answer_(answer),
           matched_(format.needs_match()),
+          explained_(format.needs_verdict()),
           next_bad_(answer.bad_lines.size()) {}
 
     // `padded`: kReadPadding bytes after the line may be read.
@@ -68,7 +69,11 @@ public:
         if (matched_) {
             batch_.clear();
             for (std::size_t i = 0; i < count_; ++i) batch_.add(texts_[i].host);
-            batch_.match(tables_, format_.switches);
+            if (explained_) {
+                batch_.explain(tables_, format_.switches.accept_unknown);
+            } else {
+                batch_.match(tables_, format_.switches);
+            }
         }
         OutputBuffer& output = answer_.output;
         for (std::size_t i = 0; i < count_; ++i) {
@@ -78,9 +83,13 @@ public:
                 continue;
             }
             std::optional<MatchView> match;
-            if (matched_ && batch_[i].state == NameBatch::State::kValid) match = batch_.view(i);
+            const Verdict* verdict = nullptr;
+            if (matched_ && batch_[i].state == NameBatch::State::kValid) {
+                match = batch_.view(i);
+                if (explained_) verdict = &batch_.verdict(i);
+            }
             // The lowercase lies in the batch's padded arena.
-            write_row(format_, texts_[i], match ? &*match : nullptr, true, output);
+            write_row(format_, texts_[i], {match ? &*match : nullptr, verdict, &tables_}, true, output);
         }
         answer_.lines += count_;
         count_ = 0;
@@ -91,6 +100,7 @@ private:
     const RuleTables& tables_;
     BlockAnswer& answer_;
     const bool matched_;
+    const bool explained_;
     std::size_t next_bad_;  // the first of answer_.bad_lines without its row yet
     std::size_t count_ = 0;
     RowText texts_[kCapacity];
@@ -171,10 +181,21 @@ std::size_t answer_name(std::string_view name, const RowFormat& format, const Ru
     std::string copy;
     RowText text{name, false, name, false};
     if (format.urls) text.host = host_of_line(name, copy);
+    std::optional<MatchView> view;
+    const Verdict* verdict = nullptr;
     std::optional<Match> match;
-    if (format.needs_match()) match = match_domain(text.host, tables, format.switches);
-    const std::optional<MatchView> view = match ? std::optional(match->view()) : std::nullopt;
-    write_row(format, text, view ? &*view : nullptr, false, output);
+    std::optional<TracedMatch> traced;
+    if (format.needs_verdict()) {
+        traced = trace_domain(text.host, tables, format.switches.accept_unknown);
+        if (traced) {
+            view = traced->match.view();
+            verdict = &traced->verdict;
+        }
+    } else if (format.needs_match()) {
+        match = match_domain(text.host, tables, format.switches);
+        if (match) view = match->view();
+    }
+    write_row(format, text, {view ? &*view : nullptr, verdict, &tables}, false, output);
     return 0;
 }
 

@@ -3,14 +3,30 @@
 #include <cstring>
 
 #include "lines/escape.h"
+#include "query/extract.h"
 
 namespace vexlo::lines {
 namespace {
 
 constexpr std::string_view kFieldNames[] = {
-    "name",         "publicsuffix", "privatesuffix", "is_public",
-    "is_private",   "privateparts", "subdomain",     "host",
+    "name",      "publicsuffix",       "privatesuffix",      "is_public", "is_private",
+    "privateparts", "subdomain",       "host",               "prefix",    "domain",
+    "section",   "rule",               "icann_publicsuffix", "icann_privatesuffix",
 };
+static_assert(std::size(kFieldNames) == static_cast<std::size_t>(Field::icann_privatesuffix) + 1);
+
+// The extract field that a field of the command line is, if it is one.
+std::optional<ExtractField> extract_field(Field field) noexcept {
+    switch (field) {
+        case Field::prefix: return ExtractField::kPrefix;
+        case Field::domain: return ExtractField::kDomain;
+        case Field::section: return ExtractField::kSection;
+        case Field::rule: return ExtractField::kRule;
+        case Field::icann_publicsuffix: return ExtractField::kIcannPublicSuffix;
+        case Field::icann_privatesuffix: return ExtractField::kIcannPrivateSuffix;
+        default: return std::nullopt;
+    }
+}
 
 // Room for the fixed text around one field: its JSON key, separators, a
 // predicate's word or null.
@@ -29,24 +45,58 @@ char* put_json_key(char* out, Field field, bool first) noexcept {
     return put(out, "\": ");
 }
 
-// The text answer of a field, when the name has one.
+// What a row is made from: the line's texts, the match (the six's view of
+// it: the ICANN-only length under --icann-only), its verdict and tables, and
+// whether the texts that answers are cut from may be read a little past
+// their ends.
+struct RowSource {
+    const RowText& text;
+    const MatchView* match;  // null for an invalid name
+    const Verdict* verdict;  // when the format needs one
+    const RuleTables* tables;
+    MatchView full_view;     // the match in the full view, for extract's fields
+    bool answers_padded;
+};
+
+// The text answer of a field, when the name has one. The section and the
+// rule are not cut from the name, so never padded: `padded` says so.
 std::optional<std::string_view> field_text(const RowFormat& format, Field field,
-                                           const MatchView& match) noexcept {
+                                           const RowSource& row, bool& padded) noexcept {
+    const MatchView& match = *row.match;
+    padded = row.answers_padded;
     switch (field) {
         case Field::publicsuffix: return publicsuffix(match, format.keep_case);
         case Field::privatesuffix: return privatesuffix(match, format.keep_case);
         case Field::subdomain: return subdomain(match, format.depth, format.keep_case);
+        // The parts of the name follow the switches, as the suffixes beside
+        // them in the row do.
+        case Field::prefix: return prefix(match, format.keep_case);
+        case Field::domain: return domain(match, format.keep_case);
+        default: break;
+    }
+    // The rest come with the verdict (RowFormat::needs_verdict).
+    const ExplainedMatch explained{row.full_view, *row.verdict};
+    switch (field) {
+        case Field::section:
+            padded = false;
+            return decided_section(*row.tables, explained.verdict);
+        case Field::icann_publicsuffix: return publicsuffix(explained.icann_match(), format.keep_case);
+        case Field::icann_privatesuffix: return privatesuffix(explained.icann_match(), format.keep_case);
         default: return std::nullopt;
     }
 }
 
-// What a row is made from: the line's texts, the match, and whether the
-// texts that answers are cut from may be read a little past their ends.
-struct RowSource {
-    const RowText& text;
-    const MatchView* match;  // null for an invalid name
-    bool answers_padded;
-};
+// The rule that decided, if one did.
+std::optional<RuleText> row_rule(const RowSource& row) noexcept {
+    return decided_rule(*row.tables, row.full_view, *row.verdict);
+}
+
+// Writes a rule escaped, at `out` with room for escaped_room(rule.size()) + 16;
+// neither of its pieces is padded.
+char* put_rule(const RuleText& rule, Escape escape, char* out) noexcept {
+    out = write_escaped(rule.mark, escape, out, false);
+    return write_escaped(rule.name, escape, out, false);
+}
 
 // The subdomain labels are followed by a dot and the private suffix.
 bool subdomains_padded(const PrivateParts& parts, bool suffix_padded) noexcept {
@@ -81,11 +131,18 @@ void write_tsv_field(const RowFormat& format, Field field, const RowSource& row,
             buffer.commit(write_escaped(parts->private_suffix, Escape::tsv_item, out, padded));
             return;
         }
+        case Field::rule: {
+            const std::optional<RuleText> rule = row_rule(row);
+            if (!rule) return;
+            buffer.commit(put_rule(*rule, Escape::tsv, buffer.room(escaped_room(rule->size()) + 16)));
+            return;
+        }
         default: {
-            const std::optional<std::string_view> text = field_text(format, field, *match);
+            bool text_padded = false;
+            const std::optional<std::string_view> text = field_text(format, field, row, text_padded);
             if (!text) return;
-            buffer.commit(
-                write_escaped(*text, Escape::tsv, buffer.room(escaped_room(text->size())), padded));
+            buffer.commit(write_escaped(*text, Escape::tsv, buffer.room(escaped_room(text->size())),
+                                        text_padded));
             return;
         }
     }
@@ -144,11 +201,27 @@ void write_json_field(const RowFormat& format, Field field, bool first, const Ro
             buffer.commit(out);
             return;
         }
+        case Field::rule: {
+            const std::optional<RuleText> rule = row_rule(row);
+            char* out = buffer.room(kFieldOverhead + (rule ? escaped_room(rule->size()) + 16 : 0));
+            out = put_json_key(out, field, first);
+            if (!rule) {
+                buffer.commit(put(out, "null"));
+                return;
+            }
+            *out++ = '"';
+            out = put_rule(*rule, Escape::json, out);
+            *out++ = '"';
+            buffer.commit(out);
+            return;
+        }
         default: {
-            const std::optional<std::string_view> text = field_text(format, field, *match);
+            bool text_padded = false;
+            const std::optional<std::string_view> text = field_text(format, field, row, text_padded);
             char* out = buffer.room(kFieldOverhead + escaped_room(text ? text->size() : 0));
             out = put_json_key(out, field, first);
-            buffer.commit(text ? put_json_string(out, *text, Escape::json, padded) : put(out, "null"));
+            buffer.commit(text ? put_json_string(out, *text, Escape::json, text_padded)
+                               : put(out, "null"));
             return;
         }
     }
@@ -174,12 +247,33 @@ bool RowFormat::needs_match() const noexcept {
     return false;
 }
 
-void write_row(const RowFormat& format, const RowText& text, const MatchView* match,
+bool RowFormat::needs_verdict() const noexcept {
+    for (const Field field : fields) {
+        if (const std::optional<ExtractField> part = extract_field(field); part && vexlo::needs_verdict(*part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void write_row(const RowFormat& format, const RowText& text, const RowMatch& matched,
                bool lowered_padded, OutputBuffer& out) {
     // Answers are cut from the text matched (the host) or from its
     // lowercase; each ends where that text ends or before.
+    const MatchView* const match = matched.match;
     const bool answers_padded = match == nullptr || format.keep_case ? text.host_padded : lowered_padded;
-    const RowSource row{text, match, answers_padded};
+    // A match made with its verdict has the full view's length; the six
+    // answer in the view the switches ask for.
+    MatchView six_view{};
+    if (match != nullptr) {
+        six_view = *match;
+        if (matched.verdict != nullptr && format.switches.icann_only) {
+            six_view.public_length = matched.verdict->icann_length;
+        }
+    }
+    const RowSource row{text,           match != nullptr ? &six_view : nullptr,
+                        matched.verdict, matched.tables,
+                        match != nullptr ? *match : MatchView{}, answers_padded};
     bool first = true;
     for (const Field field : format.fields) {
         if (format.json) {

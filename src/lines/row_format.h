@@ -10,6 +10,7 @@
 
 #include "lines/output_buffer.h"
 #include "query/answers.h"
+#include "rules/rule_tables.h"
 #include "rules/rule_view.h"
 
 namespace vexlo::lines {
@@ -23,6 +24,13 @@ enum class Field : std::uint8_t {
     privateparts,
     subdomain,
     host,  // urls only
+    // The parts of vexlo.extract that the six do not answer.
+    prefix,
+    domain,
+    section,
+    rule,
+    icann_publicsuffix,
+    icann_privatesuffix,
 };
 
 // The field called `name` on the command line, if there is one.
@@ -42,6 +50,9 @@ struct RowFormat {
 
     // Whether any field needs the name matched (all but `name` and `host`).
     bool needs_match() const noexcept;
+    // Whether any field needs the walk's Verdict: section, rule and the
+    // ICANN-only suffixes, which the record gives whatever --icann-only says.
+    bool needs_verdict() const noexcept;
 };
 
 // The texts of a readable line's row. With `*_padded`, kReadPadding bytes
@@ -56,11 +67,19 @@ struct RowText {
     bool host_padded;
 };
 
-// Appends the row of a readable line. `match` is null for an invalid name (or
-// a URL without a host), whose answer fields are all empty (null), the
-// predicates included. With `lowered_padded`, kReadPadding bytes after the
-// match's lowercase may be read.
-void write_row(const RowFormat& format, const RowText& text, const MatchView* match,
+// What a readable line's answers come from. `match` is null for an invalid
+// name (or a URL without a host), whose answer fields are all empty (null),
+// the predicates included. `verdict` is that of the match, when the format
+// needs one; the match's public-suffix length is then the full view's.
+struct RowMatch {
+    const MatchView* match;
+    const Verdict* verdict;
+    const RuleTables* tables;  // what the match was made in
+};
+
+// Appends the row of a readable line. With `lowered_padded`, kReadPadding
+// bytes after the match's lowercase may be read.
+void write_row(const RowFormat& format, const RowText& text, const RowMatch& matched,
                bool lowered_padded, OutputBuffer& out);
 
 // Appends the row of a line that is not UTF-8: every field empty (null).

@@ -73,6 +73,9 @@ struct Name {
     std::string_view text;
     std::uint32_t line;
     std::uint8_t flags;
+    // A twin: the name of the rule as listed, in its other spelling; empty
+    // for a rule as listed.
+    std::string_view listed_as;
 };
 
 struct BuildNode {
@@ -81,6 +84,8 @@ struct BuildNode {
     std::uint32_t line;  // of the rule that made it
     std::uint32_t child_count = 0;
     std::uint8_t flags = 0;
+    bool listed = false;            // a rule as listed names this node
+    std::string_view twin_of = {};  // the listed name of a twin that names it
 };
 
 class Builder {
@@ -97,7 +102,13 @@ public:
             return descend(name, label, start, node);
         };
         if (!each_label_from_right(name.text, step)) return false;
-        nodes_[node].flags |= name.flags;
+        BuildNode& named = nodes_[node];
+        named.flags |= name.flags;
+        if (name.listed_as.empty()) {
+            named.listed = true;
+        } else if (named.twin_of.empty()) {
+            named.twin_of = name.listed_as;
+        }
         return true;
     }
 
@@ -157,10 +168,24 @@ public:
             }
         }
         out.distinct_labels = starts.size();
+        lay_out_spellings(order, out);
         return true;
     }
 
 private:
+    // The list's own spelling of every node that only a twin names, by the
+    // nodes' new numbers (`order` holds the old number of each new one).
+    void lay_out_spellings(const std::vector<std::uint32_t>& order, ListTables& out) const {
+        for (std::uint32_t n = 0; n < order.size(); ++n) {
+            const BuildNode& node = nodes_[order[n]];
+            if (node.listed || node.twin_of.empty()) continue;
+            const auto start = static_cast<std::uint32_t>(out.spelling_text.size());
+            out.spelling_text += node.twin_of;
+            out.spellings.push_back(
+                {n, start, static_cast<std::uint32_t>(out.spelling_text.size())});
+        }
+    }
+
     // From `node` to its child by `label` (at `start` in the name), made if
     // it is not there yet.
     bool descend(const Name& name, std::string_view label, std::size_t start, std::uint32_t& node) {
@@ -244,10 +269,10 @@ BuiltTables build_rule_tables(const ParsedList& list, std::string_view data,
     for (std::size_t r = 0; r < list.rules.size(); ++r) {
         const ListRule& rule = list.rules[r];
         const std::uint8_t flags = rule_flags(rule.section, rule.kind);
-        if (!builder.insert({rule.name, rule.line, flags})) return built;
+        if (!builder.insert({rule.name, rule.line, flags, {}})) return built;
         if (twin_span[r].second == 0) continue;
         const std::string_view twin(twin_text.data() + twin_span[r].first, twin_span[r].second);
-        if (!builder.insert({twin, rule.line, flags})) return built;
+        if (!builder.insert({twin, rule.line, flags, rule.name})) return built;
     }
     ListTables tables;
     if (!builder.lay_out(tables)) return built;

@@ -22,6 +22,9 @@ struct ListTables {
     std::vector<TrieNode> nodes;
     std::vector<TrieEdge> edges;
     std::string pool;
+    // The list's own spelling of each rule node that only a twin names.
+    std::vector<ListedSpelling> spellings;
+    std::string spelling_text;
     std::string checksum;  // SHA-256 of the list file's bytes, lowercase hex
     std::optional<std::string> version;
     std::size_t rule_count = 0;       // rule lines of the list
@@ -30,6 +33,7 @@ struct ListTables {
 
     std::string_view label_pool() const noexcept { return pool; }
     RuleTrie view() const noexcept { return {label_pool(), nodes, edges}; }
+    ListedSpellings listed_spellings() const noexcept { return {spellings, spelling_text}; }
 };
 
 struct BuiltTables {

@@ -17,7 +17,8 @@ LoadOutcome load_list(std::string_view data) {
     ListTables& tables = built.tables;
     // Built in place: the tables' view points into them, so they never move.
     outcome.list.reset(new LoadedList{
-        OwnedTables(std::move(tables.nodes), std::move(tables.edges), std::move(tables.pool)),
+        OwnedTables(std::move(tables.nodes), std::move(tables.edges), std::move(tables.pool),
+                    std::move(tables.spellings), std::move(tables.spelling_text)),
         std::move(tables.checksum), std::move(tables.version), tables.rule_count,
         tables.twin_count});
     return outcome;

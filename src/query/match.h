@@ -33,4 +33,17 @@ struct Match {
 std::optional<Match> match_domain(std::string_view domain, const RuleTables& tables,
                                   Switches switches);
 
+// A Match in both views, with the rule that decided (query/extract.h).
+struct TracedMatch {
+    Match match;  // public_length: the full view's
+    Verdict verdict;
+
+    TracedMatch() noexcept {}
+};
+
+// Normalises once and walks once, keeping both views; empty for an invalid
+// name.
+std::optional<TracedMatch> trace_domain(std::string_view domain, const RuleTables& tables,
+                                        bool accept_unknown);
+
 }  // namespace vexlo

@@ -70,4 +70,11 @@ void NameBatch::match(const RuleTables& tables, Switches switches) {
     public_suffix_lengths(tables, walk_, switches, lengths_.data());
 }
 
+void NameBatch::explain(const RuleTables& tables, bool accept_unknown) {
+    verdicts_.resize(walk_.size());
+    lengths_.resize(walk_.size());
+    rule_verdicts(tables, walk_, accept_unknown, verdicts_.data());
+    for (std::size_t i = 0; i < walk_.size(); ++i) lengths_[i] = verdicts_[i].public_length;
+}
+
 }  // namespace vexlo

@@ -40,6 +40,9 @@ public:
 
     // Matches every valid name added since clear().
     void match(const RuleTables& tables, Switches switches);
+    // Matches them in both views, keeping the rule that decided: view()
+    // then carries the full view's length, and verdict() tells the rest.
+    void explain(const RuleTables& tables, bool accept_unknown);
 
     // After match(), of a valid name. The lowered text is followed by
     // kWalkPadding readable bytes.
@@ -49,6 +52,8 @@ public:
         return {{walked.text, walked.size}, name.given, walked.dots, walked.label_count,
                 lengths_[name.walk], name.ascii};
     }
+    // After explain(), of a valid name.
+    const Verdict& verdict(std::size_t i) const noexcept { return verdicts_[names_[i].walk]; }
 
 private:
     // Room for `bytes` more arena bytes and the padding after them; returns
@@ -70,6 +75,7 @@ private:
     std::size_t arena_capacity_ = 0;
     std::vector<WalkName> walk_;
     std::vector<std::uint32_t> lengths_;
+    std::vector<Verdict> verdicts_;
 };
 
 }  // namespace vexlo

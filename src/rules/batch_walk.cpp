@@ -22,12 +22,13 @@ constexpr std::size_t kChunk = 256;
 constexpr unsigned kMaxProbes = 16;
 
 // One name on its way down the trie.
+template <class Keeper>
 struct Walker {
     LabelCursor<> labels;
     std::size_t label_count;
     std::size_t name;  // index into the names
     std::size_t consumed;
-    std::size_t length;
+    Keeper keeper;
     const char* text;
     std::uint32_t node;
     // The label of this level: where it starts, its length and key, and the
@@ -38,13 +39,26 @@ struct Walker {
     const std::uint64_t* found;
 };
 
-class ChunkWalk {
-public:
-    ChunkWalk(const RuleTables& tables, Switches switches)
-        : tables_(tables), switches_(switches) {}
+// What a walker leaves in its place of the output once its walk has ended.
+template <bool kIcannOnly>
+void store(std::uint32_t& out, const SuffixLength<kIcannOnly>& keeper, bool accept_unknown) noexcept {
+    out = static_cast<std::uint32_t>(finished_length(keeper.length, accept_unknown));
+}
+inline void store(Verdict& out, const RuleTrace& trace, bool accept_unknown) noexcept {
+    out = finished_verdict(trace, accept_unknown);
+}
 
-    void run(std::span<const WalkName> names, std::size_t first, std::uint32_t* lengths) {
-        lengths_ = lengths;
+// Output: what each name's walk leaves (a length, or a Verdict).
+template <class Keeper, class Output>
+class ChunkWalk {
+    using Walker = vexlo::Walker<Keeper>;
+
+public:
+    ChunkWalk(const RuleTables& tables, bool accept_unknown)
+        : tables_(tables), accept_unknown_(accept_unknown) {}
+
+    void run(std::span<const WalkName> names, std::size_t first, Output* outputs) {
+        outputs_ = outputs;
         for (std::size_t i = 0; i < names.size(); ++i) {
             const WalkName& name = names[i];
             Walker& w = walkers_[i];
@@ -52,7 +66,7 @@ public:
             w.label_count = name.label_count;
             w.name = first + i;
             w.consumed = 0;
-            w.length = kNoRule;
+            w.keeper = Keeper{};
             w.text = name.text;
             w.node = 0;
         }
@@ -149,8 +163,7 @@ private:
         if (child == 0) return finish(w);
         w.node = static_cast<std::uint32_t>(child);
         const TrieNode& node = tables_.nodes[w.node];
-        w.length = apply_rules(rule_view(node.flags, switches_.icann_only), ++w.consumed,
-                               w.label_count, w.length);
+        w.keeper.reached(w.node, node.flags, ++w.consumed, w.label_count);
         if (w.start == 0) return finish(w);
         w.labels.step(w.start);
         const std::uint32_t count = node.edge_count;
@@ -161,15 +174,13 @@ private:
         ++waiting_[set];
     }
 
-    void finish(const Walker& w) noexcept {
-        lengths_[w.name] = static_cast<std::uint32_t>(finished_length(w.length, switches_.accept_unknown));
-    }
+    void finish(const Walker& w) noexcept { store(outputs_[w.name], w.keeper, accept_unknown_); }
 
     // A copy: the searches read its pointers from here, not through one
     // more load.
     const RuleTables tables_;
-    const Switches switches_;
-    std::uint32_t* lengths_ = nullptr;
+    const bool accept_unknown_;
+    Output* outputs_ = nullptr;
     Walker walkers_[kChunk];
     // Two sets of walkers waiting for a search, one for the level being
     // searched and one for the next, each by the probe count of its node's
@@ -179,17 +190,32 @@ private:
     std::size_t waiting_[2] = {};
 };
 
+template <class Keeper, class Output>
+void walk_chunks(const RuleTables& tables, std::span<const WalkName> names, bool accept_unknown,
+                 Output* outputs) {
+    if (names.empty()) return;
+    // Some 40 KB: on the heap, not on a caller's stack that may be small.
+    const auto walk = std::make_unique<ChunkWalk<Keeper, Output>>(tables, accept_unknown);
+    for (std::size_t first = 0; first < names.size(); first += kChunk) {
+        const std::size_t count = std::min(kChunk, names.size() - first);
+        walk->run(names.subspan(first, count), first, outputs);
+    }
+}
+
 }  // namespace
 
 void public_suffix_lengths(const RuleTables& tables, std::span<const WalkName> names,
                            Switches switches, std::uint32_t* lengths) {
-    if (names.empty()) return;
-    // Some 40 KB: on the heap, not on a caller's stack that may be small.
-    const auto walk = std::make_unique<ChunkWalk>(tables, switches);
-    for (std::size_t first = 0; first < names.size(); first += kChunk) {
-        const std::size_t count = std::min(kChunk, names.size() - first);
-        walk->run(names.subspan(first, count), first, lengths);
+    if (switches.icann_only) {
+        walk_chunks<SuffixLength<true>>(tables, names, switches.accept_unknown, lengths);
+    } else {
+        walk_chunks<SuffixLength<false>>(tables, names, switches.accept_unknown, lengths);
     }
+}
+
+void rule_verdicts(const RuleTables& tables, std::span<const WalkName> names, bool accept_unknown,
+                   Verdict* verdicts) {
+    walk_chunks<RuleTrace>(tables, names, accept_unknown, verdicts);
 }
 
 }  // namespace vexlo

@@ -2,8 +2,8 @@
 // time together; within a level, names whose searches take the same number
 // of probes run in groups whose probes are interleaved, so that one name's
 // loads overlap another's wait. Each name takes the child search of the
-// single walk (rules/child_search.h) and the same rules (rules/rule_view.h),
-// and its answer equals walk_name's.
+// single walk (rules/child_search.h) and the same keepers of what it meets
+// (rules/rule_view.h), and its answer equals walk_rules'.
 #pragma once
 
 #include <cstddef>
@@ -34,5 +34,10 @@ struct WalkName {
 // Throws std::bad_alloc when its workspace cannot be had.
 void public_suffix_lengths(const RuleTables& tables, std::span<const WalkName> names,
                            Switches switches, std::uint32_t* lengths);
+
+// verdicts[i] = the lengths of names[i] in both views and the rule that
+// decided (rules/rule_view.h, RuleTrace). Throws std::bad_alloc as above.
+void rule_verdicts(const RuleTables& tables, std::span<const WalkName> names, bool accept_unknown,
+                   Verdict* verdicts);
 
 }  // namespace vexlo

@@ -24,16 +24,21 @@ std::vector<std::uint64_t> keys_of(const std::vector<TrieEdge>& edges, const std
 
 }  // namespace
 
-OwnedTables::OwnedTables(std::vector<TrieNode> nodes, std::vector<TrieEdge> edges, std::string pool)
+OwnedTables::OwnedTables(std::vector<TrieNode> nodes, std::vector<TrieEdge> edges, std::string pool,
+                         std::vector<ListedSpelling> spellings, std::string spelling_text)
     : nodes_(std::move(nodes)),
       edges_(std::move(edges)),
       pool_(std::move(pool)),
       keys_(keys_of(edges_, pool_)),
-      view_(proven_tables(RuleTrie{pool_, nodes_, edges_}, keys_)) {}
+      spellings_(std::move(spellings)),
+      spelling_text_(std::move(spelling_text)),
+      view_(proven_tables(RuleTrie{pool_, nodes_, edges_}, keys_,
+                          ListedSpellings{spellings_, spelling_text_})) {}
 
 std::size_t OwnedTables::bytes() const noexcept {
     return nodes_.size() * sizeof(TrieNode) + edges_.size() * sizeof(TrieEdge) + pool_.size() +
-           keys_.size() * sizeof(std::uint64_t);
+           keys_.size() * sizeof(std::uint64_t) + spellings_.size() * sizeof(ListedSpelling) +
+           spelling_text_.size();
 }
 
 }  // namespace vexlo

@@ -18,14 +18,15 @@ public:
     // Takes the tables over and proves them: a Fault naming the first check
     // they fail (the builder made them wrong), std::bad_alloc when the keys
     // cannot be had; nothing is kept either way.
-    OwnedTables(std::vector<TrieNode> nodes, std::vector<TrieEdge> edges, std::string pool);
+    OwnedTables(std::vector<TrieNode> nodes, std::vector<TrieEdge> edges, std::string pool,
+                std::vector<ListedSpelling> spellings = {}, std::string spelling_text = {});
 
     // The view points into this object's own vectors, which never move.
     OwnedTables(const OwnedTables&) = delete;
     OwnedTables& operator=(const OwnedTables&) = delete;
 
     const RuleTables& tables() const noexcept { return view_; }
-    // Bytes held: the three tables and the keys.
+    // Bytes held: the three tables, the keys and the listed spellings.
     std::size_t bytes() const noexcept;
 
 private:
@@ -33,6 +34,8 @@ private:
     std::vector<TrieEdge> edges_;
     std::string pool_;
     std::vector<std::uint64_t> keys_;
+    std::vector<ListedSpelling> spellings_;
+    std::string spelling_text_;
     RuleTables view_;
 };
 

@@ -18,4 +18,8 @@ std::size_t public_suffix_length(const RuleTables& tables, std::string_view lowe
                                  std::uint64_t dots, std::size_t label_count,
                                  Switches switches) noexcept;
 
+// The lengths in both views and the rule that decided, for the same name.
+Verdict rule_verdict(const RuleTables& tables, std::string_view lowered, std::uint64_t dots,
+                     std::size_t label_count, bool accept_unknown) noexcept;
+
 }  // namespace vexlo

@@ -21,9 +21,18 @@ struct RuleTables {
     std::uint32_t node_count;
     std::uint32_t edge_count;
     std::size_t pool_size;
+    // The list's own spelling of the rules that only a twin put on a node,
+    // sorted by node (rules/rule_trie.h).
+    const ListedSpelling* spellings;
+    std::uint32_t spelling_count;
+    const char* spelling_text;
+    std::size_t spelling_text_size;
 
     RuleTrie trie() const noexcept {
         return {{pool, pool_size}, {nodes, node_count}, {edges, edge_count}};
+    }
+    ListedSpellings listed_spellings() const noexcept {
+        return {{spellings, spelling_count}, {spelling_text, spelling_text_size}};
     }
 };
 

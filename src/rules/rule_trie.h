@@ -33,6 +33,22 @@ struct TrieEdge {
     std::int32_t child;  // negative: the edge leads nowhere
 };
 
+// A rule node that only the other spelling of a listed rule made (its
+// "xn--" twin, or the Unicode twin of an "xn--" rule): where the list's own
+// spelling of that rule's name lies in a text of such names. Only a rule's
+// explanation reads these; matching never does.
+struct ListedSpelling {
+    std::uint32_t node;
+    std::uint32_t text_start;
+    std::uint32_t text_end;
+};
+
+// The listed spellings of one set of tables, sorted by node.
+struct ListedSpellings {
+    std::span<const ListedSpelling> entries;
+    std::string_view text;
+};
+
 // A view of one set of tables: the generated ones, tables built from a list
 // file at run time, or tests' own (including deliberately broken ones).
 struct RuleTrie {

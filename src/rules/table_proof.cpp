@@ -55,15 +55,25 @@ std::string describe(const TableFault& fault, const RuleTrie& trie) {
                    n(i) + " is not below the node count " + n(trie.nodes.size());
         case Kind::kChildIsRoot:
             return text + "edge " + n(i) + " leads back to the root";
+        case Kind::kSpellingNodeOutside:
+            return text + "listed spelling " + n(i) + " is for the root or a node past the last";
+        case Kind::kSpellingsUnsorted:
+            return text + "listed spelling " + n(i) +
+                   " is not for a later node than the one before it";
+        case Kind::kSpellingOutside:
+            return text + "listed spelling " + n(i) + " is empty or lies outside its text";
+        case Kind::kSpellingSplitsCharacter:
+            return text + "listed spelling " + n(i) + " does not fall on UTF-8 character boundaries";
     }
     return text + "unknown fault";
 }
 
-RuleTables proven_tables(const RuleTrie& trie, std::span<const std::uint64_t> keys) {
-    if (const std::optional<TableFault> fault = check_tables(trie, keys)) {
-        raise_fault(describe(*fault, trie));
-    }
-    return proven_view(trie, keys);
+RuleTables proven_tables(const RuleTrie& trie, std::span<const std::uint64_t> keys,
+                         const ListedSpellings& spellings) {
+    std::optional<TableFault> fault = check_tables(trie, keys);
+    if (!fault) fault = check_spellings(trie.nodes.size(), spellings);
+    if (fault) raise_fault(describe(*fault, trie));
+    return proven_view(trie, keys, spellings);
 }
 
 }  // namespace vexlo

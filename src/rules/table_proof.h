@@ -36,6 +36,10 @@ struct TableFault {
         kChildIsRoot,
         kKeyCount,
         kTooLarge,
+        kSpellingNodeOutside,  // spelling `index`: its node is the root or past the last
+        kSpellingsUnsorted,    // spelling `index` is not for a later node than the one before
+        kSpellingOutside,      // spelling `index`: its text is empty or outside the text
+        kSpellingSplitsCharacter,
     };
     Kind kind;
     std::uint32_t index;
@@ -98,6 +102,35 @@ constexpr std::optional<TableFault> check_tables(const RuleTrie& trie,
     return std::nullopt;
 }
 
+// The first check that the listed spellings of tables of `node_count` nodes
+// fail, or none: each for a node other than the root, in strictly rising
+// order of node, its text non-empty, inside the spelling text and on UTF-8
+// character boundaries.
+constexpr std::optional<TableFault> check_spellings(std::size_t node_count,
+                                                    const ListedSpellings& spellings) noexcept {
+    using Kind = TableFault::Kind;
+    using table_proof_detail::is_utf8_continuation;
+    const std::string_view text = spellings.text;
+    for (std::size_t i = 0; i < spellings.entries.size(); ++i) {
+        const ListedSpelling& spelling = spellings.entries[i];
+        const auto at = static_cast<std::uint32_t>(i);
+        if (spelling.node == 0 || spelling.node >= node_count) {
+            return TableFault{Kind::kSpellingNodeOutside, at};
+        }
+        if (i != 0 && spellings.entries[i - 1].node >= spelling.node) {
+            return TableFault{Kind::kSpellingsUnsorted, at};
+        }
+        if (spelling.text_start >= spelling.text_end || spelling.text_end > text.size()) {
+            return TableFault{Kind::kSpellingOutside, at};
+        }
+        if (is_utf8_continuation(text[spelling.text_start]) ||
+            (spelling.text_end < text.size() && is_utf8_continuation(text[spelling.text_end]))) {
+            return TableFault{Kind::kSpellingSplitsCharacter, at};
+        }
+    }
+    return std::nullopt;
+}
+
 // The key of each of the first kEdges edges' labels, in edge order: made by
 // the compiler beside the generated tables.
 template <std::size_t kEdges>
@@ -113,21 +146,27 @@ constexpr std::array<std::uint64_t, kEdges> label_keys(const RuleTrie& trie) noe
 // What a TableFault means, for a Fault's message.
 std::string describe(const TableFault& fault, const RuleTrie& trie);
 
-// The view the walks read, of tables that passed check_tables (the caller
-// vouches for it; see proven_tables for tables that are not yet proven).
-// `pool` must outlive it, as must `trie`'s tables and `keys`.
-constexpr RuleTables proven_view(const RuleTrie& trie, std::span<const std::uint64_t> keys) noexcept {
+// The view the walks read, of tables that passed check_tables and
+// check_spellings (the caller vouches for it; see proven_tables for tables
+// that are not yet proven). Everything viewed must outlive it.
+constexpr RuleTables proven_view(const RuleTrie& trie, std::span<const std::uint64_t> keys,
+                                 const ListedSpellings& spellings = {}) noexcept {
     return RuleTables{trie.nodes.data(),
                       trie.edges.data(),
                       keys.data(),
                       trie.label_pool.data(),
                       static_cast<std::uint32_t>(trie.nodes.size()),
                       static_cast<std::uint32_t>(trie.edges.size()),
-                      trie.label_pool.size()};
+                      trie.label_pool.size(),
+                      spellings.entries.data(),
+                      static_cast<std::uint32_t>(spellings.entries.size()),
+                      spellings.text.data(),
+                      spellings.text.size()};
 }
 
-// The view of `trie` and `keys` after checking them; a Fault naming the first
-// check they fail.
-RuleTables proven_tables(const RuleTrie& trie, std::span<const std::uint64_t> keys);
+// The view of `trie`, `keys` and `spellings` after checking them; a Fault
+// naming the first check they fail.
+RuleTables proven_tables(const RuleTrie& trie, std::span<const std::uint64_t> keys,
+                         const ListedSpellings& spellings = {});
 
 }  // namespace vexlo

@@ -16,24 +16,23 @@
 
 namespace vexlo {
 
-// The public-suffix length of a lowercased, validated name: text[0, size)
-// non-empty, without an empty label, with `label_count` labels and the dot
-// bitmap `dots`. 0..label_count; 0 means that the name has no public suffix.
-// What the tables let the walk skip is a choice made when compiling:
-// kRootEdges, when not 0, is the root's edge count, known for the compiled
-// tables, whose search of the root then runs unrolled; kFitsBitmap says that
-// the name has at most kDotBitmapBytes bytes. Inline, so that the single
-// call's fast path is one function from its argument to its result.
-template <std::size_t kRootEdges, bool kIcannOnly, bool kFitsBitmap = false>
-[[gnu::always_inline]] inline std::size_t walk_name(const RuleTables& tables, const char* text,
-                                                    std::size_t size, std::uint64_t dots,
-                                                    std::size_t label_count,
-                                                    bool accept_unknown) noexcept {
+// The walk of a lowercased, validated name: text[0, size) non-empty,
+// without an empty label, with `label_count` labels and the dot bitmap
+// `dots`. Every node reached is handed to `keeper` (rules/rule_view.h:
+// SuffixLength or RuleTrace), which keeps what its caller asks. What the
+// tables let the walk skip is a choice made when compiling: kRootEdges, when
+// not 0, is the root's edge count, known for the compiled tables, whose
+// search of the root then runs unrolled; kFitsBitmap says that the name has
+// at most kDotBitmapBytes bytes. Inline, so that the single call's fast path
+// is one function from its argument to its result.
+template <std::size_t kRootEdges, bool kFitsBitmap, class Keeper>
+[[gnu::always_inline]] inline void walk_rules(const RuleTables& tables, const char* text,
+                                              std::size_t size, std::uint64_t dots,
+                                              std::size_t label_count, Keeper& keeper) noexcept {
     const TrieNode* const nodes = tables.nodes;
     LabelCursor<kFitsBitmap> labels(text, size, dots);
     std::uint32_t node = 0;
     std::size_t consumed = 0;
-    std::size_t length = kNoRule;
     while (true) {
         // A leaf ends the walk before its label is cut.
         if (nodes[node].edge_count == 0) break;
@@ -43,11 +42,22 @@ template <std::size_t kRootEdges, bool kIcannOnly, bool kFitsBitmap = false>
                                                           labels.end() - start, key);
         if (child == 0) break;
         node = static_cast<std::uint32_t>(child);
-        length = apply_rules(rule_view(nodes[node].flags, kIcannOnly), ++consumed, label_count, length);
+        keeper.reached(node, nodes[node].flags, ++consumed, label_count);
         if (start == 0) break;
         labels.step(start);
     }
-    return finished_length(length, accept_unknown);
+}
+
+// The public-suffix length of such a name: 0..label_count; 0 means that the
+// name has no public suffix.
+template <std::size_t kRootEdges, bool kIcannOnly, bool kFitsBitmap = false>
+[[gnu::always_inline]] inline std::size_t walk_name(const RuleTables& tables, const char* text,
+                                                    std::size_t size, std::uint64_t dots,
+                                                    std::size_t label_count,
+                                                    bool accept_unknown) noexcept {
+    SuffixLength<kIcannOnly> keeper;
+    walk_rules<kRootEdges, kFitsBitmap>(tables, text, size, dots, label_count, keeper);
+    return finished_length(keeper.length, accept_unknown);
 }
 
 }  // namespace vexlo

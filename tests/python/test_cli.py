@@ -136,6 +136,32 @@ def rows(result):
                 "h\\ttp://a.exa\\tmple.com/\ta.example.com\texample.com\ttrue",
             ],
         ),
+        # vexlo.extract's parts, from names and from URLs; an argument is
+        # answered alone (not in a block), through the single walk.
+        (
+            ["--fields", "prefix,domain,section,rule,icann_publicsuffix,icann_privatesuffix"],
+            b"www.city.kobe.jp\nkobe.jp\nfoo.bar.github.io\nx.unknowntld\na..b\n",
+            [
+                "www\tcity\ticann\t!city.kobe.jp\tkobe.jp\tcity.kobe.jp",
+                "\t\ticann\t*.kobe.jp\tkobe.jp\t",
+                "foo\tbar\tprivate\tgithub.io\tio\tgithub.io",
+                "\tx\t\t*\tunknowntld\tx.unknowntld",
+                "\t\t\t\t\t",
+            ],
+        ),
+        (
+            ["--urls", "--icann-only", "--fields", "host,prefix,domain,section,rule"],
+            b"https://foo.bar.github.io/x\nhttp://www.xn--55qx5d.cn/\n",
+            [
+                "foo.bar.github.io\tfoo.bar\tgithub\tprivate\tgithub.io",
+                "www.xn--55qx5d.cn\t\twww\ticann\t公司.cn",
+            ],
+        ),
+        (
+            ["--urls", "--fields", "rule,section", "https://x.b.kobe.jp/", "urn:x"],
+            b"",
+            ["*.kobe.jp\ticann", "\t"],
+        ),
         (
             ["--urls", "--keep-case", "https://WWW.Example.CO.UK/", "mailto:x@Y.Example.COM"],
             b"ignored when names are given\n",
@@ -297,7 +323,7 @@ def test_version():
 @pytest.mark.parametrize(
     "args, message",
     [
-        (["--fields", "publicsuffix,domain"], "unknown field 'domain'"),
+        (["--fields", "publicsuffix,registered_domain"], "unknown field 'registered_domain'"),
         (["--fields", "name,name"], "a field is named twice"),
         (["--depth", "-1"], "--depth: must be a whole number"),
         (["--depth", str(2**64)], "--depth: must be a whole number"),

@@ -4,6 +4,7 @@ generated names with every byte that needs escaping, every field and switch,
 TSV and JSON; and against reads cut at every kind of place (inside a line,
 between "\\r" and "\\n", inside a UTF-8 sequence, lines longer than a read)."""
 
+import functools
 import io
 import json
 import random
@@ -11,6 +12,7 @@ import subprocess
 import sys
 
 import pytest
+from psl_model import explain, parse
 from test_cli import env
 
 import vexlo
@@ -25,6 +27,17 @@ ALL_FIELDS = (
     "privateparts",
     "subdomain",
 )
+# vexlo.extract's parts that the six do not answer.
+EXTRACT_FIELDS = (
+    "name",
+    "prefix",
+    "domain",
+    "privatesuffix",
+    "section",
+    "rule",
+    "icann_publicsuffix",
+    "icann_privatesuffix",
+)
 TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 PART_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r", " ": "\\x20"})
 
@@ -37,11 +50,23 @@ def reference_rows(
     accept_unknown=True,
     icann_only=False,
     keep_case=False,
+    model=None,
 ):
     """The rows as the command wrote them before they were made in C++, and
-    the reports of lines that are not UTF-8."""
+    the reports of lines that are not UTF-8. The fields of vexlo.extract come
+    from the six functions and, for the section and the rule, from the
+    independent model."""
     switches = {"accept_unknown": accept_unknown, "icann_only": icann_only}
     text_switches = dict(switches, keep_case=keep_case)
+    icann_switches = dict(text_switches, icann_only=True)
+
+    def parts(name):
+        return vexlo.privateparts(name, **text_switches)
+
+    def why(name):
+        given = name[:-1] if name.endswith(".") else name
+        return explain(given.lower().split("."), model, accept_unknown)
+
     answers = {
         "name": lambda name: name,
         "publicsuffix": lambda name: vexlo.publicsuffix(name, **text_switches),
@@ -50,6 +75,12 @@ def reference_rows(
         "is_private": lambda name: vexlo.is_private(name, **switches),
         "privateparts": lambda name: vexlo.privateparts(name, **text_switches),
         "subdomain": lambda name: vexlo.subdomain(name, depth, **text_switches),
+        "prefix": lambda name: None if parts(name) is None else ".".join(parts(name)[:-1]),
+        "domain": lambda name: None if parts(name) is None else parts(name)[-1].split(".")[0],
+        "section": lambda name: why(name)[3],
+        "rule": lambda name: why(name)[2],
+        "icann_publicsuffix": lambda name: vexlo.publicsuffix(name, **icann_switches),
+        "icann_privatesuffix": lambda name: vexlo.privatesuffix(name, **icann_switches),
     }
 
     def tsv_field(value):
@@ -82,6 +113,11 @@ def reference_rows(
             row = "\t".join(map(tsv_field, values))
         rows.append((row + "\n").encode("utf-8"))
     return b"".join(rows), reports
+
+
+@functools.cache
+def model(list_text):
+    return parse(list_text)
 
 
 def is_valid_name(name):
@@ -169,9 +205,12 @@ LINES = [line.rstrip(b"\r") for line in generated_lines(4000, seed=11)]
         dict(fields=("subdomain",), depth=2**64 - 1),
         dict(fields=("name",)),
         dict(fields=("is_public", "publicsuffix"), json_output=True, accept_unknown=False),
+        dict(fields=EXTRACT_FIELDS),
+        dict(fields=EXTRACT_FIELDS, json_output=True, keep_case=True, icann_only=True),
+        dict(fields=("rule", "privatesuffix", "section"), accept_unknown=False, icann_only=True),
     ],
 )
-def test_rows_equal_the_reference(options):
+def test_rows_equal_the_reference(options, list_text):
     fields = options["fields"]
     args = ["--fields", ",".join(fields), "--depth", str(options.get("depth", 1))]
     args += ["--json"] * options.get("json_output", False)
@@ -189,7 +228,10 @@ def test_rows_equal_the_reference(options):
         fields if not options.get("json_output") or "name" in fields else ("name", *fields)
     )
     expected, reports = reference_rows(
-        LINES, json_fields, **{key: value for key, value in options.items() if key != "fields"}
+        LINES,
+        json_fields,
+        model=model(list_text),
+        **{key: value for key, value in options.items() if key != "fields"},
     )
     assert reports, "the generated input has lines that are not UTF-8"
     assert result.stdout == expected
@@ -336,10 +378,10 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
         ),
         (
             lambda f: _columns._line_format(
-                ("name", "domain"), False, 1, True, False, False, False
+                ("name", "registered_domain"), False, 1, True, False, False, False
             ),
             ValueError,
-            "unknown field 'domain'",
+            "unknown field 'registered_domain'",
             "fields",
         ),
         (

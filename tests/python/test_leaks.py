@@ -13,7 +13,7 @@ CALLS = 50_000 if UNDER_SANITIZER else 1_000_000
 
 MIXED_CALLS = textwrap.dedent(r"""
     import gc, os, sys
-    from vexlo import _lookup as L
+    from vexlo import _columns as C, _lookup as L
 
     class Index:
         def __index__(self): return 1
@@ -47,6 +47,11 @@ MIXED_CALLS = textwrap.dedent(r"""
         (L.subdomain, (deep_name, index), {"keep_case": numpy_true}),
         (L.subdomain, (wide_name, huge - 1), {}),
         (L.publicsuffix, ("a..b",), {}),
+        (C.extract, ("https://" + long_name + "/x",), {}),
+        (C.extract, (wide_name,), {"keep_case": True}),
+        (C.extract, ("http://xn--55qx5d.cn/",), {}),
+        (C.extract, ("http://A..B./",), {}),
+        (C.extract, ("http://[::1]/",), {"keep_ip": True}),
         # Refused and raising calls.
         (L.is_public, (5,), {}),
         (L.privateparts, (surrogate,), {}),
@@ -60,6 +65,8 @@ MIXED_CALLS = textwrap.dedent(r"""
         (L.is_private, (ascii_name,), unencodable),
         (L.subdomain, (ascii_name, 1, True), {}),
         (L.subdomain, (), {}),
+        (C.extract, (surrogate,), {}),
+        (C.extract, (ascii_name,), {"keep_ip": 1}),
     ]
 
     def run(rounds):

@@ -92,6 +92,17 @@ CALLS = textwrap.dedent(r"""
         "host int": lambda: (C.host, (5,), {}),
         "host lone surrogate": lambda: (C.host, (fresh("a.\ud800.com"),), {}),
         "host keep_ip int": lambda: (C.host, (fresh("a.com"),), dict(keep_ip=1)),
+        # vexlo.extract and its Rules method: nine fields and a record.
+        "extract ascii": lambda: (C.extract, (fresh("https://u@Shop.Example.CO.UK:8443/x"),), {}),
+        "extract non-ascii": lambda: (C.extract, (fresh("http://www.xn--55qx5d.cn/"),), dict(
+            keep_case=True)),
+        "extract unicode": lambda: (C.extract, (fresh("http://www.\u00e9xample.\u0130.co.uk/"),), {}),
+        "extract invalid": lambda: (C.extract, (fresh("http://A..B/"),), {}),
+        "extract keep_ip": lambda: (C.extract, (fresh("http://[2001:db8::1]/"),), dict(keep_ip=True)),
+        "extract no host": lambda: (C.extract, (fresh("urn:x"),), {}),
+        "extract int": lambda: (C.extract, (5,), {}),
+        "extract switch None": lambda: (C.extract, (fresh("a.com"),), dict(accept_unknown=None)),
+        "Rules.extract": lambda: (C._compiled_rules().extract, (fresh("a.b.github.io"),), {}),
     }
 """)
 

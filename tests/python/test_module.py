@@ -154,7 +154,9 @@ def test_columns_module_attributes():
         "_load_rules",
         "_compiled_rules",
         "host",
+        "extract",
         "Rules",
+        "Extracted",
         "_MAX_LIST_BYTES",
         "_QUESTIONS",
     ]

@@ -69,16 +69,21 @@ def test_stub_docstring(lookup, name):
     assert ast.get_docstring(STUB_FUNCTIONS[name]) == getattr(lookup, name).__doc__
 
 
-def test_host_stub():
-    """vexlo.host's stub, in the column module's stubs, as the six's are."""
+@pytest.mark.parametrize(
+    ("name", "annotations"),
+    [("host", ["str", SWITCH_ANNOTATION]), ("extract", ["str", *[SWITCH_ANNOTATION] * 3])],
+)
+def test_text_function_stubs(name, annotations):
+    """vexlo.host's and vexlo.extract's stubs, in the column module's stubs,
+    as the six's are."""
     stub = ast.parse((REPO / "vexlo" / "_columns.pyi").read_text(encoding="utf-8"))
-    node = next(n for n in stub.body if isinstance(n, ast.FunctionDef) and n.name == "host")
-    built = inspect.signature(_columns.host)
+    node = next(n for n in stub.body if isinstance(n, ast.FunctionDef) and n.name == name)
+    built = inspect.signature(getattr(_columns, name))
     assert [(n, kind, default) for n, kind, default, _ in stub_parameters(node)] == [
         (p.name, p.kind, p.default) for p in built.parameters.values()
     ]
-    assert [a for _, _, _, a in stub_parameters(node)] == ["str", SWITCH_ANNOTATION]
-    assert ast.get_docstring(node) == _columns.host.__doc__
+    assert [a for _, _, _, a in stub_parameters(node)] == annotations
+    assert ast.get_docstring(node) == getattr(_columns, name).__doc__
 
 
 def test_package_reexports_the_modules(lookup):
@@ -88,6 +93,8 @@ def test_package_reexports_the_modules(lookup):
     assert vexlo.__all__ == [
         *lookup.__all__[:-1],
         "host",
+        "extract",
+        "Extracted",
         lookup.__all__[-1],
         "Rules",
         "load_rules",
@@ -97,5 +104,7 @@ def test_package_reexports_the_modules(lookup):
         assert getattr(vexlo, name) is getattr(lookup, name)
     assert vexlo.Rules is _columns.Rules
     assert vexlo.host is _columns.host
+    assert vexlo.extract is _columns.extract
+    assert vexlo.Extracted is _columns.Extracted
     assert vexlo.__version__ == vexlo._version.__version__
     assert (REPO / "vexlo" / "py.typed").is_file()

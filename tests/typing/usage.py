@@ -50,3 +50,16 @@ def from_a_list_file(path: str, name: str) -> tuple[str, str | None]:
         return rules.checksum, rules.version
     suffix = rules.privatesuffix(name, icann_only=True)
     return rules.checksum, suffix if suffix is None else suffix.upper()
+
+
+def why(url: str) -> str:
+    record: vexlo.Extracted = vexlo.extract(url, keep_ip=False, accept_unknown=True)
+    host, _prefix, _domain, _public, site, *_ = record
+    section = record.section
+    kind = "private section" if section == "private" else section or "no listed rule"
+    return f"{host}: {site or '-'} by {record.rule or 'no rule'} ({kind})"
+
+
+def loaded_parts(rules: vexlo.Rules, url: str) -> tuple[str | None, str | None]:
+    record = rules.extract(url, keep_case=True)
+    return record.icann_publicsuffix, record.icann_privatesuffix

@@ -1,4 +1,4 @@
-// The functions of vexlo._columns come from three files, each with a table
+// The functions of vexlo._columns come from four files, each with a table
 // of its own; the exec step adds them in this order.
 #pragma once
 
@@ -11,5 +11,6 @@ namespace vexlo::python {
 std::span<PyMethodDef> column_functions();  // Arrow arrays, streams and lists
 std::span<PyMethodDef> line_functions();    // the command line's blocks of lines
 std::span<PyMethodDef> host_functions();    // vexlo.host, one text at a time
+std::span<PyMethodDef> extract_functions();  // vexlo.extract, one text at a time
 
 }  // namespace vexlo::python

@@ -1,8 +1,8 @@
 // The definition of vexlo._columns and its exec step, which first connects
 // the module to vexlo._lookup's process services, then adds the functions of
-// its tables (vexlo.host among them), the Rules type, _MAX_LIST_BYTES and
-// _QUESTIONS, each listed in __all__ as in vexlo._lookup. The module keeps no
-// state of its own.
+// its tables (vexlo.host and vexlo.extract among them), the Rules and
+// Extracted types, _MAX_LIST_BYTES and _QUESTIONS, each listed in __all__ as
+// in vexlo._lookup. The module keeps no state of its own.
 #include <Python.h>
 
 #include <span>
@@ -15,6 +15,7 @@
 #include "python/columns/sibling_services.h"
 #include "python/module_setup.h"
 #include "python/py_error.h"
+#include "python/questions/extracted_record.h"
 
 namespace vexlo::python {
 namespace {
@@ -25,7 +26,8 @@ int module_exec(PyObject* module) noexcept {
     if (!connect_to_lookup(module)) return -1;
     return exec_frame([module](PyError& error) {
         for (const std::span<PyMethodDef> table :
-             {column_functions(), line_functions(), rules_functions(), host_functions()}) {
+             {column_functions(), line_functions(), rules_functions(), host_functions(),
+              extract_functions()}) {
             if (!add_functions(module, table, error)) return false;
         }
         PyTypeObject* rules = rules_type();
@@ -35,6 +37,15 @@ int module_exec(PyObject* module) noexcept {
         }
         if (!add_owned(module, created(PyUnicode_FromString("Rules")),
                        Py_NewRef(reinterpret_cast<PyObject*>(rules)), error)) {
+            return false;
+        }
+        PyTypeObject* extracted = extracted_type();
+        if (extracted == nullptr) {
+            error = take_pending_exception();
+            return false;
+        }
+        if (!add_owned(module, created(PyUnicode_FromString("Extracted")),
+                       Py_NewRef(reinterpret_cast<PyObject*>(extracted)), error)) {
             return false;
         }
         if (!add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),

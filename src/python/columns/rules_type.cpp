@@ -13,6 +13,7 @@
 #include "python/interpreter_lock.h"
 #include "python/process_once.h"
 #include "python/process_services.h"
+#include "python/questions/extract_question.h"
 #include "python/questions/question_functions.h"
 #include "python/results.h"
 #include "python/type_errors.h"
@@ -68,6 +69,13 @@ constexpr const char* kMethodDocs[6] = {kPublicsuffixDoc.data(), kPrivatesuffixD
                                         kIsPublicDoc.data(),     kIsPrivateDoc.data(),
                                         kPrivatepartsDoc.data(), kSubdomainDoc.data()};
 
+// extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)
+PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return questions::extract_call(*as_rules(self)->tables, args, nargs, kwnames);
+}
+
+constexpr auto kExtractDoc = questions::method_doc(questions::kExtractDoc);
+
 // A function of vexlo.rules by name: what a Rules object is pickled as.
 PyObject* rules_module_function(const char* name) {
     PyObject* module = PyImport_ImportModule("vexlo.rules");
@@ -88,13 +96,14 @@ PyObject* rules_reduce(PyObject* self, PyObject*) {
     return Py_BuildValue("(N(O))", function, loaded ? rules->source : rules->checksum);
 }
 
-std::array<PyMethodDef, 8> method_records = [] {
-    std::array<PyMethodDef, 8> all{};
+std::array<PyMethodDef, 9> method_records = [] {
+    std::array<PyMethodDef, 9> all{};
     const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf>(kMethodDocs);
     for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
-    all[6] = {"__reduce__", rules_reduce, METH_NOARGS,
+    all[6] = {"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()};
+    all[7] = {"__reduce__", rules_reduce, METH_NOARGS,
               "Pickle as the list's bytes, loaded again by vexlo.load_rules()."};
-    all[7] = {nullptr, nullptr, 0, nullptr};
+    all[8] = {nullptr, nullptr, 0, nullptr};
     return all;
 }();
 

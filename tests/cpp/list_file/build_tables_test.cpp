@@ -109,6 +109,19 @@ TEST(SmallLists, TwinsGoBothWaysWithTheRuleKind) {
     EXPECT_EQ(flags.at("例え.jp"), 0x01);
     EXPECT_EQ(flags.at("xn--r8jz45g.jp"), 0x01);
     EXPECT_EQ(tables.twin_count, 3u);
+    // Each twin's node keeps the rule's name as listed.
+    std::vector<std::pair<std::uint32_t, std::string>> listed;
+    for (const ListedSpelling& s : tables.spellings) {
+        listed.emplace_back(s.node, tables.spelling_text.substr(s.text_start, s.text_end - s.text_start));
+    }
+    const auto node = [&](std::string_view name) {
+        return static_cast<std::uint32_t>(testing::node_of(tables.view(), name));
+    };
+    std::vector<std::pair<std::uint32_t, std::string>> want = {
+        {node("一宮市.jp"), "xn--4gq664adxb.jp"}, {node("xn--qxam"), "ελ"},
+        {node("xn--r8jz45g.jp"), "例え.jp"}};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(listed, want);
 }
 
 TEST(SmallLists, ATwinAlreadyListedIsNotCounted) {
@@ -118,6 +131,8 @@ TEST(SmallLists, ATwinAlreadyListedIsNotCounted) {
     EXPECT_EQ(tables.rule_count, 4u);
     EXPECT_EQ(tables.twin_count, 1u);
     EXPECT_EQ(flags_by_name(tables).at("公司.cn"), 0x09);
+    // Both nodes are named by a rule as listed.
+    EXPECT_TRUE(tables.spellings.empty());
 }
 
 TEST(SmallLists, EdgesInByteOrderAndThePoolInOrderOfFirstUse) {
@@ -185,6 +200,7 @@ TEST_F(PinnedList, Sizes) {
     EXPECT_EQ(tables_.distinct_labels, 7235u);
     EXPECT_EQ(tables_.rule_count, 10239u);
     EXPECT_EQ(tables_.twin_count, 459u);
+    EXPECT_EQ(tables_.spellings.size(), 459u);
     EXPECT_EQ(tables_.checksum, "fe6adc7fb8014f57d28d69b18d0aa3e581efb432544922e12131a5d4a87bd954");
     EXPECT_EQ(tables_.version, std::nullopt);
 }

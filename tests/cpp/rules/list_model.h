@@ -1,13 +1,17 @@
 // An independent model of a list's matching, for tests and fuzzers: every
 // name that the rules spell out in a hash map, answered by looking up ever
 // longer suffixes of a name. No trie, and nothing shared with the table
-// builder or the walks.
+// builder or the walks. It also says which rule decided, as the list writes
+// it, and reads a list file with a small parser of its own.
 #pragma once
 
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "punycode.h"
 #include "test_trie.h"
@@ -25,11 +29,23 @@ struct ListedRule {
 struct ModelNode {
     unsigned any = 0;    // kinds of rules naming this node, either section
     unsigned icann = 0;  // the same, ICANN section only
+    bool listed = false;      // a rule as the list writes it names this node
+    std::string twin_of;      // else: the listed name whose twin names it
+};
+
+// Why a name's public suffix is what it is, in both views.
+struct ModelVerdict {
+    std::size_t length;
+    std::size_t icann_length;
+    std::optional<std::string> rule;     // as the list writes it; "*" for the implicit rule
+    std::optional<std::string> section;  // "icann" or "private"
 };
 
 class ListModel {
 public:
-    void add(const ListedRule& rule) {
+    // `twin_of`: for a rule in the other spelling of a listed one, the
+    // listed rule's name.
+    void add(const ListedRule& rule, const std::string& twin_of = {}) {
         const auto labels = testing::split_labels(rule.name);
         std::string suffix;
         for (auto label = labels.rbegin(); label != labels.rend(); ++label) {
@@ -39,6 +55,37 @@ public:
         ModelNode& node = nodes_[rule.name];
         node.any |= rule.kind;
         if (rule.icann) node.icann |= rule.kind;
+        if (twin_of.empty()) {
+            node.listed = true;
+        } else if (node.twin_of.empty()) {
+            node.twin_of = twin_of;
+        }
+    }
+
+    // Adds a rule and its twin, if it has one.
+    void add_with_twin(const ListedRule& rule);
+
+    // Both lengths, and the last suffix on the way whose node has a rule of
+    // any kind in either section: the rule that decided the full view.
+    ModelVerdict explain(std::string_view name, bool accept_unknown) const {
+        ModelVerdict verdict{length(name, accept_unknown, false), length(name, accept_unknown, true),
+                             std::nullopt, std::nullopt};
+        const auto labels = testing::split_labels(name);
+        std::string suffix;
+        for (std::size_t j = 1; j <= labels.size(); ++j) {
+            const std::string& label = labels[labels.size() - j];
+            suffix = j == 1 ? label : label + "." + suffix;
+            const auto found = nodes_.find(suffix);
+            if (found == nodes_.end()) break;
+            const ModelNode& node = found->second;
+            if (node.any == 0) continue;
+            const unsigned kind = node.any & kException ? kException : node.any & kWildcard ? kWildcard : kRule;
+            const std::string mark = kind == kException ? "!" : kind == kWildcard ? "*." : "";
+            verdict.rule = mark + (node.listed ? suffix : node.twin_of);
+            verdict.section = node.icann & kind ? "icann" : "private";
+        }
+        if (!verdict.rule && verdict.length != 0) verdict.rule = "*";
+        return verdict;
     }
 
     // Public-suffix length: the last suffix, growing from the right, that a
@@ -82,6 +129,46 @@ inline std::string twin_name(const std::string& name) {
         out += (out.empty() ? "" : ".") + (other ? *other : label);
     }
     return changed ? out : std::string();
+}
+
+inline void ListModel::add_with_twin(const ListedRule& rule) {
+    add(rule);
+    const std::string twin = twin_name(rule.name);
+    if (!twin.empty()) add({twin, rule.kind, rule.icann}, rule.name);
+}
+
+// A list file read by the model's own small parser: its bytes and rules.
+struct ModelList {
+    std::string bytes;
+    std::vector<ListedRule> rules;
+};
+
+// Empty when the file cannot be read.
+inline ModelList read_model_list(const char* path) {
+    ModelList list;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return list;
+    std::ostringstream all;
+    all << in.rdbuf();
+    list.bytes = all.str();
+    std::istringstream lines(list.bytes);
+    std::string line;
+    bool icann = false;
+    while (std::getline(lines, line)) {
+        if (line.find("===BEGIN ICANN DOMAINS===") != std::string::npos) icann = true;
+        if (line.find("===BEGIN PRIVATE DOMAINS===") != std::string::npos) icann = false;
+        std::istringstream words(line);
+        std::string rule;
+        if (!(words >> rule) || rule.rfind("//", 0) == 0) continue;
+        if (rule[0] == '!') {
+            list.rules.push_back({rule.substr(1), kException, icann});
+        } else if (rule.rfind("*.", 0) == 0) {
+            list.rules.push_back({rule.substr(2), kWildcard, icann});
+        } else {
+            list.rules.push_back({rule, kRule, icann});
+        }
+    }
+    return list;
 }
 
 }  // namespace vexlo::testing

@@ -23,55 +23,17 @@
 namespace vexlo {
 namespace {
 
-using testing::kException;
-using testing::kRule;
-using testing::kWildcard;
 using testing::ListedRule;
 using testing::ListModel;
-using testing::twin_name;
 
-struct LoadedList {
-    std::string bytes;
-    std::vector<ListedRule> rules;
-};
-
-LoadedList load_list(const char* path) {
-    LoadedList list;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return list;
-    std::ostringstream all;
-    all << in.rdbuf();
-    list.bytes = all.str();
-    std::istringstream lines(list.bytes);
-    std::string line;
-    bool icann = false;
-    while (std::getline(lines, line)) {
-        if (line.find("===BEGIN ICANN DOMAINS===") != std::string::npos) icann = true;
-        if (line.find("===BEGIN PRIVATE DOMAINS===") != std::string::npos) icann = false;
-        std::istringstream words(line);
-        std::string rule;
-        if (!(words >> rule) || rule.rfind("//", 0) == 0) continue;
-        if (rule[0] == '!') {
-            list.rules.push_back({rule.substr(1), kException, icann});
-        } else if (rule.rfind("*.", 0) == 0) {
-            list.rules.push_back({rule.substr(2), kWildcard, icann});
-        } else {
-            list.rules.push_back({rule, kRule, icann});
-        }
-    }
-    return list;
-}
+using LoadedList = testing::ModelList;
 
 class WholeList : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        list_ = new LoadedList(load_list(VEXLO_PSL_FILE));
+        list_ = new LoadedList(testing::read_model_list(VEXLO_PSL_FILE));
         model_ = new ListModel;
-        for (const ListedRule& rule : list_->rules) {
-            model_->add(rule);
-            const std::string twin = twin_name(rule.name);
-            if (!twin.empty()) model_->add({twin, rule.kind, rule.icann});
-        }
+        for (const ListedRule& rule : list_->rules) model_->add_with_twin(rule);
     }
     static void TearDownTestSuite() {
         delete model_;

@@ -142,6 +142,49 @@ INSTANTIATE_TEST_SUITE_P(
                  "node's run"}),
     [](const ::testing::TestParamInfo<Breakage>& info) { return std::string(info.param.name); });
 
+// The listed spellings of twin-only rule nodes: "\xc3\xa9t\xc3\xa9" for
+// nodes 2 and 5, as a sound set.
+struct SpellingCase {
+    const char* name;
+    std::vector<ListedSpelling> entries;
+    std::string message;  // empty: sound
+};
+
+class Spellings : public ::testing::TestWithParam<SpellingCase> {};
+
+TEST_P(Spellings, AreCheckedWithTheTables) {
+    const std::string text = "\xc3\xa9t\xc3\xa9";
+    TestTrie built = sound_table();
+    const SpellingCase& c = GetParam();
+    try {
+        const OwnedTables owned(built.nodes, built.edges, built.pool, c.entries, text);
+        EXPECT_EQ(c.message, "") << "no fault";
+        EXPECT_EQ(owned.tables().listed_spellings().entries.size(), c.entries.size());
+    } catch (const Fault& fault) {
+        EXPECT_EQ(fault.message(), c.message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, Spellings,
+    ::testing::Values(
+        SpellingCase{"Sound", {{2, 0, 5}, {5, 0, 2}}, ""},
+        SpellingCase{"None", {}, ""},
+        SpellingCase{"ForTheRoot", {{0, 0, 5}},
+                     "rule trie: listed spelling 0 is for the root or a node past the last"},
+        SpellingCase{"PastTheLastNode", {{6, 0, 5}},
+                     "rule trie: listed spelling 0 is for the root or a node past the last"},
+        SpellingCase{"Unsorted", {{5, 0, 5}, {2, 0, 5}},
+                     "rule trie: listed spelling 1 is not for a later node than the one before it"},
+        SpellingCase{"TwiceForOneNode", {{2, 0, 5}, {2, 0, 5}},
+                     "rule trie: listed spelling 1 is not for a later node than the one before it"},
+        SpellingCase{"Empty", {{2, 3, 3}}, "rule trie: listed spelling 0 is empty or lies outside its text"},
+        SpellingCase{"PastTheText", {{2, 0, 6}},
+                     "rule trie: listed spelling 0 is empty or lies outside its text"},
+        SpellingCase{"InsideACharacter", {{2, 1, 5}},
+                     "rule trie: listed spelling 0 does not fall on UTF-8 character boundaries"}),
+    [](const ::testing::TestParamInfo<SpellingCase>& info) { return std::string(info.param.name); });
+
 // More nodes than a child index (31 bits) can name. The sizes are all that
 // the check reads before it refuses, so the span need not be backed.
 TEST(TableProof, RefusesTablesTooLargeForTheirIndexes) {

@@ -1,0 +1,29 @@
+#include "extract/text_extraction.h"
+
+#include "extract/text_host.h"
+
+namespace vexlo {
+
+TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
+                               const ExtractOptions& options) {
+    const TextHost found = host_of_text(text, options.keep_ip, host_copy_);
+    if (found.kind == TextHost::Kind::kNone) return;
+    if (found.kind == TextHost::Kind::kName) {
+        traced_ = trace_domain(found.host, tables, options.accept_unknown);
+        if (traced_) {
+            extract_fields(tables, {traced_->match.view(), traced_->verdict}, options.keep_case,
+                           fields_);
+            if (fields_.rule) {
+                rule_.resize(fields_.rule->size());
+                fields_.rule->write(rule_.data());
+                fields_.texts[static_cast<std::size_t>(ExtractField::kRule)] = rule_;
+            }
+            return;
+        }
+    }
+    // An IP literal, or an invalid name: the host is the only field.
+    fields_.texts[static_cast<std::size_t>(ExtractField::kHost)] =
+        unmatched_host(found.host, options.keep_case, lowered_host_);
+}
+
+}  // namespace vexlo

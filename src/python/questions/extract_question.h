@@ -1,0 +1,98 @@
+// extract as a callable of Python: vexlo.extract, which answers from the
+// compiled list, and Rules.extract, which answers from the rules it is
+// called on. One signature, docstring and entry for both; where the tables
+// come from is the caller's.
+#pragma once
+
+#include <Python.h>
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "extract/text_extraction.h"
+#include "normalize/utf8_check.h"
+#include "python/argument_conversion.h"
+#include "python/boundary.h"
+#include "python/function_signature.h"
+#include "python/questions/extracted_record.h"
+#include "rules/rule_tables.h"
+
+// Internal linkage, as question_functions.h: each file that includes this
+// header makes its own entry.
+namespace vexlo::python::questions {
+namespace {
+
+inline constexpr std::string_view kExtractPositional[] = {"text"};
+inline constexpr KeywordParameter kExtractSwitches[] = {
+    {"keep_ip", false}, {"accept_unknown", true}, {"keep_case", false}};
+inline constexpr FunctionSignature kExtract{"extract", kExtractPositional, 1, kExtractSwitches};
+
+inline constexpr char kExtractDoc[] =
+    "extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)\n--\n\n"
+    "Return every part of the host name in *text* (a URL, an e-mail address or a\n"
+    "host name) as an Extracted record: host, prefix, domain, publicsuffix,\n"
+    "privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,\n"
+    "None where there is no such part.";
+
+// The switches of a call that passes none: each parameter's default.
+constexpr ExtractOptions default_extract_options() {
+    ExtractOptions options;
+    for (const KeywordParameter& parameter : kExtractSwitches) {
+        if (parameter.name == "keep_ip") options.keep_ip = parameter.default_value;
+        if (parameter.name == "accept_unknown") options.accept_unknown = parameter.default_value;
+        if (parameter.name == "keep_case") options.keep_case = parameter.default_value;
+    }
+    return options;
+}
+
+// The record for `text`, the UTF-8 of a str; `ascii`: the str is ASCII, and
+// so is every field cut from it.
+inline PyObject* extract_answer(const RuleTables& tables, std::string_view text, bool ascii,
+                                const ExtractOptions& options) {
+    const TextExtraction extraction(text, tables, options);
+    std::optional<std::string_view> fields[kExtractFieldCount];
+    bool ascii_fields[kExtractFieldCount];
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        const auto field = static_cast<ExtractField>(i);
+        fields[i] = extraction.field(field);
+        // The rule is spelled as the list spells it, which an ASCII name
+        // may not be (the Unicode rule of an "xn--" name).
+        ascii_fields[i] = TextExtraction::from_text(field) ? ascii : fields[i] && is_ascii(*fields[i]);
+    }
+    return extracted_record(fields, ascii_fields);
+}
+
+// One call of extract over `tables`.
+inline PyObject* extract_call(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
+    // The common call: one exact str of ASCII characters, no keyword.
+    if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0]) &&
+        PyUnicode_IS_COMPACT_ASCII(args[0])) {
+        return infallible_call_frame([&]() -> PyObject* {
+            const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
+                                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
+            static constexpr ExtractOptions kDefaults = default_extract_options();
+            return extract_answer(tables, text, true, kDefaults);
+        });
+    }
+    return call_frame([&](PyError& error) -> PyObject* {
+        std::array<PyObject*, 4> slots{};
+        std::string_view text;
+        ExtractOptions options = default_extract_options();
+        if (!extract_arguments(kExtract, args, nargs, kwnames, slots, error) ||
+            !extract_str(slots[0], kExtractPositional[0], text, error) ||
+            !extract_flag(slots[1], kExtractSwitches[0].name, kExtractSwitches[0].default_value,
+                          options.keep_ip, error) ||
+            !extract_flag(slots[2], kExtractSwitches[1].name, kExtractSwitches[1].default_value,
+                          options.accept_unknown, error) ||
+            !extract_flag(slots[3], kExtractSwitches[2].name, kExtractSwitches[2].default_value,
+                          options.keep_case, error)) {
+            return nullptr;
+        }
+        return extract_answer(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
+    });
+}
+
+}  // namespace
+}  // namespace vexlo::python::questions

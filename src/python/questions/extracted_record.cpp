@@ -1,0 +1,100 @@
+#include "python/questions/extracted_record.h"
+
+#include "python/process_once.h"
+#include "python/py_error.h"
+#include "python/results.h"
+#include "query/extract.h"
+
+namespace vexlo::python {
+namespace {
+
+// In the order of query/extract.h's ExtractField.
+PyStructSequence_Field kFields[] = {
+    {"host", "the host name in the text, lowercase unless keep_case, without its root dot"},
+    {"prefix", "the labels left of the private suffix ('www.shop'), '' when there are none"},
+    {"domain", "the one label left of the public suffix"},
+    {"publicsuffix", "the public suffix, as vexlo.publicsuffix gives it"},
+    {"privatesuffix", "the private suffix, as vexlo.privatesuffix gives it"},
+    {"section", "'icann' or 'private': the section of the rule that decided"},
+    {"rule", "the rule that decided, as the list writes it ('*' for the implicit rule)"},
+    {"icann_publicsuffix", "the public suffix with icann_only=True"},
+    {"icann_privatesuffix", "the private suffix with icann_only=True"},
+    {nullptr, nullptr},
+};
+static_assert(std::size(kFields) == kExtractFieldCount + 1);
+
+PyStructSequence_Desc kDescription = {
+    "vexlo.Extracted",
+    "Every part of the host name of a URL, an e-mail address or a host name, and\n"
+    "why its answers are what they are: what vexlo.extract() and Rules.extract()\n"
+    "return. An immutable tuple of nine fields, None where the text has no such\n"
+    "part.",
+    kFields,
+    static_cast<int>(kExtractFieldCount),
+};
+
+ProcessOnce type_once;
+ProcessOnce icann_once;
+ProcessOnce private_once;
+
+// The two sections' texts, made once and shared by every record.
+PyObject* section_str(std::string_view section) {
+    ProcessOnce& once = section == kIcannSection ? icann_once : private_once;
+    PyObject* text = once.get([section]() -> PyObject* {
+        PyObject* made = PyUnicode_FromStringAndSize(section.data(), static_cast<Py_ssize_t>(section.size()));
+        if (made != nullptr) PyUnicode_InternInPlace(&made);
+        return made;
+    });
+    return text == nullptr ? nullptr : Py_NewRef(text);
+}
+
+// A record with every item null, as PyStructSequence_New makes it. That
+// function reads the type's field counts from its dictionary on every call,
+// which costs as much as the rest of the record; this type's counts are
+// known: nine fields, all visible and named, so the record is a tuple of
+// nine (not tracked by the collector: it holds only strs and None).
+PyObject* new_record(PyTypeObject* type) {
+    PyStructSequence* record =
+        PyObject_GC_NewVar(PyStructSequence, type, static_cast<Py_ssize_t>(kExtractFieldCount));
+    if (record == nullptr) return nullptr;
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) record->ob_item[i] = nullptr;
+    return reinterpret_cast<PyObject*>(record);
+}
+
+}  // namespace
+
+PyTypeObject* extracted_type() noexcept {
+    return reinterpret_cast<PyTypeObject*>(type_once.get(
+        [] { return reinterpret_cast<PyObject*>(PyStructSequence_NewType(&kDescription)); }));
+}
+
+PyObject* extracted_record(const std::optional<std::string_view> (&fields)[9], const bool (&ascii)[9]) {
+    PyTypeObject* type = extracted_type();
+    if (type == nullptr) object_creation_failed();
+    PyObject* record = created(new_record(type));
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        PyObject* item = nullptr;
+        if (!fields[i]) {
+            item = Py_NewRef(Py_None);
+        } else if (i == static_cast<std::size_t>(ExtractField::kSection)) {
+            item = section_str(*fields[i]);
+        } else {
+            // A field that is the very text of an earlier one shares its str.
+            for (std::size_t j = 0; j < i && item == nullptr; ++j) {
+                if (fields[j] && fields[j]->data() == fields[i]->data() &&
+                    fields[j]->size() == fields[i]->size()) {
+                    item = Py_NewRef(PyStructSequence_GetItem(record, static_cast<Py_ssize_t>(j)));
+                }
+            }
+            if (item == nullptr) item = new_str(*fields[i], ascii[i]);
+        }
+        if (item == nullptr) {
+            Py_DECREF(record);
+            object_creation_failed();
+        }
+        PyStructSequence_SetItem(record, static_cast<Py_ssize_t>(i), item);
+    }
+    return record;
+}
+
+}  // namespace vexlo::python

@@ -1,0 +1,80 @@
+#include "query/extract.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexlo {
+
+namespace {
+
+// The list's own spelling of a node that only a twin names, if it is one.
+std::optional<std::string_view> listed_spelling(const RuleTables& tables, std::uint32_t node) noexcept {
+    const ListedSpellings spellings = tables.listed_spellings();
+    const auto found = std::lower_bound(
+        spellings.entries.begin(), spellings.entries.end(), node,
+        [](const ListedSpelling& spelling, std::uint32_t wanted) { return spelling.node < wanted; });
+    if (found == spellings.entries.end() || found->node != node) return std::nullopt;
+    return spellings.text.substr(found->text_start, found->text_end - found->text_start);
+}
+
+}  // namespace
+
+char* RuleText::write(char* out) const noexcept {
+    std::memcpy(out, mark.data(), mark.size());
+    std::memcpy(out + mark.size(), name.data(), name.size());
+    return out + size();
+}
+
+std::optional<std::string_view> decided_section(const RuleTables& tables, const Verdict& verdict) noexcept {
+    if (verdict.rule_node == 0) return std::nullopt;
+    return decided_by_icann(tables.nodes[verdict.rule_node].flags) ? kIcannSection : kPrivateSection;
+}
+
+std::optional<RuleText> decided_rule(const RuleTables& tables, const MatchView& match,
+                                     const Verdict& verdict) noexcept {
+    if (verdict.rule_node == 0) {
+        // No listed rule: the implicit one decided, when it applies at all.
+        if (verdict.public_length == 0) return std::nullopt;
+        return RuleText{{}, kImplicitRule};
+    }
+    std::string_view mark;
+    switch (deciding_kind(tables.nodes[verdict.rule_node].flags)) {
+        case EXCEPTION_ANY: mark = "!"; break;
+        case WILDCARD_ANY: mark = "*."; break;
+        default: break;
+    }
+    // The walk reached the node by the name's own rightmost labels, which
+    // are the rule's as the list writes them, unless only a twin named it.
+    if (const std::optional<std::string_view> listed = listed_spelling(tables, verdict.rule_node)) {
+        return RuleText{mark, *listed};
+    }
+    return RuleText{mark, rightmost_labels(match, false, verdict.rule_labels)};
+}
+
+void extract_fields(const RuleTables& tables, const ExplainedMatch& explained, bool keep_case,
+                    ExtractedFields& out) noexcept {
+    const MatchView& match = explained.match;
+    const auto at = [&](ExtractField field) -> std::optional<std::string_view>& {
+        return out.texts[static_cast<std::size_t>(field)];
+    };
+    const std::string_view source = answer_source(match, keep_case);
+    at(ExtractField::kHost) = source;
+    at(ExtractField::kPublicSuffix) = publicsuffix(match, keep_case);
+    const std::optional<std::string_view> suffix = privatesuffix(match, keep_case);
+    at(ExtractField::kPrivateSuffix) = suffix;
+    at(ExtractField::kPrefix) = suffix ? std::optional(labels_before(source, *suffix)) : std::nullopt;
+    at(ExtractField::kDomain) = suffix ? std::optional(first_label(*suffix)) : std::nullopt;
+    at(ExtractField::kSection) = decided_section(tables, explained.verdict);
+    if (explained.verdict.icann_length == match.public_length) {
+        at(ExtractField::kIcannPublicSuffix) = at(ExtractField::kPublicSuffix);
+        at(ExtractField::kIcannPrivateSuffix) = suffix;
+    } else {
+        const MatchView icann = explained.icann_match();
+        at(ExtractField::kIcannPublicSuffix) = publicsuffix(icann, keep_case);
+        at(ExtractField::kIcannPrivateSuffix) = privatesuffix(icann, keep_case);
+    }
+    at(ExtractField::kRule) = std::nullopt;
+    out.rule = decided_rule(tables, match, explained.verdict);
+}
+
+}  // namespace vexlo
