@@ -68,11 +68,12 @@ def test_threads_agree_with_a_single_thread():
 
 
 # Everything a program may call from its threads, all at once on shared
-# inputs: the six functions, one loaded Rules and the compiled one, host, and
-# the column functions over Arrow, pandas and list columns (some answered by
-# threads of vexlo's own too). Each call's answer is a plain value, compared
-# with the answer of the same call made alone once every thread is done; so
-# the threads are also the first to use everything in the process.
+# inputs: the six functions, one loaded Rules and the compiled one, host,
+# extract, and the column functions over Arrow, pandas and list columns
+# (some answered by threads of vexlo's own too). Each call's answer is a
+# plain value, compared with the answer of the same call made alone once
+# every thread is done; so the threads are also the first to use everything
+# in the process.
 MANY_CALLERS = textwrap.dedent("""
     import itertools, random, threading
     import pandas as pd
@@ -142,19 +143,26 @@ MANY_CALLERS = textwrap.dedent("""
         CALLS[f"columns.{question} pandas"] = column(question, PANDAS, lambda s: s.tolist())
         CALLS[f"columns.{question} list"] = column(question, WITH_NULLS, list)
     CALLS["compiled_rules() is one object"] = lambda: id(vexlo.compiled_rules())
-    # The functions of URLs and e-mail addresses: each with its switches, by
-    # scalar function and column function.
-    URL_FUNCTIONS = [
-        (vexlo.host, columns.host, [{}, {"keep_ip": True}]),
-    ]
-    for scalar_function, column_function, switches in URL_FUNCTIONS:
-        name = scalar_function.__name__
-        CALLS[f"vexlo.{name}"] = text_function(scalar_function, URLS, switches)
-        CALLS[f"columns.{name}"] = text_function(
-            lambda c, f=column_function, **s: f(c, **s).to_pylist(), [URL_COLUMN], switches)
-        CALLS[f"columns.{name} vexlo's threads"] = text_function(
-            lambda c, f=column_function, **s: f(c, threads=2, **s).to_pylist(), [URL_COLUMN],
-            switches)
+    # The functions of URLs and e-mail addresses, with their switches: the
+    # module's, the Rules method and the column function of the same name,
+    # each where there is one.
+    URL_FUNCTIONS = {
+        "host": [{}, {"keep_ip": True}],
+        "extract": [{}, {"keep_ip": True, "accept_unknown": False}, {"keep_case": True}],
+    }
+    for name, switches in URL_FUNCTIONS.items():
+        CALLS[f"vexlo.{name}"] = text_function(getattr(vexlo, name), URLS, switches)
+        if hasattr(RULES, name):
+            CALLS[f"loaded Rules.{name}"] = text_function(getattr(RULES, name), URLS, switches)
+            CALLS[f"compiled_rules().{name}"] = text_function(
+                lambda t, n=name, **s: getattr(vexlo.compiled_rules(), n)(t, **s), URLS, switches)
+        if hasattr(columns, name):
+            function = getattr(columns, name)
+            CALLS[f"columns.{name}"] = text_function(
+                lambda c, f=function, **s: f(c, **s).to_pylist(), [URL_COLUMN], switches)
+            CALLS[f"columns.{name} vexlo's threads"] = text_function(
+                lambda c, f=function, **s: f(c, threads=2, **s).to_pylist(), [URL_COLUMN],
+                switches)
 
     THREADS = 8
     ROUNDS = 2

@@ -21,6 +21,7 @@
 #include "../columns/test_names.h"
 #include "columns/answer_column.h"
 #include "common/sha256.h"
+#include "extract/text_extraction.h"
 #include "host/find_host.h"
 #include "lines/answer_lines.h"
 #include "list_file/loaded_list.h"
@@ -123,18 +124,25 @@ std::string line_answers(const RuleTables& tables) {
     return std::string(answer.output.view());
 }
 
-std::string host_answers() {
+// The host of a URL around each name, and every field of its extract record.
+std::string url_answers(const RuleTables& tables) {
     std::string out;
     for (const std::string& name : names()) {
         const std::string url = "https://user@" + name + ":8080/path";
         const host::FoundHost found = host::find_host(url);
         out += host::is_answer(found, true) ? std::string(found.text()) + '\n' : "none\n";
+        const TextExtraction extraction(url, tables, {});
+        for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+            out += optional_text(extraction.field(static_cast<ExtractField>(i))) + ' ';
+        }
+        out += '\n';
     }
     return out;
 }
 
 std::string all_answers(const RuleTables& tables) {
-    return scalar_answers(tables) + column_answers(tables) + line_answers(tables) + host_answers();
+    return scalar_answers(tables) + column_answers(tables) + line_answers(tables) +
+           url_answers(tables);
 }
 
 constexpr std::string_view kSmallList =
