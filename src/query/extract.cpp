@@ -1,7 +1,6 @@
 #include "query/extract.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vexlo {
 
@@ -20,9 +19,10 @@ std::optional<std::string_view> listed_spelling(const RuleTables& tables, std::u
 }  // namespace
 
 char* RuleText::write(char* out) const noexcept {
-    std::memcpy(out, mark.data(), mark.size());
-    std::memcpy(out + mark.size(), name.data(), name.size());
-    return out + size();
+    // std::copy, not memcpy: a rule without a mark has an empty view whose
+    // data may be null, which memcpy must never be given.
+    out = std::copy(mark.begin(), mark.end(), out);
+    return std::copy(name.begin(), name.end(), out);
 }
 
 std::optional<std::string_view> decided_section(const RuleTables& tables, const Verdict& verdict) noexcept {

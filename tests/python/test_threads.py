@@ -93,7 +93,8 @@ MANY_CALLERS = textwrap.dedent("""
     URLS += ["mailto:a@b.example.org", "Bob <bob@x.github.io>", "http://[2001:db8::1]/",
              "http://10.0.0.1/", "urn:isbn:1", "h\\ttp://exa\\nmple.com/", "not a url"]
     WITH_NULLS = NAMES + [None] * 20
-    ARROW = {"string": pa.array(WITH_NULLS), "large_string": pa.array(WITH_NULLS, pa.large_string()),
+    ARROW = {"string": pa.array(WITH_NULLS),
+             "large_string": pa.array(WITH_NULLS, pa.large_string()),
              "string_view": pa.array(WITH_NULLS, pa.string_view()),
              "chunked": pa.chunked_array([WITH_NULLS[:250], WITH_NULLS[250:]])}
     PANDAS = pd.Series(WITH_NULLS, dtype="string[pyarrow]")
@@ -101,8 +102,11 @@ MANY_CALLERS = textwrap.dedent("""
     RULES = vexlo.load_rules(LIST_FILE)
 
     def switch_sets(question):
-        keys = ("accept_unknown", "icann_only") + (() if question.startswith("is_") else ("keep_case",))
-        return [dict(zip(keys, values)) for values in itertools.product([True, False], repeat=len(keys))]
+        keys = ("accept_unknown", "icann_only")
+        if not question.startswith("is_"):
+            keys += ("keep_case",)
+        values = itertools.product([True, False], repeat=len(keys))
+        return [dict(zip(keys, these)) for these in values]
 
     def ask(function, question, name, switches):
         return function(name, *([1] if question == "subdomain" else []), **switches)
@@ -184,7 +188,8 @@ MANY_CALLERS = textwrap.dedent("""
         thread.join()
 
     expected = {name: call() for name, call in CALLS.items()}
-    wrong = sorted({name for result in results for name, answers in result if answers != expected[name]})
+    wrong = sorted({name for result in results for name, answers in result
+                    if answers != expected[name]})
     assert all(len(result) == ROUNDS * len(CALLS) for result in results)
     print("agree" if not wrong else "differ: " + ", ".join(wrong), len(CALLS))
 """)

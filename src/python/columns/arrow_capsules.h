@@ -44,10 +44,12 @@ Struct* capsule_struct(PyObject* capsule, const char* capsule_name, std::string_
 // Inside the capsule's critical section, so that of calls in several threads
 // handed one capsule (an interpreter without the global lock runs them at
 // once) exactly one takes the struct and the others find it taken. Returns
-// false with `error` set for those.
+// false with `error` set for those. (With the global lock the critical
+// section is empty, and `capsule` unused.)
 template <class Struct>
-bool take_capsule_struct(PyObject* capsule, Struct* held, ArrowOwner<Struct>& owner,
-                         std::string_view parameter, const char* what, PyError& error) {
+bool take_capsule_struct([[maybe_unused]] PyObject* capsule, Struct* held,
+                         ArrowOwner<Struct>& owner, std::string_view parameter, const char* what,
+                         PyError& error) {
     bool taken = false;
     Py_BEGIN_CRITICAL_SECTION(capsule);
     if (held->release != nullptr) {

@@ -165,11 +165,12 @@ std::string loaded_small_list() {
 
 TEST(SharedState, FirstUsesOfTheOneTimeCachesRaceAndAgree) {
     const std::string data(100'000, 'v');
-    const std::vector<std::string> results = at_once([&] {
-        return sha256_hex(data) + '\n' + loaded_small_list() + '\n' + all_answers(compiled_tables());
-    });
-    const std::string alone =
-        sha256_hex(data) + '\n' + loaded_small_list() + '\n' + all_answers(compiled_tables());
+    const auto work = [&] {
+        return sha256_hex(data) + '\n' + loaded_small_list() + '\n' +
+               all_answers(compiled_tables());
+    };
+    const std::vector<std::string> results = at_once(work);
+    const std::string alone = work();
     for (const std::string& result : results) EXPECT_TRUE(result == alone);
 }
 
