@@ -10,3 +10,9 @@ def table(header, rows):
 def verdict(met):
     """The last cell of a goal's row."""
     return "met" if met else "**not met**"
+
+
+def goal_met(value, goal):
+    """Whether `value` meets a goal written "at most X" or "at least X"."""
+    bound, limit = goal.rsplit(" ", 1)
+    return value <= float(limit) if bound == "at most" else value >= float(limit)

@@ -3,7 +3,8 @@
 bench_core, with the ratios that the goals name.
 
     bench/report/report.py --python PY.json --core CORE.json [--columns COLUMNS.json]
-                           [--cli CLI.json] [--chart NAME.png] --output BENCHMARKS.md
+                           [--cli CLI.json] [--rules RULES.json] [--urls URLS.json]
+                           [--duckdb DUCKDB.json] [--chart NAME.png] --output BENCHMARKS.md
 
 Carries docs/single_call_steps.md and docs/engines.md over as they stand.
 
@@ -21,6 +22,7 @@ import statistics
 import sys
 
 from columns_section import columns_report
+from duckdb_section import duckdb_report
 from markup import table, verdict
 from rules_section import rules_report
 from urls_section import urls_report
@@ -417,6 +419,7 @@ def main(argv=None):
     parser.add_argument("--cli", type=pathlib.Path, help="bench_cli.py's JSON")
     parser.add_argument("--rules", type=pathlib.Path, help="bench_rules.py's JSON")
     parser.add_argument("--urls", type=pathlib.Path, help="bench_urls.py's JSON")
+    parser.add_argument("--duckdb", type=pathlib.Path, help="bench_duckdb.py's JSON")
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
     py = harness.read_results(args.python)
@@ -430,6 +433,7 @@ def main(argv=None):
     extra = [harness.read_results(path) if path else None for path in (args.columns, args.cli)]
     rules = harness.read_results(args.rules) if args.rules else None
     urls = harness.read_results(args.urls) if args.urls else None
+    in_duckdb = harness.read_results(args.duckdb) if args.duckdb else None
     report = (
         build_report(py, core, args.chart, run_info)
         + "\n"
@@ -438,6 +442,8 @@ def main(argv=None):
         + rules_report(rules)
         + "\n"
         + urls_report(urls)
+        + "\n"
+        + duckdb_report(in_duckdb)
     )
     args.output.write_text(report, encoding="utf-8")
     return 0

@@ -1,13 +1,7 @@
 """The BENCHMARKS.md section on host names found in URLs (bench_urls.py), with
 the goals it is measured against."""
 
-from markup import table, verdict
-
-
-def goal_met(value, goal):
-    """Whether `value` meets a goal written "at most X" or "at least X"."""
-    bound, limit = goal.rsplit(" ", 1)
-    return value <= float(limit) if bound == "at most" else value >= float(limit)
+from markup import goal_met, table, verdict
 
 
 def urls_report(urls):

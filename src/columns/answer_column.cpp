@@ -303,13 +303,7 @@ private:
             if (name.state == NameBatch::State::kValid) {
                 if (const std::optional<PrivateParts> found = privateparts(batch.view(k), request_.keep_case)) {
                     answered = true;
-                    std::string_view subdomains = found->subdomains;
-                    for (std::size_t s = 0; s < found->subdomain_count; ++s) {
-                        const std::size_t dot = subdomains.find('.');
-                        add_item(subdomains.substr(0, dot));
-                        subdomains.remove_prefix(dot == std::string_view::npos ? subdomains.size() : dot + 1);
-                    }
-                    add_item(found->private_suffix);
+                    each_private_part(*found, [&](std::string_view item) { add_item(item); });
                 }
             }
             out_.nulls += !answered;

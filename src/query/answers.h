@@ -119,4 +119,17 @@ inline std::optional<PrivateParts> privateparts(const MatchView& match, bool kee
     return PrivateParts{text.substr(0, subdomain_bytes), subdomain_count, *suffix};
 }
 
+// Calls `item` with each item of the privateparts answer, in order: every
+// subdomain label, then the private suffix.
+template <class Item>
+void each_private_part(const PrivateParts& parts, Item&& item) {
+    std::string_view rest = parts.subdomains;
+    for (std::size_t s = 0; s < parts.subdomain_count; ++s) {
+        const std::size_t dot = rest.find('.');
+        item(rest.substr(0, dot));
+        rest.remove_prefix(dot == std::string_view::npos ? rest.size() : dot + 1);
+    }
+    item(parts.private_suffix);
+}
+
 }  // namespace vexlo

@@ -18,11 +18,10 @@ std::optional<std::string_view> listed_spelling(const RuleTables& tables, std::u
 
 }  // namespace
 
+// std::copy: a plain rule's mark is empty, with no bytes (a null pointer),
+// which memcpy may not be given even for no bytes.
 char* RuleText::write(char* out) const noexcept {
-    // std::copy, not memcpy: a rule without a mark has an empty view whose
-    // data may be null, which memcpy must never be given.
-    out = std::copy(mark.begin(), mark.end(), out);
-    return std::copy(name.begin(), name.end(), out);
+    return std::copy(name.begin(), name.end(), std::copy(mark.begin(), mark.end(), out));
 }
 
 std::optional<std::string_view> decided_section(const RuleTables& tables, const Verdict& verdict) noexcept {

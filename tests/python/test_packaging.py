@@ -25,13 +25,20 @@ PACKAGE_FILES = {
     "cli.py",
     "columns.py",
     "rules.py",
+    "duckdb.py",
     "_lookup.pyi",
     "_columns.pyi",
     "py.typed",
     "_lookup" + EXT_SUFFIX,
     "_columns" + EXT_SUFFIX,
+} | {
+    # The DuckDB extension, one copy for each platform string DuckDB knows
+    # the machine by.
+    f"duckdb_extension/{platform}/vexlo.duckdb_extension"
+    for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
+    for platform in (f"linux_{machine}", f"linux_{machine}_gcc4")
 }
-LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt"}
+LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt", "third_party/duckdb/LICENSE"}
 
 # Building and installing is the same with a sanitized module; and the build
 # tools would run with the sanitizer runtimes preloaded.
@@ -101,6 +108,11 @@ def test_sdist_holds_the_sources_and_no_build_products(dist):
         "src/python/CMakeLists.txt",
         "src/python/columns/exports.map",
         "src/normalize/case_tables.cpp",
+        "src/duckdb/CMakeLists.txt",
+        "third_party/duckdb/duckdb_extension.h",
+        "third_party/duckdb/append_metadata.cmake",
+        "third_party/duckdb/null.txt",
+        "third_party/duckdb/LICENSE",
         "vexlo/__init__.py",
         "vexlo/_lookup.pyi",
         "vexlo/py.typed",

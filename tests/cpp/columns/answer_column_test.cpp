@@ -16,6 +16,7 @@
 #include "normalize/utf8_check.h"
 #include "query/match.h"
 #include "rules/compiled_tables.h"
+#include "scalar_answer.h"
 #include "test_names.h"
 
 namespace vexlo {
@@ -26,71 +27,13 @@ using testing_arrow::Layout;
 
 constexpr std::uint64_t kMaxDepth = std::numeric_limits<std::uint64_t>::max();
 
-struct Expected {
-    bool null = true;
-    bool truth = false;
-    std::string text;
-    std::vector<std::string> parts;
-};
-
-// The scalar path's answer; bytes that are not UTF-8 never reach it (Python
-// strings are UTF-8), and count as an invalid name.
-Expected scalar(const Element& element, const ColumnRequest& r) {
-    Expected e;
-    if (!element) return e;
-    if (r.question == Question::kHost) {
-        const host::FoundHost found = host::find_host(*element);
-        e.null = !host::is_answer(found, r.keep_ip) || !is_utf8(*element);
-        for (const char c : e.null ? std::string_view() : found.text()) {
-            if (c != '\t' && c != '\n' && c != '\r') e.text += c;
-        }
-        return e;
-    }
-    const bool predicate = r.question == Question::kIsPublic || r.question == Question::kIsPrivate;
-    std::optional<Match> matched;
-    if (is_utf8(*element)) {
-        matched = match_domain(*element, compiled_tables(), {r.accept_unknown, r.icann_only});
-    }
-    if (!matched) {
-        e.null = !predicate;
-        return e;
-    }
-    const MatchView match = matched->view();
-    auto text = [&](std::optional<std::string_view> t) {
-        e.null = !t;
-        if (t) e.text = std::string(*t);
-    };
-    switch (r.question) {
-        case Question::kIsPublic: e.null = false, e.truth = is_public(match); break;
-        case Question::kIsPrivate: e.null = false, e.truth = is_private(match); break;
-        case Question::kPublicSuffix: text(publicsuffix(match, r.keep_case)); break;
-        case Question::kPrivateSuffix: text(privatesuffix(match, r.keep_case)); break;
-        case Question::kSubdomain: text(subdomain(match, r.depth, r.keep_case)); break;
-        case Question::kHost: break;
-        case Question::kPrivateParts: {
-            const auto parts = privateparts(match, r.keep_case);
-            e.null = !parts;
-            if (!parts) break;
-            std::string_view rest = parts->subdomains;
-            for (std::size_t s = 0; s < parts->subdomain_count; ++s) {
-                const std::size_t dot = rest.find('.');
-                e.parts.emplace_back(rest.substr(0, dot));
-                rest = dot == rest.npos ? std::string_view() : rest.substr(dot + 1);
-            }
-            e.parts.emplace_back(parts->private_suffix);
-            break;
-        }
-    }
-    return e;
-}
-
 void expect_equal(const ResultColumn& result, const std::vector<Element>& elements,
                   const ColumnRequest& r, const std::string& where) {
     ASSERT_EQ(result.length, static_cast<std::int64_t>(elements.size())) << where;
     std::int64_t nulls = 0;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const auto k = static_cast<std::int64_t>(i);
-        const Expected e = scalar(elements[i], r);
+        const testing_names::ScalarAnswer e = testing_names::scalar_answer(elements[i], r);
         const std::string at = where + " element " + std::to_string(i) + " '" +
                                elements[i].value_or("<null>") + "'";
         ASSERT_EQ(result.is_null(k), e.null) << at;

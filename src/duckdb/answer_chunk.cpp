@@ -1,0 +1,443 @@
+#include "duckdb/answer_chunk.h"
+
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "common/fault.h"
+#include "duckdb/vectors.h"
+#include "extract/extract_batch.h"
+#include "extract/text_host.h"
+#include "normalize/utf8_check.h"
+#include "query/answers.h"
+#include "query/extract.h"
+#include "query/name_batch.h"
+#include "rules/compiled_tables.h"
+
+namespace vexlo::duckdb {
+namespace {
+
+// Names normalised and walked together, as a column's are: enough to keep
+// the walk's lanes busy, few enough that the arena stays in the first-level
+// cache. DuckDB's chunks hold 2048 rows.
+constexpr idx_t kBlock = 256;
+
+// A failure of the query, with the message DuckDB reports.
+class QueryError : public std::exception {
+public:
+    explicit QueryError(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+// What a row is answered with besides its name.
+struct RowSettings {
+    const RuleTables* tables = &compiled_tables();
+    Switches switches;
+    bool keep_case = false;
+    bool keep_ip = false;
+
+    bool same_as(const RowSettings& other) const noexcept {
+        return tables == other.tables && switches.accept_unknown == other.switches.accept_unknown &&
+               switches.icann_only == other.switches.icann_only && keep_case == other.keep_case &&
+               keep_ip == other.keep_ip;
+    }
+};
+
+// A text quoted in a message: at most 64 bytes of it, cut before a
+// character.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t kShown = 64;
+    if (text.size() <= kShown) return "'" + std::string(text) + "'";
+    std::size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return "'" + std::string(text.substr(0, cut)) + "...'";
+}
+
+// The arguments of one call, read row by row.
+class Call {
+public:
+    Call(const FunctionInfo& info, duckdb_data_chunk input)
+        : form_(*info.form),
+          lists_(*info.lists),
+          rows_(duckdb_data_chunk_get_size(input)),
+          defaults_(form_.accept_unknown == kAbsent && form_.keep_ip == kAbsent &&
+                    form_.rules == kAbsent) {
+        for (std::int8_t k = 0; k < form_.argument_count; ++k) {
+            arguments_[static_cast<std::size_t>(k)] =
+                Argument(duckdb_data_chunk_get_vector(input, static_cast<idx_t>(k)));
+        }
+    }
+
+    const Form& form() const noexcept { return form_; }
+    idx_t rows() const noexcept { return rows_; }
+    std::string_view name(idx_t row) const noexcept { return arguments_[0].text(row); }
+    // Checked by settings(): not negative.
+    std::uint64_t depth(idx_t row) const noexcept {
+        return static_cast<std::uint64_t>(argument(form_.depth).integer(row));
+    }
+
+    // The settings of `row`; false when one of its arguments is NULL.
+    [[gnu::always_inline]] bool settings(idx_t row, RowSettings& settings) {
+        for (std::int8_t k = 0; k < form_.argument_count; ++k) {
+            if (!arguments_[static_cast<std::size_t>(k)].valid(row)) return false;
+        }
+        if (form_.depth != kAbsent && argument(form_.depth).integer(row) < 0) [[unlikely]] {
+            negative_depth(row);
+        }
+        if (defaults_) {
+            settings = RowSettings{};
+            return true;
+        }
+        return read_settings(row, settings);
+    }
+
+private:
+    [[noreturn, gnu::cold]] void negative_depth(idx_t row) const {
+        throw QueryError(std::string(form_.name) + "(): depth must be 0 or more, not " +
+                         std::to_string(argument(form_.depth).integer(row)));
+    }
+
+    bool read_settings(idx_t row, RowSettings& settings) {
+        settings.tables = form_.rules == kAbsent ? &compiled_tables() : tables(row);
+        settings.switches.accept_unknown = flag(form_.accept_unknown, row, true);
+        settings.switches.icann_only = flag(form_.icann_only, row, false);
+        settings.keep_case = flag(form_.keep_case, row, false);
+        settings.keep_ip = flag(form_.keep_ip, row, false);
+        return true;
+    }
+
+    const Argument& argument(std::int8_t at) const noexcept {
+        return arguments_[static_cast<std::size_t>(at)];
+    }
+    bool flag(std::int8_t at, idx_t row, bool absent) const noexcept {
+        return at == kAbsent ? absent : argument(at).truth(row);
+    }
+
+    // The tables of the list that `rules` names in `row`. Rows of a call
+    // nearly always name the same one.
+    const RuleTables* tables(idx_t row) {
+        const std::string_view checksum = argument(form_.rules).text(row);
+        if (resolved_ != nullptr && checksum == resolved_checksum_) return resolved_;
+        const RuleTables* found = lists_.find(checksum);
+        if (found == nullptr) {
+            throw QueryError(std::string(form_.name) + "(): no list of checksum " + quoted(checksum) +
+                             " is loaded: psl_load_rules(path) loads one, psl_list_checksum() "
+                             "names the compiled one");
+        }
+        resolved_checksum_.assign(checksum);
+        resolved_ = found;
+        return found;
+    }
+
+    const Form& form_;
+    const LoadedLists& lists_;
+    idx_t rows_;
+    // The form takes no switch and no list: every row has the defaults.
+    bool defaults_;
+    std::array<Argument, 8> arguments_;
+    std::string resolved_checksum_;
+    const RuleTables* resolved_ = nullptr;
+};
+
+// Each of DuckDB's threads keeps a batch from call to call, its memory grown
+// to what the calls have needed. Out of line: a thread-local of a loaded
+// library is found by a call into the loader.
+[[gnu::noinline]] NameBatch& thread_batch() {
+    thread_local NameBatch batch;
+    return batch;
+}
+
+// The same for the long texts of the answers, one for each result vector
+// that a call writes at once (extract's fields).
+[[gnu::noinline]] LongTexts& thread_long_texts(std::size_t which = 0) {
+    thread_local std::array<LongTexts, kExtractFieldCount> texts;
+    return texts[which];
+}
+
+// The rows of a call are answered a block at a time: up to kBlock rows
+// that share their settings (a block ends early where the settings change,
+// which rows of one call seldom do), their names matched together.
+struct Block {
+    idx_t first = 0;
+    idx_t end = 0;
+    RowSettings settings;  // of its rows without a NULL argument
+    std::array<bool, kBlock> null;  // a row with a NULL argument
+};
+
+// The block that starts at `block.first`.
+void find_block(Call& call, Block& block) {
+    bool any = false;
+    idx_t row = block.first;
+    for (; row < call.rows() && row - block.first < kBlock; ++row) {
+        RowSettings settings;
+        const bool null = !call.settings(row, settings);
+        if (!null) {
+            if (!any) {
+                block.settings = settings;
+                any = true;
+            } else if (!settings.same_as(block.settings)) {
+                break;
+            }
+        }
+        block.null[row - block.first] = null;
+    }
+    block.end = row;
+}
+
+// Calls `answer(block)` for each block of the call's rows, in order.
+template <class Answer>
+void answer_blocks(Call& call, Answer&& answer) {
+    Block block;
+    for (block.first = 0; block.first < call.rows(); block.first = block.end) {
+        find_block(call, block);
+        answer(block);
+    }
+}
+
+// Matches each block's names, its rows' first arguments, then hands it to
+// `write(first_row, batch, settings)`. A row with a NULL argument is a null
+// of the batch.
+template <class Write>
+void answer_names(Call& call, Write&& write) {
+    NameBatch& batch = thread_batch();
+    answer_blocks(call, [&](const Block& block) {
+        batch.clear();
+        for (idx_t row = block.first; row < block.end; ++row) {
+            if (block.null[row - block.first]) {
+                batch.add_null();
+            } else {
+                batch.add(call.name(row));
+            }
+        }
+        batch.match(*block.settings.tables, block.settings.switches);
+        write(block.first, batch, block.settings);
+    });
+}
+
+template <Question Q>
+void answer_texts(Call& call, duckdb_vector output) {
+    TextResult result(output, thread_long_texts());
+    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const idx_t row = first + k;
+            std::optional<std::string_view> answer;
+            if (batch[k].state == NameBatch::State::kValid) {
+                answer = text_answer(Q, batch.view(k), settings.keep_case,
+                                     Q == Question::kSubdomain ? call.depth(row) : 0);
+            }
+            if (answer) {
+                result.put(row, *answer);
+            } else {
+                result.put_null(row);
+            }
+        }
+    });
+    result.finish();
+}
+
+template <Question Q>
+void answer_truths(Call& call, duckdb_vector output) {
+    TruthResult result(output);
+    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings&) {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const idx_t row = first + k;
+            switch (batch[k].state) {
+                case NameBatch::State::kNull:
+                    result.put_null(row);
+                    break;
+                case NameBatch::State::kInvalid:
+                    result.put(row, false);
+                    break;
+                case NameBatch::State::kValid: {
+                    const MatchView match = batch.view(k);
+                    result.put(row, Q == Question::kIsPublic ? is_public(match) : is_private(match));
+                    break;
+                }
+            }
+        }
+    });
+}
+
+void answer_parts(Call& call, duckdb_vector output) {
+    auto* const lists = static_cast<duckdb_list_entry*>(duckdb_vector_get_data(output));
+    const duckdb_vector items = duckdb_list_vector_get_child(output);
+    ResultValidity validity(output);
+    idx_t item_count = duckdb_list_vector_get_size(output);
+    std::array<std::optional<PrivateParts>, kBlock> parts;
+    LongTexts& long_texts = thread_long_texts();
+    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
+        // Room for the block's items first: growing the items may move them.
+        idx_t wanted = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            parts[k].reset();
+            if (batch[k].state == NameBatch::State::kValid) {
+                parts[k] = privateparts(batch.view(k), settings.keep_case);
+                if (parts[k]) wanted += parts[k]->subdomain_count + 1;
+            }
+        }
+        if (duckdb_list_vector_reserve(output, item_count + wanted) != DuckDBSuccess) {
+            throw std::bad_alloc();
+        }
+        TextResult item(items, long_texts);
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const idx_t row = first + k;
+            lists[row].offset = item_count;
+            if (!parts[k]) {
+                lists[row].length = 0;
+                validity.set_null(row);
+                continue;
+            }
+            each_private_part(*parts[k], [&](std::string_view part) { item.put(item_count++, part); });
+            lists[row].length = item_count - lists[row].offset;
+        }
+        item.finish();
+        duckdb_list_vector_set_size(output, item_count);
+    });
+}
+
+// The host of each text, as written: a slice of the text itself, which
+// needs no batch.
+void answer_hosts(Call& call, duckdb_vector output) {
+    TextResult result(output, thread_long_texts());
+    std::string copy;
+    for (idx_t row = 0; row < call.rows(); ++row) {
+        RowSettings settings;
+        if (!call.settings(row, settings)) {
+            result.put_null(row);
+            continue;
+        }
+        const std::string_view text = call.name(row);
+        // A text that is not UTF-8 has no host, as it is no name for the
+        // questions.
+        const TextHost host = host_of_text(text, settings.keep_ip, copy);
+        if (host.kind != TextHost::Kind::kNone && is_utf8(text)) {
+            result.put(row, host.host);
+        } else {
+            result.put_null(row);
+        }
+    }
+    result.finish();
+}
+
+// Each of DuckDB's threads keeps an extract batch from call to call, made
+// again only when the switches change.
+struct ThreadExtractBatch {
+    std::optional<ExtractBatch> batch;
+    ExtractOptions options;
+};
+
+[[gnu::noinline]] ThreadExtractBatch& thread_extract_batch() {
+    thread_local ThreadExtractBatch extract;
+    return extract;
+}
+
+ExtractBatch& extract_batch(const RowSettings& settings) {
+    ThreadExtractBatch& extract = thread_extract_batch();
+    const ExtractOptions& had = extract.options;
+    if (!extract.batch || had.keep_ip != settings.keep_ip ||
+        had.accept_unknown != settings.switches.accept_unknown || had.keep_case != settings.keep_case) {
+        extract.options = {settings.keep_ip, settings.switches.accept_unknown, settings.keep_case};
+        extract.batch.emplace(extract.options, every_extract_field());
+    }
+    return *extract.batch;
+}
+
+// The extract record of each text, from the extract batch of each block.
+void answer_extracts(Call& call, duckdb_vector output) {
+    ResultValidity records(output);
+    std::optional<TextResult> fields[kExtractFieldCount];
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        fields[i].emplace(duckdb_struct_vector_get_child(output, i), thread_long_texts(i));
+    }
+    std::string rule;
+    answer_blocks(call, [&](const Block& block) {
+        ExtractBatch& batch = extract_batch(block.settings);
+        batch.clear();
+        for (idx_t row = block.first; row < block.end; ++row) {
+            const std::string_view text = call.name(row);
+            if (block.null[row - block.first]) {
+                batch.add_null();
+            } else if (!is_utf8(text)) {
+                batch.add_no_host();
+            } else {
+                batch.add(text);
+            }
+        }
+        batch.match(*block.settings.tables);
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const idx_t row = block.first + k;
+            if (batch.is_null(k)) {
+                records.set_null(row);
+                for (std::optional<TextResult>& field : fields) field->put_null(row);
+                continue;
+            }
+            for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+                const auto field = static_cast<ExtractField>(i);
+                std::optional<std::string_view> text;
+                if (field != ExtractField::kRule) {
+                    text = batch.text(k, field);
+                } else if (const std::optional<RuleText> decided = batch.rule(k)) {
+                    rule.resize(decided->size());
+                    decided->write(rule.data());
+                    text = rule;
+                }
+                if (text) {
+                    fields[i]->put(row, *text);
+                } else {
+                    fields[i]->put_null(row);
+                }
+            }
+        }
+    });
+    for (std::optional<TextResult>& field : fields) field->finish();
+}
+
+void answer(Call& call, duckdb_vector output) {
+    if (call.form().extract) return answer_extracts(call, output);
+    switch (call.form().question) {
+        case Question::kPublicSuffix: return answer_texts<Question::kPublicSuffix>(call, output);
+        case Question::kPrivateSuffix: return answer_texts<Question::kPrivateSuffix>(call, output);
+        case Question::kSubdomain: return answer_texts<Question::kSubdomain>(call, output);
+        case Question::kIsPublic: return answer_truths<Question::kIsPublic>(call, output);
+        case Question::kIsPrivate: return answer_truths<Question::kIsPrivate>(call, output);
+        case Question::kPrivateParts: return answer_parts(call, output);
+        case Question::kHost: return answer_hosts(call, output);
+    }
+}
+
+// Reports a failure without allocating: the message may be about memory.
+void report(duckdb_function_info info, const char* function, const char* what) {
+    char message[512];
+    std::snprintf(message, sizeof message, "%s(): %s", function, what);
+    duckdb_scalar_function_set_error(info, message);
+}
+
+}  // namespace
+
+void answer_chunk(duckdb_function_info info, duckdb_data_chunk input, duckdb_vector output) {
+    const auto& function = *static_cast<const FunctionInfo*>(duckdb_scalar_function_get_extra_info(info));
+    try {
+        Call call(function, input);
+        answer(call, output);
+    } catch (const QueryError& error) {
+        duckdb_scalar_function_set_error(info, error.what());
+    } catch (const std::bad_alloc&) {
+        report(info, function.form->name, "out of memory");
+    } catch (const Fault& fault) {
+        report(info, function.form->name, fault.what());
+    } catch (const std::exception& error) {
+        report(info, function.form->name, error.what());
+    } catch (...) {
+        report(info, function.form->name, "an unknown internal failure");
+    }
+}
+
+}  // namespace vexlo::duckdb

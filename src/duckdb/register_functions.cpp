@@ -1,0 +1,128 @@
+#include "duckdb/register_functions.h"
+
+#include <cstddef>
+#include <cstring>
+#include <new>
+#include <span>
+#include <string_view>
+
+#include "duckdb/answer_chunk.h"
+#include "duckdb/logical_type.h"
+#include "duckdb/vectors.h"
+#include "query/extract.h"
+#include "rules/compiled_tables.h"
+
+namespace vexlo::duckdb {
+namespace {
+
+void delete_function_info(void* info) { delete static_cast<FunctionInfo*>(info); }
+
+// extract's record: a STRUCT of its fields, each a VARCHAR, named and
+// ordered as vexlo.Extracted's.
+LogicalType extract_record(const LogicalType& text) {
+    duckdb_logical_type types[kExtractFieldCount];
+    const char* names[kExtractFieldCount];
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
+        types[i] = text.get();
+        names[i] = kExtractFieldNames[i].data();
+    }
+    return LogicalType(duckdb_create_struct_type(types, names, kExtractFieldCount));
+}
+
+// The types of a form's arguments and result.
+struct Types {
+    LogicalType text{DUCKDB_TYPE_VARCHAR};
+    LogicalType truth{DUCKDB_TYPE_BOOLEAN};
+    LogicalType integer{DUCKDB_TYPE_BIGINT};
+    LogicalType texts = LogicalType::list_of(text);
+    LogicalType record = extract_record(text);
+
+    duckdb_logical_type argument(const Form& form, std::int8_t at) const noexcept {
+        if (at == 0 || at == form.rules) return text.get();
+        if (at == form.depth) return integer.get();
+        return truth.get();
+    }
+    duckdb_logical_type result(const Form& form) const noexcept {
+        if (form.extract) return record.get();
+        switch (form.question) {
+            case Question::kIsPublic:
+            case Question::kIsPrivate:
+                return truth.get();
+            case Question::kPrivateParts:
+                return texts.get();
+            default:
+                return text.get();
+        }
+    }
+};
+
+// One overload of a function set; the set copies it.
+void add_form(duckdb_scalar_function_set set, const Form& form, const Types& types,
+              const std::shared_ptr<LoadedLists>& lists) {
+    duckdb_scalar_function function = duckdb_create_scalar_function();
+    duckdb_scalar_function_set_name(function, form.name);
+    for (std::int8_t at = 0; at < form.argument_count; ++at) {
+        duckdb_scalar_function_add_parameter(function, types.argument(form, at));
+    }
+    duckdb_scalar_function_set_return_type(function, types.result(form));
+    duckdb_scalar_function_set_extra_info(function, new FunctionInfo{&form, lists},
+                                          delete_function_info);
+    duckdb_scalar_function_set_function(function, answer_chunk);
+    duckdb_add_scalar_function_to_set(set, function);
+    duckdb_destroy_scalar_function(&function);
+}
+
+bool register_set(duckdb_connection connection, std::span<const Form> forms, const Types& types,
+                  const std::shared_ptr<LoadedLists>& lists, std::string& error) {
+    duckdb_scalar_function_set set = duckdb_create_scalar_function_set(forms.front().name);
+    for (const Form& form : forms) add_form(set, form, types, lists);
+    const bool registered = duckdb_register_scalar_function_set(connection, set) == DuckDBSuccess;
+    duckdb_destroy_scalar_function_set(&set);
+    if (!registered) error = std::string("DuckDB refused the functions ") + forms.front().name;
+    return registered;
+}
+
+// psl_list_checksum(): the checksum of the compiled list, which names it
+// where a function takes `rules`.
+void list_checksum(duckdb_function_info info, duckdb_data_chunk input, duckdb_vector output) {
+    try {
+        LongTexts long_texts;
+        TextResult result(output, long_texts);
+        const idx_t rows = duckdb_data_chunk_get_size(input);
+        for (idx_t row = 0; row < rows; ++row) result.put(row, compiled_list.checksum);
+        result.finish();
+    } catch (const std::bad_alloc&) {
+        duckdb_scalar_function_set_error(info, "psl_list_checksum(): out of memory");
+    }
+}
+
+bool register_list_checksum(duckdb_connection connection, const Types& types, std::string& error) {
+    duckdb_scalar_function function = duckdb_create_scalar_function();
+    duckdb_scalar_function_set_name(function, "psl_list_checksum");
+    duckdb_scalar_function_set_return_type(function, types.text.get());
+    duckdb_scalar_function_set_function(function, list_checksum);
+    const bool registered = duckdb_register_scalar_function(connection, function) == DuckDBSuccess;
+    duckdb_destroy_scalar_function(&function);
+    if (!registered) error = "DuckDB refused the function psl_list_checksum";
+    return registered;
+}
+
+}  // namespace
+
+bool register_question_functions(duckdb_connection connection,
+                                 const std::shared_ptr<LoadedLists>& lists, std::string& error) {
+    const Types types;
+    const std::span<const Form> forms = sql_forms();
+    // The forms of one function stand together.
+    for (std::size_t first = 0; first < forms.size();) {
+        std::size_t end = first + 1;
+        while (end < forms.size() && std::strcmp(forms[end].name, forms[first].name) == 0) ++end;
+        if (!register_set(connection, forms.subspan(first, end - first), types, lists, error)) {
+            return false;
+        }
+        first = end;
+    }
+    return register_list_checksum(connection, types, error);
+}
+
+}  // namespace vexlo::duckdb

@@ -1,0 +1,370 @@
+"""The DuckDB extension built in this tree, loaded into the pinned duckdb
+package (and, in a throwaway environment, into DuckDB 1.2): every SQL function
+against the Python function of the same name, on the benchmark corpus and odd
+names, with NULLs and every switch, on many rows and threads; lists loaded at
+run time; and the files and footers that DuckDB loads."""
+
+import itertools
+import json
+import os
+import runpy
+
+import pytest
+from support import FUNCTIONS as QUESTIONS
+from support import REPO
+
+import vexlo
+
+duckdb = pytest.importorskip("duckdb")
+pa = pytest.importorskip("pyarrow")
+import vexlo.duckdb  # noqa: E402  (needs duckdb)
+
+TEXT_QUESTIONS = ("publicsuffix", "privatesuffix", "privateparts", "subdomain")
+ODD_NAMES = [
+    "",
+    ".",
+    "..",
+    ".a",
+    "a..b",
+    "example.com..",
+    "Shop.Example.CO.UK.",
+    "a.b.foo.kobe.jp",
+    "www.city.kobe.jp",
+    # Around the 12 bytes a DuckDB string holds inside itself, in and out.
+    "example.com",
+    "example1.com",
+    "example12.com",
+    "Www.Example1.COM",
+    "x" * 300 + ".com",
+    "a." + "y" * 300 + ".co.uk",
+    ".".join(["a"] * 200) + ".co.uk",
+    ".".join(["b"] * 200),
+    "\u0130x.Example.CO.UK",
+    "ΟΔΟΣ.gr",
+    "www.食狮.公司.cn",
+    "x\u0130\u0130.\u212a.Example.CO.UK",
+    "a\x00b.com",
+    "127.0.0.1",
+    "[::1]",
+    "2001:db8::1",
+    "https://www.example.co.uk/path?q=1",
+    "mailto:alice@example.com",
+]
+
+
+def corpus(count, seed):
+    script = runpy.run_path(str(REPO / "bench" / "corpus.py"))
+    return script["generate"](script["default_list_path"](), count, seed=seed)[0]
+
+
+NAMES = corpus(3000, 23) + ODD_NAMES
+# Every seventh name missing.
+WITH_NULLS = [None if i % 7 == 3 else name for i, name in enumerate(NAMES)]
+URLS = [
+    None if name is None else form.format(name)
+    for name, form in zip(
+        WITH_NULLS,
+        itertools.cycle(["https://{}/x", "{}", "http://user@{}:8080", "\t{} ", "http://[{}]/"]),
+    )
+] + ["http://127.0.0.1/", "http://[2001:db8::1]:80/", "h\ttp://exa\nmple.com/", "urn:isbn:1"]
+
+
+@pytest.fixture(scope="module")
+def connection():
+    connection = vexlo.duckdb.connect()
+    for name, column, values in (("names", "h", WITH_NULLS), ("urls", "u", URLS)):
+        connection.register("arrow", pa.table({"i": range(len(values)), column: values}))
+        connection.execute(f"CREATE TABLE {name} AS SELECT * FROM arrow")
+        connection.unregister("arrow")
+    yield connection
+    connection.close()
+
+
+def sql_answers(connection, call, table="names"):
+    rows = connection.execute(f"SELECT {call} FROM {table} ORDER BY i").fetchall()
+    return [row[0] for row in rows]
+
+
+def python_answers(question, names, depth, switches):
+    function = getattr(vexlo, question)
+    args = (depth,) if question == "subdomain" else ()
+    answers = [None if name is None else function(name, *args, **switches) for name in names]
+    return [list(a) if isinstance(a, tuple) else a for a in answers]
+
+
+def switch_sets(question):
+    names = ["accept_unknown", "icann_only"] + (["keep_case"] if question in TEXT_QUESTIONS else [])
+    return [
+        dict(zip(names, values)) for values in itertools.product((True, False), repeat=len(names))
+    ]
+
+
+def sql_call(question, switches, depth=None, rules=None, column="h"):
+    args = [column] + ([str(depth)] if depth is not None else [])
+    args += [str(v).lower() for v in switches.values()]
+    args += [f"'{rules}'"] if rules else []
+    return f"psl_{question}({', '.join(args)})"
+
+
+@pytest.mark.parametrize("question", QUESTIONS)
+def test_every_form_answers_as_the_python_function(connection, question):
+    for depth in (0, 1, 2, 2**62) if question == "subdomain" else (None,):
+        expected = python_answers(question, WITH_NULLS, depth, {})
+        assert sql_answers(connection, sql_call(question, {}, depth)) == expected
+        for switches in switch_sets(question):
+            expected = python_answers(question, WITH_NULLS, depth, switches)
+            assert sql_answers(connection, sql_call(question, switches, depth)) == expected
+
+
+def test_switches_may_change_from_row_to_row(connection):
+    # Runs of rows with the same switches, of every length, and NULL switches.
+    call = (
+        "psl_privatesuffix(h, i % 3 <> 0, i % 5 = 1, i % 7 < 3), "
+        "psl_is_private(h, i % 11 < 6, CASE WHEN i % 13 = 0 THEN NULL ELSE i % 2 = 0 END), "
+        "psl_subdomain(h, i % 4, true, false, i % 9 = 0)"
+    )
+    rows = connection.execute(f"SELECT i, h, {call} FROM names ORDER BY i").fetchall()
+    for i, name, private, is_private, subdomain in rows:
+        if name is None:
+            assert (private, is_private, subdomain) == (None, None, None)
+            continue
+        assert private == vexlo.privatesuffix(
+            name, accept_unknown=i % 3 != 0, icann_only=i % 5 == 1, keep_case=i % 7 < 3
+        )
+        expected = (
+            None
+            if i % 13 == 0
+            else vexlo.is_private(name, accept_unknown=i % 11 < 6, icann_only=i % 2 == 0)
+        )
+        assert is_private == expected
+        assert subdomain == vexlo.subdomain(name, i % 4, keep_case=i % 9 == 0)
+
+
+def test_long_answers_of_whole_chunks(connection):
+    # More answer text in one chunk of rows than is handed to DuckDB at once.
+    names = [f"{i}." + ".".join(["Ab" * 40] * 12) + f".x{i % 3}.co.uk" for i in range(5000)]
+    connection.register("long_names", pa.table({"i": range(len(names)), "h": names}))
+    for keep_case in (False, True):
+        call = f"psl_subdomain(h, 12, true, false, {str(keep_case).lower()})"
+        assert sql_answers(connection, call, "long_names") == [
+            vexlo.subdomain(n, 12, keep_case=keep_case) for n in names
+        ]
+    connection.unregister("long_names")
+
+
+def test_hosts_answer_as_vexlo_host(connection):
+    for keep_ip in (None, False, True):
+        call = "psl_host(u)" if keep_ip is None else f"psl_host(u, {str(keep_ip).lower()})"
+        expected = [None if u is None else vexlo.host(u, keep_ip=bool(keep_ip)) for u in URLS]
+        assert sql_answers(connection, call, "urls") == expected
+
+
+# The record's fields, named and ordered as the STRUCT's.
+EXTRACT_FIELDS = vexlo.Extracted.__match_args__
+
+
+def records(extract, texts, **switches):
+    return [None if t is None else dict(zip(EXTRACT_FIELDS, extract(t, **switches))) for t in texts]
+
+
+@pytest.mark.parametrize("table, column, texts", [("urls", "u", URLS), ("names", "h", WITH_NULLS)])
+def test_extract_answers_as_vexlo_extract(connection, table, column, texts):
+    assert sql_answers(connection, f"psl_extract({column})", table) == records(vexlo.extract, texts)
+    for keep_ip, accept_unknown, keep_case in itertools.product((True, False), repeat=3):
+        call = f"psl_extract({column}, {keep_ip}, {accept_unknown}, {keep_case})"
+        expected = records(
+            vexlo.extract,
+            texts,
+            keep_ip=keep_ip,
+            accept_unknown=accept_unknown,
+            keep_case=keep_case,
+        )
+        assert sql_answers(connection, call, table) == expected
+
+
+def test_nulls_and_result_types(connection):
+    row = connection.execute(
+        "SELECT psl_privatesuffix(NULL), psl_privatesuffix('a.co.uk', NULL, false, false), "
+        "psl_subdomain('a.b.co.uk', NULL), psl_privateparts('a.co.uk', NULL), psl_host(NULL, true), "
+        "typeof(psl_publicsuffix('x')), typeof(psl_is_public('x')), "
+        "typeof(psl_privateparts('x')), typeof(psl_subdomain('x', 1)), typeof(psl_host('x')), "
+        "psl_extract(NULL), psl_extract('a.co.uk', NULL, true, false)"
+    ).fetchall()[0]
+    assert row == (
+        None,
+        None,
+        None,
+        None,
+        None,
+        "VARCHAR",
+        "BOOLEAN",
+        "VARCHAR[]",
+        "VARCHAR",
+        "VARCHAR",
+        None,
+        None,
+    )
+
+
+def test_bad_arguments_fail_the_query_with_a_message(connection):
+    with pytest.raises(duckdb.Error, match=r"psl_subdomain\(\): depth must be 0 or more, not -1"):
+        connection.execute("SELECT psl_subdomain(h, -1) FROM names").fetchall()
+    with pytest.raises(duckdb.Error, match="no list of checksum 'nope' is loaded"):
+        connection.execute("SELECT psl_is_public(h, 'nope') FROM names").fetchall()
+    # No overload takes a switch of another type.
+    with pytest.raises(duckdb.Error):
+        connection.execute("SELECT psl_privatesuffix(h, 1) FROM names").fetchall()
+
+
+def test_loaded_lists(connection, tmp_path):
+    old_list = "/usr/share/publicsuffix/public_suffix_list.dat"
+    if not os.path.isfile(old_list):
+        pytest.skip("Debian's publicsuffix package is not installed")
+    rules = vexlo.load_rules(old_list)
+    loaded = connection.execute(f"SELECT * FROM psl_load_rules('{old_list}')").fetchall()
+    assert loaded == [(rules.checksum, rules.version, rules.rule_count)]
+    # Loading it again gives the same list.
+    assert connection.execute(f"SELECT checksum FROM psl_load_rules('{old_list}')").fetchall() == [
+        (rules.checksum,)
+    ]
+    for question in QUESTIONS:
+        depth = 1 if question == "subdomain" else None
+        for switches in ({}, switch_sets(question)[-1]):
+            expected = [
+                None
+                if name is None
+                else getattr(rules, question)(name, *([depth] if depth else []), **switches)
+                for name in WITH_NULLS
+            ]
+            expected = [list(a) if isinstance(a, tuple) else a for a in expected]
+            call = sql_call(question, switches, depth, rules=rules.checksum)
+            assert sql_answers(connection, call) == expected
+    rows = sql_answers(connection, f"psl_extract(h, false, true, true, '{rules.checksum}')")
+    assert rows == records(rules.extract, WITH_NULLS, keep_case=True)
+    # The compiled list is named by its own checksum.
+    assert connection.execute("SELECT psl_list_checksum()").fetchall() == [(vexlo.LIST_CHECKSUM,)]
+    compiled = sql_answers(connection, f"psl_privatesuffix(h, '{vexlo.LIST_CHECKSUM}')")
+    assert compiled == python_answers("privatesuffix", WITH_NULLS, None, {})
+
+
+@pytest.mark.parametrize(
+    "content, message",
+    [
+        (b"\xff\xfe", "line 1: "),
+        (b"// ===BEGIN ICANN DOMAINS===\nuk\n", "line "),
+        (b"", ""),
+    ],
+)
+def test_refused_list_files_fail_as_load_rules_does(connection, tmp_path, content, message):
+    path = tmp_path / "list.dat"
+    path.write_bytes(content)
+    with pytest.raises(ValueError) as refused:
+        vexlo.load_rules(path)
+    assert message in str(refused.value)
+    with pytest.raises(duckdb.Error) as failed:
+        connection.execute(f"SELECT * FROM psl_load_rules('{path}')").fetchall()
+    assert f"psl_load_rules('{path}'): {refused.value}" in str(failed.value)
+
+
+def test_unreadable_list_files(connection, tmp_path):
+    for path, reason in ((tmp_path / "missing.dat", "No such file"), (tmp_path, "Is a directory")):
+        with pytest.raises(duckdb.Error, match=f"cannot read the file: {reason}"):
+            connection.execute(f"SELECT * FROM psl_load_rules('{path}')").fetchall()
+    with pytest.raises(duckdb.Error, match="the path is NULL"):
+        connection.execute("SELECT * FROM psl_load_rules(NULL)").fetchall()
+
+
+def test_a_million_rows_on_two_threads():
+    names = corpus(20000, 29) + ODD_NAMES
+    expected = [vexlo.privatesuffix(n) for n in names]
+    parts = [vexlo.privateparts(n, keep_case=True) for n in names]
+    repeats = 1_000_000 // len(names) + 1
+    table = pa.table(
+        {
+            "h": [None if i % 1000 == 7 else n for i, n in enumerate(names * repeats)],
+            "expected": expected * repeats,
+            "parts": [None if p is None else list(p) for p in parts] * repeats,
+        }
+    )
+    connection = vexlo.duckdb.connect(config={"threads": 2})
+    connection.register("arrow", table)
+    connection.execute("CREATE TABLE big AS SELECT * FROM arrow")
+    wrong = connection.execute(
+        "SELECT count(*) FILTER (h IS NOT NULL AND psl_privatesuffix(h) IS DISTINCT FROM expected), "
+        "count(*) FILTER (h IS NOT NULL AND psl_privateparts(h, true, false, true) IS DISTINCT FROM parts), "
+        "count(*) FILTER (h IS NULL AND psl_privatesuffix(h) IS NOT NULL), count(*) FROM big"
+    ).fetchall()
+    assert wrong == [(0, 0, 0, len(table))] and len(table) >= 1_000_000
+    connection.close()
+
+
+def test_files_and_footers():
+    platforms = vexlo.duckdb.platforms()
+    machine = {"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]
+    assert platforms == [f"linux_{machine}", f"linux_{machine}_gcc4"]
+    bodies = set()
+    for platform in platforms:
+        path = vexlo.duckdb.extension_path(platform)
+        assert os.path.basename(path) == "vexlo.duckdb_extension"
+        data = open(path, "rb").read()
+        # The footer: 8 fields of 32 bytes, last first, then a 256-byte
+        # signature (none).
+        fields = [data[-256 - 32 * (k + 1) : -256 - 32 * k].rstrip(b"\0") for k in range(8)]
+        assert fields[:5] == [
+            b"4",
+            platform.encode(),
+            b"v1.2.0",
+            f"v{vexlo.__version__}".encode(),
+            b"C_STRUCT",
+        ]
+        bodies.add(data[: -256 - 8 * 32 - 22])
+    assert len(bodies) == 1  # one binary
+    with pytest.raises(LookupError, match="no DuckDB extension for the platform 'wasm_eh'"):
+        vexlo.duckdb.extension_path("wasm_eh")
+
+
+def test_load_needs_unsigned_extensions_allowed():
+    connection = duckdb.connect()
+    with pytest.raises(duckdb.Error, match="allow_unsigned_extensions"):
+        vexlo.duckdb.load(connection)
+    connection.close()
+
+
+DUCKDB_1_2 = "duckdb==1.2.2"
+
+
+@pytest.mark.skipif(
+    bool(os.environ.get("VEXLO_UNDER_SANITIZER")), reason="the plain run loads the plain build"
+)
+def test_duckdb_1_2_loads_the_same_file(tmp_path):
+    from venv_support import Venv, run
+
+    venv = Venv(tmp_path / "venv")
+    venv.pip("install", "-q", DUCKDB_1_2)
+    names = ["a.b.foo.kobe.jp", "Shop.Example.CO.UK.", "co.uk", "", None, "x" * 300 + ".com"]
+    expected = [
+        [vexlo.privatesuffix(n, keep_case=True), vexlo.privateparts(n), vexlo.is_public(n)]
+        if n is not None
+        else [None, None, None]
+        for n in names
+    ]
+    paths = {
+        platform: vexlo.duckdb.extension_path(platform) for platform in vexlo.duckdb.platforms()
+    }
+    code = f"""
+import duckdb, json
+names, paths = json.loads({json.dumps(json.dumps([names, paths]))})
+connection = duckdb.connect(config={{"allow_unsigned_extensions": True}})
+platform = connection.execute("PRAGMA platform").fetchall()[0][0]
+connection.execute(f"LOAD '{{paths[platform]}}'")
+connection.execute("CREATE TABLE t (i INTEGER, h VARCHAR)")
+connection.executemany("INSERT INTO t VALUES (?, ?)", list(enumerate(names)))
+rows = connection.execute(
+    "SELECT psl_privatesuffix(h, true, false, true), psl_privateparts(h), psl_is_public(h) "
+    "FROM t ORDER BY i"
+).fetchall()
+print(json.dumps([duckdb.__version__, platform, rows]))
+"""
+    version, platform, rows = json.loads(run([venv.python, "-c", code]).stdout)
+    assert version == DUCKDB_1_2.split("==")[1] and platform.endswith("_gcc4")
+    assert rows == [[a, list(p) if p else None, c] for a, p, c in expected]
