@@ -1,7 +1,7 @@
 // Threads sharing what the core shares between callers: the compiled
-// tables, one loaded list, and the one-time caches (the SHA-256 routine
-// chosen for the CPU, the page size of the column path), which the threads
-// are the first to fill. Every thread's answers equal one thread's alone.
+// tables, one loaded list, the lists a DuckDB database keeps, and the
+// one-time caches (the SHA-256 routine chosen for the CPU, the page size of
+// the column path), which the threads are the first to fill. Every thread's answers equal one thread's alone.
 // ctest runs each test in a process of its own, so the caches are empty when
 // its threads start; under ThreadSanitizer (scripts/test-sanitize --thread)
 // a race between them is a report that fails the test.
@@ -21,6 +21,7 @@
 #include "../columns/test_names.h"
 #include "columns/answer_column.h"
 #include "common/sha256.h"
+#include "duckdb/loaded_lists.h"
 #include "extract/text_extraction.h"
 #include "host/find_host.h"
 #include "lines/answer_lines.h"
@@ -186,6 +187,24 @@ TEST(SharedState, OneLoadedListAndTheCompiledTablesAnswerEveryThreadAlike) {
         return all_answers(loaded) + all_answers(compiled_tables());
     });
     for (const std::string& result : results) EXPECT_TRUE(result == alone);
+}
+
+// The DuckDB extension's lists of a database: threads loading the same file
+// keep one list, and threads finding it answer from it while others load.
+TEST(SharedState, ListsOfADatabaseKeptAndFoundAtOnce) {
+    duckdb::LoadedLists lists;
+    const std::string checksum = list_file::load_list(kSmallList).list->checksum;
+    const std::vector<std::string> results = at_once([&] {
+        const list_file::LoadedList& kept = lists.keep(list_file::load_list(kSmallList).list);
+        const RuleTables* found = lists.find(checksum);
+        if (found != &kept.tables.tables()) return std::string("another list");
+        return scalar_answers(*found) + column_answers(*found);
+    });
+    const RuleTables* found = lists.find(checksum);
+    ASSERT_NE(found, nullptr);
+    const std::string alone = scalar_answers(*found) + column_answers(*found);
+    for (const std::string& result : results) EXPECT_TRUE(result == alone);
+    EXPECT_EQ(lists.find(compiled_list.checksum), &compiled_tables());
 }
 
 }  // namespace
