@@ -46,6 +46,16 @@ FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # package index with the `engines` dependency group).
 ENGINE_PACKAGES=(openjdk-17-jre-headless)
 
+# The tests of the questions, of vexlo.host and vexlo.extract, of loaded
+# lists and of the column functions, which scripts/test runs once more with
+# every test made by several threads at once (pytest-run-parallel).
+THREADED_TESTS=(
+    tests/python/test_queries.py tests/python/test_arguments.py tests/python/test_call_shapes.py
+    tests/python/test_model.py tests/python/test_psl_vectors.py tests/python/test_hostile_input.py
+    tests/python/test_hosts.py tests/python/test_extract.py tests/python/test_rules.py
+    tests/python/test_columns.py
+)
+
 # JAVA_HOME for PySpark when it is not set: Debian's Java 17, which may not be
 # the default `java` of a machine with several.
 ensure_java_home() {

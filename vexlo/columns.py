@@ -90,15 +90,17 @@ class ArrowArrayAnswers:
     __slots__ = ("_capsules",)
 
     def __init__(self, capsules: tuple[CapsuleType, CapsuleType]) -> None:
-        self._capsules: tuple[CapsuleType, CapsuleType] | None = capsules
+        # Held in a list, whose pop() hands them to one caller alone however
+        # many threads import the answers at once.
+        self._capsules = [capsules]
 
     def __arrow_c_array__(
         self, requested_schema: object | None = None
     ) -> tuple[CapsuleType, CapsuleType]:
-        if self._capsules is None:
-            raise TypeError("these answers were already taken by an earlier import")
-        capsules, self._capsules = self._capsules, None
-        return capsules
+        try:
+            return self._capsules.pop()
+        except IndexError:
+            raise TypeError("these answers were already taken by an earlier import") from None
 
 
 class ArrowStreamAnswers:
@@ -110,13 +112,13 @@ class ArrowStreamAnswers:
     __slots__ = ("_stream",)
 
     def __init__(self, stream: CapsuleType) -> None:
-        self._stream: CapsuleType | None = stream
+        self._stream = [stream]  # as ArrowArrayAnswers._capsules
 
     def __arrow_c_stream__(self, requested_schema: object | None = None) -> CapsuleType:
-        if self._stream is None:
-            raise TypeError("these answers were already taken by an earlier import")
-        stream, self._stream = self._stream, None
-        return stream
+        try:
+            return self._stream.pop()
+        except IndexError:
+            raise TypeError("these answers were already taken by an earlier import") from None
 
 
 def _answer(column: object, request: CapsuleType) -> Any:

@@ -1,7 +1,6 @@
 #include "query/extract.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vexlo {
 

@@ -8,6 +8,9 @@ import sys
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 SHARED = pathlib.Path(os.environ.get("VEXLO_SHARED_DIR", REPO.parent / "shared"))
+# Debian's list (package publicsuffix): what the build compiles by default,
+# and a second real list, older than the pinned one.
+DEBIAN_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
 
 # The six questions, in the order the module lists them.
 FUNCTIONS = (

@@ -13,7 +13,9 @@ class Index:
 
     def __index__(self):
         if isinstance(self.value, BaseException):
-            raise self.value
+            # A new exception each time: calls from several threads at once
+            # would otherwise all add their notes to one object.
+            raise type(self.value)(*self.value.args)
         return self.value
 
 

@@ -12,7 +12,7 @@ import sys
 import sysconfig
 
 import pytest
-from support import REPO
+from support import DEBIAN_LIST, REPO
 
 pytest.importorskip(
     "vexlo.columns", reason="vexlo.columns (whole columns at once) is not in this build"
@@ -166,10 +166,9 @@ def test_spark_answers_as_the_scalar_function(spark_hosts, expected, way):
 @pytest.fixture(scope="module")
 def debian_rules():
     """Debian's list, older than the one compiled in: the answers differ."""
-    path = "/usr/share/publicsuffix/public_suffix_list.dat"
-    if not os.path.isfile(path):
-        pytest.skip(f"no {path} (Debian's publicsuffix package)")
-    return vexlo.load_rules(path)
+    if not DEBIAN_LIST.is_file():
+        pytest.skip(f"no {DEBIAN_LIST} (Debian's publicsuffix package)")
+    return vexlo.load_rules(DEBIAN_LIST)
 
 
 @pytest.mark.parametrize("way", ["with_domain_map_in_arrow", "with_domain_pandas_udf"])

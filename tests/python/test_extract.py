@@ -166,7 +166,8 @@ def test_the_record():
         case _:
             pytest.fail("no match")
     assert record == vexlo.extract("https://WWW.shop.example.co.uk/")
-    assert hash(record) == hash(vexlo.extract("www.shop.example.co.uk"))
+    # The hash of the items, as a tuple's (CPython 3.14 keeps it in the record).
+    assert hash(record) == hash(tuple(record)) == hash(vexlo.extract("www.shop.example.co.uk"))
     assert record != vexlo.extract("www.example.co.uk")
     assert len({record, vexlo.extract("www.shop.example.co.uk")}) == 1
     for protocol in range(pickle.HIGHEST_PROTOCOL + 1):

@@ -13,10 +13,10 @@ import tarfile
 import zipfile
 
 import pytest
+from support import DEBIAN_LIST
 from venv_support import REPO, Venv, clean_env, list_args, run, single
 
 VERSION = (REPO / "vexlo" / "_version.py").read_text().split('"')[1]
-DEFAULT_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
 EXT_SUFFIX = sysconfig.get_config_var("EXT_SUFFIX")
 PACKAGE_FILES = {
     "__init__.py",
@@ -62,7 +62,7 @@ def list_checksum(path):
 
 
 def compiled_list():
-    return os.environ.get("VEXLO_PSL_FILE") or DEFAULT_LIST
+    return os.environ.get("VEXLO_PSL_FILE") or DEBIAN_LIST
 
 
 def suite_env(**extra):

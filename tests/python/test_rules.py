@@ -415,6 +415,7 @@ def test_column_arguments_refuse_what_is_no_rules():
     assert caught.value.__notes__ == ["while processing 'rules'"]
 
 
+@pytest.mark.thread_unsafe(reason="runs the command line in child interpreters")
 def test_command_line_list(tmp_path):
     path = tmp_path / "list.dat"
     path.write_text(SMALL_LIST, encoding="utf-8")
@@ -438,9 +439,12 @@ def test_command_line_list(tmp_path):
     assert f"--list {bad}: line 1: rule 'com' lies outside" in refused.stderr
 
 
+# Only the loading fails: a result str that cannot be made is a
+# PanicException by design (test_failures.py), and whether one failing
+# allocation of a sweep lands on it depends on the interpreter's own
+# allocations around the call, which differ between CPython versions.
 MEMORY_SWEEP = """
 import sys, _testcapi, vexlo
-data = open(sys.argv[1], 'rb').read() if len(sys.argv) > 1 else None
 sys.unraisablehook = lambda report: None
 outcomes = set()
 for start in range(0, 60):
@@ -448,18 +452,19 @@ for start in range(0, 60):
         _testcapi.set_nomemory(start, start + 1)
         try:
             rules = vexlo.load_rules(b"// ===BEGIN ICANN DOMAINS===\\ncom\\n// ===END ICANN DOMAINS===\\n")
-            rules.privatesuffix("a.b.com")
         finally:
             _testcapi.remove_mem_hooks()
+        assert rules.privatesuffix("a.b.com") == "b.com"
         outcomes.add("answer")
-    except BaseException as error:
+    except MemoryError:
         _testcapi.remove_mem_hooks()
-        outcomes.add(type(error).__name__)
+        outcomes.add("MemoryError")
 print(sorted(outcomes))
 """
 
 
+@pytest.mark.thread_unsafe(reason="fails the allocations of a child interpreter")
 def test_failed_allocations_raise_memory_error():
     result = run_python("import vexlo.rules\n" + MEMORY_SWEEP)
     assert result.returncode == 0, result.stderr
-    assert set(eval(result.stdout)) <= {"answer", "MemoryError"}
+    assert eval(result.stdout) == ["MemoryError", "answer"]

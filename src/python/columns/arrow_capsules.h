@@ -20,6 +20,11 @@ inline constexpr const char* kSchemaCapsule = "arrow_schema";
 inline constexpr const char* kArrayCapsule = "arrow_array";
 inline constexpr const char* kStreamCapsule = "arrow_array_stream";
 
+inline PyError already_taken(std::string_view parameter, const char* what) {
+    return annotate_argument_error(
+        parameter, value_error(std::string("the ") + what + " was already released or taken"));
+}
+
 // The struct inside the capsule passed as `parameter`, or null with `error`
 // set. A struct that was already moved out (released) is refused.
 template <class Struct>
@@ -29,11 +34,31 @@ Struct* capsule_struct(PyObject* capsule, const char* capsule_name, std::string_
     if (!extract_capsule(capsule, capsule_name, parameter, pointer, error)) return nullptr;
     auto* held = static_cast<Struct*>(pointer);
     if (held->release == nullptr) {
-        error = annotate_argument_error(
-            parameter, value_error(std::string("the ") + what + " was already released or taken"));
+        error = already_taken(parameter, what);
         return nullptr;
     }
     return held;
+}
+
+// Moves `held`, the struct of `capsule` (from capsule_struct), into `owner`.
+// Inside the capsule's critical section, so that of calls in several threads
+// handed one capsule (an interpreter without the global lock runs them at
+// once) exactly one takes the struct and the others find it taken. Returns
+// false with `error` set for those. (With the global lock the critical
+// section is empty, and `capsule` unused.)
+template <class Struct>
+bool take_capsule_struct([[maybe_unused]] PyObject* capsule, Struct* held,
+                         ArrowOwner<Struct>& owner, std::string_view parameter, const char* what,
+                         PyError& error) {
+    bool taken = false;
+    Py_BEGIN_CRITICAL_SECTION(capsule);
+    if (held->release != nullptr) {
+        owner = ArrowOwner<Struct>(held);
+        taken = true;
+    }
+    Py_END_CRITICAL_SECTION();
+    if (!taken) error = already_taken(parameter, what);
+    return taken;
 }
 
 // The capsules' destructors: release what is still held, free the struct.

@@ -149,7 +149,11 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
             return nullptr;
         }
         // Taken over from here on: released once, whatever happens below.
-        OwnedArray owned(array);
+        OwnedArray owned;
+        if (!take_capsule_struct(slots[1], array, owned, kArrayParameters[1], "Arrow array",
+                                 error)) {
+            return nullptr;
+        }
         const std::optional<NameColumn> column = name_column(*schema, error);
         if (!column) return nullptr;
         const std::optional<ImportedNames> names = import_names(*column, *owned, sizes, error);
@@ -259,7 +263,11 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         if (source == nullptr) return nullptr;
         const ColumnArguments* arguments = extract_request(slots[1], kStreamParameters[1], error);
         if (arguments == nullptr) return nullptr;
-        OwnedStream stream(source);
+        OwnedStream stream;
+        if (!take_capsule_struct(slots[0], source, stream, kStreamParameters[0], "Arrow stream",
+                                 error)) {
+            return nullptr;
+        }
 
         // The producer's callbacks run without the interpreter lock: one
         // that needs it takes it, and one that waits on a thread of its own

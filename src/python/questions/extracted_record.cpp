@@ -1,5 +1,7 @@
 #include "python/questions/extracted_record.h"
 
+#include <cstddef>
+
 #include "python/process_once.h"
 #include "python/py_error.h"
 #include "python/results.h"
@@ -48,6 +50,16 @@ PyObject* section_str(std::string_view section) {
     return text == nullptr ? nullptr : Py_NewRef(text);
 }
 
+// The tuple layout that new_record fills in. From CPython 3.14 on a tuple
+// caches its hash between its header and its items, and takes a cache it
+// finds set (not -1) for the hash. A layout with any other field there stops
+// the build rather than leave that field unset.
+#if PY_VERSION_HEX >= 0x030E0000
+static_assert(offsetof(PyTupleObject, ob_item) == sizeof(PyVarObject) + sizeof(Py_hash_t));
+#else
+static_assert(offsetof(PyTupleObject, ob_item) == sizeof(PyVarObject));
+#endif
+
 // A record with every item null, as PyStructSequence_New makes it. That
 // function reads the type's field counts from its dictionary on every call,
 // which costs as much as the rest of the record; this type's counts are
@@ -57,6 +69,9 @@ PyObject* new_record(PyTypeObject* type) {
     PyStructSequence* record =
         PyObject_GC_NewVar(PyStructSequence, type, static_cast<Py_ssize_t>(kExtractFieldCount));
     if (record == nullptr) return nullptr;
+#if PY_VERSION_HEX >= 0x030E0000
+    record->ob_hash = -1;  // not computed yet
+#endif
     for (std::size_t i = 0; i < kExtractFieldCount; ++i) record->ob_item[i] = nullptr;
     return reinterpret_cast<PyObject*>(record);
 }
