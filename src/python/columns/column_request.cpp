@@ -2,11 +2,13 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 #include <string>
 
 #include "columns/answer_column.h"
 #include "common/fault.h"
 #include "python/argument_conversion.h"
+#include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
 #include "python/held_reference.h"
 #include "python/type_errors.h"
@@ -14,7 +16,8 @@
 namespace vexlo::python {
 namespace {
 
-constexpr const char* kRequestCapsule = "vexlo._columns.ColumnRequest";
+constexpr char kRequestCapsuleName[] = "vexlo._columns.ColumnRequest";
+using RequestCapsule = ObjectCapsule<ColumnArguments, kRequestCapsuleName>;
 
 // The switches a column function may declare, and where each goes.
 struct SwitchField {
@@ -31,10 +34,6 @@ constexpr SwitchField kSwitchFields[] = {
 // The most parameters a column function has: column, depth or fields, three
 // switches, threads and rules.
 constexpr std::size_t kMaxSlots = 8;
-
-void release_request(PyObject* capsule) noexcept {
-    delete static_cast<ColumnArguments*>(PyCapsule_GetPointer(capsule, kRequestCapsule));
-}
 
 // The extract fields named by `object`: None for all of them, in the
 // record's order; else an iterable of their names, each once, in the order
@@ -147,20 +146,12 @@ PyObject* new_request(const FunctionSignature& signature, Question question,
     if (arguments->tables == nullptr && !extract_rules(Py_None, "rules", arguments->tables, error)) {
         return nullptr;
     }
-    PyObject* capsule = PyCapsule_New(arguments.get(), kRequestCapsule, release_request);
-    if (capsule == nullptr) {
-        error = take_pending_exception();
-        return nullptr;
-    }
-    arguments.release();  // the capsule owns them now
-    return capsule;
+    return RequestCapsule::make(std::move(arguments), error);
 }
 
 const ColumnArguments* extract_request(PyObject* object, std::string_view parameter,
                                        PyError& error) {
-    void* arguments = nullptr;
-    if (!extract_capsule(object, kRequestCapsule, parameter, arguments, error)) return nullptr;
-    return static_cast<const ColumnArguments*>(arguments);
+    return RequestCapsule::read(object, parameter, error);
 }
 
 }  // namespace vexlo::python

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <new>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
 #include "python/columns/function_tables.h"
+#include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
 #include "python/function_signature.h"
 #include "python/held_reference.h"
@@ -44,7 +46,8 @@ constexpr FunctionSignature kLineFormat = positional_only("_line_format", kForma
 constexpr FunctionSignature kAnswerLines = positional_only("_answer_lines", kLinesParameters);
 constexpr FunctionSignature kAnswerName = positional_only("_answer_name", kNameParameters);
 
-constexpr const char* kFormatCapsule = "vexlo._columns.RowFormat";
+constexpr char kFormatCapsuleName[] = "vexlo._columns.RowFormat";
+using FormatCapsule = ObjectCapsule<RowFormat, kFormatCapsuleName>;
 
 PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the rows of the input");
@@ -80,15 +83,9 @@ bool extract_fields(PyObject* object, std::string_view parameter, std::vector<Fi
     return true;
 }
 
-void release_format(PyObject* capsule) noexcept {
-    delete static_cast<RowFormat*>(PyCapsule_GetPointer(capsule, kFormatCapsule));
-}
-
 // The format held by a capsule from _line_format, or null with `error` set.
 const RowFormat* extract_format(PyObject* object, std::string_view parameter, PyError& error) {
-    void* format = nullptr;
-    if (!extract_capsule(object, kFormatCapsule, parameter, format, error)) return nullptr;
-    return static_cast<const RowFormat*>(format);
+    return FormatCapsule::read(object, parameter, error);
 }
 
 PyObject* new_bytes(std::string_view bytes) {
@@ -125,13 +122,7 @@ PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
                                             value_error("the field 'host' needs urls"));
             return nullptr;
         }
-        PyObject* capsule = PyCapsule_New(format.get(), kFormatCapsule, release_format);
-        if (capsule == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
-        format.release();  // the capsule owns it now
-        return capsule;
+        return FormatCapsule::make(std::move(format), error);
     });
 }
 

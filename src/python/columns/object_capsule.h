@@ -1,0 +1,45 @@
+// A C++ object made once by a private function and handed back to later
+// calls in a PyCapsule (a column request, the command line's row format):
+// the capsule owns it and deletes it with itself.
+#pragma once
+
+#include <Python.h>
+
+#include <memory>
+#include <string_view>
+
+#include "python/argument_conversion.h"
+#include "python/py_error.h"
+
+namespace vexlo::python {
+
+// `Name` names the capsule, so that one kind is never read as another.
+template <class Object, const char* Name>
+struct ObjectCapsule {
+    // A capsule owning `object`, or null with `error` set (and `object`
+    // deleted).
+    static PyObject* make(std::unique_ptr<Object> object, PyError& error) {
+        PyObject* capsule = PyCapsule_New(object.get(), Name, release);
+        if (capsule == nullptr) {
+            error = take_pending_exception();
+            return nullptr;
+        }
+        object.release();  // the capsule owns it now
+        return capsule;
+    }
+
+    // The object held by `capsule`, an argument named `parameter`; null with
+    // `error` set when it is no such capsule.
+    static const Object* read(PyObject* capsule, std::string_view parameter, PyError& error) {
+        void* object = nullptr;
+        if (!extract_capsule(capsule, Name, parameter, object, error)) return nullptr;
+        return static_cast<const Object*>(object);
+    }
+
+private:
+    static void release(PyObject* capsule) noexcept {
+        delete static_cast<Object*>(PyCapsule_GetPointer(capsule, Name));
+    }
+};
+
+}  // namespace vexlo::python
