@@ -16,29 +16,24 @@ namespace vexlo::python {
 inline PyObject* bool_result(bool value) { return Py_NewRef(value ? Py_True : Py_False); }
 inline PyObject* none_result() { return Py_NewRef(Py_None); }
 
-// A new str holding `text`, or null with the interpreter's exception set.
-// `ascii`: the text is known to be ASCII (cut from an ASCII domain); then a
-// text of two or more characters is copied into a str made for it, skipping
-// the UTF-8 decoder. Anything else goes through PyUnicode_FromStringAndSize,
-// which also hands out the interpreter's shared one-character strings.
-// Inline: it is called once per item of a tuple.
-inline PyObject* new_str(std::string_view text, bool ascii) {
-    if (ascii && text.size() > 1) {
-        PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-        if (str != nullptr) std::memcpy(PyUnicode_DATA(str), text.data(), text.size());
-        return str;
-    }
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-}
-
-PyObject* str_result(std::string_view text, bool ascii);
-
 namespace results_detail {
 
 // Copies the n bytes of a short text in a few word moves (names are short;
 // the library call costs more than the copy).
 inline void copy_text(char* to, const char* from, std::size_t n) {
-    if (n < 8 || n > 32) {
+    if (n < 8) {
+        if (n < 4) {
+            for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+            return;
+        }
+        std::uint32_t head4, tail4;
+        std::memcpy(&head4, from, 4);
+        std::memcpy(&tail4, from + n - 4, 4);
+        std::memcpy(to, &head4, 4);
+        std::memcpy(to + n - 4, &tail4, 4);
+        return;
+    }
+    if (n > 32) {
         std::memcpy(to, from, n);
         return;
     }
@@ -57,6 +52,25 @@ inline void copy_text(char* to, const char* from, std::size_t n) {
 }
 
 }  // namespace results_detail
+
+// A new str holding `text`, or null with the interpreter's exception set.
+// `ascii`: the text is known to be ASCII (cut from an ASCII domain); then a
+// text of two or more characters is copied into a str made for it, skipping
+// the UTF-8 decoder. Anything else goes through PyUnicode_FromStringAndSize,
+// which also hands out the interpreter's shared one-character strings.
+// Inline: it is called once per item of a tuple.
+inline PyObject* new_str(std::string_view text, bool ascii) {
+    if (ascii && text.size() > 1) {
+        PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
+        if (str != nullptr) {
+            results_detail::copy_text(static_cast<char*>(PyUnicode_DATA(str)), text.data(), text.size());
+        }
+        return str;
+    }
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+PyObject* str_result(std::string_view text, bool ascii);
 
 // A new str of the ASCII text, made here for texts of two or more
 // characters, without the UTF-8 decoder; str_result for the others, which

@@ -16,6 +16,18 @@ std::optional<std::string_view> listed_spelling(const RuleTables& tables, std::u
     return spellings.text.substr(found->text_start, found->text_end - found->text_start);
 }
 
+// Whether lowercase `labels` may name a node through a twin: a twin is the
+// "xn--" form of a Unicode label or the Unicode form of an "xn--" one, so
+// labels of ASCII without "--" are the list's own spelling of their node
+// (and the search for a listed spelling is skipped, as for most names).
+bool may_name_a_twin(std::string_view labels) noexcept {
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const auto c = static_cast<unsigned char>(labels[i]);
+        if (c >= 0x80 || (c == '-' && i + 1 < labels.size() && labels[i + 1] == '-')) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // std::copy: a plain rule's mark is empty, with no bytes (a null pointer),
@@ -44,10 +56,13 @@ std::optional<RuleText> decided_rule(const RuleTables& tables, const MatchView& 
     }
     // The walk reached the node by the name's own rightmost labels, which
     // are the rule's as the list writes them, unless only a twin named it.
-    if (const std::optional<std::string_view> listed = listed_spelling(tables, verdict.rule_node)) {
-        return RuleText{mark, *listed};
+    const std::string_view labels = rightmost_labels(match, false, verdict.rule_labels);
+    if (may_name_a_twin(labels)) {
+        if (const std::optional<std::string_view> listed = listed_spelling(tables, verdict.rule_node)) {
+            return RuleText{mark, *listed};
+        }
     }
-    return RuleText{mark, rightmost_labels(match, false, verdict.rule_labels)};
+    return RuleText{mark, labels};
 }
 
 void extract_fields(const RuleTables& tables, const ExplainedMatch& explained, bool keep_case,

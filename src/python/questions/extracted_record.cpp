@@ -84,8 +84,8 @@ PyTypeObject* extracted_type() noexcept {
 }
 
 // The earlier fields whose text a field's may be, to the byte and in place:
-// a suffix may be the whole host, and an ICANN-only suffix the suffix of the
-// full view. -1: none.
+// a suffix may be the whole host, a plain rule the public suffix, and an
+// ICANN-only suffix the suffix of the full view. -1: none.
 constexpr int kMaySharePlace[kExtractFieldCount][2] = {
     {-1, -1},                                                                  // host
     {-1, -1},                                                                  // prefix
@@ -93,7 +93,7 @@ constexpr int kMaySharePlace[kExtractFieldCount][2] = {
     {0, -1},                                                                   // publicsuffix
     {0, -1},                                                                   // privatesuffix
     {-1, -1},                                                                  // section
-    {-1, -1},                                                                  // rule
+    {static_cast<int>(ExtractField::kPublicSuffix), -1},                       // rule
     {static_cast<int>(ExtractField::kPublicSuffix), 0},                        // icann_publicsuffix
     {static_cast<int>(ExtractField::kPrivateSuffix), 0},                       // icann_privatesuffix
 };
