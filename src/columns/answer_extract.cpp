@@ -86,7 +86,7 @@ void write_field_of(const ExtractBatch& batch, FieldColumn& column, std::size_t 
             if (batch.padded(k, F)) {
                 copy_padded(to, text->data(), text->size());
             } else {
-                std::memcpy(to, text->data(), text->size());
+                copy_exact(to, text->data(), text->size());
             }
             writer.answered(to + text->size());
         }

@@ -5,7 +5,7 @@
 namespace vexlo {
 
 ExtractBatch::ExtractBatch(const ExtractOptions& options, ExtractFieldSet fields) noexcept
-    : options_(options), verdicts_(false) {
+    : options_(options), verdicts_(false), many_fields_(fields.count() > 1) {
     for (std::size_t f = 0; f < kExtractFieldCount; ++f) {
         verdicts_ = verdicts_ || (fields[f] && needs_verdict(static_cast<ExtractField>(f)));
     }
@@ -65,10 +65,18 @@ void ExtractBatch::match(const RuleTables& tables) {
         if (row.kind != Row::Kind::kNamed || names_[i].state == NameBatch::State::kValid) continue;
         row = {Row::Kind::kBare, bare_host(row.host)};
     }
+    if (!many_fields_) return;
+    if (every_field_.size() < rows_.size()) every_field_.resize(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].kind != Row::Kind::kNamed) continue;
+        extract_fields(tables, {names_.view(i), verdicts_ ? names_.verdict(i) : Verdict{}},
+                       options_.keep_case, every_field_[i]);
+    }
 }
 
 std::optional<RuleText> ExtractBatch::rule(std::size_t i) const noexcept {
     if (rows_[i].kind != Row::Kind::kNamed) return std::nullopt;
+    if (many_fields_) return every_field_[i].rule;
     return decided_rule(*tables_, names_.view(i), names_.verdict(i));
 }
 

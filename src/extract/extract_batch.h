@@ -55,6 +55,7 @@ public:
             if (row.kind == Row::Kind::kBare && field == ExtractField::kHost) return row.host;
             return std::nullopt;
         }
+        if (many_fields_) return every_field_[i].texts[static_cast<std::size_t>(field)];
         if (field == ExtractField::kSection) return decided_section(*tables_, names_.verdict(i));
         if (!verdicts_) return extract_text(field, {names_.view(i), Verdict{}}, options_.keep_case);
         return extract_text(field, {names_.view(i), names_.verdict(i)}, options_.keep_case);
@@ -88,7 +89,13 @@ private:
     std::string_view bare_host(std::string_view host);
 
     ExtractOptions options_;
-    bool verdicts_;  // a field asked for needs the walk's verdict
+    bool verdicts_;     // a field asked for needs the walk's verdict
+    bool many_fields_;  // more than one field is asked for
+    // With many fields, every field of each matched row, found once by
+    // match() (extract_fields) rather than once for each field asked for:
+    // the fields of a record share their cuts. Kept from block to block,
+    // as each matched row's entry is written whole.
+    std::vector<ExtractedFields> every_field_;
     const RuleTables* tables_ = nullptr;
     std::vector<Row> rows_;
     NameBatch names_;             // one entry a row; null but for kNamed rows

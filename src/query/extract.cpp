@@ -1,6 +1,7 @@
 #include "query/extract.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vexlo {
 
@@ -30,10 +31,12 @@ bool may_name_a_twin(std::string_view labels) noexcept {
 
 }  // namespace
 
-// std::copy: a plain rule's mark is empty, with no bytes (a null pointer),
-// which memcpy may not be given even for no bytes.
+// The mark byte by byte: it is at most two bytes, or none with no data (a
+// null pointer), which memcpy may not be given even for no bytes.
 char* RuleText::write(char* out) const noexcept {
-    return std::copy(name.begin(), name.end(), std::copy(mark.begin(), mark.end(), out));
+    for (const char c : mark) *out++ = c;
+    if (!name.empty()) std::memcpy(out, name.data(), name.size());
+    return out + name.size();
 }
 
 std::optional<std::string_view> decided_section(const RuleTables& tables, const Verdict& verdict) noexcept {
