@@ -1,13 +1,16 @@
 #include "python/columns/column_request.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <utility>
+#include <vector>
 #include <string>
 
 #include "columns/answer_column.h"
 #include "common/fault.h"
 #include "python/argument_conversion.h"
+#include "python/columns/field_names.h"
 #include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
 #include "python/held_reference.h"
@@ -58,34 +61,16 @@ bool extract_field_names(PyObject* object, std::string_view parameter, ExtractFi
         return fail(type_error("expected an iterable of field names, not " +
                                qualified_type_name(Py_TYPE(object))));
     }
-    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
-    if (count == 0) return fail(value_error("no fields"));
-    fields.count = 0;
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PyTuple_GET_ITEM(items.get(), i);
-        if (!PyUnicode_Check(item)) {
-            return fail(type_error("field " + std::to_string(i) + " is " +
-                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
-        }
-        Py_ssize_t size = 0;
-        const char* text = PyUnicode_AsUTF8AndSize(item, &size);
-        if (text == nullptr) return fail(take_pending_exception());
-        const std::string_view name(text, static_cast<std::size_t>(size));
-        const std::optional<ExtractField> field = extract_field_named(name);
-        if (!field) {
-            std::string known;
-            for (const std::string_view each : kExtractFieldNames) {
-                known += (known.empty() ? "" : ", ") + std::string(each);
-            }
-            return fail(value_error("unknown field '" + std::string(name) + "' (choose from " +
-                                    known + ")"));
-        }
-        const std::span<const ExtractField> chosen = fields.chosen();
-        if (std::find(chosen.begin(), chosen.end(), *field) != chosen.end()) {
-            return fail(value_error("field '" + std::string(name) + "' is named twice"));
-        }
-        fields.order[fields.count++] = *field;
+    std::string known;
+    for (const std::string_view each : kExtractFieldNames) {
+        known += (known.empty() ? "" : ", ") + std::string(each);
     }
+    std::vector<ExtractField> chosen;
+    if (!read_field_names(items.get(), parameter, extract_field_named, known, chosen, error)) {
+        return false;
+    }
+    fields.count = chosen.size();  // at most one of each
+    std::copy(chosen.begin(), chosen.end(), fields.order.begin());
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include "lines/answer_lines.h"
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
+#include "python/columns/field_names.h"
 #include "python/columns/function_tables.h"
 #include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
@@ -56,31 +57,11 @@ PyError out_of_memory() {
 // The fields of a row, each named once, from a tuple of their names.
 bool extract_fields(PyObject* object, std::string_view parameter, std::vector<Field>& fields,
                     PyError& error) {
-    auto fail = [&](PyError problem) {
-        error = annotate_argument_error(parameter, std::move(problem));
+    if (!PyTuple_Check(object)) {
+        error = annotate_argument_error(parameter, not_an_instance(object, "tuple"));
         return false;
-    };
-    if (!PyTuple_Check(object)) return fail(not_an_instance(object, "tuple"));
-    const Py_ssize_t count = PyTuple_GET_SIZE(object);
-    if (count == 0) return fail(value_error("no fields"));
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PyTuple_GET_ITEM(object, i);
-        if (!PyUnicode_Check(item)) {
-            return fail(type_error("field " + std::to_string(i) + " is " +
-                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
-        }
-        Py_ssize_t size = 0;
-        const char* text = PyUnicode_AsUTF8AndSize(item, &size);
-        if (text == nullptr) return fail(take_pending_exception());
-        const std::string_view name(text, static_cast<std::size_t>(size));
-        const std::optional<Field> field = lines::field_named(name);
-        if (!field) return fail(value_error("unknown field '" + std::string(name) + "'"));
-        if (std::find(fields.begin(), fields.end(), *field) != fields.end()) {
-            return fail(value_error("field '" + std::string(name) + "' is named twice"));
-        }
-        fields.push_back(*field);
     }
-    return true;
+    return read_field_names(object, parameter, lines::field_named, {}, fields, error);
 }
 
 // The format held by a capsule from _line_format, or null with `error` set.
