@@ -17,6 +17,29 @@ std::size_t bitmap_bytes(std::int64_t bits) {
     return static_cast<std::size_t>(bits / 8 + (bits % 8 != 0));
 }
 
+// Whether row i has an answer: it is no null, and its entry has one.
+template <class Index>
+bool row_answered(const DictionaryColumn& column, const Index* in, const ResultColumn& entries,
+                  std::int64_t i) noexcept {
+    return !column.is_null(i) && !entries.is_null(static_cast<std::int64_t>(in[i]));
+}
+
+// The validity of the rows of a result whose rows' answers are their
+// entries' (row_answered), and its null count.
+template <class Index>
+void put_row_validity(const DictionaryColumn& column, const ResultColumn& entries, ResultColumn& result) {
+    const std::int64_t n = column.size();
+    const Index* const in = column.indices<Index>();
+    result.validity = Buffer::zeroed(bitmap_bytes(n));
+    BitWriter validity(result.validity.as<std::uint8_t>(), 0);
+    for (std::int64_t i = 0; i < n; ++i) {
+        const bool valid = row_answered(column, in, entries, i);
+        validity.put(static_cast<std::size_t>(i), valid);
+        result.null_count += !valid;
+    }
+    validity.finish(static_cast<std::size_t>(n));
+}
+
 // The entries' text answers made distinct: the new dictionary, and for each
 // entry the place of its answer there (kNoAnswer for none).
 template <class Offset>
@@ -97,18 +120,14 @@ ResultColumn spread_truths(const DictionaryColumn& column, const ResultColumn& e
     ResultColumn result;
     result.kind = ResultColumn::Kind::kBool;
     result.length = n;
-    result.validity = Buffer::zeroed(bitmap_bytes(n));
+    put_row_validity<Index>(column, entries, result);
     result.values = Buffer::zeroed(bitmap_bytes(n));
     const Index* const in = column.indices<Index>();
-    BitWriter validity(result.validity.as<std::uint8_t>(), 0);
     BitWriter values(result.values.as<std::uint8_t>(), 0);
     for (std::int64_t i = 0; i < n; ++i) {
-        const bool valid = !column.is_null(i) && !entries.is_null(static_cast<std::int64_t>(in[i]));
-        validity.put(static_cast<std::size_t>(i), valid);
-        values.put(static_cast<std::size_t>(i), valid && entries.truth(static_cast<std::int64_t>(in[i])));
-        result.null_count += !valid;
+        values.put(static_cast<std::size_t>(i), row_answered(column, in, entries, i) &&
+                                                    entries.truth(static_cast<std::int64_t>(in[i])));
     }
-    validity.finish(static_cast<std::size_t>(n));
     values.finish(static_cast<std::size_t>(n));
     return result;
 }
@@ -121,17 +140,13 @@ void copy_parts(const DictionaryColumn& column, const ResultColumn& entries, Res
     ListOffset* const lists = result.values.as<ListOffset>();
     TextOffset* const items = result.item_offsets.as<TextOffset>();
     char* const data = result.data.as<char>();
-    BitWriter validity(result.validity.as<std::uint8_t>(), 0);
     std::int64_t item = 0;
     std::size_t size = 0;
     lists[0] = 0;
     items[0] = 0;
     for (std::int64_t i = 0; i < column.size(); ++i) {
-        const auto entry = static_cast<std::int64_t>(in[i]);
-        const bool valid = !column.is_null(i) && !entries.is_null(entry);
-        validity.put(static_cast<std::size_t>(i), valid);
-        if (valid) {
-            const PartsView parts = entries.parts(entry);
+        if (row_answered(column, in, entries, i)) {
+            const PartsView parts = entries.parts(static_cast<std::int64_t>(in[i]));
             for (std::size_t j = 0; j < parts.size(); ++j) {
                 std::memcpy(data + size, parts[j].data(), parts[j].size());
                 size += parts[j].size();
@@ -140,7 +155,6 @@ void copy_parts(const DictionaryColumn& column, const ResultColumn& entries, Res
         }
         lists[i + 1] = static_cast<ListOffset>(item);
     }
-    validity.finish(static_cast<std::size_t>(column.size()));
 }
 
 // extract's records: the struct of the rows, each field dictionary-encoded
@@ -152,16 +166,8 @@ ResultColumn encoded_records(const DictionaryColumn& column, const ResultColumn&
     result.length = n;
     result.fields = entries.fields;
     result.wide_offsets = entries.wide_offsets;
-    result.validity = Buffer::zeroed(bitmap_bytes(n));
     with_index_type(column.index_type(), [&](auto type) {
-        const auto* const in = column.indices<decltype(type)>();
-        BitWriter validity(result.validity.as<std::uint8_t>(), 0);
-        for (std::int64_t i = 0; i < n; ++i) {
-            const bool valid = !column.is_null(i) && !entries.is_null(static_cast<std::int64_t>(in[i]));
-            validity.put(static_cast<std::size_t>(i), valid);
-            result.null_count += !valid;
-        }
-        validity.finish(static_cast<std::size_t>(n));
+        put_row_validity<decltype(type)>(column, entries, result);
     });
     result.children.reserve(entries.children.size());
     for (const ResultColumn& field : entries.children) {
@@ -178,13 +184,9 @@ ResultColumn spread_parts(const DictionaryColumn& column, const ResultColumn& en
     const Index* const in = column.indices<Index>();
     std::uint64_t bytes = 0;
     std::uint64_t item_count = 0;
-    std::int64_t nulls = 0;
     for (std::int64_t i = 0; i < n; ++i) {
+        if (!row_answered(column, in, entries, i)) continue;
         const auto entry = static_cast<std::int64_t>(in[i]);
-        if (column.is_null(i) || entries.is_null(entry)) {
-            ++nulls;
-            continue;
-        }
         const std::int64_t first = ResultColumn::offset(entries.values, entries.wide_lists, entry);
         const std::int64_t last = ResultColumn::offset(entries.values, entries.wide_lists, entry + 1);
         item_count += static_cast<std::uint64_t>(last - first);
@@ -195,11 +197,10 @@ ResultColumn spread_parts(const DictionaryColumn& column, const ResultColumn& en
     ResultColumn result;
     result.kind = ResultColumn::Kind::kParts;
     result.length = n;
-    result.null_count = nulls;
     result.item_count = static_cast<std::int64_t>(item_count);
     result.wide_lists = item_count > kNarrow;
     result.wide_offsets = entries.wide_offsets || bytes > kNarrow || result.wide_lists;
-    result.validity = Buffer::zeroed(bitmap_bytes(n));
+    put_row_validity<Index>(column, entries, result);
     result.values = Buffer(static_cast<std::size_t>(n + 1) * (result.wide_lists ? 8 : 4));
     result.item_offsets = Buffer(static_cast<std::size_t>(item_count + 1) * (result.wide_offsets ? 8 : 4));
     result.data = Buffer(static_cast<std::size_t>(bytes));

@@ -26,6 +26,22 @@ void destroy(T* object) noexcept {
     std::free(object);
 }
 
+// The release callback of an array or schema made here: its children and
+// its dictionary released, then its holder, of type Holder, freed.
+template <class Parent, class Holder>
+void release_held(Parent* parent) {
+    if (parent == nullptr || parent->release == nullptr) return;
+    for (std::int64_t c = 0; c < parent->n_children; ++c) {
+        Parent* child = parent->children[c];
+        if (child != nullptr && child->release != nullptr) child->release(child);
+    }
+    if (parent->dictionary != nullptr && parent->dictionary->release != nullptr) {
+        parent->dictionary->release(parent->dictionary);
+    }
+    if (parent->private_data != nullptr) destroy(static_cast<Holder*>(parent->private_data));
+    parent->release = nullptr;
+}
+
 // What an exported array owns: its buffers and, for a list, its items; for
 // a dictionary-encoded array, its dictionary.
 struct ArrayHolder {
@@ -34,20 +50,6 @@ struct ArrayHolder {
     ArrowArray child{};
     ArrowArray* children[1] = {&child};
 };
-
-void release_array(ArrowArray* array) {
-    if (array == nullptr || array->release == nullptr) return;
-    auto* holder = static_cast<ArrayHolder*>(array->private_data);
-    for (std::int64_t c = 0; c < array->n_children; ++c) {
-        ArrowArray* child = array->children[c];
-        if (child != nullptr && child->release != nullptr) child->release(child);
-    }
-    if (array->dictionary != nullptr && array->dictionary->release != nullptr) {
-        array->dictionary->release(array->dictionary);
-    }
-    destroy(holder);
-    array->release = nullptr;
-}
 
 void fill_array(ArrowArray* out, ArrayHolder* holder, std::int64_t length, std::int64_t nulls,
                 std::int64_t buffers) {
@@ -60,7 +62,7 @@ void fill_array(ArrowArray* out, ArrayHolder* holder, std::int64_t length, std::
     out->buffers = holder->pointers;
     out->children = nullptr;
     out->dictionary = nullptr;
-    out->release = release_array;
+    out->release = release_held<ArrowArray, ArrayHolder>;
     out->private_data = holder;
 }
 
@@ -70,7 +72,7 @@ struct SchemaHolder {
 };
 
 // What an exported struct owns: its validity and its fields' arrays, which
-// release_array releases with it.
+// its release callback releases with it.
 struct StructHolder {
     Buffer validity;
     const void* pointers[1] = {nullptr};
@@ -83,37 +85,21 @@ struct StructSchemaHolder {
     ArrowSchema* children[kExtractFieldCount] = {};
 };
 
-void release_struct(ArrowArray* array) {
-    if (array == nullptr || array->release == nullptr) return;
-    for (std::int64_t c = 0; c < array->n_children; ++c) {
-        ArrowArray* child = array->children[c];
-        if (child != nullptr && child->release != nullptr) child->release(child);
+// Fills each of a struct holder's `count` fields with export_field(c, field)
+// in turn, and points its children at them. Should one throw, those done
+// are released again and the holder freed.
+template <class Holder, class ExportField>
+void export_fields(Holder* holder, std::size_t count, ExportField&& export_field) {
+    for (std::size_t c = 0; c < count; ++c) {
+        try {
+            export_field(c, &holder->fields[c]);
+        } catch (...) {
+            for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
+            destroy(holder);
+            throw;
+        }
+        holder->children[c] = &holder->fields[c];
     }
-    destroy(static_cast<StructHolder*>(array->private_data));
-    array->release = nullptr;
-}
-
-void release_struct_schema(ArrowSchema* schema) {
-    if (schema == nullptr || schema->release == nullptr) return;
-    for (std::int64_t c = 0; c < schema->n_children; ++c) {
-        ArrowSchema* child = schema->children[c];
-        if (child != nullptr && child->release != nullptr) child->release(child);
-    }
-    destroy(static_cast<StructSchemaHolder*>(schema->private_data));
-    schema->release = nullptr;
-}
-
-void release_schema(ArrowSchema* schema) {
-    if (schema == nullptr || schema->release == nullptr) return;
-    for (std::int64_t c = 0; c < schema->n_children; ++c) {
-        ArrowSchema* child = schema->children[c];
-        if (child != nullptr && child->release != nullptr) child->release(child);
-    }
-    if (schema->dictionary != nullptr && schema->dictionary->release != nullptr) {
-        schema->dictionary->release(schema->dictionary);
-    }
-    if (schema->private_data != nullptr) destroy(static_cast<SchemaHolder*>(schema->private_data));
-    schema->release = nullptr;
 }
 
 void fill_schema(ArrowSchema* out, const char* format, const char* name, SchemaHolder* holder) {
@@ -124,7 +110,7 @@ void fill_schema(ArrowSchema* out, const char* format, const char* name, SchemaH
     out->n_children = 0;
     out->children = nullptr;
     out->dictionary = nullptr;
-    out->release = release_schema;
+    out->release = release_held<ArrowSchema, SchemaHolder>;
     out->private_data = holder;
 }
 
@@ -189,16 +175,9 @@ namespace {
 void export_struct(ResultColumn&& result, ArrowArray* out) {
     StructHolder* holder = create<StructHolder>();
     const std::size_t count = result.children.size();
-    for (std::size_t c = 0; c < count; ++c) {
-        try {
-            export_array(std::move(result.children[c]), &holder->fields[c]);
-        } catch (...) {
-            for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
-            destroy(holder);
-            throw;
-        }
-        holder->children[c] = &holder->fields[c];
-    }
+    export_fields(holder, count, [&](std::size_t c, ArrowArray* field) {
+        export_array(std::move(result.children[c]), field);
+    });
     holder->validity = std::move(result.validity);
     holder->pointers[0] = holder->validity.data();
     out->length = result.length;
@@ -209,7 +188,7 @@ void export_struct(ResultColumn&& result, ArrowArray* out) {
     out->buffers = holder->pointers;
     out->children = holder->children;
     out->dictionary = nullptr;
-    out->release = release_struct;
+    out->release = release_held<ArrowArray, StructHolder>;
     out->private_data = holder;
 }
 
@@ -267,20 +246,13 @@ void export_schema(const ResultType& type, ArrowSchema* out) {
                                                         : ResultColumn::Kind::kText,
                                     type.wide_offsets, false, type.index_type};
         const std::span<const ExtractField> fields = type.fields.chosen();
-        for (std::size_t c = 0; c < fields.size(); ++c) {
-            try {
-                export_schema(field_type, &holder->fields[c]);
-            } catch (...) {
-                for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
-                destroy(holder);
-                throw;
-            }
+        export_fields(holder, fields.size(), [&](std::size_t c, ArrowSchema* field) {
+            export_schema(field_type, field);
             // The names are string literals, and so end in a NUL.
-            holder->fields[c].name = kExtractFieldNames[static_cast<std::size_t>(fields[c])].data();
-            holder->children[c] = &holder->fields[c];
-        }
+            field->name = kExtractFieldNames[static_cast<std::size_t>(fields[c])].data();
+        });
         fill_schema(out, type.format(), "", nullptr);
-        out->release = release_struct_schema;
+        out->release = release_held<ArrowSchema, StructSchemaHolder>;
         out->private_data = holder;
         out->n_children = static_cast<std::int64_t>(fields.size());
         out->children = holder->children;

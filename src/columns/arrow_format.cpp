@@ -4,6 +4,14 @@
 
 namespace vexlo {
 
+std::optional<StringColumn::Layout> string_layout(const char* format) noexcept {
+    if (format == nullptr) return std::nullopt;
+    if (std::strcmp(format, "u") == 0) return StringColumn::Layout::kOffsets32;
+    if (std::strcmp(format, "U") == 0) return StringColumn::Layout::kOffsets64;
+    if (std::strcmp(format, "vu") == 0) return StringColumn::Layout::kViews;
+    return std::nullopt;
+}
+
 std::string describe_arrow_format(const char* format) {
     if (format == nullptr) return "no format";
     struct Name {

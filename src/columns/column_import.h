@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -45,6 +46,10 @@ using ColumnImport = std::variant<StringColumn, DictionaryColumn, ImportProblem>
 // null is checked to lie inside the dictionary.
 ColumnImport import_column(const ArrowSchema& schema, const ArrowArray& array,
                            std::span<const std::int64_t> known_buffer_sizes = {});
+
+// The layout of the Arrow string format `format` ("u", "U" or "vu"); none
+// for any other format, or none at all.
+std::optional<StringColumn::Layout> string_layout(const char* format) noexcept;
 
 // Words for an Arrow format string, as type errors name it: "int32" for "i",
 // "binary" for "z", the format itself for one not known here.

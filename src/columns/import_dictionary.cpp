@@ -1,4 +1,3 @@
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -11,11 +10,6 @@ namespace {
 using import_detail::dictionary_problem;
 using import_detail::format_text;
 using import_detail::known_size;
-
-bool is_string_format(const char* format) {
-    return format != nullptr && (std::strcmp(format, "u") == 0 || std::strcmp(format, "U") == 0 ||
-                                 std::strcmp(format, "vu") == 0);
-}
 
 // The first row of [0, length), not null, whose index is not below `values`;
 // length when there is none. The rows are read through once without a
@@ -50,7 +44,7 @@ ColumnImport ColumnImporter::dictionary(const ArrowSchema& schema, const ArrowAr
                                                describe_arrow_format(schema.format).c_str())};
     }
     if (values_schema.release == nullptr) return dictionary_problem("its dictionary's schema was released");
-    if (!is_string_format(values_schema.format) || values_schema.dictionary != nullptr) {
+    if (!string_layout(values_schema.format) || values_schema.dictionary != nullptr) {
         return ImportProblem{
             true, format_text("expected a dictionary-encoded column of string, large_string or "
                               "string_view values, got values of Arrow format '%.40s' (%s)",

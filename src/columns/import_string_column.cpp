@@ -1,4 +1,4 @@
-#include <cstring>
+#include <optional>
 #include <string>
 
 #include "columns/import_checks.h"
@@ -19,17 +19,13 @@ ImportResult ColumnImporter::import(const ArrowSchema& schema, const ArrowArray&
                                   format, describe_arrow_format(format).c_str())};
     }
     StringColumn column;
-    if (std::strcmp(format, "u") == 0) {
-        column.layout_ = StringColumn::Layout::kOffsets32;
-    } else if (std::strcmp(format, "U") == 0) {
-        column.layout_ = StringColumn::Layout::kOffsets64;
-    } else if (std::strcmp(format, "vu") == 0) {
-        column.layout_ = StringColumn::Layout::kViews;
-    } else {
+    const std::optional<StringColumn::Layout> layout = string_layout(format);
+    if (!layout) {
         return ImportProblem{true, format_text("expected a string, large_string or string_view column, got "
                                   "Arrow format '%.40s' (%s)",
                                   format, describe_arrow_format(format).c_str())};
     }
+    column.layout_ = *layout;
     if (schema.n_children != 0) {
         return value_problem(format_text("the schema of a string column has %" PRId64
                                          " children; it has none",

@@ -317,8 +317,12 @@ void answer_hosts(Call& call, duckdb_vector output) {
         const std::string_view text = call.name(row);
         // A text that is not UTF-8 has no host, as it is no name for the
         // questions.
+        if (!is_utf8(text)) {
+            result.put_null(row);
+            continue;
+        }
         const TextHost host = host_of_text(text, settings.keep_ip, copy);
-        if (host.kind != TextHost::Kind::kNone && is_utf8(text)) {
+        if (host.kind != TextHost::Kind::kNone) {
             result.put(row, host.host);
         } else {
             result.put_null(row);
@@ -385,9 +389,7 @@ void answer_extracts(Call& call, duckdb_vector output) {
                 if (field != ExtractField::kRule) {
                     text = batch.text(k, field);
                 } else if (const std::optional<RuleText> decided = batch.rule(k)) {
-                    rule.resize(decided->size());
-                    decided->write(rule.data());
-                    text = rule;
+                    text = decided->spelled(rule);
                 }
                 if (text) {
                     fields[i]->put(row, *text);

@@ -17,16 +17,10 @@ TextExtraction::TextExtraction(std::string_view text, const RuleTables& tables,
         if (traced_) {
             extract_fields(tables, {traced_->match.view(), traced_->verdict}, options.keep_case,
                            fields_);
+            // A plain rule is a view of the name, often the public suffix's
+            // very text.
             if (fields_.rule) {
-                // A plain rule is its own name, a view that needs no copy
-                // (and is often the public suffix's very text).
-                std::string_view rule = fields_.rule->name;
-                if (!fields_.rule->mark.empty()) {
-                    rule_.resize(fields_.rule->size());
-                    fields_.rule->write(rule_.data());
-                    rule = rule_;
-                }
-                fields_.texts[static_cast<std::size_t>(ExtractField::kRule)] = rule;
+                fields_.texts[static_cast<std::size_t>(ExtractField::kRule)] = fields_.rule->spelled(rule_);
             }
             return;
         }

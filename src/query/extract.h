@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "query/answers.h"
@@ -86,6 +87,14 @@ struct RuleText {
     std::size_t size() const noexcept { return mark.size() + name.size(); }
     // Writes the rule to `out`, which has room for size() bytes; returns its end.
     char* write(char* out) const noexcept;
+    // The rule as one text: a plain rule's name itself, else the rule
+    // written into `scratch`.
+    std::string_view spelled(std::string& scratch) const {
+        if (mark.empty()) return name;
+        scratch.resize(size());
+        write(scratch.data());
+        return scratch;
+    }
 };
 
 inline constexpr std::string_view kImplicitRule = "*";

@@ -9,22 +9,20 @@
 namespace vexlo::python {
 namespace {
 
-bool is_string_format(const char* format) {
-    const std::string_view text = format != nullptr ? format : "";
-    return text == "u" || text == "U" || text == "vu";
-}
-
 // The column a schema describes, if its names are strings or dictionary
 // indices into strings.
 std::optional<NameColumn> names_of(const ArrowSchema& schema, bool in_table) {
+    constexpr auto kLarge = StringColumn::Layout::kOffsets64;
     if (schema.dictionary == nullptr) {
-        if (!is_string_format(schema.format)) return std::nullopt;
-        return NameColumn{&schema, in_table, std::string_view(schema.format) == "U", std::nullopt};
+        const std::optional<StringColumn::Layout> layout = string_layout(schema.format);
+        if (!layout) return std::nullopt;
+        return NameColumn{&schema, in_table, *layout == kLarge, std::nullopt};
     }
     const std::optional<IndexType> index = index_type_of(schema.format != nullptr ? schema.format : "");
     const ArrowSchema& values = *schema.dictionary;
-    if (!index || values.dictionary != nullptr || !is_string_format(values.format)) return std::nullopt;
-    return NameColumn{&schema, in_table, std::string_view(values.format) == "U", index};
+    const std::optional<StringColumn::Layout> layout = string_layout(values.format);
+    if (!index || values.dictionary != nullptr || !layout) return std::nullopt;
+    return NameColumn{&schema, in_table, *layout == kLarge, index};
 }
 
 // "int64", "a dictionary of int64 values", for a column that is no names.
