@@ -59,8 +59,7 @@
 // again, the host once more when the authority holds TAB, LF, CR or a byte
 // above 0x7F (which a full stop is made of), and the whole text at most twice
 // more when it names a scheme other than http, https and mailto or gives no
-// host at first. No allocation; no byte outside the
-// text is read.
+// host at first. No allocation; no byte outside the text is read.
 #pragma once
 
 #include <cstddef>
