@@ -32,11 +32,10 @@ PACKAGE_FILES = {
     "_lookup" + EXT_SUFFIX,
     "_columns" + EXT_SUFFIX,
 } | {
-    # The DuckDB extension, one copy for each platform string DuckDB knows
-    # the machine by.
-    f"duckdb_extension/{platform}/vexlo.duckdb_extension"
+    # The DuckDB extension, in a folder of the platform DuckDB knows the
+    # machine by.
+    f"duckdb_extension/linux_{machine}/vexlo.duckdb_extension"
     for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
-    for platform in (f"linux_{machine}", f"linux_{machine}_gcc4")
 }
 LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt", "third_party/duckdb/LICENSE"}
 
