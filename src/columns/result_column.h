@@ -13,7 +13,7 @@
 #include "columns/column_memory.h"
 #include "columns/index_type.h"
 #include "query/answers.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 
 namespace vexlo {
 
@@ -85,19 +85,6 @@ struct ResultColumn {
     // (wide_offsets), and the fields they are.
     std::vector<ResultColumn> children;
     ExtractFields fields;
-
-    const char* format() const noexcept {
-        switch (kind) {
-            case Kind::kText: return wide_offsets ? "U" : "u";
-            case Kind::kBool: return "b";
-            case Kind::kParts: return wide_lists ? "+L" : "+l";
-            case Kind::kStruct: return "+s";
-            case Kind::kDictionary: return index_format(index_type);
-        }
-        return "";
-    }
-    // The items' format of a parts column.
-    const char* item_format() const noexcept { return wide_offsets ? "U" : "u"; }
 
     bool is_null(std::int64_t i) const noexcept {
         return !validity.empty() && ((validity.as()[i >> 3] >> (i & 7)) & 1) == 0;

@@ -15,7 +15,7 @@
 #include "extract/text_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 #include "query/name_batch.h"
 #include "rules/compiled_tables.h"
 

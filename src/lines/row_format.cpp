@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "lines/escape.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 
 namespace vexlo::lines {
 namespace {

@@ -3,11 +3,13 @@
 #include <string>
 
 #include "common/thread_count.h"
-#include "python/interned_names.h"
+#include "python/process_once.h"
 #include "python/type_errors.h"
 
 namespace vexlo::python {
 namespace {
+
+constexpr char kAddNote[] = "add_note";
 
 bool is_numpy_bool_type(PyTypeObject* type) {
     PyObject* module = PyType_GetModuleName(type);
@@ -48,7 +50,7 @@ PyError add_note(PyObject* add_note_name, PyObject* note, PyError error) {
 
 }  // namespace
 
-bool extract_str(PyObject* object, std::string_view parameter, std::string_view& text,
+bool str_argument(PyObject* object, std::string_view parameter, std::string_view& text,
                  PyError& error) {
     if (PyUnicode_Check(object)) {
         Py_ssize_t size = 0;
@@ -78,7 +80,7 @@ bool index_value(PyObject* object, std::uint64_t& value) {
     return true;
 }
 
-bool extract_bool(PyObject* object, std::string_view parameter, bool& value, PyError& error) {
+bool bool_argument(PyObject* object, std::string_view parameter, bool& value, PyError& error) {
     if (Py_IS_TYPE(object, &PyBool_Type)) {
         value = object == Py_True;
         return true;
@@ -104,7 +106,7 @@ bool extract_bool(PyObject* object, std::string_view parameter, bool& value, PyE
     return false;
 }
 
-bool extract_threads(PyObject* object, std::string_view parameter,
+bool threads_argument(PyObject* object, std::string_view parameter,
                      std::optional<unsigned>& threads, PyError& error) {
     if (object == nullptr || object == Py_None) {
         threads.reset();
@@ -139,7 +141,7 @@ bool extract_threads(PyObject* object, std::string_view parameter,
     return true;
 }
 
-bool extract_bytes(PyObject* object, std::string_view parameter, std::string_view& bytes,
+bool bytes_argument(PyObject* object, std::string_view parameter, std::string_view& bytes,
                    PyError& error) {
     if (!PyBytes_Check(object)) {
         error = annotate_argument_error(parameter, not_an_instance(object, "bytes"));
@@ -149,7 +151,7 @@ bool extract_bytes(PyObject* object, std::string_view parameter, std::string_vie
     return true;
 }
 
-bool extract_capsule(PyObject* object, const char* capsule_name, std::string_view parameter,
+bool capsule_argument(PyObject* object, const char* capsule_name, std::string_view parameter,
                      void*& pointer, PyError& error) {
     if (!PyCapsule_IsValid(object, capsule_name)) {
         std::string message = "'";
@@ -164,16 +166,8 @@ bool extract_capsule(PyObject* object, const char* capsule_name, std::string_vie
     return true;
 }
 
-PyError out_of_range(PyObject* type, std::string_view parameter, std::string_view bound,
-                     std::uint64_t limit, std::uint64_t value) {
-    return annotate_argument_error(
-        parameter, PyError::with_message(type, "must be " + std::string(bound) + " " +
-                                                   std::to_string(limit) + ", not " +
-                                                   std::to_string(value)));
-}
-
 PyError annotate_argument_error(std::string_view parameter, PyError error) {
-    PyObject* add_note_name = interned_add_note();
+    PyObject* add_note_name = created(interned<kAddNote>());
     return add_note(add_note_name,
                     PyUnicode_FromFormat("while processing '%.*s'",
                                          static_cast<int>(parameter.size()), parameter.data()),
@@ -181,7 +175,7 @@ PyError annotate_argument_error(std::string_view parameter, PyError error) {
 }
 
 PyError annotate_item_error(const char* what, std::size_t index, PyError error) {
-    PyObject* add_note_name = interned_add_note();
+    PyObject* add_note_name = created(interned<kAddNote>());
     return add_note(add_note_name, PyUnicode_FromFormat("while processing %s %zu", what, index),
                     std::move(error));
 }

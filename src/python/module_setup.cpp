@@ -3,10 +3,13 @@
 #include <string>
 
 #include "python/held_reference.h"
-#include "python/interned_names.h"
+#include "python/process_once.h"
 
 namespace vexlo::python {
 namespace {
+
+constexpr char kAll[] = "__all__";
+constexpr char kName[] = "__name__";
 
 // "type: ..., value: ..., traceback: ..." for the fault raised when __all__
 // cannot grow; best effort, since memory is usually what ran out.
@@ -25,7 +28,7 @@ std::string describe(PyError& error) {
 // Appends `name` to the module's __all__ (made on first use) and sets the
 // attribute. Returns false with `error` set.
 bool add_to_module(PyObject* module, PyObject* name, PyObject* value, PyError& error) {
-    PyObject* all_name = interned_all();
+    PyObject* all_name = created(interned<kAll>());
     PyObject* all = nullptr;
     // The optional lookup, not a plain one whose AttributeError is then
     // matched: under memory pressure CPython 3.13.0's plain lookup can fail
@@ -79,7 +82,7 @@ bool add_functions(PyObject* module, std::span<PyMethodDef> records, PyError& er
     for (PyMethodDef& record : records) {
         PyObject* function = module_function(module, record, error);
         if (function == nullptr) return false;
-        PyObject* name = PyObject_GetAttr(function, interned_name());
+        PyObject* name = PyObject_GetAttr(function, created(interned<kName>()));
         if (name == nullptr) {
             Py_DECREF(function);
             error = take_pending_exception();

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <utility>
 
-#include "python/process_services.h"
+#include "python/shared_services.h"
 
 namespace vexlo::python {
 
 PyObject* panic_exception_type() {
-    PyObject* type = process_services().panic_exception_type();
+    PyObject* type = shared_services().panic_exception_type();
     if (type == nullptr) throw Fault("Failed to initialize new exception type.");
     return type;
 }

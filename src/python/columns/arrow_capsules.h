@@ -31,7 +31,7 @@ template <class Struct>
 Struct* capsule_struct(PyObject* capsule, const char* capsule_name, std::string_view parameter,
                        const char* what, PyError& error) {
     void* pointer = nullptr;
-    if (!extract_capsule(capsule, capsule_name, parameter, pointer, error)) return nullptr;
+    if (!capsule_argument(capsule, capsule_name, parameter, pointer, error)) return nullptr;
     auto* held = static_cast<Struct*>(pointer);
     if (held->release == nullptr) {
         error = already_taken(parameter, what);

@@ -94,7 +94,7 @@ std::optional<ImportedNames> import_names(const NameColumn& column, const ArrowA
     return ImportedNames(std::get<DictionaryColumn>(imported));
 }
 
-bool extract_sizes(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
+bool sizes_argument(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
                    PyError& error) {
     if (object == Py_None) return true;
     if (!PyTuple_Check(object)) {

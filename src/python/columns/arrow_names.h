@@ -37,7 +37,7 @@ std::optional<ImportedNames> import_names(const NameColumn& column, const ArrowA
 
 // The buffer sizes passed as `parameter`: a tuple of int or None (unknown),
 // or None for no sizes.
-bool extract_sizes(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
+bool sizes_argument(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
                    PyError& error);
 
 }  // namespace vexlo::python

@@ -25,12 +25,11 @@
 #include "python/columns/arrow_capsules.h"
 #include "python/columns/arrow_names.h"
 #include "python/columns/column_request.h"
-#include "python/columns/function_tables.h"
+#include "python/columns/functions.h"
 #include "python/function_signature.h"
 #include "python/held_reference.h"
 #include "python/interpreter_lock.h"
 #include "python/module_setup.h"
-#include "python/process_services.h"
 #include "python/questions/extracted_record.h"
 #include "python/results.h"
 #include "python/tuple_builder.h"
@@ -131,6 +130,8 @@ PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnArgumen
     return capsule;
 }
 
+}  // namespace
+
 // _answer_array(schema, array, buffer_sizes, request, /)
 PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
@@ -144,8 +145,8 @@ PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         if (array == nullptr) return nullptr;
         std::vector<std::int64_t> sizes;
         const ColumnArguments* arguments = nullptr;
-        if (!extract_sizes(slots[2], kArrayParameters[2], sizes, error) ||
-            (arguments = extract_request(slots[3], kArrayParameters[3], error)) == nullptr) {
+        if (!sizes_argument(slots[2], kArrayParameters[2], sizes, error) ||
+            (arguments = request_argument(slots[3], kArrayParameters[3], error)) == nullptr) {
             return nullptr;
         }
         // Taken over from here on: released once, whatever happens below.
@@ -173,7 +174,7 @@ struct Chunk {
     std::vector<std::int64_t> sizes;
 };
 
-bool extract_chunk(PyObject* item, std::size_t index, Chunk& chunk, PyError& error) {
+bool chunk_argument(PyObject* item, std::size_t index, Chunk& chunk, PyError& error) {
     if (!PyTuple_Check(item) || PyTuple_GET_SIZE(item) != 2) {
         error = annotate_item_error(
             "chunk", index,
@@ -183,7 +184,7 @@ bool extract_chunk(PyObject* item, std::size_t index, Chunk& chunk, PyError& err
     }
     auto* array = capsule_struct<ArrowArray>(PyTuple_GET_ITEM(item, 0), kArrayCapsule,
                                              kChunksParameters[1], "Arrow array", error);
-    if (array == nullptr || !extract_sizes(PyTuple_GET_ITEM(item, 1), kChunksParameters[1],
+    if (array == nullptr || !sizes_argument(PyTuple_GET_ITEM(item, 1), kChunksParameters[1],
                                            chunk.sizes, error)) {
         return false;
     }
@@ -204,7 +205,7 @@ PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
             error = annotate_argument_error(kChunksParameters[1], not_an_instance(slots[1], "tuple"));
             return nullptr;
         }
-        const ColumnArguments* arguments = extract_request(slots[2], kChunksParameters[2], error);
+        const ColumnArguments* arguments = request_argument(slots[2], kChunksParameters[2], error);
         if (arguments == nullptr) return nullptr;
         const std::optional<NameColumn> column = name_column(*schema, error);
         if (!column) return nullptr;
@@ -224,7 +225,7 @@ PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         }
         std::int64_t total = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            if (!extract_chunk(PyTuple_GET_ITEM(slots[1], static_cast<Py_ssize_t>(i)), i,
+            if (!chunk_argument(PyTuple_GET_ITEM(slots[1], static_cast<Py_ssize_t>(i)), i,
                                chunks[i], error)) {
                 return nullptr;
             }
@@ -261,7 +262,7 @@ PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
         auto* source = capsule_struct<ArrowArrayStream>(slots[0], kStreamCapsule,
                                                         kStreamParameters[0], "Arrow stream", error);
         if (source == nullptr) return nullptr;
-        const ColumnArguments* arguments = extract_request(slots[1], kStreamParameters[1], error);
+        const ColumnArguments* arguments = request_argument(slots[1], kStreamParameters[1], error);
         if (arguments == nullptr) return nullptr;
         OwnedStream stream;
         if (!take_capsule_struct(slots[0], source, stream, kStreamParameters[0], "Arrow stream",
@@ -402,7 +403,7 @@ PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, std::size(kListParameters)> slots{};
         if (!extract_arguments(kAnswerList, args, nargs, kwnames, slots, error)) return nullptr;
-        const ColumnArguments* arguments = extract_request(slots[1], kListParameters[1], error);
+        const ColumnArguments* arguments = request_argument(slots[1], kListParameters[1], error);
         if (arguments == nullptr) return nullptr;
         // A tuple of its own holds every item while the lock is given up,
         // whatever other threads do to the caller's list meanwhile.
@@ -443,7 +444,7 @@ PyObject* request_fields(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, std::size(kFieldsParameters)> slots{};
         if (!extract_arguments(kRequestFields, args, nargs, kwnames, slots, error)) return nullptr;
-        const ColumnArguments* arguments = extract_request(slots[0], kFieldsParameters[0], error);
+        const ColumnArguments* arguments = request_argument(slots[0], kFieldsParameters[0], error);
         if (arguments == nullptr) return nullptr;
         if (arguments->request.question != Question::kExtract) return Py_NewRef(Py_None);
         const std::span<const ExtractField> fields = arguments->request.fields.chosen();
@@ -456,32 +457,6 @@ PyObject* request_fields(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     });
 }
 
-PyMethodDef function_records[] = {
-    {"_answer_array", as_cfunction(answer_array), kCallFlags,
-     "_answer_array(schema, array, buffer_sizes, request, /)\n--\n\n"
-     "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
-     "'arrow_array', the array taken over; *buffer_sizes* the byte sizes of its\n"
-     "buffers where known), as such a pair of capsules."},
-    {"_answer_chunks", as_cfunction(answer_chunks), kCallFlags,
-     "_answer_chunks(schema, chunks, request, /)\n--\n\n"
-     "The answers for the chunks of one Arrow column of names of type *schema*\n"
-     "(a tuple of (array capsule, buffer_sizes), each array taken over), as a\n"
-     "PyCapsule 'arrow_array_stream' of as many arrays."},
-    {"_answer_stream", as_cfunction(answer_stream), kCallFlags,
-     "_answer_stream(stream, request, /)\n--\n\n"
-     "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
-     "taken over and read to its end), as such a capsule."},
-    {"_answer_list", as_cfunction(answer_list), kCallFlags,
-     "_answer_list(items, request, /)\n--\n\n"
-     "The answers for an iterable of str and None, as a list."},
-    {"_request_fields", as_cfunction(request_fields), kCallFlags,
-     "_request_fields(request, /)\n--\n\n"
-     "The names of the fields an extract request answers, in their order; None\n"
-     "for the other questions, whose answers are no records."},
-};
 
-}  // namespace
-
-std::span<PyMethodDef> column_functions() { return function_records; }
 
 }  // namespace vexlo::python

@@ -13,9 +13,9 @@
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
 #include "python/columns/column_request.h"
-#include "python/columns/function_tables.h"
+#include "python/columns/functions.h"
 #include "python/function_signature.h"
-#include "python/interned_names.h"
+#include "python/process_once.h"
 #include "python/module_setup.h"
 #include "python/question_parameters.h"
 #include "python/type_errors.h"
@@ -43,6 +43,8 @@ static_assert(takes_column_keywords(kPublicsuffix) && takes_column_keywords(kPri
               takes_column_keywords(kPrivateparts) && takes_column_keywords(kSubdomain) &&
               takes_column_keywords(kHost) && takes_column_keywords(kExtract));
 
+constexpr char kAnswer[] = "_answer";
+
 constexpr std::string_view kModuleParameters[] = {"module"};
 constexpr FunctionSignature kAddColumnFunctions =
     positional_only("_add_column_functions", kModuleParameters);
@@ -56,7 +58,7 @@ PyObject* column_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs
         PyObject* request = new_request(Signature, kQuestion, args, nargs, kwnames, column, error);
         if (request == nullptr) return nullptr;
         PyObject* call[] = {module, column, request};
-        PyObject* answers = PyObject_VectorcallMethod(interned_answer(), call, 3, nullptr);
+        PyObject* answers = PyObject_VectorcallMethod(created(interned<kAnswer>()), call, 3, nullptr);
         Py_DECREF(request);
         if (answers == nullptr) error = take_pending_exception();
         return answers;
@@ -107,6 +109,8 @@ PyMethodDef column_records[] = {
      "their order), computing only those."},
 };
 
+}  // namespace
+
 // _add_column_functions(module, /)
 PyObject* add_column_functions(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) {
@@ -133,16 +137,5 @@ PyObject* add_column_functions(PyObject*, PyObject* const* args, Py_ssize_t narg
         return Py_NewRef(Py_None);
     });
 }
-
-PyMethodDef function_records[] = {
-    {"_add_column_functions", as_cfunction(add_column_functions), kCallFlags,
-     "_add_column_functions(module, /)\n--\n\n"
-     "Adds the column functions to *module* as its own. Once its arguments are\n"
-     "checked, each calls module._answer(column, request)."},
-};
-
-}  // namespace
-
-std::span<PyMethodDef> column_question_functions() { return function_records; }
 
 }  // namespace vexlo::python

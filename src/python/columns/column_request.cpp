@@ -41,7 +41,7 @@ constexpr std::size_t kMaxSlots = 8;
 // The extract fields named by `object`: None for all of them, in the
 // record's order; else an iterable of their names, each once, in the order
 // the caller wants them.
-bool extract_field_names(PyObject* object, std::string_view parameter, ExtractFields& fields,
+bool field_names_argument(PyObject* object, std::string_view parameter, ExtractFields& fields,
                          PyError& error) {
     auto fail = [&](PyError problem) {
         error = annotate_argument_error(parameter, std::move(problem));
@@ -75,17 +75,17 @@ bool extract_field_names(PyObject* object, std::string_view parameter, ExtractFi
 }
 
 // One keyword parameter of `arguments`, from its slot (null: left out).
-bool extract_keyword(const KeywordParameter& parameter, PyObject* value,
+bool keyword_argument(const KeywordParameter& parameter, PyObject* value,
                      ColumnArguments& arguments, PyError& error) {
     if (parameter.name == "threads") {
-        return extract_threads(value, parameter.name, arguments.threads, error);
+        return threads_argument(value, parameter.name, arguments.threads, error);
     }
     if (parameter.name == "fields") {
-        return extract_field_names(value, parameter.name, arguments.request.fields, error);
+        return field_names_argument(value, parameter.name, arguments.request.fields, error);
     }
     if (parameter.name == "rules") {
         if (value == nullptr) value = Py_None;
-        if (!extract_rules(value, parameter.name, arguments.tables, error)) return false;
+        if (!rules_argument(value, parameter.name, arguments.tables, error)) return false;
         if (value != Py_None) arguments.rules = Py_NewRef(value);
         return true;
     }
@@ -119,22 +119,22 @@ PyObject* new_request(const FunctionSignature& signature, Question question,
     arguments->request.question = question;
     const std::size_t positional = signature.positional.size();
     if (positional == 2 &&
-        !extract_index(slots[1], signature.positional[1], arguments->request.depth, error)) {
+        !index_argument(slots[1], signature.positional[1], arguments->request.depth, error)) {
         return nullptr;
     }
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
-        if (!extract_keyword(signature.keyword_only[i], slots[positional + i], *arguments, error)) {
+        if (!keyword_argument(signature.keyword_only[i], slots[positional + i], *arguments, error)) {
             return nullptr;
         }
     }
     // A function without `rules` answers from the compiled list (host needs none).
-    if (arguments->tables == nullptr && !extract_rules(Py_None, "rules", arguments->tables, error)) {
+    if (arguments->tables == nullptr && !rules_argument(Py_None, "rules", arguments->tables, error)) {
         return nullptr;
     }
     return RequestCapsule::make(std::move(arguments), error);
 }
 
-const ColumnArguments* extract_request(PyObject* object, std::string_view parameter,
+const ColumnArguments* request_argument(PyObject* object, std::string_view parameter,
                                        PyError& error) {
     return RequestCapsule::read(object, parameter, error);
 }

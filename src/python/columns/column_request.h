@@ -60,7 +60,7 @@ PyObject* new_request(const FunctionSignature& signature, Question question,
 
 // The arguments held by the request capsule passed as `parameter`, or null
 // with `error` set.
-const ColumnArguments* extract_request(PyObject* object, std::string_view parameter,
+const ColumnArguments* request_argument(PyObject* object, std::string_view parameter,
                                        PyError& error);
 
 }  // namespace vexlo::python

@@ -20,7 +20,7 @@
 #include "python/argument_conversion.h"
 #include "python/boundary.h"
 #include "python/columns/field_names.h"
-#include "python/columns/function_tables.h"
+#include "python/columns/functions.h"
 #include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
 #include "python/function_signature.h"
@@ -55,7 +55,7 @@ PyError out_of_memory() {
 }
 
 // The fields of a row, each named once, from a tuple of their names.
-bool extract_fields(PyObject* object, std::string_view parameter, std::vector<Field>& fields,
+bool row_fields_argument(PyObject* object, std::string_view parameter, std::vector<Field>& fields,
                     PyError& error) {
     if (!PyTuple_Check(object)) {
         error = annotate_argument_error(parameter, not_an_instance(object, "tuple"));
@@ -65,7 +65,7 @@ bool extract_fields(PyObject* object, std::string_view parameter, std::vector<Fi
 }
 
 // The format held by a capsule from _line_format, or null with `error` set.
-const RowFormat* extract_format(PyObject* object, std::string_view parameter, PyError& error) {
+const RowFormat* format_argument(PyObject* object, std::string_view parameter, PyError& error) {
     return FormatCapsule::read(object, parameter, error);
 }
 
@@ -82,19 +82,21 @@ PyObject* bad_lines_tuple(const std::vector<lines::BadLine>& bad_lines) {
     });
 }
 
+}  // namespace
+
 // _line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)
 PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         std::array<PyObject*, std::size(kFormatParameters)> slots{};
         if (!extract_arguments(kLineFormat, args, nargs, kwnames, slots, error)) return nullptr;
         auto format = std::make_unique<RowFormat>();
-        if (!extract_fields(slots[0], kFormatParameters[0], format->fields, error) ||
-            !extract_bool(slots[1], kFormatParameters[1], format->json, error) ||
-            !extract_index(slots[2], kFormatParameters[2], format->depth, error) ||
-            !extract_bool(slots[3], kFormatParameters[3], format->switches.accept_unknown, error) ||
-            !extract_bool(slots[4], kFormatParameters[4], format->switches.icann_only, error) ||
-            !extract_bool(slots[5], kFormatParameters[5], format->keep_case, error) ||
-            !extract_bool(slots[6], kFormatParameters[6], format->urls, error)) {
+        if (!row_fields_argument(slots[0], kFormatParameters[0], format->fields, error) ||
+            !bool_argument(slots[1], kFormatParameters[1], format->json, error) ||
+            !index_argument(slots[2], kFormatParameters[2], format->depth, error) ||
+            !bool_argument(slots[3], kFormatParameters[3], format->switches.accept_unknown, error) ||
+            !bool_argument(slots[4], kFormatParameters[4], format->switches.icann_only, error) ||
+            !bool_argument(slots[5], kFormatParameters[5], format->keep_case, error) ||
+            !bool_argument(slots[6], kFormatParameters[6], format->urls, error)) {
             return nullptr;
         }
         if (!format->urls &&
@@ -117,11 +119,11 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
         std::optional<unsigned> threads;
         const RuleTables* tables = nullptr;
         if (!extract_arguments(kAnswerLines, args, nargs, kwnames, slots, error) ||
-            !extract_bytes(slots[0], kLinesParameters[0], block, error) ||
-            !extract_bool(slots[1], kLinesParameters[1], at_end, error) ||
-            (format = extract_format(slots[2], kLinesParameters[2], error)) == nullptr ||
-            !extract_threads(slots[3], kLinesParameters[3], threads, error) ||
-            !extract_rules(slots[4], kLinesParameters[4], tables, error)) {
+            !bytes_argument(slots[0], kLinesParameters[0], block, error) ||
+            !bool_argument(slots[1], kLinesParameters[1], at_end, error) ||
+            (format = format_argument(slots[2], kLinesParameters[2], error)) == nullptr ||
+            !threads_argument(slots[3], kLinesParameters[3], threads, error) ||
+            !rules_argument(slots[4], kLinesParameters[4], tables, error)) {
             return nullptr;
         }
         const Held block_held(slots[0]), format_held(slots[2]);
@@ -158,9 +160,9 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         std::string_view name;
         const RowFormat* format = nullptr;
         if (!extract_arguments(kAnswerName, args, nargs, kwnames, slots, error) ||
-            !extract_bytes(slots[0], kNameParameters[0], name, error) ||
-            (format = extract_format(slots[1], kNameParameters[1], error)) == nullptr ||
-            !extract_rules(slots[2], kNameParameters[2], tables, error)) {
+            !bytes_argument(slots[0], kNameParameters[0], name, error) ||
+            (format = format_argument(slots[1], kNameParameters[1], error)) == nullptr ||
+            !rules_argument(slots[2], kNameParameters[2], tables, error)) {
             return nullptr;
         }
         OutputBuffer row;
@@ -179,28 +181,5 @@ PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         return result;
     });
 }
-
-PyMethodDef function_records[] = {
-    {"_line_format", as_cfunction(line_format), kCallFlags,
-     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)\n--\n\n"
-     "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
-     "With *urls* each name is a URL or an e-mail address, answered for its host."},
-    {"_answer_lines", as_cfunction(answer_lines), kCallFlags,
-     "_answer_lines(block, at_end, format, threads, rules, /)\n--\n\n"
-     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
-     "*threads* threads (None: every usable core), as a tuple\n"
-     "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
-     "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
-     "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
-     "in the block, its first bad byte counted from 1, and where its row starts."},
-    {"_answer_name", as_cfunction(answer_name), kCallFlags,
-     "_answer_name(name, format, rules, /)\n--\n\n"
-     "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
-     "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
-};
-
-}  // namespace
-
-std::span<PyMethodDef> line_functions() { return function_records; }
 
 }  // namespace vexlo::python

@@ -32,7 +32,7 @@ struct ObjectCapsule {
     // `error` set when it is no such capsule.
     static const Object* read(PyObject* capsule, std::string_view parameter, PyError& error) {
         void* object = nullptr;
-        if (!extract_capsule(capsule, Name, parameter, object, error)) return nullptr;
+        if (!capsule_argument(capsule, Name, parameter, object, error)) return nullptr;
         return static_cast<const Object*>(object);
     }
 

@@ -15,7 +15,8 @@
 #include "python/held_reference.h"
 #include "python/interpreter_lock.h"
 #include "python/process_once.h"
-#include "python/process_services.h"
+#include "python/columns/functions.h"
+#include "python/shared_services.h"
 #include "python/questions/extract_question.h"
 #include "python/questions/question_functions.h"
 #include "python/results.h"
@@ -46,7 +47,7 @@ using questions::Answer;
 
 // The methods answer from the rules they are called on. The search of a
 // root with as many edges as the compiled list's runs unrolled, as the
-// module functions' does: the compiled tables' root (sibling_services.cpp
+// module functions' does: the compiled tables' root (columns/module.cpp
 // makes sure), and that of any list loaded with as many top-level rules,
 // such as a copy of the compiled list.
 struct RulesOfSelf {
@@ -76,7 +77,7 @@ constexpr const char* kMethodDocs[6] = {kPublicsuffixDoc.data(), kPrivatesuffixD
 
 // extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)
 PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return questions::extract_call(*as_rules(self)->tables, args, nargs, kwnames);
+    return questions::call_extract(*as_rules(self)->tables, args, nargs, kwnames);
 }
 
 constexpr auto kExtractDoc = questions::method_doc(questions::kExtractDoc);
@@ -274,7 +275,7 @@ PyObject* optional_str(const char* text) {
 // followed by those of `object`, an iterable of str: a new tuple of them in
 // `rules`, whose items `texts` view. False with `error` set (and no tuple).
 // An extra rule is named by its place in the whole tuple, from 1.
-bool extract_extra_rules(PyObject* object, std::string_view parameter, PyObject* before,
+bool extra_rules_argument(PyObject* object, std::string_view parameter, PyObject* before,
                          PyObject*& rules, std::vector<std::string_view>& texts, PyError& error) {
     const auto fail = [&](PyError problem) {
         Py_CLEAR(rules);
@@ -323,7 +324,7 @@ bool extract_extra_rules(PyObject* object, std::string_view parameter, PyObject*
 PyObject* rules_with(PyObject* source, PyObject* extra, const std::vector<std::string_view>& texts,
                      PyError& error) {
     const Owned owned_extra(extra);
-    const ProcessServices& services = process_services();
+    const SharedServices& services = shared_services();
     list_file::LoadOutcome outcome;
     try {
         const WithoutInterpreterLock unlocked;
@@ -360,7 +361,7 @@ PyObject* with_rules(PyObject* self, PyObject* argument) {
         const RulesObject* rules = as_rules(self);
         PyObject* extra = nullptr;
         std::vector<std::string_view> texts;
-        if (!extract_extra_rules(argument, "rules", rules->extra, extra, texts, error)) {
+        if (!extra_rules_argument(argument, "rules", rules->extra, extra, texts, error)) {
             return nullptr;
         }
         if (PyTuple_GET_SIZE(extra) == PyTuple_GET_SIZE(rules->extra)) {
@@ -375,6 +376,10 @@ constexpr std::string_view kLoadParameters[] = {"data", "extra"};
 constexpr FunctionSignature kLoadRules = positional_only("_load_rules", kLoadParameters);
 constexpr FunctionSignature kCompiledRules = positional_only("_compiled_rules", {});
 
+ProcessOnce compiled_rules_once;
+
+}  // namespace
+
 // _load_rules(data, extra, /): the Rules of a list file's bytes with extra
 // rules on top.
 PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -384,15 +389,13 @@ PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
         PyObject* extra = nullptr;
         std::vector<std::string_view> texts;
         if (!extract_arguments(kLoadRules, args, nargs, kwnames, slots, error) ||
-            !extract_bytes(slots[0], kLoadParameters[0], data, error) ||
-            !extract_extra_rules(slots[1], kLoadParameters[1], nullptr, extra, texts, error)) {
+            !bytes_argument(slots[0], kLoadParameters[0], data, error) ||
+            !extra_rules_argument(slots[1], kLoadParameters[1], nullptr, extra, texts, error)) {
             return nullptr;
         }
         return rules_with(slots[0], extra, texts, error);
     });
 }
-
-ProcessOnce compiled_rules_once;
 
 // _compiled_rules(): the Rules of the list compiled into vexlo._lookup, one
 // object for the process.
@@ -400,7 +403,7 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     return call_frame([&](PyError& error) -> PyObject* {
         if (!extract_arguments(kCompiledRules, args, nargs, kwnames, {}, error)) return nullptr;
         PyObject* rules = compiled_rules_once.get([]() -> PyObject* {
-            const ProcessServices& services = process_services();
+            const SharedServices& services = shared_services();
             const CompiledList& list = *services.compiled_list;
             return new_rules(services.compiled_tables, nullptr, nullptr, PyTuple_New(0),
                              PyUnicode_FromString(list.checksum), optional_str(list.version),
@@ -414,28 +417,15 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     });
 }
 
-PyMethodDef function_records[] = {
-    {"_load_rules", as_cfunction(load_rules), kCallFlags,
-     "_load_rules(data, extra, /)\n--\n\n"
-     "The Rules of the bytes of a list file, with the *extra* rules (an\n"
-     "iterable of str) on top; ValueError naming the first faulty line (or\n"
-     "extra rule) when the file is not a list vexlo can hold."},
-    {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags,
-     "_compiled_rules()\n--\n\n"
-     "The Rules of the list compiled into vexlo, the same object every time."},
-};
-
-}  // namespace
-
 PyTypeObject* rules_type() noexcept {
     return reinterpret_cast<PyTypeObject*>(
         rules_type_once.get([] { return PyType_FromSpec(&rules_spec); }));
 }
 
-bool extract_rules(PyObject* object, std::string_view parameter, const RuleTables*& tables,
+bool rules_argument(PyObject* object, std::string_view parameter, const RuleTables*& tables,
                    PyError& error) {
     if (object == Py_None) {
-        tables = process_services().compiled_tables;
+        tables = shared_services().compiled_tables;
         return true;
     }
     PyTypeObject* type = rules_type();
@@ -450,7 +440,5 @@ bool extract_rules(PyObject* object, std::string_view parameter, const RuleTable
     tables = as_rules(object)->tables;
     return true;
 }
-
-std::span<PyMethodDef> rules_functions() { return function_records; }
 
 }  // namespace vexlo::python

@@ -7,7 +7,6 @@
 
 #include <Python.h>
 
-#include <span>
 #include <string_view>
 
 #include "python/py_error.h"
@@ -21,11 +20,7 @@ PyTypeObject* rules_type() noexcept;
 
 // The tables of a Rules object, or of the compiled list for None. Returns
 // false with `error` set for anything else.
-bool extract_rules(PyObject* object, std::string_view parameter, const RuleTables*& tables,
+bool rules_argument(PyObject* object, std::string_view parameter, const RuleTables*& tables,
                    PyError& error);
-
-// _load_rules(data, /) and _compiled_rules(): the module functions that make
-// Rules objects.
-std::span<PyMethodDef> rules_functions();
 
 }  // namespace vexlo::python

@@ -6,7 +6,7 @@
 
 namespace vexlo::python {
 
-bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
+bool call_arguments(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error) {
     const std::size_t positional_count = signature.positional.size();
     // Every function declares its switches in this order; is_public and
@@ -22,7 +22,7 @@ bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_
         call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
         call.domain_is_ascii = true;
-        if (positional_count == 2 && !extract_index(args[1], "depth", call.depth, error)) {
+        if (positional_count == 2 && !extract_depth(args[1], call.depth, error)) {
             return false;
         }
         for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
@@ -34,9 +34,9 @@ bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_
     // domain, depth and the three switches at most.
     std::array<PyObject*, 5> slots{};
     if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
-    if (!extract_str(slots[0], "domain", call.domain, error)) return false;
+    if (!extract_domain(slots[0], call.domain, error)) return false;
     call.domain_is_ascii = PyUnicode_IS_ASCII(slots[0]);
-    if (positional_count == 2 && !extract_index(slots[1], "depth", call.depth, error)) {
+    if (positional_count == 2 && !extract_depth(slots[1], call.depth, error)) {
         return false;
     }
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {

@@ -25,7 +25,7 @@ struct CallArguments {
 
 // The whole extraction: placement, domain, depth (when the function has it),
 // then the switches in declaration order. Returns false with `error` set.
-bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
+bool call_arguments(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
                   PyObject* kwnames, CallArguments& call, PyError& error);
 
 }  // namespace vexlo::python

@@ -47,7 +47,7 @@ constexpr ExtractOptions default_extract_options() {
 
 // The record for `text`, the UTF-8 of a str; `ascii`: the str is ASCII, and
 // so is every field cut from it.
-inline PyObject* extract_answer(const RuleTables& tables, std::string_view text, bool ascii,
+inline PyObject* extract_record(const RuleTables& tables, std::string_view text, bool ascii,
                                 const ExtractOptions& options) {
     const TextExtraction extraction(text, tables, options);
     std::optional<std::string_view> fields[kExtractFieldCount];
@@ -63,7 +63,7 @@ inline PyObject* extract_answer(const RuleTables& tables, std::string_view text,
 }
 
 // One call of extract over `tables`.
-inline PyObject* extract_call(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
+inline PyObject* call_extract(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
     // The common call: one exact str of ASCII characters, no keyword.
     if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0]) &&
@@ -72,7 +72,7 @@ inline PyObject* extract_call(const RuleTables& tables, PyObject* const* args, P
             const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
                                         static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
             static constexpr ExtractOptions kDefaults = default_extract_options();
-            return extract_answer(tables, text, true, kDefaults);
+            return extract_record(tables, text, true, kDefaults);
         });
     }
     return call_frame([&](PyError& error) -> PyObject* {
@@ -80,7 +80,7 @@ inline PyObject* extract_call(const RuleTables& tables, PyObject* const* args, P
         std::string_view text;
         ExtractOptions options = default_extract_options();
         if (!extract_arguments(kExtract, args, nargs, kwnames, slots, error) ||
-            !extract_str(slots[0], kExtractPositional[0], text, error) ||
+            !str_argument(slots[0], kExtractPositional[0], text, error) ||
             !extract_flag(slots[1], kExtractSwitches[0].name, kExtractSwitches[0].default_value,
                           options.keep_ip, error) ||
             !extract_flag(slots[2], kExtractSwitches[1].name, kExtractSwitches[1].default_value,
@@ -89,7 +89,7 @@ inline PyObject* extract_call(const RuleTables& tables, PyObject* const* args, P
                           options.keep_case, error)) {
             return nullptr;
         }
-        return extract_answer(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
+        return extract_record(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
     });
 }
 

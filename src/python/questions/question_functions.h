@@ -165,7 +165,7 @@ template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bo
     }
     return call_frame([&](PyError& error) -> PyObject* {
         CallArguments call;
-        if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
+        if (!call_arguments(Signature, args, nargs, kwnames, call, error)) return nullptr;
         return answer_for<answer, kPredicate>(tables, call);
     });
 }

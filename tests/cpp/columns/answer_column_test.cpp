@@ -2,6 +2,7 @@
 // switches (for kHost, the host finder's), for every layout of the input and
 // any number of threads.
 #include "columns/answer_column.h"
+#include "columns/arrow_export.h"
 #include "columns/column_import.h"
 
 #include <gtest/gtest.h>
@@ -130,15 +131,15 @@ TEST(AnswerColumn, LargeStringResultsStayLarge) {
     ColumnRequest r{Question::kPrivateSuffix};
     r.large_text = true;
     const ResultColumn result = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
-    EXPECT_STREQ(result.format(), "U");
+    EXPECT_STREQ(type_of(result).format(), "U");
     EXPECT_EQ(result.text(0), "example.co.uk");
     r.question = Question::kPrivateParts;
     const ResultColumn parts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
-    EXPECT_STREQ(parts.format(), "+l");
-    EXPECT_STREQ(parts.item_format(), "U");
+    EXPECT_STREQ(type_of(parts).format(), "+l");
+    EXPECT_STREQ(type_of(parts).item_format(), "U");
     r.question = Question::kHost;
     const ResultColumn hosts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
-    EXPECT_STREQ(hosts.format(), "U");
+    EXPECT_STREQ(type_of(hosts).format(), "U");
     EXPECT_EQ(hosts.text(0), "a.example.co.uk");
 }
 

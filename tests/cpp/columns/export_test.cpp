@@ -12,6 +12,7 @@
 #include "columns/answer_column.h"
 #include "columns/arrow_owned.h"
 #include "columns/column_import.h"
+#include "failing_memory.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo {
@@ -192,7 +193,7 @@ template <class Body>
 int with_each_allocation_failing(Body body) {
     int failures = 0;
     for (long k = 1;; ++k) {
-        column_memory::fail_allocation_after(k);
+        testing::fail_allocation_after(k);
         bool failed = false;
         try {
             body();
@@ -200,7 +201,7 @@ int with_each_allocation_failing(Body body) {
             failed = true;
             ++failures;
         }
-        column_memory::fail_allocation_after(0);
+        testing::fail_allocation_after(0);
         if (!failed) return failures;
     }
 }
@@ -244,7 +245,7 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
     for (const Question q : {Question::kPrivateSuffix, Question::kIsPublic, Question::kPrivateParts}) {
         for (long k = 1; k <= 3; ++k) {
             ResultColumn result = answer(q);
-            column_memory::fail_allocation_after(k);
+            testing::fail_allocation_after(k);
             ArrowArray a;
             ArrowSchema s;
             a.release = nullptr;
@@ -252,13 +253,13 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
             try {
                 export_result(std::move(result), &a, &s);
             } catch (const std::bad_alloc&) {
-                column_memory::fail_allocation_after(0);
+                testing::fail_allocation_after(0);
                 EXPECT_EQ(a.release, nullptr);
                 EXPECT_EQ(s.release, nullptr);
                 EXPECT_EQ(result.length, 5);  // still the caller's, freed with it
                 continue;
             }
-            column_memory::fail_allocation_after(0);
+            testing::fail_allocation_after(0);
             a.release(&a);
             s.release(&s);
         }
@@ -268,10 +269,10 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
         ArrowArrayStream stream;
         export_stream(std::move(chunks), type_for({q}), &stream);
         ArrowArray chunk;
-        column_memory::fail_allocation_after(1);
+        testing::fail_allocation_after(1);
         EXPECT_NE(stream.get_next(&stream, &chunk), 0);
         EXPECT_NE(stream.get_last_error(&stream), nullptr);
-        column_memory::fail_allocation_after(0);
+        testing::fail_allocation_after(0);
         ASSERT_EQ(stream.get_next(&stream, &chunk), 0);
         ASSERT_NE(chunk.release, nullptr);
         chunk.release(&chunk);
