@@ -6,7 +6,7 @@
 
 #include <span>
 
-#include "python/py_error.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 
@@ -20,16 +20,15 @@ PyCFunction as_cfunction(Entry entry) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
 }
 
-// A function object of `record`, bound to `module` and named after it in
-// __module__; null with `error` set.
-PyObject* module_function(PyObject* module, PyMethodDef& record, PyError& error);
+// A new function object of `record`, bound to `module` and named after it in
+// __module__.
+PyObject* module_function(PyObject* module, PyMethodDef& record);
 
 // Makes a function object of each record, as module_function does, and adds
-// it. Returns false with `error` set.
-bool add_functions(PyObject* module, std::span<PyMethodDef> records, PyError& error);
+// it.
+void add_functions(PyObject* module, std::span<PyMethodDef> records);
 
-// Adds `value` as the attribute `name`, taking over both references on every
-// path. Returns false with `error` set.
-bool add_owned(PyObject* module, PyObject* name, PyObject* value, PyError& error);
+// Adds `value` as the attribute `name`.
+void add_owned(PyObject* module, Owned name, Owned value);
 
 }  // namespace vexlo::python

@@ -8,7 +8,7 @@
 #include <array>
 #include <string_view>
 
-#include "python/function_signature.h"
+#include "python/arguments.h"
 
 namespace vexlo::python {
 

@@ -11,8 +11,7 @@
 
 #include "columns/arrow_abi.h"
 #include "columns/arrow_owned.h"
-#include "python/argument_conversion.h"
-#include "python/type_errors.h"
+#include "python/arguments.h"
 
 namespace vexlo::python {
 
@@ -25,31 +24,24 @@ inline PyError already_taken(std::string_view parameter, const char* what) {
         parameter, value_error(std::string("the ") + what + " was already released or taken"));
 }
 
-// The struct inside the capsule passed as `parameter`, or null with `error`
-// set. A struct that was already moved out (released) is refused.
+// The struct inside the capsule passed as `parameter`. A struct that was
+// already moved out (released) is refused.
 template <class Struct>
 Struct* capsule_struct(PyObject* capsule, const char* capsule_name, std::string_view parameter,
-                       const char* what, PyError& error) {
-    void* pointer = nullptr;
-    if (!capsule_argument(capsule, capsule_name, parameter, pointer, error)) return nullptr;
-    auto* held = static_cast<Struct*>(pointer);
-    if (held->release == nullptr) {
-        error = already_taken(parameter, what);
-        return nullptr;
-    }
+                       const char* what) {
+    auto* held = static_cast<Struct*>(capsule_argument(capsule, capsule_name, parameter));
+    if (held->release == nullptr) throw already_taken(parameter, what);
     return held;
 }
 
 // Moves `held`, the struct of `capsule` (from capsule_struct), into `owner`.
 // Inside the capsule's critical section, so that of calls in several threads
 // handed one capsule (an interpreter without the global lock runs them at
-// once) exactly one takes the struct and the others find it taken. Returns
-// false with `error` set for those. (With the global lock the critical
-// section is empty, and `capsule` unused.)
+// once) exactly one takes the struct and the others find it taken. (With the
+// global lock the critical section is empty, and `capsule` unused.)
 template <class Struct>
-bool take_capsule_struct([[maybe_unused]] PyObject* capsule, Struct* held,
-                         ArrowOwner<Struct>& owner, std::string_view parameter, const char* what,
-                         PyError& error) {
+void take_capsule_struct([[maybe_unused]] PyObject* capsule, Struct* held,
+                         ArrowOwner<Struct>& owner, std::string_view parameter, const char* what) {
     bool taken = false;
     Py_BEGIN_CRITICAL_SECTION(capsule);
     if (held->release != nullptr) {
@@ -57,8 +49,7 @@ bool take_capsule_struct([[maybe_unused]] PyObject* capsule, Struct* held,
         taken = true;
     }
     Py_END_CRITICAL_SECTION();
-    if (!taken) error = already_taken(parameter, what);
-    return taken;
+    if (!taken) throw already_taken(parameter, what);
 }
 
 // The capsules' destructors: release what is still held, free the struct.

@@ -3,8 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "python/argument_conversion.h"
-#include "python/type_errors.h"
+#include "python/arguments.h"
 
 namespace vexlo::python {
 namespace {
@@ -39,23 +38,19 @@ std::string described(const ArrowSchema& schema) {
 
 // The array of names inside `array` (the table's column, with the table's
 // own offset and length), checked as far as the table adds anything.
-std::optional<ArrowArray> names_array(const NameColumn& column, const ArrowArray& array,
-                                      PyError& error) {
+ArrowArray names_array(const NameColumn& column, const ArrowArray& array) {
     if (!column.in_table) return array;
     if (array.n_children != 1 || array.children == nullptr || array.children[0] == nullptr) {
-        error = value_error("the table's array does not hold its one column");
-        return std::nullopt;
+        throw value_error("the table's array does not hold its one column");
     }
     if (array.null_count != 0 && array.n_buffers > 0 && array.buffers != nullptr &&
         array.buffers[0] != nullptr) {
-        error = value_error("the table has null rows; only its column's own elements may be null");
-        return std::nullopt;
+        throw value_error("the table has null rows; only its column's own elements may be null");
     }
     ArrowArray names = *array.children[0];
     if (array.offset < 0 || array.length < 0 || names.offset < 0 ||
         array.offset > names.length || array.length > names.length - array.offset) {
-        error = value_error("the table's rows lie outside its column");
-        return std::nullopt;
+        throw value_error("the table's rows lie outside its column");
     }
     names.offset += array.offset;
     names.length = array.length;
@@ -64,43 +59,35 @@ std::optional<ArrowArray> names_array(const NameColumn& column, const ArrowArray
 
 }  // namespace
 
-std::optional<NameColumn> name_column(const ArrowSchema& schema, PyError& error) {
-    if (std::optional<NameColumn> names = names_of(schema, false)) return names;
+NameColumn name_column(const ArrowSchema& schema) {
+    if (std::optional<NameColumn> names = names_of(schema, false)) return *names;
     const std::string_view format = schema.format != nullptr ? schema.format : "";
     if (format == "+s" && schema.n_children == 1 && schema.children[0] != nullptr) {
-        if (std::optional<NameColumn> names = names_of(*schema.children[0], true)) return names;
+        if (std::optional<NameColumn> names = names_of(*schema.children[0], true)) return *names;
     }
     if (format == "+s") {
-        error = type_error("expected a column of names, got a table of " +
-                           std::to_string(schema.n_children) +
-                           " columns; pass its column of names alone");
-        return std::nullopt;
+        throw type_error("expected a column of names, got a table of " +
+                         std::to_string(schema.n_children) +
+                         " columns; pass its column of names alone");
     }
-    error = type_error("expected a string, large_string or string_view column, or one "
-                       "dictionary-encoded into such values, got " + described(schema));
-    return std::nullopt;
+    throw type_error("expected a string, large_string or string_view column, or one "
+                     "dictionary-encoded into such values, got " + described(schema));
 }
 
-std::optional<ImportedNames> import_names(const NameColumn& column, const ArrowArray& array,
-                                          std::span<const std::int64_t> sizes, PyError& error) {
-    std::optional<ArrowArray> names = names_array(column, array, error);
-    if (!names) return std::nullopt;
-    ColumnImport imported = import_column(*column.schema, *names, sizes);
+ImportedNames import_names(const NameColumn& column, const ArrowArray& array,
+                           std::span<const std::int64_t> sizes) {
+    ColumnImport imported = import_column(*column.schema, names_array(column, array), sizes);
     if (auto* problem = std::get_if<ImportProblem>(&imported)) {
-        error = problem->is_type_error ? type_error(problem->message) : value_error(problem->message);
-        return std::nullopt;
+        throw problem->is_type_error ? type_error(problem->message) : value_error(problem->message);
     }
     if (auto* plain = std::get_if<StringColumn>(&imported)) return ImportedNames(*plain);
     return ImportedNames(std::get<DictionaryColumn>(imported));
 }
 
-bool sizes_argument(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
-                   PyError& error) {
-    if (object == Py_None) return true;
-    if (!PyTuple_Check(object)) {
-        error = annotate_argument_error(parameter, not_an_instance(object, "tuple"));
-        return false;
-    }
+std::vector<std::int64_t> sizes_argument(PyObject* object, std::string_view parameter) {
+    std::vector<std::int64_t> sizes;
+    if (object == Py_None) return sizes;
+    if (!PyTuple_Check(object)) argument_error(parameter, not_an_instance(object, "tuple"));
     for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(object); ++i) {
         PyObject* item = PyTuple_GET_ITEM(object, i);
         if (item == Py_None) {
@@ -110,14 +97,12 @@ bool sizes_argument(PyObject* object, std::string_view parameter, std::vector<st
         const long long size = PyLong_Check(item) ? PyLong_AsLongLong(item) : -1;
         if (!PyLong_Check(item) || (size == -1 && PyErr_Occurred()) || size < 0) {
             PyErr_Clear();
-            error = annotate_argument_error(
-                parameter, type_error("buffer size " + std::to_string(i) +
-                                      " must be a non-negative int or None"));
-            return false;
+            argument_error(parameter, type_error("buffer size " + std::to_string(i) +
+                                                 " must be a non-negative int or None"));
         }
         sizes.push_back(size);
     }
-    return true;
+    return sizes;
 }
 
 }  // namespace vexlo::python

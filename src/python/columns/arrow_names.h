@@ -14,6 +14,7 @@
 #include "columns/arrow_abi.h"
 #include "columns/column_import.h"
 #include "python/py_error.h"
+#include <string_view>
 
 namespace vexlo::python {
 
@@ -27,17 +28,18 @@ struct NameColumn {
     std::optional<IndexType> dictionary;
 };
 
-std::optional<NameColumn> name_column(const ArrowSchema& schema, PyError& error);
+// Where the names of a column of type `schema` are; a TypeError for a column
+// that holds none.
+NameColumn name_column(const ArrowSchema& schema);
 
 // The names of one array, plain or dictionary-encoded.
 using ImportedNames = std::variant<StringColumn, DictionaryColumn>;
 
-std::optional<ImportedNames> import_names(const NameColumn& column, const ArrowArray& array,
-                                          std::span<const std::int64_t> sizes, PyError& error);
+ImportedNames import_names(const NameColumn& column, const ArrowArray& array,
+                           std::span<const std::int64_t> sizes);
 
 // The buffer sizes passed as `parameter`: a tuple of int or None (unknown),
 // or None for no sizes.
-bool sizes_argument(PyObject* object, std::string_view parameter, std::vector<std::int64_t>& sizes,
-                   PyError& error);
+std::vector<std::int64_t> sizes_argument(PyObject* object, std::string_view parameter);
 
 }  // namespace vexlo::python

@@ -20,20 +20,15 @@
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
 #include "columns/string_column.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
 #include "python/columns/arrow_capsules.h"
 #include "python/columns/arrow_names.h"
 #include "python/columns/column_request.h"
 #include "python/columns/functions.h"
-#include "python/function_signature.h"
-#include "python/held_reference.h"
-#include "python/interpreter_lock.h"
-#include "python/module_setup.h"
 #include "python/questions/extracted_record.h"
 #include "python/results.h"
-#include "python/tuple_builder.h"
-#include "python/type_errors.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 namespace {
@@ -54,40 +49,24 @@ PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the answers of a column");
 }
 
-// Answers `column` without the interpreter lock; false with `error` set when
-// memory ran out.
-bool answer_unlocked(const StringColumn& column, const ColumnRequest& request,
-                     const RuleTables& tables, ResultColumn& result, PyError& error) {
+// Answers the names of a column without the interpreter lock: a
+// dictionary-encoded one asks each entry of its dictionary once, with the
+// threads its count is given.
+ResultColumn answer_unlocked(const ImportedNames& names, const ColumnArguments& arguments,
+                             std::int64_t length_for_threads) {
     try {
         const WithoutInterpreterLock unlocked;
-        result = answer_column(column, request, tables);
+        if (const auto* plain = std::get_if<StringColumn>(&names)) {
+            return answer_column(*plain, arguments.for_column(length_for_threads, plain->large()),
+                                 *arguments.tables);
+        }
+        const DictionaryColumn& dictionary = std::get<DictionaryColumn>(names);
+        return answer_dictionary(
+            dictionary, arguments.for_column(length_for_threads, dictionary.values().large()),
+            *arguments.tables);
     } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return false;
+        throw out_of_memory();
     }
-    return true;
-}
-
-// The same for the names of an Arrow array: a dictionary-encoded one asks
-// each entry of its dictionary once, with the threads its count is given.
-bool answer_unlocked(const ImportedNames& names, const ColumnArguments& arguments,
-                     std::int64_t length_for_threads, ResultColumn& result, PyError& error) {
-    if (const auto* plain = std::get_if<StringColumn>(&names)) {
-        return answer_unlocked(*plain,
-                               arguments.for_column(length_for_threads, plain->large()),
-                               *arguments.tables, result, error);
-    }
-    const DictionaryColumn& dictionary = std::get<DictionaryColumn>(names);
-    const ColumnRequest request =
-        arguments.for_column(length_for_threads, dictionary.values().large());
-    try {
-        const WithoutInterpreterLock unlocked;
-        result = answer_dictionary(dictionary, request, *arguments.tables);
-    } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return false;
-    }
-    return true;
 }
 
 // How many names an array asks: its own, or its dictionary's.
@@ -97,75 +76,31 @@ std::int64_t names_asked(const ImportedNames& names) {
 }
 
 // (schema capsule, array capsule) holding `result`.
-PyObject* array_capsules(ResultColumn&& result, PyError& error) {
+PyObject* array_capsules(ResultColumn&& result) {
     OwnedArray array;
     OwnedSchema schema;
     try {
         export_result(std::move(result), array.get(), schema.get());
     } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return nullptr;
+        throw out_of_memory();
     }
-    PyObject* capsules = make_tuple(2, [&](std::size_t i) {
+    return checked(make_tuple(2, [&](std::size_t i) {
         return i == 0 ? new_capsule(schema, kSchemaCapsule, release_schema_capsule)
                       : new_capsule(array, kArrayCapsule, release_array_capsule);
-    });
-    if (capsules == nullptr) error = take_pending_exception();
-    return capsules;
+    }));
 }
 
 // A stream capsule handing out `chunks` in order, the answers for `column`.
 PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnArguments& arguments,
-                         const NameColumn& column, PyError& error) {
+                         const NameColumn& column) {
     OwnedStream answers;
     try {
         const ColumnRequest request = arguments.for_column(0, column.large);
         export_stream(std::move(chunks), type_for(request, column.dictionary), answers.get());
     } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return nullptr;
+        throw out_of_memory();
     }
-    PyObject* capsule = new_capsule(answers, kStreamCapsule, release_stream_capsule);
-    if (capsule == nullptr) error = take_pending_exception();
-    return capsule;
-}
-
-}  // namespace
-
-// _answer_array(schema, array, buffer_sizes, request, /)
-PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kArrayParameters)> slots{};
-        if (!extract_arguments(kAnswerArray, args, nargs, kwnames, slots, error)) return nullptr;
-        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kArrayParameters[0],
-                                                   "Arrow schema", error);
-        if (schema == nullptr) return nullptr;
-        auto* array = capsule_struct<ArrowArray>(slots[1], kArrayCapsule, kArrayParameters[1],
-                                                 "Arrow array", error);
-        if (array == nullptr) return nullptr;
-        std::vector<std::int64_t> sizes;
-        const ColumnArguments* arguments = nullptr;
-        if (!sizes_argument(slots[2], kArrayParameters[2], sizes, error) ||
-            (arguments = request_argument(slots[3], kArrayParameters[3], error)) == nullptr) {
-            return nullptr;
-        }
-        // Taken over from here on: released once, whatever happens below.
-        OwnedArray owned;
-        if (!take_capsule_struct(slots[1], array, owned, kArrayParameters[1], "Arrow array",
-                                 error)) {
-            return nullptr;
-        }
-        const std::optional<NameColumn> column = name_column(*schema, error);
-        if (!column) return nullptr;
-        const std::optional<ImportedNames> names = import_names(*column, *owned, sizes, error);
-        if (!names) return nullptr;
-        ResultColumn result;
-        if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
-            return nullptr;
-        }
-        owned.reset();
-        return array_capsules(std::move(result), error);
-    });
+    return checked(new_capsule(answers, kStreamCapsule, release_stream_capsule));
 }
 
 // One chunk of _answer_chunks: (array capsule, buffer_sizes).
@@ -174,73 +109,17 @@ struct Chunk {
     std::vector<std::int64_t> sizes;
 };
 
-bool chunk_argument(PyObject* item, std::size_t index, Chunk& chunk, PyError& error) {
+void chunk_argument(PyObject* item, std::size_t index, Chunk& chunk) {
     if (!PyTuple_Check(item) || PyTuple_GET_SIZE(item) != 2) {
-        error = annotate_item_error(
+        throw annotate_item_error(
             "chunk", index,
             type_error("a chunk is a tuple (array capsule, buffer sizes), not " +
                        qualified_type_name(Py_TYPE(item))));
-        return false;
     }
     auto* array = capsule_struct<ArrowArray>(PyTuple_GET_ITEM(item, 0), kArrayCapsule,
-                                             kChunksParameters[1], "Arrow array", error);
-    if (array == nullptr || !sizes_argument(PyTuple_GET_ITEM(item, 1), kChunksParameters[1],
-                                           chunk.sizes, error)) {
-        return false;
-    }
+                                             kChunksParameters[1], "Arrow array");
+    chunk.sizes = sizes_argument(PyTuple_GET_ITEM(item, 1), kChunksParameters[1]);
     chunk.array = OwnedArray(array);
-    return true;
-}
-
-// _answer_chunks(schema, chunks, request, /): the chunks of one column of
-// type `schema`, answered with the threads its whole length is given.
-PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kChunksParameters)> slots{};
-        if (!extract_arguments(kAnswerChunks, args, nargs, kwnames, slots, error)) return nullptr;
-        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kChunksParameters[0],
-                                                   "Arrow schema", error);
-        if (schema == nullptr) return nullptr;
-        if (!PyTuple_Check(slots[1])) {
-            error = annotate_argument_error(kChunksParameters[1], not_an_instance(slots[1], "tuple"));
-            return nullptr;
-        }
-        const ColumnArguments* arguments = request_argument(slots[2], kChunksParameters[2], error);
-        if (arguments == nullptr) return nullptr;
-        const std::optional<NameColumn> column = name_column(*schema, error);
-        if (!column) return nullptr;
-
-        // Every chunk is taken over and checked before any is answered.
-        const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(slots[1]));
-        std::vector<Chunk> chunks;
-        std::vector<ImportedNames> names;
-        std::vector<ResultColumn> results;
-        try {
-            chunks.resize(count);
-            names.reserve(count);
-            results.resize(count);
-        } catch (const std::bad_alloc&) {
-            error = out_of_memory();
-            return nullptr;
-        }
-        std::int64_t total = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!chunk_argument(PyTuple_GET_ITEM(slots[1], static_cast<Py_ssize_t>(i)), i,
-                               chunks[i], error)) {
-                return nullptr;
-            }
-            std::optional<ImportedNames> imported =
-                import_names(*column, *chunks[i].array, chunks[i].sizes, error);
-            if (!imported) return nullptr;
-            total += names_asked(*imported);
-            names.push_back(*imported);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!answer_unlocked(names[i], *arguments, total, results[i], error)) return nullptr;
-        }
-        chunks.clear();
-        return stream_capsule(std::move(results), *arguments, *column, error);
-    });
 }
 
 // The error of a stream's callback that returned `code`.
@@ -252,82 +131,15 @@ PyError stream_error(ArrowArrayStream& stream, int code, const char* during) {
     return PyError::with_message(PyExc_OSError, std::move(text));
 }
 
-// _answer_stream(stream, request, /): each array answered as it comes, with
-// the threads its own length is given (the stream's whole length is not
-// known before its end).
-PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kStreamParameters)> slots{};
-        if (!extract_arguments(kAnswerStream, args, nargs, kwnames, slots, error)) return nullptr;
-        auto* source = capsule_struct<ArrowArrayStream>(slots[0], kStreamCapsule,
-                                                        kStreamParameters[0], "Arrow stream", error);
-        if (source == nullptr) return nullptr;
-        const ColumnArguments* arguments = request_argument(slots[1], kStreamParameters[1], error);
-        if (arguments == nullptr) return nullptr;
-        OwnedStream stream;
-        if (!take_capsule_struct(slots[0], source, stream, kStreamParameters[0], "Arrow stream",
-                                 error)) {
-            return nullptr;
-        }
-
-        // The producer's callbacks run without the interpreter lock: one
-        // that needs it takes it, and one that waits on a thread of its own
-        // cannot wait for us.
-        OwnedSchema schema;
-        int code;
-        {
-            const WithoutInterpreterLock unlocked;
-            code = stream->get_schema(stream.get(), schema.get());
-        }
-        if (code != 0) {
-            schema->release = nullptr;  // a failed call leaves nothing to release
-            error = stream_error(*stream, code, "to describe itself");
-            return nullptr;
-        }
-        const std::optional<NameColumn> column = name_column(*schema, error);
-        if (!column) return nullptr;
-
-        std::vector<ResultColumn> chunks;
-        while (true) {
-            OwnedArray chunk;
-            {
-                const WithoutInterpreterLock unlocked;
-                code = stream->get_next(stream.get(), chunk.get());
-            }
-            if (code != 0) {
-                chunk->release = nullptr;
-                error = stream_error(*stream, code, "to give its next array");
-                return nullptr;
-            }
-            if (chunk.empty()) break;  // the end
-            const std::optional<ImportedNames> names = import_names(*column, *chunk, {}, error);
-            if (!names) return nullptr;
-            ResultColumn result;
-            if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
-                return nullptr;
-            }
-            try {
-                chunks.push_back(std::move(result));
-            } catch (const std::bad_alloc&) {
-                error = out_of_memory();
-                return nullptr;
-            }
-        }
-        stream.reset();
-        return stream_capsule(std::move(chunks), *arguments, *column, error);
-    });
-}
-
 // The texts of a tuple of str and None, borrowed from its items.
-bool list_texts(PyObject* items, std::vector<std::string_view>& texts,
-                std::vector<std::uint8_t>& nulls, PyError& error) {
+void list_texts(PyObject* items, std::vector<std::string_view>& texts,
+                std::vector<std::uint8_t>& nulls) {
     const Py_ssize_t count = PyTuple_GET_SIZE(items);
     try {
         texts.resize(static_cast<std::size_t>(count));
         nulls.resize(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return false;
+        throw out_of_memory();
     }
     for (Py_ssize_t i = 0; i < count; ++i) {
         PyObject* item = PyTuple_GET_ITEM(items, i);
@@ -336,21 +148,18 @@ bool list_texts(PyObject* items, std::vector<std::string_view>& texts,
             continue;
         }
         if (!PyUnicode_Check(item)) {
-            error = type_error("column item " + std::to_string(i) + " is " +
-                               qualified_type_name(Py_TYPE(item)) + ", not str or None");
-            return false;
+            throw type_error("column item " + std::to_string(i) + " is " +
+                             qualified_type_name(Py_TYPE(item)) + ", not str or None");
         }
         Py_ssize_t size = 0;
         const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
         if (utf8 == nullptr) {
             // A lone surrogate: the scalar functions refuse it too.
-            error = annotate_item_error("column item", static_cast<std::size_t>(i),
-                                        take_pending_exception());
-            return false;
+            throw annotate_item_error("column item", static_cast<std::size_t>(i),
+                                      take_pending_exception());
         }
         texts[static_cast<std::size_t>(i)] = {utf8, static_cast<std::size_t>(size)};
     }
-    return true;
 }
 
 // Record i of extract's answers: a vexlo.Extracted of every field when they
@@ -398,65 +207,156 @@ PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
     return Py_NewRef(Py_None);
 }
 
+}  // namespace
+
+// _answer_array(schema, array, buffer_sizes, request, /)
+PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&] {
+        std::array<PyObject*, std::size(kArrayParameters)> slots{};
+        extract_arguments(kAnswerArray, args, nargs, kwnames, slots);
+        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kArrayParameters[0],
+                                                   "Arrow schema");
+        auto* array = capsule_struct<ArrowArray>(slots[1], kArrayCapsule, kArrayParameters[1],
+                                                 "Arrow array");
+        const std::vector<std::int64_t> sizes = sizes_argument(slots[2], kArrayParameters[2]);
+        const ColumnArguments& arguments = *request_argument(slots[3], kArrayParameters[3]);
+        // Taken over from here on: released once, whatever happens below.
+        OwnedArray owned;
+        take_capsule_struct(slots[1], array, owned, kArrayParameters[1], "Arrow array");
+        const NameColumn column = name_column(*schema);
+        const ImportedNames names = import_names(column, *owned, sizes);
+        ResultColumn result = answer_unlocked(names, arguments, names_asked(names));
+        owned.reset();
+        return array_capsules(std::move(result));
+    });
+}
+
+// _answer_chunks(schema, chunks, request, /): the chunks of one column of
+// type `schema`, answered with the threads its whole length is given.
+PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&] {
+        std::array<PyObject*, std::size(kChunksParameters)> slots{};
+        extract_arguments(kAnswerChunks, args, nargs, kwnames, slots);
+        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kChunksParameters[0],
+                                                   "Arrow schema");
+        if (!PyTuple_Check(slots[1])) {
+            argument_error(kChunksParameters[1], not_an_instance(slots[1], "tuple"));
+        }
+        const ColumnArguments& arguments = *request_argument(slots[2], kChunksParameters[2]);
+        const NameColumn column = name_column(*schema);
+
+        // Every chunk is taken over and checked before any is answered.
+        const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(slots[1]));
+        std::vector<Chunk> chunks;
+        std::vector<ImportedNames> names;
+        std::vector<ResultColumn> results;
+        try {
+            chunks.resize(count);
+            names.reserve(count);
+            results.resize(count);
+        } catch (const std::bad_alloc&) {
+            throw out_of_memory();
+        }
+        std::int64_t total = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            chunk_argument(PyTuple_GET_ITEM(slots[1], static_cast<Py_ssize_t>(i)), i, chunks[i]);
+            names.push_back(import_names(column, *chunks[i].array, chunks[i].sizes));
+            total += names_asked(names.back());
+        }
+        for (std::size_t i = 0; i < count; ++i) results[i] = answer_unlocked(names[i], arguments, total);
+        chunks.clear();
+        return stream_capsule(std::move(results), arguments, column);
+    });
+}
+
+// _answer_stream(stream, request, /): each array answered as it comes, with
+// the threads its own length is given (the stream's whole length is not
+// known before its end).
+PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&] {
+        std::array<PyObject*, std::size(kStreamParameters)> slots{};
+        extract_arguments(kAnswerStream, args, nargs, kwnames, slots);
+        auto* source = capsule_struct<ArrowArrayStream>(slots[0], kStreamCapsule,
+                                                        kStreamParameters[0], "Arrow stream");
+        const ColumnArguments& arguments = *request_argument(slots[1], kStreamParameters[1]);
+        OwnedStream stream;
+        take_capsule_struct(slots[0], source, stream, kStreamParameters[0], "Arrow stream");
+
+        // The producer's callbacks run without the interpreter lock: one
+        // that needs it takes it, and one that waits on a thread of its own
+        // cannot wait for us.
+        OwnedSchema schema;
+        int code;
+        {
+            const WithoutInterpreterLock unlocked;
+            code = stream->get_schema(stream.get(), schema.get());
+        }
+        if (code != 0) {
+            schema->release = nullptr;  // a failed call leaves nothing to release
+            throw stream_error(*stream, code, "to describe itself");
+        }
+        const NameColumn column = name_column(*schema);
+
+        std::vector<ResultColumn> chunks;
+        while (true) {
+            OwnedArray chunk;
+            {
+                const WithoutInterpreterLock unlocked;
+                code = stream->get_next(stream.get(), chunk.get());
+            }
+            if (code != 0) {
+                chunk->release = nullptr;
+                throw stream_error(*stream, code, "to give its next array");
+            }
+            if (chunk.empty()) break;  // the end
+            const ImportedNames names = import_names(column, *chunk, {});
+            ResultColumn result = answer_unlocked(names, arguments, names_asked(names));
+            try {
+                chunks.push_back(std::move(result));
+            } catch (const std::bad_alloc&) {
+                throw out_of_memory();
+            }
+        }
+        stream.reset();
+        return stream_capsule(std::move(chunks), arguments, column);
+    });
+}
+
 // _answer_list(items, request, /)
 PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         std::array<PyObject*, std::size(kListParameters)> slots{};
-        if (!extract_arguments(kAnswerList, args, nargs, kwnames, slots, error)) return nullptr;
-        const ColumnArguments* arguments = request_argument(slots[1], kListParameters[1], error);
-        if (arguments == nullptr) return nullptr;
+        extract_arguments(kAnswerList, args, nargs, kwnames, slots);
+        const ColumnArguments& arguments = *request_argument(slots[1], kListParameters[1]);
         // A tuple of its own holds every item while the lock is given up,
         // whatever other threads do to the caller's list meanwhile.
-        const Owned items(PySequence_Tuple(slots[0]));
-        if (items.get() == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
+        const Owned items(checked(PySequence_Tuple(slots[0])));
         std::vector<std::string_view> texts;
         std::vector<std::uint8_t> nulls;
-        if (!list_texts(items.get(), texts, nulls, error)) return nullptr;
+        list_texts(items.get(), texts, nulls);
         const StringColumn column(texts, nulls);
-        ResultColumn result;
-        if (!answer_unlocked(column, arguments->for_column(column.size(), false),
-                             *arguments->tables, result, error)) {
-            return nullptr;
-        }
-        PyObject* list = PyList_New(static_cast<Py_ssize_t>(result.length));
-        if (list == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
+        const ResultColumn result = answer_unlocked(ImportedNames(column), arguments, column.size());
+        Owned list(checked(PyList_New(static_cast<Py_ssize_t>(result.length))));
         for (std::int64_t i = 0; i < result.length; ++i) {
-            PyObject* answer = answer_object(result, i);
-            if (answer == nullptr) {
-                Py_DECREF(list);
-                error = take_pending_exception();
-                return nullptr;
-            }
-            PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), answer);
+            PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), checked(answer_object(result, i)));
         }
-        return list;
+        return list.release();
     });
 }
 
 // _request_fields(request, /)
 PyObject* request_fields(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         std::array<PyObject*, std::size(kFieldsParameters)> slots{};
-        if (!extract_arguments(kRequestFields, args, nargs, kwnames, slots, error)) return nullptr;
-        const ColumnArguments* arguments = request_argument(slots[0], kFieldsParameters[0], error);
-        if (arguments == nullptr) return nullptr;
-        if (arguments->request.question != Question::kExtract) return Py_NewRef(Py_None);
-        const std::span<const ExtractField> fields = arguments->request.fields.chosen();
-        PyObject* names = make_tuple(fields.size(), [&](std::size_t i) {
+        extract_arguments(kRequestFields, args, nargs, kwnames, slots);
+        const ColumnArguments& arguments = *request_argument(slots[0], kFieldsParameters[0]);
+        if (arguments.request.question != Question::kExtract) return Py_NewRef(Py_None);
+        const std::span<const ExtractField> fields = arguments.request.fields.chosen();
+        return checked(make_tuple(fields.size(), [&](std::size_t i) {
             const std::string_view name = kExtractFieldNames[static_cast<std::size_t>(fields[i])];
             return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
-        });
-        if (names == nullptr) error = take_pending_exception();
-        return names;
+        }));
     });
 }
-
-
 
 }  // namespace vexlo::python

@@ -10,15 +10,14 @@
 #include <array>
 #include <string_view>
 
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
 #include "python/columns/column_request.h"
 #include "python/columns/functions.h"
-#include "python/function_signature.h"
-#include "python/process_once.h"
 #include "python/module_setup.h"
+#include "python/process_once.h"
 #include "python/question_parameters.h"
-#include "python/type_errors.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 namespace {
@@ -53,15 +52,11 @@ constexpr FunctionSignature kAddColumnFunctions =
 template <const FunctionSignature& Signature, Question kQuestion>
 PyObject* column_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         PyObject* column = nullptr;
-        PyObject* request = new_request(Signature, kQuestion, args, nargs, kwnames, column, error);
-        if (request == nullptr) return nullptr;
-        PyObject* call[] = {module, column, request};
-        PyObject* answers = PyObject_VectorcallMethod(created(interned<kAnswer>()), call, 3, nullptr);
-        Py_DECREF(request);
-        if (answers == nullptr) error = take_pending_exception();
-        return answers;
+        const Owned request(new_request(Signature, kQuestion, args, nargs, kwnames, column));
+        PyObject* call[] = {module, column, request.get()};
+        return checked(PyObject_VectorcallMethod(created(interned<kAnswer>()), call, 3, nullptr));
     });
 }
 
@@ -114,25 +109,16 @@ PyMethodDef column_records[] = {
 // _add_column_functions(module, /)
 PyObject* add_column_functions(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         std::array<PyObject*, 1> slots{};
-        if (!extract_arguments(kAddColumnFunctions, args, nargs, kwnames, slots, error)) {
-            return nullptr;
-        }
+        extract_arguments(kAddColumnFunctions, args, nargs, kwnames, slots);
         PyObject* module = slots[0];
         if (!PyModule_Check(module)) {
-            error = annotate_argument_error(kModuleParameters[0], not_an_instance(module, "module"));
-            return nullptr;
+            argument_error(kModuleParameters[0], not_an_instance(module, "module"));
         }
         for (PyMethodDef& record : column_records) {
-            PyObject* function = module_function(module, record, error);
-            if (function == nullptr) return nullptr;
-            const int set = PyObject_SetAttrString(module, record.ml_name, function);
-            Py_DECREF(function);
-            if (set < 0) {
-                error = take_pending_exception();
-                return nullptr;
-            }
+            const Owned function(module_function(module, record));
+            checked(PyObject_SetAttrString(module, record.ml_name, function.get()));
         }
         return Py_NewRef(Py_None);
     });

@@ -9,12 +9,11 @@
 
 #include "columns/answer_column.h"
 #include "common/fault.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/columns/field_names.h"
 #include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
-#include "python/held_reference.h"
-#include "python/type_errors.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 namespace {
@@ -41,63 +40,53 @@ constexpr std::size_t kMaxSlots = 8;
 // The extract fields named by `object`: None for all of them, in the
 // record's order; else an iterable of their names, each once, in the order
 // the caller wants them.
-bool field_names_argument(PyObject* object, std::string_view parameter, ExtractFields& fields,
-                         PyError& error) {
-    auto fail = [&](PyError problem) {
-        error = annotate_argument_error(parameter, std::move(problem));
-        return false;
-    };
-    if (object == nullptr || object == Py_None) {
-        fields = ExtractFields::all();
-        return true;
-    }
+ExtractFields field_names_argument(PyObject* object, std::string_view parameter) {
+    if (object == nullptr || object == Py_None) return ExtractFields::all();
     if (PyUnicode_Check(object)) {
-        return fail(type_error("expected an iterable of field names, not a str"));
+        argument_error(parameter, type_error("expected an iterable of field names, not a str"));
     }
     const Owned items(PySequence_Tuple(object));
     if (items.get() == nullptr) {
-        if (!PyErr_ExceptionMatches(PyExc_TypeError)) return fail(take_pending_exception());
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) argument_error(parameter, take_pending_exception());
         PyErr_Clear();
-        return fail(type_error("expected an iterable of field names, not " +
-                               qualified_type_name(Py_TYPE(object))));
+        argument_error(parameter, type_error("expected an iterable of field names, not " +
+                                             qualified_type_name(Py_TYPE(object))));
     }
     std::string known;
     for (const std::string_view each : kExtractFieldNames) {
         known += (known.empty() ? "" : ", ") + std::string(each);
     }
-    std::vector<ExtractField> chosen;
-    if (!read_field_names(items.get(), parameter, extract_field_named, known, chosen, error)) {
-        return false;
-    }
+    const std::vector<ExtractField> chosen =
+        read_field_names<ExtractField>(items.get(), parameter, extract_field_named, known);
+    ExtractFields fields;
     fields.count = chosen.size();  // at most one of each
     std::copy(chosen.begin(), chosen.end(), fields.order.begin());
-    return true;
+    return fields;
 }
 
 // One keyword parameter of `arguments`, from its slot (null: left out).
-bool keyword_argument(const KeywordParameter& parameter, PyObject* value,
-                     ColumnArguments& arguments, PyError& error) {
+void keyword_argument(const KeywordParameter& parameter, PyObject* value,
+                      ColumnArguments& arguments) {
     if (parameter.name == "threads") {
-        return threads_argument(value, parameter.name, arguments.threads, error);
-    }
-    if (parameter.name == "fields") {
-        return field_names_argument(value, parameter.name, arguments.request.fields, error);
-    }
-    if (parameter.name == "rules") {
+        arguments.threads = threads_argument(value, parameter.name);
+    } else if (parameter.name == "fields") {
+        arguments.request.fields = field_names_argument(value, parameter.name);
+    } else if (parameter.name == "rules") {
         if (value == nullptr) value = Py_None;
-        if (!rules_argument(value, parameter.name, arguments.tables, error)) return false;
+        arguments.tables = &rules_argument(value, parameter.name);
         if (value != Py_None) arguments.rules = Py_NewRef(value);
-        return true;
-    }
-    for (const SwitchField& known : kSwitchFields) {
-        if (parameter.name == known.name) {
-            return extract_flag(value, parameter.name, parameter.default_value,
-                                arguments.request.*known.field, error);
+    } else {
+        for (const SwitchField& known : kSwitchFields) {
+            if (parameter.name == known.name) {
+                arguments.request.*known.field =
+                    extract_flag(value, parameter.name, parameter.default_value);
+                return;
+            }
         }
+        // takes_column_keywords() proves every declaration when compiling.
+        throw Fault("a column function declares the unknown parameter '" +
+                    std::string(parameter.name) + "'");
     }
-    // takes_column_keywords() proves every declaration when compiling.
-    throw Fault("a column function declares the unknown parameter '" +
-                std::string(parameter.name) + "'");
 }
 
 }  // namespace
@@ -111,32 +100,26 @@ ColumnRequest ColumnArguments::for_column(std::int64_t names, bool large) const 
 
 PyObject* new_request(const FunctionSignature& signature, Question question,
                       PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                      PyObject*& column, PyError& error) {
+                      PyObject*& column) {
     std::array<PyObject*, kMaxSlots> slots{};
-    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return nullptr;
+    extract_arguments(signature, args, nargs, kwnames, slots);
     column = slots[0];
     auto arguments = std::make_unique<ColumnArguments>();
     arguments->request.question = question;
     const std::size_t positional = signature.positional.size();
-    if (positional == 2 &&
-        !index_argument(slots[1], signature.positional[1], arguments->request.depth, error)) {
-        return nullptr;
+    if (positional == 2) {
+        arguments->request.depth = index_argument(slots[1], signature.positional[1]);
     }
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
-        if (!keyword_argument(signature.keyword_only[i], slots[positional + i], *arguments, error)) {
-            return nullptr;
-        }
+        keyword_argument(signature.keyword_only[i], slots[positional + i], *arguments);
     }
     // A function without `rules` answers from the compiled list (host needs none).
-    if (arguments->tables == nullptr && !rules_argument(Py_None, "rules", arguments->tables, error)) {
-        return nullptr;
-    }
-    return RequestCapsule::make(std::move(arguments), error);
+    if (arguments->tables == nullptr) arguments->tables = &rules_argument(Py_None, "rules");
+    return RequestCapsule::make(std::move(arguments));
 }
 
-const ColumnArguments* request_argument(PyObject* object, std::string_view parameter,
-                                       PyError& error) {
-    return RequestCapsule::read(object, parameter, error);
+const ColumnArguments* request_argument(PyObject* object, std::string_view parameter) {
+    return RequestCapsule::read(object, parameter);
 }
 
 }  // namespace vexlo::python

@@ -11,8 +11,7 @@
 #include <string_view>
 
 #include "columns/result_column.h"
-#include "python/function_signature.h"
-#include "python/py_error.h"
+#include "python/arguments.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo::python {
@@ -53,14 +52,12 @@ constexpr bool takes_column_keywords(const FunctionSignature& signature) {
 // `question`: the column (any object; borrowed into `column`), depth where
 // the signature has it, then each keyword parameter by its name, every one
 // converted as the scalar functions convert theirs. Returns a new request
-// capsule, or null with `error` set.
+// capsule.
 PyObject* new_request(const FunctionSignature& signature, Question question,
                       PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                      PyObject*& column, PyError& error);
+                      PyObject*& column);
 
-// The arguments held by the request capsule passed as `parameter`, or null
-// with `error` set.
-const ColumnArguments* request_argument(PyObject* object, std::string_view parameter,
-                                       PyError& error);
+// The arguments held by the request capsule passed as `parameter`.
+const ColumnArguments* request_argument(PyObject* object, std::string_view parameter);
 
 }  // namespace vexlo::python

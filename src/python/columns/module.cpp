@@ -137,24 +137,17 @@ int module_exec(PyObject* module) noexcept {
     // Before anything that could raise a PanicException: it must be the
     // class vexlo._lookup raises.
     if (!borrow_services(module)) return -1;
-    return exec_frame([module](PyError& error) {
-        if (!add_functions(module, methods, error)) return false;
+    return exec_frame([module] {
+        add_functions(module, methods);
         using MakeType = PyTypeObject* (*)() noexcept;
         const std::pair<const char*, MakeType> types[] = {{"Rules", rules_type},
                                                           {"Extracted", extracted_type}};
         for (const auto& [name, make] : types) {
-            PyTypeObject* type = make();
-            if (type == nullptr) {
-                error = take_pending_exception();
-                return false;
-            }
-            if (!add_owned(module, created(PyUnicode_FromString(name)),
-                           Py_NewRef(reinterpret_cast<PyObject*>(type)), error)) {
-                return false;
-            }
+            Owned type(Py_NewRef(checked(reinterpret_cast<PyObject*>(make()))));
+            add_owned(module, Owned(created(PyUnicode_FromString(name))), std::move(type));
         }
-        return add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
-                         created(PyLong_FromSize_t(list_file::kMaxFileBytes)), error);
+        Owned name(created(PyUnicode_FromString("_MAX_LIST_BYTES")));
+        add_owned(module, std::move(name), Owned(created(PyLong_FromSize_t(list_file::kMaxFileBytes))));
     });
 }
 

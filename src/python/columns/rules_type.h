@@ -9,7 +9,6 @@
 
 #include <string_view>
 
-#include "python/py_error.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo::python {
@@ -18,9 +17,8 @@ namespace vexlo::python {
 // interpreter's exception set when it cannot be.
 PyTypeObject* rules_type() noexcept;
 
-// The tables of a Rules object, or of the compiled list for None. Returns
-// false with `error` set for anything else.
-bool rules_argument(PyObject* object, std::string_view parameter, const RuleTables*& tables,
-                   PyError& error);
+// The tables of a Rules object, or of the compiled list for None; anything
+// else is a TypeError.
+const RuleTables& rules_argument(PyObject* object, std::string_view parameter);
 
 }  // namespace vexlo::python

@@ -9,6 +9,7 @@
 #include "python/module_setup.h"
 #include "python/process_once.h"
 #include "python/py_error.h"
+#include "python/scopes.h"
 #include "python/shared_services.h"
 #include "rules/compiled_tables.h"
 #include "rules/rule_trie.h"
@@ -37,16 +38,12 @@ constexpr SharedServices kServices = {kBuildStamp, make_panic_exception_type,
                                       &compiled_rule_tables, &compiled_list};
 
 int module_exec(PyObject* module) noexcept {
-    return exec_frame([module](PyError& error) {
-        if (!add_functions(module, lookup_functions(), error)) return false;
-        PyObject* name = created(PyUnicode_FromStringAndSize("LIST_CHECKSUM", 13));
-        PyObject* checksum = PyUnicode_FromStringAndSize(
-            LIST_CHECKSUM, static_cast<Py_ssize_t>(LIST_CHECKSUM_LENGTH));
-        if (checksum == nullptr) {
-            Py_DECREF(name);
-            object_creation_failed();
-        }
-        return add_owned(module, name, checksum, error);
+    return exec_frame([module] {
+        add_functions(module, lookup_functions());
+        Owned name(created(PyUnicode_FromStringAndSize("LIST_CHECKSUM", 13)));
+        Owned checksum(created(PyUnicode_FromStringAndSize(
+            LIST_CHECKSUM, static_cast<Py_ssize_t>(LIST_CHECKSUM_LENGTH))));
+        add_owned(module, std::move(name), std::move(checksum));
     });
 }
 

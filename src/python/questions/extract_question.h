@@ -12,9 +12,8 @@
 
 #include "extract/text_extraction.h"
 #include "normalize/utf8_check.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
-#include "python/function_signature.h"
 #include "python/question_parameters.h"
 #include "python/questions/extracted_record.h"
 #include "rules/rule_tables.h"
@@ -68,26 +67,22 @@ inline PyObject* call_extract(const RuleTables& tables, PyObject* const* args, P
     // The common call: one exact str of ASCII characters, no keyword.
     if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0]) &&
         PyUnicode_IS_COMPACT_ASCII(args[0])) {
-        return infallible_call_frame([&]() -> PyObject* {
+        return call_frame([&]() -> PyObject* {
             const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
                                         static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
             static constexpr ExtractOptions kDefaults = default_extract_options();
             return extract_record(tables, text, true, kDefaults);
         });
     }
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         std::array<PyObject*, 4> slots{};
-        std::string_view text;
-        ExtractOptions options = default_extract_options();
-        if (!extract_arguments(kExtract, args, nargs, kwnames, slots, error) ||
-            !str_argument(slots[0], kExtractPositional[0], text, error) ||
-            !extract_flag(slots[1], kExtractSwitches[0].name, kExtractSwitches[0].default_value,
-                          options.keep_ip, error) ||
-            !extract_flag(slots[2], kExtractSwitches[1].name, kExtractSwitches[1].default_value,
-                          options.accept_unknown, error) ||
-            !extract_flag(slots[3], kExtractSwitches[2].name, kExtractSwitches[2].default_value,
-                          options.keep_case, error)) {
-            return nullptr;
+        extract_arguments(kExtract, args, nargs, kwnames, slots);
+        const std::string_view text = str_argument(slots[0], kExtractPositional[0]);
+        ExtractOptions options;
+        bool* const switches[] = {&options.keep_ip, &options.accept_unknown, &options.keep_case};
+        for (std::size_t i = 0; i < kExtractSwitches.size(); ++i) {
+            *switches[i] = extract_flag(slots[1 + i], kExtractSwitches[i].name,
+                                        kExtractSwitches[i].default_value);
         }
         return extract_record(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
     });

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "python/boundary.h"
-#include "python/function_signature.h"
+#include "python/arguments.h"
 #include "python/module_setup.h"
 #include "python/question_parameters.h"
 #include "python/questions/call_arguments.h"
@@ -134,11 +134,10 @@ template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bo
     // Most calls pass one exact str of ASCII characters by position and no
     // keyword: then nothing can be wrong with the arguments, the str's
     // characters are its UTF-8 bytes, and every switch takes its default.
-    // Only a fault can end such a call early, so it needs no error record;
-    // and a short name (nearly all) needs no NormalizedDomain either.
+    // A short name (nearly all) needs no NormalizedDomain either.
     if (Signature.positional.size() == 1 && nargs == 1 && kwnames == nullptr &&
         PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
-        return infallible_call_frame([&]() -> PyObject* {
+        return call_frame([&]() -> PyObject* {
             static constexpr CallArguments kDefaults = default_call(Signature);
             const std::string_view domain{
                 static_cast<const char*>(PyUnicode_DATA(args[0])),
@@ -163,10 +162,9 @@ template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bo
             return answer_for<answer, kPredicate>(tables, call);
         });
     }
-    return call_frame([&](PyError& error) -> PyObject* {
-        CallArguments call;
-        if (!call_arguments(Signature, args, nargs, kwnames, call, error)) return nullptr;
-        return answer_for<answer, kPredicate>(tables, call);
+    return call_frame([&] {
+        return answer_for<answer, kPredicate>(tables,
+                                              call_arguments(Signature, args, nargs, kwnames));
     });
 }
 
