@@ -30,7 +30,9 @@ std::string missing_list(const FunctionSignature& signature, std::span<PyObject*
     for (std::size_t i = 0; i < count; ++i) {
         if (slots[i] != nullptr) continue;
         if (listed > 0) list += listed + 1 == missing ? (missing > 2 ? ", and " : " and ") : ", ";
-        list += "'" + std::string(signature.positional[i]) + "'";
+        list += '\'';
+        list += signature.positional[i];
+        list += '\'';
         ++listed;
     }
     return list;
@@ -204,9 +206,12 @@ std::string_view bytes_argument(PyObject* object, std::string_view parameter) {
 
 void* capsule_argument(PyObject* object, const char* capsule_name, std::string_view parameter) {
     if (!PyCapsule_IsValid(object, capsule_name)) {
-        argument_error(parameter, type_error("'" + qualified_type_name(Py_TYPE(object)) +
-                                             "' object is not a PyCapsule named '" +
-                                             capsule_name + "'"));
+        std::string message = "'";
+        message += qualified_type_name(Py_TYPE(object));
+        message += "' object is not a PyCapsule named '";
+        message += capsule_name;
+        message += "'";
+        argument_error(parameter, type_error(std::move(message)));
     }
     return PyCapsule_GetPointer(object, capsule_name);
 }

@@ -26,10 +26,13 @@ namespace vexlo::python {
 
 struct KeywordParameter {
     std::string_view name;
-    // A switch's value when the caller leaves it out. The options that are
-    // no switch (threads, rules, fields) are None then, and say false here.
+    // A switch's value when the caller leaves it out.
     bool default_value = false;
+    // An option that is no switch (threads, rules, fields): None then.
+    bool none_default = false;
 };
+
+constexpr KeywordParameter option(std::string_view name) { return {name, false, true}; }
 
 // The keyword parameters of `first` followed by those of `second`: one
 // declaration of a group of parameters serves every function that takes them.
@@ -57,6 +60,50 @@ struct FunctionSignature {
 constexpr FunctionSignature positional_only(std::string_view function_name,
                                             std::span<const std::string_view> parameters) {
     return {function_name, parameters, parameters.size(), {}, parameters.size()};
+}
+
+// Writes the text signature of `signature` ("f(a, b, *, c=True)", then a
+// line "--" and an empty line: the form from which the interpreter takes
+// __text_signature__) to `out`, unless it is null; returns its length. With
+// `method`, "$self" comes first, so that a bound method's leaves self out.
+constexpr std::size_t text_signature(const FunctionSignature& signature, bool method, char* out) {
+    std::size_t n = 0;
+    bool first = true;
+    const auto put = [&](std::string_view text) {
+        for (const char c : text) {
+            if (out != nullptr) out[n] = c;
+            ++n;
+        }
+    };
+    const auto parameter = [&](std::string_view text) {
+        put(first ? "" : ", ");
+        put(text);
+        first = false;
+    };
+    put(signature.function_name);
+    put("(");
+    if (method) parameter("$self");
+    for (const std::string_view name : signature.positional) parameter(name);
+    if (signature.positional_only > 0) parameter("/");
+    if (!signature.keyword_only.empty()) parameter("*");
+    for (const KeywordParameter& keyword : signature.keyword_only) {
+        parameter(keyword.name);
+        put(keyword.none_default ? "=None" : keyword.default_value ? "=True" : "=False");
+    }
+    put(")\n--\n\n");
+    return n;
+}
+
+// The docstring of the function `Signature`: its text signature, then
+// `body`. The parameters are declared once, for placing the arguments and for
+// the docstring alike.
+template <const FunctionSignature& Signature, bool kMethod = false, std::size_t N>
+constexpr auto docstring(const char (&body)[N]) {
+    constexpr std::size_t kHead = text_signature(Signature, kMethod, nullptr);
+    std::array<char, kHead + N> out{};
+    text_signature(Signature, kMethod, out.data());
+    for (std::size_t i = 0; i < N; ++i) out[kHead + i] = body[i];
+    return out;
 }
 
 // Fills `slots` (positional parameters first, then keyword-only ones; empty

@@ -17,9 +17,6 @@
 namespace vexlo::python {
 namespace {
 
-constexpr std::string_view kTextOnly[] = {"text"};
-constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
-
 // The answer for `text`, the UTF-8 of the str `given`: None, `given` itself
 // when the whole text is the host of an exact str, or a new str of the host.
 // `ascii`: the text is ASCII, and so is the host.

@@ -34,15 +34,6 @@ using lines::Field;
 using lines::OutputBuffer;
 using lines::RowFormat;
 
-constexpr std::string_view kFormatParameters[] = {"fields",     "json",      "depth", "accept_unknown",
-                                                  "icann_only", "keep_case", "urls"};
-constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads", "rules"};
-constexpr std::string_view kNameParameters[] = {"name", "format", "rules"};
-
-constexpr FunctionSignature kLineFormat = positional_only("_line_format", kFormatParameters);
-constexpr FunctionSignature kAnswerLines = positional_only("_answer_lines", kLinesParameters);
-constexpr FunctionSignature kAnswerName = positional_only("_answer_name", kNameParameters);
-
 constexpr char kFormatCapsuleName[] = "vexlo._columns.RowFormat";
 using FormatCapsule = ObjectCapsule<RowFormat, kFormatCapsuleName>;
 
@@ -74,19 +65,19 @@ PyObject* bad_lines_tuple(const std::vector<lines::BadLine>& bad_lines) {
 // _line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)
 PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&] {
-        std::array<PyObject*, std::size(kFormatParameters)> slots{};
+        std::array<PyObject*, std::size(kLineFormatParameters)> slots{};
         extract_arguments(kLineFormat, args, nargs, kwnames, slots);
         auto format = std::make_unique<RowFormat>();
-        format->fields = row_fields_argument(slots[0], kFormatParameters[0]);
-        format->json = bool_argument(slots[1], kFormatParameters[1]);
-        format->depth = index_argument(slots[2], kFormatParameters[2]);
-        format->switches.accept_unknown = bool_argument(slots[3], kFormatParameters[3]);
-        format->switches.icann_only = bool_argument(slots[4], kFormatParameters[4]);
-        format->keep_case = bool_argument(slots[5], kFormatParameters[5]);
-        format->urls = bool_argument(slots[6], kFormatParameters[6]);
+        format->fields = row_fields_argument(slots[0], kLineFormatParameters[0]);
+        format->json = bool_argument(slots[1], kLineFormatParameters[1]);
+        format->depth = index_argument(slots[2], kLineFormatParameters[2]);
+        format->switches.accept_unknown = bool_argument(slots[3], kLineFormatParameters[3]);
+        format->switches.icann_only = bool_argument(slots[4], kLineFormatParameters[4]);
+        format->keep_case = bool_argument(slots[5], kLineFormatParameters[5]);
+        format->urls = bool_argument(slots[6], kLineFormatParameters[6]);
         if (!format->urls &&
             std::find(format->fields.begin(), format->fields.end(), Field::host) != format->fields.end()) {
-            argument_error(kFormatParameters[0], value_error("the field 'host' needs urls"));
+            argument_error(kLineFormatParameters[0], value_error("the field 'host' needs urls"));
         }
         return FormatCapsule::make(std::move(format));
     });
@@ -95,13 +86,13 @@ PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
 // _answer_lines(block, at_end, format, threads, rules, /) -> (rows, consumed, lines, bad_lines)
 PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&] {
-        std::array<PyObject*, std::size(kLinesParameters)> slots{};
+        std::array<PyObject*, std::size(kAnswerLinesParameters)> slots{};
         extract_arguments(kAnswerLines, args, nargs, kwnames, slots);
-        const std::string_view block = bytes_argument(slots[0], kLinesParameters[0]);
-        const bool at_end = bool_argument(slots[1], kLinesParameters[1]);
-        const RowFormat& format = *FormatCapsule::read(slots[2], kLinesParameters[2]);
-        const std::optional<unsigned> threads = threads_argument(slots[3], kLinesParameters[3]);
-        const RuleTables& tables = rules_argument(slots[4], kLinesParameters[4]);
+        const std::string_view block = bytes_argument(slots[0], kAnswerLinesParameters[0]);
+        const bool at_end = bool_argument(slots[1], kAnswerLinesParameters[1]);
+        const RowFormat& format = *FormatCapsule::read(slots[2], kAnswerLinesParameters[2]);
+        const std::optional<unsigned> threads = threads_argument(slots[3], kAnswerLinesParameters[3]);
+        const RuleTables& tables = rules_argument(slots[4], kAnswerLinesParameters[4]);
         // The block and the format stay alive while the lock is given up.
         const Owned block_held(Py_NewRef(slots[0])), format_held(Py_NewRef(slots[2]));
         BlockAnswer answer;
@@ -129,11 +120,11 @@ PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
 // _answer_name(name, format, rules, /) -> (row, bad_byte or None)
 PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&] {
-        std::array<PyObject*, std::size(kNameParameters)> slots{};
+        std::array<PyObject*, std::size(kAnswerNameParameters)> slots{};
         extract_arguments(kAnswerName, args, nargs, kwnames, slots);
-        const std::string_view name = bytes_argument(slots[0], kNameParameters[0]);
-        const RowFormat& format = *FormatCapsule::read(slots[1], kNameParameters[1]);
-        const RuleTables& tables = rules_argument(slots[2], kNameParameters[2]);
+        const std::string_view name = bytes_argument(slots[0], kAnswerNameParameters[0]);
+        const RowFormat& format = *FormatCapsule::read(slots[1], kAnswerNameParameters[1]);
+        const RuleTables& tables = rules_argument(slots[2], kAnswerNameParameters[2]);
         OutputBuffer row;
         std::size_t bad_byte = 0;
         try {

@@ -75,62 +75,42 @@ bool borrow_services(PyObject* module) noexcept {
     return true;
 }
 
+constexpr auto kAddColumnFunctionsDoc = docstring<kAddColumnFunctions>(
+    "Makes the column functions *module*'s own (vexlo.columns).");
+constexpr auto kLineFormatDoc = docstring<kLineFormat>(
+    "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
+    "With *urls* each name is a URL or an e-mail address, answered for its host.");
+constexpr auto kAnswerLinesDoc = docstring<kAnswerLines>(
+    "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
+    "*threads* threads (None: every usable core), as a tuple\n"
+    "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
+    "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
+    "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
+    "in the block, its first bad byte counted from 1, and where its row starts.");
+constexpr auto kAnswerNameDoc = docstring<kAnswerName>(
+    "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
+    "bad_byte is None, or the first byte that is not UTF-8 counted from 1.");
+constexpr auto kLoadRulesDoc = docstring<kLoadRules>(
+    "The Rules of the bytes of a list file, with the *extra* rules (an\n"
+    "iterable of str) on top; ValueError naming the first faulty line (or\n"
+    "extra rule) when the file is not a list vexlo can hold.");
+constexpr auto kCompiledRulesDoc = docstring<kCompiledRules>(
+    "The Rules of the list compiled into vexlo, the same object every time.");
+constexpr auto kHostDoc = docstring<kHost>(
+    "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
+    "as written there, or None if it has none. An IP address is None too,\n"
+    "unless *keep_ip* (an IPv6 address without its brackets).");
+
 PyMethodDef methods[] = {
-    {"_answer_array", as_cfunction(answer_array), kCallFlags,
-     "_answer_array(schema, array, buffer_sizes, request, /)\n--\n\n"
-     "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
-     "'arrow_array', the array taken over; *buffer_sizes* the byte sizes of its\n"
-     "buffers where known), as such a pair of capsules."},
-    {"_answer_chunks", as_cfunction(answer_chunks), kCallFlags,
-     "_answer_chunks(schema, chunks, request, /)\n--\n\n"
-     "The answers for the chunks of one Arrow column of names of type *schema*\n"
-     "(a tuple of (array capsule, buffer_sizes), each array taken over), as a\n"
-     "PyCapsule 'arrow_array_stream' of as many arrays."},
-    {"_answer_stream", as_cfunction(answer_stream), kCallFlags,
-     "_answer_stream(stream, request, /)\n--\n\n"
-     "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
-     "taken over and read to its end), as such a capsule."},
-    {"_answer_list", as_cfunction(answer_list), kCallFlags,
-     "_answer_list(items, request, /)\n--\n\n"
-     "The answers for an iterable of str and None, as a list."},
-    {"_request_fields", as_cfunction(request_fields), kCallFlags,
-     "_request_fields(request, /)\n--\n\n"
-     "The names of the fields an extract request answers, in their order; None\n"
-     "for the other questions, whose answers are no records."},
     {"_add_column_functions", as_cfunction(add_column_functions), kCallFlags,
-     "_add_column_functions(module, /)\n--\n\n"
-     "Adds the column functions to *module* as its own. Once its arguments are\n"
-     "checked, each calls module._answer(column, request)."},
-    {"_line_format", as_cfunction(line_format), kCallFlags,
-     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)\n--\n\n"
-     "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
-     "With *urls* each name is a URL or an e-mail address, answered for its host."},
-    {"_answer_lines", as_cfunction(answer_lines), kCallFlags,
-     "_answer_lines(block, at_end, format, threads, rules, /)\n--\n\n"
-     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
-     "*threads* threads (None: every usable core), as a tuple\n"
-     "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
-     "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
-     "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
-     "in the block, its first bad byte counted from 1, and where its row starts."},
-    {"_answer_name", as_cfunction(answer_name), kCallFlags,
-     "_answer_name(name, format, rules, /)\n--\n\n"
-     "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
-     "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
-    {"_load_rules", as_cfunction(load_rules), kCallFlags,
-     "_load_rules(data, extra, /)\n--\n\n"
-     "The Rules of the bytes of a list file, with the *extra* rules (an\n"
-     "iterable of str) on top; ValueError naming the first faulty line (or\n"
-     "extra rule) when the file is not a list vexlo can hold."},
-    {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags,
-     "_compiled_rules()\n--\n\n"
-     "The Rules of the list compiled into vexlo, the same object every time."},
-    {"host", as_cfunction(host_function), kCallFlags,
-     "host(text, *, keep_ip=False)\n--\n\n"
-     "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
-     "as written there, or None if it has none. An IP address is None too,\n"
-     "unless *keep_ip* (an IPv6 address without its brackets)."},
-    {"extract", as_cfunction(extract_function), kCallFlags, questions::kExtractDoc},
+     kAddColumnFunctionsDoc.data()},
+    {"_line_format", as_cfunction(line_format), kCallFlags, kLineFormatDoc.data()},
+    {"_answer_lines", as_cfunction(answer_lines), kCallFlags, kAnswerLinesDoc.data()},
+    {"_answer_name", as_cfunction(answer_name), kCallFlags, kAnswerNameDoc.data()},
+    {"_load_rules", as_cfunction(load_rules), kCallFlags, kLoadRulesDoc.data()},
+    {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags, kCompiledRulesDoc.data()},
+    {"host", as_cfunction(host_function), kCallFlags, kHostDoc.data()},
+    {"extract", as_cfunction(extract_function), kCallFlags, questions::kExtractDoc.data()},
 };
 
 int module_exec(PyObject* module) noexcept {

@@ -62,22 +62,12 @@ struct RulesOfSelf {
     }
 };
 
-constexpr auto kPublicsuffixDoc = questions::method_doc(questions::kPublicsuffixDoc);
-constexpr auto kPrivatesuffixDoc = questions::method_doc(questions::kPrivatesuffixDoc);
-constexpr auto kIsPublicDoc = questions::method_doc(questions::kIsPublicDoc);
-constexpr auto kIsPrivateDoc = questions::method_doc(questions::kIsPrivateDoc);
-constexpr auto kPrivatepartsDoc = questions::method_doc(questions::kPrivatepartsDoc);
-constexpr auto kSubdomainDoc = questions::method_doc(questions::kSubdomainDoc);
-constexpr const char* kMethodDocs[6] = {kPublicsuffixDoc.data(), kPrivatesuffixDoc.data(),
-                                        kIsPublicDoc.data(),     kIsPrivateDoc.data(),
-                                        kPrivatepartsDoc.data(), kSubdomainDoc.data()};
-
 // extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)
 PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return questions::call_extract(*as_rules(self)->tables, args, nargs, kwnames);
 }
 
-constexpr auto kExtractDoc = questions::method_doc(questions::kExtractDoc);
+constexpr auto kExtractDoc = docstring<questions::kExtract, true>(questions::kExtractText);
 
 // A function of vexlo.rules by name: what a Rules object is pickled as.
 PyObject* rules_module_function(const char* name) {
@@ -110,7 +100,7 @@ PyObject* with_rules(PyObject* self, PyObject* rules);
 
 std::array<PyMethodDef, 10> method_records = [] {
     std::array<PyMethodDef, 10> all{};
-    const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf>(kMethodDocs);
+    const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf, true>();
     for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
     all[6] = {"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()};
     all[7] = {"with_rules", with_rules, METH_O,
@@ -352,10 +342,6 @@ PyObject* with_rules(PyObject* self, PyObject* argument) {
     });
 }
 
-constexpr std::string_view kLoadParameters[] = {"data", "extra"};
-constexpr FunctionSignature kLoadRules = positional_only("_load_rules", kLoadParameters);
-constexpr FunctionSignature kCompiledRules = positional_only("_compiled_rules", {});
-
 ProcessOnce compiled_rules_once;
 
 }  // namespace
@@ -366,9 +352,9 @@ PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
     return call_frame([&] {
         PyObject* slots[2] = {};
         extract_arguments(kLoadRules, args, nargs, kwnames, slots);
-        bytes_argument(slots[0], kLoadParameters[0]);
+        bytes_argument(slots[0], kLoadRulesParameters[0]);
         std::vector<std::string_view> texts;
-        const Owned extra = extra_rules_argument(slots[1], kLoadParameters[1], nullptr, texts);
+        const Owned extra = extra_rules_argument(slots[1], kLoadRulesParameters[1], nullptr, texts);
         return rules_with(slots[0], extra, texts);
     });
 }

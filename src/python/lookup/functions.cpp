@@ -22,7 +22,7 @@ struct CompiledTables {
 };
 
 std::array<PyMethodDef, 6> function_records =
-    questions::records<CompiledTables>(questions::kFunctionDocs);
+    questions::records<CompiledTables, false>();
 
 }  // namespace
 

@@ -26,12 +26,12 @@ namespace {
 inline constexpr std::string_view kExtractPositional[] = {"text"};
 inline constexpr FunctionSignature kExtract{"extract", kExtractPositional, 1, kExtractSwitches};
 
-inline constexpr char kExtractDoc[] =
-    "extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)\n--\n\n"
+inline constexpr char kExtractText[] =
     "Return every part of the host name in *text* (a URL, an e-mail address or a\n"
     "host name) as an Extracted record: host, prefix, domain, publicsuffix,\n"
     "privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,\n"
     "None where there is no such part.";
+inline constexpr auto kExtractDoc = docstring<kExtract>(kExtractText);
 
 // The switches of a call that passes none: each parameter's default.
 constexpr ExtractOptions default_extract_options() {

@@ -39,44 +39,33 @@ inline constexpr FunctionSignature kIsPrivate{"is_private", kDomainOnly, 1, kMat
 inline constexpr FunctionSignature kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
 inline constexpr FunctionSignature kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
 
-// The docstrings, each opening with the text signature of the function.
-inline constexpr char kPublicsuffixDoc[] =
-    "publicsuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+// What the docstrings say after the text signature: the function's, or
+// (kMethod) the Rules method's, whose signature starts with "$self".
+inline constexpr char kPublicsuffixText[] =
     "Return the longest public suffix of *domain*, or None if it has none.";
-inline constexpr char kPrivatesuffixDoc[] =
-    "privatesuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+inline constexpr char kPrivatesuffixText[] =
     "Return the private suffix of *domain*: the public suffix plus one label.\n"
     "None if *domain* is entirely public, or invalid.";
-inline constexpr char kIsPublicDoc[] =
-    "is_public(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
-    "Return whether *domain* is entirely a public suffix.";
-inline constexpr char kIsPrivateDoc[] =
-    "is_private(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
+inline constexpr char kIsPublicText[] = "Return whether *domain* is entirely a public suffix.";
+inline constexpr char kIsPrivateText[] =
     "Return whether *domain* is a private suffix or a subdomain of one.";
-inline constexpr char kPrivatepartsDoc[] =
-    "privateparts(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+inline constexpr char kPrivatepartsText[] =
     "Return a tuple of the subdomain labels of *domain* followed by its private\n"
     "suffix, or None if it has no private suffix.";
-inline constexpr char kSubdomainDoc[] =
-    "subdomain(domain, depth, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
+inline constexpr char kSubdomainText[] =
     "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
     "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
     "suffix itself.";
 
-// A function's docstring as a method's: "$self, " first in its signature,
-// so that the signature of the bound method leaves the rules out.
-template <std::size_t N>
-constexpr std::array<char, N + 7> method_doc(const char (&doc)[N]) {
-    constexpr std::string_view kSelf = "$self, ";
-    std::array<char, N + 7> out{};
-    std::size_t at = 0;
-    std::size_t i = 0;
-    for (; doc[i] != '('; ++i) out[at++] = doc[i];
-    out[at++] = doc[i++];
-    for (const char c : kSelf) out[at++] = c;
-    for (; i < N; ++i) out[at++] = doc[i];
-    return out;
-}
+template <bool kMethod>
+struct Docstrings {
+    static constexpr auto publicsuffix = docstring<kPublicsuffix, kMethod>(kPublicsuffixText);
+    static constexpr auto privatesuffix = docstring<kPrivatesuffix, kMethod>(kPrivatesuffixText);
+    static constexpr auto is_public = docstring<kIsPublic, kMethod>(kIsPublicText);
+    static constexpr auto is_private = docstring<kIsPrivate, kMethod>(kIsPrivateText);
+    static constexpr auto privateparts = docstring<kPrivateparts, kMethod>(kPrivatepartsText);
+    static constexpr auto subdomain = docstring<kSubdomain, kMethod>(kSubdomainText);
+};
 
 // What each function answers for the match of a valid domain. `ascii`: the
 // domain is ASCII, and so is every text cut from it.
@@ -178,32 +167,29 @@ PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
                                                                            kwnames);
 }
 
-// The six records, in the order of vexlo._lookup's __all__, with the given
-// docstrings (those of functions, or of methods).
-template <class Source>
-std::array<PyMethodDef, 6> records(const char* const (&docs)[6]) {
+// The six records, in the order of vexlo._lookup's __all__, with the
+// docstrings of functions, or (kMethod) of methods.
+template <class Source, bool kMethod>
+std::array<PyMethodDef, 6> records() {
+    using Docs = Docstrings<kMethod>;
     return {{
         {"publicsuffix",
          as_cfunction(entry<Source, kPublicsuffix, publicsuffix_answer, true, false>), kCallFlags,
-         docs[0]},
+         Docs::publicsuffix.data()},
         {"privatesuffix",
          as_cfunction(entry<Source, kPrivatesuffix, privatesuffix_answer, true, false>), kCallFlags,
-         docs[1]},
+         Docs::privatesuffix.data()},
         {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>),
-         kCallFlags, docs[2]},
+         kCallFlags, Docs::is_public.data()},
         {"is_private", as_cfunction(entry<Source, kIsPrivate, is_private_answer, true, true>),
-         kCallFlags, docs[3]},
+         kCallFlags, Docs::is_private.data()},
         {"privateparts",
          as_cfunction(entry<Source, kPrivateparts, privateparts_answer, false, false>), kCallFlags,
-         docs[4]},
+         Docs::privateparts.data()},
         {"subdomain", as_cfunction(entry<Source, kSubdomain, subdomain_answer, false, false>),
-         kCallFlags, docs[5]},
+         kCallFlags, Docs::subdomain.data()},
     }};
 }
-
-inline constexpr const char* kFunctionDocs[6] = {kPublicsuffixDoc, kPrivatesuffixDoc,
-                                                 kIsPublicDoc,     kIsPrivateDoc,
-                                                 kPrivatepartsDoc, kSubdomainDoc};
 
 }  // namespace
 }  // namespace vexlo::python::questions
