@@ -22,7 +22,7 @@ TypeError: pass the column of names alone.
 
 Arrow columns may be of type string, large_string or string_view. Text answers
 (hosts among them) are string (large_string when the input is, or when the
-text would not fit), the predicates' answers bool, and privateparts' answers
+text might not fit), the predicates' answers bool, and privateparts' answers
 list<string>. A null element gives null from every function; an invalid name
 gives null from the functions that answer text and False from the
 predicates, as the scalar functions give None and False, and a text without
@@ -53,8 +53,8 @@ computed: the registrable domains of a column of URLs are
 
 ``threads`` is the number of threads that answer a column (at most 256): by
 default every core the process may use for a large column (a ChunkedArray
-counts whole), one for a small one. The answers are the same whatever the
-count.
+or a stream counts whole), one for a small one. The answers are the same
+whatever the count.
 
 ``rules`` is the list to answer from: a `vexlo.Rules` (``vexlo.load_rules()``),
 or None for the list compiled into vexlo.

@@ -8,26 +8,21 @@
 
 #include <Python.h>
 
-#include <array>
-#include <cerrno>
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
+#include <iterator>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "columns/answer_arrow.h"
 #include "columns/answer_column.h"
-#include "columns/column_import.h"
-#include "columns/answer_dictionary.h"
 #include "columns/arrow_export.h"
-#include "columns/arrow_owned.h"
 #include "columns/string_column.h"
 #include "python/arguments.h"
-#include "python/boundary.h"
 #include "python/columns/arrow_capsules.h"
-#include "python/columns/arrow_names.h"
 #include "python/process_once.h"
 #include "python/questions/extracted_record.h"
 #include "python/results.h"
@@ -42,97 +37,6 @@ constexpr std::string_view kColumn = "column";
 
 PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the answers of a column");
-}
-
-// The request for a column of `names` names, `large` when they came as
-// large_string.
-ColumnRequest for_column(const ColumnCall& call, std::int64_t names, bool large) noexcept {
-    ColumnRequest column = call.request;
-    column.threads = call.threads ? *call.threads : default_thread_count(names);
-    column.large_text = large;
-    return column;
-}
-
-// Answers the names of a column without the interpreter lock: a
-// dictionary-encoded one asks each entry of its dictionary once, with the
-// threads its count is given.
-ResultColumn answer_unlocked(const ImportedNames& names, const ColumnCall& call,
-                             std::int64_t length_for_threads) {
-    try {
-        const WithoutInterpreterLock unlocked;
-        if (const auto* plain = std::get_if<StringColumn>(&names)) {
-            return answer_column(*plain, for_column(call, length_for_threads, plain->large()),
-                                 *call.tables);
-        }
-        const DictionaryColumn& dictionary = std::get<DictionaryColumn>(names);
-        return answer_dictionary(
-            dictionary, for_column(call, length_for_threads, dictionary.values().large()),
-            *call.tables);
-    } catch (const std::bad_alloc&) {
-        throw out_of_memory();
-    }
-}
-
-// How many names an array asks: its own, or its dictionary's.
-std::int64_t names_asked(const ImportedNames& names) {
-    if (const auto* plain = std::get_if<StringColumn>(&names)) return plain->size();
-    return std::get<DictionaryColumn>(names).values().size();
-}
-
-// (schema capsule, array capsule) holding `result`.
-PyObject* array_capsules(ResultColumn&& result) {
-    OwnedArray array;
-    OwnedSchema schema;
-    try {
-        export_result(std::move(result), array.get(), schema.get());
-    } catch (const std::bad_alloc&) {
-        throw out_of_memory();
-    }
-    return checked(make_tuple(2, [&](std::size_t i) {
-        return i == 0 ? new_capsule(schema, kSchemaCapsule, release_schema_capsule)
-                      : new_capsule(array, kArrayCapsule, release_array_capsule);
-    }));
-}
-
-// A stream capsule handing out `chunks` in order, the answers for `column`.
-PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnCall& call,
-                         const NameColumn& column) {
-    OwnedStream answers;
-    try {
-        const ColumnRequest request = for_column(call, 0, column.large);
-        export_stream(std::move(chunks), type_for(request, column.dictionary), answers.get());
-    } catch (const std::bad_alloc&) {
-        throw out_of_memory();
-    }
-    return checked(new_capsule(answers, kStreamCapsule, release_stream_capsule));
-}
-
-// One chunk of _answer_chunks: (array capsule, buffer_sizes).
-struct Chunk {
-    OwnedArray array;
-    std::vector<std::int64_t> sizes;
-};
-
-void chunk_argument(PyObject* item, std::size_t index, Chunk& chunk) {
-    if (!PyTuple_Check(item) || PyTuple_GET_SIZE(item) != 2) {
-        throw annotate_item_error(
-            "chunk", index,
-            type_error("a chunk is a tuple (array capsule, buffer sizes), not " +
-                       qualified_type_name(Py_TYPE(item))));
-    }
-    auto* array = capsule_struct<ArrowArray>(PyTuple_GET_ITEM(item, 0), kArrayCapsule, kColumn,
-                                             "Arrow array");
-    chunk.sizes = sizes_argument(PyTuple_GET_ITEM(item, 1), kColumn);
-    chunk.array = OwnedArray(array);
-}
-
-// The error of a stream's callback that returned `code`.
-PyError stream_error(ArrowArrayStream& stream, int code, const char* during) {
-    const char* message = stream.get_last_error != nullptr ? stream.get_last_error(&stream) : nullptr;
-    std::string text = std::string("the Arrow stream failed ") + during + ": ";
-    text += message != nullptr ? message : std::strerror(code);
-    if (code == ENOMEM) return PyError::with_message(PyExc_MemoryError, std::move(text));
-    return PyError::with_message(PyExc_OSError, std::move(text));
 }
 
 // The texts of a tuple of str and None, borrowed from its items.
@@ -171,13 +75,13 @@ void list_texts(PyObject* items, std::vector<std::string_view>& texts,
 // the fields asked for, in their order. A failure to make it is a fault, as
 // vexlo.extract's.
 PyObject* record_object(const ResultColumn& result, std::int64_t i) {
-    const std::span<const ExtractField> fields = result.fields.chosen();
+    const std::span<const ExtractField> fields = result.type.fields.chosen();
     const auto field_text = [&](std::size_t c) -> std::optional<std::string_view> {
         const ResultColumn& child = result.children[c];
         if (child.is_null(i)) return std::nullopt;
         return child.text(i);
     };
-    if (result.fields == ExtractFields::all()) {
+    if (result.type.fields == ExtractFields::all()) {
         std::optional<std::string_view> texts[kExtractFieldCount];
         bool ascii[kExtractFieldCount] = {};
         for (std::size_t c = 0; c < fields.size(); ++c) texts[c] = field_text(c);
@@ -194,18 +98,18 @@ PyObject* record_object(const ResultColumn& result, std::int64_t i) {
 // Null with the interpreter's exception set when it cannot be made.
 PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
     if (result.is_null(i)) return Py_NewRef(Py_None);
-    switch (result.kind) {
-        case ResultColumn::Kind::kBool:
+    switch (result.type.kind) {
+        case ResultType::Kind::kBool:
             return Py_NewRef(result.truth(i) ? Py_True : Py_False);
-        case ResultColumn::Kind::kText:
+        case ResultType::Kind::kText:
             return new_str(result.text(i), false);
-        case ResultColumn::Kind::kParts: {
+        case ResultType::Kind::kParts: {
             const PartsView parts = result.parts(i);
             return make_tuple(parts.size(), [&](std::size_t j) { return new_str(parts[j], false); });
         }
-        case ResultColumn::Kind::kStruct:
+        case ResultType::Kind::kStruct:
             return record_object(result, i);
-        case ResultColumn::Kind::kDictionary:
+        case ResultType::Kind::kDictionary:
             return new_str(result.dictionary->text(result.index(i)), false);
     }
     return Py_NewRef(Py_None);
@@ -220,7 +124,16 @@ PyObject* answer_items(PyObject* items, const ColumnCall& call) {
     std::vector<std::uint8_t> nulls;
     list_texts(held.get(), texts, nulls);
     const StringColumn column(texts, nulls);
-    const ResultColumn result = answer_unlocked(ImportedNames(column), call, column.size());
+    ColumnRequest request = call.request;
+    request.threads = call.threads.value_or(default_thread_count(column.size()));
+    ResultColumn result;
+    try {
+        const WithoutInterpreterLock unlocked;
+        widen_for(column, *call.tables, request);
+        result = answer_column(column, request, *call.tables);
+    } catch (const std::bad_alloc&) {
+        throw out_of_memory();
+    }
     Owned list(checked(PyList_New(static_cast<Py_ssize_t>(result.length))));
     for (std::int64_t i = 0; i < result.length; ++i) {
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), checked(answer_object(result, i)));
@@ -228,103 +141,71 @@ PyObject* answer_items(PyObject* items, const ColumnCall& call) {
     return list.release();
 }
 
-// The (schema, array) capsules of the answers for one Arrow array: `source`
-// is (schema capsule, array capsule, buffer sizes or None).
-PyObject* answer_array(PyObject* source, const ColumnCall& call) {
-    PyObject* schema_capsule = PyTuple_GET_ITEM(source, 0);
-    PyObject* array_capsule = PyTuple_GET_ITEM(source, 1);
-    auto* schema = capsule_struct<ArrowSchema>(schema_capsule, kSchemaCapsule, kColumn,
-                                               "Arrow schema");
-    auto* array = capsule_struct<ArrowArray>(array_capsule, kArrayCapsule, kColumn, "Arrow array");
-    const std::vector<std::int64_t> sizes = sizes_argument(PyTuple_GET_ITEM(source, 2), kColumn);
-    // Taken over from here on: released once, whatever happens below.
-    OwnedArray owned;
-    take_capsule_struct(array_capsule, array, owned, kColumn, "Arrow array");
-    const NameColumn column = name_column(*schema);
-    const ImportedNames names = import_names(column, *owned, sizes);
-    ResultColumn result = answer_unlocked(names, call, names_asked(names));
-    owned.reset();
-    return array_capsules(std::move(result));
+// One array of `source` and its buffer sizes, taken over into `column`.
+void take_array(PyObject* array, PyObject* sizes, ArrowColumn& column) {
+    std::vector<std::int64_t> known = sizes_argument(sizes, kColumn);
+    take_struct(array, kArrayCapsule, column.arrays.emplace_back(), kColumn, "Arrow array");
+    column.sizes.push_back(std::move(known));
 }
 
-// The stream capsule of the answers for the chunks of one column: `source`
-// is (schema capsule, ((array capsule, buffer sizes or None), ...)). They are
-// answered with the threads the column's whole length is given.
-PyObject* answer_chunks(PyObject* source, const ColumnCall& call) {
-    auto* schema = capsule_struct<ArrowSchema>(PyTuple_GET_ITEM(source, 0), kSchemaCapsule,
-                                               kColumn, "Arrow schema");
-    PyObject* given = PyTuple_GET_ITEM(source, 1);
-    if (!PyTuple_Check(given)) argument_error(kColumn, not_an_instance(given, "tuple"));
-    const NameColumn column = name_column(*schema);
+// The structs of an Arrow source (vexlo/columns.py's _column_source), taken
+// over from their capsules: "array", (schema, array, buffer sizes);
+// "chunks", (schema, ((array, buffer sizes), ...)); "stream", a stream.
+void take_column(std::string_view kind, PyObject* source, ArrowColumn& column) {
+    if (kind == "stream") {
+        return take_struct(source, kStreamCapsule, column.stream, kColumn, "Arrow stream");
+    }
+    if (!PyTuple_Check(source) || PyTuple_GET_SIZE(source) != (kind == "array" ? 3 : 2)) {
+        throw Fault("vexlo.columns._column_source gave a source of another shape");
+    }
+    take_struct(PyTuple_GET_ITEM(source, 0), kSchemaCapsule, column.schema, kColumn, "Arrow schema");
+    if (kind == "array") return take_array(PyTuple_GET_ITEM(source, 1), PyTuple_GET_ITEM(source, 2), column);
+    PyObject* chunks = PyTuple_GET_ITEM(source, 1);
+    if (!PyTuple_Check(chunks)) argument_error(kColumn, not_an_instance(chunks, "tuple"));
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(chunks); ++i) {
+        PyObject* chunk = PyTuple_GET_ITEM(chunks, i);
+        if (!PyTuple_Check(chunk) || PyTuple_GET_SIZE(chunk) != 2) {
+            throw annotate_item_error(
+                "chunk", static_cast<std::size_t>(i),
+                type_error("a chunk is a tuple (array capsule, buffer sizes), not " +
+                           qualified_type_name(Py_TYPE(chunk))));
+        }
+        take_array(PyTuple_GET_ITEM(chunk, 0), PyTuple_GET_ITEM(chunk, 1), column);
+    }
+}
 
-    // Every chunk is taken over and checked before any is answered.
-    const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(given));
-    std::vector<Chunk> chunks;
-    std::vector<ImportedNames> names;
-    std::vector<ResultColumn> results;
+// The answers for an Arrow source: for one array a pair of capsules
+// (schema, array), else a stream capsule.
+PyObject* answer_arrow_source(std::string_view kind, PyObject* source, const ColumnCall& call) {
+    // Released here, with the interpreter lock, which a producer's release
+    // callback may need.
+    ArrowColumn column;
+    take_column(kind, source, column);
+    ColumnRequest request = call.request;
+    request.threads = call.threads.value_or(0);
+    ArrowAnswers answers;
+    OwnedArray array;
+    OwnedSchema schema;
+    OwnedStream stream;
     try {
-        chunks.resize(count);
-        names.reserve(count);
-        results.resize(count);
+        const WithoutInterpreterLock unlocked;
+        answers = answer_arrow(column, request, *call.tables);
+        if (kind == "array") {
+            export_result(std::move(answers.chunks[0]), array.get(), schema.get());
+        } else {
+            export_stream(std::move(answers.chunks), answers.type, stream.get());
+        }
+    } catch (const ColumnError& error) {
+        static PyObject* const* const kTypes[] = {&PyExc_TypeError, &PyExc_ValueError,
+                                                  &PyExc_OSError, &PyExc_MemoryError};
+        throw PyError::with_message(*kTypes[static_cast<int>(error.kind)], error.message);
     } catch (const std::bad_alloc&) {
         throw out_of_memory();
     }
-    std::int64_t total = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        chunk_argument(PyTuple_GET_ITEM(given, static_cast<Py_ssize_t>(i)), i, chunks[i]);
-        names.push_back(import_names(column, *chunks[i].array, chunks[i].sizes));
-        total += names_asked(names.back());
-    }
-    for (std::size_t i = 0; i < count; ++i) results[i] = answer_unlocked(names[i], call, total);
-    chunks.clear();
-    return stream_capsule(std::move(results), call, column);
-}
-
-// The stream capsule of the answers for an Arrow stream, each array
-// answered as it comes, with the threads its own length is given (the
-// stream's whole length is not known before its end).
-PyObject* answer_stream(PyObject* source, const ColumnCall& call) {
-    auto* given = capsule_struct<ArrowArrayStream>(source, kStreamCapsule, kColumn, "Arrow stream");
-    OwnedStream stream;
-    take_capsule_struct(source, given, stream, kColumn, "Arrow stream");
-
-    // The producer's callbacks run without the interpreter lock: one
-    // that needs it takes it, and one that waits on a thread of its own
-    // cannot wait for us.
-    OwnedSchema schema;
-    int code;
-    {
-        const WithoutInterpreterLock unlocked;
-        code = stream->get_schema(stream.get(), schema.get());
-    }
-    if (code != 0) {
-        schema->release = nullptr;  // a failed call leaves nothing to release
-        throw stream_error(*stream, code, "to describe itself");
-    }
-    const NameColumn column = name_column(*schema);
-
-    std::vector<ResultColumn> chunks;
-    while (true) {
-        OwnedArray chunk;
-        {
-            const WithoutInterpreterLock unlocked;
-            code = stream->get_next(stream.get(), chunk.get());
-        }
-        if (code != 0) {
-            chunk->release = nullptr;
-            throw stream_error(*stream, code, "to give its next array");
-        }
-        if (chunk.empty()) break;  // the end
-        const ImportedNames names = import_names(column, *chunk, {});
-        ResultColumn result = answer_unlocked(names, call, names_asked(names));
-        try {
-            chunks.push_back(std::move(result));
-        } catch (const std::bad_alloc&) {
-            throw out_of_memory();
-        }
-    }
-    stream.reset();
-    return stream_capsule(std::move(chunks), call, column);
+    if (kind != "array") return checked(new_capsule(stream));
+    return checked(make_tuple(2, [&](std::size_t i) {
+        return i == 0 ? new_capsule(schema) : new_capsule(array);
+    }));
 }
 
 // The names of the fields extract answers, in their order; None for the
@@ -338,10 +219,6 @@ PyObject* field_names(const ColumnRequest& request) {
     }));
 }
 
-bool is_kind(PyObject* kind, const char* name) {
-    return PyUnicode_Check(kind) && PyUnicode_EqualToUTF8(kind, name);
-}
-
 }  // namespace
 
 PyObject* answer_column_call(PyObject* module, const ColumnCall& call) {
@@ -352,25 +229,23 @@ PyObject* answer_column_call(PyObject* module, const ColumnCall& call) {
     PyObject* arguments[] = {module, call.column, fields.get()};
     const Owned described(checked(
         PyObject_VectorcallMethod(created(interned<kColumnSource>()), arguments, 3, nullptr)));
-    if (!PyTuple_Check(described.get()) || PyTuple_GET_SIZE(described.get()) != 3) {
-        throw Fault("vexlo.columns._column_source gave no (kind, source, finish)");
+    Py_ssize_t size = 0;
+    const char* kind = nullptr;
+    if (PyTuple_Check(described.get()) && PyTuple_GET_SIZE(described.get()) == 3) {
+        kind = PyUnicode_Check(PyTuple_GET_ITEM(described.get(), 0))
+                   ? PyUnicode_AsUTF8AndSize(PyTuple_GET_ITEM(described.get(), 0), &size)
+                   : nullptr;
     }
-    PyObject* kind = PyTuple_GET_ITEM(described.get(), 0);
+    const std::string_view known[] = {"items", "array", "chunks", "stream"};
+    if (kind == nullptr || std::find(std::begin(known), std::end(known), std::string_view(kind, size)) ==
+                               std::end(known)) {
+        PyErr_Clear();
+        throw Fault("vexlo.columns._column_source gave no (kind, source, finish) of a known kind");
+    }
     PyObject* source = PyTuple_GET_ITEM(described.get(), 1);
     PyObject* finish = PyTuple_GET_ITEM(described.get(), 2);
-    const bool sized = PyTuple_Check(source);
-    Owned answers;
-    if (is_kind(kind, "items")) {
-        answers = Owned(answer_items(source, call));
-    } else if (is_kind(kind, "stream")) {
-        answers = Owned(answer_stream(source, call));
-    } else if (is_kind(kind, "array") && sized && PyTuple_GET_SIZE(source) == 3) {
-        answers = Owned(answer_array(source, call));
-    } else if (is_kind(kind, "chunks") && sized && PyTuple_GET_SIZE(source) == 2) {
-        answers = Owned(answer_chunks(source, call));
-    } else {
-        throw Fault("vexlo.columns._column_source gave a source of no known kind");
-    }
+    const std::string_view form(kind, static_cast<std::size_t>(size));
+    Owned answers(form == "items" ? answer_items(source, call) : answer_arrow_source(form, source, call));
     if (finish == Py_None) return answers.release();
     return checked(PyObject_CallOneArg(finish, answers.get()));
 }
