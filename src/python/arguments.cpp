@@ -1,5 +1,6 @@
 #include "python/arguments.h"
 
+#include <new>
 #include <string>
 
 #include "common/thread_count.h"
@@ -214,6 +215,35 @@ void* capsule_argument(PyObject* object, const char* capsule_name, std::string_v
         argument_error(parameter, type_error(std::move(message)));
     }
     return PyCapsule_GetPointer(object, capsule_name);
+}
+
+void str_items(PyObject* items, const char* what, std::size_t first,
+               std::vector<std::string_view>& texts, std::vector<std::uint8_t>* nulls) {
+    const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(items));
+    try {
+        texts.resize(count);
+        if (nulls != nullptr) nulls->resize(count);
+    } catch (const std::bad_alloc&) {
+        throw PyError::with_message(PyExc_MemoryError, std::string("out of memory for the ") + what +
+                                                           "s");
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        PyObject* item = PyTuple_GET_ITEM(items, static_cast<Py_ssize_t>(i));
+        if (nulls != nullptr && item == Py_None) {
+            (*nulls)[i] = 1;
+            continue;
+        }
+        if (!PyUnicode_Check(item)) {
+            throw type_error(std::string(what) + " " + std::to_string(first + i) + " is " +
+                             qualified_type_name(Py_TYPE(item)) +
+                             (nulls != nullptr ? ", not str or None" : ", not str"));
+        }
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
+        // A lone surrogate: the scalar functions refuse it too.
+        if (utf8 == nullptr) throw annotate_item_error(what, first + i, take_pending_exception());
+        texts[i] = {utf8, static_cast<std::size_t>(size)};
+    }
 }
 
 std::optional<unsigned> threads_argument(PyObject* object, std::string_view parameter) {

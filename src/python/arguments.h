@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "python/py_error.h"
 
@@ -97,13 +98,17 @@ constexpr std::size_t text_signature(const FunctionSignature& signature, bool me
 // The docstring of the function `Signature`: its text signature, then
 // `body`. The parameters are declared once, for placing the arguments and for
 // the docstring alike.
-template <const FunctionSignature& Signature, bool kMethod = false, std::size_t N>
-constexpr auto docstring(const char (&body)[N]) {
+template <const FunctionSignature& Signature, bool kMethod, std::size_t N>
+constexpr auto docstring(std::string_view body) {
     constexpr std::size_t kHead = text_signature(Signature, kMethod, nullptr);
-    std::array<char, kHead + N> out{};
+    std::array<char, kHead + N + 1> out{};  // and a NUL
     text_signature(Signature, kMethod, out.data());
     for (std::size_t i = 0; i < N; ++i) out[kHead + i] = body[i];
     return out;
+}
+template <const FunctionSignature& Signature, bool kMethod = false, std::size_t N>
+constexpr auto docstring(const char (&body)[N]) {
+    return docstring<Signature, kMethod, N - 1>(body);
 }
 
 // Fills `slots` (positional parameters first, then keyword-only ones; empty
@@ -148,6 +153,14 @@ inline bool extract_flag(PyObject* object, std::string_view parameter, bool defa
 std::string_view bytes_argument(PyObject* object, std::string_view parameter);
 // The pointer held by a PyCapsule named `capsule_name`.
 void* capsule_argument(PyObject* object, const char* capsule_name, std::string_view parameter);
+// The UTF-8 of each str of the tuple `items`, borrowed from it; with
+// `nulls`, None is an item too, a null one. Any other item is a TypeError
+// ("column item 3 is bytes, not str or None": `what` and its place, counted
+// from `first`), and a str without UTF-8 the interpreter's error with the
+// note "while processing column item 3".
+void str_items(PyObject* items, const char* what, std::size_t first,
+               std::vector<std::string_view>& texts, std::vector<std::uint8_t>* nulls = nullptr);
+
 // A number of threads: None (or an empty slot) for the default, else an int
 // or an object with __index__, not a bool, from 1 on; a larger count than
 // kMaxThreads is taken as kMaxThreads.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/fault.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 
@@ -30,16 +31,9 @@ PyObject* panic_exception_type();
 // message from which the object is made when it is raised or annotated.
 class PyError {
 public:
-    PyError() = default;
-    PyError(PyError&& other) noexcept;
-    PyError& operator=(PyError&& other) noexcept;
-    PyError(const PyError&) = delete;
-    PyError& operator=(const PyError&) = delete;
-    ~PyError();
-
     static PyError from_exception(PyObject* exception);  // steals the reference
     static PyError with_message(PyObject* type, std::string message);
-    static PyError panic(std::string message);
+    static PyError panic(std::string message) { return with_message(nullptr, std::move(message)); }
 
     // The exception object, made now if only type and message are held.
     // Null only when making it failed; the interpreter's exception is then
@@ -50,8 +44,8 @@ public:
     void raise() &&;
 
 private:
-    PyObject* object_ = nullptr;  // owned
-    PyObject* type_ = nullptr;    // a built-in type, or null for PanicException
+    Owned object_;
+    PyObject* type_ = nullptr;  // a built-in type, or null for PanicException
     std::string message_;
 };
 

@@ -39,37 +39,6 @@ PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the answers of a column");
 }
 
-// The texts of a tuple of str and None, borrowed from its items.
-void list_texts(PyObject* items, std::vector<std::string_view>& texts,
-                std::vector<std::uint8_t>& nulls) {
-    const Py_ssize_t count = PyTuple_GET_SIZE(items);
-    try {
-        texts.resize(static_cast<std::size_t>(count));
-        nulls.resize(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        throw out_of_memory();
-    }
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PyTuple_GET_ITEM(items, i);
-        if (item == Py_None) {
-            nulls[static_cast<std::size_t>(i)] = 1;
-            continue;
-        }
-        if (!PyUnicode_Check(item)) {
-            throw type_error("column item " + std::to_string(i) + " is " +
-                             qualified_type_name(Py_TYPE(item)) + ", not str or None");
-        }
-        Py_ssize_t size = 0;
-        const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
-        if (utf8 == nullptr) {
-            // A lone surrogate: the scalar functions refuse it too.
-            throw annotate_item_error("column item", static_cast<std::size_t>(i),
-                                      take_pending_exception());
-        }
-        texts[static_cast<std::size_t>(i)] = {utf8, static_cast<std::size_t>(size)};
-    }
-}
-
 // Record i of extract's answers: a vexlo.Extracted of every field when they
 // were all asked for in its order, as vexlo.extract gives it; else a tuple of
 // the fields asked for, in their order. A failure to make it is a fault, as
@@ -122,7 +91,7 @@ PyObject* answer_items(PyObject* items, const ColumnCall& call) {
     const Owned held(checked(PySequence_Tuple(items)));
     std::vector<std::string_view> texts;
     std::vector<std::uint8_t> nulls;
-    list_texts(held.get(), texts, nulls);
+    str_items(held.get(), "column item", 0, texts, &nulls);
     const StringColumn column(texts, nulls);
     ColumnRequest request = call.request;
     request.threads = call.threads.value_or(default_thread_count(column.size()));

@@ -40,25 +40,20 @@ struct RulesObject {
 
 RulesObject* as_rules(PyObject* self) { return reinterpret_cast<RulesObject*>(self); }
 
-using questions::Answer;
-
 // The methods answer from the rules they are called on. The search of a
 // root with as many edges as the compiled list's runs unrolled, as the
 // module functions' does: the compiled tables' root (columns/module.cpp
 // makes sure), and that of any list loaded with as many top-level rules,
 // such as a copy of the compiled list.
 struct RulesOfSelf {
-    template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate>
+    template <Question Q>
     [[gnu::always_inline]] static PyObject* call(PyObject* self, PyObject* const* args,
                                                  Py_ssize_t nargs, PyObject* kwnames) {
-        const RulesObject* rules = as_rules(self);
-        if (rules->tables->nodes[0].edge_count == kCompiledRootEdgeCount) {
-            return questions::answer_call<Signature, answer, kShortPath, kPredicate,
-                                          kCompiledRootEdgeCount>(*rules->tables, args, nargs,
-                                                                  kwnames);
+        const RuleTables& tables = *as_rules(self)->tables;
+        if (tables.nodes[0].edge_count == kCompiledRootEdgeCount) {
+            return questions::answer_call<Q, kCompiledRootEdgeCount>(tables, args, nargs, kwnames);
         }
-        return questions::answer_call<Signature, answer, kShortPath, kPredicate, 0>(
-            *rules->tables, args, nargs, kwnames);
+        return questions::answer_call<Q, 0>(tables, args, nargs, kwnames);
     }
 };
 
@@ -276,26 +271,10 @@ Owned extra_rules_argument(PyObject* object, std::string_view parameter, PyObjec
         rules = Owned(PySequence_Concat(before, rules.get()));
         if (rules.get() == nullptr) argument_error(parameter, take_pending_exception());
     }
-    const Py_ssize_t count = PyTuple_GET_SIZE(rules.get());
     try {
-        texts.resize(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        argument_error(parameter,
-                       PyError::with_message(PyExc_MemoryError, "out of memory for the extra rules"));
-    }
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PyTuple_GET_ITEM(rules.get(), i);
-        if (!PyUnicode_Check(item)) {
-            argument_error(parameter, type_error("extra rule " + std::to_string(i + 1) + " is " +
-                                                 qualified_type_name(Py_TYPE(item)) + ", not str"));
-        }
-        Py_ssize_t size = 0;
-        const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
-        if (utf8 == nullptr) {
-            argument_error(parameter, annotate_item_error("extra rule", static_cast<std::size_t>(i + 1),
-                                                          take_pending_exception()));
-        }
-        texts[static_cast<std::size_t>(i)] = {utf8, static_cast<std::size_t>(size)};
+        str_items(rules.get(), "extra rule", 1, texts);
+    } catch (PyError& error) {
+        argument_error(parameter, std::move(error));
     }
     return rules;
 }
