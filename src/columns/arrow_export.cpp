@@ -12,8 +12,8 @@ namespace vexlo {
 
 namespace {
 
-// Objects of the export live in column memory, so that the allocation hook
-// reaches them too.
+// Objects of the export live in column memory, as the buffers do (and the
+// C++ tests' failing allocators reach them too).
 template <class T, class... Args>
 T* create(Args&&... args) {
     void* place = column_memory::allocate(sizeof(T));
