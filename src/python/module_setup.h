@@ -4,8 +4,13 @@
 
 #include <Python.h>
 
+#include <array>
+#include <cstddef>
 #include <span>
+#include <string_view>
+#include <utility>
 
+#include "python/arguments.h"
 #include "python/scopes.h"
 
 namespace vexlo::python {
@@ -18,6 +23,30 @@ inline constexpr int kCallFlags = METH_FASTCALL | METH_KEYWORDS;
 template <typename Entry>
 PyCFunction as_cfunction(Entry entry) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+// A function of a module, declared once: its parameters, its entry, and what
+// its docstring says after the text signature made from the parameters.
+struct FunctionDeclaration {
+    const FunctionSignature& signature;
+    PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+    std::string_view text;
+};
+
+template <const auto& kDeclarations, std::size_t I>
+inline constexpr auto kDeclaredDocstring =
+    docstring<kDeclarations[I].signature, false, kDeclarations[I].text.size()>(
+        kDeclarations[I].text);
+
+// The method records of the declarations, in order.
+template <const auto& kDeclarations>
+auto method_records() {
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<PyMethodDef, sizeof...(I)>{
+            PyMethodDef{kDeclarations[I].signature.function_name.data(),
+                        as_cfunction(kDeclarations[I].entry), kCallFlags,
+                        kDeclaredDocstring<kDeclarations, I>.data()}...};
+    }(std::make_index_sequence<std::size(kDeclarations)>());
 }
 
 // A new function object of `record`, bound to `module` and named after it in

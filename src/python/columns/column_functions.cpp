@@ -140,48 +140,33 @@ PyObject* column_function(PyObject* module, PyObject* const* args, Py_ssize_t na
     });
 }
 
-constexpr auto kPublicsuffixDoc = docstring<kPublicsuffix>(
-    "The public suffix of every name of *column*, as vexlo.publicsuffix gives it.");
-constexpr auto kPrivatesuffixDoc = docstring<kPrivatesuffix>(
-    "The private suffix of every name of *column*, as vexlo.privatesuffix gives it.");
-constexpr auto kIsPublicDoc = docstring<kIsPublic>(
-    "Whether each name of *column* is entirely a public suffix, as vexlo.is_public says.");
-constexpr auto kIsPrivateDoc = docstring<kIsPrivate>(
-    "Whether each name of *column* is a private suffix or below one, as\n"
-    "vexlo.is_private says.");
-constexpr auto kPrivatepartsDoc = docstring<kPrivateparts>(
-    "The subdomain labels and private suffix of every name of *column*, as\n"
-    "vexlo.privateparts gives them (a list of str for each).");
-constexpr auto kSubdomainDoc = docstring<kSubdomain>(
-    "The suffix reaching *depth* labels beyond the private suffix of every\n"
-    "name of *column*, as vexlo.subdomain gives it.");
-constexpr auto kHostDoc = docstring<kHostColumn>(
-    "The host name of every URL, e-mail address or host name of *column*, as\n"
-    "vexlo.host gives it.");
-constexpr auto kExtractDoc = docstring<kExtractColumn>(
-    "The record of every URL, e-mail address or host name of *column*, as\n"
-    "vexlo.extract gives it: a struct of the *fields* asked for (every field\n"
-    "of vexlo.Extracted by default, in its order; else the names given, in\n"
-    "their order), computing only those.");
-
-PyMethodDef column_records[] = {
-    {"publicsuffix", as_cfunction(column_function<kPublicsuffix, Question::kPublicSuffix>),
-     kCallFlags, kPublicsuffixDoc.data()},
-    {"privatesuffix", as_cfunction(column_function<kPrivatesuffix, Question::kPrivateSuffix>),
-     kCallFlags, kPrivatesuffixDoc.data()},
-    {"is_public", as_cfunction(column_function<kIsPublic, Question::kIsPublic>), kCallFlags,
-     kIsPublicDoc.data()},
-    {"is_private", as_cfunction(column_function<kIsPrivate, Question::kIsPrivate>), kCallFlags,
-     kIsPrivateDoc.data()},
-    {"privateparts", as_cfunction(column_function<kPrivateparts, Question::kPrivateParts>),
-     kCallFlags, kPrivatepartsDoc.data()},
-    {"subdomain", as_cfunction(column_function<kSubdomain, Question::kSubdomain>), kCallFlags,
-     kSubdomainDoc.data()},
-    {"host", as_cfunction(column_function<kHostColumn, Question::kHost>), kCallFlags,
-     kHostDoc.data()},
-    {"extract", as_cfunction(column_function<kExtractColumn, Question::kExtract>), kCallFlags,
-     kExtractDoc.data()},
+constexpr FunctionDeclaration kColumnFunctions[] = {
+    {kPublicsuffix, column_function<kPublicsuffix, Question::kPublicSuffix>,
+     "The public suffix of every name of *column*, as vexlo.publicsuffix gives it."},
+    {kPrivatesuffix, column_function<kPrivatesuffix, Question::kPrivateSuffix>,
+     "The private suffix of every name of *column*, as vexlo.privatesuffix gives it."},
+    {kIsPublic, column_function<kIsPublic, Question::kIsPublic>,
+     "Whether each name of *column* is entirely a public suffix, as vexlo.is_public says."},
+    {kIsPrivate, column_function<kIsPrivate, Question::kIsPrivate>,
+     "Whether each name of *column* is a private suffix or below one, as\n"
+     "vexlo.is_private says."},
+    {kPrivateparts, column_function<kPrivateparts, Question::kPrivateParts>,
+     "The subdomain labels and private suffix of every name of *column*, as\n"
+     "vexlo.privateparts gives them (a list of str for each)."},
+    {kSubdomain, column_function<kSubdomain, Question::kSubdomain>,
+     "The suffix reaching *depth* labels beyond the private suffix of every\n"
+     "name of *column*, as vexlo.subdomain gives it."},
+    {kHostColumn, column_function<kHostColumn, Question::kHost>,
+     "The host name of every URL, e-mail address or host name of *column*, as\n"
+     "vexlo.host gives it."},
+    {kExtractColumn, column_function<kExtractColumn, Question::kExtract>,
+     "The record of every URL, e-mail address or host name of *column*, as\n"
+     "vexlo.extract gives it: a struct of the *fields* asked for (every field\n"
+     "of vexlo.Extracted by default, in its order; else the names given, in\n"
+     "their order), computing only those."},
 };
+
+auto column_records = method_records<kColumnFunctions>();
 
 }  // namespace
 

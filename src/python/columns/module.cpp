@@ -75,43 +75,36 @@ bool borrow_services(PyObject* module) noexcept {
     return true;
 }
 
-constexpr auto kAddColumnFunctionsDoc = docstring<kAddColumnFunctions>(
-    "Makes the column functions *module*'s own (vexlo.columns).");
-constexpr auto kLineFormatDoc = docstring<kLineFormat>(
-    "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
-    "With *urls* each name is a URL or an e-mail address, answered for its host.");
-constexpr auto kAnswerLinesDoc = docstring<kAnswerLines>(
-    "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
-    "*threads* threads (None: every usable core), as a tuple\n"
-    "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
-    "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
-    "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
-    "in the block, its first bad byte counted from 1, and where its row starts.");
-constexpr auto kAnswerNameDoc = docstring<kAnswerName>(
-    "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
-    "bad_byte is None, or the first byte that is not UTF-8 counted from 1.");
-constexpr auto kLoadRulesDoc = docstring<kLoadRules>(
-    "The Rules of the bytes of a list file, with the *extra* rules (an\n"
-    "iterable of str) on top; ValueError naming the first faulty line (or\n"
-    "extra rule) when the file is not a list vexlo can hold.");
-constexpr auto kCompiledRulesDoc = docstring<kCompiledRules>(
-    "The Rules of the list compiled into vexlo, the same object every time.");
-constexpr auto kHostDoc = docstring<kHost>(
-    "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
-    "as written there, or None if it has none. An IP address is None too,\n"
-    "unless *keep_ip* (an IPv6 address without its brackets).");
-
-PyMethodDef methods[] = {
-    {"_add_column_functions", as_cfunction(add_column_functions), kCallFlags,
-     kAddColumnFunctionsDoc.data()},
-    {"_line_format", as_cfunction(line_format), kCallFlags, kLineFormatDoc.data()},
-    {"_answer_lines", as_cfunction(answer_lines), kCallFlags, kAnswerLinesDoc.data()},
-    {"_answer_name", as_cfunction(answer_name), kCallFlags, kAnswerNameDoc.data()},
-    {"_load_rules", as_cfunction(load_rules), kCallFlags, kLoadRulesDoc.data()},
-    {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags, kCompiledRulesDoc.data()},
-    {"host", as_cfunction(host_function), kCallFlags, kHostDoc.data()},
-    {"extract", as_cfunction(extract_function), kCallFlags, questions::kExtractDoc.data()},
+constexpr FunctionDeclaration kFunctions[] = {
+    {kAddColumnFunctions, add_column_functions,
+     "Makes the column functions *module*'s own (vexlo.columns)."},
+    {kLineFormat, line_format,
+     "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
+     "With *urls* each name is a URL or an e-mail address, answered for its host."},
+    {kAnswerLines, answer_lines,
+     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
+     "*threads* threads (None: every usable core), as a tuple\n"
+     "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
+     "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
+     "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
+     "in the block, its first bad byte counted from 1, and where its row starts."},
+    {kAnswerName, answer_name,
+     "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
+     "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
+    {kLoadRules, load_rules,
+     "The Rules of the bytes of a list file, with the *extra* rules (an\n"
+     "iterable of str) on top; ValueError naming the first faulty line (or\n"
+     "extra rule) when the file is not a list vexlo can hold."},
+    {kCompiledRules, compiled_rules,
+     "The Rules of the list compiled into vexlo, the same object every time."},
+    {kHost, host_function,
+     "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
+     "as written there, or None if it has none. An IP address is None too,\n"
+     "unless *keep_ip* (an IPv6 address without its brackets)."},
+    {questions::kExtract, extract_function, questions::kExtractText},
 };
+
+auto methods = method_records<kFunctions>();
 
 int module_exec(PyObject* module) noexcept {
     // Before anything that could raise a PanicException: it must be the

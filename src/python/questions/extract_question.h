@@ -31,7 +31,6 @@ inline constexpr char kExtractText[] =
     "host name) as an Extracted record: host, prefix, domain, publicsuffix,\n"
     "privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,\n"
     "None where there is no such part.";
-inline constexpr auto kExtractDoc = docstring<kExtract>(kExtractText);
 
 // The switches of a call that passes none: each parameter's default.
 constexpr ExtractOptions default_extract_options() {
