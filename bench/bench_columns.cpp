@@ -23,7 +23,7 @@
 
 #include "columns/answer_column.h"
 #include "columns/arrow_abi.h"
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
 #include "query/answers.h"
 #include "query/match.h"
 #include "query/name_batch.h"
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     const void* buffers[3] = {nullptr, corpus.offsets.data(), corpus.data.data()};
     ArrowSchema schema{"u", "", nullptr, 0, 0, nullptr, nullptr, [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
     ArrowArray array{n, 0, 0, 3, 0, buffers, nullptr, nullptr, [](ArrowArray* a) { a->release = nullptr; }, nullptr};
-    vexlo::ImportResult imported = vexlo::import_string_column(schema, array);
+    vexlo::ColumnImport imported = vexlo::import_column(schema, array);
     if (!std::holds_alternative<vexlo::StringColumn>(imported)) {
         std::fprintf(stderr, "bench_columns: %s\n", std::get<vexlo::ImportProblem>(imported).message.c_str());
         return 1;

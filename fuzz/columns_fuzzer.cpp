@@ -23,7 +23,7 @@
 
 #include "columns/answer_column.h"
 #include "columns/answer_dictionary.h"
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
 #include "extract/text_extraction.h"
 #include "host/find_host.h"
 #include "normalize/utf8_check.h"
@@ -69,7 +69,7 @@ private:
 // The text answer of element i, read through a dictionary-encoded result's
 // index.
 std::string_view text_of(const ResultColumn& result, std::int64_t i) {
-    if (result.kind != ResultColumn::Kind::kDictionary) return result.text(i);
+    if (result.type.kind != ResultType::Kind::kDictionary) return result.text(i);
     if (result.index(i) < 0 || result.index(i) >= result.dictionary->length) fail("index", i);
     return result.dictionary->text(result.index(i));
 }
@@ -89,7 +89,7 @@ void check_host(const ResultColumn& result, std::int64_t i, bool null, std::stri
 
 void check_record(const ResultColumn& result, std::int64_t i, bool null, std::string_view text,
                   const ColumnRequest& r) {
-    if (result.kind != ResultColumn::Kind::kStruct) fail("record: not a struct", i);
+    if (result.type.kind != ResultType::Kind::kStruct) fail("record: not a struct", i);
     if (result.is_null(i) != null) fail("record: null", i);
     std::optional<TextExtraction> record;
     if (!null && is_utf8(text)) {
@@ -181,7 +181,7 @@ ColumnRequest random_request(Input& input, bool large) {
         }
         if (fields.count != 0) r.fields = fields;
     }
-    r.large_text = large;
+    r.wide_offsets = large;
     return r;
 }
 
@@ -211,7 +211,7 @@ void answer_and_compare(const DictionaryColumn& column, Input& input) {
         const bool null = values.is_null(entry);
         check_element(result, i, null, null ? std::string_view() : values.value(entry), r);
     }
-    if (result.kind == ResultColumn::Kind::kDictionary) {
+    if (result.type.kind == ResultType::Kind::kDictionary) {
         const ResultColumn& answers = *result.dictionary;
         if (answers.null_count != 0) fail("a null among the answers", -1);
         for (std::int64_t a = 1; a < answers.length; ++a) {
@@ -366,7 +366,7 @@ void run(Input& input) {
     }
     if (!told) sizes.clear();
     if (input.take(1) % 3 == 0) return run_dictionary(input, schema, array, sizes, told);
-    const ImportResult imported = import_string_column(schema, array, sizes);
+    const ColumnImport imported = import_column(schema, array, sizes);
     if (const auto* column = std::get_if<StringColumn>(&imported)) {
         if (!told && column->size() != length) fail("length taken from nowhere", -1);
         answer_and_compare(*column, input);

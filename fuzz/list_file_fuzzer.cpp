@@ -26,7 +26,7 @@
 #include "list_file/trie_rules.h"
 #include "common/dots.h"
 #include "list_model.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 #include "query/short_match.h"
 #include "rules/owned_tables.h"
 #include "rules/public_suffix.h"

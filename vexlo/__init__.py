@@ -46,11 +46,14 @@ __all__ = [
 # on first use.
 _RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
 _COLUMNS_NAMES = frozenset({"host", "extract", "Extracted"})
+# The submodules, imported on first use as attributes (vexlo.columns), as
+# an import of them makes them.
+_SUBMODULES = frozenset({"columns", "duckdb"})
 
 
 def __dir__() -> list[str]:
     # The names loaded on first use are names of the package before that too.
-    return sorted(globals().keys() | _RULES_NAMES | _COLUMNS_NAMES)
+    return sorted(globals().keys() | _RULES_NAMES | _COLUMNS_NAMES | _SUBMODULES)
 
 
 def __getattr__(name: str) -> "Any":
@@ -66,4 +69,9 @@ def __getattr__(name: str) -> "Any":
         value = getattr(_columns, name)
         globals()[name] = value
         return value
+    if name in _SUBMODULES:
+        import importlib
+
+        # The import sets the attribute, so this runs once.
+        return importlib.import_module(f"vexlo.{name}")
     raise AttributeError(f"module 'vexlo' has no attribute {name!r}")

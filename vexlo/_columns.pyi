@@ -6,11 +6,6 @@ from types import CapsuleType, ModuleType
 from typing import Any, Final, Literal, final
 
 __all__ = [
-    "_answer_array",
-    "_answer_chunks",
-    "_answer_stream",
-    "_answer_list",
-    "_request_fields",
     "_add_column_functions",
     "_line_format",
     "_answer_lines",
@@ -56,41 +51,8 @@ def _answer_name(
     """The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):
     bad_byte is None, or the first byte that is not UTF-8 counted from 1."""
 
-def _answer_array(
-    schema: CapsuleType,
-    array: CapsuleType,
-    buffer_sizes: tuple[int | None, ...] | None,
-    request: CapsuleType,
-    /,
-) -> tuple[CapsuleType, CapsuleType]:
-    """The answers for an Arrow array of names (PyCapsules 'arrow_schema' and
-    'arrow_array', the array taken over; *buffer_sizes* the byte sizes of its
-    buffers where known), as such a pair of capsules."""
-
-def _answer_chunks(
-    schema: CapsuleType,
-    chunks: tuple[tuple[CapsuleType, tuple[int | None, ...] | None], ...],
-    request: CapsuleType,
-    /,
-) -> CapsuleType:
-    """The answers for the chunks of one Arrow column of names of type *schema*
-    (a tuple of (array capsule, buffer_sizes), each array taken over), as a
-    PyCapsule 'arrow_array_stream' of as many arrays."""
-
-def _answer_stream(stream: CapsuleType, request: CapsuleType, /) -> CapsuleType:
-    """The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',
-    taken over and read to its end), as such a capsule."""
-
-def _answer_list(items: Iterable[str | None], request: CapsuleType, /) -> list[Any]:
-    """The answers for an iterable of str and None, as a list."""
-
-def _request_fields(request: CapsuleType, /) -> tuple[str, ...] | None:
-    """The names of the fields an extract request answers, in their order; None
-    for the other questions, whose answers are no records."""
-
 def _add_column_functions(module: ModuleType, /) -> None:
-    """Adds the column functions to *module* as its own. Once its arguments are
-    checked, each calls module._answer(column, request)."""
+    """Makes the column functions *module*'s own (vexlo.columns)."""
 
 def _load_rules(data: bytes, extra: Iterable[str], /) -> Rules:
     """The Rules of the bytes of a list file, with the *extra* rules (an

@@ -22,7 +22,7 @@ TypeError: pass the column of names alone.
 
 Arrow columns may be of type string, large_string or string_view. Text answers
 (hosts among them) are string (large_string when the input is, or when the
-text would not fit), the predicates' answers bool, and privateparts' answers
+text might not fit), the predicates' answers bool, and privateparts' answers
 list<string>. A null element gives null from every function; an invalid name
 gives null from the functions that answer text and False from the
 predicates, as the scalar functions give None and False, and a text without
@@ -53,8 +53,8 @@ computed: the registrable domains of a column of URLs are
 
 ``threads`` is the number of threads that answer a column (at most 256): by
 default every core the process may use for a large column (a ChunkedArray
-counts whole), one for a small one. The answers are the same whatever the
-count.
+or a stream counts whole), one for a small one. The answers are the same
+whatever the count.
 
 ``rules`` is the list to answer from: a `vexlo.Rules` (``vexlo.load_rules()``),
 or None for the list compiled into vexlo.
@@ -121,17 +121,33 @@ class ArrowStreamAnswers:
             raise TypeError("these answers were already taken by an earlier import") from None
 
 
-def _answer(column: object, request: CapsuleType) -> Any:
-    """The answers for *column* in the same kind of container: what each
-    column function calls once it has checked its arguments, which *request*
-    holds."""
+def _column_source(column: Any, fields: tuple[str, ...] | None) -> tuple[str, Any, Any]:
+    """What a column function reads *column* as, once it has checked its
+    arguments: (kind, source, finish). The kind is "array" for one Arrow
+    array, source (schema capsule, array capsule, buffer sizes or None);
+    "chunks" for the chunks of one column, source (schema capsule, ((array
+    capsule, buffer sizes), ...)); "stream" for an Arrow stream capsule; or
+    "items" for an iterable of str and None. The answers, a (schema, array)
+    pair of capsules for an array, a stream capsule for chunks and streams, a
+    list for items, go to finish(answers) (for None: returned as they are),
+    which puts them back into the kind of container *column* came in.
+    *fields* are the names of extract's fields asked for (None for the other
+    questions)."""
     top = type(column).__module__.partition(".")[0]
     if top == "pyarrow":
         pa = _loaded("pyarrow")
         if isinstance(column, pa.Array):
-            return pa.array(_arrow_array(column, request, _pyarrow_sizes(column)))
+            return (
+                "array",
+                _pyarrow_array(column),
+                lambda answers: pa.array(ArrowArrayAnswers(answers)),
+            )
         if isinstance(column, pa.ChunkedArray):
-            return pa.chunked_array(_pyarrow_chunks(column, request))
+            chunks = tuple(
+                (chunk.__arrow_c_array__()[1], _pyarrow_sizes(chunk)) for chunk in column.chunks
+            )
+            source = (column.type.__arrow_c_schema__(), chunks)
+            return "chunks", source, lambda answers: pa.chunked_array(ArrowStreamAnswers(answers))
         if isinstance(column, pa.Table):
             raise _table_error(column, 'table["host"]')
         if isinstance(column, pa.RecordBatch):
@@ -139,28 +155,32 @@ def _answer(column: object, request: CapsuleType) -> Any:
     if top == "pandas":
         pd = _loaded("pandas")
         if isinstance(column, pd.Series):
-            return _pandas_series(column, request)
+            return _pandas_source(column, fields)
         if isinstance(column, pd.DataFrame):
             raise _table_error(column, 'frame["host"]')
     if top == "polars":
         pl = _loaded("polars")
         if isinstance(column, pl.Series):
-            answers = pl.Series(_arrow_stream(column, request))
-            return answers.alias(column.name)
+            name = column.name
+            return (
+                "stream",
+                column.__arrow_c_stream__(),
+                lambda answers: pl.Series(ArrowStreamAnswers(answers)).alias(name),
+            )
         if isinstance(column, pl.DataFrame):
             raise _table_error(column, 'frame["host"]')
         if isinstance(column, pl.LazyFrame):
             raise _table_error(column, 'frame.collect()["host"]')
     if hasattr(type(column), "__arrow_c_array__"):
-        return _arrow_array(column, request, None)
+        return "array", (*column.__arrow_c_array__(), None), ArrowArrayAnswers
     if hasattr(type(column), "__arrow_c_stream__"):
-        return _arrow_stream(column, request)
+        return "stream", column.__arrow_c_stream__(), ArrowStreamAnswers
     if isinstance(column, (str, bytes, bytearray, memoryview)) or not isinstance(column, Iterable):
         raise TypeError(
             f"expected a column of names (an Arrow array or stream, a pandas or Polars "
             f"Series, or an iterable of str and None), got {type(column).__qualname__}"
         )
-    return _columns._answer_list(column, request)
+    return "items", column, None
 
 
 def _table_error(table: object, example: str) -> TypeError:
@@ -175,13 +195,13 @@ def _table_error(table: object, example: str) -> TypeError:
 
 
 # The column functions are vexlo._columns' own, declared there once with the
-# scalar functions' parameters and checks; they are added here as this
-# module's functions, and each calls _answer above.
+# scalar functions' parameters and checks (stubtest holds the declarations
+# below to them); they are added here as this module's functions.
 _columns._add_column_functions(sys.modules[__name__])
 
 TYPE_CHECKING = False
 if TYPE_CHECKING:
-    # What type checkers see of them (the tests hold these to the functions).
+    # What type checkers see of them.
     from vexlo.rules import Rules
 
     def publicsuffix(
@@ -263,15 +283,10 @@ def _loaded(module: str) -> Any:
     return sys.modules.get(module)
 
 
-def _arrow_array(
-    column: Any, request: CapsuleType, sizes: tuple[int | None, ...] | None
-) -> ArrowArrayAnswers:
-    schema, array = column.__arrow_c_array__()
-    return ArrowArrayAnswers(_columns._answer_array(schema, array, sizes, request))
-
-
-def _arrow_stream(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
-    return ArrowStreamAnswers(_columns._answer_stream(column.__arrow_c_stream__(), request))
+def _pyarrow_array(array: Any) -> tuple[CapsuleType, CapsuleType, tuple[int | None, ...]]:
+    """A pyarrow array as an "array" source: its capsules and the byte sizes
+    of its buffers."""
+    return (*array.__arrow_c_array__(), _pyarrow_sizes(array))
 
 
 def _pyarrow_sizes(array: Any) -> tuple[int | None, ...]:
@@ -284,32 +299,25 @@ def _pyarrow_sizes(array: Any) -> tuple[int | None, ...]:
     return sizes
 
 
-def _pyarrow_chunks(column: Any, request: CapsuleType) -> ArrowStreamAnswers:
-    """A ChunkedArray's answers, chunk for chunk, from one call: the default
-    number of threads is decided by the whole column."""
-    chunks = tuple((chunk.__arrow_c_array__()[1], _pyarrow_sizes(chunk)) for chunk in column.chunks)
-    schema = column.type.__arrow_c_schema__()
-    return ArrowStreamAnswers(_columns._answer_chunks(schema, chunks, request))
-
-
-def _pandas_series(series: Any, request: CapsuleType) -> Any:
-    """A Series of the answers, or for extract's records a DataFrame of one
-    column a field, with the Series' index."""
+def _pandas_source(series: Any, fields: tuple[str, ...] | None) -> tuple[str, Any, Any]:
+    """A Series as a source: its objects, or its own Arrow data as one array;
+    answered, a Series, or for extract's records a DataFrame of one column a
+    field, with the Series' index."""
     pd = _loaded("pandas")
     dtype = series.dtype
-    fields = _columns._request_fields(request)
     if pd.api.types.is_object_dtype(dtype) or (
         isinstance(dtype, pd.StringDtype) and dtype.storage == "python"
     ):
-        values = series.to_numpy(dtype=object, na_value=None)
-        answers = _columns._answer_list(values, request)
-        if fields is not None:
-            empty = (None,) * len(fields)
-            rows = [empty if record is None else tuple(record) for record in answers]
-            return pd.DataFrame(rows, index=series.index, columns=list(fields), dtype=object)
-        return pd.Series(answers, index=series.index, name=series.name, dtype=object)
-    categories = isinstance(dtype, pd.CategoricalDtype)
-    if categories:
+
+        def objects(answers: list[Any]) -> Any:
+            if fields is not None:
+                empty = (None,) * len(fields)
+                rows = [empty if record is None else tuple(record) for record in answers]
+                return pd.DataFrame(rows, index=series.index, columns=list(fields), dtype=object)
+            return pd.Series(answers, index=series.index, name=series.name, dtype=object)
+
+        return "items", series.to_numpy(dtype=object, na_value=None), objects
+    if isinstance(dtype, pd.CategoricalDtype):
         # Categories are held in NumPy; their Arrow form, a dictionary of the
         # categories, is what is answered, once per category.
         pa = importlib.import_module("pyarrow")
@@ -317,17 +325,20 @@ def _pandas_series(series: Any, request: CapsuleType) -> Any:
         pa = sys.modules["pyarrow"]  # Arrow-backed pandas data needs pyarrow loaded
     else:
         raise TypeError(f"expected a pandas Series of strings, got one of dtype {dtype}")
-    values = pa.array(series.array)  # the Series' own Arrow data, one array
-    answers = pa.array(_arrow_array(values, request, _pyarrow_sizes(values)))
-    if fields is not None:
-        return pd.DataFrame(
-            {
-                field: _pandas_answers(pd, pa, answers.field(i), series, dtype)
-                for i, field in enumerate(fields)
-            },
-            index=series.index,
-        )
-    return _pandas_answers(pd, pa, answers, series, dtype).rename(series.name)
+
+    def arrow(capsules: tuple[CapsuleType, CapsuleType]) -> Any:
+        answers = pa.array(ArrowArrayAnswers(capsules))
+        if fields is not None:
+            return pd.DataFrame(
+                {
+                    field: _pandas_answers(pd, pa, answers.field(i), series, dtype)
+                    for i, field in enumerate(fields)
+                },
+                index=series.index,
+            )
+        return _pandas_answers(pd, pa, answers, series, dtype).rename(series.name)
+
+    return "array", _pyarrow_array(pa.array(series.array)), arrow
 
 
 def _pandas_answers(pd: Any, pa: Any, answers: Any, series: Any, dtype: Any) -> Any:

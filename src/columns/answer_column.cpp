@@ -17,9 +17,10 @@ namespace vexlo {
 namespace {
 
 // Lowercasing at most adds half a text's bytes (U+0130: two bytes, three
-// lowercased), so results stay below 2 GiB, and fit 32-bit offsets, when the
-// column's text does below this.
+// lowercased), so privateparts' items stay below 2 GiB, and their count
+// below 2**31, when the column's text does below this.
 constexpr std::uint64_t kNarrowTextLimit = std::uint64_t{std::numeric_limits<std::int32_t>::max()} / 3 * 2;
+constexpr std::uint64_t kNarrowLimit = std::numeric_limits<std::int32_t>::max();
 
 // One range of the column, answered for the request's question.
 template <class TextOffset, class ListOffset>
@@ -42,11 +43,11 @@ template <class TextOffset, class ListOffset>
 void answer_ranges(const StringColumn& column, const ColumnRequest& request,
                    const RuleTables& tables, ResultColumn& result,
                    std::vector<RangeOutput>& ranges) {
-    const bool bits = result.kind == ResultColumn::Kind::kBool;
+    const bool bits = result.type.kind == ResultType::Kind::kBool;
     if (!bits) {
         const Regions regions = place_ranges(column, request, ranges);
         result.data = Buffer(regions.data_bytes);
-        if (result.kind == ResultColumn::Kind::kParts) {
+        if (result.type.kind == ResultType::Kind::kParts) {
             result.item_offsets = Buffer((regions.items + 1) * sizeof(TextOffset));
             result.item_offsets.as<TextOffset>()[0] = 0;
         }
@@ -60,67 +61,82 @@ void answer_ranges(const StringColumn& column, const ColumnRequest& request,
     if (!bits) stitch_ranges<TextOffset, ListOffset>(result, ranges);
 }
 
-// Offsets that were made 64-bit only because the text might have passed
-// 2 GiB, and did not: 32-bit, in place.
-void narrow_offsets(Buffer& offsets, std::int64_t count) {
-    const auto* wide = offsets.as<std::int64_t>();
-    auto* narrow = offsets.as<std::int32_t>();
-    for (std::int64_t i = 0; i < count; ++i) narrow[i] = static_cast<std::int32_t>(wide[i]);
-    offsets.resize(static_cast<std::size_t>(count) * sizeof(std::int32_t));
-}
-
 }  // namespace
 
 unsigned default_thread_count(std::int64_t names) noexcept {
     return names < kColumnNamesForThreads ? 1 : usable_cores();
 }
 
+void widen_for(const StringColumn& column, const RuleTables& tables, ColumnRequest& request) {
+    const std::uint64_t text = column.text_bytes();
+    switch (request.question) {
+        case Question::kIsPublic:
+        case Question::kIsPrivate:
+            return;
+        case Question::kPrivateParts:
+            request.wide_offsets = request.wide_offsets || text > kNarrowTextLimit;
+            request.wide_lists = request.wide_lists || text > kNarrowTextLimit;
+            return;
+        case Question::kExtract:
+            request.wide_offsets =
+                request.wide_offsets || extract_bound(column, request, tables) > kNarrowLimit;
+            return;
+        default:
+            request.wide_offsets =
+                request.wide_offsets || answer_bytes(text, request) > kNarrowLimit;
+            return;
+    }
+}
+
 ResultColumn answer_column(const StringColumn& column, const ColumnRequest& request,
                            const RuleTables& tables) {
     if (request.question == Question::kExtract) return answer_extract(column, request, tables);
     const std::int64_t n = column.size();
-    const Question q = request.question;
-    const bool predicate = q == Question::kIsPublic || q == Question::kIsPrivate;
-    const bool huge = column.text_bytes() > kNarrowTextLimit;
-
     ResultColumn result;
+    result.type = answer_type(request, std::nullopt);
     result.length = n;
-    result.kind = predicate                       ? ResultColumn::Kind::kBool
-                  : q == Question::kPrivateParts ? ResultColumn::Kind::kParts
-                                                 : ResultColumn::Kind::kText;
-    result.wide_offsets = !predicate && (request.large_text || huge);
-    result.wide_lists = result.kind == ResultColumn::Kind::kParts && huge;
-
+    const ResultType& type = result.type;
     const std::size_t bitmap = static_cast<std::size_t>(n / 8 + (n % 8 != 0));
     result.validity = Buffer::zeroed(bitmap);
-    if (predicate) {
+    if (type.kind == ResultType::Kind::kBool) {
         result.values = Buffer::zeroed(bitmap);
     } else {
-        const bool wide = result.kind == ResultColumn::Kind::kParts ? result.wide_lists
-                                                                    : result.wide_offsets;
+        const bool wide = type.kind == ResultType::Kind::kParts ? type.wide_lists : type.wide_offsets;
         result.values = Buffer::zeroed(static_cast<std::size_t>(n + 1) * (wide ? 8 : 4));
     }
 
     std::vector<RangeOutput> ranges = cut_ranges(n, request.threads);
-    if (result.wide_lists) {
+    if (type.wide_lists) {
         answer_ranges<std::int64_t, std::int64_t>(column, request, tables, result, ranges);
-    } else if (result.wide_offsets) {
+    } else if (type.wide_offsets) {
         answer_ranges<std::int64_t, std::int32_t>(column, request, tables, result, ranges);
     } else {
         answer_ranges<std::int32_t, std::int32_t>(column, request, tables, result, ranges);
     }
 
-    if (result.kind == ResultColumn::Kind::kText && result.wide_offsets && !request.large_text &&
-        result.data.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        narrow_offsets(result.values, n + 1);
-        result.wide_offsets = false;
-    }
     if (result.null_count == 0) result.validity = Buffer();
-    if (result.kind != ResultColumn::Kind::kBool && result.data.empty()) result.data = Buffer(0);
-    if (result.kind == ResultColumn::Kind::kParts && result.item_offsets.empty()) {
-        result.item_offsets = Buffer::zeroed(result.wide_offsets ? 8 : 4);
+    if (type.kind != ResultType::Kind::kBool && result.data.empty()) result.data = Buffer(0);
+    if (type.kind == ResultType::Kind::kParts && result.item_offsets.empty()) {
+        result.item_offsets = Buffer::zeroed(type.wide_offsets ? 8 : 4);
     }
     return result;
+}
+
+ResultType answer_type(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept {
+    using Kind = ResultType::Kind;
+    switch (request.question) {
+        case Question::kIsPublic:
+        case Question::kIsPrivate:
+            return {Kind::kBool};
+        case Question::kPrivateParts:
+            return {Kind::kParts, request.wide_offsets, request.wide_lists};
+        case Question::kExtract:
+            return {Kind::kStruct, request.wide_offsets, false,
+                    dictionary.value_or(IndexType::kInt32), request.fields, dictionary.has_value()};
+        default:
+            if (dictionary) return {Kind::kDictionary, request.wide_offsets, false, *dictionary};
+            return {Kind::kText, request.wide_offsets};
+    }
 }
 
 }  // namespace vexlo

@@ -45,8 +45,7 @@ void put_row_validity(const DictionaryColumn& column, const ResultColumn& entrie
 template <class Offset>
 ResultColumn distinct_texts(const ResultColumn& entries, std::vector<std::uint32_t>& place) {
     ResultColumn distinct;
-    distinct.kind = ResultColumn::Kind::kText;
-    distinct.wide_offsets = entries.wide_offsets;
+    distinct.type = {ResultType::Kind::kText, entries.type.wide_offsets};
     distinct.values = Buffer(static_cast<std::size_t>(entries.length + 1) * sizeof(Offset));
     distinct.data = Buffer(entries.data.size());
     Offset* const offsets = distinct.values.as<Offset>();
@@ -99,15 +98,15 @@ void place_rows(const DictionaryColumn& column, const std::vector<std::uint32_t>
 ResultColumn encoded_texts(const DictionaryColumn& column, const ResultColumn& entries) {
     std::vector<std::uint32_t> place;
     ResultColumn result;
-    result.kind = ResultColumn::Kind::kDictionary;
+    result.type = {ResultType::Kind::kDictionary, entries.type.wide_offsets, false,
+                   column.index_type()};
     result.length = column.size();
-    result.index_type = column.index_type();
     result.dictionary = std::make_unique<ResultColumn>(
-        entries.wide_offsets ? distinct_texts<std::int64_t>(entries, place)
-                             : distinct_texts<std::int32_t>(entries, place));
+        entries.type.wide_offsets ? distinct_texts<std::int64_t>(entries, place)
+                                  : distinct_texts<std::int32_t>(entries, place));
     result.validity = Buffer::zeroed(bitmap_bytes(result.length));
-    result.values = Buffer(static_cast<std::size_t>(result.length) * index_bytes(result.index_type));
-    with_index_type(result.index_type, [&](auto type) {
+    result.values = Buffer(static_cast<std::size_t>(result.length) * index_bytes(column.index_type()));
+    with_index_type(column.index_type(), [&](auto type) {
         place_rows<decltype(type)>(column, place, result);
     });
     return result;
@@ -118,7 +117,7 @@ template <class Index>
 ResultColumn spread_truths(const DictionaryColumn& column, const ResultColumn& entries) {
     const std::int64_t n = column.size();
     ResultColumn result;
-    result.kind = ResultColumn::Kind::kBool;
+    result.type = {ResultType::Kind::kBool};
     result.length = n;
     put_row_validity<Index>(column, entries, result);
     result.values = Buffer::zeroed(bitmap_bytes(n));
@@ -162,10 +161,10 @@ void copy_parts(const DictionaryColumn& column, const ResultColumn& entries, Res
 ResultColumn encoded_records(const DictionaryColumn& column, const ResultColumn& entries) {
     const std::int64_t n = column.size();
     ResultColumn result;
-    result.kind = ResultColumn::Kind::kStruct;
+    result.type = entries.type;
+    result.type.index_type = column.index_type();
+    result.type.encoded_fields = true;
     result.length = n;
-    result.fields = entries.fields;
-    result.wide_offsets = entries.wide_offsets;
     with_index_type(column.index_type(), [&](auto type) {
         put_row_validity<decltype(type)>(column, entries, result);
     });
@@ -178,35 +177,42 @@ ResultColumn encoded_records(const DictionaryColumn& column, const ResultColumn&
     return result;
 }
 
+// The bytes and items of the rows' lists of labels, each its entry's.
 template <class Index>
-ResultColumn spread_parts(const DictionaryColumn& column, const ResultColumn& entries) {
-    const std::int64_t n = column.size();
+void parts_sizes(const DictionaryColumn& column, const ResultColumn& entries, std::uint64_t& bytes,
+                 std::uint64_t& items) {
     const Index* const in = column.indices<Index>();
-    std::uint64_t bytes = 0;
-    std::uint64_t item_count = 0;
-    for (std::int64_t i = 0; i < n; ++i) {
+    const ResultType& type = entries.type;
+    for (std::int64_t i = 0; i < column.size(); ++i) {
         if (!row_answered(column, in, entries, i)) continue;
         const auto entry = static_cast<std::int64_t>(in[i]);
-        const std::int64_t first = ResultColumn::offset(entries.values, entries.wide_lists, entry);
-        const std::int64_t last = ResultColumn::offset(entries.values, entries.wide_lists, entry + 1);
-        item_count += static_cast<std::uint64_t>(last - first);
-        bytes += static_cast<std::uint64_t>(ResultColumn::offset(entries.item_offsets, entries.wide_offsets, last) -
-                                            ResultColumn::offset(entries.item_offsets, entries.wide_offsets, first));
+        const std::int64_t first = ResultColumn::offset(entries.values, type.wide_lists, entry);
+        const std::int64_t last = ResultColumn::offset(entries.values, type.wide_lists, entry + 1);
+        items += static_cast<std::uint64_t>(last - first);
+        bytes += static_cast<std::uint64_t>(
+            ResultColumn::offset(entries.item_offsets, type.wide_offsets, last) -
+            ResultColumn::offset(entries.item_offsets, type.wide_offsets, first));
     }
-    constexpr std::uint64_t kNarrow = std::numeric_limits<std::int32_t>::max();
+}
+
+template <class Index>
+ResultColumn spread_parts(const DictionaryColumn& column, const ResultColumn& entries,
+                          const ColumnRequest& request) {
+    const std::int64_t n = column.size();
+    std::uint64_t bytes = 0, item_count = 0;
+    parts_sizes<Index>(column, entries, bytes, item_count);
     ResultColumn result;
-    result.kind = ResultColumn::Kind::kParts;
+    result.type = {ResultType::Kind::kParts, request.wide_offsets, request.wide_lists};
     result.length = n;
     result.item_count = static_cast<std::int64_t>(item_count);
-    result.wide_lists = item_count > kNarrow;
-    result.wide_offsets = entries.wide_offsets || bytes > kNarrow || result.wide_lists;
     put_row_validity<Index>(column, entries, result);
-    result.values = Buffer(static_cast<std::size_t>(n + 1) * (result.wide_lists ? 8 : 4));
-    result.item_offsets = Buffer(static_cast<std::size_t>(item_count + 1) * (result.wide_offsets ? 8 : 4));
+    result.values = Buffer(static_cast<std::size_t>(n + 1) * (result.type.wide_lists ? 8 : 4));
+    result.item_offsets =
+        Buffer(static_cast<std::size_t>(item_count + 1) * (result.type.wide_offsets ? 8 : 4));
     result.data = Buffer(static_cast<std::size_t>(bytes));
-    if (result.wide_lists) {
+    if (result.type.wide_lists) {
         copy_parts<Index, std::int64_t, std::int64_t>(column, entries, result);
-    } else if (result.wide_offsets) {
+    } else if (result.type.wide_offsets) {
         copy_parts<Index, std::int64_t, std::int32_t>(column, entries, result);
     } else {
         copy_parts<Index, std::int32_t, std::int32_t>(column, entries, result);
@@ -216,22 +222,33 @@ ResultColumn spread_parts(const DictionaryColumn& column, const ResultColumn& en
 
 }  // namespace
 
-ResultColumn answer_dictionary(const DictionaryColumn& column, const ColumnRequest& request,
-                               const RuleTables& tables) {
-    const ResultColumn entries = answer_column(column.values(), request, tables);
+void widen_for_rows(const DictionaryColumn& column, const ResultColumn& entries,
+                    ColumnRequest& request) {
+    if (entries.type.kind != ResultType::Kind::kParts) return;
+    std::uint64_t bytes = 0, items = 0;
+    with_index_type(column.index_type(), [&](auto type) {
+        parts_sizes<decltype(type)>(column, entries, bytes, items);
+    });
+    constexpr std::uint64_t kNarrow = std::numeric_limits<std::int32_t>::max();
+    request.wide_lists = request.wide_lists || items > kNarrow;
+    request.wide_offsets = request.wide_offsets || bytes > kNarrow || request.wide_lists;
+}
+
+ResultColumn spread_answers(const DictionaryColumn& column, const ResultColumn& entries,
+                            const ColumnRequest& request) {
     ResultColumn result;
-    switch (entries.kind) {
-        case ResultColumn::Kind::kBool:
+    switch (entries.type.kind) {
+        case ResultType::Kind::kBool:
             result = with_index_type(column.index_type(), [&](auto type) {
                 return spread_truths<decltype(type)>(column, entries);
             });
             break;
-        case ResultColumn::Kind::kParts:
+        case ResultType::Kind::kParts:
             result = with_index_type(column.index_type(), [&](auto type) {
-                return spread_parts<decltype(type)>(column, entries);
+                return spread_parts<decltype(type)>(column, entries, request);
             });
             break;
-        case ResultColumn::Kind::kStruct:
+        case ResultType::Kind::kStruct:
             result = encoded_records(column, entries);
             break;
         default:
@@ -240,6 +257,13 @@ ResultColumn answer_dictionary(const DictionaryColumn& column, const ColumnReque
     }
     if (result.null_count == 0) result.validity = Buffer();
     return result;
+}
+
+ResultColumn answer_dictionary(const DictionaryColumn& column, ColumnRequest request,
+                               const RuleTables& tables) {
+    const ResultColumn entries = answer_column(column.values(), request, tables);
+    widen_for_rows(column, entries, request);
+    return spread_answers(column, entries, request);
 }
 
 }  // namespace vexlo

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "columns/answer_column.h"
 #include "columns/answer_hosts.h"
 #include "columns/bit_writer.h"
 #include "columns/column_ranges.h"
@@ -149,15 +150,6 @@ void extract_range(const StringColumn& column, const ColumnRequest& request,
     }
 }
 
-// Offsets made 64-bit only because the text might have passed 2 GiB, and
-// did not: 32-bit, in place.
-void narrow_offsets(Buffer& offsets, std::int64_t count) {
-    const auto* wide = offsets.as<std::int64_t>();
-    auto* narrow = offsets.as<std::int32_t>();
-    for (std::int64_t i = 0; i < count; ++i) narrow[i] = static_cast<std::int32_t>(wide[i]);
-    offsets.resize(static_cast<std::size_t>(count) * sizeof(std::int32_t));
-}
-
 template <class TextOffset>
 void answer_fields(const StringColumn& column, const ColumnRequest& request,
                    const RuleTables& tables, std::vector<FieldColumn>& fields, ResultColumn& result) {
@@ -175,6 +167,16 @@ void answer_fields(const StringColumn& column, const ColumnRequest& request,
 
 }  // namespace
 
+std::uint64_t extract_bound(const StringColumn& column, const ColumnRequest& request,
+                            const RuleTables& tables) noexcept {
+    std::uint64_t bound = 0;
+    for (const ExtractField field : request.fields.chosen()) {
+        bound = std::max(bound, field_bound(field, column.text_bytes(), column.size(),
+                                            request.keep_case, longest_listed_spelling(tables)));
+    }
+    return bound;
+}
+
 ResultColumn answer_extract(const StringColumn& column, const ColumnRequest& request,
                             const RuleTables& tables) {
     const std::int64_t n = column.size();
@@ -183,16 +185,14 @@ ResultColumn answer_extract(const StringColumn& column, const ColumnRequest& req
     const std::vector<RangeOutput> cut = cut_ranges(n, request.threads);
 
     ResultColumn result;
-    result.kind = ResultColumn::Kind::kStruct;
+    result.type = answer_type(request, std::nullopt);
     result.length = n;
-    result.fields = request.fields;
     result.validity = Buffer::zeroed(bitmap);
 
-    // Every field's regions; offsets 64-bit when any field's answers might
-    // pass 2 GiB (or the column is large_string), so all fields are alike.
+    // Every field's regions, all of the width the caller chose.
+    const bool wide = request.wide_offsets;
     std::vector<FieldColumn> fields;
     fields.reserve(request.fields.count);
-    bool wide = request.large_text;
     for (const ExtractField field : request.fields.chosen()) {
         FieldColumn& built = fields.emplace_back(FieldColumn{field, {}, cut});
         std::size_t total = 0;
@@ -203,36 +203,20 @@ ResultColumn answer_extract(const StringColumn& column, const ColumnRequest& req
             range.data_start = total;
             total += static_cast<std::size_t>(bound) + kCopySlack;
         }
-        wide = wide || total > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-        built.result.kind = ResultColumn::Kind::kText;
+        built.result.type = result.type.field();
         built.result.length = n;
         built.result.validity = Buffer::zeroed(bitmap);
         built.result.data = Buffer(total);
-    }
-    for (FieldColumn& field : fields) {
-        field.result.wide_offsets = wide;
-        field.result.values = Buffer::zeroed(static_cast<std::size_t>(n + 1) * (wide ? 8 : 4));
+        built.result.values = Buffer::zeroed(static_cast<std::size_t>(n + 1) * (wide ? 8 : 4));
     }
     if (wide) {
         answer_fields<std::int64_t>(column, request, tables, fields, result);
     } else {
         answer_fields<std::int32_t>(column, request, tables, fields, result);
     }
-
-    // Narrowed again when every field's text fits 32-bit offsets after all.
-    bool narrow = wide && !request.large_text;
-    for (const FieldColumn& field : fields) {
-        narrow = narrow &&
-                 field.result.data.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-    }
-    result.wide_offsets = wide && !narrow;
     result.children.reserve(fields.size());
     for (FieldColumn& field : fields) {
         ResultColumn& child = field.result;
-        if (narrow) {
-            narrow_offsets(child.values, n + 1);
-            child.wide_offsets = false;
-        }
         if (child.null_count == 0) child.validity = Buffer();
         if (child.data.empty()) child.data = Buffer(0);
         result.children.push_back(std::move(child));

@@ -5,6 +5,8 @@
 // every field of its record is null.
 #pragma once
 
+#include <cstdint>
+
 #include "columns/result_column.h"
 #include "columns/string_column.h"
 #include "rules/rule_tables.h"
@@ -14,5 +16,9 @@ namespace vexlo {
 // Throws std::bad_alloc when memory runs out, having freed all it allocated.
 ResultColumn answer_extract(const StringColumn& column, const ColumnRequest& request,
                             const RuleTables& tables);
+
+// The most bytes that any one field's answers for `column` take.
+std::uint64_t extract_bound(const StringColumn& column, const ColumnRequest& request,
+                            const RuleTables& tables) noexcept;
 
 }  // namespace vexlo

@@ -1,7 +1,7 @@
-// The six questions over one range of a column: its names are normalised
-// and walked a block at a time (a NameBatch), and each block's answers are
-// written as the question's result kind: text, bits, or lists of labels.
-// Included by answer_column.cpp alone, so that all of it inlines there.
+// The six questions over one range of a column: its names answered a block
+// at a time (query/answer_blocks.h), each block's answers written as the
+// question's result kind: text, bits, or lists of labels. Included by
+// answer_column.cpp alone, so that all of it inlines there.
 #pragma once
 
 #include <algorithm>
@@ -14,15 +14,10 @@
 #include "columns/column_ranges.h"
 #include "columns/string_column.h"
 #include "columns/text_writer.h"
-#include "query/answers.h"
-#include "query/name_batch.h"
+#include "query/answer_blocks.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo {
-
-// Names normalised and walked together: enough to keep the lanes busy, few
-// enough that the arena stays in the first-level cache.
-inline constexpr std::int64_t kNameBlock = 256;
 
 template <class TextOffset, class ListOffset>
 class NameRange {
@@ -34,90 +29,94 @@ public:
     template <Question Q>
     void run() {
         NameBatch batch;
-        for (std::int64_t block = out_.begin; block < out_.end; block += kNameBlock) {
-            const std::int64_t block_end = std::min(block + kNameBlock, out_.end);
-            batch.clear();
+        std::int64_t block = out_.begin;
+        std::int64_t next = out_.begin;
+        const auto fill = [&](NameBatch& names) -> std::optional<BlockMatch> {
+            if (next >= out_.end) return std::nullopt;
+            block = next;
+            next = std::min(block + static_cast<std::int64_t>(kNameBlock), out_.end);
             column_.visit(
-                block, block_end, [&] { batch.add_null(); },
-                [&](std::string_view text) { batch.add(text); });
-            batch.match(tables_, Switches{request_.accept_unknown, request_.icann_only});
+                block, next, [&] { names.add_null(); }, [&](std::string_view text) { names.add(text); });
+            return BlockMatch{&tables_, {request_.accept_unknown, request_.icann_only}};
+        };
+        const auto depth = [this](std::size_t) { return request_.depth; };
+        answer_blocks(batch, fill, [&](const NameBatch& names) {
             if constexpr (Q == Question::kIsPublic || Q == Question::kIsPrivate) {
-                truths<Q>(block, batch);
+                Truths out(shared_, block);
+                write_answers<Q>(names, false, depth, out);
+                out.finish(names.size(), out_);
             } else if constexpr (Q == Question::kPrivateParts) {
-                parts(block, batch);
+                Parts out(*this, block);
+                write_answers<Q>(names, request_.keep_case, depth, out);
+                out.validity.finish(names.size());
             } else {
-                texts<Q>(block, batch);
+                Texts out{TextWriter<TextOffset>(shared_, out_, block), request_.keep_case};
+                write_answers<Q>(names, request_.keep_case, depth, out);
+                out.writer.finish();
             }
-        }
+        });
     }
 
 private:
-    template <Question Q>
-    void texts(std::int64_t block, const NameBatch& batch) {
-        const bool keep_case = request_.keep_case;
-        TextWriter<TextOffset> writer(shared_, out_, block);
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            std::optional<std::string_view> answer;
-            if (batch[k].state == NameBatch::State::kValid) {
-                answer = text_answer(Q, batch.view(k), keep_case, request_.depth);
-            }
-            if (!answer) {
-                writer.none();
-                continue;
-            }
-            // The lowercase lies in the batch's padded arena; the caller's
-            // text may end anywhere.
-            char* const out = writer.out();
-            if (!keep_case) {
-                copy_padded(out, answer->data(), answer->size());
+    // A text answer lies in the batch's padded arena (the lowercase), or in
+    // the caller's text, which may end anywhere.
+    struct Texts {
+        TextWriter<TextOffset> writer;
+        bool keep_case;
+        void none(std::size_t) { writer.none(); }
+        void text(std::size_t, std::string_view answer) {
+            char* const to = writer.out();
+            if (keep_case) {
+                std::memcpy(to, answer.data(), answer.size());
             } else {
-                std::memcpy(out, answer->data(), answer->size());
+                copy_padded(to, answer.data(), answer.size());
             }
-            writer.answered(out + answer->size());
+            writer.answered(to + answer.size());
         }
-        writer.finish();
-    }
+    };
 
-    template <Question Q>
-    void truths(std::int64_t block, const NameBatch& batch) {
-        BitWriter validity(shared_.validity, block);
-        BitWriter values(static_cast<std::uint8_t*>(shared_.values), block);
+    struct Truths {
+        BitWriter validity, values;
         std::int64_t nulls = 0;
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            const NameBatch::Name& name = batch[k];
-            bool truth = false;
-            if (name.state == NameBatch::State::kValid) {
-                const MatchView match = batch.view(k);
-                truth = Q == Question::kIsPublic ? is_public(match) : is_private(match);
-            }
-            nulls += name.state == NameBatch::State::kNull;
-            validity.put(k, name.state != NameBatch::State::kNull);
-            values.put(k, truth);
+        Truths(SharedBuffers shared, std::int64_t block)
+            : validity(shared.validity, block), values(static_cast<std::uint8_t*>(shared.values), block) {}
+        void none(std::size_t k) {
+            ++nulls;
+            validity.put(k, false);
+            values.put(k, false);
         }
-        validity.finish(batch.size());
-        values.finish(batch.size());
-        out_.nulls += nulls;
-    }
+        void truth(std::size_t k, bool value) {
+            validity.put(k, true);
+            values.put(k, value);
+        }
+        void finish(std::size_t count, RangeOutput& range) {
+            validity.finish(count);
+            values.finish(count);
+            range.nulls += nulls;
+        }
+    };
 
-    void parts(std::int64_t block, const NameBatch& batch) {
-        BitWriter validity(shared_.validity, block);
-        ListOffset* const lists = static_cast<ListOffset*>(shared_.values) + block + 1;
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            const NameBatch::Name& name = batch[k];
-            bool answered = false;
-            if (name.state == NameBatch::State::kValid) {
-                if (const std::optional<PrivateParts> found =
-                        privateparts(batch.view(k), request_.keep_case)) {
-                    answered = true;
-                    each_private_part(*found, [&](std::string_view item) { add_item(item); });
-                }
-            }
-            out_.nulls += !answered;
-            validity.put(k, answered);
-            lists[k] = static_cast<ListOffset>(out_.items);
+    // Each element's labels go to the items, and the items it has reached to
+    // its list offset.
+    struct Parts {
+        NameRange& range;
+        BitWriter validity;
+        ListOffset* lists;
+        Parts(NameRange& of, std::int64_t block)
+            : range(of),
+              validity(of.shared_.validity, block),
+              lists(static_cast<ListOffset*>(of.shared_.values) + block + 1) {}
+        void none(std::size_t k) {
+            ++range.out_.nulls;
+            validity.put(k, false);
+            lists[k] = static_cast<ListOffset>(range.out_.items);
         }
-        validity.finish(batch.size());
-    }
+        void parts(std::size_t k, const PrivateParts& found) {
+            each_private_part(found, [&](std::string_view item) { range.add_item(item); });
+            validity.put(k, true);
+            lists[k] = static_cast<ListOffset>(range.out_.items);
+        }
+    };
 
     void add_item(std::string_view item) {
         std::memcpy(shared_.data + out_.data_start + out_.data_size, item.data(), item.size());

@@ -12,8 +12,8 @@ namespace vexlo {
 
 namespace {
 
-// Objects of the export live in column memory, so that the allocation hook
-// reaches them too.
+// Objects of the export live in column memory, as the buffers do (and the
+// C++ tests' failing allocators reach them too).
 template <class T, class... Args>
 T* create(Args&&... args) {
     void* place = column_memory::allocate(sizeof(T));
@@ -114,58 +114,17 @@ void fill_schema(ArrowSchema* out, const char* format, const char* name, SchemaH
     out->private_data = holder;
 }
 
-template <class From, class To>
-void widen_offsets(Buffer& buffer, std::int64_t count) {
-    Buffer wider(static_cast<std::size_t>(count) * sizeof(To));
-    const From* from = buffer.as<From>();
-    To* to = wider.as<To>();
-    for (std::int64_t i = 0; i < count; ++i) to[i] = from[i];
-    buffer = std::move(wider);
-}
-
 }  // namespace
 
 const char* ResultType::format() const noexcept {
     switch (kind) {
-        case ResultColumn::Kind::kText: return wide_offsets ? "U" : "u";
-        case ResultColumn::Kind::kBool: return "b";
-        case ResultColumn::Kind::kParts: return wide_lists ? "+L" : "+l";
-        case ResultColumn::Kind::kStruct: return "+s";
-        case ResultColumn::Kind::kDictionary: return index_format(index_type);
+        case Kind::kText: return wide_offsets ? "U" : "u";
+        case Kind::kBool: return "b";
+        case Kind::kParts: return wide_lists ? "+L" : "+l";
+        case Kind::kStruct: return "+s";
+        case Kind::kDictionary: return index_format(index_type);
     }
     return "";
-}
-
-const char* ResultType::item_format() const noexcept { return wide_offsets ? "U" : "u"; }
-
-ResultType type_of(const ResultColumn& result) noexcept {
-    if (result.kind == ResultColumn::Kind::kDictionary) {
-        return {result.kind, result.dictionary->wide_offsets, false, result.index_type};
-    }
-    if (result.kind == ResultColumn::Kind::kStruct && !result.children.empty() &&
-        result.children[0].kind == ResultColumn::Kind::kDictionary) {
-        return {result.kind, result.wide_offsets, false, result.children[0].index_type, result.fields,
-                true};
-    }
-    return {result.kind, result.wide_offsets, result.wide_lists, IndexType::kInt32, result.fields};
-}
-
-ResultType type_for(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept {
-    switch (request.question) {
-        case Question::kIsPublic:
-        case Question::kIsPrivate:
-            return {ResultColumn::Kind::kBool, false, false};
-        case Question::kPrivateParts:
-            return {ResultColumn::Kind::kParts, request.large_text, false};
-        case Question::kExtract:
-            return {ResultColumn::Kind::kStruct, request.large_text, false,
-                    dictionary.value_or(IndexType::kInt32), request.fields, dictionary.has_value()};
-        default:
-            if (dictionary) {
-                return {ResultColumn::Kind::kDictionary, request.large_text, false, *dictionary};
-            }
-            return {ResultColumn::Kind::kText, request.large_text, false};
-    }
 }
 
 namespace {
@@ -195,10 +154,10 @@ void export_struct(ResultColumn&& result, ArrowArray* out) {
 }  // namespace
 
 void export_array(ResultColumn&& result, ArrowArray* out) {
-    if (result.kind == ResultColumn::Kind::kStruct) return export_struct(std::move(result), out);
+    if (result.type.kind == ResultType::Kind::kStruct) return export_struct(std::move(result), out);
     ArrayHolder* holder = create<ArrayHolder>();
     ArrayHolder* items = nullptr;  // a list's items, a dictionary's answers
-    if (result.kind == ResultColumn::Kind::kParts || result.kind == ResultColumn::Kind::kDictionary) {
+    if (result.type.kind == ResultType::Kind::kParts || result.type.kind == ResultType::Kind::kDictionary) {
         try {
             items = create<ArrayHolder>();
         } catch (...) {
@@ -209,15 +168,15 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
     // Nothing below allocates.
     holder->buffers[0] = std::move(result.validity);
     holder->buffers[1] = std::move(result.values);
-    switch (result.kind) {
-        case ResultColumn::Kind::kText:
+    switch (result.type.kind) {
+        case ResultType::Kind::kText:
             holder->buffers[2] = std::move(result.data);
             fill_array(out, holder, result.length, result.null_count, 3);
             return;
-        case ResultColumn::Kind::kBool:
+        case ResultType::Kind::kBool:
             fill_array(out, holder, result.length, result.null_count, 2);
             return;
-        case ResultColumn::Kind::kParts:
+        case ResultType::Kind::kParts:
             items->buffers[1] = std::move(result.item_offsets);
             items->buffers[2] = std::move(result.data);
             fill_array(&holder->child, items, result.item_count, 0, 3);
@@ -225,7 +184,7 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
             out->n_children = 1;
             out->children = holder->children;
             return;
-        case ResultColumn::Kind::kDictionary: {
+        case ResultType::Kind::kDictionary: {
             ResultColumn& answers = *result.dictionary;
             items->buffers[1] = std::move(answers.values);
             items->buffers[2] = std::move(answers.data);
@@ -234,20 +193,17 @@ void export_array(ResultColumn&& result, ArrowArray* out) {
             out->dictionary = &holder->child;
             return;
         }
-        case ResultColumn::Kind::kStruct:
+        case ResultType::Kind::kStruct:
             break;  // export_struct's, above
     }
 }
 
 void export_schema(const ResultType& type, ArrowSchema* out) {
-    if (type.kind == ResultColumn::Kind::kStruct) {
+    if (type.kind == ResultType::Kind::kStruct) {
         StructSchemaHolder* holder = create<StructSchemaHolder>();
-        const ResultType field_type{type.encoded_fields ? ResultColumn::Kind::kDictionary
-                                                        : ResultColumn::Kind::kText,
-                                    type.wide_offsets, false, type.index_type};
         const std::span<const ExtractField> fields = type.fields.chosen();
         export_fields(holder, fields.size(), [&](std::size_t c, ArrowSchema* field) {
-            export_schema(field_type, field);
+            export_schema(type.field(), field);
             // The names are string literals, and so end in a NUL.
             field->name = kExtractFieldNames[static_cast<std::size_t>(fields[c])].data();
         });
@@ -258,12 +214,12 @@ void export_schema(const ResultType& type, ArrowSchema* out) {
         out->children = holder->children;
         return;
     }
-    if (type.kind != ResultColumn::Kind::kParts && type.kind != ResultColumn::Kind::kDictionary) {
+    if (type.kind != ResultType::Kind::kParts && type.kind != ResultType::Kind::kDictionary) {
         fill_schema(out, type.format(), "", nullptr);
         return;
     }
     SchemaHolder* holder = create<SchemaHolder>();
-    if (type.kind == ResultColumn::Kind::kDictionary) {
+    if (type.kind == ResultType::Kind::kDictionary) {
         fill_schema(&holder->child, type.item_format(), "", nullptr);
         fill_schema(out, type.format(), "", holder);
         out->dictionary = &holder->child;
@@ -277,7 +233,7 @@ void export_schema(const ResultType& type, ArrowSchema* out) {
 
 void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema) {
     ArrowSchema schema;
-    export_schema(type_of(result), &schema);
+    export_schema(result.type, &schema);
     try {
         export_array(std::move(result), out_array);
     } catch (...) {
@@ -285,38 +241,6 @@ void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* ou
         throw;
     }
     *out_schema = schema;
-}
-
-void widen(ResultColumn& result, const ResultType& type) {
-    if (result.kind == ResultColumn::Kind::kBool) return;
-    if (result.kind == ResultColumn::Kind::kStruct) {
-        for (ResultColumn& child : result.children) widen(child, type);
-        result.wide_offsets = result.wide_offsets || type.wide_offsets;
-        return;
-    }
-    if (result.kind == ResultColumn::Kind::kDictionary) {
-        ResultColumn& answers = *result.dictionary;
-        if (type.wide_offsets && !answers.wide_offsets) {
-            widen_offsets<std::int32_t, std::int64_t>(answers.values, answers.length + 1);
-            answers.wide_offsets = true;
-        }
-        return;
-    }
-    if (result.kind == ResultColumn::Kind::kText) {
-        if (type.wide_offsets && !result.wide_offsets) {
-            widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);
-            result.wide_offsets = true;
-        }
-        return;
-    }
-    if (type.wide_offsets && !result.wide_offsets) {
-        widen_offsets<std::int32_t, std::int64_t>(result.item_offsets, result.item_count + 1);
-        result.wide_offsets = true;
-    }
-    if (type.wide_lists && !result.wide_lists) {
-        widen_offsets<std::int32_t, std::int64_t>(result.values, result.length + 1);
-        result.wide_lists = true;
-    }
 }
 
 namespace {
@@ -370,15 +294,8 @@ void stream_release(ArrowArrayStream* stream) {
 
 }  // namespace
 
-void export_stream(std::vector<ResultColumn>&& chunks, const ResultType& base,
+void export_stream(std::vector<ResultColumn>&& chunks, const ResultType& type,
                    ArrowArrayStream* out_stream) {
-    ResultType type = base;
-    for (const ResultColumn& chunk : chunks) {
-        const ResultType own = type_of(chunk);
-        type.wide_offsets |= own.wide_offsets;
-        type.wide_lists |= own.wide_lists;
-    }
-    for (ResultColumn& chunk : chunks) widen(chunk, type);
     StreamState* state = create<StreamState>();
     state->type = type;
     state->chunks = std::move(chunks);

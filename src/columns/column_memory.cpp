@@ -1,40 +1,23 @@
 #include "columns/column_memory.h"
 
-#include <atomic>
 #include <new>
 
 namespace vexlo::column_memory {
 
-namespace {
-
-std::atomic<long> failure_countdown{0};
-
-// True when the hook says this allocation fails.
-bool injected_failure() noexcept {
-    if (failure_countdown.load(std::memory_order_relaxed) == 0) return false;
-    return failure_countdown.fetch_sub(1, std::memory_order_relaxed) == 1;
-}
-
-}  // namespace
-
-void fail_allocation_after(long countdown) noexcept {
-    failure_countdown.store(countdown < 0 ? 0 : countdown, std::memory_order_relaxed);
-}
-
 void* allocate(std::size_t bytes) {
-    void* block = injected_failure() ? nullptr : std::malloc(bytes == 0 ? 1 : bytes);
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block == nullptr) throw std::bad_alloc();
     return block;
 }
 
 void* allocate_zeroed(std::size_t bytes) {
-    void* block = injected_failure() ? nullptr : std::calloc(bytes == 0 ? 1 : bytes, 1);
+    void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
     if (block == nullptr) throw std::bad_alloc();
     return block;
 }
 
 void* reallocate(void* block, std::size_t bytes) {
-    void* grown = injected_failure() ? nullptr : std::realloc(block, bytes == 0 ? 1 : bytes);
+    void* grown = std::realloc(block, bytes == 0 ? 1 : bytes);
     if (grown == nullptr) throw std::bad_alloc();
     return grown;
 }

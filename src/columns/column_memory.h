@@ -2,7 +2,9 @@
 // grown in place (realloc; glibc remaps large blocks instead of copying them)
 // and handed to an Arrow consumer whose release callback frees it. Running
 // out of memory throws std::bad_alloc, which the Python glue turns into a
-// MemoryError after releasing whatever it holds.
+// MemoryError after releasing whatever it holds. The three allocating
+// functions are all that column_memory.cpp defines, so that the C++ tests
+// can link their own in its place, which fail on demand.
 #pragma once
 
 #include <cstddef>
@@ -18,11 +20,6 @@ void* allocate(std::size_t bytes);
 void* allocate_zeroed(std::size_t bytes);
 // On failure `block` is left as it was.
 void* reallocate(void* block, std::size_t bytes);
-
-// Test hook: the `countdown`-th allocation from now on (1 = the next) fails,
-// as if memory had run out; 0 turns failures off. Process-wide. It stays in
-// the library because it must sit inside the allocation it fails.
-void fail_allocation_after(long countdown) noexcept;
 }  // namespace column_memory
 
 // One malloc block and its size in bytes.

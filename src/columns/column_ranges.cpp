@@ -78,13 +78,9 @@ Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
     Regions total;
     for (RangeOutput& range : ranges) {
         const std::uint64_t text = column.text_bytes(range.begin, range.end);
-        // Lowercasing adds at most half a text's bytes; the caller's
-        // spelling and a host are the text itself or less; privateparts
-        // leaves out the dots.
-        const bool as_given = request.keep_case || request.question == Question::kHost;
-        const std::uint64_t answers = as_given ? text : text + text / 2;
+        // privateparts leaves out the dots.
         range.data_start = total.data_bytes;
-        total.data_bytes += static_cast<std::size_t>(answers) + kCopySlack;
+        total.data_bytes += static_cast<std::size_t>(answer_bytes(text, request)) + kCopySlack;
         if (request.question == Question::kPrivateParts) {
             // A name of b bytes has at most (b + 1) / 2 labels.
             range.items_start = total.items;
@@ -97,7 +93,7 @@ Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
 
 template <class TextOffset, class ListOffset>
 void stitch_ranges(ResultColumn& result, const std::vector<RangeOutput>& ranges) {
-    const bool parts = result.kind == ResultColumn::Kind::kParts;
+    const bool parts = result.type.kind == ResultType::Kind::kParts;
     std::size_t data_end = ranges[0].data_size;
     std::int64_t items = ranges[0].items;
     for (std::size_t k = 1; k < ranges.size(); ++k) {

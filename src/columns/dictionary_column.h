@@ -1,6 +1,6 @@
 // A dictionary-encoded column of names: a validated, borrowed view of one
 // imported Arrow array whose elements are integer indices into a dictionary
-// of strings (column_import.h). Every index of a row that is not null lies
+// of strings (arrow_import.h). Every index of a row that is not null lies
 // inside the dictionary; the dictionary itself is a StringColumn, which may
 // hold nulls of its own.
 #pragma once
@@ -42,7 +42,7 @@ public:
     std::int64_t offset() const noexcept { return offset_; }
 
 private:
-    friend struct ColumnImporter;
+    friend class ArrowImport;
 
     IndexType index_type_ = IndexType::kInt32;
     std::int64_t length_ = 0;

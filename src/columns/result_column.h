@@ -1,19 +1,20 @@
 // The answers for a whole column, held in Arrow's own layout so that they can
 // be handed to an Arrow consumer as they are (arrow_export.h), or read element
-// by element to build the objects of a Python list.
+// by element to build the objects of a Python list; and their Arrow type,
+// described once (ResultType).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "columns/column_memory.h"
 #include "columns/index_type.h"
+#include "extract/fields.h"
 #include "query/answers.h"
-#include "query/extract.h"
 
 namespace vexlo {
 
@@ -24,11 +25,47 @@ struct ColumnRequest {
     bool keep_case = false;
     std::uint64_t depth = 0;  // kSubdomain only
     unsigned threads = 1;     // 0 counts as 1
-    bool large_text = false;  // the input was large_string: text results are large_string
     bool keep_ip = false;     // kHost and kExtract: IP literals are answers too
     // kExtract: the record's fields asked for, in the caller's order.
     ExtractFields fields = ExtractFields::all();
+    // The widths of the answers' offsets, chosen once for a whole column
+    // (all of its chunks) by the caller (answer_widths): 64-bit text offsets
+    // (large_string, and privateparts' items so), 64-bit list offsets.
+    bool wide_offsets = false;
+    bool wide_lists = false;
 };
+
+// The Arrow type of a column's answers.
+struct ResultType {
+    enum class Kind : std::uint8_t {
+        kText,        // "u" (int32 offsets) or "U" (int64)
+        kBool,        // "b", bit-packed
+        kParts,       // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
+        kDictionary,  // indices of index_type into the distinct answers, "u" or "U"
+        kStruct,      // "+s": extract's record, a text (or dictionary) column a field
+    };
+    Kind kind = Kind::kBool;
+    // Text, parts' items, a dictionary's answers, a struct's fields: "U"
+    // rather than "u".
+    bool wide_offsets = false;
+    bool wide_lists = false;                   // parts: "+L" rather than "+l"
+    IndexType index_type = IndexType::kInt32;  // dictionary; struct: its encoded fields'
+    ExtractFields fields = {};                 // struct: its fields, in order
+    bool encoded_fields = false;               // struct: each field dictionary-encoded
+
+    const char* format() const noexcept;
+    // Parts' items, a dictionary's answers.
+    const char* item_format() const noexcept { return wide_offsets ? "U" : "u"; }
+    // A struct's field.
+    ResultType field() const noexcept {
+        return {encoded_fields ? Kind::kDictionary : Kind::kText, wide_offsets, false, index_type};
+    }
+    bool operator==(const ResultType&) const = default;
+};
+
+// The type of the answers to `request`, for names dictionary-encoded with
+// indices of `dictionary` (none: plain names).
+ResultType answer_type(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept;
 
 // The labels of one privateparts answer: the subdomain labels, then the
 // private suffix.
@@ -57,47 +94,20 @@ private:
 };
 
 struct ResultColumn {
-    enum class Kind : std::uint8_t {
-        kText,        // "u" (int32 offsets) or "U" (int64)
-        kBool,        // "b", bit-packed
-        kParts,       // "+l" (int32 list offsets) or "+L" (int64), of "u" or "U" items
-        kDictionary,  // indices of index_type into `dictionary`, a kText column
-        kStruct,      // "+s": extract's record, a kText child a field
-    };
-
-    Kind kind = Kind::kBool;
+    ResultType type;
     std::int64_t length = 0;
     std::int64_t null_count = 0;
-    bool wide_offsets = false;  // text: "U"; parts: the items are "U"
-    bool wide_lists = false;    // parts: "+L"
     Buffer validity;  // bit i set: element i is not null; empty when nothing is null
     // text: length + 1 offsets; bool: the bits; parts: length + 1 list
     // offsets; dictionary: the length indices
     Buffer values;
-    Buffer data;      // text: the bytes; parts: the items' bytes
+    Buffer data;          // text: the bytes; parts: the items' bytes
     Buffer item_offsets;  // parts: item_count + 1 offsets into data
     std::int64_t item_count = 0;
-    // dictionary: the distinct answers, none of them null, and the type of
-    // the indices into them (the input's own).
+    // dictionary: the distinct answers, a text column of which none is null.
     std::unique_ptr<ResultColumn> dictionary;
-    IndexType index_type = IndexType::kInt32;
-    // struct: one text column a field, all of the same offset width
-    // (wide_offsets), and the fields they are.
+    // struct: one column a field, in the order of type.fields.
     std::vector<ResultColumn> children;
-    ExtractFields fields;
-
-    const char* format() const noexcept {
-        switch (kind) {
-            case Kind::kText: return wide_offsets ? "U" : "u";
-            case Kind::kBool: return "b";
-            case Kind::kParts: return wide_lists ? "+L" : "+l";
-            case Kind::kStruct: return "+s";
-            case Kind::kDictionary: return index_format(index_type);
-        }
-        return "";
-    }
-    // The items' format of a parts column.
-    const char* item_format() const noexcept { return wide_offsets ? "U" : "u"; }
 
     bool is_null(std::int64_t i) const noexcept {
         return !validity.empty() && ((validity.as()[i >> 3] >> (i & 7)) & 1) == 0;
@@ -106,21 +116,21 @@ struct ResultColumn {
     bool truth(std::int64_t i) const noexcept { return (values.as()[i >> 3] >> (i & 7)) & 1; }
     // kText, a non-null element.
     std::string_view text(std::int64_t i) const noexcept {
-        const std::int64_t begin = offset(values, wide_offsets, i);
-        const std::int64_t end = offset(values, wide_offsets, i + 1);
+        const std::int64_t begin = offset(values, type.wide_offsets, i);
+        const std::int64_t end = offset(values, type.wide_offsets, i + 1);
         return {data.as<char>() + begin, static_cast<std::size_t>(end - begin)};
     }
     // kDictionary, a non-null element: the place of its answer in `dictionary`.
     std::int64_t index(std::int64_t i) const noexcept {
-        return with_index_type(index_type, [&](auto type) {
-            return static_cast<std::int64_t>(values.as<decltype(type)>()[i]);
+        return with_index_type(type.index_type, [&](auto index) {
+            return static_cast<std::int64_t>(values.as<decltype(index)>()[i]);
         });
     }
     // kParts, a non-null element.
     PartsView parts(std::int64_t i) const noexcept {
-        const std::int64_t first = offset(values, wide_lists, i);
-        const std::int64_t last = offset(values, wide_lists, i + 1);
-        return {item_offsets.as(), wide_offsets, data.as<char>(), first, last - first};
+        const std::int64_t first = offset(values, type.wide_lists, i);
+        const std::int64_t last = offset(values, type.wide_lists, i + 1);
+        return {item_offsets.as(), type.wide_offsets, data.as<char>(), first, last - first};
     }
 
     static std::int64_t offset(const Buffer& buffer, bool wide, std::int64_t i) noexcept {

@@ -1,6 +1,6 @@
 // A column of strings to answer: a validated, borrowed view of one imported
 // Arrow array of type string ("u"), large_string ("U") or string_view ("vu")
-// (column_import.h), or of a plain list of texts with a null mask. Every
+// (arrow_import.h), or of a plain list of texts with a null mask. Every
 // element read through it lies inside what the array's own description
 // vouches for.
 #pragma once
@@ -126,9 +126,9 @@ public:
     }
 
 private:
-    // The Arrow import (column_import.h) fills in the fields of the layout it
+    // The Arrow import (arrow_import.h) fills in the fields of the layout it
     // has checked.
-    friend struct ColumnImporter;
+    friend class ArrowImport;
 
     template <class Null, class Add, class Value>
     void visit_each(std::int64_t begin, std::int64_t end, Null& add_null, Add& add,

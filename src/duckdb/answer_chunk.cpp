@@ -15,17 +15,17 @@
 #include "extract/text_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
-#include "query/extract.h"
+#include "extract/fields.h"
+#include "query/answer_blocks.h"
 #include "query/name_batch.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo::duckdb {
 namespace {
 
-// Names normalised and walked together, as a column's are: enough to keep
-// the walk's lanes busy, few enough that the arena stays in the first-level
-// cache. DuckDB's chunks hold 2048 rows.
-constexpr idx_t kBlock = 256;
+// Rows answered together, as a column's names are (DuckDB's chunks hold
+// 2048 rows).
+constexpr idx_t kBlock = kNameBlock;
 
 // A failure of the query, with the message DuckDB reports.
 class QueryError : public std::exception {
@@ -194,7 +194,7 @@ void find_block(Call& call, Block& block) {
 
 // Calls `answer(block)` for each block of the call's rows, in order.
 template <class Answer>
-void answer_blocks(Call& call, Answer&& answer) {
+void each_block(Call& call, Answer&& answer) {
     Block block;
     for (block.first = 0; block.first < call.rows(); block.first = block.end) {
         find_block(call, block);
@@ -202,43 +202,61 @@ void answer_blocks(Call& call, Answer&& answer) {
     }
 }
 
-// Matches each block's names, its rows' first arguments, then hands it to
-// `write(first_row, batch, settings)`. A row with a NULL argument is a null
-// of the batch.
+// Answers each block's names, its rows' first arguments (a row with a NULL
+// argument is a null of the batch), and hands it to `write(first_row, batch,
+// settings)`.
 template <class Write>
 void answer_names(Call& call, Write&& write) {
-    NameBatch& batch = thread_batch();
-    answer_blocks(call, [&](const Block& block) {
-        batch.clear();
-        for (idx_t row = block.first; row < block.end; ++row) {
-            if (block.null[row - block.first]) {
-                batch.add_null();
-            } else {
-                batch.add(call.name(row));
+    Block block;
+    answer_blocks(
+        thread_batch(),
+        [&](NameBatch& batch) -> std::optional<BlockMatch> {
+            if (block.end == call.rows()) return std::nullopt;
+            block.first = block.end;
+            find_block(call, block);
+            for (idx_t row = block.first; row < block.end; ++row) {
+                if (block.null[row - block.first]) {
+                    batch.add_null();
+                } else {
+                    batch.add(call.name(row));
+                }
             }
-        }
-        batch.match(*block.settings.tables, block.settings.switches);
-        write(block.first, batch, block.settings);
-    });
+            return BlockMatch{block.settings.tables, block.settings.switches};
+        },
+        [&](const NameBatch& batch) { write(block.first, batch, block.settings); });
 }
+
+// The writers of a block's answers into result vectors, from its first row.
+struct TextRows {
+    TextResult& result;
+    idx_t first;
+    void none(std::size_t k) { result.put_null(first + k); }
+    void text(std::size_t k, std::string_view text) { result.put(first + k, text); }
+};
+
+struct TruthRows {
+    TruthResult& result;
+    idx_t first;
+    void none(std::size_t k) { result.put_null(first + k); }
+    void truth(std::size_t k, bool value) { result.put(first + k, value); }
+};
+
+// The labels of a block's rows, gathered: room is made for all of them
+// before any is written, as growing the items may move them.
+struct PartRows {
+    std::array<std::optional<PrivateParts>, kBlock>& found;
+    void none(std::size_t k) { found[k].reset(); }
+    void parts(std::size_t k, const PrivateParts& parts) { found[k] = parts; }
+};
 
 template <Question Q>
 void answer_texts(Call& call, duckdb_vector output) {
     TextResult result(output, thread_long_texts());
     answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            const idx_t row = first + k;
-            std::optional<std::string_view> answer;
-            if (batch[k].state == NameBatch::State::kValid) {
-                answer = text_answer(Q, batch.view(k), settings.keep_case,
-                                     Q == Question::kSubdomain ? call.depth(row) : 0);
-            }
-            if (answer) {
-                result.put(row, *answer);
-            } else {
-                result.put_null(row);
-            }
-        }
+        TextRows rows{result, first};
+        write_answers<Q>(
+            batch, settings.keep_case,
+            [&](std::size_t k) { return Q == Question::kSubdomain ? call.depth(first + k) : 0; }, rows);
     });
     result.finish();
 }
@@ -247,22 +265,8 @@ template <Question Q>
 void answer_truths(Call& call, duckdb_vector output) {
     TruthResult result(output);
     answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings&) {
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            const idx_t row = first + k;
-            switch (batch[k].state) {
-                case NameBatch::State::kNull:
-                    result.put_null(row);
-                    break;
-                case NameBatch::State::kInvalid:
-                    result.put(row, false);
-                    break;
-                case NameBatch::State::kValid: {
-                    const MatchView match = batch.view(k);
-                    result.put(row, Q == Question::kIsPublic ? is_public(match) : is_private(match));
-                    break;
-                }
-            }
-        }
+        TruthRows rows{result, first};
+        write_answers<Q>(batch, false, [](std::size_t) { return 0; }, rows);
     });
 }
 
@@ -274,14 +278,12 @@ void answer_parts(Call& call, duckdb_vector output) {
     std::array<std::optional<PrivateParts>, kBlock> parts;
     LongTexts& long_texts = thread_long_texts();
     answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
-        // Room for the block's items first: growing the items may move them.
+        PartRows rows{parts};
+        write_answers<Question::kPrivateParts>(batch, settings.keep_case,
+                                               [](std::size_t) { return 0; }, rows);
         idx_t wanted = 0;
         for (std::size_t k = 0; k < batch.size(); ++k) {
-            parts[k].reset();
-            if (batch[k].state == NameBatch::State::kValid) {
-                parts[k] = privateparts(batch.view(k), settings.keep_case);
-                if (parts[k]) wanted += parts[k]->subdomain_count + 1;
-            }
+            if (parts[k]) wanted += parts[k]->subdomain_count + 1;
         }
         if (duckdb_list_vector_reserve(output, item_count + wanted) != DuckDBSuccess) {
             throw std::bad_alloc();
@@ -362,7 +364,7 @@ void answer_extracts(Call& call, duckdb_vector output) {
         fields[i].emplace(duckdb_struct_vector_get_child(output, i), thread_long_texts(i));
     }
     std::string rule;
-    answer_blocks(call, [&](const Block& block) {
+    each_block(call, [&](const Block& block) {
         ExtractBatch& batch = extract_batch(block.settings);
         batch.clear();
         for (idx_t row = block.first; row < block.end; ++row) {

@@ -9,7 +9,7 @@
 #include "duckdb/answer_chunk.h"
 #include "duckdb/logical_type.h"
 #include "duckdb/vectors.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo::duckdb {

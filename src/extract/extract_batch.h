@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "extract/text_extraction.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 #include "query/name_batch.h"
 #include "rules/rule_tables.h"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "normalize/owned_text.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 #include "query/match.h"
 #include "rules/rule_tables.h"
 

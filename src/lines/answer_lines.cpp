@@ -11,6 +11,7 @@
 #include "lines/line_cutter.h"
 #include "normalize/utf8_check.h"
 #include "query/match.h"
+#include "query/answer_blocks.h"
 #include "query/name_batch.h"
 
 namespace vexlo::lines {
@@ -29,85 +30,14 @@ std::string_view host_of_line(std::string_view line, std::string& copy) {
     return copy;
 }
 
-// Lines gathered for one batch of names, then written out together.
-class GroupWriter {
-public:
-    // Enough names that the batch walk's groups of equal searches fill up.
-    static constexpr std::size_t kCapacity = 256;
-
-    GroupWriter(const RowFormat& format, const RuleTables& tables, BlockAnswer& answer)
-        : format_(format),
-          tables_(tables),
-          answer_(answer),
-          matched_(format.needs_match()),
-          explained_(format.needs_verdict()),
-          next_bad_(answer.bad_lines.size()) {}
-
-    // `padded`: kReadPadding bytes after the line may be read.
-    void add(std::string_view line, bool padded, bool check_utf8) {
-        RowText& text = texts_[count_];
-        unreadable_[count_] = false;
-        if (check_utf8) {
-            if (const std::size_t offset = utf8_error_offset(line, padded); offset != kWellFormed) {
-                answer_.bad_lines.push_back({answer_.lines + count_, offset + 1, 0});
-                unreadable_[count_] = true;
-                line = {};  // matched as invalid, and never written
-            }
-        }
-        text = {line, padded, line, padded};
-        if (format_.urls && !unreadable_[count_]) {
-            text.host = host_of_line(line, copies_[count_]);
-            // A host inside the line is followed by the rest of it; a copy
-            // is not.
-            text.host_padded = padded && text.host.data() != copies_[count_].data();
-        }
-        if (++count_ == kCapacity) flush();
-    }
-
-    void flush() {
-        if (count_ == 0) return;
-        if (matched_) {
-            batch_.clear();
-            for (std::size_t i = 0; i < count_; ++i) batch_.add(texts_[i].host);
-            if (explained_) {
-                batch_.explain(tables_, format_.switches.accept_unknown);
-            } else {
-                batch_.match(tables_, format_.switches);
-            }
-        }
-        OutputBuffer& output = answer_.output;
-        for (std::size_t i = 0; i < count_; ++i) {
-            if (unreadable_[i]) {
-                answer_.bad_lines[next_bad_++].row_offset = output.size();
-                write_unreadable_row(format_, output);
-                continue;
-            }
-            std::optional<MatchView> match;
-            const Verdict* verdict = nullptr;
-            if (matched_ && batch_[i].state == NameBatch::State::kValid) {
-                match = batch_.view(i);
-                if (explained_) verdict = &batch_.verdict(i);
-            }
-            // The lowercase lies in the batch's padded arena.
-            write_row(format_, texts_[i], {match ? &*match : nullptr, verdict, &tables_}, true, output);
-        }
-        answer_.lines += count_;
-        count_ = 0;
-    }
-
-private:
-    const RowFormat& format_;
-    const RuleTables& tables_;
-    BlockAnswer& answer_;
-    const bool matched_;
-    const bool explained_;
-    std::size_t next_bad_;  // the first of answer_.bad_lines without its row yet
-    std::size_t count_ = 0;
-    RowText texts_[kCapacity];
-    bool unreadable_[kCapacity];
+// The lines of one block of names: their texts, and whether each is
+// unreadable (not UTF-8).
+struct LineGroup {
+    RowText texts[kNameBlock];
+    bool unreadable[kNameBlock];
     // The hosts that had to be copied, each kept until its slot is reused.
-    std::string copies_[kCapacity];
-    NameBatch batch_;
+    std::string copies[kNameBlock];
+    std::size_t count = 0;
 };
 
 }  // namespace
@@ -116,15 +46,67 @@ void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
                   const RuleTables& tables, BlockAnswer& answer) {
     // Nearly every block is ASCII; only the others are checked line by line.
     const bool check_utf8 = !is_ascii(block);
-    const auto writer = std::make_unique<GroupWriter>(format, tables, answer);
+    const bool matched = format.needs_match();
+    const bool explained = format.needs_verdict();
+    const auto group = std::make_unique<LineGroup>();
+    const auto batch = std::make_unique<NameBatch>();
+    std::size_t next_bad = answer.bad_lines.size();  // the first bad line without its row yet
     LineCutter cutter(block, at_end);
-    std::string_view line;
     const char* const block_end = block.data() + block.size();
-    while (cutter.next(line)) {
+
+    // Each line's text (its host with urls); a line that is not UTF-8 is
+    // matched as an invalid name, and never written.
+    const auto add = [&](std::string_view line, NameBatch& names) {
+        const std::size_t i = group->count++;
+        // kReadPadding bytes after the line may be read.
         const bool padded = block_end - (line.data() + line.size()) >= std::ptrdiff_t{kReadPadding};
-        writer->add(line, padded, check_utf8);
-    }
-    writer->flush();
+        group->unreadable[i] = false;
+        if (check_utf8) {
+            if (const std::size_t offset = utf8_error_offset(line, padded); offset != kWellFormed) {
+                answer.bad_lines.push_back({answer.lines + i, offset + 1, 0});
+                group->unreadable[i] = true;
+                line = {};
+            }
+        }
+        RowText& text = group->texts[i];
+        text = {line, padded, line, padded};
+        if (format.urls && !group->unreadable[i]) {
+            text.host = host_of_line(line, group->copies[i]);
+            // A host inside the line is followed by the rest of it; a copy
+            // is not.
+            text.host_padded = padded && text.host.data() != group->copies[i].data();
+        }
+        if (matched) names.add(text.host);
+    };
+    answer_blocks(
+        *batch,
+        [&](NameBatch& names) -> std::optional<BlockMatch> {
+            group->count = 0;
+            std::string_view line;
+            while (group->count < kNameBlock && cutter.next(line)) add(line, names);
+            if (group->count == 0) return std::nullopt;
+            return BlockMatch{&tables, format.switches, explained};
+        },
+        [&](const NameBatch& names) {
+            OutputBuffer& output = answer.output;
+            for (std::size_t i = 0; i < group->count; ++i) {
+                if (group->unreadable[i]) {
+                    answer.bad_lines[next_bad++].row_offset = output.size();
+                    write_unreadable_row(format, output);
+                    continue;
+                }
+                std::optional<MatchView> match;
+                const Verdict* verdict = nullptr;
+                if (matched && names[i].state == NameBatch::State::kValid) {
+                    match = names.view(i);
+                    if (explained) verdict = &names.verdict(i);
+                }
+                // The lowercase lies in the batch's padded arena.
+                write_row(format, group->texts[i], {match ? &*match : nullptr, verdict, &tables},
+                          true, output);
+            }
+            answer.lines += group->count;
+        });
     answer.consumed = static_cast<std::size_t>(cutter.position() - block.data());
 }
 

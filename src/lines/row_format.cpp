@@ -1,9 +1,10 @@
 #include "lines/row_format.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "lines/escape.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 
 namespace vexlo::lines {
 namespace {
@@ -58,173 +59,135 @@ struct RowSource {
     bool answers_padded;
 };
 
-// The text answer of a field, when the name has one. The section and the
-// rule are not cut from the name, so never padded: `padded` says so.
-std::optional<std::string_view> field_text(const RowFormat& format, Field field,
-                                           const RowSource& row, bool& padded) noexcept {
+// A field's value in a row: none (an empty TSV field, a JSON null), a
+// truth, a text, the labels of privateparts, or a rule.
+struct FieldValue {
+    enum class Kind : std::uint8_t { kNone, kTruth, kText, kParts, kRule } kind = Kind::kNone;
+    bool truth = false;
+    std::string_view text;
+    // kReadPadding bytes after the text (the private suffix of parts) may be
+    // read; the section and the rule are not cut from the name, so never.
+    bool padded = false;
+    PrivateParts parts{};
+    RuleText rule{};
+};
+
+FieldValue text_value(std::optional<std::string_view> text, bool padded) {
+    if (!text) return {};
+    return {FieldValue::Kind::kText, false, *text, padded};
+}
+
+FieldValue field_value(const RowFormat& format, Field field, const RowSource& row) noexcept {
+    using Kind = FieldValue::Kind;
+    // A URL without a host has none; a name is always there.
+    if (field == Field::name) return {Kind::kText, false, row.text.name, row.text.name_padded};
+    if (field == Field::host) {
+        if (row.text.host.empty()) return {};
+        return {Kind::kText, false, row.text.host, row.text.host_padded};
+    }
+    if (row.match == nullptr) return {};
     const MatchView& match = *row.match;
-    padded = row.answers_padded;
+    const bool padded = row.answers_padded;
     switch (field) {
-        case Field::publicsuffix: return publicsuffix(match, format.keep_case);
-        case Field::privatesuffix: return privatesuffix(match, format.keep_case);
-        case Field::subdomain: return subdomain(match, format.depth, format.keep_case);
+        case Field::is_public: return {Kind::kTruth, is_public(match), {}, false};
+        case Field::is_private: return {Kind::kTruth, is_private(match), {}, false};
+        case Field::publicsuffix: return text_value(publicsuffix(match, format.keep_case), padded);
+        case Field::privatesuffix: return text_value(privatesuffix(match, format.keep_case), padded);
+        case Field::subdomain:
+            return text_value(subdomain(match, format.depth, format.keep_case), padded);
+        case Field::privateparts: {
+            const std::optional<PrivateParts> parts = privateparts(match, format.keep_case);
+            if (!parts) return {};
+            return {Kind::kParts, false, {}, padded, *parts};
+        }
         // The parts of the name follow the switches, as the suffixes beside
         // them in the row do.
-        case Field::prefix: return prefix(match, format.keep_case);
-        case Field::domain: return domain(match, format.keep_case);
+        case Field::prefix: return text_value(prefix(match, format.keep_case), padded);
+        case Field::domain: return text_value(domain(match, format.keep_case), padded);
         default: break;
     }
     // The rest come with the verdict (RowFormat::needs_verdict).
     const ExplainedMatch explained{row.full_view, *row.verdict};
     switch (field) {
-        case Field::section:
-            padded = false;
-            return decided_section(*row.tables, explained.verdict);
-        case Field::icann_publicsuffix: return publicsuffix(explained.icann_match(), format.keep_case);
-        case Field::icann_privatesuffix: return privatesuffix(explained.icann_match(), format.keep_case);
-        default: return std::nullopt;
+        case Field::section: return text_value(decided_section(*row.tables, explained.verdict), false);
+        case Field::icann_publicsuffix:
+            return text_value(publicsuffix(explained.icann_match(), format.keep_case), padded);
+        case Field::icann_privatesuffix:
+            return text_value(privatesuffix(explained.icann_match(), format.keep_case), padded);
+        default: {
+            const std::optional<RuleText> rule = decided_rule(*row.tables, row.full_view, *row.verdict);
+            if (!rule) return {};
+            return {Kind::kRule, false, {}, false, {}, *rule};
+        }
     }
 }
 
-// The rule that decided, if one did.
-std::optional<RuleText> row_rule(const RowSource& row) noexcept {
-    return decided_rule(*row.tables, row.full_view, *row.verdict);
-}
-
-// Writes a rule escaped, at `out` with room for escaped_room(rule.size()) + 16;
-// neither of its pieces is padded.
-char* put_rule(const RuleText& rule, Escape escape, char* out) noexcept {
-    out = write_escaped(rule.mark, escape, out, false);
-    return write_escaped(rule.name, escape, out, false);
+// Room for a value's text escaped, besides the fixed text around it.
+std::size_t value_room(const FieldValue& value) noexcept {
+    return escaped_room(value.text.size()) + escaped_room(value.parts.subdomains.size()) +
+           escaped_room(value.parts.private_suffix.size()) + escaped_room(value.rule.size()) + 16;
 }
 
 // The subdomain labels are followed by a dot and the private suffix.
-bool subdomains_padded(const PrivateParts& parts, bool suffix_padded) noexcept {
-    return suffix_padded || parts.private_suffix.size() + 1 >= kReadPadding;
+bool subdomains_padded(const FieldValue& value) noexcept {
+    return value.padded || value.parts.private_suffix.size() + 1 >= kReadPadding;
 }
 
-void write_tsv_field(const RowFormat& format, Field field, const RowSource& row,
-                     OutputBuffer& buffer) {
-    const MatchView* const match = row.match;
-    const bool padded = row.answers_padded;
-    if (field == Field::name || field == Field::host) {
-        const bool name = field == Field::name;
-        const std::string_view text = name ? row.text.name : row.text.host;
-        buffer.commit(write_escaped(text, Escape::tsv, buffer.room(escaped_room(text.size())),
-                                    name ? row.text.name_padded : row.text.host_padded));
-        return;
+// Writes `value` escaped for the format; a JSON string is quoted, and
+// privateparts' labels are separated by a space (TSV) or are the strings of
+// a JSON list.
+char* put_value(const FieldValue& value, bool json, char* out) noexcept {
+    const auto quote = [&] {
+        if (json) *out++ = '"';
+    };
+    switch (value.kind) {
+        case FieldValue::Kind::kNone: return json ? put(out, "null") : out;
+        case FieldValue::Kind::kTruth: return put(out, value.truth ? "true" : "false");
+        case FieldValue::Kind::kText:
+            quote();
+            out = write_escaped(value.text, json ? Escape::json : Escape::tsv, out, value.padded);
+            quote();
+            return out;
+        case FieldValue::Kind::kRule:
+            quote();
+            out = write_escaped(value.rule.mark, json ? Escape::json : Escape::tsv, out, false);
+            out = write_escaped(value.rule.name, json ? Escape::json : Escape::tsv, out, false);
+            quote();
+            return out;
+        case FieldValue::Kind::kParts: break;
     }
-    if (match == nullptr) return;
-    switch (field) {
-        case Field::is_public: buffer.append(is_public(*match) ? "true" : "false"); return;
-        case Field::is_private: buffer.append(is_private(*match) ? "true" : "false"); return;
-        case Field::privateparts: {
-            const std::optional<PrivateParts> parts = privateparts(*match, format.keep_case);
-            if (!parts) return;
-            char* out = buffer.room(escaped_room(parts->subdomains.size()) +
-                                    escaped_room(parts->private_suffix.size()) + 1);
-            if (parts->subdomain_count != 0) {
-                out = write_escaped(parts->subdomains, Escape::tsv_labels, out,
-                                    subdomains_padded(*parts, padded));
-                *out++ = ' ';
-            }
-            buffer.commit(write_escaped(parts->private_suffix, Escape::tsv_item, out, padded));
-            return;
-        }
-        case Field::rule: {
-            const std::optional<RuleText> rule = row_rule(row);
-            if (!rule) return;
-            buffer.commit(put_rule(*rule, Escape::tsv, buffer.room(escaped_room(rule->size()) + 16)));
-            return;
-        }
-        default: {
-            bool text_padded = false;
-            const std::optional<std::string_view> text = field_text(format, field, row, text_padded);
-            if (!text) return;
-            buffer.commit(write_escaped(*text, Escape::tsv, buffer.room(escaped_room(text->size())),
-                                        text_padded));
-            return;
-        }
+    if (json) *out++ = '[';
+    if (value.parts.subdomain_count != 0) {
+        quote();
+        out = write_escaped(value.parts.subdomains, json ? Escape::json_labels : Escape::tsv_labels,
+                            out, subdomains_padded(value));
+        quote();
+        out = put(out, json ? ", " : " ");
     }
-}
-
-// Writes `"text"` at `out`, with room for escaped_room(text.size()) + 2.
-char* put_json_string(char* out, std::string_view text, Escape escape, bool padded) noexcept {
-    *out++ = '"';
-    out = write_escaped(text, escape, out, padded);
-    *out++ = '"';
+    quote();
+    out = write_escaped(value.parts.private_suffix, json ? Escape::json : Escape::tsv_item, out,
+                        value.padded);
+    quote();
+    if (json) *out++ = ']';
     return out;
 }
 
-void write_json_field(const RowFormat& format, Field field, bool first, const RowSource& row,
-                      OutputBuffer& buffer) {
-    const MatchView* const match = row.match;
-    const bool padded = row.answers_padded;
-    // A URL without a host has a null host; a name is never null.
-    if (field == Field::name || (field == Field::host && !row.text.host.empty())) {
-        const bool name = field == Field::name;
-        const std::string_view text = name ? row.text.name : row.text.host;
-        char* out = put_json_key(buffer.room(kFieldOverhead + escaped_room(text.size())), field, first);
-        buffer.commit(put_json_string(out, text, Escape::json,
-                                      name ? row.text.name_padded : row.text.host_padded));
-        return;
+// Appends a row of the format's fields, each field's value from value(field).
+template <class Value>
+void write_fields(const RowFormat& format, OutputBuffer& out, Value&& value) {
+    bool first = true;
+    for (const Field field : format.fields) {
+        const FieldValue field_value = value(field);
+        char* at = out.room(kFieldOverhead + value_room(field_value));
+        if (format.json) {
+            at = put_json_key(at, field, first);
+        } else if (!first) {
+            *at++ = '\t';
+        }
+        out.commit(put_value(field_value, format.json, at));
+        first = false;
     }
-    if (match == nullptr) {
-        buffer.commit(put(put_json_key(buffer.room(kFieldOverhead), field, first), "null"));
-        return;
-    }
-    switch (field) {
-        case Field::is_public:
-        case Field::is_private: {
-            const bool yes = field == Field::is_public ? is_public(*match) : is_private(*match);
-            char* out = put_json_key(buffer.room(kFieldOverhead), field, first);
-            buffer.commit(put(out, yes ? "true" : "false"));
-            return;
-        }
-        case Field::privateparts: {
-            const std::optional<PrivateParts> parts = privateparts(*match, format.keep_case);
-            char* out = buffer.room(kFieldOverhead + escaped_room(parts ? parts->subdomains.size() : 0) +
-                                    escaped_room(parts ? parts->private_suffix.size() : 0));
-            out = put_json_key(out, field, first);
-            if (!parts) {
-                buffer.commit(put(out, "null"));
-                return;
-            }
-            *out++ = '[';
-            if (parts->subdomain_count != 0) {
-                out = put_json_string(out, parts->subdomains, Escape::json_labels,
-                                      subdomains_padded(*parts, padded));
-                out = put(out, ", ");
-            }
-            out = put_json_string(out, parts->private_suffix, Escape::json, padded);
-            *out++ = ']';
-            buffer.commit(out);
-            return;
-        }
-        case Field::rule: {
-            const std::optional<RuleText> rule = row_rule(row);
-            char* out = buffer.room(kFieldOverhead + (rule ? escaped_room(rule->size()) + 16 : 0));
-            out = put_json_key(out, field, first);
-            if (!rule) {
-                buffer.commit(put(out, "null"));
-                return;
-            }
-            *out++ = '"';
-            out = put_rule(*rule, Escape::json, out);
-            *out++ = '"';
-            buffer.commit(out);
-            return;
-        }
-        default: {
-            bool text_padded = false;
-            const std::optional<std::string_view> text = field_text(format, field, row, text_padded);
-            char* out = buffer.room(kFieldOverhead + escaped_room(text ? text->size() : 0));
-            out = put_json_key(out, field, first);
-            buffer.commit(text ? put_json_string(out, *text, Escape::json, text_padded)
-                               : put(out, "null"));
-            return;
-        }
-    }
+    out.append(format.json ? (first ? "{}\n" : "}\n") : "\n");
 }
 
 }  // namespace
@@ -274,30 +237,11 @@ void write_row(const RowFormat& format, const RowText& text, const RowMatch& mat
     const RowSource row{text,           match != nullptr ? &six_view : nullptr,
                         matched.verdict, matched.tables,
                         match != nullptr ? *match : MatchView{}, answers_padded};
-    bool first = true;
-    for (const Field field : format.fields) {
-        if (format.json) {
-            write_json_field(format, field, first, row, out);
-        } else {
-            if (!first) out.append("\t");
-            write_tsv_field(format, field, row, out);
-        }
-        first = false;
-    }
-    out.append(format.json ? (first ? "{}\n" : "}\n") : "\n");
+    write_fields(format, out, [&](Field field) { return field_value(format, field, row); });
 }
 
 void write_unreadable_row(const RowFormat& format, OutputBuffer& out) {
-    bool first = true;
-    for (const Field field : format.fields) {
-        if (format.json) {
-            out.commit(put(put_json_key(out.room(kFieldOverhead), field, first), "null"));
-        } else if (!first) {
-            out.append("\t");
-        }
-        first = false;
-    }
-    out.append(format.json ? (first ? "{}\n" : "}\n") : "\n");
+    write_fields(format, out, [](Field) { return FieldValue{}; });
 }
 
 }  // namespace vexlo::lines

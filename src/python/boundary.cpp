@@ -1,14 +1,19 @@
 #include "python/boundary.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace vexlo::python {
 
 void report_fault(const Fault& fault) noexcept {
     std::fprintf(stderr, "vexlo: internal fault: %s\n", fault.what());
 }
 
-PyError caught_as_panic() {
+PyError caught_error() {
     try {
         throw;
+    } catch (PyError& error) {
+        return std::move(error);
     } catch (const ReportedFault& fault) {
         return PyError::panic(fault.message());
     } catch (const Fault& fault) {
@@ -19,18 +24,13 @@ PyError caught_as_panic() {
     }
 }
 
-PyObject* raise_caught_as_panic() noexcept {
+void raise_caught() noexcept {
     try {
-        caught_as_panic().raise();
-        return nullptr;
+        caught_error().raise();
     } catch (...) {
-        uncaught_at_boundary();
+        std::fputs("uncaught panic at ffi boundary\n", stderr);
+        std::abort();
     }
-}
-
-void uncaught_at_boundary() noexcept {
-    std::fputs("uncaught panic at ffi boundary\n", stderr);
-    std::abort();
 }
 
 }  // namespace vexlo::python

@@ -1,16 +1,13 @@
 // The edge between the interpreter and vexlo's code: the frames of every
-// module function and exec step. Inside the fault barrier every Fault (and
-// any other C++ exception) becomes a PanicException; the outer trap ends the
-// process should anything still escape, so no C++ exception ever unwinds into
-// the interpreter.
+// module function and exec step. The body of a frame returns its value or
+// throws; the fault barrier takes what it throws, a PyError as it is and
+// every Fault (and any other C++ exception) as a PanicException, and makes it
+// the current exception. The outer trap ends the process should anything
+// escape while that is done, so no C++ exception ever unwinds into the
+// interpreter.
 #pragma once
 
 #include <Python.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <exception>
-#include <string>
 
 #include "python/py_error.h"
 
@@ -22,74 +19,38 @@ inline constexpr const char* kForeignExceptionMessage =
 // Writes the diagnostic of a fault that nothing has reported yet.
 void report_fault(const Fault& fault) noexcept;
 
-[[noreturn]] void uncaught_at_boundary() noexcept;
+// Inside a catch block: the exception being handled as a Python error, a
+// PyError itself and anything else a PanicException, its diagnostic written
+// first unless it has been already.
+PyError caught_error();
 
-// Inside a catch block: the PanicException that the exception being handled
-// becomes, its diagnostic written first unless it has been already.
-PyError caught_as_panic();
+// Inside a catch block: makes caught_error() the current exception; should
+// that throw, ends the process ("uncaught panic at ffi boundary").
+void raise_caught() noexcept;
 
-// Runs `body(error)`, which returns a new reference or null with `error` set.
-// Returns the body's result or the caught fault as an error.
+// The entry of every module function: `body()` returns a new reference or
+// throws. Returns it, or null with exactly one exception set.
 template <typename Body>
-PyObject* fault_barrier(Body&& body, PyError& error) {
+PyObject* call_frame(Body&& body) noexcept {
     try {
-        return body(error);
+        return body();
     } catch (...) {
-        error = caught_as_panic();
+        raise_caught();
     }
     return nullptr;
 }
 
-// Inside a catch block: turns the exception being handled into a
-// PanicException, the way fault_barrier does, and makes it the current
-// exception. Returns null.
-PyObject* raise_caught_as_panic() noexcept;
-
-// The entry of every module function: returns a new reference, or null with
-// exactly one exception set.
-template <typename Body>
-PyObject* call_frame(Body&& body) noexcept {
-    try {
-        PyError error;
-        PyObject* result = fault_barrier(body, error);
-        if (result == nullptr) std::move(error).raise();
-        return result;
-    } catch (...) {
-        uncaught_at_boundary();
-    }
-}
-
-// call_frame for a body that cannot fail with an ordinary error, only fault
-// (an argument path already checked, a result that could not be made): no
-// error record is set up for it.
-template <typename Body>
-PyObject* infallible_call_frame(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return raise_caught_as_panic();
-    }
-}
-
-// The exec step of a module: `body(error)` returns true, or false with
-// `error` set. Returns 0, or -1 with exactly one exception set, which makes
-// the import fail.
+// The exec step of a module: runs `body()`. Returns 0, or -1 with exactly
+// one exception set, which makes the import fail.
 template <typename Body>
 int exec_frame(Body&& body) noexcept {
     try {
-        PyError error;
-        const bool done = fault_barrier(
-                              [&body](PyError& failure) -> PyObject* {
-                                  // Py_None: a borrowed marker of success, never returned to Python.
-                                  return body(failure) ? Py_None : nullptr;
-                              },
-                              error) != nullptr;
-        if (done) return 0;
-        std::move(error).raise();
-        return -1;
+        body();
+        return 0;
     } catch (...) {
-        uncaught_at_boundary();
+        raise_caught();
     }
+    return -1;
 }
 
 }  // namespace vexlo::python

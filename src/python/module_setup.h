@@ -4,9 +4,14 @@
 
 #include <Python.h>
 
+#include <array>
+#include <cstddef>
 #include <span>
+#include <string_view>
+#include <utility>
 
-#include "python/py_error.h"
+#include "python/arguments.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 
@@ -20,16 +25,39 @@ PyCFunction as_cfunction(Entry entry) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
 }
 
-// A function object of `record`, bound to `module` and named after it in
-// __module__; null with `error` set.
-PyObject* module_function(PyObject* module, PyMethodDef& record, PyError& error);
+// A function of a module, declared once: its parameters, its entry, and what
+// its docstring says after the text signature made from the parameters.
+struct FunctionDeclaration {
+    const FunctionSignature& signature;
+    PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+    std::string_view text;
+};
+
+template <const auto& kDeclarations, std::size_t I>
+inline constexpr auto kDeclaredDocstring =
+    docstring<kDeclarations[I].signature, false, kDeclarations[I].text.size()>(
+        kDeclarations[I].text);
+
+// The method records of the declarations, in order.
+template <const auto& kDeclarations>
+auto method_records() {
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<PyMethodDef, sizeof...(I)>{
+            PyMethodDef{kDeclarations[I].signature.function_name.data(),
+                        as_cfunction(kDeclarations[I].entry), kCallFlags,
+                        kDeclaredDocstring<kDeclarations, I>.data()}...};
+    }(std::make_index_sequence<std::size(kDeclarations)>());
+}
+
+// A new function object of `record`, bound to `module` and named after it in
+// __module__.
+PyObject* module_function(PyObject* module, PyMethodDef& record);
 
 // Makes a function object of each record, as module_function does, and adds
-// it. Returns false with `error` set.
-bool add_functions(PyObject* module, std::span<PyMethodDef> records, PyError& error);
+// it.
+void add_functions(PyObject* module, std::span<PyMethodDef> records);
 
-// Adds `value` as the attribute `name`, taking over both references on every
-// path. Returns false with `error` set.
-bool add_owned(PyObject* module, PyObject* name, PyObject* value, PyError& error);
+// Adds `value` as the attribute `name`.
+void add_owned(PyObject* module, Owned name, Owned value);
 
 }  // namespace vexlo::python

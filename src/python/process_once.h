@@ -36,4 +36,16 @@ private:
     std::mutex mutex_;
 };
 
+// The str `Text`, interned, made once for the process on first use; null with
+// the interpreter's exception set when it cannot be made.
+template <const char* Text>
+PyObject* interned() noexcept {
+    static ProcessOnce once;
+    return once.get([]() -> PyObject* {
+        PyObject* text = PyUnicode_FromString(Text);
+        if (text != nullptr) PyUnicode_InternInPlace(&text);
+        return text;
+    });
+}
+
 }  // namespace vexlo::python

@@ -3,36 +3,19 @@
 #include <cstdio>
 #include <utility>
 
-#include "python/process_services.h"
+#include "python/shared_services.h"
 
 namespace vexlo::python {
 
 PyObject* panic_exception_type() {
-    PyObject* type = process_services().panic_exception_type();
+    PyObject* type = shared_services().panic_exception_type();
     if (type == nullptr) throw Fault("Failed to initialize new exception type.");
     return type;
 }
 
-PyError::PyError(PyError&& other) noexcept
-    : object_(std::exchange(other.object_, nullptr)),
-      type_(std::exchange(other.type_, nullptr)),
-      message_(std::move(other.message_)) {}
-
-PyError& PyError::operator=(PyError&& other) noexcept {
-    if (this != &other) {
-        Py_XDECREF(object_);
-        object_ = std::exchange(other.object_, nullptr);
-        type_ = std::exchange(other.type_, nullptr);
-        message_ = std::move(other.message_);
-    }
-    return *this;
-}
-
-PyError::~PyError() { Py_XDECREF(object_); }
-
 PyError PyError::from_exception(PyObject* exception) {
     PyError error;
-    error.object_ = exception;
+    error.object_ = Owned(exception);
     return error;
 }
 
@@ -43,27 +26,20 @@ PyError PyError::with_message(PyObject* type, std::string message) {
     return error;
 }
 
-PyError PyError::panic(std::string message) { return with_message(nullptr, std::move(message)); }
-
 PyObject* PyError::exception_object() {
-    if (object_ != nullptr) return object_;
+    if (object_.get() != nullptr) return object_.get();
     PyObject* type = type_ != nullptr ? type_ : panic_exception_type();
-    PyObject* message =
-        PyUnicode_FromStringAndSize(message_.data(), static_cast<Py_ssize_t>(message_.size()));
-    if (message != nullptr) {
-        object_ = PyObject_CallOneArg(type, message);
-        Py_DECREF(message);
-    }
-    if (object_ == nullptr) {
-        // The interpreter could not make the exception (memory is short):
-        // its own exception is what the caller gets.
-        object_ = PyErr_GetRaisedException();
-    }
-    return object_;
+    const Owned message(
+        PyUnicode_FromStringAndSize(message_.data(), static_cast<Py_ssize_t>(message_.size())));
+    if (message.get() != nullptr) object_ = Owned(PyObject_CallOneArg(type, message.get()));
+    // The interpreter could not make the exception (memory is short): its
+    // own exception is what the caller gets.
+    if (object_.get() == nullptr) object_ = Owned(PyErr_GetRaisedException());
+    return object_.get();
 }
 
 void PyError::raise() && {
-    if (object_ == nullptr && type_ == nullptr) {
+    if (object_.get() == nullptr && type_ == nullptr) {
         // Without the PanicException class (the interpreter cannot create
         // it) the failure to create it is raised instead of ending the
         // process.
@@ -75,7 +51,7 @@ void PyError::raise() && {
         }
     }
     if (exception_object() != nullptr) {
-        PyErr_SetRaisedException(std::exchange(object_, nullptr));
+        PyErr_SetRaisedException(object_.release());
     } else if (!PyErr_Occurred()) {
         PyErr_NoMemory();
     }
@@ -100,20 +76,17 @@ PyError take_pending_exception() {
     throw ReportedFault(std::move(message));
 }
 
+void throw_pending_exception() { throw take_pending_exception(); }
+
 std::string utf8_or(PyObject* text, std::string_view fallback) {
-    std::string result(fallback);
-    if (text == nullptr) {
-        PyErr_Clear();
-        return result;
-    }
+    const Owned owned(text);
     Py_ssize_t size = 0;
-    if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size)) {
-        result.assign(utf8, static_cast<std::size_t>(size));
-    } else {
+    const char* utf8 = text != nullptr ? PyUnicode_AsUTF8AndSize(text, &size) : nullptr;
+    if (utf8 == nullptr) {
         PyErr_Clear();
+        return std::string(fallback);
     }
-    Py_DECREF(text);
-    return result;
+    return std::string(utf8, static_cast<std::size_t>(size));
 }
 
 void object_creation_failed() {
@@ -122,6 +95,37 @@ void object_creation_failed() {
         PyErr_WriteUnraisable(nullptr);
     }
     throw ReportedFault("PyObject pointer is null");
+}
+
+std::string qualified_type_name(PyTypeObject* type) {
+    return utf8_or(PyType_GetQualName(type), "<failed to extract type name>");
+}
+
+std::string display_text(PyObject* object, std::string_view fallback) {
+    const Owned str(PyObject_Str(object));
+    const Owned bytes(str.get() != nullptr
+                          ? PyUnicode_AsEncodedString(str.get(), "utf-8", "backslashreplace")
+                          : nullptr);
+    if (bytes.get() == nullptr) {
+        PyErr_Clear();
+        return std::string(fallback);
+    }
+    return std::string(PyBytes_AS_STRING(bytes.get()),
+                       static_cast<std::size_t>(PyBytes_GET_SIZE(bytes.get())));
+}
+
+PyError not_an_instance(PyObject* object, std::string_view target) {
+    std::string message = "'";
+    if (object == Py_None) {
+        message += "None'";
+    } else {
+        message += qualified_type_name(Py_TYPE(object));
+        message += "' object";
+    }
+    message += " is not an instance of '";
+    message += target;
+    message += "'";
+    return type_error(std::move(message));
 }
 
 }  // namespace vexlo::python

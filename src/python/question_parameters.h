@@ -8,7 +8,7 @@
 #include <array>
 #include <string_view>
 
-#include "python/function_signature.h"
+#include "python/arguments.h"
 
 namespace vexlo::python {
 
@@ -34,9 +34,10 @@ inline constexpr std::array<KeywordParameter, 3> kExtractSwitches = {{
 
 // A whole column's options: the number of threads (None: the default for the
 // column's length) and the rules (None: the compiled list).
-inline constexpr std::array<KeywordParameter, 1> kThreadsOption = {{{"threads"}}};
-inline constexpr std::array<KeywordParameter, 2> kColumnOptions = {{{"threads"}, {"rules"}}};
+inline constexpr std::array<KeywordParameter, 1> kThreadsOption = {option("threads")};
+inline constexpr std::array<KeywordParameter, 2> kColumnOptions = {option("threads"),
+                                                                   option("rules")};
 // The fields of extract's records a column is answered with (None: every one).
-inline constexpr std::array<KeywordParameter, 1> kFieldsOption = {{{"fields"}}};
+inline constexpr std::array<KeywordParameter, 1> kFieldsOption = {option("fields")};
 
 }  // namespace vexlo::python

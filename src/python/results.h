@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "python/py_error.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 
@@ -80,6 +81,29 @@ inline PyObject* ascii_str_result(std::string_view text) {
     PyObject* str = created(PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127));
     results_detail::copy_text(static_cast<char*>(PyUnicode_DATA(str)), text.data(), text.size());
     return str;
+}
+
+// A tuple of `count` items, item i made by make(i) as a new reference, in
+// order; the first that cannot be made (null) ends it with its exception
+// pending, and null is returned. A make(i) that throws leaves nothing behind.
+template <typename Make>
+PyObject* make_tuple(std::size_t count, Make&& make) {
+    Owned tuple(PyTuple_New(static_cast<Py_ssize_t>(count)));
+    if (tuple.get() == nullptr) return nullptr;
+    for (std::size_t i = 0; i < count; ++i) {
+        PyObject* item = make(i);
+        if (item == nullptr) {
+            // Released with the item's exception set aside, so the pending
+            // exception stays the item's own; the slots not yet filled are
+            // null, which the tuple allows.
+            PyObject* pending = PyErr_GetRaisedException();
+            tuple = Owned();
+            PyErr_SetRaisedException(pending);
+            return nullptr;
+        }
+        PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return tuple.release();
 }
 
 inline PyObject* optional_str_result(const std::optional<std::string_view>& text, bool ascii) {

@@ -21,7 +21,7 @@ enum class Question : std::uint8_t {
     kPrivateParts,
     kSubdomain,
     // Not answers over a match: the host that host::find_host finds in the
-    // text, and extract's record of it (query/extract.h), which the columns
+    // text, and extract's record of it (extract/fields.h), which the columns
     // ask beside the six (the functions below never take them).
     kHost,
     kExtract,

@@ -34,7 +34,7 @@ struct Match {
 std::optional<Match> match_domain(std::string_view domain, const RuleTables& tables,
                                   Switches switches);
 
-// A Match in both views, with the rule that decided (query/extract.h).
+// A Match in both views, with the rule that decided (extract/fields.h).
 struct TracedMatch {
     Match match;  // public_length: the full view's
     Verdict verdict;

@@ -444,12 +444,6 @@ NOT_BYTES = "'str' object is not an instance of 'bytes'"
             "'int' object is not an instance of 'bool'",
             "json",
         ),
-        (
-            lambda f: _columns._answer_list([], f),
-            TypeError,
-            "'PyCapsule' object is not a PyCapsule named 'vexlo._columns.ColumnRequest'",
-            "request",
-        ),
     ],
 )
 def test_glue_refuses_bad_arguments(call, error, message, parameter):

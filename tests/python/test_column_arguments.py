@@ -1,16 +1,15 @@
 """The column functions' arguments: declared once in C++ beside the scalar
 functions', so every refusal reads as the scalar function's does; the
 column's own options (threads, rules); and what the declarations promise
-about the functions themselves."""
+about the functions themselves (stubtest holds the type checkers' view of
+them, in vexlo/columns.py, to the same declarations)."""
 
-import ast
 import inspect
 import pickle
 
 import pytest
-from support import FUNCTIONS, REPO
+from support import FUNCTIONS
 from test_arguments import ERRORS, WITH_KEEP_CASE, Index
-from test_stubs import stub_parameters
 
 from vexlo import _columns, columns
 
@@ -140,37 +139,10 @@ def test_arguments_are_checked_before_the_column_is_read():
     assert Producer.exported == 0
 
 
-def test_the_answering_functions_take_only_a_checked_request():
-    with pytest.raises(TypeError) as caught:
-        _columns._answer_list(["a.com"], ("privatesuffix", True))
-    assert str(caught.value) == (
-        "'tuple' object is not a PyCapsule named 'vexlo._columns.ColumnRequest'"
-    )
-    assert caught.value.__notes__ == ["while processing 'request'"]
+def test_column_functions_are_added_to_modules_only():
     with pytest.raises(TypeError) as caught:
         _columns._add_column_functions(columns.__dict__)
     assert caught.value.__notes__ == ["while processing 'module'"]
-
-
-def type_checking_declarations():
-    """The column functions as vexlo/columns.py declares them to type checkers."""
-    tree = ast.parse((REPO / "vexlo" / "columns.py").read_text(encoding="utf-8"))
-    block = next(
-        node
-        for node in tree.body
-        if isinstance(node, ast.If) and ast.unparse(node.test) == "TYPE_CHECKING"
-    )
-    return {node.name: node for node in block.body if isinstance(node, ast.FunctionDef)}
-
-
-def test_type_checkers_see_the_declared_signatures():
-    declared = type_checking_declarations()
-    assert sorted(declared) == sorted(COLUMN_FUNCTIONS)
-    for name, node in declared.items():
-        built = inspect.signature(getattr(columns, name))
-        assert [(n, kind, default) for n, kind, default, _ in stub_parameters(node)] == [
-            (p.name, p.kind, p.default) for p in built.parameters.values()
-        ]
 
 
 @pytest.mark.parametrize("name", COLUMN_FUNCTIONS)
@@ -181,3 +153,15 @@ def test_functions_of_the_columns_module(name):
     assert f"vexlo.{name}" in function.__doc__
     assert pickle.loads(pickle.dumps(function)) is function
     assert name in columns.__all__
+    # The text signature made from the declaration: the column first, the
+    # options last, None by default.
+    parameters = list(inspect.signature(function).parameters.values())
+    assert parameters[0].name == "column"
+    assert parameters[-1].name == ("threads" if name == "host" else "rules")
+    for parameter in parameters[1:]:
+        if parameter.name == "depth":
+            assert parameter.default is inspect.Parameter.empty
+        elif parameter.name in ("threads", "rules", "fields"):
+            assert parameter.default is None
+        else:
+            assert isinstance(parameter.default, bool), parameter

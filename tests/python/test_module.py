@@ -144,11 +144,6 @@ def test_columns_functions_place_arguments_as_their_signatures_say(name):
 
 def test_columns_module_attributes():
     assert _columns.__all__ == [
-        "_answer_array",
-        "_answer_chunks",
-        "_answer_stream",
-        "_answer_list",
-        "_request_fields",
         "_add_column_functions",
         "_line_format",
         "_answer_lines",
@@ -163,8 +158,8 @@ def test_columns_module_attributes():
     ]
     with pytest.raises(TypeError, match=r"^_compiled_rules\(\) takes 0 positional arguments"):
         _columns._compiled_rules(None)
-    assert _columns._answer_list.__self__ is _columns
-    assert _columns._answer_list.__module__ == "vexlo._columns"
+    assert _columns._answer_lines.__self__ is _columns
+    assert _columns._answer_lines.__module__ == "vexlo._columns"
 
 
 # vexlo._columns copied into a package of its own, beside a sibling _lookup:
@@ -179,7 +174,6 @@ SIBLING = textwrap.dedent("""
     else:
         import types
         module = types.ModuleType("answers")
-        module._answer = _columns._answer_list
         _columns._add_column_functions(module)
         print("imported", module.privatesuffix(["www.example.co.uk"]))
 """)

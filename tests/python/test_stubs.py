@@ -110,6 +110,9 @@ def test_package_reexports_the_modules(lookup):
     assert (REPO / "vexlo" / "py.typed").is_file()
 
 
+SUBMODULES = ["columns", "duckdb"]
+
+
 def test_dir_lists_every_public_name_and_loads_nothing_more():
     # What the interpreter loaded before (a .pth file of site-packages may
     # import typing) is not vexlo's doing.
@@ -117,10 +120,23 @@ def test_dir_lists_every_public_name_and_loads_nothing_more():
         "import sys\n"
         "before = set(sys.modules)\n"
         "import vexlo\n"
-        "print([n for n in dir(vexlo) if not n.startswith('_')] == sorted(vexlo.__all__))\n"
+        "print([n for n in dir(vexlo) if not n.startswith('_')])\n"
         "added = set(sys.modules) - before\n"
-        "print(sorted(added & {'typing', 'vexlo._columns', 'vexlo.rules'}))\n"
+        "print(sorted(added & {'typing', 'vexlo._columns', 'vexlo.rules', 'vexlo.columns'}))\n"
     )
     result = run_python(code)
     assert result.returncode == 0, result.stderr
-    assert result.stdout.splitlines() == ["True", "[]"]
+    import vexlo
+
+    names = sorted(vexlo.__all__ + SUBMODULES)
+    assert result.stdout.splitlines() == [str(names), "[]"]
+
+
+@pytest.mark.parametrize("name", SUBMODULES)
+def test_submodules_are_attributes_on_first_use(name):
+    code = f"import vexlo\nprint(vexlo.{name} is __import__('sys').modules['vexlo.{name}'])\n"
+    result = run_python(code)
+    if "No module named 'duckdb'" in result.stderr:
+        pytest.skip("the duckdb package is not installed")
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == ["True"]

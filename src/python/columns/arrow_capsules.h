@@ -1,18 +1,16 @@
 // The Arrow C structs in PyCapsules, as the Arrow PyCapsule interface names
-// them: taking one from an argument, and handing answers out in one. What a
-// capsule holds is released exactly once, by its consumer or by the capsule.
+// them: taking one over from a column's capsule, and handing answers out in
+// one. What a capsule holds is released exactly once, by its consumer or by
+// the capsule.
 #pragma once
 
 #include <Python.h>
 
-#include <new>
-#include <string>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
-#include "columns/arrow_abi.h"
 #include "columns/arrow_owned.h"
-#include "python/argument_conversion.h"
-#include "python/type_errors.h"
 
 namespace vexlo::python {
 
@@ -20,66 +18,24 @@ inline constexpr const char* kSchemaCapsule = "arrow_schema";
 inline constexpr const char* kArrayCapsule = "arrow_array";
 inline constexpr const char* kStreamCapsule = "arrow_array_stream";
 
-inline PyError already_taken(std::string_view parameter, const char* what) {
-    return annotate_argument_error(
-        parameter, value_error(std::string("the ") + what + " was already released or taken"));
-}
-
-// The struct inside the capsule passed as `parameter`, or null with `error`
-// set. A struct that was already moved out (released) is refused.
+// Moves the struct of the capsule `capsule` (named `name`, holding an Arrow
+// `what`) into `owner`; refused with a note on the parameter `parameter`
+// when it is no such capsule, or its struct was released or taken. Inside
+// the capsule's critical section, so that of calls in several threads handed
+// one capsule (an interpreter without the global lock runs them at once)
+// exactly one takes the struct and the others find it taken.
 template <class Struct>
-Struct* capsule_struct(PyObject* capsule, const char* capsule_name, std::string_view parameter,
-                       const char* what, PyError& error) {
-    void* pointer = nullptr;
-    if (!extract_capsule(capsule, capsule_name, parameter, pointer, error)) return nullptr;
-    auto* held = static_cast<Struct*>(pointer);
-    if (held->release == nullptr) {
-        error = already_taken(parameter, what);
-        return nullptr;
-    }
-    return held;
-}
-
-// Moves `held`, the struct of `capsule` (from capsule_struct), into `owner`.
-// Inside the capsule's critical section, so that of calls in several threads
-// handed one capsule (an interpreter without the global lock runs them at
-// once) exactly one takes the struct and the others find it taken. Returns
-// false with `error` set for those. (With the global lock the critical
-// section is empty, and `capsule` unused.)
-template <class Struct>
-bool take_capsule_struct([[maybe_unused]] PyObject* capsule, Struct* held,
-                         ArrowOwner<Struct>& owner, std::string_view parameter, const char* what,
-                         PyError& error) {
-    bool taken = false;
-    Py_BEGIN_CRITICAL_SECTION(capsule);
-    if (held->release != nullptr) {
-        owner = ArrowOwner<Struct>(held);
-        taken = true;
-    }
-    Py_END_CRITICAL_SECTION();
-    if (!taken) error = already_taken(parameter, what);
-    return taken;
-}
-
-// The capsules' destructors: release what is still held, free the struct.
-void release_schema_capsule(PyObject* capsule) noexcept;
-void release_array_capsule(PyObject* capsule) noexcept;
-void release_stream_capsule(PyObject* capsule) noexcept;
+void take_struct(PyObject* capsule, const char* name, ArrowOwner<Struct>& owner,
+                 std::string_view parameter, const char* what);
 
 // A capsule owning `owner`'s struct (moved into it), or null with the
 // interpreter's exception pending and `owner` untouched.
-template <class Struct>
-PyObject* new_capsule(ArrowOwner<Struct>& owner, const char* name, PyCapsule_Destructor release) {
-    auto* held = new (std::nothrow) Struct;
-    if (held == nullptr) return PyErr_NoMemory();
-    held->release = nullptr;
-    PyObject* capsule = PyCapsule_New(held, name, release);
-    if (capsule == nullptr) {
-        delete held;
-        return nullptr;
-    }
-    owner.move_to(held);
-    return capsule;
-}
+PyObject* new_capsule(OwnedSchema& owner);
+PyObject* new_capsule(OwnedArray& owner);
+PyObject* new_capsule(OwnedStream& owner);
+
+// The buffer sizes passed as `parameter`: a tuple of int or None (unknown),
+// or None for no sizes.
+std::vector<std::int64_t> sizes_argument(PyObject* object, std::string_view parameter);
 
 }  // namespace vexlo::python

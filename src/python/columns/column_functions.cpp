@@ -1,487 +1,191 @@
-// The column functions' C++ side: an Arrow array, an Arrow stream or a list
-// of str and None in, the answers out in the same kind of container. The
-// Arrow structs arrive and leave in PyCapsules as the Arrow PyCapsule
-// interface names them; what is imported is released exactly once on every
-// path. Names are answered without the interpreter lock.
+// The column functions of vexlo.columns, declared here once: their
+// parameters (those of the scalar function asking the same question, the
+// column in place of the name, and the column's options), their docstrings,
+// made from them, and their entries. An entry checks every argument as the
+// scalar functions check theirs, then answers (column_answers.h).
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
-#include <new>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "columns/answer_column.h"
-#include "columns/answer_dictionary.h"
-#include "columns/arrow_export.h"
-#include "columns/arrow_owned.h"
-#include "columns/string_column.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
-#include "python/columns/arrow_capsules.h"
-#include "python/columns/arrow_names.h"
-#include "python/columns/column_request.h"
-#include "python/columns/function_tables.h"
-#include "python/function_signature.h"
-#include "python/held_reference.h"
-#include "python/interpreter_lock.h"
+#include "python/columns/column_answers.h"
+#include "python/columns/field_names.h"
+#include "python/columns/functions.h"
+#include "python/columns/rules_type.h"
 #include "python/module_setup.h"
-#include "python/process_services.h"
-#include "python/questions/extracted_record.h"
-#include "python/results.h"
-#include "python/tuple_builder.h"
-#include "python/type_errors.h"
+#include "python/question_parameters.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 namespace {
 
-constexpr std::string_view kArrayParameters[] = {"schema", "array", "buffer_sizes", "request"};
-constexpr std::string_view kChunksParameters[] = {"schema", "chunks", "request"};
-constexpr std::string_view kStreamParameters[] = {"stream", "request"};
-constexpr std::string_view kListParameters[] = {"items", "request"};
-constexpr std::string_view kFieldsParameters[] = {"request"};
+constexpr std::string_view kColumnOnly[] = {"column"};
+constexpr std::string_view kColumnAndDepth[] = {"column", "depth"};
+constexpr auto kTextKeywords = joined(kTextSwitches, kColumnOptions);
+constexpr auto kMatchKeywords = joined(kMatchSwitches, kColumnOptions);
+constexpr auto kHostKeywords = joined(kHostSwitches, kThreadsOption);
+constexpr auto kExtractKeywords = joined(joined(kFieldsOption, kExtractSwitches), kColumnOptions);
 
-constexpr FunctionSignature kAnswerArray = positional_only("_answer_array", kArrayParameters);
-constexpr FunctionSignature kAnswerChunks = positional_only("_answer_chunks", kChunksParameters);
-constexpr FunctionSignature kAnswerStream = positional_only("_answer_stream", kStreamParameters);
-constexpr FunctionSignature kAnswerList = positional_only("_answer_list", kListParameters);
-constexpr FunctionSignature kRequestFields = positional_only("_request_fields", kFieldsParameters);
+constexpr FunctionSignature kPublicsuffix{"publicsuffix", kColumnOnly, 1, kTextKeywords};
+constexpr FunctionSignature kPrivatesuffix{"privatesuffix", kColumnOnly, 1, kTextKeywords};
+constexpr FunctionSignature kIsPublic{"is_public", kColumnOnly, 1, kMatchKeywords};
+constexpr FunctionSignature kIsPrivate{"is_private", kColumnOnly, 1, kMatchKeywords};
+constexpr FunctionSignature kPrivateparts{"privateparts", kColumnOnly, 1, kTextKeywords};
+constexpr FunctionSignature kSubdomain{"subdomain", kColumnAndDepth, 2, kTextKeywords};
+constexpr FunctionSignature kHostColumn{"host", kColumnOnly, 1, kHostKeywords};
+constexpr FunctionSignature kExtractColumn{"extract", kColumnOnly, 1, kExtractKeywords};
 
-PyError out_of_memory() {
-    return PyError::with_message(PyExc_MemoryError, "out of memory for the answers of a column");
-}
+// The most parameters a column function has: column, depth or fields, three
+// switches, threads and rules.
+constexpr std::size_t kMaxSlots = 8;
 
-// Answers `column` without the interpreter lock; false with `error` set when
-// memory ran out.
-bool answer_unlocked(const StringColumn& column, const ColumnRequest& request,
-                     const RuleTables& tables, ResultColumn& result, PyError& error) {
-    try {
-        const WithoutInterpreterLock unlocked;
-        result = answer_column(column, request, tables);
-    } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return false;
-    }
-    return true;
-}
-
-// The same for the names of an Arrow array: a dictionary-encoded one asks
-// each entry of its dictionary once, with the threads its count is given.
-bool answer_unlocked(const ImportedNames& names, const ColumnArguments& arguments,
-                     std::int64_t length_for_threads, ResultColumn& result, PyError& error) {
-    if (const auto* plain = std::get_if<StringColumn>(&names)) {
-        return answer_unlocked(*plain,
-                               arguments.for_column(length_for_threads, plain->large()),
-                               *arguments.tables, result, error);
-    }
-    const DictionaryColumn& dictionary = std::get<DictionaryColumn>(names);
-    const ColumnRequest request =
-        arguments.for_column(length_for_threads, dictionary.values().large());
-    try {
-        const WithoutInterpreterLock unlocked;
-        result = answer_dictionary(dictionary, request, *arguments.tables);
-    } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return false;
-    }
-    return true;
-}
-
-// How many names an array asks: its own, or its dictionary's.
-std::int64_t names_asked(const ImportedNames& names) {
-    if (const auto* plain = std::get_if<StringColumn>(&names)) return plain->size();
-    return std::get<DictionaryColumn>(names).values().size();
-}
-
-// (schema capsule, array capsule) holding `result`.
-PyObject* array_capsules(ResultColumn&& result, PyError& error) {
-    OwnedArray array;
-    OwnedSchema schema;
-    try {
-        export_result(std::move(result), array.get(), schema.get());
-    } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return nullptr;
-    }
-    PyObject* capsules = make_tuple(2, [&](std::size_t i) {
-        return i == 0 ? new_capsule(schema, kSchemaCapsule, release_schema_capsule)
-                      : new_capsule(array, kArrayCapsule, release_array_capsule);
-    });
-    if (capsules == nullptr) error = take_pending_exception();
-    return capsules;
-}
-
-// A stream capsule handing out `chunks` in order, the answers for `column`.
-PyObject* stream_capsule(std::vector<ResultColumn>&& chunks, const ColumnArguments& arguments,
-                         const NameColumn& column, PyError& error) {
-    OwnedStream answers;
-    try {
-        const ColumnRequest request = arguments.for_column(0, column.large);
-        export_stream(std::move(chunks), type_for(request, column.dictionary), answers.get());
-    } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return nullptr;
-    }
-    PyObject* capsule = new_capsule(answers, kStreamCapsule, release_stream_capsule);
-    if (capsule == nullptr) error = take_pending_exception();
-    return capsule;
-}
-
-// _answer_array(schema, array, buffer_sizes, request, /)
-PyObject* answer_array(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kArrayParameters)> slots{};
-        if (!extract_arguments(kAnswerArray, args, nargs, kwnames, slots, error)) return nullptr;
-        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kArrayParameters[0],
-                                                   "Arrow schema", error);
-        if (schema == nullptr) return nullptr;
-        auto* array = capsule_struct<ArrowArray>(slots[1], kArrayCapsule, kArrayParameters[1],
-                                                 "Arrow array", error);
-        if (array == nullptr) return nullptr;
-        std::vector<std::int64_t> sizes;
-        const ColumnArguments* arguments = nullptr;
-        if (!extract_sizes(slots[2], kArrayParameters[2], sizes, error) ||
-            (arguments = extract_request(slots[3], kArrayParameters[3], error)) == nullptr) {
-            return nullptr;
-        }
-        // Taken over from here on: released once, whatever happens below.
-        OwnedArray owned;
-        if (!take_capsule_struct(slots[1], array, owned, kArrayParameters[1], "Arrow array",
-                                 error)) {
-            return nullptr;
-        }
-        const std::optional<NameColumn> column = name_column(*schema, error);
-        if (!column) return nullptr;
-        const std::optional<ImportedNames> names = import_names(*column, *owned, sizes, error);
-        if (!names) return nullptr;
-        ResultColumn result;
-        if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
-            return nullptr;
-        }
-        owned.reset();
-        return array_capsules(std::move(result), error);
-    });
-}
-
-// One chunk of _answer_chunks: (array capsule, buffer_sizes).
-struct Chunk {
-    OwnedArray array;
-    std::vector<std::int64_t> sizes;
+// The switches a column function may take, and where each goes.
+struct SwitchField {
+    std::string_view name;
+    bool ColumnRequest::*field;
+};
+constexpr SwitchField kSwitchFields[] = {
+    {"accept_unknown", &ColumnRequest::accept_unknown},
+    {"icann_only", &ColumnRequest::icann_only},
+    {"keep_case", &ColumnRequest::keep_case},
+    {"keep_ip", &ColumnRequest::keep_ip},
 };
 
-bool extract_chunk(PyObject* item, std::size_t index, Chunk& chunk, PyError& error) {
-    if (!PyTuple_Check(item) || PyTuple_GET_SIZE(item) != 2) {
-        error = annotate_item_error(
-            "chunk", index,
-            type_error("a chunk is a tuple (array capsule, buffer sizes), not " +
-                       qualified_type_name(Py_TYPE(item))));
-        return false;
-    }
-    auto* array = capsule_struct<ArrowArray>(PyTuple_GET_ITEM(item, 0), kArrayCapsule,
-                                             kChunksParameters[1], "Arrow array", error);
-    if (array == nullptr || !extract_sizes(PyTuple_GET_ITEM(item, 1), kChunksParameters[1],
-                                           chunk.sizes, error)) {
-        return false;
-    }
-    chunk.array = OwnedArray(array);
-    return true;
-}
-
-// _answer_chunks(schema, chunks, request, /): the chunks of one column of
-// type `schema`, answered with the threads its whole length is given.
-PyObject* answer_chunks(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kChunksParameters)> slots{};
-        if (!extract_arguments(kAnswerChunks, args, nargs, kwnames, slots, error)) return nullptr;
-        auto* schema = capsule_struct<ArrowSchema>(slots[0], kSchemaCapsule, kChunksParameters[0],
-                                                   "Arrow schema", error);
-        if (schema == nullptr) return nullptr;
-        if (!PyTuple_Check(slots[1])) {
-            error = annotate_argument_error(kChunksParameters[1], not_an_instance(slots[1], "tuple"));
-            return nullptr;
-        }
-        const ColumnArguments* arguments = extract_request(slots[2], kChunksParameters[2], error);
-        if (arguments == nullptr) return nullptr;
-        const std::optional<NameColumn> column = name_column(*schema, error);
-        if (!column) return nullptr;
-
-        // Every chunk is taken over and checked before any is answered.
-        const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(slots[1]));
-        std::vector<Chunk> chunks;
-        std::vector<ImportedNames> names;
-        std::vector<ResultColumn> results;
-        try {
-            chunks.resize(count);
-            names.reserve(count);
-            results.resize(count);
-        } catch (const std::bad_alloc&) {
-            error = out_of_memory();
-            return nullptr;
-        }
-        std::int64_t total = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!extract_chunk(PyTuple_GET_ITEM(slots[1], static_cast<Py_ssize_t>(i)), i,
-                               chunks[i], error)) {
-                return nullptr;
-            }
-            std::optional<ImportedNames> imported =
-                import_names(*column, *chunks[i].array, chunks[i].sizes, error);
-            if (!imported) return nullptr;
-            total += names_asked(*imported);
-            names.push_back(*imported);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!answer_unlocked(names[i], *arguments, total, results[i], error)) return nullptr;
-        }
-        chunks.clear();
-        return stream_capsule(std::move(results), *arguments, *column, error);
-    });
-}
-
-// The error of a stream's callback that returned `code`.
-PyError stream_error(ArrowArrayStream& stream, int code, const char* during) {
-    const char* message = stream.get_last_error != nullptr ? stream.get_last_error(&stream) : nullptr;
-    std::string text = std::string("the Arrow stream failed ") + during + ": ";
-    text += message != nullptr ? message : std::strerror(code);
-    if (code == ENOMEM) return PyError::with_message(PyExc_MemoryError, std::move(text));
-    return PyError::with_message(PyExc_OSError, std::move(text));
-}
-
-// _answer_stream(stream, request, /): each array answered as it comes, with
-// the threads its own length is given (the stream's whole length is not
-// known before its end).
-PyObject* answer_stream(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kStreamParameters)> slots{};
-        if (!extract_arguments(kAnswerStream, args, nargs, kwnames, slots, error)) return nullptr;
-        auto* source = capsule_struct<ArrowArrayStream>(slots[0], kStreamCapsule,
-                                                        kStreamParameters[0], "Arrow stream", error);
-        if (source == nullptr) return nullptr;
-        const ColumnArguments* arguments = extract_request(slots[1], kStreamParameters[1], error);
-        if (arguments == nullptr) return nullptr;
-        OwnedStream stream;
-        if (!take_capsule_struct(slots[0], source, stream, kStreamParameters[0], "Arrow stream",
-                                 error)) {
-            return nullptr;
-        }
-
-        // The producer's callbacks run without the interpreter lock: one
-        // that needs it takes it, and one that waits on a thread of its own
-        // cannot wait for us.
-        OwnedSchema schema;
-        int code;
-        {
-            const WithoutInterpreterLock unlocked;
-            code = stream->get_schema(stream.get(), schema.get());
-        }
-        if (code != 0) {
-            schema->release = nullptr;  // a failed call leaves nothing to release
-            error = stream_error(*stream, code, "to describe itself");
-            return nullptr;
-        }
-        const std::optional<NameColumn> column = name_column(*schema, error);
-        if (!column) return nullptr;
-
-        std::vector<ResultColumn> chunks;
-        while (true) {
-            OwnedArray chunk;
-            {
-                const WithoutInterpreterLock unlocked;
-                code = stream->get_next(stream.get(), chunk.get());
-            }
-            if (code != 0) {
-                chunk->release = nullptr;
-                error = stream_error(*stream, code, "to give its next array");
-                return nullptr;
-            }
-            if (chunk.empty()) break;  // the end
-            const std::optional<ImportedNames> names = import_names(*column, *chunk, {}, error);
-            if (!names) return nullptr;
-            ResultColumn result;
-            if (!answer_unlocked(*names, *arguments, names_asked(*names), result, error)) {
-                return nullptr;
-            }
-            try {
-                chunks.push_back(std::move(result));
-            } catch (const std::bad_alloc&) {
-                error = out_of_memory();
-                return nullptr;
-            }
-        }
-        stream.reset();
-        return stream_capsule(std::move(chunks), *arguments, *column, error);
-    });
-}
-
-// The texts of a tuple of str and None, borrowed from its items.
-bool list_texts(PyObject* items, std::vector<std::string_view>& texts,
-                std::vector<std::uint8_t>& nulls, PyError& error) {
-    const Py_ssize_t count = PyTuple_GET_SIZE(items);
-    try {
-        texts.resize(static_cast<std::size_t>(count));
-        nulls.resize(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        error = out_of_memory();
-        return false;
-    }
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PyTuple_GET_ITEM(items, i);
-        if (item == Py_None) {
-            nulls[static_cast<std::size_t>(i)] = 1;
-            continue;
-        }
-        if (!PyUnicode_Check(item)) {
-            error = type_error("column item " + std::to_string(i) + " is " +
-                               qualified_type_name(Py_TYPE(item)) + ", not str or None");
-            return false;
-        }
-        Py_ssize_t size = 0;
-        const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
-        if (utf8 == nullptr) {
-            // A lone surrogate: the scalar functions refuse it too.
-            error = annotate_item_error("column item", static_cast<std::size_t>(i),
-                                        take_pending_exception());
-            return false;
-        }
-        texts[static_cast<std::size_t>(i)] = {utf8, static_cast<std::size_t>(size)};
+// Whether new_call knows how to take every keyword parameter of `signature`.
+constexpr bool takes_column_keywords(const FunctionSignature& signature) {
+    for (const KeywordParameter& parameter : signature.keyword_only) {
+        bool known = parameter.name == "threads" || parameter.name == "rules" ||
+                     parameter.name == "fields";
+        for (const SwitchField& field : kSwitchFields) known = known || parameter.name == field.name;
+        if (!known) return false;
     }
     return true;
 }
+static_assert(takes_column_keywords(kPublicsuffix) && takes_column_keywords(kPrivatesuffix) &&
+              takes_column_keywords(kIsPublic) && takes_column_keywords(kIsPrivate) &&
+              takes_column_keywords(kPrivateparts) && takes_column_keywords(kSubdomain) &&
+              takes_column_keywords(kHostColumn) && takes_column_keywords(kExtractColumn));
 
-// Record i of extract's answers: a vexlo.Extracted of every field when they
-// were all asked for in its order, as vexlo.extract gives it; else a tuple of
-// the fields asked for, in their order. A failure to make it is a fault, as
-// vexlo.extract's.
-PyObject* record_object(const ResultColumn& result, std::int64_t i) {
-    const std::span<const ExtractField> fields = result.fields.chosen();
-    const auto field_text = [&](std::size_t c) -> std::optional<std::string_view> {
-        const ResultColumn& child = result.children[c];
-        if (child.is_null(i)) return std::nullopt;
-        return child.text(i);
-    };
-    if (result.fields == ExtractFields::all()) {
-        std::optional<std::string_view> texts[kExtractFieldCount];
-        bool ascii[kExtractFieldCount] = {};
-        for (std::size_t c = 0; c < fields.size(); ++c) texts[c] = field_text(c);
-        return extracted_record(texts, ascii);
+// The extract fields named by `object`: None for all of them, in the
+// record's order; else an iterable of their names, each once, in the order
+// the caller wants them.
+ExtractFields field_names_argument(PyObject* object, std::string_view parameter) {
+    if (object == nullptr || object == Py_None) return ExtractFields::all();
+    if (PyUnicode_Check(object)) {
+        argument_error(parameter, type_error("expected an iterable of field names, not a str"));
     }
-    return make_tuple(fields.size(), [&](std::size_t c) {
-        const std::optional<std::string_view> text = field_text(c);
-        return text ? new_str(*text, false) : Py_NewRef(Py_None);
-    });
+    const Owned items(PySequence_Tuple(object));
+    if (items.get() == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) argument_error(parameter, take_pending_exception());
+        PyErr_Clear();
+        argument_error(parameter, type_error("expected an iterable of field names, not " +
+                                             qualified_type_name(Py_TYPE(object))));
+    }
+    std::string known;
+    for (const std::string_view each : kExtractFieldNames) {
+        known += (known.empty() ? "" : ", ") + std::string(each);
+    }
+    const std::vector<ExtractField> chosen =
+        read_field_names<ExtractField>(items.get(), parameter, extract_field_named, known);
+    ExtractFields fields;
+    fields.count = chosen.size();  // at most one of each
+    std::copy(chosen.begin(), chosen.end(), fields.order.begin());
+    return fields;
 }
 
-// The Python object of answer i: None, a bool, a str or a tuple of str, as
-// the scalar function gives it, or extract's record; a null input gives None.
-// Null with the interpreter's exception set when it cannot be made.
-PyObject* answer_object(const ResultColumn& result, std::int64_t i) {
-    if (result.is_null(i)) return Py_NewRef(Py_None);
-    switch (result.kind) {
-        case ResultColumn::Kind::kBool:
-            return Py_NewRef(result.truth(i) ? Py_True : Py_False);
-        case ResultColumn::Kind::kText:
-            return new_str(result.text(i), false);
-        case ResultColumn::Kind::kParts: {
-            const PartsView parts = result.parts(i);
-            return make_tuple(parts.size(), [&](std::size_t j) { return new_str(parts[j], false); });
-        }
-        case ResultColumn::Kind::kStruct:
-            return record_object(result, i);
-        case ResultColumn::Kind::kDictionary:
-            return new_str(result.dictionary->text(result.index(i)), false);
-    }
-    return Py_NewRef(Py_None);
-}
-
-// _answer_list(items, request, /)
-PyObject* answer_list(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kListParameters)> slots{};
-        if (!extract_arguments(kAnswerList, args, nargs, kwnames, slots, error)) return nullptr;
-        const ColumnArguments* arguments = extract_request(slots[1], kListParameters[1], error);
-        if (arguments == nullptr) return nullptr;
-        // A tuple of its own holds every item while the lock is given up,
-        // whatever other threads do to the caller's list meanwhile.
-        const Owned items(PySequence_Tuple(slots[0]));
-        if (items.get() == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
-        std::vector<std::string_view> texts;
-        std::vector<std::uint8_t> nulls;
-        if (!list_texts(items.get(), texts, nulls, error)) return nullptr;
-        const StringColumn column(texts, nulls);
-        ResultColumn result;
-        if (!answer_unlocked(column, arguments->for_column(column.size(), false),
-                             *arguments->tables, result, error)) {
-            return nullptr;
-        }
-        PyObject* list = PyList_New(static_cast<Py_ssize_t>(result.length));
-        if (list == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
-        for (std::int64_t i = 0; i < result.length; ++i) {
-            PyObject* answer = answer_object(result, i);
-            if (answer == nullptr) {
-                Py_DECREF(list);
-                error = take_pending_exception();
-                return nullptr;
+// The call's arguments, each converted as the scalar functions convert
+// theirs, in parameter order: the column (any object), depth where the
+// signature has it, then each keyword parameter by its name.
+ColumnCall new_call(const FunctionSignature& signature, Question question,
+                    std::span<PyObject* const> slots) {
+    ColumnCall call{slots[0], {question}, std::nullopt, nullptr};
+    const std::size_t positional = signature.positional.size();
+    if (positional == 2) call.request.depth = index_argument(slots[1], signature.positional[1]);
+    for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
+        const KeywordParameter& parameter = signature.keyword_only[i];
+        PyObject* value = slots[positional + i];
+        if (parameter.name == "threads") {
+            call.threads = threads_argument(value, parameter.name);
+        } else if (parameter.name == "fields") {
+            call.request.fields = field_names_argument(value, parameter.name);
+        } else if (parameter.name == "rules") {
+            call.tables = &rules_argument(value == nullptr ? Py_None : value, parameter.name);
+        } else {
+            for (const SwitchField& known : kSwitchFields) {
+                if (parameter.name == known.name) {
+                    call.request.*known.field =
+                        extract_flag(value, parameter.name, parameter.default_value);
+                }
             }
-            PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), answer);
         }
-        return list;
+    }
+    // A function without `rules` answers from the compiled list (host needs none).
+    if (call.tables == nullptr) call.tables = &rules_argument(Py_None, "rules");
+    return call;
+}
+
+// A column function: `module` is the module it was added to.
+template <const FunctionSignature& Signature, Question kQuestion>
+PyObject* column_function(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
+    return call_frame([&] {
+        std::array<PyObject*, kMaxSlots> slots{};
+        extract_arguments(Signature, args, nargs, kwnames, slots);
+        return answer_column_call(module, new_call(Signature, kQuestion, slots));
     });
 }
 
-// _request_fields(request, /)
-PyObject* request_fields(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kFieldsParameters)> slots{};
-        if (!extract_arguments(kRequestFields, args, nargs, kwnames, slots, error)) return nullptr;
-        const ColumnArguments* arguments = extract_request(slots[0], kFieldsParameters[0], error);
-        if (arguments == nullptr) return nullptr;
-        if (arguments->request.question != Question::kExtract) return Py_NewRef(Py_None);
-        const std::span<const ExtractField> fields = arguments->request.fields.chosen();
-        PyObject* names = make_tuple(fields.size(), [&](std::size_t i) {
-            const std::string_view name = kExtractFieldNames[static_cast<std::size_t>(fields[i])];
-            return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
-        });
-        if (names == nullptr) error = take_pending_exception();
-        return names;
-    });
-}
-
-PyMethodDef function_records[] = {
-    {"_answer_array", as_cfunction(answer_array), kCallFlags,
-     "_answer_array(schema, array, buffer_sizes, request, /)\n--\n\n"
-     "The answers for an Arrow array of names (PyCapsules 'arrow_schema' and\n"
-     "'arrow_array', the array taken over; *buffer_sizes* the byte sizes of its\n"
-     "buffers where known), as such a pair of capsules."},
-    {"_answer_chunks", as_cfunction(answer_chunks), kCallFlags,
-     "_answer_chunks(schema, chunks, request, /)\n--\n\n"
-     "The answers for the chunks of one Arrow column of names of type *schema*\n"
-     "(a tuple of (array capsule, buffer_sizes), each array taken over), as a\n"
-     "PyCapsule 'arrow_array_stream' of as many arrays."},
-    {"_answer_stream", as_cfunction(answer_stream), kCallFlags,
-     "_answer_stream(stream, request, /)\n--\n\n"
-     "The answers for an Arrow stream of names (a PyCapsule 'arrow_array_stream',\n"
-     "taken over and read to its end), as such a capsule."},
-    {"_answer_list", as_cfunction(answer_list), kCallFlags,
-     "_answer_list(items, request, /)\n--\n\n"
-     "The answers for an iterable of str and None, as a list."},
-    {"_request_fields", as_cfunction(request_fields), kCallFlags,
-     "_request_fields(request, /)\n--\n\n"
-     "The names of the fields an extract request answers, in their order; None\n"
-     "for the other questions, whose answers are no records."},
+constexpr FunctionDeclaration kColumnFunctions[] = {
+    {kPublicsuffix, column_function<kPublicsuffix, Question::kPublicSuffix>,
+     "The public suffix of every name of *column*, as vexlo.publicsuffix gives it."},
+    {kPrivatesuffix, column_function<kPrivatesuffix, Question::kPrivateSuffix>,
+     "The private suffix of every name of *column*, as vexlo.privatesuffix gives it."},
+    {kIsPublic, column_function<kIsPublic, Question::kIsPublic>,
+     "Whether each name of *column* is entirely a public suffix, as vexlo.is_public says."},
+    {kIsPrivate, column_function<kIsPrivate, Question::kIsPrivate>,
+     "Whether each name of *column* is a private suffix or below one, as\n"
+     "vexlo.is_private says."},
+    {kPrivateparts, column_function<kPrivateparts, Question::kPrivateParts>,
+     "The subdomain labels and private suffix of every name of *column*, as\n"
+     "vexlo.privateparts gives them (a list of str for each)."},
+    {kSubdomain, column_function<kSubdomain, Question::kSubdomain>,
+     "The suffix reaching *depth* labels beyond the private suffix of every\n"
+     "name of *column*, as vexlo.subdomain gives it."},
+    {kHostColumn, column_function<kHostColumn, Question::kHost>,
+     "The host name of every URL, e-mail address or host name of *column*, as\n"
+     "vexlo.host gives it."},
+    {kExtractColumn, column_function<kExtractColumn, Question::kExtract>,
+     "The record of every URL, e-mail address or host name of *column*, as\n"
+     "vexlo.extract gives it: a struct of the *fields* asked for (every field\n"
+     "of vexlo.Extracted by default, in its order; else the names given, in\n"
+     "their order), computing only those."},
 };
+
+auto column_records = method_records<kColumnFunctions>();
 
 }  // namespace
 
-std::span<PyMethodDef> column_functions() { return function_records; }
+// _add_column_functions(module, /)
+PyObject* add_column_functions(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) {
+    return call_frame([&] {
+        std::array<PyObject*, 1> slots{};
+        extract_arguments(kAddColumnFunctions, args, nargs, kwnames, slots);
+        PyObject* module = slots[0];
+        if (!PyModule_Check(module)) {
+            argument_error(kAddColumnFunctionsParameters[0], not_an_instance(module, "module"));
+        }
+        for (PyMethodDef& record : column_records) {
+            const Owned function(module_function(module, record));
+            checked(PyObject_SetAttrString(module, record.ml_name, function.get()));
+        }
+        return Py_NewRef(Py_None);
+    });
+}
 
 }  // namespace vexlo::python

@@ -4,25 +4,15 @@
 // name it shares its entry with.
 #include <Python.h>
 
-#include "python/columns/function_tables.h"
-#include "python/module_setup.h"
-#include "python/process_services.h"
+#include "python/columns/functions.h"
 #include "python/questions/extract_question.h"
+#include "python/shared_services.h"
 
 namespace vexlo::python {
-namespace {
 
 // extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)
-PyObject* extract_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return questions::extract_call(*process_services().compiled_tables, args, nargs, kwnames);
+PyObject* extract_function(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return questions::call_extract(*shared_services().compiled_tables, args, nargs, kwnames);
 }
-
-PyMethodDef function_records[] = {
-    {"extract", as_cfunction(extract_entry), kCallFlags, questions::kExtractDoc},
-};
-
-}  // namespace
-
-std::span<PyMethodDef> extract_functions() { return function_records; }
 
 }  // namespace vexlo::python

@@ -8,19 +8,14 @@
 #include <string_view>
 
 #include "host/find_host.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
-#include "python/columns/function_tables.h"
-#include "python/function_signature.h"
-#include "python/module_setup.h"
+#include "python/columns/functions.h"
 #include "python/question_parameters.h"
 #include "python/results.h"
 
 namespace vexlo::python {
 namespace {
-
-constexpr std::string_view kTextOnly[] = {"text"};
-constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
 
 // The answer for `text`, the UTF-8 of the str `given`: None, `given` itself
 // when the whole text is the host of an exact str, or a new str of the host.
@@ -45,42 +40,28 @@ PyObject* host_result(PyObject* given, std::string_view text, bool ascii, bool k
     return ascii ? ascii_str_result(found.text()) : str_result(found.text(), false);
 }
 
+}  // namespace
+
 // host(text, *, keep_ip=False)
-PyObject* host_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* host_function(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     // The common call: one exact str of ASCII characters, no keyword. Nothing
     // can be wrong with it, and its characters are its UTF-8 bytes.
     if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0]) &&
         PyUnicode_IS_COMPACT_ASCII(args[0])) {
-        return infallible_call_frame([&]() -> PyObject* {
+        return call_frame([&]() -> PyObject* {
             const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
                                         static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
             return host_result(args[0], text, true, false);
         });
     }
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         std::array<PyObject*, 2> slots{};
-        std::string_view text;
-        bool keep_ip = false;
-        if (!extract_arguments(kHost, args, nargs, kwnames, slots, error) ||
-            !extract_str(slots[0], kTextOnly[0], text, error) ||
-            !extract_flag(slots[1], kHostSwitches[0].name, kHostSwitches[0].default_value, keep_ip,
-                          error)) {
-            return nullptr;
-        }
+        extract_arguments(kHost, args, nargs, kwnames, slots);
+        const std::string_view text = str_argument(slots[0], kTextOnly[0]);
+        const bool keep_ip =
+            extract_flag(slots[1], kHostSwitches[0].name, kHostSwitches[0].default_value);
         return host_result(slots[0], text, PyUnicode_IS_ASCII(slots[0]), keep_ip);
     });
 }
-
-PyMethodDef function_records[] = {
-    {"host", as_cfunction(host_entry), kCallFlags,
-     "host(text, *, keep_ip=False)\n--\n\n"
-     "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
-     "as written there, or None if it has none. An IP address is None too,\n"
-     "unless *keep_ip* (an IPv6 address without its brackets)."},
-};
-
-}  // namespace
-
-std::span<PyMethodDef> host_functions() { return function_records; }
 
 }  // namespace vexlo::python

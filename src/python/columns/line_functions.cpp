@@ -17,18 +17,14 @@
 
 #include "common/thread_count.h"
 #include "lines/answer_lines.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
 #include "python/columns/field_names.h"
-#include "python/columns/function_tables.h"
+#include "python/columns/functions.h"
 #include "python/columns/object_capsule.h"
 #include "python/columns/rules_type.h"
-#include "python/function_signature.h"
-#include "python/held_reference.h"
-#include "python/interpreter_lock.h"
-#include "python/module_setup.h"
-#include "python/tuple_builder.h"
-#include "python/type_errors.h"
+#include "python/results.h"
+#include "python/scopes.h"
 
 namespace vexlo::python {
 namespace {
@@ -38,15 +34,6 @@ using lines::Field;
 using lines::OutputBuffer;
 using lines::RowFormat;
 
-constexpr std::string_view kFormatParameters[] = {"fields",     "json",      "depth", "accept_unknown",
-                                                  "icann_only", "keep_case", "urls"};
-constexpr std::string_view kLinesParameters[] = {"block", "at_end", "format", "threads", "rules"};
-constexpr std::string_view kNameParameters[] = {"name", "format", "rules"};
-
-constexpr FunctionSignature kLineFormat = positional_only("_line_format", kFormatParameters);
-constexpr FunctionSignature kAnswerLines = positional_only("_answer_lines", kLinesParameters);
-constexpr FunctionSignature kAnswerName = positional_only("_answer_name", kNameParameters);
-
 constexpr char kFormatCapsuleName[] = "vexlo._columns.RowFormat";
 using FormatCapsule = ObjectCapsule<RowFormat, kFormatCapsuleName>;
 
@@ -55,18 +42,9 @@ PyError out_of_memory() {
 }
 
 // The fields of a row, each named once, from a tuple of their names.
-bool extract_fields(PyObject* object, std::string_view parameter, std::vector<Field>& fields,
-                    PyError& error) {
-    if (!PyTuple_Check(object)) {
-        error = annotate_argument_error(parameter, not_an_instance(object, "tuple"));
-        return false;
-    }
-    return read_field_names(object, parameter, lines::field_named, {}, fields, error);
-}
-
-// The format held by a capsule from _line_format, or null with `error` set.
-const RowFormat* extract_format(PyObject* object, std::string_view parameter, PyError& error) {
-    return FormatCapsule::read(object, parameter, error);
+std::vector<Field> row_fields_argument(PyObject* object, std::string_view parameter) {
+    if (!PyTuple_Check(object)) argument_error(parameter, not_an_instance(object, "tuple"));
+    return read_field_names<Field>(object, parameter, lines::field_named, {});
 }
 
 PyObject* new_bytes(std::string_view bytes) {
@@ -82,125 +60,83 @@ PyObject* bad_lines_tuple(const std::vector<lines::BadLine>& bad_lines) {
     });
 }
 
+}  // namespace
+
 // _line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)
 PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kFormatParameters)> slots{};
-        if (!extract_arguments(kLineFormat, args, nargs, kwnames, slots, error)) return nullptr;
+    return call_frame([&] {
+        std::array<PyObject*, std::size(kLineFormatParameters)> slots{};
+        extract_arguments(kLineFormat, args, nargs, kwnames, slots);
         auto format = std::make_unique<RowFormat>();
-        if (!extract_fields(slots[0], kFormatParameters[0], format->fields, error) ||
-            !extract_bool(slots[1], kFormatParameters[1], format->json, error) ||
-            !extract_index(slots[2], kFormatParameters[2], format->depth, error) ||
-            !extract_bool(slots[3], kFormatParameters[3], format->switches.accept_unknown, error) ||
-            !extract_bool(slots[4], kFormatParameters[4], format->switches.icann_only, error) ||
-            !extract_bool(slots[5], kFormatParameters[5], format->keep_case, error) ||
-            !extract_bool(slots[6], kFormatParameters[6], format->urls, error)) {
-            return nullptr;
-        }
+        format->fields = row_fields_argument(slots[0], kLineFormatParameters[0]);
+        format->json = bool_argument(slots[1], kLineFormatParameters[1]);
+        format->depth = index_argument(slots[2], kLineFormatParameters[2]);
+        format->switches.accept_unknown = bool_argument(slots[3], kLineFormatParameters[3]);
+        format->switches.icann_only = bool_argument(slots[4], kLineFormatParameters[4]);
+        format->keep_case = bool_argument(slots[5], kLineFormatParameters[5]);
+        format->urls = bool_argument(slots[6], kLineFormatParameters[6]);
         if (!format->urls &&
             std::find(format->fields.begin(), format->fields.end(), Field::host) != format->fields.end()) {
-            error = annotate_argument_error(kFormatParameters[0],
-                                            value_error("the field 'host' needs urls"));
-            return nullptr;
+            argument_error(kLineFormatParameters[0], value_error("the field 'host' needs urls"));
         }
-        return FormatCapsule::make(std::move(format), error);
+        return FormatCapsule::make(std::move(format));
     });
 }
 
 // _answer_lines(block, at_end, format, threads, rules, /) -> (rows, consumed, lines, bad_lines)
 PyObject* answer_lines(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kLinesParameters)> slots{};
-        std::string_view block;
-        bool at_end = false;
-        const RowFormat* format = nullptr;
-        std::optional<unsigned> threads;
-        const RuleTables* tables = nullptr;
-        if (!extract_arguments(kAnswerLines, args, nargs, kwnames, slots, error) ||
-            !extract_bytes(slots[0], kLinesParameters[0], block, error) ||
-            !extract_bool(slots[1], kLinesParameters[1], at_end, error) ||
-            (format = extract_format(slots[2], kLinesParameters[2], error)) == nullptr ||
-            !extract_threads(slots[3], kLinesParameters[3], threads, error) ||
-            !extract_rules(slots[4], kLinesParameters[4], tables, error)) {
-            return nullptr;
-        }
-        const Held block_held(slots[0]), format_held(slots[2]);
+    return call_frame([&] {
+        std::array<PyObject*, std::size(kAnswerLinesParameters)> slots{};
+        extract_arguments(kAnswerLines, args, nargs, kwnames, slots);
+        const std::string_view block = bytes_argument(slots[0], kAnswerLinesParameters[0]);
+        const bool at_end = bool_argument(slots[1], kAnswerLinesParameters[1]);
+        const RowFormat& format = *FormatCapsule::read(slots[2], kAnswerLinesParameters[2]);
+        const std::optional<unsigned> threads = threads_argument(slots[3], kAnswerLinesParameters[3]);
+        const RuleTables& tables = rules_argument(slots[4], kAnswerLinesParameters[4]);
+        // The block and the format stay alive while the lock is given up.
+        const Owned block_held(Py_NewRef(slots[0])), format_held(Py_NewRef(slots[2]));
         BlockAnswer answer;
         try {
             const WithoutInterpreterLock unlocked;
             // By default every usable core; the block is cut into runs of lines
             // no shorter than lines::kMinBlockPerThread, which bounds the count
             // for a small block.
-            lines::answer_lines_threaded(block, at_end, *format, *tables, answer,
+            lines::answer_lines_threaded(block, at_end, format, tables, answer,
                                          threads.value_or(usable_cores()));
         } catch (const std::bad_alloc&) {
-            error = out_of_memory();
-            return nullptr;
+            throw out_of_memory();
         }
-        PyObject* result = make_tuple(4, [&](std::size_t i) -> PyObject* {
+        return checked(make_tuple(4, [&](std::size_t i) -> PyObject* {
             switch (i) {
                 case 0: return new_bytes(answer.output.view());
                 case 1: return PyLong_FromSize_t(answer.consumed);
                 case 2: return PyLong_FromSize_t(answer.lines);
                 default: return bad_lines_tuple(answer.bad_lines);
             }
-        });
-        if (result == nullptr) error = take_pending_exception();
-        return result;
+        }));
     });
 }
 
 // _answer_name(name, format, rules, /) -> (row, bad_byte or None)
 PyObject* answer_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        std::array<PyObject*, std::size(kNameParameters)> slots{};
-        const RuleTables* tables = nullptr;
-        std::string_view name;
-        const RowFormat* format = nullptr;
-        if (!extract_arguments(kAnswerName, args, nargs, kwnames, slots, error) ||
-            !extract_bytes(slots[0], kNameParameters[0], name, error) ||
-            (format = extract_format(slots[1], kNameParameters[1], error)) == nullptr ||
-            !extract_rules(slots[2], kNameParameters[2], tables, error)) {
-            return nullptr;
-        }
+    return call_frame([&] {
+        std::array<PyObject*, std::size(kAnswerNameParameters)> slots{};
+        extract_arguments(kAnswerName, args, nargs, kwnames, slots);
+        const std::string_view name = bytes_argument(slots[0], kAnswerNameParameters[0]);
+        const RowFormat& format = *FormatCapsule::read(slots[1], kAnswerNameParameters[1]);
+        const RuleTables& tables = rules_argument(slots[2], kAnswerNameParameters[2]);
         OutputBuffer row;
         std::size_t bad_byte = 0;
         try {
-            bad_byte = lines::answer_name(name, *format, *tables, row);
+            bad_byte = lines::answer_name(name, format, tables, row);
         } catch (const std::bad_alloc&) {
-            error = out_of_memory();
-            return nullptr;
+            throw out_of_memory();
         }
-        PyObject* result = make_tuple(2, [&](std::size_t i) -> PyObject* {
+        return checked(make_tuple(2, [&](std::size_t i) -> PyObject* {
             if (i == 0) return new_bytes(row.view());
             return bad_byte == 0 ? Py_NewRef(Py_None) : PyLong_FromSize_t(bad_byte);
-        });
-        if (result == nullptr) error = take_pending_exception();
-        return result;
+        }));
     });
 }
-
-PyMethodDef function_records[] = {
-    {"_line_format", as_cfunction(line_format), kCallFlags,
-     "_line_format(fields, json, depth, accept_unknown, icann_only, keep_case, urls, /)\n--\n\n"
-     "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
-     "With *urls* each name is a URL or an e-mail address, answered for its host."},
-    {"_answer_lines", as_cfunction(answer_lines), kCallFlags,
-     "_answer_lines(block, at_end, format, threads, rules, /)\n--\n\n"
-     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
-     "*threads* threads (None: every usable core), as a tuple\n"
-     "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
-     "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
-     "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
-     "in the block, its first bad byte counted from 1, and where its row starts."},
-    {"_answer_name", as_cfunction(answer_name), kCallFlags,
-     "_answer_name(name, format, rules, /)\n--\n\n"
-     "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
-     "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
-};
-
-}  // namespace
-
-std::span<PyMethodDef> line_functions() { return function_records; }
 
 }  // namespace vexlo::python

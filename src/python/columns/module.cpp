@@ -1,54 +1,126 @@
-// The definition of vexlo._columns and its exec step, which first connects
-// the module to vexlo._lookup's process services, then adds the functions of
-// its tables (vexlo.host and vexlo.extract among them), the Rules and
-// Extracted types and _MAX_LIST_BYTES, each listed in __all__ as in
-// vexlo._lookup. The module keeps no state of its own.
+// The definition of vexlo._columns, its one method table and its exec step,
+// which first borrows vexlo._lookup's shared services, then adds the
+// functions, the Rules and Extracted types and _MAX_LIST_BYTES, each listed in
+// __all__ as in vexlo._lookup. The module keeps no state of its own.
 #include <Python.h>
 
-#include <span>
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+#include <utility>
 
 #include "list_file/limits.h"
 #include "python/boundary.h"
-#include "python/columns/function_tables.h"
+#include "python/columns/functions.h"
 #include "python/columns/rules_type.h"
-#include "python/columns/sibling_services.h"
 #include "python/module_setup.h"
 #include "python/py_error.h"
+#include "python/questions/extract_question.h"
 #include "python/questions/extracted_record.h"
+#include "python/shared_services.h"
+#include "rules/compiled_shape.h"
 
 namespace vexlo::python {
 namespace {
 
+std::atomic<const SharedServices*> borrowed{nullptr};
+
+// The services of `definition` when it is vexlo._lookup's from this build,
+// else null. The methods of the compiled rules search the root unrolled for
+// the edge count this module was built with, so the tables must have it.
+const SharedServices* services_of(const PyModuleDef* definition) noexcept {
+    if (definition == nullptr || definition->m_name == nullptr ||
+        std::strcmp(definition->m_name, "_lookup") != 0) {
+        return nullptr;
+    }
+    // Only the address is computed: a definition of another layout is never
+    // read past its end.
+    const char* const behind =
+        reinterpret_cast<const char*>(definition) + offsetof(LookupDefinition, slots);
+    if (reinterpret_cast<const char*>(definition->m_slots) != behind) return nullptr;
+    const SharedServices* services = reinterpret_cast<const LookupDefinition*>(definition)->services;
+    if (services == nullptr || std::strcmp(services->build_stamp, kBuildStamp) != 0 ||
+        services->compiled_tables->nodes[0].edge_count != kCompiledRootEdgeCount) {
+        return nullptr;
+    }
+    return services;
+}
+
+// Imports the sibling (the module `_lookup` of this module's own package:
+// vexlo._lookup for vexlo._columns) and borrows its services. False with an
+// exception set: the import's own, or an ImportError. Throws nothing and
+// needs no services.
+bool borrow_services(PyObject* module) noexcept {
+    PyObject* own_name = PyModule_GetNameObject(module);
+    if (own_name == nullptr) return false;
+    const Py_ssize_t dot = PyUnicode_FindChar(own_name, '.', 0, PY_SSIZE_T_MAX, -1);
+    PyObject* package = dot < -1 ? nullptr : PyUnicode_Substring(own_name, 0, dot + 1);
+    PyObject* name = package == nullptr ? nullptr : PyUnicode_FromFormat("%U_lookup", package);
+    Py_XDECREF(package);
+    PyObject* sibling = name == nullptr ? nullptr : PyImport_Import(name);
+    const SharedServices* services = nullptr;
+    if (sibling != nullptr) {
+        services = services_of(PyModule_Check(sibling) ? PyModule_GetDef(sibling) : nullptr);
+        // The shared object stays loaded for the life of the process.
+        Py_DECREF(sibling);
+        if (services == nullptr) {
+            PyErr_Format(PyExc_ImportError, "%U is not the module built together with %U", name,
+                         own_name);
+        }
+    }
+    Py_XDECREF(name);
+    Py_DECREF(own_name);
+    if (services == nullptr) return false;
+    borrowed.store(services, std::memory_order_release);
+    return true;
+}
+
+constexpr FunctionDeclaration kFunctions[] = {
+    {kAddColumnFunctions, add_column_functions,
+     "Makes the column functions *module*'s own (vexlo.columns)."},
+    {kLineFormat, line_format,
+     "The row format of the vexlo command, for _answer_lines and _answer_name.\n"
+     "With *urls* each name is a URL or an e-mail address, answered for its host."},
+    {kAnswerLines, answer_lines,
+     "Rows for the whole lines at the start of *block* (bytes), made by up to\n"
+     "*threads* threads (None: every usable core), as a tuple\n"
+     "(rows, consumed, lines, bad_lines). Without *at_end* the bytes after the\n"
+     "last newline are not answered: *consumed* stops before them. *bad_lines*\n"
+     "holds (line, byte, row_offset) for each line that is not UTF-8: its index\n"
+     "in the block, its first bad byte counted from 1, and where its row starts."},
+    {kAnswerName, answer_name,
+     "The row for *name* (bytes), taken whole, as a tuple (row, bad_byte):\n"
+     "bad_byte is None, or the first byte that is not UTF-8 counted from 1."},
+    {kLoadRules, load_rules,
+     "The Rules of the bytes of a list file, with the *extra* rules (an\n"
+     "iterable of str) on top; ValueError naming the first faulty line (or\n"
+     "extra rule) when the file is not a list vexlo can hold."},
+    {kCompiledRules, compiled_rules,
+     "The Rules of the list compiled into vexlo, the same object every time."},
+    {kHost, host_function,
+     "Return the host name in *text*, a URL, an e-mail address or a host name,\n"
+     "as written there, or None if it has none. An IP address is None too,\n"
+     "unless *keep_ip* (an IPv6 address without its brackets)."},
+    {questions::kExtract, extract_function, questions::kExtractText},
+};
+
+auto methods = method_records<kFunctions>();
+
 int module_exec(PyObject* module) noexcept {
     // Before anything that could raise a PanicException: it must be the
     // class vexlo._lookup raises.
-    if (!connect_to_lookup(module)) return -1;
-    return exec_frame([module](PyError& error) {
-        for (const std::span<PyMethodDef> table :
-             {column_functions(), column_question_functions(), line_functions(), rules_functions(),
-              host_functions(), extract_functions()}) {
-            if (!add_functions(module, table, error)) return false;
+    if (!borrow_services(module)) return -1;
+    return exec_frame([module] {
+        add_functions(module, methods);
+        using MakeType = PyTypeObject* (*)() noexcept;
+        const std::pair<const char*, MakeType> types[] = {{"Rules", rules_type},
+                                                          {"Extracted", extracted_type}};
+        for (const auto& [name, make] : types) {
+            Owned type(Py_NewRef(checked(reinterpret_cast<PyObject*>(make()))));
+            add_owned(module, Owned(created(PyUnicode_FromString(name))), std::move(type));
         }
-        PyTypeObject* rules = rules_type();
-        if (rules == nullptr) {
-            error = take_pending_exception();
-            return false;
-        }
-        if (!add_owned(module, created(PyUnicode_FromString("Rules")),
-                       Py_NewRef(reinterpret_cast<PyObject*>(rules)), error)) {
-            return false;
-        }
-        PyTypeObject* extracted = extracted_type();
-        if (extracted == nullptr) {
-            error = take_pending_exception();
-            return false;
-        }
-        if (!add_owned(module, created(PyUnicode_FromString("Extracted")),
-                       Py_NewRef(reinterpret_cast<PyObject*>(extracted)), error)) {
-            return false;
-        }
-        return add_owned(module, created(PyUnicode_FromString("_MAX_LIST_BYTES")),
-                         created(PyLong_FromSize_t(list_file::kMaxFileBytes)), error);
+        Owned name(created(PyUnicode_FromString("_MAX_LIST_BYTES")));
+        add_owned(module, std::move(name), Owned(created(PyLong_FromSize_t(list_file::kMaxFileBytes))));
     });
 }
 
@@ -71,6 +143,11 @@ PyModuleDef module_definition = {
 };
 
 }  // namespace
+
+const SharedServices& shared_services() noexcept {
+    return *borrowed.load(std::memory_order_acquire);
+}
+
 }  // namespace vexlo::python
 
 PyMODINIT_FUNC PyInit__columns(void) {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/py_error.h"
 
 namespace vexlo::python {
@@ -16,24 +16,16 @@ namespace vexlo::python {
 // `Name` names the capsule, so that one kind is never read as another.
 template <class Object, const char* Name>
 struct ObjectCapsule {
-    // A capsule owning `object`, or null with `error` set (and `object`
-    // deleted).
-    static PyObject* make(std::unique_ptr<Object> object, PyError& error) {
-        PyObject* capsule = PyCapsule_New(object.get(), Name, release);
-        if (capsule == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
+    // A capsule owning `object` (deleted should the capsule not be made).
+    static PyObject* make(std::unique_ptr<Object> object) {
+        PyObject* capsule = checked(PyCapsule_New(object.get(), Name, release));
         object.release();  // the capsule owns it now
         return capsule;
     }
 
-    // The object held by `capsule`, an argument named `parameter`; null with
-    // `error` set when it is no such capsule.
-    static const Object* read(PyObject* capsule, std::string_view parameter, PyError& error) {
-        void* object = nullptr;
-        if (!extract_capsule(capsule, Name, parameter, object, error)) return nullptr;
-        return static_cast<const Object*>(object);
+    // The object held by `capsule`, an argument named `parameter`.
+    static const Object* read(PyObject* capsule, std::string_view parameter) {
+        return static_cast<const Object*>(capsule_argument(capsule, Name, parameter));
     }
 
 private:

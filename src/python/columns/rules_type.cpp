@@ -10,16 +10,14 @@
 #include <vector>
 
 #include "list_file/loaded_list.h"
-#include "python/argument_conversion.h"
-#include "python/function_signature.h"
-#include "python/held_reference.h"
-#include "python/interpreter_lock.h"
+#include "python/arguments.h"
+#include "python/columns/functions.h"
 #include "python/process_once.h"
-#include "python/process_services.h"
 #include "python/questions/extract_question.h"
 #include "python/questions/question_functions.h"
 #include "python/results.h"
-#include "python/type_errors.h"
+#include "python/scopes.h"
+#include "python/shared_services.h"
 #include "rules/compiled_shape.h"
 
 namespace vexlo::python {
@@ -42,44 +40,29 @@ struct RulesObject {
 
 RulesObject* as_rules(PyObject* self) { return reinterpret_cast<RulesObject*>(self); }
 
-using questions::Answer;
-
 // The methods answer from the rules they are called on. The search of a
 // root with as many edges as the compiled list's runs unrolled, as the
-// module functions' does: the compiled tables' root (sibling_services.cpp
+// module functions' does: the compiled tables' root (columns/module.cpp
 // makes sure), and that of any list loaded with as many top-level rules,
 // such as a copy of the compiled list.
 struct RulesOfSelf {
-    template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate>
+    template <Question Q>
     [[gnu::always_inline]] static PyObject* call(PyObject* self, PyObject* const* args,
                                                  Py_ssize_t nargs, PyObject* kwnames) {
-        const RulesObject* rules = as_rules(self);
-        if (rules->tables->nodes[0].edge_count == kCompiledRootEdgeCount) {
-            return questions::answer_call<Signature, answer, kShortPath, kPredicate,
-                                          kCompiledRootEdgeCount>(*rules->tables, args, nargs,
-                                                                  kwnames);
+        const RuleTables& tables = *as_rules(self)->tables;
+        if (tables.nodes[0].edge_count == kCompiledRootEdgeCount) {
+            return questions::answer_call<Q, kCompiledRootEdgeCount>(tables, args, nargs, kwnames);
         }
-        return questions::answer_call<Signature, answer, kShortPath, kPredicate, 0>(
-            *rules->tables, args, nargs, kwnames);
+        return questions::answer_call<Q, 0>(tables, args, nargs, kwnames);
     }
 };
 
-constexpr auto kPublicsuffixDoc = questions::method_doc(questions::kPublicsuffixDoc);
-constexpr auto kPrivatesuffixDoc = questions::method_doc(questions::kPrivatesuffixDoc);
-constexpr auto kIsPublicDoc = questions::method_doc(questions::kIsPublicDoc);
-constexpr auto kIsPrivateDoc = questions::method_doc(questions::kIsPrivateDoc);
-constexpr auto kPrivatepartsDoc = questions::method_doc(questions::kPrivatepartsDoc);
-constexpr auto kSubdomainDoc = questions::method_doc(questions::kSubdomainDoc);
-constexpr const char* kMethodDocs[6] = {kPublicsuffixDoc.data(), kPrivatesuffixDoc.data(),
-                                        kIsPublicDoc.data(),     kIsPrivateDoc.data(),
-                                        kPrivatepartsDoc.data(), kSubdomainDoc.data()};
-
 // extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)
 PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return questions::extract_call(*as_rules(self)->tables, args, nargs, kwnames);
+    return questions::call_extract(*as_rules(self)->tables, args, nargs, kwnames);
 }
 
-constexpr auto kExtractDoc = questions::method_doc(questions::kExtractDoc);
+constexpr auto kExtractDoc = docstring<questions::kExtract, true>(questions::kExtractText);
 
 // A function of vexlo.rules by name: what a Rules object is pickled as.
 PyObject* rules_module_function(const char* name) {
@@ -112,7 +95,7 @@ PyObject* with_rules(PyObject* self, PyObject* rules);
 
 std::array<PyMethodDef, 10> method_records = [] {
     std::array<PyMethodDef, 10> all{};
-    const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf>(kMethodDocs);
+    const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf, true>();
     for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
     all[6] = {"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()};
     all[7] = {"with_rules", with_rules, METH_O,
@@ -271,59 +254,36 @@ PyObject* optional_str(const char* text) {
 }
 
 // The rules of `before` (a tuple of extra rules already taken, or null)
-// followed by those of `object`, an iterable of str: a new tuple of them in
-// `rules`, whose items `texts` view. False with `error` set (and no tuple).
-// An extra rule is named by its place in the whole tuple, from 1.
-bool extract_extra_rules(PyObject* object, std::string_view parameter, PyObject* before,
-                         PyObject*& rules, std::vector<std::string_view>& texts, PyError& error) {
-    const auto fail = [&](PyError problem) {
-        Py_CLEAR(rules);
-        error = annotate_argument_error(parameter, std::move(problem));
-        return false;
-    };
+// followed by those of `object`, an iterable of str: a new tuple of them,
+// whose items `texts` view. An extra rule is named by its place in the whole
+// tuple, from 1.
+Owned extra_rules_argument(PyObject* object, std::string_view parameter, PyObject* before,
+                           std::vector<std::string_view>& texts) {
     // A str is an iterable of one-letter rules, which no one means.
     if (PyUnicode_Check(object) || PyBytes_Check(object) || PyByteArray_Check(object)) {
-        return fail(type_error("the extra rules must be an iterable of str, not a " +
-                               qualified_type_name(Py_TYPE(object)) + " (give [rule] for one)"));
+        argument_error(parameter,
+                       type_error("the extra rules must be an iterable of str, not a " +
+                                  qualified_type_name(Py_TYPE(object)) + " (give [rule] for one)"));
     }
-    rules = PySequence_Tuple(object);
-    if (rules == nullptr) return fail(take_pending_exception());
+    Owned rules(PySequence_Tuple(object));
+    if (rules.get() == nullptr) argument_error(parameter, take_pending_exception());
     if (before != nullptr && PyTuple_GET_SIZE(before) != 0) {
-        PyObject* given = rules;
-        rules = PySequence_Concat(before, given);
-        Py_DECREF(given);
-        if (rules == nullptr) return fail(take_pending_exception());
+        rules = Owned(PySequence_Concat(before, rules.get()));
+        if (rules.get() == nullptr) argument_error(parameter, take_pending_exception());
     }
-    const Py_ssize_t count = PyTuple_GET_SIZE(rules);
     try {
-        texts.resize(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        return fail(PyError::with_message(PyExc_MemoryError, "out of memory for the extra rules"));
+        str_items(rules.get(), "extra rule", 1, texts);
+    } catch (PyError& error) {
+        argument_error(parameter, std::move(error));
     }
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PyTuple_GET_ITEM(rules, i);
-        if (!PyUnicode_Check(item)) {
-            return fail(type_error("extra rule " + std::to_string(i + 1) + " is " +
-                                   qualified_type_name(Py_TYPE(item)) + ", not str"));
-        }
-        Py_ssize_t size = 0;
-        const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
-        if (utf8 == nullptr) {
-            return fail(annotate_item_error("extra rule", static_cast<std::size_t>(i + 1),
-                                            take_pending_exception()));
-        }
-        texts[static_cast<std::size_t>(i)] = {utf8, static_cast<std::size_t>(size)};
-    }
-    return true;
+    return rules;
 }
 
 // The Rules of a list file's bytes `source` (or, when null, of the compiled
 // list) with the extra rules `extra` (a tuple, which `texts` view) on top.
-// Takes over `extra`. Null with `error` set.
-PyObject* rules_with(PyObject* source, PyObject* extra, const std::vector<std::string_view>& texts,
-                     PyError& error) {
-    const Owned owned_extra(extra);
-    const ProcessServices& services = process_services();
+PyObject* rules_with(PyObject* source, const Owned& extra,
+                     const std::vector<std::string_view>& texts) {
+    const SharedServices& services = shared_services();
     list_file::LoadOutcome outcome;
     try {
         const WithoutInterpreterLock unlocked;
@@ -336,121 +296,74 @@ PyObject* rules_with(PyObject* source, PyObject* extra, const std::vector<std::s
                                              texts);
         }
     } catch (const std::bad_alloc&) {
-        error = PyError::with_message(PyExc_MemoryError, "out of memory for the rules of a list");
-        return nullptr;
+        throw PyError::with_message(PyExc_MemoryError, "out of memory for the rules of a list");
     }
-    if (outcome.list == nullptr) {
-        error = value_error(list_file::refusal_message(outcome.errors));
-        return nullptr;
-    }
+    if (outcome.list == nullptr) throw value_error(list_file::refusal_message(outcome.errors));
     const list_file::LoadedList& list = *outcome.list;
     PyObject* version = list.version ? new_str(*list.version, false) : Py_NewRef(Py_None);
-    PyObject* rules = new_rules(&list.tables.tables(), outcome.list.get(), Py_XNewRef(source),
-                                Py_NewRef(extra), new_str(list.checksum, true), version,
-                                list.rule_count, list.twin_count);
-    outcome.list.release();  // new_rules took it over, made or not
-    if (rules == nullptr) error = take_pending_exception();
-    return rules;
+    // new_rules takes the list over, made or not.
+    return checked(new_rules(&list.tables.tables(), outcome.list.release(), Py_XNewRef(source),
+                             Py_NewRef(extra.get()), new_str(list.checksum, true), version,
+                             list.rule_count, list.twin_count));
 }
 
 // Rules.with_rules(rules, /): the extra rules given after those the rules
 // already have, on top of the list's own (its file, or the compiled list).
 PyObject* with_rules(PyObject* self, PyObject* argument) {
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         const RulesObject* rules = as_rules(self);
-        PyObject* extra = nullptr;
         std::vector<std::string_view> texts;
-        if (!extract_extra_rules(argument, "rules", rules->extra, extra, texts, error)) {
-            return nullptr;
-        }
-        if (PyTuple_GET_SIZE(extra) == PyTuple_GET_SIZE(rules->extra)) {
-            Py_DECREF(extra);
+        const Owned extra = extra_rules_argument(argument, "rules", rules->extra, texts);
+        if (PyTuple_GET_SIZE(extra.get()) == PyTuple_GET_SIZE(rules->extra)) {
             return Py_NewRef(self);  // nothing added
         }
-        return rules_with(rules->source, extra, texts, error);
-    });
-}
-
-constexpr std::string_view kLoadParameters[] = {"data", "extra"};
-constexpr FunctionSignature kLoadRules = positional_only("_load_rules", kLoadParameters);
-constexpr FunctionSignature kCompiledRules = positional_only("_compiled_rules", {});
-
-// _load_rules(data, extra, /): the Rules of a list file's bytes with extra
-// rules on top.
-PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        PyObject* slots[2] = {};
-        std::string_view data;
-        PyObject* extra = nullptr;
-        std::vector<std::string_view> texts;
-        if (!extract_arguments(kLoadRules, args, nargs, kwnames, slots, error) ||
-            !extract_bytes(slots[0], kLoadParameters[0], data, error) ||
-            !extract_extra_rules(slots[1], kLoadParameters[1], nullptr, extra, texts, error)) {
-            return nullptr;
-        }
-        return rules_with(slots[0], extra, texts, error);
+        return rules_with(rules->source, extra, texts);
     });
 }
 
 ProcessOnce compiled_rules_once;
 
+}  // namespace
+
+// _load_rules(data, extra, /): the Rules of a list file's bytes with extra
+// rules on top.
+PyObject* load_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_frame([&] {
+        PyObject* slots[2] = {};
+        extract_arguments(kLoadRules, args, nargs, kwnames, slots);
+        bytes_argument(slots[0], kLoadRulesParameters[0]);
+        std::vector<std::string_view> texts;
+        const Owned extra = extra_rules_argument(slots[1], kLoadRulesParameters[1], nullptr, texts);
+        return rules_with(slots[0], extra, texts);
+    });
+}
+
 // _compiled_rules(): the Rules of the list compiled into vexlo._lookup, one
 // object for the process.
 PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_frame([&](PyError& error) -> PyObject* {
-        if (!extract_arguments(kCompiledRules, args, nargs, kwnames, {}, error)) return nullptr;
-        PyObject* rules = compiled_rules_once.get([]() -> PyObject* {
-            const ProcessServices& services = process_services();
+    return call_frame([&] {
+        extract_arguments(kCompiledRules, args, nargs, kwnames, {});
+        return Py_NewRef(checked(compiled_rules_once.get([]() -> PyObject* {
+            const SharedServices& services = shared_services();
             const CompiledList& list = *services.compiled_list;
             return new_rules(services.compiled_tables, nullptr, nullptr, PyTuple_New(0),
                              PyUnicode_FromString(list.checksum), optional_str(list.version),
                              list.rule_count, list.twin_count);
-        });
-        if (rules == nullptr) {
-            error = take_pending_exception();
-            return nullptr;
-        }
-        return Py_NewRef(rules);
+        })));
     });
 }
-
-PyMethodDef function_records[] = {
-    {"_load_rules", as_cfunction(load_rules), kCallFlags,
-     "_load_rules(data, extra, /)\n--\n\n"
-     "The Rules of the bytes of a list file, with the *extra* rules (an\n"
-     "iterable of str) on top; ValueError naming the first faulty line (or\n"
-     "extra rule) when the file is not a list vexlo can hold."},
-    {"_compiled_rules", as_cfunction(compiled_rules), kCallFlags,
-     "_compiled_rules()\n--\n\n"
-     "The Rules of the list compiled into vexlo, the same object every time."},
-};
-
-}  // namespace
 
 PyTypeObject* rules_type() noexcept {
     return reinterpret_cast<PyTypeObject*>(
         rules_type_once.get([] { return PyType_FromSpec(&rules_spec); }));
 }
 
-bool extract_rules(PyObject* object, std::string_view parameter, const RuleTables*& tables,
-                   PyError& error) {
-    if (object == Py_None) {
-        tables = process_services().compiled_tables;
-        return true;
-    }
+const RuleTables& rules_argument(PyObject* object, std::string_view parameter) {
+    if (object == Py_None) return *shared_services().compiled_tables;
     PyTypeObject* type = rules_type();
-    if (type == nullptr) {
-        error = take_pending_exception();
-        return false;
-    }
-    if (Py_TYPE(object) != type) {
-        error = annotate_argument_error(parameter, not_an_instance(object, "vexlo.Rules"));
-        return false;
-    }
-    tables = as_rules(object)->tables;
-    return true;
+    if (type == nullptr) throw_pending_exception();
+    if (Py_TYPE(object) != type) argument_error(parameter, not_an_instance(object, "vexlo.Rules"));
+    return *as_rules(object)->tables;
 }
-
-std::span<PyMethodDef> rules_functions() { return function_records; }
 
 }  // namespace vexlo::python

@@ -7,10 +7,8 @@
 
 #include <Python.h>
 
-#include <span>
 #include <string_view>
 
-#include "python/py_error.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo::python {
@@ -19,13 +17,8 @@ namespace vexlo::python {
 // interpreter's exception set when it cannot be.
 PyTypeObject* rules_type() noexcept;
 
-// The tables of a Rules object, or of the compiled list for None. Returns
-// false with `error` set for anything else.
-bool extract_rules(PyObject* object, std::string_view parameter, const RuleTables*& tables,
-                   PyError& error);
-
-// _load_rules(data, /) and _compiled_rules(): the module functions that make
-// Rules objects.
-std::span<PyMethodDef> rules_functions();
+// The tables of a Rules object, or of the compiled list for None; anything
+// else is a TypeError.
+const RuleTables& rules_argument(PyObject* object, std::string_view parameter);
 
 }  // namespace vexlo::python

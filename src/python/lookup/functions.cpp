@@ -8,21 +8,18 @@
 namespace vexlo::python {
 namespace {
 
-using questions::Answer;
-
 // The module functions answer from the compiled tables; `self` is the module.
 struct CompiledTables {
-    template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate>
+    template <Question Q>
     [[gnu::always_inline]] static PyObject* call(PyObject*, PyObject* const* args,
                                                  Py_ssize_t nargs, PyObject* kwnames) {
-        return questions::answer_call<Signature, answer, kShortPath, kPredicate,
-                                      kCompiledRootEdgeCount>(compiled_tables(), args, nargs,
-                                                              kwnames);
+        return questions::answer_call<Q, kCompiledRootEdgeCount>(compiled_tables(), args, nargs,
+                                                                 kwnames);
     }
 };
 
 std::array<PyMethodDef, 6> function_records =
-    questions::records<CompiledTables>(questions::kFunctionDocs);
+    questions::records<CompiledTables, false>();
 
 }  // namespace
 

@@ -1,59 +1,75 @@
 // The definition of vexlo._lookup and its exec step. The module keeps no
 // state: the exec step only puts the six functions and LIST_CHECKSUM on the
 // module object and lists them in __all__. Its definition also carries the
-// process's services, which vexlo._columns borrows.
+// process's shared services, which vexlo._columns borrows.
 #include <Python.h>
 
 #include "python/boundary.h"
 #include "python/lookup/functions.h"
-#include "python/lookup/process_caches.h"
 #include "python/module_setup.h"
-#include "python/process_services.h"
+#include "python/process_once.h"
 #include "python/py_error.h"
+#include "python/scopes.h"
+#include "python/shared_services.h"
+#include "rules/compiled_tables.h"
 #include "rules/rule_trie.h"
 
 namespace vexlo::python {
 namespace {
 
-int module_exec(PyObject* module) noexcept {
-    return exec_frame([module](PyError& error) {
-        if (!add_functions(module, lookup_functions(), error)) return false;
-        PyObject* name = created(PyUnicode_FromStringAndSize("LIST_CHECKSUM", 13));
-        PyObject* checksum = PyUnicode_FromStringAndSize(
-            LIST_CHECKSUM, static_cast<Py_ssize_t>(LIST_CHECKSUM_LENGTH));
-        if (checksum == nullptr) {
-            Py_DECREF(name);
-            object_creation_failed();
-        }
-        return add_owned(module, name, checksum, error);
+constexpr const char* kPanicDoc =
+    "\n"
+    "The exception raised when vexlo's native code, called from Python, faults.\n"
+    "\n"
+    "Like SystemExit, this exception is derived from BaseException so that\n"
+    "it will typically propagate all the way through the stack and cause the\n"
+    "Python interpreter to exit.\n";
+
+ProcessOnce panic_type_once;
+
+PyObject* make_panic_exception_type() noexcept {
+    return panic_type_once.get([] {
+        return PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", kPanicDoc,
+                                         PyExc_BaseException, nullptr);
     });
 }
 
-PyModuleDef_Slot module_slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
-    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
-    {0, nullptr},
-};
+constexpr SharedServices kServices = {kBuildStamp, make_panic_exception_type,
+                                      &compiled_rule_tables, &compiled_list};
 
-LookupModuleDef module_definition = {
+int module_exec(PyObject* module) noexcept {
+    return exec_frame([module] {
+        add_functions(module, lookup_functions());
+        Owned name(created(PyUnicode_FromStringAndSize("LIST_CHECKSUM", 13)));
+        Owned checksum(created(PyUnicode_FromStringAndSize(
+            LIST_CHECKSUM, static_cast<Py_ssize_t>(LIST_CHECKSUM_LENGTH))));
+        add_owned(module, std::move(name), std::move(checksum));
+    });
+}
+
+LookupDefinition module_definition = {
     {
         PyModuleDef_HEAD_INIT,
-        kLookupModuleName,
-        module_definition.doc,
+        "_lookup",
+        "",
         0,
         nullptr,
-        module_slots,
+        module_definition.slots,
         nullptr,
         nullptr,
         nullptr,
     },
-    "",
-    &kProcessCaches,
+    {
+        {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+        {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+        {0, nullptr},
+    },
+    &kServices,
 };
 
 }  // namespace
 
-const ProcessServices& process_services() noexcept { return kProcessCaches; }
+const SharedServices& shared_services() noexcept { return kServices; }
 
 }  // namespace vexlo::python
 

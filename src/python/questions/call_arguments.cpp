@@ -2,13 +2,12 @@
 
 #include <array>
 
-#include "python/argument_conversion.h"
-
 namespace vexlo::python {
 
-bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
-                  PyObject* kwnames, CallArguments& call, PyError& error) {
+CallArguments call_arguments(const FunctionSignature& signature, PyObject* const* args,
+                             Py_ssize_t nargs, PyObject* kwnames) {
     const std::size_t positional_count = signature.positional.size();
+    CallArguments call;
     // Every function declares its switches in this order; is_public and
     // is_private stop before keep_case.
     bool* const switches[] = {&call.accept_unknown, &call.icann_only, &call.keep_case};
@@ -22,31 +21,25 @@ bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_
         call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
         call.domain_is_ascii = true;
-        if (positional_count == 2 && !extract_index(args[1], "depth", call.depth, error)) {
-            return false;
-        }
+        if (positional_count == 2) call.depth = extract_depth(args[1]);
         for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
             *switches[i] = signature.keyword_only[i].default_value;
         }
-        return true;
+        return call;
     }
 
     // domain, depth and the three switches at most.
     std::array<PyObject*, 5> slots{};
-    if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) return false;
-    if (!extract_str(slots[0], "domain", call.domain, error)) return false;
+    extract_arguments(signature, args, nargs, kwnames, slots);
+    call.domain = extract_domain(slots[0]);
     call.domain_is_ascii = PyUnicode_IS_ASCII(slots[0]);
-    if (positional_count == 2 && !extract_index(slots[1], "depth", call.depth, error)) {
-        return false;
-    }
+    if (positional_count == 2) call.depth = extract_depth(slots[1]);
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
         const KeywordParameter& parameter = signature.keyword_only[i];
-        if (!extract_flag(slots[positional_count + i], parameter.name, parameter.default_value,
-                          *switches[i], error)) {
-            return false;
-        }
+        *switches[i] = extract_flag(slots[positional_count + i], parameter.name,
+                                    parameter.default_value);
     }
-    return true;
+    return call;
 }
 
 }  // namespace vexlo::python

@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "python/function_signature.h"
-#include "python/py_error.h"
+#include "python/arguments.h"
 
 namespace vexlo::python {
 
@@ -24,8 +23,8 @@ struct CallArguments {
 };
 
 // The whole extraction: placement, domain, depth (when the function has it),
-// then the switches in declaration order. Returns false with `error` set.
-bool extract_call(const FunctionSignature& signature, PyObject* const* args, Py_ssize_t nargs,
-                  PyObject* kwnames, CallArguments& call, PyError& error);
+// then the switches in declaration order. Throws at the first problem.
+CallArguments call_arguments(const FunctionSignature& signature, PyObject* const* args,
+                             Py_ssize_t nargs, PyObject* kwnames);
 
 }  // namespace vexlo::python

@@ -12,9 +12,8 @@
 
 #include "extract/text_extraction.h"
 #include "normalize/utf8_check.h"
-#include "python/argument_conversion.h"
+#include "python/arguments.h"
 #include "python/boundary.h"
-#include "python/function_signature.h"
 #include "python/question_parameters.h"
 #include "python/questions/extracted_record.h"
 #include "rules/rule_tables.h"
@@ -27,8 +26,7 @@ namespace {
 inline constexpr std::string_view kExtractPositional[] = {"text"};
 inline constexpr FunctionSignature kExtract{"extract", kExtractPositional, 1, kExtractSwitches};
 
-inline constexpr char kExtractDoc[] =
-    "extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False)\n--\n\n"
+inline constexpr char kExtractText[] =
     "Return every part of the host name in *text* (a URL, an e-mail address or a\n"
     "host name) as an Extracted record: host, prefix, domain, publicsuffix,\n"
     "privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,\n"
@@ -47,7 +45,7 @@ constexpr ExtractOptions default_extract_options() {
 
 // The record for `text`, the UTF-8 of a str; `ascii`: the str is ASCII, and
 // so is every field cut from it.
-inline PyObject* extract_answer(const RuleTables& tables, std::string_view text, bool ascii,
+inline PyObject* extract_record(const RuleTables& tables, std::string_view text, bool ascii,
                                 const ExtractOptions& options) {
     const TextExtraction extraction(text, tables, options);
     std::optional<std::string_view> fields[kExtractFieldCount];
@@ -63,33 +61,29 @@ inline PyObject* extract_answer(const RuleTables& tables, std::string_view text,
 }
 
 // One call of extract over `tables`.
-inline PyObject* extract_call(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
+inline PyObject* call_extract(const RuleTables& tables, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
     // The common call: one exact str of ASCII characters, no keyword.
     if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0]) &&
         PyUnicode_IS_COMPACT_ASCII(args[0])) {
-        return infallible_call_frame([&]() -> PyObject* {
+        return call_frame([&]() -> PyObject* {
             const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
                                         static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
             static constexpr ExtractOptions kDefaults = default_extract_options();
-            return extract_answer(tables, text, true, kDefaults);
+            return extract_record(tables, text, true, kDefaults);
         });
     }
-    return call_frame([&](PyError& error) -> PyObject* {
+    return call_frame([&] {
         std::array<PyObject*, 4> slots{};
-        std::string_view text;
-        ExtractOptions options = default_extract_options();
-        if (!extract_arguments(kExtract, args, nargs, kwnames, slots, error) ||
-            !extract_str(slots[0], kExtractPositional[0], text, error) ||
-            !extract_flag(slots[1], kExtractSwitches[0].name, kExtractSwitches[0].default_value,
-                          options.keep_ip, error) ||
-            !extract_flag(slots[2], kExtractSwitches[1].name, kExtractSwitches[1].default_value,
-                          options.accept_unknown, error) ||
-            !extract_flag(slots[3], kExtractSwitches[2].name, kExtractSwitches[2].default_value,
-                          options.keep_case, error)) {
-            return nullptr;
+        extract_arguments(kExtract, args, nargs, kwnames, slots);
+        const std::string_view text = str_argument(slots[0], kExtractPositional[0]);
+        ExtractOptions options;
+        bool* const switches[] = {&options.keep_ip, &options.accept_unknown, &options.keep_case};
+        for (std::size_t i = 0; i < kExtractSwitches.size(); ++i) {
+            *switches[i] = extract_flag(slots[1 + i], kExtractSwitches[i].name,
+                                        kExtractSwitches[i].default_value);
         }
-        return extract_answer(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
+        return extract_record(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
     });
 }
 

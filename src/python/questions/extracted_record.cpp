@@ -5,12 +5,12 @@
 #include "python/process_once.h"
 #include "python/py_error.h"
 #include "python/results.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 
 namespace vexlo::python {
 namespace {
 
-// In the order of query/extract.h's ExtractField.
+// In the order of extract/fields.h's ExtractField.
 PyStructSequence_Field kFields[] = {
     {"host", "the host name in the text, lowercase unless keep_case, without its root dot"},
     {"prefix", "the labels left of the private suffix ('www.shop'), '' when there are none"},

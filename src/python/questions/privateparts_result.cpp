@@ -2,7 +2,6 @@
 
 #include "common/dots.h"
 #include "python/results.h"
-#include "python/tuple_builder.h"
 
 namespace vexlo::python {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "python/boundary.h"
-#include "python/function_signature.h"
+#include "python/arguments.h"
 #include "python/module_setup.h"
 #include "python/question_parameters.h"
 #include "python/questions/call_arguments.h"
@@ -39,77 +39,59 @@ inline constexpr FunctionSignature kIsPrivate{"is_private", kDomainOnly, 1, kMat
 inline constexpr FunctionSignature kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
 inline constexpr FunctionSignature kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
 
-// The docstrings, each opening with the text signature of the function.
-inline constexpr char kPublicsuffixDoc[] =
-    "publicsuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
-    "Return the longest public suffix of *domain*, or None if it has none.";
-inline constexpr char kPrivatesuffixDoc[] =
-    "privatesuffix(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
-    "Return the private suffix of *domain*: the public suffix plus one label.\n"
-    "None if *domain* is entirely public, or invalid.";
-inline constexpr char kIsPublicDoc[] =
-    "is_public(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
-    "Return whether *domain* is entirely a public suffix.";
-inline constexpr char kIsPrivateDoc[] =
-    "is_private(domain, *, accept_unknown=True, icann_only=False)\n--\n\n"
-    "Return whether *domain* is a private suffix or a subdomain of one.";
-inline constexpr char kPrivatepartsDoc[] =
-    "privateparts(domain, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
-    "Return a tuple of the subdomain labels of *domain* followed by its private\n"
-    "suffix, or None if it has no private suffix.";
-inline constexpr char kSubdomainDoc[] =
-    "subdomain(domain, depth, *, accept_unknown=True, icann_only=False, keep_case=False)\n--\n\n"
-    "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
-    "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
-    "suffix itself.";
+// Each question's signature and what its docstring says after the text
+// signature, in the order of Question.
+struct Declaration {
+    const FunctionSignature& signature;
+    std::string_view text;
+};
+inline constexpr Declaration kDeclarations[] = {
+    {kPublicsuffix, "Return the longest public suffix of *domain*, or None if it has none."},
+    {kPrivatesuffix,
+     "Return the private suffix of *domain*: the public suffix plus one label.\n"
+     "None if *domain* is entirely public, or invalid."},
+    {kIsPublic, "Return whether *domain* is entirely a public suffix."},
+    {kIsPrivate, "Return whether *domain* is a private suffix or a subdomain of one."},
+    {kPrivateparts,
+     "Return a tuple of the subdomain labels of *domain* followed by its private\n"
+     "suffix, or None if it has no private suffix."},
+    {kSubdomain,
+     "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
+     "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
+     "suffix itself."},
+};
 
-// A function's docstring as a method's: "$self, " first in its signature,
-// so that the signature of the bound method leaves the rules out.
-template <std::size_t N>
-constexpr std::array<char, N + 7> method_doc(const char (&doc)[N]) {
-    constexpr std::string_view kSelf = "$self, ";
-    std::array<char, N + 7> out{};
-    std::size_t at = 0;
-    std::size_t i = 0;
-    for (; doc[i] != '('; ++i) out[at++] = doc[i];
-    out[at++] = doc[i++];
-    for (const char c : kSelf) out[at++] = c;
-    for (; i < N; ++i) out[at++] = doc[i];
-    return out;
-}
+template <Question Q>
+inline constexpr const Declaration& kDeclared = kDeclarations[static_cast<std::size_t>(Q)];
 
-// What each function answers for the match of a valid domain. `ascii`: the
+// The docstring of question Q's function, or (kMethod) of its Rules method.
+template <Question Q, bool kMethod>
+inline constexpr auto kDocstring =
+    docstring<kDeclared<Q>.signature, kMethod, kDeclared<Q>.text.size()>(kDeclared<Q>.text);
+
+constexpr bool is_predicate(Question q) { return q == Question::kIsPublic || q == Question::kIsPrivate; }
+
+// What question Q answers for the match of a valid domain. `ascii`: the
 // domain is ASCII, and so is every text cut from it.
-inline PyObject* publicsuffix_answer(const CallArguments& call, const MatchView& match,
-                                     bool ascii) {
-    return optional_str_result(publicsuffix(match, call.keep_case), ascii);
-}
-inline PyObject* privatesuffix_answer(const CallArguments& call, const MatchView& match,
-                                      bool ascii) {
-    return optional_str_result(privatesuffix(match, call.keep_case), ascii);
-}
-inline PyObject* is_public_answer(const CallArguments&, const MatchView& match, bool) {
-    return bool_result(is_public(match));
-}
-inline PyObject* is_private_answer(const CallArguments&, const MatchView& match, bool) {
-    return bool_result(is_private(match));
-}
-inline PyObject* privateparts_answer(const CallArguments& call, const MatchView& match,
-                                     bool ascii) {
-    return privateparts_result(privateparts(match, call.keep_case), ascii);
-}
-inline PyObject* subdomain_answer(const CallArguments& call, const MatchView& match, bool ascii) {
-    return optional_str_result(subdomain(match, call.depth, call.keep_case), ascii);
+template <Question Q>
+[[gnu::always_inline]] inline PyObject* answer(const CallArguments& call, const MatchView& match,
+                                               bool ascii) {
+    if constexpr (Q == Question::kIsPublic) return bool_result(is_public(match));
+    if constexpr (Q == Question::kIsPrivate) return bool_result(is_private(match));
+    if constexpr (Q == Question::kPrivateParts) {
+        return privateparts_result(privateparts(match, call.keep_case), ascii);
+    }
+    if constexpr (!is_predicate(Q) && Q != Question::kPrivateParts) {
+        return optional_str_result(text_answer(Q, match, call.keep_case, call.depth), ascii);
+    }
 }
 
-using Answer = PyObject* (*)(const CallArguments&, const MatchView&, bool);
-
-template <Answer answer, bool kPredicate>
+template <Question Q>
 PyObject* answer_for(const RuleTables& tables, const CallArguments& call) {
     const std::optional<Match> match =
         match_domain(call.domain, tables, Switches{call.accept_unknown, call.icann_only});
-    if (!match) return kPredicate ? bool_result(false) : none_result();
-    return answer(call, match->view(), call.domain_is_ascii);
+    if (!match) return is_predicate(Q) ? bool_result(false) : none_result();
+    return answer<Q>(call, match->view(), call.domain_is_ascii);
 }
 
 // The switches of a call that passes none: each parameter's default.
@@ -123,36 +105,37 @@ constexpr CallArguments default_call(const FunctionSignature& signature) {
     return call;
 }
 
-// One call over `tables`: its arguments, one match, its answer; an invalid
-// domain gives False from the predicates and None from the others.
-// kRootEdges: the root's edge count of `tables` when known when compiling.
-template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bool kPredicate,
-          std::size_t kRootEdges>
+// One call of question Q over `tables`: its arguments, one match, its
+// answer; an invalid domain gives False from the predicates and None from
+// the others. kRootEdges: the root's edge count of `tables` when known when
+// compiling.
+template <Question Q, std::size_t kRootEdges>
 [[gnu::always_inline]] inline PyObject* answer_call(const RuleTables& tables,
                                                    PyObject* const* args, Py_ssize_t nargs,
                                                    PyObject* kwnames) {
+    constexpr const FunctionSignature& kSignature = kDeclared<Q>.signature;
     // Most calls pass one exact str of ASCII characters by position and no
     // keyword: then nothing can be wrong with the arguments, the str's
     // characters are its UTF-8 bytes, and every switch takes its default.
-    // Only a fault can end such a call early, so it needs no error record;
-    // and a short name (nearly all) needs no NormalizedDomain either.
-    if (Signature.positional.size() == 1 && nargs == 1 && kwnames == nullptr &&
+    // A short name (nearly all) needs no NormalizedDomain either, but for
+    // privateparts and subdomain, whose answers need the whole name.
+    if (kSignature.positional.size() == 1 && nargs == 1 && kwnames == nullptr &&
         PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0])) {
-        return infallible_call_frame([&]() -> PyObject* {
-            static constexpr CallArguments kDefaults = default_call(Signature);
+        return call_frame([&]() -> PyObject* {
+            static constexpr CallArguments kDefaults = default_call(kSignature);
             const std::string_view domain{
                 static_cast<const char*>(PyUnicode_DATA(args[0])),
                 static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
-            if constexpr (kShortPath) {
+            if constexpr (Q != Question::kPrivateParts) {
                 ShortMatch match;
                 std::string_view given = domain;
                 switch (match_short<kRootEdges>(
                     tables, given, Switches{kDefaults.accept_unknown, kDefaults.icann_only},
                     match)) {
                     case ShortOutcome::kMatched:
-                        return answer(kDefaults, match.view(given), true);
+                        return answer<Q>(kDefaults, match.view(given), true);
                     case ShortOutcome::kInvalid:
-                        return kPredicate ? bool_result(false) : none_result();
+                        return is_predicate(Q) ? bool_result(false) : none_result();
                     case ShortOutcome::kOther:
                         break;
                 }
@@ -160,52 +143,38 @@ template <const FunctionSignature& Signature, Answer answer, bool kShortPath, bo
             CallArguments call = kDefaults;
             call.domain = domain;
             call.domain_is_ascii = true;
-            return answer_for<answer, kPredicate>(tables, call);
+            return answer_for<Q>(tables, call);
         });
     }
-    return call_frame([&](PyError& error) -> PyObject* {
-        CallArguments call;
-        if (!extract_call(Signature, args, nargs, kwnames, call, error)) return nullptr;
-        return answer_for<answer, kPredicate>(tables, call);
-    });
+    return call_frame(
+        [&] { return answer_for<Q>(tables, call_arguments(kSignature, args, nargs, kwnames)); });
 }
 
-// The entry of one question for Source, which says where a call's tables
-// come from: Source::call<Signature, answer, kShortPath, kPredicate>(self,
-// args, nargs, kwnames) runs answer_call with the tables `self` stands for.
-template <class Source, const FunctionSignature& Signature, Answer answer, bool kShortPath,
-          bool kPredicate>
+// The entry of question Q for Source, which says where a call's tables come
+// from: Source::call<Q>(self, args, nargs, kwnames) runs answer_call with the
+// tables `self` stands for.
+template <class Source, Question Q>
 PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return Source::template call<Signature, answer, kShortPath, kPredicate>(self, args, nargs,
-                                                                           kwnames);
+    return Source::template call<Q>(self, args, nargs, kwnames);
 }
 
-// The six records, in the order of vexlo._lookup's __all__, with the given
-// docstrings (those of functions, or of methods).
-template <class Source>
-std::array<PyMethodDef, 6> records(const char* const (&docs)[6]) {
-    return {{
-        {"publicsuffix",
-         as_cfunction(entry<Source, kPublicsuffix, publicsuffix_answer, true, false>), kCallFlags,
-         docs[0]},
-        {"privatesuffix",
-         as_cfunction(entry<Source, kPrivatesuffix, privatesuffix_answer, true, false>), kCallFlags,
-         docs[1]},
-        {"is_public", as_cfunction(entry<Source, kIsPublic, is_public_answer, true, true>),
-         kCallFlags, docs[2]},
-        {"is_private", as_cfunction(entry<Source, kIsPrivate, is_private_answer, true, true>),
-         kCallFlags, docs[3]},
-        {"privateparts",
-         as_cfunction(entry<Source, kPrivateparts, privateparts_answer, false, false>), kCallFlags,
-         docs[4]},
-        {"subdomain", as_cfunction(entry<Source, kSubdomain, subdomain_answer, false, false>),
-         kCallFlags, docs[5]},
-    }};
+template <class Source, Question Q, bool kMethod>
+PyMethodDef record() {
+    return {kDeclared<Q>.signature.function_name.data(), as_cfunction(entry<Source, Q>), kCallFlags,
+            kDocstring<Q, kMethod>.data()};
 }
 
-inline constexpr const char* kFunctionDocs[6] = {kPublicsuffixDoc, kPrivatesuffixDoc,
-                                                 kIsPublicDoc,     kIsPrivateDoc,
-                                                 kPrivatepartsDoc, kSubdomainDoc};
+// The six records, in the order of vexlo._lookup's __all__, with the
+// docstrings of functions, or (kMethod) of methods.
+template <class Source, bool kMethod>
+std::array<PyMethodDef, 6> records() {
+    return {record<Source, Question::kPublicSuffix, kMethod>(),
+            record<Source, Question::kPrivateSuffix, kMethod>(),
+            record<Source, Question::kIsPublic, kMethod>(),
+            record<Source, Question::kIsPrivate, kMethod>(),
+            record<Source, Question::kPrivateParts, kMethod>(),
+            record<Source, Question::kSubdomain, kMethod>()};
+}
 
 }  // namespace
 }  // namespace vexlo::python::questions

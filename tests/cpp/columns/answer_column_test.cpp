@@ -2,7 +2,8 @@
 // switches (for kHost, the host finder's), for every layout of the input and
 // any number of threads.
 #include "columns/answer_column.h"
-#include "columns/column_import.h"
+#include "columns/arrow_export.h"
+#include "columns/arrow_import.h"
 
 #include <gtest/gtest.h>
 
@@ -37,16 +38,16 @@ TEST_P(EveryElement, EqualsTheScalarAnswer) {
     const auto [question, layout, offset] = GetParam();
     static const std::vector<Element> elements = corpus();
     const auto array = testing_arrow::build(elements, layout, offset);
-    ImportResult imported = import_string_column(array->schema, array->array);
+    ColumnImport imported = import_column(array->schema, array->array);
     ASSERT_TRUE(std::holds_alternative<StringColumn>(imported));
     const StringColumn& column = std::get<StringColumn>(imported);
     for (ColumnRequest r : requests(question)) {
-        r.large_text = column.large();
+        r.wide_offsets = column.large();
         r.threads = 1;
         const ResultColumn single = answer_column(column, r, compiled_tables());
         expect_equal(single, elements, r, describe(r, layout, offset));
-        const bool text = single.kind != ResultColumn::Kind::kBool;
-        EXPECT_EQ(single.wide_offsets, text && layout == Layout::kLargeString);
+        const bool text = single.type.kind != ResultType::Kind::kBool;
+        EXPECT_EQ(single.type.wide_offsets, text && layout == Layout::kLargeString);
         for (const unsigned threads : {2u, 3u}) {
             r.threads = threads;
             expect_equal(answer_column(column, r, compiled_tables()), elements, r,
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AnswerColumn, AnEmptyColumnGivesAnEmptyResult) {
     for (const Layout layout : {Layout::kString, Layout::kLargeString, Layout::kStringView}) {
         const auto array = testing_arrow::build({}, layout, 3);
-        ImportResult imported = import_string_column(array->schema, array->array);
+        ColumnImport imported = import_column(array->schema, array->array);
         ASSERT_TRUE(std::holds_alternative<StringColumn>(imported));
         for (const Question q : {Question::kPrivateSuffix, Question::kIsPublic, Question::kPrivateParts}) {
             const ResultColumn result = answer_column(std::get<StringColumn>(imported),
@@ -126,19 +127,19 @@ TEST(AnswerColumn, TextsWithANullMaskAnswerLikeArrays) {
 
 TEST(AnswerColumn, LargeStringResultsStayLarge) {
     const auto array = testing_arrow::build({Element("a.example.co.uk")}, Layout::kString);
-    ImportResult imported = import_string_column(array->schema, array->array);
+    ColumnImport imported = import_column(array->schema, array->array);
     ColumnRequest r{Question::kPrivateSuffix};
-    r.large_text = true;
+    r.wide_offsets = true;
     const ResultColumn result = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
-    EXPECT_STREQ(result.format(), "U");
+    EXPECT_STREQ(result.type.format(), "U");
     EXPECT_EQ(result.text(0), "example.co.uk");
     r.question = Question::kPrivateParts;
     const ResultColumn parts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
-    EXPECT_STREQ(parts.format(), "+l");
-    EXPECT_STREQ(parts.item_format(), "U");
+    EXPECT_STREQ(parts.type.format(), "+l");
+    EXPECT_STREQ(parts.type.item_format(), "U");
     r.question = Question::kHost;
     const ResultColumn hosts = answer_column(std::get<StringColumn>(imported), r, compiled_tables());
-    EXPECT_STREQ(hosts.format(), "U");
+    EXPECT_STREQ(hosts.type.format(), "U");
     EXPECT_EQ(hosts.text(0), "a.example.co.uk");
 }
 

@@ -13,7 +13,7 @@
 #include "arrow_builders.h"
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
 #include "extract/text_extraction.h"
 #include "normalize/utf8_check.h"
 #include "rules/compiled_tables.h"
@@ -75,19 +75,19 @@ TEST_P(ColumnRecords, AreTheOneTextRecords) {
     const ExtractCase& c = GetParam();
     const std::vector<Element> elements = corpus();
     const auto array = testing_arrow::build(elements, c.layout);
-    const ImportResult imported = import_string_column(array->schema, array->array);
+    const ColumnImport imported = import_column(array->schema, array->array);
     ColumnRequest request{Question::kExtract};
     request.threads = c.threads;
     request.keep_ip = c.options.keep_ip;
     request.accept_unknown = c.options.accept_unknown;
     request.keep_case = c.options.keep_case;
     request.fields = c.fields;
-    request.large_text = c.layout == Layout::kLargeString;
+    request.wide_offsets = c.layout == Layout::kLargeString;
     const ResultColumn result = answer_extract(std::get<StringColumn>(imported), request, compiled_tables());
-    ASSERT_EQ(result.kind, ResultColumn::Kind::kStruct);
+    ASSERT_EQ(result.type.kind, ResultType::Kind::kStruct);
     ASSERT_EQ(result.length, static_cast<std::int64_t>(elements.size()));
     ASSERT_EQ(result.children.size(), c.fields.count);
-    EXPECT_EQ(result.wide_offsets, c.layout == Layout::kLargeString);
+    EXPECT_EQ(result.type.wide_offsets, c.layout == Layout::kLargeString);
     std::int64_t nulls = 0;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const auto k = static_cast<std::int64_t>(i);
@@ -124,7 +124,7 @@ TEST(ExtractExport, StructOfNamedStrings) {
     const std::vector<Element> elements = {Element("https://www.city.kobe.jp/"), std::nullopt,
                                            Element("urn:x")};
     const auto array = testing_arrow::build(elements, Layout::kString);
-    const ImportResult imported = import_string_column(array->schema, array->array);
+    const ColumnImport imported = import_column(array->schema, array->array);
     ColumnRequest request{Question::kExtract};
     request.fields = fields_of({ExtractField::kRule, ExtractField::kPrivateSuffix});
     ResultColumn result = answer_extract(std::get<StringColumn>(imported), request, compiled_tables());
@@ -147,19 +147,17 @@ TEST(ExtractExport, StructOfNamedStrings) {
     EXPECT_EQ(rule.null_count, 2);
 }
 
-TEST(ExtractExport, StreamWidensEveryField) {
+TEST(ExtractExport, AStreamOfLargeFields) {
     std::vector<ResultColumn> chunks;
-    for (const bool large : {false, true}) {
-        const auto array = testing_arrow::build({Element("a.b.example.co.uk")},
-                                                large ? Layout::kLargeString : Layout::kString);
-        const ImportResult imported = import_string_column(array->schema, array->array);
-        ColumnRequest request{Question::kExtract};
-        request.large_text = large;
+    ColumnRequest request{Question::kExtract};
+    request.wide_offsets = true;
+    for (int k = 0; k < 2; ++k) {
+        const auto array = testing_arrow::build({Element("a.b.example.co.uk")}, Layout::kLargeString);
+        const ColumnImport imported = import_column(array->schema, array->array);
         chunks.push_back(answer_extract(std::get<StringColumn>(imported), request, compiled_tables()));
     }
-    ColumnRequest request{Question::kExtract};
     OwnedStream stream;
-    export_stream(std::move(chunks), type_for(request), stream.get());
+    export_stream(std::move(chunks), answer_type(request, std::nullopt), stream.get());
     OwnedSchema schema;
     ASSERT_EQ(stream->get_schema(stream.get(), schema.get()), 0);
     ASSERT_EQ(schema->n_children, static_cast<std::int64_t>(kExtractFieldCount));

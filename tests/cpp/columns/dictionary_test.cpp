@@ -14,7 +14,7 @@
 #include "arrow_builders.h"
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
 #include "rules/compiled_tables.h"
 #include "scalar_answers.h"
 
@@ -124,9 +124,11 @@ TEST(DictionaryImport, DescriptionsThatDisagreeAreRefused) {
         expect_refused(import_column(t->schema, t->array, sizes), {what, type_problem, words});
     };
     using T = testing_arrow::TestDictionary;
-    check("float indices", true, "indices of Arrow format 'f'", [](T& t) { t.schema.format = "f"; });
-    check("values of int64", true, "values of Arrow format 'l'", [](T& t) { t.values->schema.format = "l"; });
-    check("dictionary of dictionaries", true, "values of Arrow format",
+    check("float indices", true, "got a dictionary-encoded column with float32 indices",
+          [](T& t) { t.schema.format = "f"; });
+    check("values of int64", true, "got a dictionary of int64 values",
+          [](T& t) { t.values->schema.format = "l"; });
+    check("dictionary of dictionaries", true, "got a dictionary of dictionary-encoded values",
           [](T& t) { t.values->schema.dictionary = &t.schema; });
     check("no dictionary array", false, "has no dictionary", [](T& t) { t.array.dictionary = nullptr; });
     check("three buffers", false, "2 buffers, this one has 3", [](T& t) { t.array.n_buffers = 3; });
@@ -154,23 +156,23 @@ TEST(DictionaryAnswers, EveryRowAsTheScalarPathAnswersItsEntry) {
                 const auto t = build_dictionary(kValues, rows, type, layout, 5);
                 const DictionaryColumn column = std::get<DictionaryColumn>(imported(*t));
                 for (ColumnRequest r : testing_answers::requests(question)) {
-                    r.large_text = column.values().large();
+                    r.wide_offsets = column.values().large();
                     const ResultColumn result = answer_dictionary(column, r, compiled_tables());
                     const std::string where = testing_answers::describe(r, layout, 5) + " indices " +
                                               index_format(type);
                     testing_answers::expect_equal(result, expanded(kValues, rows), r, where);
-                    if (result.kind != ResultColumn::Kind::kDictionary) {
+                    if (result.type.kind != ResultType::Kind::kDictionary) {
                         const bool bits = question == Question::kIsPublic || question == Question::kIsPrivate;
-                        EXPECT_EQ(result.kind, bits ? ResultColumn::Kind::kBool : ResultColumn::Kind::kParts)
+                        EXPECT_EQ(result.type.kind, bits ? ResultType::Kind::kBool : ResultType::Kind::kParts)
                             << where;
                         continue;
                     }
                     // The answers are distinct and none is null; the indices keep their type.
-                    EXPECT_EQ(result.index_type, type) << where;
+                    EXPECT_EQ(result.type.index_type, type) << where;
                     const ResultColumn& answers = *result.dictionary;
                     EXPECT_EQ(answers.null_count, 0) << where;
                     EXPECT_TRUE(answers.validity.empty()) << where;
-                    EXPECT_EQ(answers.wide_offsets, layout == Layout::kLargeString) << where;
+                    EXPECT_EQ(answers.type.wide_offsets, layout == Layout::kLargeString) << where;
                     std::set<std::string_view> seen;
                     for (std::int64_t a = 0; a < answers.length; ++a) {
                         EXPECT_TRUE(seen.insert(answers.text(a)).second) << where << " answer " << a;
@@ -198,7 +200,7 @@ TEST(DictionaryExport, EncodedAnswersDescribeThemselvesAndAreReleasedOnce) {
     const auto t = build_dictionary(kValues, some_rows(), IndexType::kUInt32, Layout::kLargeString);
     const DictionaryColumn column = std::get<DictionaryColumn>(imported(*t));
     ColumnRequest r{Question::kPrivateSuffix};
-    r.large_text = true;
+    r.wide_offsets = true;
     ResultColumn result = answer_dictionary(column, r, compiled_tables());
     const std::int64_t distinct = result.dictionary->length;
     OwnedArray array;
@@ -220,16 +222,16 @@ TEST(DictionaryExport, EncodedAnswersDescribeThemselvesAndAreReleasedOnce) {
     schema.reset();
 }
 
-TEST(DictionaryExport, AStreamOfEncodedChunksTakesTheWidestAnswers) {
+TEST(DictionaryExport, AStreamOfEncodedChunks) {
     std::vector<ResultColumn> chunks;
-    for (const Layout layout : {Layout::kString, Layout::kLargeString}) {
-        const auto t = build_dictionary(kValues, some_rows(), IndexType::kInt16, layout);
-        ColumnRequest r{Question::kPublicSuffix};
-        r.large_text = layout == Layout::kLargeString;
+    ColumnRequest r{Question::kPublicSuffix};
+    r.wide_offsets = true;
+    for (int k = 0; k < 2; ++k) {
+        const auto t = build_dictionary(kValues, some_rows(), IndexType::kInt16, Layout::kLargeString);
         chunks.push_back(answer_dictionary(std::get<DictionaryColumn>(imported(*t)), r, compiled_tables()));
     }
     OwnedStream stream;
-    export_stream(std::move(chunks), type_for({Question::kPublicSuffix}, IndexType::kInt16), stream.get());
+    export_stream(std::move(chunks), answer_type(r, IndexType::kInt16), stream.get());
     OwnedSchema schema;
     ASSERT_EQ(stream->get_schema(stream.get(), schema.get()), 0);
     EXPECT_STREQ(schema->format, "s");

@@ -11,7 +11,8 @@
 #include "arrow_builders.h"
 #include "columns/answer_column.h"
 #include "columns/arrow_owned.h"
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
+#include "failing_memory.h"
 #include "rules/compiled_tables.h"
 
 namespace vexlo {
@@ -26,11 +27,17 @@ const std::vector<Element> kElements = {Element("a.b.example.co.uk"), std::nullo
 
 ResultColumn answer(Question question, bool large = false, unsigned threads = 1) {
     static const auto array = testing_arrow::build(kElements, Layout::kString);
-    const ImportResult imported = import_string_column(array->schema, array->array);
+    const ColumnImport imported = import_column(array->schema, array->array);
     ColumnRequest request{question};
-    request.large_text = large;
+    request.wide_offsets = large;
     request.threads = threads;
     return answer_column(std::get<StringColumn>(imported), request, compiled_tables());
+}
+
+ResultType chunks_type(Question question, bool large) {
+    ColumnRequest request{question};
+    request.wide_offsets = large;
+    return answer_type(request, std::nullopt);
 }
 
 std::string text_at(const ArrowArray& array, std::int64_t i, bool wide) {
@@ -76,7 +83,7 @@ TEST(Export, TextResultAsStringArray) {
         EXPECT_FALSE(valid_at(*array, 2));
         EXPECT_FALSE(valid_at(*array, 4));
         // And it reads back through import like any other string array.
-        const ImportResult again = import_string_column(*schema, *array);
+        const ColumnImport again = import_column(*schema, *array);
         ASSERT_TRUE(std::holds_alternative<StringColumn>(again));
         EXPECT_EQ(std::get<StringColumn>(again).value(3), "example.com");
     }
@@ -133,7 +140,7 @@ TEST(ExportStream, GivesEveryChunkThenTheEnd) {
     chunks.push_back(answer(Question::kPublicSuffix));
     chunks.push_back(answer(Question::kPublicSuffix, false, 2));
     ArrowArrayStream stream;
-    export_stream(std::move(chunks), type_for({Question::kPublicSuffix}), &stream);
+    export_stream(std::move(chunks), answer_type({Question::kPublicSuffix}, std::nullopt), &stream);
     OwnedStream owned(&stream);
     ArrowSchema schema;
     ASSERT_EQ(owned->get_schema(owned.get(), &schema), 0);
@@ -152,12 +159,12 @@ TEST(ExportStream, GivesEveryChunkThenTheEnd) {
     EXPECT_EQ(owned->get_last_error(owned.get()), nullptr);
 }
 
-TEST(ExportStream, ChunksShareOneTypeAndUnreadChunksAreFreed) {
+TEST(ExportStream, UnreadChunksAreFreed) {
     std::vector<ResultColumn> chunks;
-    chunks.push_back(answer(Question::kPrivateParts));
+    chunks.push_back(answer(Question::kPrivateParts, true));
     chunks.push_back(answer(Question::kPrivateParts, true));
     ArrowArrayStream stream;
-    export_stream(std::move(chunks), type_for({Question::kPrivateParts}), &stream);
+    export_stream(std::move(chunks), chunks_type(Question::kPrivateParts, true), &stream);
     ArrowSchema schema;
     ASSERT_EQ(stream.get_schema(&stream, &schema), 0);
     EXPECT_STREQ(schema.format, "+l");
@@ -174,8 +181,8 @@ TEST(ExportStream, ChunksShareOneTypeAndUnreadChunksAreFreed) {
 TEST(ExportStream, NoChunksStillHaveASchema) {
     ArrowArrayStream stream;
     ColumnRequest request{Question::kSubdomain};
-    request.large_text = true;
-    export_stream({}, type_for(request), &stream);
+    request.wide_offsets = true;
+    export_stream({}, answer_type(request, std::nullopt), &stream);
     ArrowSchema schema;
     ASSERT_EQ(stream.get_schema(&stream, &schema), 0);
     EXPECT_STREQ(schema.format, "U");
@@ -192,7 +199,7 @@ template <class Body>
 int with_each_allocation_failing(Body body) {
     int failures = 0;
     for (long k = 1;; ++k) {
-        column_memory::fail_allocation_after(k);
+        testing::fail_allocation_after(k);
         bool failed = false;
         try {
             body();
@@ -200,7 +207,7 @@ int with_each_allocation_failing(Body body) {
             failed = true;
             ++failures;
         }
-        column_memory::fail_allocation_after(0);
+        testing::fail_allocation_after(0);
         if (!failed) return failures;
     }
 }
@@ -217,7 +224,7 @@ TEST(AllocationFailure, AnsweringReleasesTheImportedArrayExactlyOnce) {
                     OwnedSchema schema(&t->schema);
                     EXPECT_EQ(t->array.release, nullptr);  // moved into the owner
                     try {
-                        const ImportResult imported = import_string_column(*schema, *array);
+                        const ColumnImport imported = import_column(*schema, *array);
                         ColumnRequest request{q};
                         request.threads = threads;
                         ResultColumn result = answer_column(std::get<StringColumn>(imported),
@@ -244,7 +251,7 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
     for (const Question q : {Question::kPrivateSuffix, Question::kIsPublic, Question::kPrivateParts}) {
         for (long k = 1; k <= 3; ++k) {
             ResultColumn result = answer(q);
-            column_memory::fail_allocation_after(k);
+            testing::fail_allocation_after(k);
             ArrowArray a;
             ArrowSchema s;
             a.release = nullptr;
@@ -252,13 +259,13 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
             try {
                 export_result(std::move(result), &a, &s);
             } catch (const std::bad_alloc&) {
-                column_memory::fail_allocation_after(0);
+                testing::fail_allocation_after(0);
                 EXPECT_EQ(a.release, nullptr);
                 EXPECT_EQ(s.release, nullptr);
                 EXPECT_EQ(result.length, 5);  // still the caller's, freed with it
                 continue;
             }
-            column_memory::fail_allocation_after(0);
+            testing::fail_allocation_after(0);
             a.release(&a);
             s.release(&s);
         }
@@ -266,12 +273,12 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
         std::vector<ResultColumn> chunks;
         chunks.push_back(answer(q));
         ArrowArrayStream stream;
-        export_stream(std::move(chunks), type_for({q}), &stream);
+        export_stream(std::move(chunks), answer_type({q}, std::nullopt), &stream);
         ArrowArray chunk;
-        column_memory::fail_allocation_after(1);
+        testing::fail_allocation_after(1);
         EXPECT_NE(stream.get_next(&stream, &chunk), 0);
         EXPECT_NE(stream.get_last_error(&stream), nullptr);
-        column_memory::fail_allocation_after(0);
+        testing::fail_allocation_after(0);
         ASSERT_EQ(stream.get_next(&stream, &chunk), 0);
         ASSERT_NE(chunk.release, nullptr);
         chunk.release(&chunk);

@@ -1,6 +1,6 @@
 // Arrays whose description disagrees with itself are refused with a message
 // that says what is wrong; columns of other types are type problems.
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST_P(RefusesMalformed, WithAValueProblem) {
     const Malformed& c = GetParam();
     auto t = testing_arrow::build(sample(), c.layout, 1);
     c.damage(*t);
-    const ImportResult result = import_string_column(t->schema, t->array, c.sizes);
+    const ColumnImport result = import_column(t->schema, t->array, c.sizes);
     ASSERT_TRUE(std::holds_alternative<ImportProblem>(result)) << c.what;
     const ImportProblem& problem = std::get<ImportProblem>(result);
     EXPECT_FALSE(problem.is_type_error) << c.what;
@@ -100,12 +100,13 @@ class RefusesOtherTypes : public testing::TestWithParam<WrongType> {};
 TEST_P(RefusesOtherTypes, WithATypeProblemNamingTheFormat) {
     auto t = testing_arrow::build(sample(), Layout::kString);
     t->schema.format = GetParam().format;
-    const ImportResult result = import_string_column(t->schema, t->array);
+    const ColumnImport result = import_column(t->schema, t->array);
     ASSERT_TRUE(std::holds_alternative<ImportProblem>(result));
     const ImportProblem& problem = std::get<ImportProblem>(result);
     EXPECT_TRUE(problem.is_type_error);
-    EXPECT_EQ(problem.message, std::string("expected a string, large_string or string_view column, got Arrow format '") +
-                                   GetParam().format + "' (" + GetParam().named + ")");
+    EXPECT_EQ(problem.message, std::string("expected a string, large_string or string_view column, "
+                                           "or one dictionary-encoded into such values, got ") +
+                                   GetParam().named);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RefusesOtherTypes, testing::Values(
@@ -114,22 +115,46 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusesOtherTypes, testing::Values(
     WrongType{"tsu:UTC", "timestamp"}, WrongType{"w:16", "fixed_size_binary"},
     WrongType{"n", "null"}, WrongType{"g", "float64"}, WrongType{"?!", "unknown type"}));
 
-TEST(Import, DictionaryEncodedStringsAreATypeProblem) {
+TEST(Import, ATableOfOneColumnIsThatColumn) {
     auto t = testing_arrow::build(sample(), Layout::kString);
-    ArrowSchema values = t->schema;
-    t->schema.format = "i";
-    t->schema.dictionary = &values;
-    const ImportResult result = import_string_column(t->schema, t->array);
-    ASSERT_TRUE(std::holds_alternative<ImportProblem>(result));
-    EXPECT_TRUE(std::get<ImportProblem>(result).is_type_error);
-    EXPECT_NE(std::get<ImportProblem>(result).message.find("dictionary-encoded"), std::string::npos);
+    ArrowSchema* fields[] = {&t->schema};
+    ArrowSchema table = t->schema;
+    table.format = "+s";
+    table.n_children = 1;
+    table.children = fields;
+    ArrowArray* columns[] = {&t->array};
+    const void* no_validity[] = {nullptr};
+    ArrowArray rows = t->array;
+    rows.n_buffers = 1;
+    rows.buffers = no_validity;
+    rows.n_children = 1;
+    rows.children = columns;
+    rows.null_count = 0;
+    rows.offset = 1;
+    rows.length = 3;
+    const ColumnImport result = import_column(table, rows);
+    ASSERT_TRUE(std::holds_alternative<StringColumn>(result));
+    const StringColumn& column = std::get<StringColumn>(result);
+    ASSERT_EQ(column.size(), 3);
+    EXPECT_TRUE(column.is_null(0));
+    EXPECT_EQ(column.value(1), "www.example.co.uk");
+    // A table of two columns is a type problem; rows outside the column, a
+    // value problem.
+    table.n_children = 2;
+    ASSERT_TRUE(std::holds_alternative<ImportProblem>(import_column(table, rows)));
+    EXPECT_TRUE(std::get<ImportProblem>(import_column(table, rows)).is_type_error);
+    table.n_children = 1;
+    rows.length = 5;
+    const ColumnImport outside = import_column(table, rows);
+    ASSERT_TRUE(std::holds_alternative<ImportProblem>(outside));
+    EXPECT_EQ(std::get<ImportProblem>(outside).message, "the table's rows lie outside its column");
 }
 
 TEST(Import, ReadsEveryLayoutWithItsOffsetAndNulls) {
     const std::vector<Element> elements = sample();
     for (const Layout layout : {Layout::kString, Layout::kLargeString, Layout::kStringView}) {
         auto t = testing_arrow::build(elements, layout, 6);
-        const ImportResult result = import_string_column(t->schema, t->array);
+        const ColumnImport result = import_column(t->schema, t->array);
         ASSERT_TRUE(std::holds_alternative<StringColumn>(result));
         const StringColumn& column = std::get<StringColumn>(result);
         ASSERT_EQ(column.size(), 5);
@@ -147,24 +172,24 @@ TEST(Import, AcceptsWhatTheInterfaceAllows) {
     // No validity bitmap when nothing is null, an unknown null count, and
     // told buffer sizes that are exactly enough.
     auto t = testing_arrow::build({Element("a.b"), Element("c.d")}, Layout::kString);
-    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_string_column(t->schema, t->array, std::vector<std::int64_t>{0, 12, 6})));
+    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_column(t->schema, t->array, std::vector<std::int64_t>{0, 12, 6})));
     t->array.null_count = -1;
-    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_string_column(t->schema, t->array)));
+    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_column(t->schema, t->array)));
     // An empty array needs no offsets; empty texts need no data.
     auto empty = testing_arrow::build({}, Layout::kString);
     empty->buffers[1] = nullptr;
     empty->buffers[2] = nullptr;
-    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_string_column(empty->schema, empty->array)));
+    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_column(empty->schema, empty->array)));
     auto blanks = testing_arrow::build({Element(""), Element("")}, Layout::kString);
     blanks->buffers[2] = nullptr;
-    const ImportResult result = import_string_column(blanks->schema, blanks->array);
+    const ColumnImport result = import_column(blanks->schema, blanks->array);
     ASSERT_TRUE(std::holds_alternative<StringColumn>(result));
     EXPECT_EQ(std::get<StringColumn>(result).value(1), "");
     // A null slot's view is never read, so it may hold anything.
     auto views = testing_arrow::build({Element("fine.example.com"), std::nullopt}, Layout::kStringView);
     const std::int32_t junk[4] = {999, 0, 55, 1 << 30};
     std::memcpy(views->views.data() + 16, junk, 16);
-    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_string_column(views->schema, views->array)));
+    EXPECT_TRUE(std::holds_alternative<StringColumn>(import_column(views->schema, views->array)));
 }
 
 }  // namespace

@@ -38,20 +38,20 @@ inline void expect_equal(const ResultColumn& result, const std::vector<Element>&
         ASSERT_EQ(result.is_null(k), e.null) << at;
         nulls += e.null;
         if (e.null) continue;
-        switch (result.kind) {
-            case ResultColumn::Kind::kBool: ASSERT_EQ(result.truth(k), e.truth) << at; break;
-            case ResultColumn::Kind::kText: ASSERT_EQ(result.text(k), e.text) << at; break;
-            case ResultColumn::Kind::kParts: {
+        switch (result.type.kind) {
+            case ResultType::Kind::kBool: ASSERT_EQ(result.truth(k), e.truth) << at; break;
+            case ResultType::Kind::kText: ASSERT_EQ(result.text(k), e.text) << at; break;
+            case ResultType::Kind::kParts: {
                 const PartsView parts = result.parts(k);
                 ASSERT_EQ(parts.size(), e.parts.size()) << at;
                 for (std::size_t j = 0; j < parts.size(); ++j) ASSERT_EQ(parts[j], e.parts[j]) << at;
                 break;
             }
-            case ResultColumn::Kind::kDictionary:
+            case ResultType::Kind::kDictionary:
                 ASSERT_LT(result.index(k), result.dictionary->length) << at;
                 ASSERT_EQ(result.dictionary->text(result.index(k)), e.text) << at;
                 break;
-            case ResultColumn::Kind::kStruct:
+            case ResultType::Kind::kStruct:
                 FAIL() << at << ": records are answer_extract_test.cpp's";
         }
     }

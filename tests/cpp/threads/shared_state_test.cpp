@@ -83,9 +83,9 @@ std::string column_text(const ResultColumn& result) {
     for (std::int64_t i = 0; i < result.length; ++i) {
         if (result.is_null(i)) {
             out += "null";
-        } else if (result.kind == ResultColumn::Kind::kBool) {
+        } else if (result.type.kind == ResultType::Kind::kBool) {
             out += result.truth(i) ? "true" : "false";
-        } else if (result.kind == ResultColumn::Kind::kText) {
+        } else if (result.type.kind == ResultType::Kind::kText) {
             out += result.text(i);
         } else {
             const PartsView parts = result.parts(i);

@@ -2,7 +2,7 @@
 // whichever spelling the name came in), its section, and both views'
 // suffixes, from the single walk and from the batch walk, against the
 // independent model over the whole compiled list and over lists of one's own.
-#include "query/extract.h"
+#include "extract/fields.h"
 
 #include <gtest/gtest.h>
 

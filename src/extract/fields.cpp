@@ -1,4 +1,4 @@
-#include "query/extract.h"
+#include "extract/fields.h"
 
 #include <algorithm>
 #include <cstring>
