@@ -147,7 +147,8 @@ debian_mirror() {
 }
 
 # sid_extract_root ARCH: the folder of a Debian sid root for ARCH (amd64,
-# arm64) holding CPython 3.13 and 3.14 with their headers, made once and kept
+# arm64) holding CPython 3.13 and 3.14 with their headers (and the C++ runtime
+# that test dependencies such as pyarrow need), made once and kept
 # in $VEXLO_EXTRACT_ROOTS (default /var/cache/vexlo/sid-extract). It is only
 # unpacked (mmdebstrap --variant=extract), so nothing in it ran: the links
 # that make /lib, /bin and /sbin point into /usr are made here. Wheels are
@@ -156,7 +157,7 @@ debian_mirror() {
 sid_extract_root() {
     local arch=$1
     local root=${VEXLO_EXTRACT_ROOTS:-/var/cache/vexlo/sid-extract}/$arch
-    local packages=python3.13-dev,python3.14-dev
+    local packages=python3.13-dev,python3.14-dev,libstdc++6
     local sudo=
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     if [ "$(cat "$root/.vexlo-root" 2>/dev/null)" != "$packages" ]; then
