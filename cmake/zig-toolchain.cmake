@@ -34,6 +34,11 @@ set(CMAKE_SYSTEM_NAME Linux)
 string(REGEX MATCH "^[^-]+" CMAKE_SYSTEM_PROCESSOR "${VEXLO_ZIG_TARGET}")
 set(CMAKE_C_COMPILER "${VEXLO_ZIG}" cc -target "${VEXLO_ZIG_TARGET}")
 set(CMAKE_CXX_COMPILER "${VEXLO_ZIG}" c++ -target "${VEXLO_ZIG_TARGET}")
+# zig writes debug information unless told not to, and the DuckDB extension
+# is installed as built (the modules are stripped on install): linked
+# stripped, it is a tenth of the size. The exported symbols stay.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-s")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-s")
 
 # The archiver must be one program: a two-line script per tool, beside the
 # build's files.
