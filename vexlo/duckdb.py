@@ -9,16 +9,19 @@ time on DuckDB's own threads, with no Python in the query.
 
 The extension is not signed by DuckDB, so a connection loads it only when
 opened with ``allow_unsigned_extensions``: `connect` opens one so, and `load`
-loads the extension into a connection of your own. Any DuckDB from 1.2 on
-loads it, from any language: `extension_path` gives the file, for
-``LOAD '<path>'`` in DuckDB's command line (started with ``-unsigned``).
+loads the extension into a connection of your own. Any DuckDB from 1.5.6 on
+(`OLDEST_DUCKDB`) loads it, from any language: `extension_path` gives the
+file, for ``LOAD '<path>'`` in DuckDB's command line (started with
+``-unsigned``).
 
 The functions, each answering as the Python function of the same name:
 psl_publicsuffix, psl_privatesuffix, psl_is_public, psl_is_private,
 psl_privateparts (a VARCHAR[]), psl_subdomain(name, depth), psl_host and
 psl_extract (a STRUCT of the record's fields); the README lists their
 overloads with the switches, and psl_load_rules, which loads a list file at
-run time.
+run time, reading it through DuckDB's own file system: a database closed to
+files (``SET enable_external_access = false``, ``allowed_directories``)
+refuses it as it refuses any other reader.
 """
 
 import functools
@@ -29,7 +32,12 @@ import duckdb
 
 import vexlo
 
-__all__ = ["connect", "load", "extension_path", "platforms"]
+__all__ = ["OLDEST_DUCKDB", "connect", "load", "extension_path", "platforms"]
+
+# The oldest DuckDB that loads the extension: the first whose stable C API
+# lets a table function read files through DuckDB's own file system, as the
+# calling query may (the API version the extension is built for, v1.5.6).
+OLDEST_DUCKDB = (1, 5, 6)
 
 # Where each platform's copy of the file lies in the package.
 _FOLDER = "duckdb_extension"
@@ -78,9 +86,27 @@ def extension_path(platform: str | None = None) -> str:
     return os.path.join(folders[wanted], _FILE_NAME)
 
 
+def _release(version: str) -> tuple[int, ...] | None:
+    """(1, 5, 6) for "v1.5.6" or "v1.5.6-dev12"; None for what is not a
+    version."""
+    numbers = version.removeprefix("v").split("-")[0].split(".")
+    if len(numbers) != 3 or not all(n.isdigit() for n in numbers):
+        return None
+    return tuple(int(n) for n in numbers)
+
+
 def load(connection: duckdb.DuckDBPyConnection) -> None:
     """Loads the extension into `connection`, which must have been opened
-    with ``config={"allow_unsigned_extensions": True}``."""
+    with ``config={"allow_unsigned_extensions": True}``. Raises RuntimeError
+    for a DuckDB older than `OLDEST_DUCKDB`."""
+    version: str = connection.execute("SELECT version()").fetchall()[0][0]
+    release = _release(version)
+    if release is not None and release < OLDEST_DUCKDB:
+        oldest = ".".join(map(str, OLDEST_DUCKDB))
+        raise RuntimeError(
+            f"vexlo's DuckDB extension needs DuckDB {oldest} or later, the first that lets it "
+            f"read files as the query may; this DuckDB is {version}"
+        )
     platform: str = connection.execute("PRAGMA platform").fetchall()[0][0]
     path = extension_path(platform)
     connection.execute("LOAD '" + path.replace("'", "''") + "'")

@@ -5,24 +5,40 @@
 // before it runs. It is a table function because DuckDB's stable C API lets
 // only those see their arguments before the query runs and fail it with a
 // message of their own.
-#include <cerrno>
+//
+// The file is opened and read through DuckDB's own file system, from the
+// query's client context (client_files.h): a path that DuckDB refuses the
+// query fails it with DuckDB's error, and nothing of the file is read. Only
+// a regular file is read; a FIFO or a device, whose opening may block or
+// act, is refused before anything opens it (local_file_kind.h). Seeing that
+// a path names one means looking at it before DuckDB has allowed the query
+// to: in a database closed to the file system (enable_external_access
+// false), such a path is refused with the words DuckDB refuses a path it
+// does not allow, so that the answer tells nothing of what lies there.
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 
+#include "duckdb/client_files.h"
+#include "duckdb/local_file_kind.h"
 #include "duckdb/logical_type.h"
 #include "duckdb/register_functions.h"
 #include "duckdb/vectors.h"
 #include "list_file/limits.h"
 #include "list_file/loaded_list.h"
+#include "list_file/message_text.h"
 
 namespace vexlo::duckdb {
 namespace {
 
 constexpr const char* kName = "psl_load_rules";
+
+// The longest path taken: longer than any file's (4,096 bytes on Linux) with
+// room for the URLs of extensions' file systems; a longer one is refused
+// before anything looks for it.
+constexpr std::size_t kMaxPathBytes = std::size_t{1} << 16;
 
 struct LoadedRow {
     std::string checksum;
@@ -30,27 +46,7 @@ struct LoadedRow {
     std::int64_t rule_count;
 };
 
-// Reads up to kMaxFileBytes + 1 bytes of the file at `path` into `data`, so
-// that a larger file is refused as vexlo.load_rules refuses it. Returns the
-// system's reason when the file cannot be read, nothing when it was.
-std::optional<std::string> read_list_file(const char* path, std::string& data) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return std::strerror(errno);
-    data.resize(list_file::kMaxFileBytes + 1);
-    std::size_t size = 0;
-    while (size < data.size()) {
-        const std::size_t got = std::fread(data.data() + size, 1, data.size() - size, file);
-        if (got == 0) break;
-        size += got;
-    }
-    const int failure = std::ferror(file) ? errno : 0;
-    std::fclose(file);
-    if (failure != 0) return std::strerror(failure);
-    data.resize(size);
-    return std::nullopt;
-}
-
-// The path argument, copied; empty when it is NULL.
+// The path argument, copied; nothing when it is NULL.
 std::optional<std::string> path_argument(duckdb_bind_info info) {
     duckdb_value value = duckdb_bind_get_parameter(info, 0);
     std::optional<std::string> path;
@@ -65,6 +61,27 @@ std::optional<std::string> path_argument(duckdb_bind_info info) {
     return path;
 }
 
+// Why the file at `path` is not read, or "" once its bytes (kMaxFileBytes + 1
+// at most, so that a larger file is refused as vexlo.load_rules refuses it)
+// are in `data`.
+std::string read_list_file(duckdb_bind_info info, const std::string& path, std::string& data) {
+    ClientFiles files(info);
+    const FileKind kind = local_file_kind(path, files.home_directory());
+    if (!may_open(kind)) {
+        if (!files.external_access()) {
+            return "Permission Error: Cannot access file \"" + path +
+                   "\" - file system operations are disabled by configuration";
+        }
+        return std::string("the path names ") + kind_name(kind) + ", not a regular file";
+    }
+    std::string error;
+    ClientFile file = files.open(path, error);
+    if (!file) return error;
+    // DuckDB allowed the query to open it: what it is may be said.
+    if (kind == FileKind::kDirectory) return "the path names a directory, not a regular file";
+    return file.read(list_file::kMaxFileBytes + 1, data);
+}
+
 void bind_error(duckdb_bind_info info, const std::string& message) {
     duckdb_bind_set_error(info, message.c_str());
 }
@@ -76,10 +93,16 @@ void bind(duckdb_bind_info info) {
         auto& lists = **static_cast<std::shared_ptr<LoadedLists>*>(duckdb_bind_get_extra_info(info));
         const std::optional<std::string> path = path_argument(info);
         if (!path) return bind_error(info, std::string(kName) + "(): the path is NULL");
-        const std::string shown = std::string(kName) + "('" + *path + "')";
+        if (path->size() > kMaxPathBytes) {
+            return bind_error(info, std::string(kName) + "(): the path has " + list_file::with_thousands(path->size()) +
+                                        " bytes, more than the " + list_file::with_thousands(kMaxPathBytes) +
+                                        " a path may have");
+        }
+        const std::string shown = std::string(kName) + "(" + list_file::quoted(*path) + ")";
+        if (path->empty()) return bind_error(info, shown + ": the path is empty");
         std::string data;
-        if (const std::optional<std::string> reason = read_list_file(path->c_str(), data)) {
-            return bind_error(info, shown + ": cannot read the file: " + *reason);
+        if (const std::string refused = read_list_file(info, *path, data); !refused.empty()) {
+            return bind_error(info, shown + ": " + refused);
         }
         list_file::LoadOutcome outcome = list_file::load_list(data);
         if (outcome.list == nullptr) {

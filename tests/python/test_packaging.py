@@ -34,22 +34,18 @@ PACKAGE_FILES = {
     "_lookup" + EXT_SUFFIX,
     "_columns" + EXT_SUFFIX,
 } | {
-    # The DuckDB extension, one copy for each platform string DuckDB knows
-    # the machine by.
-    f"duckdb_extension/{platform}/vexlo.duckdb_extension"
+    # The DuckDB extension, in a folder of the platform DuckDB knows the
+    # machine by.
+    f"duckdb_extension/linux_{machine}/vexlo.duckdb_extension"
     for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
-    for platform in (f"linux_{machine}", f"linux_{machine}_gcc4")
 }
 LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt", "third_party/duckdb/LICENSE"}
 ABI = f"cp{sys.version_info.major}{sys.version_info.minor}"
 MACHINE = os.uname().machine
 # What the wheels promise: glibc 2.17, and the DuckDB extension for their
-# processor under each platform name DuckDB knows it by.
+# processor under the platform name DuckDB knows it by.
 MANYLINUX = "manylinux_2_17"
-DUCKDB_PLATFORMS = {
-    "x86_64": ["linux_amd64", "linux_amd64_gcc4"],
-    "aarch64": ["linux_arm64", "linux_arm64_gcc4"],
-}
+DUCKDB_PLATFORMS = {"x86_64": ["linux_amd64"], "aarch64": ["linux_arm64"]}
 ELF_MACHINES = {62: "x86_64", 183: "aarch64"}
 
 # Building and installing is the same with a sanitized module; and the build

@@ -1,0 +1,69 @@
+#include "duckdb/local_file_kind.h"
+
+#include <sys/stat.h>
+
+
+namespace vexlo::duckdb {
+namespace {
+
+FileKind kind_at(const std::string& path) {
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0) return FileKind::kNothing;
+    if (S_ISREG(status.st_mode)) return FileKind::kRegular;
+    if (S_ISDIR(status.st_mode)) return FileKind::kDirectory;
+    if (S_ISFIFO(status.st_mode)) return FileKind::kFifo;
+    if (S_ISSOCK(status.st_mode)) return FileKind::kSocket;
+    if (S_ISBLK(status.st_mode)) return FileKind::kBlockDevice;
+    return FileKind::kCharacterDevice;
+}
+
+// How much a kind weighs when spellings disagree: the larger wins.
+int weight(FileKind kind) noexcept {
+    switch (kind) {
+        case FileKind::kNothing: return 0;
+        case FileKind::kRegular: return 1;
+        case FileKind::kDirectory: return 2;
+        default: return 3;
+    }
+}
+
+// The path that a `file:` URL names, as DuckDB reads it, or "" for a path
+// that is not one. Repeated slashes name what one names.
+std::string url_path(std::string_view path) {
+    constexpr std::string_view kScheme = "file:/";
+    constexpr std::string_view kLocalHost = "//localhost/";
+    if (!path.starts_with(kScheme)) return {};
+    path.remove_prefix(kScheme.size() - 1);
+    if (path.starts_with(kLocalHost)) path.remove_prefix(kLocalHost.size() - 1);
+    return std::string(path);
+}
+
+}  // namespace
+
+FileKind local_file_kind(std::string_view path, std::string_view home) {
+    std::string spellings[] = {std::string(path), url_path(path), {}};
+    if (path.starts_with('~') && !home.empty()) spellings[2] = std::string(home) + std::string(path.substr(1));
+    FileKind found = FileKind::kNothing;
+    for (const std::string& spelling : spellings) {
+        const FileKind kind = kind_at(spelling);
+        if (weight(kind) > weight(found)) found = kind;
+    }
+    return found;
+}
+
+bool may_open(FileKind kind) noexcept { return weight(kind) < 3; }
+
+const char* kind_name(FileKind kind) noexcept {
+    switch (kind) {
+        case FileKind::kNothing: return "nothing";
+        case FileKind::kRegular: return "a regular file";
+        case FileKind::kDirectory: return "a directory";
+        case FileKind::kFifo: return "a FIFO";
+        case FileKind::kSocket: return "a socket";
+        case FileKind::kCharacterDevice: return "a character device";
+        case FileKind::kBlockDevice: return "a block device";
+    }
+    return "nothing";
+}
+
+}  // namespace vexlo::duckdb
