@@ -38,7 +38,8 @@ ensure_packages() {
 }
 
 # The C++ side comes from Debian; Python packages come from the package index
-# into the virtual environment.
+# into the virtual environment. Debian's list (publicsuffix) is the tests'
+# second real list.
 BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev publicsuffix)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
@@ -81,16 +82,9 @@ find_python() {
     fi
 }
 
-# The list compiled in: $VEXLO_PSL_FILE if set, else the pinned list of the
-# shared data folder when present, else Debian's system list.
+# The list compiled in: $VEXLO_PSL_FILE if set, else the list vendored in psl/.
 find_psl_file() {
-    if [ -n "${VEXLO_PSL_FILE:-}" ]; then
-        echo "$VEXLO_PSL_FILE"
-    elif [ -f "$VEXLO_ROOT/../shared/psl/public_suffix_list.dat" ]; then
-        (cd "$VEXLO_ROOT/../shared/psl" && echo "$PWD/public_suffix_list.dat")
-    else
-        echo /usr/share/publicsuffix/public_suffix_list.dat
-    fi
+    echo "${VEXLO_PSL_FILE:-$VEXLO_ROOT/psl/public_suffix_list.dat}"
 }
 
 # ensure_venv GROUP...: the project's virtual environment, made from $PYTHON
@@ -141,6 +135,53 @@ configure_and_build() {
     cmake -S "$VEXLO_ROOT" -B "$dir" -DPython3_EXECUTABLE="$PYTHON" \
         -DVEXLO_PSL_FILE="$VEXLO_PSL_FILE" "$@" >/dev/null
     cmake --build "$dir"
+}
+
+# The Debian mirror of this machine's apt sources.
+debian_mirror() {
+    local mirror
+    mirror=$(grep -hsE '^(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/*.sources \
+                 /etc/apt/sources.list.d/*.list |
+             grep -oE 'https?://[^ ]*/debian/?' | grep -v security | head -n 1)
+    echo "${mirror:-http://deb.debian.org/debian}"
+}
+
+# sid_extract_root ARCH: the folder of a Debian sid root for ARCH (amd64,
+# arm64) holding CPython 3.13 and 3.14 with their headers (and the C++ runtime
+# that test dependencies such as pyarrow need), made once and kept
+# in $VEXLO_EXTRACT_ROOTS (default /var/cache/vexlo/sid-extract). It is only
+# unpacked (mmdebstrap --variant=extract), so nothing in it ran: the links
+# that make /lib, /bin and /sbin point into /usr are made here. Wheels are
+# built against its headers; qemu runs its interpreters (qemu-aarch64-static
+# -L ROOT ROOT/usr/bin/python3.14). Needs root (or sudo) to make.
+sid_extract_root() {
+    local arch=$1
+    local root=${VEXLO_EXTRACT_ROOTS:-/var/cache/vexlo/sid-extract}/$arch
+    local packages=python3.13-dev,python3.14-dev,libstdc++6
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    if [ "$(cat "$root/.vexlo-root" 2>/dev/null)" != "$packages" ]; then
+        $sudo mkdir -p "$(dirname "$root")"
+        (
+            flock 9
+            if [ "$(cat "$root/.vexlo-root" 2>/dev/null)" != "$packages" ]; then
+                echo "Unpacking Debian sid's $packages for $arch into $root" >&2
+                $sudo rm -rf "$root.new" "$root"
+                # A mirror that lags behind serves an index whose Valid-Until
+                # has passed.
+                $sudo mmdebstrap --quiet --arch="$arch" --variant=extract \
+                    --aptopt='Acquire::Check-Valid-Until "false"' --include="$packages" \
+                    sid "$root.new" "$(debian_mirror)" >&2
+                local dir
+                for dir in bin sbin lib lib64; do
+                    [ -d "$root.new/usr/$dir" ] && $sudo ln -sfn "usr/$dir" "$root.new/$dir"
+                done
+                echo "$packages" | $sudo tee "$root.new/.vexlo-root" >/dev/null
+                $sudo mv "$root.new" "$root"
+            fi
+        ) 9>"$root.lock"
+    fi
+    echo "$root"
 }
 
 # The site-packages folder of the virtual environment, for runs of another

@@ -1,7 +1,10 @@
 // Compiles a Public Suffix List file into vexlo's rule tables, at build time.
 //
 //   compile_rule_tables LIST_FILE --output FILE.cpp [--header FILE.h]
-//       write the C++ source of the tables (and the header of their shape)
+//                       [--provenance FILE]
+//       write the C++ source of the tables (and the header of their shape);
+//       the provenance file (psl/PROVENANCE) names the list's date and
+//       commit in the compiled list's version when its checksum is the list's
 //   compile_rule_tables LIST_FILE --summary-only
 //       only check the list and print the summary
 //
@@ -24,6 +27,7 @@
 
 #include "list_file/build_tables.h"
 #include "list_file/limits.h"
+#include "list_provenance.h"
 #include "rule_tables_source.h"
 
 namespace {
@@ -31,12 +35,14 @@ namespace {
 using vexlo::list_file::BuiltTables;
 
 constexpr std::string_view kUsage =
-    "usage: compile_rule_tables LIST_FILE (--output FILE.cpp [--header FILE.h] | --summary-only)\n";
+    "usage: compile_rule_tables LIST_FILE (--output FILE.cpp [--header FILE.h] "
+    "[--provenance FILE] | --summary-only)\n";
 
 struct Arguments {
     std::string list;
     std::optional<std::string> output;
     std::optional<std::string> header;
+    std::optional<std::string> provenance;
     bool summary_only = false;
 };
 
@@ -62,7 +68,8 @@ Arguments parse_arguments(int argc, char** argv) {
         std::optional<std::string>* target = nullptr;
         std::string_view name;
         for (auto [option, slot] : {std::pair{std::string_view("--output"), &args.output},
-                                    std::pair{std::string_view("--header"), &args.header}}) {
+                                    std::pair{std::string_view("--header"), &args.header},
+                                    std::pair{std::string_view("--provenance"), &args.provenance}}) {
             if (arg == option || arg.starts_with(std::string(option) + "=")) {
                 target = slot;
                 name = option;
@@ -168,7 +175,7 @@ int main(int argc, char** argv) {
         discard(args);
         return 1;
     }
-    const BuiltTables built = vexlo::list_file::compile_list(*data);
+    BuiltTables built = vexlo::list_file::compile_list(*data);
     if (!built.errors.empty()) {
         for (const auto& error : built.errors.first) {
             if (error.line != 0) {
@@ -181,6 +188,24 @@ int main(int argc, char** argv) {
         discard(args);
         return 1;
     }
+    std::optional<vexlo::tools::ListProvenance> provenance;
+    if (args.provenance) {
+        const std::optional<std::string> text = read_list(*args.provenance, read_error);
+        if (!text) {
+            std::fprintf(stderr, "%s: cannot read the provenance: %s\n", args.provenance->c_str(),
+                         std::strerror(read_error));
+            discard(args);
+            return 1;
+        }
+        const vexlo::tools::ProvenanceOrError parsed = vexlo::tools::parse_provenance(*text);
+        if (!parsed.provenance) {
+            std::fprintf(stderr, "%s: %s\n", args.provenance->c_str(), parsed.error.c_str());
+            discard(args);
+            return 1;
+        }
+        provenance = parsed.provenance;
+    }
+    built.tables.version = vexlo::tools::compiled_version(built.tables, provenance);
     const auto write = [&](const std::string& path, const std::string& text) {
         if (write_atomically(path, text)) return true;
         std::fprintf(stderr, "%s: cannot write: %s\n", path.c_str(), std::strerror(errno));
@@ -192,7 +217,8 @@ int main(int argc, char** argv) {
     if (args.header && !write(*args.header, shape_header(built.tables, args.list))) return 1;
     if (args.output) {
         const std::string source = rule_tables_source(built.tables, remake_command(argv[0]),
-                                                      args.list, *args.output, args.header);
+                                                      args.list, *args.output, args.header,
+                                                      args.provenance);
         if (!write(*args.output, source)) return 1;
     }
     std::printf("%s\n", vexlo::tools::summary_line(built.tables).c_str());

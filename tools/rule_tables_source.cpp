@@ -130,17 +130,19 @@ std::string summary_line(const list_file::ListTables& tables) {
 
 std::string rule_tables_source(const list_file::ListTables& tables, std::string_view remake,
                                std::string_view list_path, std::string_view output_path,
-                               const std::optional<std::string>& header_path) {
-    std::string remake_header;
+                               const std::optional<std::string>& header_path,
+                               const std::optional<std::string>& provenance_path) {
+    std::string remake_options;
     std::string shape;
     std::string shape_check;
     if (header_path) {
-        remake_header = " --header " + clean(*header_path);
+        remake_options = " --header " + clean(*header_path);
         shape = "#include \"" + clean(relative_include(*header_path, output_path)) + "\"\n";
         shape_check =
             "static_assert(kNodes[0].edge_count == kCompiledRootEdgeCount,\n"
             "              \"the shape header was generated from other tables\");\n";
     }
+    if (provenance_path) remake_options += " --provenance " + clean(*provenance_path);
     std::string out(kGeneratedBy);
     out += "// Input: " + clean(list_path) + "\n";
     out += "// Input SHA-256: " + tables.checksum + "\n";
@@ -148,7 +150,7 @@ std::string rule_tables_source(const list_file::ListTables& tables, std::string_
     out += "// Remake, from the repository root (the build does so whenever the list file\n";
     out += "// or the generator changes):\n";
     out += "//   " + clean(remake) + " " + clean(list_path) + " --output " + clean(output_path) +
-           remake_header + "\n";
+           remake_options + "\n";
     out += R"(
 #include <cstddef>
 #include <span>

@@ -202,7 +202,8 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument(
         "--version",
         action="store_true",
-        help="show the version and the list's checksum (that of --list, if given) and exit",
+        help="show vexlo's version and the list it answers from (the compiled one: its date and "
+        "commit; that of --list: its checksum and version) and exit",
     )
     return parser
 
@@ -210,7 +211,12 @@ def argument_parser() -> argparse.ArgumentParser:
 def version_text(rules: "vexlo.Rules | None", list_file: str | None) -> str:
     """vexlo's version and the list it answers from."""
     if rules is None:
-        return f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})"
+        # The compiled list's version names its date and commit, or says
+        # "custom list" with the checksum already.
+        compiled = vexlo.compiled_rules()
+        version = compiled.version or ""
+        checksum = "" if compiled.checksum in version else f"; checksum {compiled.checksum}"
+        return f"vexlo {vexlo.__version__} (compiled list: {version}{checksum})"
     version = f", list version {rules.version}" if rules.version is not None else ""
     return f"vexlo {vexlo.__version__} (list {list_file}: checksum {rules.checksum}{version})"
 

@@ -2,7 +2,8 @@
 // sixteen bytes, lane-wise comparisons, the mask of a comparison as bits, and
 // ASCII lowercasing. With SSE2 (every x86-64) each is an instruction or two;
 // elsewhere the portable version, over two 64-bit words, gives the same
-// results. No other file tests for a CPU feature.
+// results. No other file tests for a CPU feature. VEXLO_PORTABLE_SIMD (a
+// build switch) takes the portable version on x86-64 too, to test it there.
 #pragma once
 
 #include <bit>
@@ -170,6 +171,8 @@ inline Block lower_ascii(Block b) noexcept {
 }
 
 }  // namespace sse2
+#endif
+#if defined(__SSE2__) && !defined(VEXLO_PORTABLE_SIMD)
 namespace active = sse2;
 #else
 namespace active = portable;

@@ -8,9 +8,11 @@ import sys
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 SHARED = pathlib.Path(os.environ.get("VEXLO_SHARED_DIR", REPO.parent / "shared"))
-# Debian's list (package publicsuffix): what the build compiles by default,
-# and a second real list, older than the pinned one.
+# Debian's list (package publicsuffix): a second real list, older than the
+# pinned one.
 DEBIAN_LIST = pathlib.Path("/usr/share/publicsuffix/public_suffix_list.dat")
+# The list every build compiles unless VEXLO_PSL_FILE names another.
+VENDORED_LIST = REPO / "psl" / "public_suffix_list.dat"
 
 # The six questions, in the order the module lists them.
 FUNCTIONS = (
@@ -24,10 +26,16 @@ FUNCTIONS = (
 
 
 def compiled_list_path():
-    """The list file the module under test was built from, as the build
-    scripts pass it on; None when unknown."""
+    """The list file the module under test was built from: the one the build
+    scripts pass on, else the list vendored in psl/ (the build's default)."""
     path = os.environ.get("VEXLO_PSL_FILE")
-    return pathlib.Path(path) if path else None
+    return pathlib.Path(path) if path else VENDORED_LIST
+
+
+def vendored_provenance():
+    """psl/PROVENANCE's keys and values."""
+    lines = VENDORED_LIST.with_name("PROVENANCE").read_text(encoding="utf-8").splitlines()
+    return dict(line.split(": ", 1) for line in lines if line and not line.startswith("#"))
 
 
 def package_root():

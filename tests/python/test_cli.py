@@ -364,10 +364,16 @@ def test_no_progress_when_stderr_is_not_a_terminal(tmp_path):
 def test_version():
     result = vexlo_cli("--version")
     assert result.returncode == 0
+    version = vexlo.compiled_rules().version
+    checksum = "" if vexlo.LIST_CHECKSUM in version else f"; checksum {vexlo.LIST_CHECKSUM}"
     assert (
         result.stdout.decode()
-        == f"vexlo {vexlo.__version__} (list checksum {vexlo.LIST_CHECKSUM})\n"
+        == f"vexlo {vexlo.__version__} (compiled list: {version}{checksum})\n"
     )
+    if vexlo.LIST_CHECKSUM == "fe6adc7fb8014f57d28d69b18d0aa3e581efb432544922e12131a5d4a87bd954":
+        assert f"(compiled list: 2026-07-25, commit e1b8015c; checksum {vexlo.LIST_CHECKSUM})" in (
+            result.stdout.decode()
+        )
 
 
 @pytest.mark.parametrize(

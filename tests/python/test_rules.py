@@ -12,7 +12,7 @@ import threading
 
 import pytest
 from support import FUNCTIONS as QUESTIONS
-from support import REPO, compiled_list_path, run_python
+from support import REPO, compiled_list_path, run_python, vendored_provenance
 
 import vexlo
 import vexlo.columns
@@ -110,6 +110,26 @@ def test_another_list_with_as_many_top_level_rules(compiled_bytes):
         ("www.example.com", "example.com", "example.com"),
     ]:
         assert (rules.privatesuffix(name), vexlo.privatesuffix(name)) == (here, compiled)
+
+
+def test_the_compiled_list_is_named_by_its_date_and_commit(compiled_bytes):
+    """The vendored list by its provenance; any other by its VERSION line, or
+    as a custom list with its checksum."""
+    provenance = vendored_provenance()
+    version = vexlo.compiled_rules().version
+    if vexlo.LIST_CHECKSUM == provenance["sha256"]:
+        assert version == f"{provenance['date']}, commit {provenance['commit'][:8]}"
+    elif b"// VERSION: " in compiled_bytes:
+        assert version == vexlo.load_rules(compiled_bytes).version
+    else:
+        assert version == f"custom list, SHA-256 {vexlo.LIST_CHECKSUM}"
+
+
+def test_the_vendored_list_is_the_pinned_one():
+    provenance = vendored_provenance()
+    data = (REPO / "psl" / "public_suffix_list.dat").read_bytes()
+    assert hashlib.sha256(data).hexdigest() == provenance["sha256"]
+    assert vexlo.load_rules(data).rule_count > 9000
 
 
 def test_what_it_knows_of_its_list(loaded, compiled_bytes):

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,66 @@ TEST_F(Tool, OutputAndSummary) {
     EXPECT_EQ(summary.status, 0);
     EXPECT_EQ(summary.out, r.out);
     EXPECT_EQ(files(), (std::set<std::string>{"list.dat", "gen/out.cpp", "gen/shape.h"}));
+}
+
+// The compiled list's version: the provenance's date and commit when its
+// checksum is the list's; else the list's VERSION line; else "custom list".
+TEST_F(Tool, VersionFromTheProvenance) {
+    const std::string text = icann_list({"uk", "co.uk"});
+    const std::string with_header = "// VERSION: 2026-07-25_14-19-54_UTC\n" + text;
+    const std::string commit = "e1b8015c3b2f0f4f8c18659c2480fc1a22c07b20";
+    const auto provenance = [&](const std::string& sha256) {
+        return "# comment\n\ncommit: " + commit + "\ndate: 2026-07-25\nsha256: " + sha256 + "\n";
+    };
+    struct Case {
+        std::string list;
+        std::string provenance;  // none when empty
+        std::string version;
+    };
+    const Case cases[] = {
+        {text, provenance(sha256_hex(text)), "2026-07-25, commit e1b8015c"},
+        {with_header, provenance(sha256_hex(with_header)), "2026-07-25, commit e1b8015c"},
+        {with_header, provenance(sha256_hex(text)), "2026-07-25_14-19-54_UTC"},
+        {text, provenance(sha256_hex(with_header)), "custom list, SHA-256 " + sha256_hex(text)},
+        {text, "", "custom list, SHA-256 " + sha256_hex(text)},
+    };
+    for (const Case& c : cases) {
+        std::string arguments = "--output out.cpp";
+        if (!c.provenance.empty()) {
+            std::ofstream(path("PROVENANCE"), std::ios::binary) << c.provenance;
+            arguments += " --provenance PROVENANCE";
+        }
+        const Outcome r = run(c.list, arguments);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string source = *testing::read_file(path("out.cpp"));
+        EXPECT_NE(source.find("compiled_list = {LIST_CHECKSUM, \"" + c.version + "\","), std::string::npos)
+            << c.version;
+        if (!c.provenance.empty()) {
+            EXPECT_NE(source.find("--provenance PROVENANCE\n"), std::string::npos);  // the remake line
+        }
+    }
+}
+
+TEST_F(Tool, FaultyProvenanceIsRefusedAndNothingWritten) {
+    const std::string good = "commit: e1b8015c3b2f0f4f8c18659c2480fc1a22c07b20\ndate: 2026-07-25\nsha256: " +
+                             std::string(64, 'a') + "\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"commit e1b8015c\n" + good, "line 1: not a 'key: value' line"},
+        {good + "date: 2026-07-26\n", "line 4: date given twice"},
+        {"commit: E1B8015C3B2F0F4F8C18659C2480FC1A22C07B20\ndate: 2026-07-25\n", "commit: not 40 hex digits"},
+        {"commit: e1b8015c3b2f0f4f8c18659c2480fc1a22c07b20\ndate: 25.07.2026\n", "date: not YYYY-MM-DD"},
+        {"commit: e1b8015c3b2f0f4f8c18659c2480fc1a22c07b20\ndate: 2026-07-25\n", "sha256: not 64 hex digits"},
+    };
+    for (const auto& [provenance, reason] : cases) {
+        std::ofstream(path("PROVENANCE"), std::ios::binary) << provenance;
+        const Outcome r = run(icann_list({"com"}), "--output out.cpp --provenance PROVENANCE");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "PROVENANCE: " + reason + "\n");
+        EXPECT_EQ(files(), (std::set<std::string>{"list.dat", "PROVENANCE"}));
+    }
+    const Outcome absent = run(icann_list({"com"}), "--output out.cpp --provenance absent");
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_EQ(absent.err, "absent: cannot read the provenance: No such file or directory\n");
 }
 
 }  // namespace
