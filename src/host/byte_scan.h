@@ -1,7 +1,8 @@
 // Finding, sixteen bytes at a time, the bytes where the host finder must stop
 // and look: all but ASCII letters and digits, '-', '.' and the bytes of UTF-8
-// sequences, which hosts are mostly made of. No byte outside the text is
-// read.
+// sequences, which hosts are mostly made of; for the finder's short way,
+// which takes ASCII hosts only, the bytes of UTF-8 sequences too. No byte
+// outside the text is read.
 #pragma once
 
 #include <bit>
@@ -18,7 +19,7 @@ namespace scan_detail {
 
 // Bit i set where byte i is a stop: not an ASCII letter or digit, '-', '.',
 // or a byte of a UTF-8 sequence, given `high`, the bits of the bytes above
-// 0x7F.
+// 0x7F (none: those bytes are stops too).
 inline unsigned stop_mask(simd::Block bytes, unsigned high) noexcept {
     const simd::Block plain = simd::in_range(bytes | simd::splat(0x20), 'a', 'z') |
                               simd::in_range(bytes, '0', '9') | simd::in_range(bytes, '-', '.');
@@ -28,9 +29,11 @@ inline unsigned stop_mask(simd::Block bytes, unsigned high) noexcept {
 }  // namespace scan_detail
 
 // Gives the stops of [from, end) in order, a block of up to sixteen bytes at
-// a time, and tells whether the blocks read held a byte of a UTF-8 sequence
+// a time (thirty-two for kAsciiOnly), and tells whether the blocks read held a byte of a UTF-8 sequence
 // (such as those of the full stops that separate labels as '.' does). The
-// text is [text, end); any of its bytes may be read.
+// text is [text, end); any of its bytes may be read. `kAsciiOnly`: the bytes
+// of UTF-8 sequences are stops too, and saw_utf8() is not kept.
+template <bool kAsciiOnly = false>
 class Stops {
 public:
     Stops(const char* text, const char* from, const char* end) noexcept
@@ -50,12 +53,23 @@ public:
     // Whether a block read so far held a byte above 0x7F. The blocks may
     // reach before `from` and past the stop last given: a yes says "maybe"
     // of the bytes between, a no says "none".
-    bool saw_utf8() const noexcept { return high_ != 0; }
+    bool saw_utf8() const noexcept
+        requires(!kAsciiOnly)
+    {
+        return high_ != 0;
+    }
 
 private:
     [[gnu::always_inline]] void load() noexcept {
         block_ = next_block_;
         const auto left = static_cast<std::size_t>(end_ - block_);
+        // A short host is read whole in one step, before it is known to be
+        // short: thirty-two bytes when the text has them.
+        if (kAsciiOnly && left >= 32) {
+            mask_ = take(simd::load(block_)) | take(simd::load(block_ + 16)) << 16;
+            next_block_ = block_ + 32;
+            return;
+        }
         if (left >= 16) {
             mask_ = take(simd::load(block_));
             next_block_ = block_ + 16;
@@ -75,6 +89,7 @@ private:
 
     // The stops of a block of the text's bytes, noting its high bytes.
     [[gnu::always_inline]] unsigned take(simd::Block bytes) noexcept {
+        if constexpr (kAsciiOnly) return scan_detail::stop_mask(bytes, 0);
         const unsigned high = simd::bits(bytes);
         high_ |= high;
         return scan_detail::stop_mask(bytes, high);
