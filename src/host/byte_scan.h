@@ -1,7 +1,7 @@
 // Finding, sixteen bytes at a time, the bytes where the host finder must stop
 // and look: all but ASCII letters and digits, '-', '.' and the bytes of UTF-8
 // sequences, which hosts are mostly made of; for the finder's short way,
-// which takes ASCII hosts only, the bytes of UTF-8 sequences too. No byte
+// which takes ASCII hosts alone, the bytes of UTF-8 sequences too. No byte
 // outside the text is read.
 #pragma once
 
@@ -19,7 +19,7 @@ namespace scan_detail {
 
 // Bit i set where byte i is a stop: not an ASCII letter or digit, '-', '.',
 // or a byte of a UTF-8 sequence, given `high`, the bits of the bytes above
-// 0x7F (none: those bytes are stops too).
+// 0x7F.
 inline unsigned stop_mask(simd::Block bytes, unsigned high) noexcept {
     const simd::Block plain = simd::in_range(bytes | simd::splat(0x20), 'a', 'z') |
                               simd::in_range(bytes, '0', '9') | simd::in_range(bytes, '-', '.');
@@ -29,10 +29,15 @@ inline unsigned stop_mask(simd::Block bytes, unsigned high) noexcept {
 }  // namespace scan_detail
 
 // Gives the stops of [from, end) in order, a block of up to sixteen bytes at
-// a time (thirty-two for kAsciiOnly), and tells whether the blocks read held a byte of a UTF-8 sequence
+// a time, and tells whether the blocks read held a byte of a UTF-8 sequence
 // (such as those of the full stops that separate labels as '.' does). The
-// text is [text, end); any of its bytes may be read. `kAsciiOnly`: the bytes
-// of UTF-8 sequences are stops too, and saw_utf8() is not kept.
+// text is [text, end); any of its bytes may be read.
+//
+// kAsciiOnly, the short way's: the bytes of UTF-8 sequences are stops too,
+// a block is thirty-two bytes when the text has them (a short host is read
+// whole in one step, before it is known to be short), and long_stops()
+// hands the stops from the one last given on to the long way without
+// reading a byte again.
 template <bool kAsciiOnly = false>
 class Stops {
 public:
@@ -59,19 +64,41 @@ public:
         return high_ != 0;
     }
 
+    // The long way's stops of the same text, from `stop` on: the stop that
+    // next() gave last, or end.
+    [[gnu::always_inline]] Stops<false> long_stops(const char* stop) const noexcept
+        requires(kAsciiOnly)
+    {
+        Stops<false> stops(text_, stop, end_);
+        if (stop == end_) return stops;
+        // The blocks before this one held no stop of this scan, so no byte
+        // above 0x7F either; this one's bytes from `stop` on are the long
+        // way's stops but for those.
+        stops.block_ = block_;
+        stops.next_block_ = next_block_;
+        stops.mask_ = (mask_ | 1u << (stop - block_)) & ~high_;
+        stops.high_ = high_;
+        return stops;
+    }
+
 private:
+    template <bool>
+    friend class Stops;
+
     [[gnu::always_inline]] void load() noexcept {
         block_ = next_block_;
         const auto left = static_cast<std::size_t>(end_ - block_);
-        // A short host is read whole in one step, before it is known to be
-        // short: thirty-two bytes when the text has them.
         if (kAsciiOnly && left >= 32) {
-            mask_ = take(simd::load(block_)) | take(simd::load(block_ + 16)) << 16;
+            const simd::Block low = simd::load(block_), high = simd::load(block_ + 16);
+            mask_ = take(low) | take(high) << 16;
+            high_ = simd::bits(low) | simd::bits(high) << 16;
             next_block_ = block_ + 32;
             return;
         }
         if (left >= 16) {
-            mask_ = take(simd::load(block_));
+            const simd::Block bytes = simd::load(block_);
+            mask_ = take(bytes);
+            if (kAsciiOnly) high_ = simd::bits(bytes);
             next_block_ = block_ + 16;
             return;
         }
@@ -80,14 +107,19 @@ private:
         // The text's last sixteen bytes, or all of a shorter one, less those
         // before the block.
         if (before + left >= 16) {
-            mask_ = take(simd::load(end_ - 16)) >> (16 - left);
+            const simd::Block bytes = simd::load(end_ - 16);
+            mask_ = take(bytes) >> (16 - left);
+            if (kAsciiOnly) high_ = simd::bits(bytes) >> (16 - left);
             return;
         }
         const std::size_t size = before + left;
-        mask_ = simd::text_bits(take(simd::load_partial(text_, size)), size) >> before;
+        const simd::Block bytes = simd::load_partial(text_, size);
+        mask_ = simd::text_bits(take(bytes), size) >> before;
+        if (kAsciiOnly) high_ = simd::text_bits(simd::bits(bytes), size) >> before;
     }
 
-    // The stops of a block of the text's bytes, noting its high bytes.
+    // The stops of a block of the text's bytes; the long way notes its high
+    // bytes.
     [[gnu::always_inline]] unsigned take(simd::Block bytes) noexcept {
         if constexpr (kAsciiOnly) return scan_detail::stop_mask(bytes, 0);
         const unsigned high = simd::bits(bytes);
@@ -100,6 +132,8 @@ private:
     const char* next_block_;
     const char* end_;
     std::uint32_t mask_ = 0;
+    // The long way: the high bytes of every block read, bits of any; the
+    // short way: those of the block in hand, a bit a byte as in mask_.
     unsigned high_ = 0;
 };
 

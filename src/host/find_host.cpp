@@ -115,12 +115,13 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
 }
 
 // The host of the authority that starts at `host` in the text [text, end),
-// scanned from `from` (the bytes before it are letters, digits, '+', '-',
-// '.' or, when `ignored`, TAB, LF and CR). `undecided`: the authority starts
-// the text, which may still turn out to begin with a scheme; the first stop
-// tells, as a scheme's name holds none and a ':' ends it.
+// its stops given by `stops` (the bytes before the first are letters,
+// digits, '+', '-', '.' or, when `ignored`, TAB, LF and CR). `undecided`:
+// the authority starts the text, which may still turn out to begin with a
+// scheme; the first stop tells, as a scheme's name holds none and a ':'
+// ends it.
 [[gnu::always_inline]] inline FoundHost read_authority(const char* text, const char* host,
-                                                       const char* from, const char* end, Mode mode,
+                                                       Stops<> stops, const char* end, Mode mode,
                                                        bool ignored, bool undecided) noexcept {
     const std::uint16_t ends = mode == Mode::mail    ? kQueryOrFragment | kComma
                                : mode == Mode::other ? kSlash | kQueryOrFragment
@@ -128,7 +129,6 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
     const char* colon = nullptr;
     unsigned brackets = 0;
     bool in_brackets = false, bad = false, at = false;
-    Stops<> stops(text, from, end);
     const char* p;
     while ((p = stops.next()) != end) {
         const std::uint16_t cls = byte_class(*p);
@@ -166,6 +166,13 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
     // authority has none of.
     return read_host(host, colon != nullptr ? colon : p, brackets, ignored, stops.saw_utf8(),
                      mode);
+}
+
+// read_authority() scanned from `from` (the bytes before it as there).
+[[gnu::always_inline]] inline FoundHost read_authority(const char* text, const char* host,
+                                                       const char* from, const char* end, Mode mode,
+                                                       bool ignored, bool undecided) noexcept {
+    return read_authority(text, host, Stops<>(text, from, end), end, mode, ignored, undecided);
 }
 
 // "name:" then digits up to the end of an authority: a host and its port.
@@ -306,13 +313,15 @@ constexpr std::uint64_t kSevenBytes = 0x00FFFFFFFFFFFFFFull;
 // comparison of the first eight bytes, letters lowercased, for each scheme.
 [[gnu::always_inline]] inline const char* after_common_scheme(const char* begin, const char* end,
                                                               Mode& mode) noexcept {
-    if (end - begin <= 8) return nullptr;
+    if (end - begin < 8) return nullptr;
     const std::uint64_t word = scheme_word(begin);
     const char* start = after_http(begin, word);
     const bool mailto =
         start == nullptr && ((word | 0x202000000000ull) & kSevenBytes) == name_key("mailto:");
     if (mailto) start = begin + 7;
-    if (start == nullptr || (byte_class(*start) & (kSlash | kBackslash | kIgnored))) return nullptr;
+    if (start == nullptr || start == end || (byte_class(*start) & (kSlash | kBackslash | kIgnored))) {
+        return nullptr;
+    }
     if (mailto) mode = Mode::mail;
     return start;
 }
@@ -333,22 +342,69 @@ constexpr std::uint64_t kSevenBytes = 0x00FFFFFFFFFFFFFFull;
     return read_authority(begin, start, start, end, Mode::mail, false, false);
 }
 
+// The short way to the host of a text that begins with "http://" or
+// "https://", its authority starting at `host` in [text, end) and its stops
+// given by `stops`: a host of ASCII letters, digits, '-' and '.', an
+// optional port, then '/', '?', '#' or the end. It reads no form of its own:
+// each test below is read_authority's for such a text (the first stop of the
+// authority, is_port, ends_in_number), and whatever it is not sure of
+// (userinfo, an empty host, a '%', '\', TAB or byte above 0x7F in the host,
+// a number-ended host that may be an IPv4 address) it leaves to the long
+// way by finding nothing; `stop` is then where the long way goes on.
+[[gnu::always_inline]] inline FoundHost read_plain_authority(const char* host, const char* end,
+                                                             Stops<true>& stops,
+                                                             const char*& stop) noexcept {
+    stop = stops.next();
+    const char* after = stop;
+    if (after != end && *after == ':') {
+        // The port's digits, which are no stops.
+        do ++after;
+        while (after != end && (byte_class(*after) & kDigit));
+        if (!is_port(stop + 1, after, false)) return {};
+    }
+    if (after != end && !(byte_class(*after) & (kSlash | kQueryOrFragment))) return {};
+    if (stop == host || ends_in_number(host, stop)) return {};
+    return {host, static_cast<std::size_t>(stop - host), HostKind::domain, false};
+}
+
+// Which ways a search may take: the finder takes both; the tests compare
+// each alone.
+enum class Ways : std::uint8_t { both, long_only, short_only };
+
 // The host of [begin, end), which holds no C0 control or space at either end
 // and is not empty.
+template <Ways kWays>
 [[gnu::always_inline]] inline FoundHost find_in(const char* begin, const char* end) noexcept {
     // Most URLs begin with "http://", "https://" or "mailto:"; other text
     // that does not begin with a slash is an authority unless its first stop
     // says it begins with a scheme.
     Mode mode = Mode::special;
     const char* start = after_common_scheme(begin, end, mode);
+    if (kWays == Ways::short_only && (start == nullptr || mode != Mode::special)) return {};
     if (mode == Mode::mail) return find_recipient(begin, start, end);
     if (start == nullptr && (byte_class(*begin) & (kSlash | kBackslash))) return find_located(begin, end);
     const char* host = start != nullptr ? start : begin;
-    return read_authority(begin, host, host, end, Mode::special, false, start == nullptr);
+    Stops<> stops(begin, host, end);
+    // The short way for http and https but a host that begins with a digit,
+    // as an IPv4 address does, or a bracket; where it is not sure, the long
+    // way takes its stops on from where it stopped.
+    if constexpr (kWays != Ways::long_only) {
+        if (start != nullptr && !(byte_class(*start) & (kDigit | kOpen))) {
+            Stops<true> plain(begin, start, end);
+            const char* stop;
+            const FoundHost found = read_plain_authority(start, end, plain, stop);
+            if (kWays == Ways::short_only || found.kind() != HostKind::none) [[likely]] return found;
+            stops = plain.long_stops(stop);
+        } else if (kWays == Ways::short_only) {
+            return {};
+        }
+    }
+    return read_authority(begin, host, stops, end, Mode::special, false, start == nullptr);
 }
 
+template <Ways kWays>
 [[gnu::noinline]] FoundHost find_in_or_ipv6(const char* begin, const char* end) noexcept {
-    const FoundHost found = find_in(begin, end);
+    const FoundHost found = find_in<kWays>(begin, end);
     if (found.kind() != HostKind::none || !is_ipv6(begin, end)) return found;
     return make(begin, end, HostKind::ipv6, true);
 }
@@ -357,7 +413,10 @@ bool is_space_or_control(char c) noexcept { return static_cast<unsigned char>(c)
 
 // [begin, end) without the C0 controls and spaces at either end; false when
 // nothing is left.
-bool trim(const char*& begin, const char*& end) noexcept {
+[[gnu::always_inline]] inline bool trim(const char*& begin, const char*& end) noexcept {
+    if (begin == end) return false;
+    // Most texts have none: two bytes tell.
+    if (!is_space_or_control(*begin) && !is_space_or_control(end[-1])) return true;
     while (begin < end && is_space_or_control(*begin)) ++begin;
     while (end > begin && is_space_or_control(end[-1])) --end;
     return begin < end;
@@ -366,6 +425,7 @@ bool trim(const char*& begin, const char*& end) noexcept {
 // What find_host() tries when the text is no URL, address or host: the whole
 // text as an IPv6 address, and a mail header's "Name <address>" or a URL in
 // angle brackets, the text between the last '<' and the '>' that ends it.
+template <Ways kWays>
 [[gnu::noinline]] FoundHost find_otherwise(const char* begin, const char* end) noexcept {
     if (is_ipv6(begin, end)) return make(begin, end, HostKind::ipv6, true);
     if (end[-1] != '>') return {};
@@ -373,58 +433,30 @@ bool trim(const char*& begin, const char*& end) noexcept {
     while (open > begin && open[-1] != '<') --open;
     const char* close = end - 1;
     if (open == begin || !trim(open, close)) return {};
-    return find_in_or_ipv6(open, close);
+    return find_in_or_ipv6<kWays>(open, close);
 }
 
-// The short way: "http://" or "https://", a host of ASCII letters, digits,
-// '-' and '.', an optional port, then '/', '?', '#' or the end. It reads no
-// form of its own: each test below is the long way's, met where the long way
-// meets it for such a text (after_http, the first stop of the authority,
-// is_port, ends_in_number), and whatever it is not sure of (a byte at the
-// end to trim, another scheme, more slashes, userinfo, an empty host, a '%',
-// '\', TAB or byte above 0x7F in the host, a number-ended host that may be
-// an IPv4 address) it leaves to the long way by finding nothing.
-[[gnu::always_inline]] inline FoundHost find_plain_url(const char* begin, const char* end) noexcept {
-    if (end - begin < 8) return {};
-    const char* const host = after_http(begin, scheme_word(begin));
-    // The text begins with a letter; a control or space at its end would be
-    // trimmed.
-    if (host == nullptr || is_space_or_control(end[-1])) return {};
-    Stops<true> stops(begin, host, end);
-    const char* const host_end = stops.next();
-    const char* after = host_end;
-    if (after != end && *after == ':') {
-        after = stops.next();
-        if (!is_port(host_end + 1, after, false)) return {};
-    }
-    if (after != end && !(byte_class(*after) & (kSlash | kQueryOrFragment))) return {};
-    if (host_end == host || ends_in_number(host, host_end)) return {};
-    return {host, static_cast<std::size_t>(host_end - host), HostKind::domain, false};
+template <Ways kWays>
+[[gnu::always_inline]] inline FoundHost find(std::string_view text) noexcept {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (!trim(begin, end)) return {};
+    const FoundHost found = find_in<kWays>(begin, end);
+    if (kWays == Ways::short_only || found.kind() != HostKind::none) return found;
+    return find_otherwise<kWays>(begin, end);
 }
 
 }  // namespace
 
 namespace detail {
 
-FoundHost find_short(std::string_view text) noexcept {
-    return find_plain_url(text.data(), text.data() + text.size());
-}
+FoundHost find_short(std::string_view text) noexcept { return find<Ways::short_only>(text); }
 
-// Out of line: the short way calls it last, with nothing of its own to keep.
-[[gnu::noinline]] FoundHost find_long(std::string_view text) noexcept {
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    if (!trim(begin, end)) return {};
-    const FoundHost found = find_in(begin, end);
-    return found.kind() != HostKind::none ? found : find_otherwise(begin, end);
-}
+FoundHost find_long(std::string_view text) noexcept { return find<Ways::long_only>(text); }
 
 }  // namespace detail
 
-FoundHost find_host(std::string_view text) noexcept {
-    const FoundHost found = find_plain_url(text.data(), text.data() + text.size());
-    return found.kind() != HostKind::none ? found : detail::find_long(text);
-}
+FoundHost find_host(std::string_view text) noexcept { return find<Ways::both>(text); }
 
 std::size_t copy_host(std::string_view text, char* out) noexcept {
     const char* const end = text.data() + text.size();

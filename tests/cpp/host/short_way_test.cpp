@@ -135,13 +135,20 @@ TEST(ShortWay, AgreesWithTheLongWayOnUrlForms) {
                         4};
     const Parts users{{"", "user@", "u:p@", "@", "a@b@"}, 1};
     // Hosts that end in a hex digit or a dot are read for a number, and
-    // found to be none.
+    // found to be none; one that begins with a digit goes the long way.
     std::vector<std::string> plain_hosts = {"example.com", "www.Example.CO.uk", "x-y.z", "a", "a.b.",
-                                            "xn--mnchen-3ya.de", "foo.1a", "123.example", "a..b", "-"};
+                                            "xn--mnchen-3ya.de", "foo.1a", "a..b", "-"};
     for (std::string& host : hosts_around_blocks()) plain_hosts.push_back(std::move(host));
     const std::size_t plain_count = plain_hosts.size();
+    // Where the short way stops and the long way goes on, around the ends
+    // of the short way's blocks: a full stop, a TAB, a '%' or an '@'.
+    for (const std::size_t at : {0, 14, 15, 16, 30, 31, 32, 33, 47}) {
+        for (const std::string_view odd : {"\xE3\x80\x82" "b", "\tb", "%41", "@b", "\xC3\xA9"}) {
+            plain_hosts.push_back(std::string(at, 'a') + std::string(odd));
+        }
+    }
     for (const std::string_view host :
-         {"", ".", "..", "1.2.3.4", "1.2.3.4.", "0x7f.1", "0x", "foo.09", "foo.0x", "example.123",
+         {"", ".", "..", "123.example", "1.2.3.4", "1.2.3.4.", "0x7f.1", "0x", "foo.09", "foo.0x", "example.123",
           "ex%41.com", "m\xC3\xBCnchen.de", "a\xE3\x80\x82" "b", "a\tb", "a b", "a\x01" "b", "[::1]",
           "a_b.c", "a|b", "localhost", "a\\b", "a,b"}) {
         plain_hosts.emplace_back(host);
@@ -173,6 +180,29 @@ TEST(ShortWay, AgreesWithTheLongWayOnUrlForms) {
     }
     EXPECT_GT(expected, 1000u);
     EXPECT_GE(answered, expected);
+}
+
+// The long way goes on from the byte where the short way stopped, with the
+// stops of the block in hand: every place of that byte and of a later stop
+// that the long way must not miss, in full blocks, the text's last block and
+// texts shorter than a block.
+TEST(ShortWay, HandsOverAtEveryPlace) {
+    std::size_t cases = 0;
+    for (std::size_t at = 0; at <= 40; ++at) {
+        for (const std::string_view first : {"\xC3\xA9", "\xE3\x80\x82", "\t", "%", "@", "["}) {
+            for (std::size_t gap = 0; gap <= 15; ++gap) {
+                for (const std::string_view later : {"@b", ":1", "]"}) {
+                    for (const std::string_view tail : {"", "/", "/abcdefghijklmnopq"}) {
+                        const std::string url = "http://" + std::string(at, 'a') + std::string(first) +
+                                                std::string(gap, 'a') + std::string(later) + std::string(tail);
+                        EXPECT_FALSE(short_way_answers(url)) << shown(url);
+                        ++cases;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(cases, 30000u);
 }
 
 }  // namespace
