@@ -85,7 +85,7 @@ struct Column {
 vexlo::StringColumn as_input(const vexlo::ResultColumn& result) {
     const void* buffers[3] = {result.validity.empty() ? nullptr : result.validity.as(),
                               result.values.as(), result.data.as()};
-    ArrowSchema schema{result.format(), "", nullptr, 0, 0, nullptr, nullptr,
+    ArrowSchema schema{result.wide_offsets ? "U" : "u", "", nullptr, 0, 0, nullptr, nullptr,
                        [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
     ArrowArray array{result.length, result.null_count, 0, 3, 0, buffers, nullptr, nullptr,
                      [](ArrowArray* a) { a->release = nullptr; }, nullptr};

@@ -23,9 +23,9 @@ Needs valgrind.
 For a corpus of URLs (bench_urls.py --write-corpus): the calls named "...
 (host)" take the host of each URL instead (as vexlo.host finds it), and the
 calls named "columns. ..." are made once a pass on a pyarrow array of the
-URLs or of their hosts, their figure per element; --steps counts the rows of
-bench_url_steps (PATH), each net of its "empty loop", per URL; --functions
-adds, for each Python call, the instructions per call of the named C++
+URLs or of their hosts (--column-passes passes), their figure per element;
+--steps counts the rows of bench_url_steps (PATH), each net of its "empty
+loop", per URL; --functions adds, for each Python call, the instructions per call of the named C++
 functions with all they call (a substring of the name as callgrind_annotate
 prints it; symbols come from a build folder's modules, see --package-root).
 """
@@ -56,18 +56,18 @@ for _ in range({passes}):
     run(f, {texts})
 """
 
-# What every URL run prepares, whatever it counts, so that the preparation
-# cancels out: the hosts, and both as pyarrow arrays when pyarrow is there.
+# What a run over a corpus of URLs prepares, the same in the run that counts
+# and in its empty run, so that it cancels out: the hosts, and for the column
+# calls both as pyarrow arrays (pyarrow's import varies from run to run by
+# millions of instructions: the column calls make up for it by more passes).
 PREPARE_URLS = """
 import vexlo
 from vexlo import columns
 hosts = [vexlo.host(n) or "" for n in names]
-try:
-    import pyarrow
-except ImportError:
-    url_column = host_column = None
-else:
-    url_column, host_column = [pyarrow.array(names)], [pyarrow.array(hosts)]
+"""
+PREPARE_COLUMNS = """
+import pyarrow
+url_column, host_column = [pyarrow.array(names)], [pyarrow.array(hosts)]
 """
 
 # name: (function, statement, the texts it runs over). The texts: "names"
@@ -122,6 +122,11 @@ def call_spec(name):
     return PY_CALLS.get(name, (f"_lookup.{name}", "f(n)", "names"))
 
 
+def passes(args, texts):
+    """The passes after the first: a column's calls --column-passes."""
+    return args.column_passes if texts.endswith("column") else args.passes
+
+
 def python_env(args):
     """The environment of the Python runs: with --package-root, that folder
     first on the path and the interpreter's own packages (pyarrow) after."""
@@ -141,15 +146,16 @@ def python_count(name, args, out_dir, texts=None):
         load_lookup = (
             f"from ab_single_call import load_module; _lookup = load_module({str(args.module)!r})"
         )
+    column = texts.endswith("column")
     code = PY_DRIVER.format(
         load_lookup=load_lookup,
         paths=[str(HERE), str(HERE.parent)],
         corpus=str(args.corpus),
-        prepare=PREPARE_URLS if args.urls else "",
+        prepare=(PREPARE_URLS if args.urls else "") + (PREPARE_COLUMNS if column else ""),
         function=function,
         statement=statement,
         texts=texts,
-        passes=args.passes,
+        passes=passes(args, texts),
     )
     out_file = out_dir / f"python.{re.sub(r'[^A-Za-z0-9.]+', '_', name)}.{texts}.out"
     # -P keeps the working folder off the path; -S keeps .venv's editable
@@ -217,6 +223,7 @@ def main(argv=None):
     parser.add_argument("--bench-core", type=pathlib.Path)
     parser.add_argument("--steps", type=pathlib.Path, help="bench_url_steps")
     parser.add_argument("--passes", type=int, default=2)
+    parser.add_argument("--column-passes", type=int, default=30)
     parser.add_argument("--python-call", nargs="*", default=[])
     parser.add_argument("--core", nargs="*", default=[])
     parser.add_argument("--step", nargs="*", help="bench_url_steps rows (default: every row)")
@@ -237,13 +244,20 @@ def main(argv=None):
             for name in args.python_call:
                 texts = call_spec(name)[2]
                 if texts not in empty:
-                    empty[texts] = python_count("pass", args, out_dir, texts)[0]
+                    count, out_file = python_count("pass", args, out_dir, texts)
+                    empty[texts] = count, inclusive_counts(out_file, args.functions)
                 # The first pass counts too; a column's figure is per element.
-                calls = names * (args.passes + 1)
+                calls = names * (passes(args, texts) + 1)
                 total, out_file = python_count(name, args, out_dir)
-                print(f"python {name:<48} {(total - empty[texts]) / calls:10.1f} instructions/text")
+                print(
+                    f"python {name:<48} {(total - empty[texts][0]) / calls:10.1f} instructions/text"
+                )
+                # Net of the empty run's, as the total is: the preparation
+                # calls some of them too.
                 for function, count in inclusive_counts(out_file, args.functions).items():
-                    print(f"         {function:<47} {count / calls:10.1f} per text, inclusive")
+                    count -= empty[texts][1][function]
+                    if count:
+                        print(f"         {function:<47} {count / calls:10.1f} per text, inclusive")
         if args.core:
             if not (args.bench_core and args.list):
                 parser.error("--core needs --bench-core and --list")
