@@ -6,7 +6,8 @@ of URLs built around the host names that corpus.py draws from the list; and
 the goals of URLs answered at the speed of host names, side by side.
 
     bench_urls.py [--list FILE] [--count N] [--seed S] [--rounds N] [--cli-runs N] [--json FILE]
-                  [--goal-count N] [--goal-rounds N] [--goals-only] [--write-corpus FILE]
+                  [--goal-count N] [--goal-rounds N] [--goal-threads N] [--goals-only]
+                  [--write-corpus FILE]
 
 The URLs take most hosts with http or https, some with other schemes, user
 info, ports, paths, queries and fragments; a few are bare hosts with a path
@@ -34,8 +35,8 @@ corpus of their own, --goal-count URLs (at most --count) that wrap the
 corpus's hosts alike, `https://HOST/path/N/page.html?q=N&lang=en#top`, the
 hosts bare beside them: every figure once a round, in an order shuffled from
 round to round, --goal-rounds rounds, medians. One call at a time in thread
-CPU time per call; a column function in wall time per element, on one
-thread (the figures are ratios of work). The goals:
+CPU time per call; a column function in wall time per element, with
+--goal-threads threads (by default as many as it takes by itself). The goals:
 - vexlo.extract(url) at most 2 times vexlo.privatesuffix(host), and
   tldextract's extract(url) at least 12 times vexlo.extract(url);
 - columns.extract(urls, fields=("privatesuffix",)) at most 1.2 times
@@ -143,7 +144,7 @@ def wrapped_urls(list_path, count, seed):
     return [WRAPPED.format(host=host, n=n) for n, host in enumerate(hosts)], hosts
 
 
-def goal_figures(urls, hosts, list_path, rounds, seed):
+def goal_figures(urls, hosts, list_path, rounds, seed, threads):
     """Per call or element, in seconds: the medians of the goals' figures,
     every one measured once a round in a shuffled order."""
     import pyarrow as pa
@@ -170,16 +171,16 @@ def goal_figures(urls, hosts, list_path, rounds, seed):
         "vexlo.extract(host)": one_call(vexlo.extract, hosts),
         "vexlo.extract(url)": one_call(vexlo.extract, urls),
         "columns.privatesuffix(hosts)": column(
-            lambda: columns.privatesuffix(host_array, threads=1)
+            lambda: columns.privatesuffix(host_array, threads=threads)
         ),
-        "columns.host(urls)": column(lambda: columns.host(url_array, threads=1)),
+        "columns.host(urls)": column(lambda: columns.host(url_array, threads=threads)),
         "columns.privatesuffix(columns.host(urls))": column(
-            lambda: columns.privatesuffix(columns.host(url_array, threads=1), threads=1)
+            lambda: columns.privatesuffix(columns.host(url_array, threads=threads), threads=threads)
         ),
         "columns.extract(urls, fields=(privatesuffix,))": column(
-            lambda: columns.extract(url_array, fields=("privatesuffix",), threads=1)
+            lambda: columns.extract(url_array, fields=("privatesuffix",), threads=threads)
         ),
-        "columns.extract(urls)": column(lambda: columns.extract(url_array, threads=1)),
+        "columns.extract(urls)": column(lambda: columns.extract(url_array, threads=threads)),
     }
     try:
         tld_extract = harness.tldextract_extractor(list_path)
@@ -363,6 +364,9 @@ def main(argv=None):
     parser.add_argument("--json", type=pathlib.Path, help="also write the results here")
     parser.add_argument("--goal-count", type=int, default=100_000)
     parser.add_argument("--goal-rounds", type=int, default=15)
+    parser.add_argument(
+        "--goal-threads", type=int, default=None, help="the column calls' (default: theirs)"
+    )
     parser.add_argument("--goals-only", action="store_true")
     parser.add_argument("--write-corpus", type=pathlib.Path)
     args = parser.parse_args(argv)
@@ -377,7 +381,9 @@ def main(argv=None):
     wrong = [(u, h) for u, h in zip(goal_urls, goal_hosts) if vexlo.host(u) != h]
     if wrong:
         raise SystemExit(f"bench_urls: the goals' URLs hold hosts that are not theirs: {wrong[:5]}")
-    goal_seconds = goal_figures(goal_urls, goal_hosts, list_path, args.goal_rounds, args.seed)
+    goal_seconds = goal_figures(
+        goal_urls, goal_hosts, list_path, args.goal_rounds, args.seed, args.goal_threads
+    )
     goals = goal_ratios(goal_seconds)
     print(
         f"goals: {len(goal_urls):,} URLs like {WRAPPED.format(host='HOST', n='N')} (seed {args.seed})"
@@ -387,6 +393,7 @@ def main(argv=None):
     result = {
         "goal_urls": len(goal_urls),
         "goal_rounds": args.goal_rounds,
+        "goal_threads": args.goal_threads,
         "goal_ns": {label: value * 1e9 for label, value in goal_seconds.items()},
         "goals": [{"ratio": label, "value": value, "goal": goal} for label, value, goal in goals],
     }

@@ -26,7 +26,12 @@ def goals_report(urls):
         f"{urls['goal_urls']:,} URLs `https://HOST/path/N/page.html?q=N&lang=en#top` around "
         "the corpus's hosts, and the same hosts bare: every figure once a round, in a shuffled "
         f"order, the median of {urls['goal_rounds']} rounds; one call at a time in CPU time "
-        "per call, the column functions in wall time per element on one thread.\n",
+        "per call, the column functions in wall time per element"
+        + (
+            f" on {urls['goal_threads']} threads.\n"
+            if urls.get("goal_threads")
+            else " with the threads they take by default.\n"
+        ),
         table(["measure", "ns"], times),
         "",
         table(["ratio", "value", "goal", ""], ratio_rows(urls["goals"])),
