@@ -261,8 +261,11 @@ std::vector<Row> make_rows(const Texts& urls, const Texts& hosts, const Column& 
         const vexlo::ResultColumn found = vexlo::answer_column(url_input, request, vexlo::compiled_tables());
         return answer(as_input(found), Question::kPrivateSuffix);
     });
-    add("columns.extract(urls, fields=(privatesuffix,))",
-        [&] { return answer(url_input, Question::kExtract, ExtractField::kPrivateSuffix); });
+    for (std::size_t f = 0; f < vexlo::kExtractFieldCount; ++f) {
+        const auto field = static_cast<ExtractField>(f);
+        add("columns.extract(urls, fields=(" + std::string(vexlo::kExtractFieldNames[f]) + ",))",
+            [&, field] { return answer(url_input, Question::kExtract, field); });
+    }
     add("columns.extract(urls)", [&] { return answer(url_input, Question::kExtract); });
     return rows;
 }

@@ -271,7 +271,7 @@ def main(argv=None):
             empty = step_count("empty loop", args, out_dir)
             for name in args.step or step_names(args):
                 per_url = (step_count(name, args, out_dir) - empty) / calls
-                print(f"step   {name:<48} {per_url:10.1f} instructions/URL")
+                print(f"step   {name:<52} {per_url:10.1f} instructions/URL")
     return 0
 
 

@@ -343,9 +343,9 @@ constexpr std::uint64_t kSevenBytes = 0x00FFFFFFFFFFFFFFull;
 }
 
 // The short way to the host of a text that begins with "http://" or
-// "https://", its authority starting at `host` in [text, end) and its stops
-// given by `stops`: a host of ASCII letters, digits, '-' and '.', an
-// optional port, then '/', '?', '#' or the end. It reads no form of its own:
+// "https://", its authority starting at `host` and the text ending at `end`,
+// its stops given by `stops`: a host of ASCII letters, digits, '-' and '.',
+// an optional port, then '/', '?', '#' or the end. It reads no form of its own:
 // each test below is read_authority's for such a text (the first stop of the
 // authority, is_port, ends_in_number), and whatever it is not sure of
 // (userinfo, an empty host, a '%', '\', TAB or byte above 0x7F in the host,
