@@ -132,6 +132,19 @@ def make_urls(list_path, count, seed):
     return [url for url, _ in pairs], [host for _, host in pairs]
 
 
+def tldextract_loaded(list_path, urls):
+    """(tldextract's extractor with the list loaded, the URLs it runs on: at
+    most TLDEXTRACT_URLS, being slow), or None without tldextract."""
+    try:
+        extractor = harness.tldextract_extractor(list_path)
+    except ImportError:
+        print("skipped: tldextract is not installed (the bench dependency group)")
+        return None
+    few = urls[:TLDEXTRACT_URLS]
+    extractor(few[0])  # loads the list
+    return extractor, few
+
+
 # The URL that every host of the goals' corpus is wrapped in.
 WRAPPED = "https://{host}/path/{n}/page.html?q={n}&lang=en#top"
 
@@ -182,14 +195,8 @@ def goal_figures(urls, hosts, list_path, rounds, seed, threads):
         ),
         "columns.extract(urls)": column(lambda: columns.extract(url_array, threads=threads)),
     }
-    try:
-        tld_extract = harness.tldextract_extractor(list_path)
-    except ImportError:
-        print("skipped: tldextract is not installed (the bench dependency group)")
-    else:
-        few = urls[:TLDEXTRACT_URLS]
-        tld_extract(few[0])  # loads the list
-        jobs["tldextract extract(url)"] = one_call(tld_extract, few)
+    if loaded := tldextract_loaded(list_path, urls):
+        jobs["tldextract extract(url)"] = one_call(*loaded)
     figures = harness.in_shuffled_rounds(list(jobs), rounds, lambda job: jobs[job](), seed)
     return {job: statistics.median(values) for job, values in figures.items()}
 
@@ -276,14 +283,9 @@ def per_call_loops(urls, list_path, rounds):
         "privatesuffix(host(url))": (vexlo_registrable, len(urls)),
         "vexlo.extract(url)": (vexlo_extract, len(urls)),
     }
-    try:
+    if loaded := tldextract_loaded(list_path, urls):
         # A name of its own: vexlo_extract above reads `extract` when it runs.
-        tld_extract = harness.tldextract_extractor(list_path)
-    except ImportError:
-        print("skipped: tldextract is not installed (the bench dependency group)")
-    else:
-        few = urls[:TLDEXTRACT_URLS]
-        tld_extract(few[0])  # loads the list
+        tld_extract, few = loaded
 
         def tldextract_registrable():
             for url in few:
