@@ -28,6 +28,26 @@ inline unsigned stop_mask(simd::Block bytes, unsigned high) noexcept {
 
 }  // namespace scan_detail
 
+// The first byte of [p, end) that may make a host differ from its text:
+// TAB, LF, CR, or the first byte of a full stop (two bytes: the last two
+// full stops begin alike); end when there is none. Sixteen bytes at a time.
+inline const char* first_copy_candidate(const char* p, const char* end) noexcept {
+    static_assert(kFullStops[1] >> 16 == kFullStops[2] >> 16);
+    for (;; p += 16) {
+        const auto left = static_cast<std::size_t>(end - p);
+        if (left == 0) return end;
+        const std::size_t size = left < 16 ? left : 16;
+        const simd::Block bytes = size == 16 ? simd::load(p) : simd::load_partial(p, size);
+        const unsigned mask = simd::bits(
+            simd::equal(bytes, '\t') | simd::equal(bytes, '\n') | simd::equal(bytes, '\r') |
+            simd::equal(bytes, static_cast<char>(kFullStops[0] >> 16)) |
+            simd::equal(bytes, static_cast<char>(kFullStops[1] >> 16)));
+        const unsigned at = size == 16 ? mask : simd::text_bits(mask, size);
+        if (at != 0) return p + std::countr_zero(at);
+        if (size < 16) return end;
+    }
+}
+
 // Gives the stops of [from, end) in order, a block of up to sixteen bytes at
 // a time, and tells whether the blocks read held a byte of a UTF-8 sequence
 // (such as those of the full stops that separate labels as '.' does). The

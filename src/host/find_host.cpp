@@ -36,7 +36,7 @@ struct Authority {
 // Whether [begin, end) is not the host byte for byte: it holds TAB, LF, CR
 // or a full stop.
 bool needs_copy(const char* begin, const char* end) noexcept {
-    for (const char* p = begin; p < end; ++p) {
+    for (const char* p = first_copy_candidate(begin, end); p < end; ++p) {
         const std::uint16_t cls = byte_class(*p);
         if ((cls & kIgnored) || ((cls & kFullStopFirst) && full_stop_end(p, end) != nullptr)) {
             return true;

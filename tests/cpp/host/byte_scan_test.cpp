@@ -1,7 +1,8 @@
 // The scanners of the host finder against a byte-by-byte reading: the long
 // way's stops and the short way's (which stops at the bytes of UTF-8
-// sequences too), and the long way's stops handed over by the short way at
-// each of its stops, over texts of every length around the blocks'.
+// sequences too), the long way's stops handed over by the short way at each
+// of its stops, and the search for bytes that may make a host differ from
+// its text, over texts of every length around the blocks'.
 #include <cstddef>
 #include <random>
 #include <string>
@@ -70,6 +71,24 @@ TEST(Stops, GiveEveryStopInOrderAndHandTheRestOver) {
             if (stop != end) given.push_back(at);
         } while (stop != end);
         EXPECT_EQ(given, expected);
+    }
+}
+
+TEST(FirstCopyCandidate, FindsTheFirstByteThatMayChangeAHost) {
+    const std::string_view odd = "\t\n\r\xE3\xEF\x80\x82\xBC\xC3\xA9.@";
+    std::mt19937 random(37);
+    for (int round = 0; round < 4000; ++round) {
+        std::string text(random() % 70, 'a');
+        for (char& c : text) {
+            if (random() % 12 == 0) c = odd[random() % odd.size()];
+        }
+        std::size_t expected = text.size();
+        for (std::size_t i = 0; i < text.size() && expected == text.size(); ++i) {
+            if (std::string_view("\t\n\r\xE3\xEF").find(text[i]) != std::string_view::npos) expected = i;
+        }
+        const char* const begin = text.data();
+        EXPECT_EQ(first_copy_candidate(begin, begin + text.size()) - begin, static_cast<std::ptrdiff_t>(expected))
+            << testing::PrintToString(text);
     }
 }
 
