@@ -36,7 +36,7 @@ struct Authority {
 // Whether [begin, end) is not the host byte for byte: it holds TAB, LF, CR
 // or a full stop.
 bool needs_copy(const char* begin, const char* end) noexcept {
-    for (const char* p = begin; p < end; ++p) {
+    for (const char* p = first_copy_candidate(begin, end); p < end; ++p) {
         const std::uint16_t cls = byte_class(*p);
         if ((cls & kIgnored) || ((cls & kFullStopFirst) && full_stop_end(p, end) != nullptr)) {
             return true;
@@ -115,12 +115,13 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
 }
 
 // The host of the authority that starts at `host` in the text [text, end),
-// scanned from `from` (the bytes before it are letters, digits, '+', '-',
-// '.' or, when `ignored`, TAB, LF and CR). `undecided`: the authority starts
-// the text, which may still turn out to begin with a scheme; the first stop
-// tells, as a scheme's name holds none and a ':' ends it.
+// its stops given by `stops` (the bytes before the first are letters,
+// digits, '+', '-', '.' or, when `ignored`, TAB, LF and CR). `undecided`:
+// the authority starts the text, which may still turn out to begin with a
+// scheme; the first stop tells, as a scheme's name holds none and a ':'
+// ends it.
 [[gnu::always_inline]] inline FoundHost read_authority(const char* text, const char* host,
-                                                       const char* from, const char* end, Mode mode,
+                                                       Stops<> stops, const char* end, Mode mode,
                                                        bool ignored, bool undecided) noexcept {
     const std::uint16_t ends = mode == Mode::mail    ? kQueryOrFragment | kComma
                                : mode == Mode::other ? kSlash | kQueryOrFragment
@@ -128,7 +129,6 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
     const char* colon = nullptr;
     unsigned brackets = 0;
     bool in_brackets = false, bad = false, at = false;
-    Stops stops(text, from, end);
     const char* p;
     while ((p = stops.next()) != end) {
         const std::uint16_t cls = byte_class(*p);
@@ -166,6 +166,13 @@ bool all_scheme_chars(const char* begin, const char* end) noexcept {
     // authority has none of.
     return read_host(host, colon != nullptr ? colon : p, brackets, ignored, stops.saw_utf8(),
                      mode);
+}
+
+// read_authority() scanned from `from` (the bytes before it as there).
+[[gnu::always_inline]] inline FoundHost read_authority(const char* text, const char* host,
+                                                       const char* from, const char* end, Mode mode,
+                                                       bool ignored, bool undecided) noexcept {
+    return read_authority(text, host, Stops<>(text, from, end), end, mode, ignored, undecided);
 }
 
 // "name:" then digits up to the end of an authority: a host and its port.
@@ -282,25 +289,39 @@ bool locate_authority(const char* begin, const char* end, Authority& authority) 
     return is_port_then_end(rest, end);
 }
 
-// Where the authority of a text that begins with "http://", "https://" or
-// "mailto:" starts, when it starts at once (no more slashes); else null. One
-// comparison of the first eight bytes, letters lowercased.
-[[gnu::always_inline]] inline const char* after_common_scheme(const char* begin, const char* end,
-                                                              Mode& mode) noexcept {
-    if (end - begin <= 8) return nullptr;
+constexpr std::uint64_t kSevenBytes = 0x00FFFFFFFFFFFFFFull;
+
+// The first eight bytes of a text of eight or more, as name_key() makes a
+// word, with bit 0x20 set in the first four (lowercasing their letters).
+[[gnu::always_inline]] inline std::uint64_t scheme_word(const char* begin) noexcept {
     std::uint64_t word;
     std::memcpy(&word, begin, 8);
     if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-    word |= 0x20202020;
-    constexpr std::uint64_t kHttp = name_key("http://"), kHttps = name_key("https://"),
-                            kMailto = name_key("mailto:");
-    constexpr std::uint64_t kSeven = 0x00FFFFFFFFFFFFFFull;
-    const char* start = nullptr;
-    if ((word & kSeven) == kHttp) start = begin + 7;
-    if ((word | 0x2000000000ull) == kHttps) start = begin + 8;
-    const bool mailto = ((word | 0x202000000000ull) & kSeven) == kMailto;
+    return word | 0x20202020;
+}
+
+// Where the authority starts in a text whose scheme_word() is `word`, when
+// the text begins with "http://" or "https://"; else null.
+[[gnu::always_inline]] inline const char* after_http(const char* begin, std::uint64_t word) noexcept {
+    if ((word & kSevenBytes) == name_key("http://")) return begin + 7;
+    if ((word | 0x2000000000ull) == name_key("https://")) return begin + 8;
+    return nullptr;
+}
+
+// Where the authority of a text that begins with "http://", "https://" or
+// "mailto:" starts, when it starts at once (no more slashes); else null. One
+// comparison of the first eight bytes, letters lowercased, for each scheme.
+[[gnu::always_inline]] inline const char* after_common_scheme(const char* begin, const char* end,
+                                                              Mode& mode) noexcept {
+    if (end - begin < 8) return nullptr;
+    const std::uint64_t word = scheme_word(begin);
+    const char* start = after_http(begin, word);
+    const bool mailto =
+        start == nullptr && ((word | 0x202000000000ull) & kSevenBytes) == name_key("mailto:");
     if (mailto) start = begin + 7;
-    if (start == nullptr || (byte_class(*start) & (kSlash | kBackslash | kIgnored))) return nullptr;
+    if (start == nullptr || start == end || (byte_class(*start) & (kSlash | kBackslash | kIgnored))) {
+        return nullptr;
+    }
     if (mailto) mode = Mode::mail;
     return start;
 }
@@ -321,22 +342,69 @@ bool locate_authority(const char* begin, const char* end, Authority& authority) 
     return read_authority(begin, start, start, end, Mode::mail, false, false);
 }
 
+// The short way to the host of a text that begins with "http://" or
+// "https://", its authority starting at `host` and the text ending at `end`,
+// its stops given by `stops`: a host of ASCII letters, digits, '-' and '.',
+// an optional port, then '/', '?', '#' or the end. It reads no form of its own:
+// each test below is read_authority's for such a text (the first stop of the
+// authority, is_port, ends_in_number), and whatever it is not sure of
+// (userinfo, an empty host, a '%', '\', TAB or byte above 0x7F in the host,
+// a number-ended host that may be an IPv4 address) it leaves to the long
+// way by finding nothing; `stop` is then where the long way goes on.
+[[gnu::always_inline]] inline FoundHost read_plain_authority(const char* host, const char* end,
+                                                             Stops<true>& stops,
+                                                             const char*& stop) noexcept {
+    stop = stops.next();
+    const char* after = stop;
+    if (after != end && *after == ':') {
+        // The port's digits, which are no stops.
+        do ++after;
+        while (after != end && (byte_class(*after) & kDigit));
+        if (!is_port(stop + 1, after, false)) return {};
+    }
+    if (after != end && !(byte_class(*after) & (kSlash | kQueryOrFragment))) return {};
+    if (stop == host || ends_in_number(host, stop)) return {};
+    return {host, static_cast<std::size_t>(stop - host), HostKind::domain, false};
+}
+
+// Which ways a search may take: the finder takes both; the tests compare
+// each alone.
+enum class Ways : std::uint8_t { both, long_only, short_only };
+
 // The host of [begin, end), which holds no C0 control or space at either end
 // and is not empty.
+template <Ways kWays>
 [[gnu::always_inline]] inline FoundHost find_in(const char* begin, const char* end) noexcept {
     // Most URLs begin with "http://", "https://" or "mailto:"; other text
     // that does not begin with a slash is an authority unless its first stop
     // says it begins with a scheme.
     Mode mode = Mode::special;
     const char* start = after_common_scheme(begin, end, mode);
+    if (kWays == Ways::short_only && (start == nullptr || mode != Mode::special)) return {};
     if (mode == Mode::mail) return find_recipient(begin, start, end);
     if (start == nullptr && (byte_class(*begin) & (kSlash | kBackslash))) return find_located(begin, end);
     const char* host = start != nullptr ? start : begin;
-    return read_authority(begin, host, host, end, Mode::special, false, start == nullptr);
+    Stops<> stops(begin, host, end);
+    // The short way for http and https but a host that begins with a digit,
+    // as an IPv4 address does, or a bracket; where it is not sure, the long
+    // way takes its stops on from where it stopped.
+    if constexpr (kWays != Ways::long_only) {
+        if (start != nullptr && !(byte_class(*start) & (kDigit | kOpen))) {
+            Stops<true> plain(begin, start, end);
+            const char* stop;
+            const FoundHost found = read_plain_authority(start, end, plain, stop);
+            if (kWays == Ways::short_only || found.kind() != HostKind::none) [[likely]] return found;
+            stops = plain.long_stops(stop);
+        } else if (kWays == Ways::short_only) {
+            return {};
+        }
+    }
+    return read_authority(begin, host, stops, end, Mode::special, false, start == nullptr);
 }
 
+template <Ways kWays>
 [[gnu::noinline]] FoundHost find_in_or_ipv6(const char* begin, const char* end) noexcept {
-    const FoundHost found = find_in(begin, end);
+    const FoundHost found = find_in<kWays>(begin, end);
     if (found.kind() != HostKind::none || !is_ipv6(begin, end)) return found;
     return make(begin, end, HostKind::ipv6, true);
 }
@@ -345,7 +413,10 @@ bool is_space_or_control(char c) noexcept { return static_cast<unsigned char>(c)
 
 // [begin, end) without the C0 controls and spaces at either end; false when
 // nothing is left.
-bool trim(const char*& begin, const char*& end) noexcept {
+[[gnu::always_inline]] inline bool trim(const char*& begin, const char*& end) noexcept {
+    if (begin == end) return false;
+    // Most texts have none: two bytes tell.
+    if (!is_space_or_control(*begin) && !is_space_or_control(end[-1])) return true;
     while (begin < end && is_space_or_control(*begin)) ++begin;
     while (end > begin && is_space_or_control(end[-1])) --end;
     return begin < end;
@@ -354,6 +425,7 @@ bool trim(const char*& begin, const char*& end) noexcept {
 // What find_host() tries when the text is no URL, address or host: the whole
 // text as an IPv6 address, and a mail header's "Name <address>" or a URL in
 // angle brackets, the text between the last '<' and the '>' that ends it.
+template <Ways kWays>
 [[gnu::noinline]] FoundHost find_otherwise(const char* begin, const char* end) noexcept {
     if (is_ipv6(begin, end)) return make(begin, end, HostKind::ipv6, true);
     if (end[-1] != '>') return {};
@@ -361,18 +433,30 @@ bool trim(const char*& begin, const char*& end) noexcept {
     while (open > begin && open[-1] != '<') --open;
     const char* close = end - 1;
     if (open == begin || !trim(open, close)) return {};
-    return find_in_or_ipv6(open, close);
+    return find_in_or_ipv6<kWays>(open, close);
+}
+
+template <Ways kWays>
+[[gnu::always_inline]] inline FoundHost find(std::string_view text) noexcept {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (!trim(begin, end)) return {};
+    const FoundHost found = find_in<kWays>(begin, end);
+    if (kWays == Ways::short_only || found.kind() != HostKind::none) return found;
+    return find_otherwise<kWays>(begin, end);
 }
 
 }  // namespace
 
-FoundHost find_host(std::string_view text) noexcept {
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    if (!trim(begin, end)) return {};
-    const FoundHost found = find_in(begin, end);
-    return found.kind() != HostKind::none ? found : find_otherwise(begin, end);
-}
+namespace detail {
+
+FoundHost find_short(std::string_view text) noexcept { return find<Ways::short_only>(text); }
+
+FoundHost find_long(std::string_view text) noexcept { return find<Ways::long_only>(text); }
+
+}  // namespace detail
+
+FoundHost find_host(std::string_view text) noexcept { return find<Ways::both>(text); }
 
 std::size_t copy_host(std::string_view text, char* out) noexcept {
     const char* const end = text.data() + text.size();

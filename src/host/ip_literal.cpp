@@ -59,6 +59,17 @@ bool parse_ipv4_number(const char* p, const char* end, std::uint64_t& value) noe
 }  // namespace
 
 bool last_label_is_number(const char* begin, const char* end) noexcept {
+    // Most labels that end in a hex letter are words ("de", "cafe"): a
+    // number ends so only as "0x" and hex digits. Back over the hex digits:
+    // the start, a '.', or a letter other than 'x' or a '-' before them says
+    // so at once; anything else (TAB, a full stop) is read below.
+    if ((byte_class(end[-1]) & (kHexDigit | kAlpha)) == (kHexDigit | kAlpha)) {
+        const char* p = end - 1;
+        while (p > begin && (byte_class(p[-1]) & kHexDigit)) --p;
+        if (p == begin) return false;
+        const char c = p[-1];
+        if (c == '.' || c == '-' || ((byte_class(c) & kAlpha) && (c | 0x20) != 'x')) return false;
+    }
     end = before_trailing_separator(begin, end);
     const char* label = end;
     while (label > begin && separator_start(begin, label) == nullptr) --label;
