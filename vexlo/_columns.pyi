@@ -157,7 +157,8 @@ class Rules:
         """The extra rules on top of the list's, as given: a tuple of str."""
     @property
     def version(self) -> str | None:
-        """The list's own VERSION header, or None when it has none."""
+        """Which list this is: its own VERSION header; for the compiled list, its date
+        and commit, or "custom list" and its checksum; None when a loaded list names none."""
     @property
     def rule_count(self) -> int:
         """The rules: the rule lines of the list and the extra rules."""

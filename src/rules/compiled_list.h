@@ -9,7 +9,7 @@ namespace vexlo {
 
 struct CompiledList {
     const char* checksum;    // LIST_CHECKSUM
-    const char* version;     // the list's VERSION header, or null
+    const char* version;     // its date and commit, or "custom list" and its checksum
     std::size_t rule_count;  // rule lines of the list
     std::size_t twin_count;  // rules added in the other spelling
 };

@@ -132,7 +132,7 @@ PyGetSetDef getters[] = {
     {"extra", get_extra, nullptr,
      "The extra rules on top of the list's, as given: a tuple of str.", nullptr},
     {"version", get_version, nullptr,
-     "The list's own VERSION header, or None when it has none.", nullptr},
+     "Which list this is: its own VERSION header; for the compiled list, its date and commit, or \"custom list\" and its checksum; None when a loaded list names none.", nullptr},
     {"rule_count", get_rule_count, nullptr,
      "The rules: the rule lines of the list and the extra rules.", nullptr},
     {"twin_count", get_twin_count, nullptr,
