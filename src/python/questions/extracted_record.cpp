@@ -1,6 +1,7 @@
 #include "python/questions/extracted_record.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "python/process_once.h"
 #include "python/py_error.h"
@@ -39,11 +40,15 @@ ProcessOnce type_once;
 ProcessOnce icann_once;
 ProcessOnce private_once;
 
-// The two sections' texts, made once and shared by every record.
+// The two sections' texts, made once and shared by every record. A section
+// is one of two words of different lengths.
 PyObject* section_str(std::string_view section) {
-    ProcessOnce& once = section == kIcannSection ? icann_once : private_once;
-    PyObject* text = once.get([section]() -> PyObject* {
-        PyObject* made = PyUnicode_FromStringAndSize(section.data(), static_cast<Py_ssize_t>(section.size()));
+    static_assert(kIcannSection.size() != kPrivateSection.size());
+    const bool icann = section.size() == kIcannSection.size();
+    ProcessOnce& once = icann ? icann_once : private_once;
+    PyObject* text = once.get([icann]() -> PyObject* {
+        const std::string_view word = icann ? kIcannSection : kPrivateSection;
+        PyObject* made = PyUnicode_FromStringAndSize(word.data(), static_cast<Py_ssize_t>(word.size()));
         if (made != nullptr) PyUnicode_InternInPlace(&made);
         return made;
     });
@@ -76,12 +81,42 @@ PyObject* new_record(PyTypeObject* type) {
     return reinterpret_cast<PyObject*>(record);
 }
 
+// The type's tp_dealloc in place of the struct sequence's own, which reads
+// the field count from the type's dictionary on every record it frees, as
+// PyStructSequence_New does on every one it makes: it frees what the
+// struct sequence's would, knowing the count. Every record of the type has
+// nine items (made here, or by the type's own constructor and unpickling,
+// which make as many as the type has fields); an item not yet set is null.
+void extracted_dealloc(PyObject* self) {
+    PyTypeObject* const type = Py_TYPE(self);
+    PyObject_GC_UnTrack(self);
+    PyObject** const items = reinterpret_cast<PyTupleObject*>(self)->ob_item;
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) Py_XDECREF(items[i]);
+    PyObject_GC_Del(self);
+    Py_DECREF(type);  // a heap type: each of its objects holds a reference
+}
+
+PyTypeObject* new_extracted_type() {
+    PyTypeObject* type = PyStructSequence_NewType(&kDescription);
+    if (type == nullptr) return nullptr;
+    // What extracted_dealloc knows of the type: nine items, and a heap type.
+    if (type->tp_basicsize != static_cast<Py_ssize_t>(sizeof(PyTupleObject) - sizeof(PyObject*)) ||
+        type->tp_itemsize != static_cast<Py_ssize_t>(sizeof(PyObject*)) ||
+        (type->tp_flags & Py_TPFLAGS_HEAPTYPE) == 0 || (type->tp_flags & Py_TPFLAGS_BASETYPE) != 0) {
+        return type;  // not the layout it knows: keep the struct sequence's own
+    }
+    type->tp_dealloc = extracted_dealloc;
+    return type;
+}
+
 }  // namespace
 
 PyTypeObject* extracted_type() noexcept {
-    return reinterpret_cast<PyTypeObject*>(type_once.get(
-        [] { return reinterpret_cast<PyObject*>(PyStructSequence_NewType(&kDescription)); }));
+    return reinterpret_cast<PyTypeObject*>(
+        type_once.get([] { return reinterpret_cast<PyObject*>(new_extracted_type()); }));
 }
+
+namespace {
 
 // The earlier fields whose text a field's may be, to the byte and in place:
 // a suffix may be the whole host, a plain rule the public suffix, and an
@@ -98,31 +133,52 @@ constexpr int kMaySharePlace[kExtractFieldCount][2] = {
     {static_cast<int>(ExtractField::kPrivateSuffix), 0},                       // icann_privatesuffix
 };
 
+using FieldTexts = std::optional<std::string_view>[kExtractFieldCount];
+
+// Whether fields i and j are the same view.
+inline bool same_place(const FieldTexts& fields, std::size_t i, int j) {
+    if (j < 0) return false;
+    const std::optional<std::string_view>& other = fields[static_cast<std::size_t>(j)];
+    return other && other->data() == fields[i]->data() && other->size() == fields[i]->size();
+}
+
+// Item I of the record (a new reference), the items before it already made;
+// null with the interpreter's exception set when it cannot be made. A
+// template, so that which fields it may share with is known when compiling.
+template <std::size_t I>
+[[gnu::always_inline]] inline PyObject* record_item(const FieldTexts& fields, const bool (&ascii)[9],
+                                                    PyObject* const* items) {
+    if (!fields[I]) return Py_NewRef(Py_None);
+    if constexpr (I == static_cast<std::size_t>(ExtractField::kSection)) {
+        return section_str(*fields[I]);
+    } else {
+        // A field that is the very text of an earlier one shares its str.
+        if (same_place(fields, I, kMaySharePlace[I][0])) return Py_NewRef(items[kMaySharePlace[I][0]]);
+        if (same_place(fields, I, kMaySharePlace[I][1])) return Py_NewRef(items[kMaySharePlace[I][1]]);
+        return new_str(*fields[I], ascii[I]);
+    }
+}
+
+template <std::size_t... I>
+[[gnu::always_inline]] inline bool fill_record(const FieldTexts& fields, const bool (&ascii)[9],
+                                               PyObject** items, std::index_sequence<I...>) {
+    // In order, each item after the ones it may share; the first that cannot
+    // be made stops the rest.
+    return (((items[I] = record_item<I>(fields, ascii, items)) != nullptr) && ...);
+}
+
+}  // namespace
+
 PyObject* extracted_record(const std::optional<std::string_view> (&fields)[9], const bool (&ascii)[9]) {
     PyTypeObject* type = extracted_type();
     if (type == nullptr) object_creation_failed();
     PyObject* record = created(new_record(type));
-    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
-        PyObject* item = nullptr;
-        if (!fields[i]) {
-            item = Py_NewRef(Py_None);
-        } else if (i == static_cast<std::size_t>(ExtractField::kSection)) {
-            item = section_str(*fields[i]);
-        } else {
-            // A field that is the very text of an earlier one shares its str.
-            for (const int j : kMaySharePlace[i]) {
-                if (j >= 0 && item == nullptr && fields[j] && fields[j]->data() == fields[i]->data() &&
-                    fields[j]->size() == fields[i]->size()) {
-                    item = Py_NewRef(PyStructSequence_GetItem(record, j));
-                }
-            }
-            if (item == nullptr) item = new_str(*fields[i], ascii[i]);
-        }
-        if (item == nullptr) {
-            Py_DECREF(record);
-            object_creation_failed();
-        }
-        PyStructSequence_SetItem(record, static_cast<Py_ssize_t>(i), item);
+    // The record is this function's until it is returned: its items are
+    // written in place, each a new reference.
+    PyObject** const items = reinterpret_cast<PyTupleObject*>(record)->ob_item;
+    if (!fill_record(fields, ascii, items, std::make_index_sequence<kExtractFieldCount>())) {
+        Py_DECREF(record);
+        object_creation_failed();
     }
     return record;
 }
