@@ -120,11 +120,11 @@ TEST(Utf8Check, AtEveryOffsetAroundTheSixteenByteSteps) {
     }
 }
 
-// Every length around the block sizes, read from a block of exactly its
-// size (the sanitized build sees any read past it), with one byte of 0x80 or
-// above at each place in turn.
+// Every length around the block sizes (16 and 64 bytes), read from a block
+// of exactly its size (the sanitized build sees any read past it), with one
+// byte of 0x80 or above at each place in turn.
 TEST(IsAscii, EveryLengthAndEveryPlaceOfAHighByte) {
-    for (std::size_t length = 0; length <= 40; ++length) {
+    for (std::size_t length = 0; length <= 140; ++length) {
         const auto text = std::make_unique<char[]>(length + 1);
         std::memset(text.get(), 'a', length);
         EXPECT_TRUE(is_ascii({text.get(), length})) << length;
@@ -132,6 +132,8 @@ TEST(IsAscii, EveryLengthAndEveryPlaceOfAHighByte) {
             for (const unsigned char high : {0x80, 0xC3, 0xFF}) {
                 text[at] = static_cast<char>(high);
                 EXPECT_FALSE(is_ascii({text.get(), length})) << length << " at " << at;
+                EXPECT_EQ(is_utf8_mostly_ascii({text.get(), length}), is_utf8({text.get(), length}))
+                    << length << " at " << at;
             }
             text[at] = 0x7F;
             EXPECT_TRUE(is_ascii({text.get(), length})) << length << " at " << at;
