@@ -128,7 +128,7 @@ void extract_range(const StringColumn& column, const ColumnRequest& request,
         const std::int64_t block_end = std::min(block + kExtractBlock, bounds.end);
         // An element that is not UTF-8 holds no host (see answer_hosts.h).
         const std::optional<std::string_view> joined = column.joined_text(block, block_end);
-        const bool joined_utf8 = joined && is_utf8_mostly_ascii(*joined);
+        const bool joined_utf8 = joined && is_utf8(*joined);
         batch.clear();
         column.visit(
             block, block_end, [&] { batch.add_null(); },

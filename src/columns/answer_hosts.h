@@ -36,7 +36,7 @@ void answer_hosts(const StringColumn& column, bool keep_ip, SharedBuffers shared
         // the questions. When the block's bytes lie together, one pass
         // over them does for nearly every block.
         const std::optional<std::string_view> joined = column.joined_text(block, block_end);
-        const bool joined_utf8 = joined && is_utf8_mostly_ascii(*joined);
+        const bool joined_utf8 = joined && is_utf8(*joined);
         const char* const joined_end = joined ? joined->data() + joined->size() : nullptr;
         TextWriter<TextOffset> writer(shared, out, block);
         column.visit(

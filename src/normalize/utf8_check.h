@@ -38,10 +38,4 @@ inline bool is_utf8(std::string_view text) noexcept {
     return utf8_error_offset(text) == kWellFormed;
 }
 
-// is_utf8 of a text that is nearly always ASCII, such as the bytes of a
-// block of a column's URLs or names: is_ascii tells the common case first.
-inline bool is_utf8_mostly_ascii(std::string_view text) noexcept {
-    return is_ascii(text) || is_utf8(text);
-}
-
 }  // namespace vexlo
