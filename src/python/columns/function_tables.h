@@ -13,5 +13,6 @@ std::span<PyMethodDef> column_question_functions();  // vexlo.columns' own funct
 std::span<PyMethodDef> line_functions();    // the command line's blocks of lines
 std::span<PyMethodDef> host_functions();    // vexlo.host, one text at a time
 std::span<PyMethodDef> extract_functions();  // vexlo.extract, one text at a time
+std::span<PyMethodDef> tldextract_functions();  // vexlo.tldextract's answers
 
 }  // namespace vexlo::python

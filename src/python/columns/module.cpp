@@ -26,7 +26,7 @@ int module_exec(PyObject* module) noexcept {
     return exec_frame([module](PyError& error) {
         for (const std::span<PyMethodDef> table :
              {column_functions(), column_question_functions(), line_functions(), rules_functions(),
-              host_functions(), extract_functions()}) {
+              host_functions(), extract_functions(), tldextract_functions()}) {
             if (!add_functions(module, table, error)) return false;
         }
         PyTypeObject* rules = rules_type();
