@@ -1,7 +1,11 @@
 #include "tldextract/host_split.h"
 
+#include <bit>
+
 #include "common/dots.h"
+#include "common/simd.h"
 #include "normalize/normalize.h"
+#include "normalize/utf8_check.h"
 #include "tldextract/ip_address.h"
 #include "tldextract/suffix_index.h"
 #include "tldextract/url_cut.h"
@@ -9,22 +13,28 @@
 namespace vexlo::tldextract {
 namespace {
 
-bool is_ascii(std::string_view text) noexcept {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
+// The host's labels: how many, and where the rightmost ones that are not
+// empty begin (after the last dot that begins the host or follows another;
+// the host never ends in a dot, its cut strips them).
+struct LabelCount {
+    std::size_t labels;
+    std::size_t tail;
+};
 
-// Where the rightmost labels that are not empty begin: after the last dot
-// that begins the host or follows another. (The host never ends in a dot:
-// its cut strips them.)
-std::size_t non_empty_tail(std::string_view host) noexcept {
-    std::size_t tail = 0;
-    for (std::size_t i = 0; i < host.size(); ++i) {
-        if (host[i] == '.' && (i == 0 || host[i - 1] == '.')) tail = i + 1;
+LabelCount count_labels(std::string_view host, std::uint64_t dots) noexcept {
+    if (host.size() <= kDotBitmapBytes) {
+        // Dots at the start or after another dot.
+        const std::uint64_t empty_before = dots & ((dots << 1) | 1);
+        return {simd::count_bits(dots) + 1,
+                empty_before == 0 ? 0 : static_cast<std::size_t>(std::bit_width(empty_before))};
     }
-    return host.empty() || host.back() == '.' ? host.size() : tail;
+    LabelCount count{1, 0};
+    for (std::size_t i = 0; i < host.size(); ++i) {
+        if (host[i] != '.') continue;
+        ++count.labels;
+        if (i == 0 || host[i - 1] == '.') count.tail = i + 1;
+    }
+    return count;
 }
 
 }  // namespace
@@ -47,11 +57,10 @@ HostSplit::HostSplit(std::string_view text, TextKind kind, const RuleTables& tab
         parts_ = {none, host, none, none, false};
         return;
     }
-    std::size_t label_count = 1;
-    for (const char c : host) label_count += c == '.';
+    const std::uint64_t dots = dot_bitmap(host.data(), host.size());
+    const auto [label_count, tail] = count_labels(host, dots);
     SuffixMatch match;
-    const std::size_t tail = non_empty_tail(host);
-    if (tail < host.size()) {
+    if (tail < host.size() && host.back() != '.') {
         NormalizedDomain labels;
         // Never false: the tail is not empty and holds no empty label.
         if (normalize_domain_into(host.substr(tail), labels)) {
@@ -59,7 +68,6 @@ HostSplit::HostSplit(std::string_view text, TextKind kind, const RuleTables& tab
                                  labels.label_count, tail != 0);
         }
     }
-    const std::uint64_t dots = dot_bitmap(host.data(), host.size());
     const auto labels_from = [&](std::size_t count) {
         return count == 0 ? host.size() : rightmost_labels_start(host.data(), host.size(), dots, count);
     };

@@ -13,6 +13,8 @@ namespace vexlo::tldextract {
 namespace {
 
 constexpr std::uint8_t kKinds = RULE_ANY | WILDCARD_ANY | EXCEPTION_ANY;
+// The facts that a rule of some kind stands on a node.
+constexpr std::uint8_t kRules = kRule | kWildcard | kException;
 
 // The facts of kinds of rule (RULE_ANY...), of which `private_kinds` are
 // private: the NodeFact bits sit at the kind bits shifted left by one, the
@@ -121,8 +123,10 @@ SuffixIndex::SuffixIndex(const RuleTables& tables, std::span<const ExtraSuffix> 
             if (static_cast<std::uint32_t>(child) <= node) {
                 raise_fault("tldextract's index needs tables whose children follow their parents");
             }
-            icann_below[node] = icann_below[node] || icann_below[child] || (icann_[child] & ~kKey) != 0;
-            full_below[node] = full_below[node] || full_below[child] || (full_[child] & ~kKey) != 0;
+            icann_below[node] = icann_below[node] || icann_below[child] || (icann_[child] & kRules) != 0;
+            full_below[node] = full_below[node] || full_below[child] || (full_[child] & kRules) != 0;
+            if (icann_[child] & kException) icann_[node] |= kHoldsException;
+            if (full_[child] & kException) full_[node] |= kHoldsException;
         }
         constexpr std::uint8_t kEndsOrOpens = kRule | kWildcard;
         if (icann_below[node] || (icann_[node] & kEndsOrOpens)) icann_[node] |= kKey;
@@ -144,24 +148,26 @@ SuffixMatch suffix_match(const RuleTables& tables, const std::uint8_t* facts,
     SuffixMatch& match = keeper.match;
     const std::size_t matched = keeper.matched;
     if (matched == label_count && !more_labels) return match;
-    // The label after the last key: an empty one when the walk took every
-    // label it had.
-    const std::string_view next =
-        matched < label_count ? label_from_right(labels, dots, matched + 1) : std::string_view();
-    // A label "!y" is the key of an exception "!y.<node>", spelled as the
-    // list spells it (which is never the "xn--" form of a Unicode label).
-    if (next.size() > 1 && next[0] == '!' && !starts_with_ace(next.substr(1))) {
-        const std::string_view name = next.substr(1);
-        const std::int32_t child =
-            find_child(tables, keeper.node, name.data(), name.size(), label_key(name));
-        if (child != 0 && (facts[child] & kException)) {
-            const bool is_private = (facts[child] & kExceptionPrivate) != 0;
-            return {true, matched + 1, is_private ? match.registry_labels : matched + 1, is_private};
+    const std::uint8_t f = facts[keeper.node];
+    // The label after the last key (an empty one when the walk took every
+    // label it had) may be "!y", the key of an exception "!y.<node>" spelled
+    // as the list spells it (which is never the "xn--" form of a Unicode
+    // label).
+    if ((f & kHoldsException) && matched < label_count) {
+        const std::string_view next = label_from_right(labels, dots, matched + 1);
+        if (next.size() > 1 && next[0] == '!' && !starts_with_ace(next.substr(1))) {
+            const std::string_view name = next.substr(1);
+            const std::int32_t child =
+                find_child(tables, keeper.node, name.data(), name.size(), label_key(name));
+            if (child != 0 && (facts[child] & kException)) {
+                const bool is_private = (facts[child] & kExceptionPrivate) != 0;
+                return {true, matched + 1, is_private ? match.registry_labels : matched + 1,
+                        is_private};
+            }
         }
     }
     // A label that is no key of a wildcard's node: the wildcard takes it,
     // unless it is an exception's.
-    const std::uint8_t f = facts[keeper.node];
     if (f & kWildcard) {
         const bool exception = keeper.no_key != 0 && (facts[keeper.no_key] & kException);
         return {true, exception ? matched : matched + 1, match.registry_labels,

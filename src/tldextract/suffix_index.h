@@ -47,6 +47,7 @@ enum NodeFact : std::uint8_t {
     kRulePrivate = 0x10,    // the plain rule is a private one
     kWildcardPrivate = 0x20,
     kExceptionPrivate = 0x40,
+    kHoldsException = 0x80,  // an exception's key is among its own
 };
 
 // A rule of tldextract's extra suffixes, which the tables hold as rules of

@@ -1,7 +1,10 @@
 #include "tldextract/url_cut.h"
 
+#include <bit>
 #include <cstddef>
 #include <string_view>
+
+#include "common/simd.h"
 
 namespace vexlo::tldextract {
 namespace {
@@ -78,33 +81,70 @@ std::string_view strip_trailing_stops(std::string_view text) noexcept {
     return text;
 }
 
-// The text less a leading "scheme://" or "//".
+// Bit i set where byte from + i of `text` (for at most sixteen bytes, none
+// past its end) is one that `match` selects in a block.
+template <class Match>
+unsigned block_mask(std::string_view text, std::size_t from, Match match) noexcept {
+    const std::size_t size = text.size() - from;
+    if (size >= simd::kBlockBytes) return simd::bits(match(simd::load(text.data() + from)));
+    return simd::text_bits(simd::bits(match(simd::load_partial(text.data() + from, size))), size);
+}
+
+// Where the first byte that `match` selects is, or the text's size.
+template <class Match>
+std::size_t first_of(std::string_view text, Match match) noexcept {
+    for (std::size_t from = 0; from < text.size(); from += simd::kBlockBytes) {
+        if (const unsigned mask = block_mask(text, from, match)) {
+            return from + static_cast<std::size_t>(std::countr_zero(mask));
+        }
+    }
+    return text.size();
+}
+
+simd::Block colon_or_slash(simd::Block b) noexcept { return simd::equal(b, ':') | simd::equal(b, '/'); }
+simd::Block ends_authority(simd::Block b) noexcept {
+    return simd::equal(b, '/') | simd::equal(b, '?') | simd::equal(b, '#');
+}
+simd::Block at_sign(simd::Block b) noexcept { return simd::equal(b, '@'); }
+simd::Block colon(simd::Block b) noexcept { return simd::equal(b, ':'); }
+
+// The text less a leading "scheme://" or "//". tldextract looks for the
+// first "//" and takes what stands before it, less a ':', for a scheme if
+// every character of it is one: since no scheme character is ':' or '/',
+// that is "://" at the first ':' or '/' of the text, with only scheme
+// characters before it.
 std::string_view schemeless(std::string_view url) noexcept {
-    const std::size_t slashes = url.find("//");
-    if (slashes == 0) return url.substr(2);
-    if (slashes == std::string_view::npos || slashes < 2 || url[slashes - 1] != ':') return url;
-    for (const char c : url.substr(0, slashes - 1)) {
+    if (url.starts_with("//")) return url.substr(2);
+    const std::size_t first = first_of(url, colon_or_slash);
+    if (first == 0 || url.substr(first, 3) != "://") return url;
+    for (const char c : url.substr(0, first)) {
         if (!is_scheme_char(c)) return url;
     }
-    return url.substr(slashes + 2);
+    return url.substr(first + 3);
 }
 
 }  // namespace
 
 std::string_view lenient_netloc(std::string_view url) noexcept {
     const std::string_view rest = schemeless(url);
-    return host_from_authority(rest.substr(0, rest.find_first_of("/?#")));
+    return host_from_authority(rest.substr(0, first_of(rest, ends_authority)));
 }
 
 std::string_view host_from_authority(std::string_view authority) noexcept {
-    const std::size_t at = authority.rfind('@');
-    const std::string_view host = at == std::string_view::npos ? authority : authority.substr(at + 1);
+    // After the last '@'.
+    std::size_t host_start = 0;
+    for (std::size_t from = 0; from < authority.size(); from += simd::kBlockBytes) {
+        if (const unsigned mask = block_mask(authority, from, at_sign)) {
+            host_start = from + static_cast<std::size_t>(std::bit_width(mask));
+        }
+    }
+    const std::string_view host = authority.substr(host_start);
     if (!host.empty() && host.front() == '[') {
         if (const std::size_t close = host.find(']'); close != std::string_view::npos) {
             return host.substr(0, close + 1);
         }
     }
-    return strip_trailing_stops(strip_spaces(host.substr(0, host.find(':'))));
+    return strip_trailing_stops(strip_spaces(host.substr(0, first_of(host, colon))));
 }
 
 bool holds_full_stop(std::string_view text) noexcept {

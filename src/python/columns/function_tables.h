@@ -6,6 +6,8 @@
 
 #include <span>
 
+#include "python/py_error.h"
+
 namespace vexlo::python {
 
 std::span<PyMethodDef> column_functions();  // Arrow arrays, streams and lists
@@ -13,6 +15,8 @@ std::span<PyMethodDef> column_question_functions();  // vexlo.columns' own funct
 std::span<PyMethodDef> line_functions();    // the command line's blocks of lines
 std::span<PyMethodDef> host_functions();    // vexlo.host, one text at a time
 std::span<PyMethodDef> extract_functions();  // vexlo.extract, one text at a time
-std::span<PyMethodDef> tldextract_functions();  // vexlo.tldextract's answers
+std::span<PyMethodDef> tldextract_functions();  // vexlo.tldextract's helpers
+// The base class of vexlo.tldextract.TLDExtract, added as _TLDExtractBase.
+bool add_tldextract_base(PyObject* module, PyError& error);
 
 }  // namespace vexlo::python

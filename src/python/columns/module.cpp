@@ -29,6 +29,7 @@ int module_exec(PyObject* module) noexcept {
               host_functions(), extract_functions(), tldextract_functions()}) {
             if (!add_functions(module, table, error)) return false;
         }
+        if (!add_tldextract_base(module, error)) return false;
         PyTypeObject* rules = rules_type();
         if (rules == nullptr) {
             error = take_pending_exception();

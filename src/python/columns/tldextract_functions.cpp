@@ -1,5 +1,6 @@
-// vexlo.tldextract's private functions: an extractor's rules made once
-// (a capsule), and tldextract's answer for one text from them, made as an
+// vexlo.tldextract's glue: what an extractor answers from, made once (a
+// capsule); the base class of its TLDExtract, whose calls answer in C; and
+// the helpers of its ExtractResult and tlds. An answer is made as an
 // ExtractResult without running Python code: the object is allocated as
 // object.__new__ allocates it and its five fields set as the dataclass's
 // __init__ sets them, in the same order.
@@ -22,6 +23,7 @@
 #include "python/function_signature.h"
 #include "python/held_reference.h"
 #include "python/module_setup.h"
+#include "python/process_once.h"
 #include "python/results.h"
 #include "python/type_errors.h"
 #include "tldextract/host_split.h"
@@ -71,6 +73,17 @@ private:
     std::unique_ptr<tldextract::SuffixRules> suffixes_;
     std::array<PyObject*, std::size(kFieldNames)> names_{};
 };
+
+ProcessOnce read_once;
+ProcessOnce netloc_once;
+
+// Names looked up on every first call, interned once for the process.
+PyObject* read_name() {
+    return created(read_once.get([] { return PyUnicode_InternFromString("_read"); }));
+}
+PyObject* netloc_name() {
+    return created(netloc_once.get([] { return PyUnicode_InternFromString("netloc"); }));
+}
 
 constexpr char kExtractorCapsuleName[] = "vexlo.tldextract.Extractor";
 using ExtractorCapsule = ObjectCapsule<Extractor, kExtractorCapsuleName>;
@@ -125,6 +138,16 @@ PyObject* field_str(std::string_view field, PyObject* given, const Utf8Text& tex
     return str_result(field, text.ascii);
 }
 
+// Sets a field as the dataclass's __init__ does. Its class sets attributes
+// as object does (no __setattr__ of its own), so the name, interned already,
+// goes straight there.
+int set_field(PyObject* result, PyObject* name, PyObject* value) {
+    if (Py_TYPE(result)->tp_setattro == PyObject_GenericSetAttr) {
+        return PyObject_GenericSetAttr(result, name, value);
+    }
+    return PyObject_SetAttr(result, name, value);
+}
+
 PyObject* extract_result(const Extractor& extractor, const tldextract::HostParts& parts,
                          PyObject* given, const Utf8Text& text, PyError& error) {
     PyTypeObject* type = extractor.result_type();
@@ -140,7 +163,7 @@ PyObject* extract_result(const Extractor& extractor, const tldextract::HostParts
     PyObject* const values[] = {subdomain.get(), domain.get(), suffix.get(),
                                 parts.is_private ? Py_True : Py_False, registry.get()};
     for (std::size_t i = 0; i < std::size(values); ++i) {
-        if (PyObject_SetAttr(result.get(), extractor.name(i), values[i]) < 0) {
+        if (set_field(result.get(), extractor.name(i), values[i]) < 0) {
             error = take_pending_exception();
             return nullptr;
         }
@@ -149,16 +172,10 @@ PyObject* extract_result(const Extractor& extractor, const tldextract::HostParts
 }
 
 constexpr std::string_view kRulesParameters[] = {"rules", "extra_suffixes", "result_type"};
-constexpr std::string_view kSplitParameters[] = {"extractor", "url", "include_psl_private_domains"};
-constexpr std::string_view kNetlocParameters[] = {"extractor", "netloc",
-                                                  "include_psl_private_domains"};
 constexpr std::string_view kTextParameter[] = {"text"};
 constexpr std::string_view kSuffixesParameters[] = {"rules", "include_psl_private_domains"};
 
 constexpr FunctionSignature kExtractorRules = positional_only("_tldextract_rules", kRulesParameters);
-constexpr FunctionSignature kSplit = positional_only("_tldextract_split", kSplitParameters);
-constexpr FunctionSignature kSplitNetloc =
-    positional_only("_tldextract_split_netloc", kNetlocParameters);
 constexpr FunctionSignature kIpVersion = positional_only("_tldextract_ip_version", kTextParameter);
 constexpr FunctionSignature kSuffixes = positional_only("_tldextract_suffixes", kSuffixesParameters);
 
@@ -202,44 +219,188 @@ PyObject* extractor_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
     });
 }
 
-// The answer for a URL or a netloc: the body of both entries.
-PyObject* split_call(const FunctionSignature& signature, tldextract::TextKind kind,
-                     PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// The base class of vexlo.tldextract.TLDExtract: the extractor that
+// answers (the capsule of _tldextract_rules, or None until the list is
+// read) and include_psl_private_domains as it was then, both set by the
+// Python class; and the calls, which answer from them without running
+// Python code, and ask the Python class's _read(session) to read the list
+// on the first call.
+struct BaseObject {
+    PyObject_HEAD
+    PyObject* extractor;        // None (or null, deleted): not read yet
+    PyObject* private_default;  // null (deleted): False
+    vectorcallfunc vectorcall;
+};
+
+BaseObject* as_base(PyObject* self) { return reinterpret_cast<BaseObject*>(self); }
+
+constexpr std::string_view kCallParameters[] = {"url", "include_psl_private_domains", "session"};
+constexpr FunctionSignature kCall{"__call__", kCallParameters, 1};
+constexpr FunctionSignature kExtractStr{"extract_str", kCallParameters, 1};
+constexpr FunctionSignature kExtractUrllib{"extract_urllib", kCallParameters, 1};
+constexpr FunctionSignature kModuleExtract{"extract", kCallParameters, 1};
+
+// What a call leaves out of include_psl_private_domains stands for: the
+// extractor's own (the methods), or False (the module's extract, which
+// passes None on as the extractor's own).
+enum class Omitted : bool { kOwn, kFalse };
+
+// The answer for a URL (or the netloc of a parsed one), from what the
+// extractor `self` answers from.
+PyObject* answer_call(PyObject* self, const FunctionSignature& signature, tldextract::TextKind kind,
+                      Omitted omitted, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&](PyError& error) -> PyObject* {
         PyObject* slots[3] = {};
-        if (nargs == 3 && kwnames == nullptr) {
-            slots[0] = args[0], slots[1] = args[1], slots[2] = args[2];
+        if (kwnames == nullptr && nargs >= 1 && nargs <= 3) {
+            for (Py_ssize_t i = 0; i < nargs; ++i) slots[i] = args[i];
         } else if (!extract_arguments(signature, args, nargs, kwnames, slots, error)) {
             return nullptr;
         }
-        const Extractor* extractor =
-            ExtractorCapsule::read(slots[0], signature.positional[0], error);
-        Utf8Text text;
-        if (extractor == nullptr || !read_text(slots[1], signature.positional[1], text, error)) {
+        BaseObject* base = as_base(self);
+        // Held for the call: a finalizer run while the answer is made could
+        // make the extractor forget it.
+        Owned capsule(base->extractor != nullptr && base->extractor != Py_None
+                          ? Py_NewRef(base->extractor)
+                          : PyObject_CallMethodOneArg(self, read_name(),
+                                                      slots[2] != nullptr ? slots[2] : Py_None));
+        if (capsule.get() == nullptr) {
+            error = take_pending_exception();
             return nullptr;
         }
-        // Taken by truth, as tldextract takes it.
-        const int include_private = slots[2] == Py_False ? 0 : slots[2] == Py_True ? 1 : PyObject_IsTrue(slots[2]);
+        const Extractor* extractor = ExtractorCapsule::read(capsule.get(), "_extractor", error);
+        if (extractor == nullptr) return nullptr;
+        // None takes the extractor's own; any other value is taken by truth,
+        // as tldextract takes it.
+        PyObject* private_flag = slots[1] == nullptr && omitted == Omitted::kFalse ? Py_False
+                                 : slots[1] != nullptr && slots[1] != Py_None ? slots[1]
+                                 : base->private_default != nullptr           ? base->private_default
+                                                                              : Py_False;
+        const int include_private = private_flag == Py_False ? 0
+                                    : private_flag == Py_True ? 1
+                                                              : PyObject_IsTrue(private_flag);
         if (include_private < 0) {
-            error = annotate_argument_error(signature.positional[2], take_pending_exception());
+            error = annotate_argument_error(kCallParameters[1], take_pending_exception());
+            return nullptr;
+        }
+        // A parsed URL is answered for its netloc.
+        Owned netloc(kind == tldextract::TextKind::kAuthority
+                         ? PyObject_GetAttr(slots[0], netloc_name())
+                         : nullptr);
+        if (kind == tldextract::TextKind::kAuthority && netloc.get() == nullptr) {
+            error = annotate_argument_error(kCallParameters[0], take_pending_exception());
+            return nullptr;
+        }
+        PyObject* given = netloc.get() != nullptr ? netloc.get() : slots[0];
+        Utf8Text text;
+        if (!read_text(given, kind == tldextract::TextKind::kAuthority ? "url.netloc" : "url", text,
+                       error)) {
             return nullptr;
         }
         const tldextract::SuffixRules& suffixes = extractor->suffixes();
         const tldextract::HostSplit split(text.text, kind, suffixes.tables(),
                                           suffixes.index().facts(include_private != 0));
-        return extract_result(*extractor, split.parts(), slots[1], text, error);
+        return extract_result(*extractor, split.parts(), given, text, error);
     });
 }
 
-// _tldextract_split(extractor, url, include_psl_private_domains, /)
-PyObject* split(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return split_call(kSplit, tldextract::TextKind::kUrl, args, nargs, kwnames);
+PyObject* base_vectorcall(PyObject* self, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) {
+    return answer_call(self, kCall, tldextract::TextKind::kUrl, Omitted::kOwn, args,
+                       PyVectorcall_NARGS(nargsf), kwnames);
 }
 
-// _tldextract_split_netloc(extractor, netloc, include_psl_private_domains, /)
-PyObject* split_netloc(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return split_call(kSplitNetloc, tldextract::TextKind::kAuthority, args, nargs, kwnames);
+PyObject* base_extract_str(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return answer_call(self, kExtractStr, tldextract::TextKind::kUrl, Omitted::kOwn, args, nargs,
+                       kwnames);
 }
+
+PyObject* base_module_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
+    return answer_call(self, kModuleExtract, tldextract::TextKind::kUrl, Omitted::kFalse, args,
+                       nargs, kwnames);
+}
+
+PyObject* base_extract_urllib(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
+    return answer_call(self, kExtractUrllib, tldextract::TextKind::kAuthority, Omitted::kOwn, args,
+                       nargs, kwnames);
+}
+
+PyObject* base_new(PyTypeObject* type, PyObject*, PyObject*) {
+    PyObject* self = type->tp_alloc(type, 0);
+    if (self != nullptr) {
+        BaseObject* base = as_base(self);
+        base->extractor = Py_NewRef(Py_None);
+        base->private_default = Py_NewRef(Py_False);
+        base->vectorcall = base_vectorcall;
+    }
+    return self;
+}
+
+int base_traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(as_base(self)->extractor);
+    Py_VISIT(as_base(self)->private_default);
+    Py_VISIT(Py_TYPE(self));
+    return 0;
+}
+
+int base_clear(PyObject* self) {
+    Py_CLEAR(as_base(self)->extractor);
+    Py_CLEAR(as_base(self)->private_default);
+    return 0;
+}
+
+void base_dealloc(PyObject* self) {
+    PyObject_GC_UnTrack(self);
+    base_clear(self);
+    PyTypeObject* type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+PyMethodDef base_methods[] = {
+    {"extract_str", as_cfunction(base_extract_str), kCallFlags,
+     "extract_str($self, url, include_psl_private_domains=None, session=None)\n--\n\n"
+     "The ExtractResult of *url* (any str)."},
+    {"extract_urllib", as_cfunction(base_extract_urllib), kCallFlags,
+     "extract_urllib($self, url, include_psl_private_domains=None, session=None)\n--\n\n"
+     "The ExtractResult of a URL that urllib.parse has split (its netloc)."},
+    {"_module_extract", as_cfunction(base_module_extract), kCallFlags,
+     "extract($self, url, include_psl_private_domains=False, session=None)\n--\n\n"
+     "The ExtractResult of *url* (any str): the module's extract, bound to its\n"
+     "extractor, whose include_psl_private_domains it takes for None only."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyMemberDef base_members[] = {
+    {"_extractor", Py_T_OBJECT_EX, offsetof(BaseObject, extractor), 0,
+     "What answers: the capsule of _tldextract_rules, or None until the list is read."},
+    {"_private", Py_T_OBJECT_EX, offsetof(BaseObject, private_default), 0,
+     "include_psl_private_domains as it was when the list was read."},
+    {"__vectorcalloffset__", Py_T_PYSSIZET, offsetof(BaseObject, vectorcall), Py_READONLY, nullptr},
+    {nullptr, 0, 0, 0, nullptr},
+};
+
+PyType_Slot base_slots[] = {
+    {Py_tp_doc, const_cast<char*>(
+                    "The calls of vexlo.tldextract.TLDExtract, answered in C; the class itself is\n"
+                    "that one.")},
+    {Py_tp_new, reinterpret_cast<void*>(base_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(base_dealloc)},
+    {Py_tp_traverse, reinterpret_cast<void*>(base_traverse)},
+    {Py_tp_clear, reinterpret_cast<void*>(base_clear)},
+    {Py_tp_call, reinterpret_cast<void*>(PyVectorcall_Call)},
+    {Py_tp_methods, base_methods},
+    {Py_tp_members, base_members},
+    {0, nullptr},
+};
+
+PyType_Spec base_spec = {
+    "vexlo._columns._TLDExtractBase",
+    sizeof(BaseObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL,
+    base_slots,
+};
 
 // _tldextract_ip_version(text, /)
 PyObject* ip_version(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -296,12 +457,6 @@ PyMethodDef function_records[] = {
      "None for the compiled list) with the *extra_suffixes* (a tuple of str,\n"
      "written as lines of a list file) on top, answering with instances of\n"
      "*result_type*; ValueError naming a faulty extra suffix."},
-    {"_tldextract_split", as_cfunction(split), kCallFlags,
-     "_tldextract_split(extractor, url, include_psl_private_domains, /)\n--\n\n"
-     "tldextract's ExtractResult for *url* (a str), from *extractor*."},
-    {"_tldextract_split_netloc", as_cfunction(split_netloc), kCallFlags,
-     "_tldextract_split_netloc(extractor, netloc, include_psl_private_domains, /)\n--\n\n"
-     "tldextract's ExtractResult for the *netloc* of a parsed URL."},
     {"_tldextract_ip_version", as_cfunction(ip_version), kCallFlags,
      "_tldextract_ip_version(text, /)\n--\n\n"
      "4 when *text* looks like an IPv4 address to tldextract, 6 when like an\n"
@@ -316,5 +471,17 @@ PyMethodDef function_records[] = {
 }  // namespace
 
 std::span<PyMethodDef> tldextract_functions() { return function_records; }
+
+ProcessOnce base_type_once;
+
+bool add_tldextract_base(PyObject* module, PyError& error) {
+    PyObject* type = base_type_once.get([] { return PyType_FromSpec(&base_spec); });
+    if (type == nullptr) {
+        error = take_pending_exception();
+        return false;
+    }
+    return add_owned(module, created(PyUnicode_FromString("_TLDExtractBase")), Py_NewRef(type),
+                     error);
+}
 
 }  // namespace vexlo::python
