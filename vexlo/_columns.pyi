@@ -21,13 +21,13 @@ __all__ = [
     "_compiled_rules",
     "host",
     "extract",
-    "Rules",
-    "Extracted",
-    "_MAX_LIST_BYTES",
     "_tldextract_rules",
     "_tldextract_ip_version",
     "_tldextract_suffixes",
     "_TLDExtractBase",
+    "Rules",
+    "Extracted",
+    "_MAX_LIST_BYTES",
 ]
 
 # The most bytes a list file may have.
