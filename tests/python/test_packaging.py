@@ -18,40 +18,31 @@ from venv_support import REPO, Venv, clean_env, list_args, run, single
 
 VERSION = (REPO / "vexlo" / "_version.py").read_text().split('"')[1]
 EXT_SUFFIX = sysconfig.get_config_var("EXT_SUFFIX")
-PACKAGE_FILES = (
-    {
-        "__init__.py",
-        "__main__.py",
-        "_version.py",
-        "cli.py",
-        "columns.py",
-        "rules.py",
-        "duckdb.py",
-        "_lookup.pyi",
-        "_columns.pyi",
-        "py.typed",
-        "_lookup" + EXT_SUFFIX,
-        "_columns" + EXT_SUFFIX,
-    }
-    | {
-        f"tldextract/{name}"
-        for name in (
-            "__init__.py",
-            "__main__.py",
-            "cache.py",
-            "cli.py",
-            "suffix_list.py",
-            "tldextract.py",
-        )
-    }
-    | {
-        # The DuckDB extension, one copy for each platform string DuckDB knows
-        # the machine by.
-        f"duckdb_extension/{platform}/vexlo.duckdb_extension"
-        for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
-        for platform in (f"linux_{machine}", f"linux_{machine}_gcc4")
-    }
-)
+PACKAGE_FILES = {
+    "__init__.py",
+    "__main__.py",
+    "_version.py",
+    "cli.py",
+    "columns.py",
+    "rules.py",
+    "duckdb.py",
+    "_lookup.pyi",
+    "_columns.pyi",
+    "py.typed",
+    "_lookup" + EXT_SUFFIX,
+    "_columns" + EXT_SUFFIX,
+} | {
+    # The DuckDB extension, one copy for each platform string DuckDB knows
+    # the machine by.
+    f"duckdb_extension/{platform}/vexlo.duckdb_extension"
+    for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
+    for platform in (f"linux_{machine}", f"linux_{machine}_gcc4")
+}
+# vexlo.tldextract's modules.
+PACKAGE_FILES |= {
+    f"tldextract/{name}.py"
+    for name in ("__init__", "__main__", "cache", "cli", "suffix_list", "tldextract")
+}
 LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt", "third_party/duckdb/LICENSE"}
 
 # Building and installing is the same with a sanitized module; and the build
