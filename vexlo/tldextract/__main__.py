@@ -2,4 +2,6 @@
 
 from vexlo.tldextract.cli import main
 
-main()
+# Guarded, so that importing the module (as stubtest does) runs nothing.
+if __name__ == "__main__":
+    main()
