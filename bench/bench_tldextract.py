@@ -16,6 +16,7 @@ compared first, on every URL. No timing is checked anywhere.
 """
 
 import argparse
+import importlib.metadata
 import os
 import pathlib
 import statistics
@@ -104,6 +105,7 @@ def main(argv=None):
             {
                 "date": harness.run_date(),
                 "cpu": harness.cpu_model(),
+                "tldextract": importlib.metadata.version("tldextract"),
                 "load": harness.load_average(),
                 "urls": len(urls),
                 "rounds": args.rounds,
