@@ -6,12 +6,11 @@
 // before the domain.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <variant>
 
+#include "invariant_check.h"
 #include "rules/compiled_tables.h"
 #include "tldextract/host_split.h"
 #include "tldextract/suffix_rules.h"
@@ -22,18 +21,6 @@ using vexlo::tldextract::HostParts;
 using vexlo::tldextract::HostSplit;
 using vexlo::tldextract::SuffixRules;
 using vexlo::tldextract::TextKind;
-
-[[noreturn]] void fail(const char* what, std::string_view text) {
-    std::fprintf(stderr, "invariant broken: %s\ninput (%zu bytes):", what, text.size());
-    for (unsigned char byte : text) std::fprintf(stderr, " %02x", byte);
-    std::fputc('\n', stderr);
-    std::abort();
-}
-
-#define CHECK(condition, text) \
-    do {                       \
-        if (!(condition)) fail(#condition, text); \
-    } while (false)
 
 bool inside(std::string_view part, std::string_view whole) {
     return part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size();

@@ -40,45 +40,33 @@ std::size_t wide_match(std::string_view text, const std::string_view (&wide)[N],
     return 0;
 }
 
-std::string_view strip_spaces(std::string_view text) noexcept {
+// `text` less the characters at its start (or, with `at_end`, at its end)
+// that are `one_byte` bytes or one of `wide`. A wide character's bytes at
+// either end are 0x80 or more.
+template <class OneByte, std::size_t N>
+std::string_view strip(std::string_view text, bool at_end, OneByte one_byte,
+                       const std::string_view (&wide)[N]) noexcept {
     while (!text.empty()) {
-        if (is_ascii_space(text.front())) {
-            text.remove_prefix(1);
-        } else if (const std::size_t n = static_cast<unsigned char>(text.front()) >= 0x80
-                                             ? wide_match(text, kWideSpaces, false)
-                                             : 0) {
-            text.remove_prefix(n);
-        } else {
-            break;
-        }
-    }
-    while (!text.empty()) {
-        if (is_ascii_space(text.back())) {
-            text.remove_suffix(1);
-        } else if (const std::size_t n = static_cast<unsigned char>(text.back()) >= 0x80
-                                             ? wide_match(text, kWideSpaces, true)
-                                             : 0) {
+        const char c = at_end ? text.back() : text.front();
+        const std::size_t n = one_byte(c)                            ? 1
+                              : static_cast<unsigned char>(c) >= 0x80 ? wide_match(text, wide, at_end)
+                                                                      : 0;
+        if (n == 0) break;
+        if (at_end) {
             text.remove_suffix(n);
         } else {
-            break;
+            text.remove_prefix(n);
         }
     }
     return text;
 }
 
+std::string_view strip_spaces(std::string_view text) noexcept {
+    return strip(strip(text, false, is_ascii_space, kWideSpaces), true, is_ascii_space, kWideSpaces);
+}
+
 std::string_view strip_trailing_stops(std::string_view text) noexcept {
-    while (!text.empty()) {
-        if (text.back() == '.') {
-            text.remove_suffix(1);
-        } else if (const std::size_t n = static_cast<unsigned char>(text.back()) >= 0x80
-                                             ? wide_match(text, kFullStops, true)
-                                             : 0) {
-            text.remove_suffix(n);
-        } else {
-            break;
-        }
-    }
-    return text;
+    return strip(text, true, [](char c) { return c == '.'; }, kFullStops);
 }
 
 // Bit i set where byte from + i of `text` (for at most sixteen bytes, none
