@@ -27,13 +27,13 @@
 
 #include "columns/answer_column.h"
 #include "columns/arrow_abi.h"
-#include "columns/column_import.h"
+#include "columns/arrow_import.h"
 #include "extract/text_extraction.h"
 #include "extract/text_host.h"
 #include "host/find_host.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
-#include "query/extract.h"
+#include "extract/fields.h"
 #include "query/match.h"
 #include "query/name_batch.h"
 #include "query/short_match.h"
@@ -71,7 +71,7 @@ struct Column {
                            [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
         ArrowArray array{size(), 0, 0, 3, 0, buffers, nullptr, nullptr,
                          [](ArrowArray* a) { a->release = nullptr; }, nullptr};
-        vexlo::ImportResult result = vexlo::import_string_column(schema, array);
+        vexlo::ColumnImport result = vexlo::import_column(schema, array);
         if (!std::holds_alternative<vexlo::StringColumn>(result)) {
             std::fprintf(stderr, "bench_url_steps: %s\n",
                          std::get<vexlo::ImportProblem>(result).message.c_str());
@@ -85,11 +85,11 @@ struct Column {
 vexlo::StringColumn as_input(const vexlo::ResultColumn& result) {
     const void* buffers[3] = {result.validity.empty() ? nullptr : result.validity.as(),
                               result.values.as(), result.data.as()};
-    ArrowSchema schema{result.wide_offsets ? "U" : "u", "", nullptr, 0, 0, nullptr, nullptr,
+    ArrowSchema schema{result.type.wide_offsets ? "U" : "u", "", nullptr, 0, 0, nullptr, nullptr,
                        [](ArrowSchema* s) { s->release = nullptr; }, nullptr};
     ArrowArray array{result.length, result.null_count, 0, 3, 0, buffers, nullptr, nullptr,
                      [](ArrowArray* a) { a->release = nullptr; }, nullptr};
-    return std::get<vexlo::StringColumn>(vexlo::import_string_column(schema, array));
+    return std::get<vexlo::StringColumn>(vexlo::import_column(schema, array));
 }
 
 // The column code's block of names found and matched together.
