@@ -8,30 +8,17 @@
 // a host found is found again, alike, in itself.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/find_host.h"
+#include "invariant_check.h"
 
 namespace {
 
 using vexlo::host::FoundHost;
 using vexlo::host::HostKind;
-
-[[noreturn]] void fail(const char* what, std::string_view text) {
-    std::fprintf(stderr, "invariant broken: %s\ninput (%zu bytes):", what, text.size());
-    for (unsigned char byte : text) std::fprintf(stderr, " %02x", byte);
-    std::fputc('\n', stderr);
-    std::abort();
-}
-
-#define CHECK(condition, text) \
-    do {                       \
-        if (!(condition)) fail(#condition, text); \
-    } while (false)
 
 struct Answer {
     HostKind kind = HostKind::none;

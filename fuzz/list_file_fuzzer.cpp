@@ -12,14 +12,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
+#include "invariant_check.h"
 #include "list_file/build_tables.h"
 #include "list_file/parse_list.h"
 #include "list_file/punycode.h"
@@ -34,18 +33,6 @@
 namespace {
 
 using namespace vexlo::list_file;
-
-[[noreturn]] void fail(const char* what, std::string_view text) {
-    std::fprintf(stderr, "invariant broken: %s\ninput (%zu bytes):", what, text.size());
-    for (unsigned char byte : text) std::fprintf(stderr, " %02x", byte);
-    std::fputc('\n', stderr);
-    std::abort();
-}
-
-#define CHECK(condition, text)                    \
-    do {                                          \
-        if (!(condition)) fail(#condition, text); \
-    } while (false)
 
 bool is_ascii(std::string_view text) {
     for (char c : text) {

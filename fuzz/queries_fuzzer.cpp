@@ -7,8 +7,6 @@
 // still not be read out of bounds, and its dots must keep their meaning.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "compiled_walk.h"
+#include "invariant_check.h"
 #include "common/dots.h"
 #include "normalize/normalize.h"
 #include "query/answers.h"
@@ -32,18 +31,6 @@ using vexlo::Match;
 using vexlo::MatchView;
 using vexlo::NormalizedDomain;
 using vexlo::Switches;
-
-[[noreturn]] void fail(const char* what, std::string_view text) {
-    std::fprintf(stderr, "invariant broken: %s\ninput (%zu bytes):", what, text.size());
-    for (unsigned char byte : text) std::fprintf(stderr, " %02x", byte);
-    std::fputc('\n', stderr);
-    std::abort();
-}
-
-#define CHECK(condition, text) \
-    do {                       \
-        if (!(condition)) fail(#condition, text); \
-    } while (false)
 
 // Strict UTF-8 well-formedness, written apart from the decoder under test.
 bool is_utf8(std::string_view text) {

@@ -48,7 +48,7 @@ _RULES_NAMES = frozenset({"Rules", "load_rules", "compiled_rules"})
 _COLUMNS_NAMES = frozenset({"host", "extract", "Extracted"})
 # The submodules, imported on first use as attributes (vexlo.columns), as
 # an import of them makes them.
-_SUBMODULES = frozenset({"columns", "duckdb"})
+_SUBMODULES = frozenset({"columns", "duckdb", "tldextract"})
 
 
 def __dir__() -> list[str]:

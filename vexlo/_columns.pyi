@@ -5,6 +5,8 @@ from collections.abc import Iterable
 from types import CapsuleType, ModuleType
 from typing import Any, Final, Literal, final
 
+from typing_extensions import disjoint_base
+
 __all__ = [
     "_add_column_functions",
     "_line_format",
@@ -14,6 +16,10 @@ __all__ = [
     "_compiled_rules",
     "host",
     "extract",
+    "_tldextract_rules",
+    "_tldextract_ip_version",
+    "_tldextract_suffixes",
+    "_TLDExtractBase",
     "Rules",
     "Extracted",
     "_MAX_LIST_BYTES",
@@ -61,6 +67,23 @@ def _load_rules(data: bytes, extra: Iterable[str], /) -> Rules:
 
 def _compiled_rules() -> Rules:
     """The Rules of the list compiled into vexlo, the same object every time."""
+
+def _tldextract_rules(
+    rules: Rules | None, extra_suffixes: tuple[str, ...], result_type: type[Any], /
+) -> CapsuleType:
+    """What a vexlo.tldextract extractor answers from: the *rules* (a Rules, or
+    None for the compiled list) with the *extra_suffixes* (a tuple of str,
+    written as lines of a list file) on top, answering with instances of
+    *result_type*; ValueError naming a faulty extra suffix."""
+
+def _tldextract_ip_version(text: str, /) -> Literal[0, 4, 6]:
+    """4 when *text* looks like an IPv4 address to tldextract, 6 when like an
+    IPv6 one, else 0."""
+
+def _tldextract_suffixes(rules: Rules | None, include_psl_private_domains: bool, /) -> list[str]:
+    """The rules of *rules* (a Rules, or None for the compiled list) as the list
+    writes them, those of its ICANN section only unless
+    *include_psl_private_domains*."""
 
 def host(text: str, *, keep_ip: bool = False) -> str | None:
     """Return the host name in *text*, a URL, an e-mail address or a host name,
@@ -237,3 +260,30 @@ class Rules:
         """Return the suffix of *domain* reaching *depth* labels beyond its private
         suffix, or None if *domain* has too few labels. Depth 0 is the private
         suffix itself."""
+
+# Its instances hold C fields, so no class can derive from it and another such.
+@disjoint_base
+class _TLDExtractBase:
+    """The calls of vexlo.tldextract.TLDExtract, answered in C; the class itself is
+    that one."""
+
+    _extractor: CapsuleType | None
+    """What answers: the capsule of _tldextract_rules, or None until the list is read."""
+    _private: object
+    """include_psl_private_domains as it was when the list was read."""
+    def __call__(
+        self, url: str, include_psl_private_domains: bool | None = None, session: Any = None
+    ) -> Any: ...
+    def extract_str(
+        self, url: str, include_psl_private_domains: bool | None = None, session: Any = None
+    ) -> Any:
+        """The ExtractResult of *url* (any str)."""
+    def extract_urllib(
+        self, url: Any, include_psl_private_domains: bool | None = None, session: Any = None
+    ) -> Any:
+        """The ExtractResult of a URL that urllib.parse has split (its netloc)."""
+    def _module_extract(
+        self, url: str, include_psl_private_domains: bool | None = False, session: Any = None
+    ) -> Any:
+        """The ExtractResult of *url* (any str): the module's extract, bound to its
+        extractor, whose include_psl_private_domains it takes for None only."""

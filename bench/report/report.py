@@ -4,7 +4,8 @@ bench_core, with the ratios that the goals name.
 
     bench/report/report.py --python PY.json --core CORE.json [--columns COLUMNS.json]
                            [--cli CLI.json] [--rules RULES.json] [--urls URLS.json]
-                           [--duckdb DUCKDB.json] [--chart NAME.png] --output BENCHMARKS.md
+                           [--tldextract TLDEXTRACT.json] [--duckdb DUCKDB.json]
+                           [--chart NAME.png] --output BENCHMARKS.md
 
 Carries docs/single_call_steps.md and docs/engines.md over as they stand.
 
@@ -25,6 +26,7 @@ from columns_section import columns_report
 from duckdb_section import duckdb_report
 from markup import table, verdict
 from rules_section import rules_report
+from tldextract_section import tldextract_report
 from urls_section import urls_report
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
@@ -419,6 +421,7 @@ def main(argv=None):
     parser.add_argument("--cli", type=pathlib.Path, help="bench_cli.py's JSON")
     parser.add_argument("--rules", type=pathlib.Path, help="bench_rules.py's JSON")
     parser.add_argument("--urls", type=pathlib.Path, help="bench_urls.py's JSON")
+    parser.add_argument("--tldextract", type=pathlib.Path, help="bench_tldextract.py's JSON")
     parser.add_argument("--duckdb", type=pathlib.Path, help="bench_duckdb.py's JSON")
     parser.add_argument("--output", type=pathlib.Path, required=True)
     args = parser.parse_args(argv)
@@ -433,6 +436,7 @@ def main(argv=None):
     extra = [harness.read_results(path) if path else None for path in (args.columns, args.cli)]
     rules = harness.read_results(args.rules) if args.rules else None
     urls = harness.read_results(args.urls) if args.urls else None
+    like_tldextract = harness.read_results(args.tldextract) if args.tldextract else None
     in_duckdb = harness.read_results(args.duckdb) if args.duckdb else None
     report = (
         build_report(py, core, args.chart, run_info)
@@ -442,6 +446,8 @@ def main(argv=None):
         + rules_report(rules)
         + "\n"
         + urls_report(urls)
+        + "\n"
+        + tldextract_report(like_tldextract)
         + "\n"
         + duckdb_report(in_duckdb)
     )

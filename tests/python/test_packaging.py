@@ -39,6 +39,11 @@ PACKAGE_FILES = {
     f"duckdb_extension/linux_{machine}/vexlo.duckdb_extension"
     for machine in [{"x86_64": "amd64", "aarch64": "arm64"}[os.uname().machine]]
 }
+# vexlo.tldextract's modules.
+PACKAGE_FILES |= {
+    f"tldextract/{name}.py"
+    for name in ("__init__", "__main__", "cache", "cli", "suffix_list", "tldextract")
+}
 LICENSE_FILES = {"LICENSE", "LICENSES/MPL-2.0.txt", "third_party/duckdb/LICENSE"}
 ABI = f"cp{sys.version_info.major}{sys.version_info.minor}"
 MACHINE = os.uname().machine

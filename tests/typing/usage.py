@@ -2,6 +2,8 @@
 declared return type used as callers use it, so a stub that drifts from the
 module's behaviour breaks this file."""
 
+import urllib.parse
+
 import vexlo
 
 
@@ -63,3 +65,14 @@ def why(url: str) -> str:
 def loaded_parts(rules: vexlo.Rules, url: str) -> tuple[str | None, str | None]:
     record = rules.extract(url, keep_case=True)
     return record.icann_publicsuffix, record.icann_privatesuffix
+
+
+def registered(urls: list[str]) -> list[str]:
+    """vexlo.tldextract as tldextract's users type it."""
+    from vexlo import tldextract
+
+    extractor = tldextract.TLDExtract(cache_dir=None, include_psl_private_domains=True)
+    parts: list[tldextract.ExtractResult] = [extractor(url) for url in urls]
+    parts.append(tldextract.extract(urls[0], include_psl_private_domains=None))
+    parts.append(extractor.extract_urllib(urllib.parse.urlsplit(urls[0])))
+    return [p.top_domain_under_public_suffix or p.ipv4 or p.ipv6 for p in parts]

@@ -47,4 +47,22 @@ inline constexpr std::string_view kTextOnly[] = {"text"};
 inline constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
 Entry host_function, extract_function;
 
+// vexlo.tldextract's own (tldextract_functions.cpp): what an extractor
+// answers from, and the helpers of its ExtractResult and tlds; and the base
+// class of its TLDExtract, whose calls answer in C.
+inline constexpr std::string_view kTLDExtractRulesParameters[] = {"rules", "extra_suffixes",
+                                                                  "result_type"};
+inline constexpr FunctionSignature kTLDExtractRules =
+    positional_only("_tldextract_rules", kTLDExtractRulesParameters);
+inline constexpr FunctionSignature kTLDExtractIpVersion =
+    positional_only("_tldextract_ip_version", kTextOnly);
+inline constexpr std::string_view kTLDExtractSuffixesParameters[] = {
+    "rules", "include_psl_private_domains"};
+inline constexpr FunctionSignature kTLDExtractSuffixes =
+    positional_only("_tldextract_suffixes", kTLDExtractSuffixesParameters);
+Entry tldextract_rules, tldextract_ip_version, tldextract_suffixes;
+// The type, made ready for the process on first use; null with the
+// interpreter's exception set when it cannot be.
+PyTypeObject* tldextract_base_type() noexcept;
+
 }  // namespace vexlo::python

@@ -1,7 +1,8 @@
 // The definition of vexlo._columns, its one method table and its exec step,
 // which first borrows vexlo._lookup's shared services, then adds the
-// functions, the Rules and Extracted types and _MAX_LIST_BYTES, each listed in
-// __all__ as in vexlo._lookup. The module keeps no state of its own.
+// functions, the types (vexlo.tldextract's base class, Rules and Extracted)
+// and _MAX_LIST_BYTES, each listed in __all__ as in vexlo._lookup. The module
+// keeps no state of its own.
 #include <Python.h>
 
 #include <atomic>
@@ -102,6 +103,18 @@ constexpr FunctionDeclaration kFunctions[] = {
      "as written there, or None if it has none. An IP address is None too,\n"
      "unless *keep_ip* (an IPv6 address without its brackets)."},
     {questions::kExtract, extract_function, questions::kExtractText},
+    {kTLDExtractRules, tldextract_rules,
+     "What a vexlo.tldextract extractor answers from: the *rules* (a Rules, or\n"
+     "None for the compiled list) with the *extra_suffixes* (a tuple of str,\n"
+     "written as lines of a list file) on top, answering with instances of\n"
+     "*result_type*; ValueError naming a faulty extra suffix."},
+    {kTLDExtractIpVersion, tldextract_ip_version,
+     "4 when *text* looks like an IPv4 address to tldextract, 6 when like an\n"
+     "IPv6 one, else 0."},
+    {kTLDExtractSuffixes, tldextract_suffixes,
+     "The rules of *rules* (a Rules, or None for the compiled list) as the list\n"
+     "writes them, those of its ICANN section only unless\n"
+     "*include_psl_private_domains*."},
 };
 
 auto methods = method_records<kFunctions>();
@@ -113,8 +126,10 @@ int module_exec(PyObject* module) noexcept {
     return exec_frame([module] {
         add_functions(module, methods);
         using MakeType = PyTypeObject* (*)() noexcept;
-        const std::pair<const char*, MakeType> types[] = {{"Rules", rules_type},
-                                                          {"Extracted", extracted_type}};
+        const std::pair<const char*, MakeType> types[] = {
+            {"_TLDExtractBase", tldextract_base_type},
+            {"Rules", rules_type},
+            {"Extracted", extracted_type}};
         for (const auto& [name, make] : types) {
             Owned type(Py_NewRef(checked(reinterpret_cast<PyObject*>(make()))));
             add_owned(module, Owned(created(PyUnicode_FromString(name))), std::move(type));
