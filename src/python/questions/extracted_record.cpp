@@ -81,39 +81,11 @@ PyObject* new_record(PyTypeObject* type) {
     return reinterpret_cast<PyObject*>(record);
 }
 
-// The type's tp_dealloc in place of the struct sequence's own, which reads
-// the field count from the type's dictionary on every record it frees, as
-// PyStructSequence_New does on every one it makes: it frees what the
-// struct sequence's would, knowing the count. Every record of the type has
-// nine items (made here, or by the type's own constructor and unpickling,
-// which make as many as the type has fields); an item not yet set is null.
-void extracted_dealloc(PyObject* self) {
-    PyTypeObject* const type = Py_TYPE(self);
-    PyObject_GC_UnTrack(self);
-    PyObject** const items = reinterpret_cast<PyTupleObject*>(self)->ob_item;
-    for (std::size_t i = 0; i < kExtractFieldCount; ++i) Py_XDECREF(items[i]);
-    PyObject_GC_Del(self);
-    Py_DECREF(type);  // a heap type: each of its objects holds a reference
-}
-
-PyTypeObject* new_extracted_type() {
-    PyTypeObject* type = PyStructSequence_NewType(&kDescription);
-    if (type == nullptr) return nullptr;
-    // What extracted_dealloc knows of the type: nine items, and a heap type.
-    if (type->tp_basicsize != static_cast<Py_ssize_t>(sizeof(PyTupleObject) - sizeof(PyObject*)) ||
-        type->tp_itemsize != static_cast<Py_ssize_t>(sizeof(PyObject*)) ||
-        (type->tp_flags & Py_TPFLAGS_HEAPTYPE) == 0 || (type->tp_flags & Py_TPFLAGS_BASETYPE) != 0) {
-        return type;  // not the layout it knows: keep the struct sequence's own
-    }
-    type->tp_dealloc = extracted_dealloc;
-    return type;
-}
-
 }  // namespace
 
 PyTypeObject* extracted_type() noexcept {
-    return reinterpret_cast<PyTypeObject*>(
-        type_once.get([] { return reinterpret_cast<PyObject*>(new_extracted_type()); }));
+    return reinterpret_cast<PyTypeObject*>(type_once.get(
+        [] { return reinterpret_cast<PyObject*>(PyStructSequence_NewType(&kDescription)); }));
 }
 
 namespace {
