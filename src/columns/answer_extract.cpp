@@ -63,11 +63,8 @@ template <class TextOffset, ExtractField F>
 void write_field_of(const ExtractBatch& batch, FieldColumn& column, std::size_t range,
                     std::int64_t block) {
     TextWriter<TextOffset> writer(column.shared(), column.ranges[range], block);
+    // A null record has no field: text() and rule() give none for it.
     for (std::size_t k = 0; k < batch.size(); ++k) {
-        if (batch.is_null(k)) {
-            writer.none();
-            continue;
-        }
         char* const to = writer.out();
         if constexpr (F == ExtractField::kRule) {
             const std::optional<RuleText> rule = batch.rule(k);

@@ -13,6 +13,7 @@
 #include "duckdb/vectors.h"
 #include "extract/extract_batch.h"
 #include "extract/text_host.h"
+#include "list_file/message_text.h"
 #include "normalize/utf8_check.h"
 #include "query/answers.h"
 #include "extract/fields.h"
@@ -51,15 +52,10 @@ struct RowSettings {
     }
 };
 
-// A text quoted in a message: at most 64 bytes of it, cut before a
-// character.
-std::string quoted(std::string_view text) {
-    constexpr std::size_t kShown = 64;
-    if (text.size() <= kShown) return "'" + std::string(text) + "'";
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return "'" + std::string(text.substr(0, cut)) + "...'";
-}
+// A text of the caller's quoted in a message: at most 64 characters of it,
+// escaped as the list's texts are (the message must be UTF-8 whatever the
+// text's bytes: DuckDB's clients decode it).
+std::string quoted(std::string_view text) { return list_file::quoted(text, 64); }
 
 // The arguments of one call, read row by row.
 class Call {

@@ -48,7 +48,7 @@ void ExtractBatch::add(std::string_view text) {
         return;
     }
     rows_.push_back({Row::Kind::kNamed, found.host});
-    names_.add(found.host);
+    names_.add_utf8(found.host);  // cut from UTF-8 text: UTF-8 itself
 }
 
 void ExtractBatch::match(const RuleTables& tables) {

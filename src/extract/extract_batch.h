@@ -44,8 +44,8 @@ public:
     std::size_t size() const noexcept { return rows_.size(); }
     bool is_null(std::size_t i) const noexcept { return rows_[i].kind == Row::Kind::kNull; }
 
-    // After match(), of a row that is not null: a field of its record, as
-    // TextExtraction::field gives it, the rule apart (rule()). Views into
+    // After match(): a field of row i's record, as TextExtraction::field
+    // gives it, the rule apart (rule()); none for a null row. Views into
     // the texts added, into this batch, or into the tables. Inline, so that
     // a caller's loop over the rows of one field is one loop.
     [[gnu::always_inline]] std::optional<std::string_view> text(std::size_t i,

@@ -79,8 +79,15 @@ void extract_fields(const RuleTables& tables, const ExplainedMatch& explained, b
     at(ExtractField::kPublicSuffix) = publicsuffix(match, keep_case);
     const std::optional<std::string_view> suffix = privatesuffix(match, keep_case);
     at(ExtractField::kPrivateSuffix) = suffix;
-    at(ExtractField::kPrefix) = suffix ? std::optional(labels_before(source, *suffix)) : std::nullopt;
-    at(ExtractField::kDomain) = suffix ? std::optional(first_label(*suffix)) : std::nullopt;
+    if (suffix) {
+        // The private suffix is one label and a dot left of the public suffix,
+        // both cut from `source`: that label is the domain.
+        at(ExtractField::kPrefix) = labels_before(source, *suffix);
+        at(ExtractField::kDomain) = suffix->substr(0, suffix->size() - at(ExtractField::kPublicSuffix)->size() - 1);
+    } else {
+        at(ExtractField::kPrefix) = std::nullopt;
+        at(ExtractField::kDomain) = std::nullopt;
+    }
     at(ExtractField::kSection) = decided_section(tables, explained.verdict);
     if (explained.verdict.icann_length == match.public_length) {
         at(ExtractField::kIcannPublicSuffix) = at(ExtractField::kPublicSuffix);

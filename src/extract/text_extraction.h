@@ -10,6 +10,7 @@
 #include "normalize/owned_text.h"
 #include "extract/fields.h"
 #include "query/match.h"
+#include "query/short_match.h"
 #include "rules/rule_tables.h"
 
 namespace vexlo {
@@ -35,12 +36,19 @@ public:
     const std::optional<std::string_view>& field(ExtractField field) const noexcept {
         return fields_.texts[static_cast<std::size_t>(field)];
     }
+    // Every field at once (the rule's text among them; `rule` as found).
+    const ExtractedFields& fields() const noexcept { return fields_; }
 
     // Whether a field is cut from the caller's text (or its lowercase), and
     // so ASCII when the text is: all but the rule, which the list spells.
     static constexpr bool from_text(ExtractField field) noexcept { return field != ExtractField::kRule; }
 
 private:
+    void cut_fields(const RuleTables& tables, const ExplainedMatch& explained, bool keep_case);
+
+    // The lowercase of a host that lower_short takes, as nearly all are:
+    // on the caller's stack, without allocating.
+    ShortMatch short_;
     std::string host_copy_;    // the found host, when it had to be rewritten
     OwnedText lowered_host_;   // the record's host, when it has no match
     std::optional<TracedMatch> traced_;

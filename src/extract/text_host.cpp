@@ -5,16 +5,10 @@
 
 namespace vexlo {
 
-TextHost host_of_text(std::string_view text, bool keep_ip, std::string& copy) {
-    const host::FoundHost found = host::find_host(text);
-    if (!host::is_answer(found, keep_ip)) return {TextHost::Kind::kNone, {}};
-    std::string_view host = found.text();
-    if (found.needs_copy()) [[unlikely]] {
-        copy.resize(host.size());
-        copy.resize(host::copy_host(host, copy.data()));
-        host = copy;
-    }
-    return {found.kind() == host::HostKind::domain ? TextHost::Kind::kName : TextHost::Kind::kBare, host};
+std::string_view copied_host(std::string_view host, std::string& copy) {
+    copy.resize(host.size());
+    copy.resize(host::copy_host(host, copy.data()));
+    return copy;
 }
 
 std::string_view unmatched_host(std::string_view host, bool keep_case, OwnedText& lowered) {

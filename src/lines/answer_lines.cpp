@@ -76,7 +76,8 @@ void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
             // is not.
             text.host_padded = padded && text.host.data() != group->copies[i].data();
         }
-        if (matched) names.add(text.host);
+        // UTF-8 by now (an unreadable line is empty): not checked again.
+        if (matched) names.add_utf8(text.host);
     };
     answer_blocks(
         *batch,

@@ -37,11 +37,11 @@ bool is_printable(char32_t c) noexcept {
     return true;
 }
 
-std::string quoted(std::u32string_view text) {
+std::string quoted(std::u32string_view text, std::size_t max_chars) {
     std::string out = "'";
     std::size_t shown = 0;
     for (char32_t c : text) {
-        if (shown++ == kQuotedCharsMax) {
+        if (shown++ == max_chars) {
             out += "...";
             break;
         }
@@ -58,17 +58,17 @@ std::string quoted(std::u32string_view text) {
     return out;
 }
 
-std::string quoted(std::string_view utf8) {
+std::string quoted(std::string_view utf8, std::size_t max_chars) {
     // Only as much of the text as is shown is converted.
     std::u32string head;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();
-    while (p < end && head.size() <= kQuotedCharsMax) {
+    while (p < end && head.size() <= max_chars) {
         const utf8::Decoded d = utf8::decode(p, end);
         head += d.code_point;
         p += d.length;
     }
-    return quoted(std::u32string_view(head));
+    return quoted(std::u32string_view(head), max_chars);
 }
 
 std::string character_name(char32_t c) {

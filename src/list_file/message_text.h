@@ -17,10 +17,11 @@ inline constexpr std::size_t kQuotedCharsMax = 200;
 // the format characters of Unicode 17 and every separator but the space.
 bool is_printable(char32_t c) noexcept;
 
-// 'text' as described above.
-std::string quoted(std::u32string_view text);
-// The same for well-formed UTF-8.
-std::string quoted(std::string_view utf8);
+// 'text' as described above, at most `max_chars` characters of it.
+std::string quoted(std::u32string_view text, std::size_t max_chars = kQuotedCharsMax);
+// The same for UTF-8; a byte that is not part of a character shows as
+// U+FFFD, so the message is UTF-8 whatever the text's bytes.
+std::string quoted(std::string_view utf8, std::size_t max_chars = kQuotedCharsMax);
 
 // "'x' (U+0078)" for a printable character, "U+0080" for another.
 std::string character_name(char32_t c);

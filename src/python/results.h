@@ -56,17 +56,23 @@ inline void copy_text(char* to, const char* from, std::size_t n) {
 
 // A new str holding `text`, or null with the interpreter's exception set.
 // `ascii`: the text is known to be ASCII (cut from an ASCII domain); then a
-// text of two or more characters is copied into a str made for it, skipping
-// the UTF-8 decoder. Anything else goes through PyUnicode_FromStringAndSize,
-// which also hands out the interpreter's shared one-character strings.
-// Inline: it is called once per item of a tuple.
+// text of two or more characters is copied into a str made for it, and the
+// empty text and a single character are the interpreter's shared strs, all
+// without the UTF-8 decoder. Anything else goes through
+// PyUnicode_FromStringAndSize. Inline: it is called once per item of a tuple.
 inline PyObject* new_str(std::string_view text, bool ascii) {
-    if (ascii && text.size() > 1) {
-        PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-        if (str != nullptr) {
-            results_detail::copy_text(static_cast<char*>(PyUnicode_DATA(str)), text.data(), text.size());
+    if (ascii) {
+        if (text.size() > 1) {
+            PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
+            if (str != nullptr) {
+                results_detail::copy_text(static_cast<char*>(PyUnicode_DATA(str)), text.data(),
+                                          text.size());
+            }
+            return str;
         }
-        return str;
+        // PyUnicode_New(0, ...) is the shared empty str.
+        if (text.empty()) return PyUnicode_New(0, 0);
+        return PyUnicode_FromOrdinal(static_cast<unsigned char>(text[0]));
     }
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
@@ -74,8 +80,8 @@ inline PyObject* new_str(std::string_view text, bool ascii) {
 PyObject* str_result(std::string_view text, bool ascii);
 
 // A new str of the ASCII text, made here for texts of two or more
-// characters, without the UTF-8 decoder; str_result for the others, which
-// hands out the interpreter's shared one-character strings.
+// characters, without the UTF-8 decoder; str_result for the others (the
+// interpreter's shared strs).
 inline PyObject* ascii_str_result(std::string_view text) {
     if (text.size() <= 1) [[unlikely]] return str_result(text, true);
     PyObject* str = created(PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127));

@@ -92,10 +92,10 @@ inline std::string_view answer_source(const MatchView& match, bool keep_case) no
     return rightmost_labels(match, keep_case, count);
 }
 
-inline std::optional<std::string_view> publicsuffix(const MatchView& match, bool keep_case) noexcept {
+[[gnu::always_inline]] inline std::optional<std::string_view> publicsuffix(const MatchView& match, bool keep_case) noexcept {
     return text_answer(Question::kPublicSuffix, match, keep_case, 0);
 }
-inline std::optional<std::string_view> privatesuffix(const MatchView& match, bool keep_case) noexcept {
+[[gnu::always_inline]] inline std::optional<std::string_view> privatesuffix(const MatchView& match, bool keep_case) noexcept {
     return text_answer(Question::kPrivateSuffix, match, keep_case, 0);
 }
 inline std::optional<std::string_view> subdomain(const MatchView& match, std::uint64_t depth,

@@ -42,7 +42,8 @@ void NameBatch::add_invalid() { names_.push_back(Name{{}, 0, State::kInvalid, fa
 
 // An ASCII name is lowered straight into the arena; any other is normalised
 // on its own and its lowercase copied there.
-void NameBatch::add(std::string_view text) {
+template <bool kKnownUtf8>
+void NameBatch::add_text(std::string_view text) {
     std::string_view given = text;
     if (!given.empty() && given.back() == '.') given.remove_suffix(1);
     if (given.empty()) return add_invalid();
@@ -57,13 +58,16 @@ void NameBatch::add(std::string_view text) {
             break;
     }
     std::optional<NormalizedDomain> normalized;
-    if (!is_utf8(text) || !(normalized = normalize_domain(text))) return add_invalid();
+    if ((!kKnownUtf8 && !is_utf8(text)) || !(normalized = normalize_domain(text))) return add_invalid();
     const std::string_view lowered = normalized->lowered.view();
     char* const copy = reserve(lowered.size());
     std::memcpy(copy, lowered.data(), lowered.size());
     add_valid(normalized->given, false, copy, lowered.size(), normalized->label_count,
               normalized->dots);
 }
+
+template void NameBatch::add_text<false>(std::string_view text);
+template void NameBatch::add_text<true>(std::string_view text);
 
 void NameBatch::match(const RuleTables& tables, Switches switches) {
     lengths_.resize(walk_.size());

@@ -33,7 +33,10 @@ public:
     void add_null();
     // Any bytes; a text that is not UTF-8, empty, or has an empty label is
     // an invalid name.
-    void add(std::string_view text);
+    void add(std::string_view text) { add_text<false>(text); }
+    // The same for a text known to be UTF-8 (cut from a text checked
+    // already), which is not checked again.
+    void add_utf8(std::string_view text) { add_text<true>(text); }
 
     std::size_t size() const noexcept { return names_.size(); }
     const Name& operator[](std::size_t i) const noexcept { return names_[i]; }
@@ -65,6 +68,8 @@ private:
         return arena_.get() + arena_size_;
     }
     void grow_arena(std::size_t needed);
+    template <bool kKnownUtf8>
+    void add_text(std::string_view text);
     void add_invalid();
     void add_valid(std::string_view given, bool ascii, const char* lowered, std::size_t size,
                    std::size_t label_count, std::uint64_t dots);

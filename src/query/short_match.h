@@ -41,14 +41,11 @@ enum class ShortOutcome : unsigned char {
     kOther,    // not ASCII, or longer than kDotBitmapBytes: ask match_domain
 };
 
-// Normalises and matches `domain` as match_domain does, when it is ASCII and
-// (less one trailing dot, which `domain` loses) at most kDotBitmapBytes long.
-// kRootEdges: as for walk_name, the root's edge count when known when
-// compiling (kCompiledRootEdgeCount for the compiled tables), else 0.
-template <std::size_t kRootEdges>
-[[gnu::always_inline]] inline ShortOutcome match_short(const RuleTables& tables,
-                                                       std::string_view& domain, Switches switches,
-                                                       ShortMatch& out) noexcept {
+// Lowers `domain` into `out` (its size, labels and dots) as match_domain
+// normalises it, when it is ASCII and (less one trailing dot, which `domain`
+// loses) at most kDotBitmapBytes long; kMatched then means "lowered", and
+// `out.public_length` is left for the walk.
+[[gnu::always_inline]] inline ShortOutcome lower_short(std::string_view& domain, ShortMatch& out) noexcept {
     if (!domain.empty() && domain.back() == '.') domain.remove_suffix(1);
     if (domain.empty()) return ShortOutcome::kInvalid;
     if (domain.size() > kDotBitmapBytes) return ShortOutcome::kOther;
@@ -64,12 +61,39 @@ template <std::size_t kRootEdges>
     out.size = domain.size();
     out.label_count = shape.label_count;
     out.dots = shape.dots;
+    return ShortOutcome::kMatched;
+}
+
+// Normalises and matches `domain` as match_domain does, when lower_short
+// takes it. kRootEdges: as for walk_name, the root's edge count when known
+// when compiling (kCompiledRootEdgeCount for the compiled tables), else 0.
+template <std::size_t kRootEdges>
+[[gnu::always_inline]] inline ShortOutcome match_short(const RuleTables& tables,
+                                                       std::string_view& domain, Switches switches,
+                                                       ShortMatch& out) noexcept {
+    const ShortOutcome lowered = lower_short(domain, out);
+    if (lowered != ShortOutcome::kMatched) return lowered;
     out.public_length =
         switches.icann_only
-            ? walk_name<kRootEdges, true, true>(tables, out.lowered, out.size, shape.dots,
-                                                shape.label_count, switches.accept_unknown)
-            : walk_name<kRootEdges, false, true>(tables, out.lowered, out.size, shape.dots,
-                                                 shape.label_count, switches.accept_unknown);
+            ? walk_name<kRootEdges, true, true>(tables, out.lowered, out.size, out.dots,
+                                                out.label_count, switches.accept_unknown)
+            : walk_name<kRootEdges, false, true>(tables, out.lowered, out.size, out.dots,
+                                                 out.label_count, switches.accept_unknown);
+    return ShortOutcome::kMatched;
+}
+
+// The same in both views, keeping the rule that decided (as trace_domain):
+// `out.public_length` is the full view's, `verdict` tells the rest.
+template <std::size_t kRootEdges>
+[[gnu::always_inline]] inline ShortOutcome trace_short(const RuleTables& tables,
+                                                       std::string_view& domain, bool accept_unknown,
+                                                       ShortMatch& out, Verdict& verdict) noexcept {
+    const ShortOutcome lowered = lower_short(domain, out);
+    if (lowered != ShortOutcome::kMatched) return lowered;
+    RuleTrace trace;
+    walk_rules<kRootEdges, true>(tables, out.lowered, out.size, out.dots, out.label_count, trace);
+    verdict = finished_verdict(trace, accept_unknown);
+    out.public_length = verdict.public_length;
     return ShortOutcome::kMatched;
 }
 

@@ -6,6 +6,7 @@ model (psl_model) on generated names and their URL forms."""
 import copy
 import functools
 import pickle
+import sys
 
 import pytest
 from hypothesis import given, settings
@@ -185,6 +186,36 @@ def test_the_record():
         record[0] = "x"  # type: ignore[index]
     assert vexlo.Extracted.__module__ == "vexlo"
     assert "rule that decided" in vexlo.Extracted.rule.__doc__
+
+
+@pytest.mark.parametrize(
+    ("text", "same"),
+    [
+        ("example.com", [("host", "privatesuffix"), ("host", "icann_privatesuffix")]),
+        ("www.example.co.uk", [("publicsuffix", "rule"), ("publicsuffix", "icann_publicsuffix")]),
+        ("a.b.github.io", [("publicsuffix", "rule")]),
+        ("http://WWW.Example.Com./x", [("privatesuffix", "icann_privatesuffix")]),
+        ("co.uk", [("host", "publicsuffix"), ("publicsuffix", "rule")]),
+    ],
+)
+def test_fields_of_the_same_text_share_one_str(text, same):
+    record = vexlo.extract(text)
+    for first, second in same:
+        assert getattr(record, first) is getattr(record, second)
+    assert record.section is vexlo.extract(text).section  # one str a section
+
+
+def test_records_free_their_items_however_made():
+    item = "".join(["ex", "ample.com"])  # a str of this test's own
+    before = sys.getrefcount(item)
+    made = [vexlo.Extracted((item,) * 9) for _ in range(50)]
+    made += [copy.copy(record) for record in made]
+    assert sys.getrefcount(item) == before + 900
+    del made
+    assert sys.getrefcount(item) == before
+    records = [vexlo.extract("www.example.com") for _ in range(1000)]
+    records += [pickle.loads(pickle.dumps(record)) for record in records]
+    assert len(set(records)) == 1
 
 
 @pytest.mark.parametrize(

@@ -48,15 +48,14 @@ constexpr ExtractOptions default_extract_options() {
 inline PyObject* extract_record(const RuleTables& tables, std::string_view text, bool ascii,
                                 const ExtractOptions& options) {
     const TextExtraction extraction(text, tables, options);
-    std::optional<std::string_view> fields[kExtractFieldCount];
+    const std::optional<std::string_view>(&fields)[kExtractFieldCount] = extraction.fields().texts;
     bool ascii_fields[kExtractFieldCount];
-    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
-        const auto field = static_cast<ExtractField>(i);
-        fields[i] = extraction.field(field);
-        // The rule is spelled as the list spells it, which an ASCII name
-        // may not be (the Unicode rule of an "xn--" name).
-        ascii_fields[i] = TextExtraction::from_text(field) ? ascii : fields[i] && is_ascii(*fields[i]);
-    }
+    for (std::size_t i = 0; i < kExtractFieldCount; ++i) ascii_fields[i] = ascii;
+    // The rule is spelled as the list spells it, which an ASCII name may not
+    // be (the Unicode rule of an "xn--" name).
+    constexpr auto kRule = static_cast<std::size_t>(ExtractField::kRule);
+    static_assert(!TextExtraction::from_text(ExtractField::kRule));
+    ascii_fields[kRule] = fields[kRule] && is_ascii(*fields[kRule]);
     return extracted_record(fields, ascii_fields);
 }
 

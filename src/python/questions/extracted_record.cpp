@@ -1,6 +1,7 @@
 #include "python/questions/extracted_record.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "python/process_once.h"
 #include "python/py_error.h"
@@ -39,11 +40,15 @@ ProcessOnce type_once;
 ProcessOnce icann_once;
 ProcessOnce private_once;
 
-// The two sections' texts, made once and shared by every record.
+// The two sections' texts, made once and shared by every record. A section
+// is one of two words of different lengths.
 PyObject* section_str(std::string_view section) {
-    ProcessOnce& once = section == kIcannSection ? icann_once : private_once;
-    PyObject* text = once.get([section]() -> PyObject* {
-        PyObject* made = PyUnicode_FromStringAndSize(section.data(), static_cast<Py_ssize_t>(section.size()));
+    static_assert(kIcannSection.size() != kPrivateSection.size());
+    const bool icann = section.size() == kIcannSection.size();
+    ProcessOnce& once = icann ? icann_once : private_once;
+    PyObject* text = once.get([icann]() -> PyObject* {
+        const std::string_view word = icann ? kIcannSection : kPrivateSection;
+        PyObject* made = PyUnicode_FromStringAndSize(word.data(), static_cast<Py_ssize_t>(word.size()));
         if (made != nullptr) PyUnicode_InternInPlace(&made);
         return made;
     });
@@ -83,6 +88,8 @@ PyTypeObject* extracted_type() noexcept {
         [] { return reinterpret_cast<PyObject*>(PyStructSequence_NewType(&kDescription)); }));
 }
 
+namespace {
+
 // The earlier fields whose text a field's may be, to the byte and in place:
 // a suffix may be the whole host, a plain rule the public suffix, and an
 // ICANN-only suffix the suffix of the full view. -1: none.
@@ -98,31 +105,52 @@ constexpr int kMaySharePlace[kExtractFieldCount][2] = {
     {static_cast<int>(ExtractField::kPrivateSuffix), 0},                       // icann_privatesuffix
 };
 
+using FieldTexts = std::optional<std::string_view>[kExtractFieldCount];
+
+// Whether fields i and j are the same view.
+inline bool same_place(const FieldTexts& fields, std::size_t i, int j) {
+    if (j < 0) return false;
+    const std::optional<std::string_view>& other = fields[static_cast<std::size_t>(j)];
+    return other && other->data() == fields[i]->data() && other->size() == fields[i]->size();
+}
+
+// Item I of the record (a new reference), the items before it already made;
+// null with the interpreter's exception set when it cannot be made. A
+// template, so that which fields it may share with is known when compiling.
+template <std::size_t I>
+[[gnu::always_inline]] inline PyObject* record_item(const FieldTexts& fields, const bool (&ascii)[9],
+                                                    PyObject* const* items) {
+    if (!fields[I]) return Py_NewRef(Py_None);
+    if constexpr (I == static_cast<std::size_t>(ExtractField::kSection)) {
+        return section_str(*fields[I]);
+    } else {
+        // A field that is the very text of an earlier one shares its str.
+        if (same_place(fields, I, kMaySharePlace[I][0])) return Py_NewRef(items[kMaySharePlace[I][0]]);
+        if (same_place(fields, I, kMaySharePlace[I][1])) return Py_NewRef(items[kMaySharePlace[I][1]]);
+        return new_str(*fields[I], ascii[I]);
+    }
+}
+
+template <std::size_t... I>
+[[gnu::always_inline]] inline bool fill_record(const FieldTexts& fields, const bool (&ascii)[9],
+                                               PyObject** items, std::index_sequence<I...>) {
+    // In order, each item after the ones it may share; the first that cannot
+    // be made stops the rest.
+    return (((items[I] = record_item<I>(fields, ascii, items)) != nullptr) && ...);
+}
+
+}  // namespace
+
 PyObject* extracted_record(const std::optional<std::string_view> (&fields)[9], const bool (&ascii)[9]) {
     PyTypeObject* type = extracted_type();
     if (type == nullptr) object_creation_failed();
     PyObject* record = created(new_record(type));
-    for (std::size_t i = 0; i < kExtractFieldCount; ++i) {
-        PyObject* item = nullptr;
-        if (!fields[i]) {
-            item = Py_NewRef(Py_None);
-        } else if (i == static_cast<std::size_t>(ExtractField::kSection)) {
-            item = section_str(*fields[i]);
-        } else {
-            // A field that is the very text of an earlier one shares its str.
-            for (const int j : kMaySharePlace[i]) {
-                if (j >= 0 && item == nullptr && fields[j] && fields[j]->data() == fields[i]->data() &&
-                    fields[j]->size() == fields[i]->size()) {
-                    item = Py_NewRef(PyStructSequence_GetItem(record, j));
-                }
-            }
-            if (item == nullptr) item = new_str(*fields[i], ascii[i]);
-        }
-        if (item == nullptr) {
-            Py_DECREF(record);
-            object_creation_failed();
-        }
-        PyStructSequence_SetItem(record, static_cast<Py_ssize_t>(i), item);
+    // The record is this function's until it is returned: its items are
+    // written in place, each a new reference.
+    PyObject** const items = reinterpret_cast<PyTupleObject*>(record)->ob_item;
+    if (!fill_record(fields, ascii, items, std::make_index_sequence<kExtractFieldCount>())) {
+        Py_DECREF(record);
+        object_creation_failed();
     }
     return record;
 }

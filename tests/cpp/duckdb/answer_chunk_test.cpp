@@ -256,6 +256,14 @@ TEST_F(AnswerChunk, BadArgumentsFailTheCallWithAMessage) {
                                   "...' is loaded"),
               std::string::npos)
         << *unknown.error;
+
+    // Bytes that are not UTF-8 are shown as U+FFFD: the message stays UTF-8.
+    chunk[2].rules = "a\xff\xc3";
+    const Call garbled = call(form_of(Question::kIsPrivate, true), chunk, lists_);
+    ASSERT_TRUE(garbled.error);
+    EXPECT_NE(garbled.error->find("no list of checksum 'a\xef\xbf\xbd\xef\xbf\xbd' is loaded"),
+              std::string::npos)
+        << *garbled.error;
 }
 
 }  // namespace

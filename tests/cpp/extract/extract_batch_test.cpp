@@ -55,6 +55,15 @@ const std::vector<std::string>& texts() {
             "example.unknowntld", "h\ttp://a.exa\tmple.COM/", "Bob <bob@Mail.Example.com>",
             "ΟΔΟΣ.ΕΛ", "EXAMPLE.com..", "x.example.co.za", "co.uk", "ck", "www.ck",
         };
+        // Hosts around the longest that one text's short way lowers on the
+        // stack (64 bytes, less a root dot): the ways on either side agree.
+        for (const std::size_t size : {62, 63, 64, 65, 66}) {
+            const std::string name = std::string(size - 12, 'A') + ".Example.COM";
+            for (const std::string& host : {name, name + ".", "a.." + name, name + ".."}) {
+                out.push_back(host);
+                out.push_back("http://" + host + "/x");
+            }
+        }
         for (int i = 0; i < 600; ++i) {
             out.push_back("https://w" + std::to_string(i) + ".n" + std::to_string(i % 7) + ".blogspot.com/p");
         }

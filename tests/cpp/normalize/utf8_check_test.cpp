@@ -108,23 +108,23 @@ INSTANTIATE_TEST_SUITE_P(Table, Utf8, ::testing::Values(
     Utf8Case{"bad second of three", "\xE5\x41\xAC", false}, Utf8Case{"bad third of four", "\xF0\x9F\x41\x80", false},
     Utf8Case{"after eight ascii", "abcdefgh\xFF", false}, Utf8Case{"NUL", std::string("a\0b", 3), true}));
 
-TEST(Utf8Check, AtEveryOffsetAroundTheSixteenByteSteps) {
+TEST(Utf8Check, AtEveryOffsetAroundTheSixteenAndSixtyFourByteSteps) {
     const std::string sequences[] = {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xff",
                                      "\xe2\x82", "\xf0\x9f\x98", "\xed\xbf\xbf", "\xc1\xbf"};
     for (const std::string& sequence : sequences) {
-        for (std::size_t before = 0; before < 40; ++before) {
-            for (std::size_t after : {0u, 1u, 7u, 15u, 16u, 17u}) {
+        for (std::size_t before = 0; before < 140; ++before) {
+            for (std::size_t after : {0u, 1u, 7u, 15u, 16u, 17u, 63u, 64u, 65u}) {
                 expect_like_reference(std::string(before, 'a') + sequence + std::string(after, 'b'));
             }
         }
     }
 }
 
-// Every length around the block sizes, read from a block of exactly its
-// size (the sanitized build sees any read past it), with one byte of 0x80 or
-// above at each place in turn.
+// Every length around the block sizes (16 and 64 bytes), read from a block
+// of exactly its size (the sanitized build sees any read past it), with one
+// byte of 0x80 or above at each place in turn.
 TEST(IsAscii, EveryLengthAndEveryPlaceOfAHighByte) {
-    for (std::size_t length = 0; length <= 40; ++length) {
+    for (std::size_t length = 0; length <= 140; ++length) {
         const auto text = std::make_unique<char[]>(length + 1);
         std::memset(text.get(), 'a', length);
         EXPECT_TRUE(is_ascii({text.get(), length})) << length;

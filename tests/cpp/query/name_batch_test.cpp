@@ -63,6 +63,25 @@ TEST(NameBatch, MatchesEveryNameAsMatchDomainDoes) {
     }
 }
 
+// A text known to be UTF-8 is not checked again, and gets what add gives it.
+TEST(NameBatch, TheEntryForUtf8GivesWhatAddGives) {
+    const std::vector<std::string> texts = batch_corpus();
+    NameBatch checked, known;
+    for (const std::string& text : texts) {
+        checked.add(text);
+        known.add_utf8(text);
+    }
+    checked.match(compiled_tables(), {});
+    known.match(compiled_tables(), {});
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(known[i].state, checked[i].state) << texts[i];
+        if (known[i].state != NameBatch::State::kValid) continue;
+        EXPECT_EQ(known.view(i).lowered, checked.view(i).lowered) << texts[i];
+        EXPECT_EQ(known.view(i).public_length, checked.view(i).public_length) << texts[i];
+        EXPECT_EQ(known[i].ascii, checked[i].ascii) << texts[i];
+    }
+}
+
 TEST(NameBatch, BytesThatAreNotUtf8AreAnInvalidName) {
     NameBatch batch;
     for (const std::string& text : testing_names::non_utf8_names()) batch.add(text);

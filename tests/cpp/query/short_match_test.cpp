@@ -1,5 +1,6 @@
 // match_short, the single call's path for short ASCII names, must give
-// what match_domain gives, and leave the rest to it.
+// what match_domain gives, and leave the rest to it; trace_short, extract's,
+// what trace_domain gives.
 #include "query/short_match.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,26 @@ void expect_same_as_match_domain(const std::string& name, Switches switches) {
     }
 }
 
+// trace_short, extract's way for one short ASCII name, the same against
+// trace_domain: both views' lengths and the rule that decided.
+void expect_same_as_trace_domain(const std::string& name, bool accept_unknown) {
+    ShortMatch short_match;
+    Verdict verdict;
+    std::string_view given = name;
+    const ShortOutcome outcome = trace_short<kCompiledRootEdgeCount>(compiled_tables(), given,
+                                                                     accept_unknown, short_match, verdict);
+    const std::optional<TracedMatch> traced = trace_domain(name, compiled_tables(), accept_unknown);
+    if (outcome == ShortOutcome::kOther) return;
+    ASSERT_EQ(outcome == ShortOutcome::kMatched, traced.has_value()) << name;
+    if (!traced) return;
+    EXPECT_EQ(short_match.view(given).lowered, traced->match.view().lowered) << name;
+    EXPECT_EQ(short_match.public_length, traced->match.public_length) << name;
+    EXPECT_EQ(verdict.public_length, traced->verdict.public_length) << name;
+    EXPECT_EQ(verdict.icann_length, traced->verdict.icann_length) << name;
+    EXPECT_EQ(verdict.rule_node, traced->verdict.rule_node) << name;
+    EXPECT_EQ(verdict.rule_labels, traced->verdict.rule_labels) << name;
+}
+
 struct ShortCase {
     std::string name;
     ShortOutcome outcome;
@@ -59,6 +80,8 @@ TEST_P(MatchShort, DecidesWhatItCanAndAgreesWithMatchDomain) {
         << c.name;
     expect_same_as_match_domain(c.name, Switches{});
     expect_same_as_match_domain(c.name, Switches{false, true});
+    expect_same_as_trace_domain(c.name, true);
+    expect_same_as_trace_domain(c.name, false);
 }
 
 const std::string k64(64, 'x');
@@ -86,7 +109,8 @@ TEST(MatchShort, AgreesWithMatchDomainOnEveryShapeUpTo70Bytes) {
     // with dots anywhere (empty labels too), both cases and rule labels.
     std::mt19937 random(7);
     const std::vector<std::string> labels = {"uk", "CO", "com", "jp", "kobe", "city", "ck", "www",
-                                             "Example", "blogspot", "github", "io", "a", "s3"};
+                                             "Example", "blogspot", "github", "io", "a", "s3",
+                                             "xn--55qx5d", "cn", "kawasaki", "nom", "unknowntld"};
     const std::string alphabet = "aZ.-9_.";
     for (int round = 0; round < 3000; ++round) {
         std::string name;
@@ -103,6 +127,7 @@ TEST(MatchShort, AgreesWithMatchDomainOnEveryShapeUpTo70Bytes) {
         }
         expect_same_as_match_domain(name, Switches{});
         expect_same_as_match_domain(name, Switches{false, true});
+        expect_same_as_trace_domain(name, round % 4 < 2);
     }
 }
 
