@@ -144,8 +144,19 @@ bool bool_argument(PyObject* object, std::string_view parameter);
 // whose empty slot (null) gives its default.
 inline std::string_view extract_domain(PyObject* object) { return str_argument(object, "domain"); }
 inline std::uint64_t extract_depth(PyObject* object) { return index_argument(object, "depth"); }
-inline bool extract_flag(PyObject* object, std::string_view parameter, bool default_value) {
+constexpr bool extract_flag(PyObject* object, std::string_view parameter, bool default_value) {
     return object == nullptr ? default_value : bool_argument(object, parameter);
+}
+
+// Each switch of `parameters`, in order, into *values[i]: converted from
+// slots[i], or its default when that slot is empty or `slots` null (so the
+// defaults alone are a constant expression).
+constexpr void take_switches(std::span<const KeywordParameter> parameters, PyObject* const* slots,
+                             bool* const* values) {
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        *values[i] = extract_flag(slots != nullptr ? slots[i] : nullptr, parameters[i].name,
+                                  parameters[i].default_value);
+    }
 }
 
 // Bytes only: being immutable, they cannot change while the interpreter

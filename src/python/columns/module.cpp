@@ -76,6 +76,12 @@ bool borrow_services(PyObject* module) noexcept {
     return true;
 }
 
+// vexlo.extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False),
+// from the compiled list; the Rules method of the same name shares its entry.
+PyObject* extract_function(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return questions::call_extract(*shared_services().compiled_tables, args, nargs, kwnames);
+}
+
 constexpr FunctionDeclaration kFunctions[] = {
     {kAddColumnFunctions, add_column_functions,
      "Makes the column functions *module*'s own (vexlo.columns)."},
