@@ -34,8 +34,9 @@ struct RulesObject {
     PyObject* extra;     // tuple of the extra rules (str) on top of the list's
     PyObject* checksum;  // str: of the list file's bytes
     PyObject* version;   // str, or None
-    std::size_t rule_count;
-    std::size_t twin_count;
+    Py_ssize_t rule_count;
+    Py_ssize_t twin_count;
+    Py_ssize_t node_count;
 };
 
 RulesObject* as_rules(PyObject* self) { return reinterpret_cast<RulesObject*>(self); }
@@ -64,31 +65,19 @@ PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 
 constexpr auto kExtractDoc = docstring<questions::kExtract, true>(questions::kExtractText);
 
-// A function of vexlo.rules by name: what a Rules object is pickled as.
-PyObject* rules_module_function(const char* name) {
-    PyObject* module = PyImport_ImportModule("vexlo.rules");
-    if (module == nullptr) return nullptr;
-    PyObject* function = PyObject_GetAttrString(module, name);
-    Py_DECREF(module);
-    return function;
-}
-
 // A loaded list pickles as its bytes, loaded again when unpickled; the
 // compiled list as its checksum, which the unpickling process's own compiled
 // list must have. Extra rules travel with either, and are put on top again.
 PyObject* rules_reduce(PyObject* self, PyObject*) {
     const RulesObject* rules = as_rules(self);
     const bool loaded = rules->source != nullptr;
-    PyObject* list = loaded ? rules->source : rules->checksum;
-    if (PyTuple_GET_SIZE(rules->extra) == 0) {
-        PyObject* function = rules_module_function(loaded ? "load_rules" : "_compiled_rules_like");
-        if (function == nullptr) return nullptr;
-        return Py_BuildValue("(N(O))", function, list);
-    }
-    PyObject* function =
-        rules_module_function(loaded ? "_loaded_rules_with" : "_compiled_rules_like");
+    const Owned module(PyImport_ImportModule("vexlo.rules"));
+    PyObject* function = module.get() == nullptr ? nullptr
+                         : PyObject_GetAttrString(module.get(), loaded ? "_loaded_rules_with"
+                                                                       : "_compiled_rules_like");
     if (function == nullptr) return nullptr;
-    return Py_BuildValue("(N(OO))", function, list, rules->extra);
+    return Py_BuildValue("(N(OO))", function, loaded ? rules->source : rules->checksum,
+                         rules->extra);
 }
 
 PyObject* with_rules(PyObject* self, PyObject* rules);
@@ -111,35 +100,21 @@ std::array<PyMethodDef, 10> method_records = [] {
     return all;
 }();
 
-PyObject* get_checksum(PyObject* self, void*) { return Py_NewRef(as_rules(self)->checksum); }
-PyObject* get_extra(PyObject* self, void*) { return Py_NewRef(as_rules(self)->extra); }
-PyObject* get_version(PyObject* self, void*) { return Py_NewRef(as_rules(self)->version); }
-PyObject* get_rule_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(as_rules(self)->rule_count);
-}
-PyObject* get_twin_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(as_rules(self)->twin_count);
-}
-PyObject* get_node_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(as_rules(self)->tables->node_count);
-}
-
-PyGetSetDef getters[] = {
-    {"checksum", get_checksum, nullptr,
+PyMemberDef members[] = {
+    {"checksum", Py_T_OBJECT_EX, offsetof(RulesObject, checksum), Py_READONLY,
      "The lowercase hexadecimal SHA-256 of the list file's bytes (extra rules\n"
-     "aside).",
-     nullptr},
-    {"extra", get_extra, nullptr,
-     "The extra rules on top of the list's, as given: a tuple of str.", nullptr},
-    {"version", get_version, nullptr,
-     "Which list this is: its own VERSION header; for the compiled list, its date and commit, or \"custom list\" and its checksum; None when a loaded list names none.", nullptr},
-    {"rule_count", get_rule_count, nullptr,
-     "The rules: the rule lines of the list and the extra rules.", nullptr},
-    {"twin_count", get_twin_count, nullptr,
-     "The rules added in the other spelling of their internationalised labels.", nullptr},
-    {"node_count", get_node_count, nullptr, "The nodes of the rule trie, the root included.",
-     nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+     "aside)."},
+    {"extra", Py_T_OBJECT_EX, offsetof(RulesObject, extra), Py_READONLY,
+     "The extra rules on top of the list's, as given: a tuple of str."},
+    {"version", Py_T_OBJECT_EX, offsetof(RulesObject, version), Py_READONLY,
+     "Which list this is: its own VERSION header; for the compiled list, its date and commit, or \"custom list\" and its checksum; None when a loaded list names none."},
+    {"rule_count", Py_T_PYSSIZET, offsetof(RulesObject, rule_count), Py_READONLY,
+     "The rules: the rule lines of the list and the extra rules."},
+    {"twin_count", Py_T_PYSSIZET, offsetof(RulesObject, twin_count), Py_READONLY,
+     "The rules added in the other spelling of their internationalised labels."},
+    {"node_count", Py_T_PYSSIZET, offsetof(RulesObject, node_count), Py_READONLY,
+     "The nodes of the rule trie, the root included."},
+    {nullptr, 0, 0, 0, nullptr},
 };
 
 void rules_dealloc(PyObject* self) {
@@ -159,10 +134,10 @@ PyObject* rules_repr(PyObject* self) {
     const char* compiled = rules->source == nullptr ? ", compiled" : "";
     const Py_ssize_t extra = PyTuple_GET_SIZE(rules->extra);
     if (extra == 0) {
-        return PyUnicode_FromFormat("<vexlo.Rules %zu rules, checksum %U%s>", rules->rule_count,
+        return PyUnicode_FromFormat("<vexlo.Rules %zd rules, checksum %U%s>", rules->rule_count,
                                     rules->checksum, compiled);
     }
-    return PyUnicode_FromFormat("<vexlo.Rules %zu rules (%zd extra), checksum %U%s>",
+    return PyUnicode_FromFormat("<vexlo.Rules %zd rules (%zd extra), checksum %U%s>",
                                 rules->rule_count, extra, rules->checksum, compiled);
 }
 
@@ -179,14 +154,8 @@ PyObject* rules_compare(PyObject* self, PyObject* other, int op) {
 }
 
 Py_hash_t rules_hash(PyObject* self) {
-    const RulesObject* rules = as_rules(self);
-    const Py_hash_t checksum = PyObject_Hash(rules->checksum);
-    if (checksum == -1 || PyTuple_GET_SIZE(rules->extra) == 0) return checksum;
-    const Py_hash_t extra = PyObject_Hash(rules->extra);
-    if (extra == -1) return -1;
-    const Py_hash_t hash = static_cast<Py_hash_t>(static_cast<Py_uhash_t>(checksum) * 1000003u ^
-                                                  static_cast<Py_uhash_t>(extra));
-    return hash == -1 ? -2 : hash;
+    const Owned key(PyTuple_Pack(2, as_rules(self)->checksum, as_rules(self)->extra));
+    return key.get() != nullptr ? PyObject_Hash(key.get()) : -1;
 }
 
 constexpr const char* kRulesDoc =
@@ -205,7 +174,7 @@ PyType_Slot rules_slots[] = {
     {Py_tp_richcompare, reinterpret_cast<void*>(rules_compare)},
     {Py_tp_hash, reinterpret_cast<void*>(rules_hash)},
     {Py_tp_methods, method_records.data()},
-    {Py_tp_getset, getters},
+    {Py_tp_members, members},
     {0, nullptr},
 };
 
@@ -244,8 +213,9 @@ PyObject* new_rules(const RuleTables* tables, list_file::LoadedList* loaded, PyO
     rules->extra = extra;
     rules->checksum = checksum;
     rules->version = version;
-    rules->rule_count = rule_count;
-    rules->twin_count = twin_count;
+    rules->rule_count = static_cast<Py_ssize_t>(rule_count);
+    rules->twin_count = static_cast<Py_ssize_t>(twin_count);
+    rules->node_count = static_cast<Py_ssize_t>(tables->node_count);
     return reinterpret_cast<PyObject*>(rules);
 }
 
