@@ -163,14 +163,12 @@ template <Question Q, std::size_t kRootEdges>
                 defaults.take_switches(kSignature, nullptr);
                 return defaults;
             }();
-            CallArguments call = kDefaults;
-            call.domain = {static_cast<const char*>(PyUnicode_DATA(args[0])),
-                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
-            call.domain_is_ascii = true;
-            if constexpr (Q == Question::kSubdomain) call.depth = extract_depth(args[1]);
+            const std::string_view domain{
+                static_cast<const char*>(PyUnicode_DATA(args[0])),
+                static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
             if constexpr (Q != Question::kPrivateParts && Q != Question::kSubdomain) {
                 ShortMatch match;
-                std::string_view given = call.domain;
+                std::string_view given = domain;
                 switch (match_short<kRootEdges>(
                     tables, given, Switches{kDefaults.accept_unknown, kDefaults.icann_only},
                     match)) {
@@ -182,6 +180,10 @@ template <Question Q, std::size_t kRootEdges>
                         break;
                 }
             }
+            CallArguments call = kDefaults;
+            call.domain = domain;
+            call.domain_is_ascii = true;
+            if constexpr (Q == Question::kSubdomain) call.depth = extract_depth(args[1]);
             return answer_for<Q>(tables, call);
         });
     }
