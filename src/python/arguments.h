@@ -106,10 +106,6 @@ constexpr auto docstring(std::string_view body) {
     for (std::size_t i = 0; i < N; ++i) out[kHead + i] = body[i];
     return out;
 }
-template <const FunctionSignature& Signature, bool kMethod = false, std::size_t N>
-constexpr auto docstring(const char (&body)[N]) {
-    return docstring<Signature, kMethod, N - 1>(body);
-}
 
 // Fills `slots` (positional parameters first, then keyword-only ones; empty
 // slots null, at least one slot per parameter) with objects borrowed from the

@@ -63,7 +63,8 @@ PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     return questions::call_extract(*as_rules(self)->tables, args, nargs, kwnames);
 }
 
-constexpr auto kExtractDoc = docstring<questions::kExtract, true>(questions::kExtractText);
+constexpr auto kExtractDoc =
+    docstring<questions::kExtract, true, questions::kExtractText.size()>(questions::kExtractText);
 
 // A loaded list pickles as its bytes, loaded again when unpickled; the
 // compiled list as its checksum, which the unpickling process's own compiled
@@ -82,23 +83,18 @@ PyObject* rules_reduce(PyObject* self, PyObject*) {
 
 PyObject* with_rules(PyObject* self, PyObject* rules);
 
-std::array<PyMethodDef, 10> method_records = [] {
-    std::array<PyMethodDef, 10> all{};
-    const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf, true>();
-    for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
-    all[6] = {"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()};
-    all[7] = {"with_rules", with_rules, METH_O,
-              "with_rules($self, rules, /)\n--\n\n"
-              "These rules with *rules* on top, as a new Rules: an iterable of rules\n"
-              "(str), each written as on a line of a list file, added in the PRIVATE\n"
-              "section. The result answers as the list file with them appended would.\n"
-              "ValueError names a faulty rule by its place (\"extra rule 2: ...\")."};
-    all[8] = {"__reduce__", rules_reduce, METH_NOARGS,
-              "Pickle as the list's bytes (the compiled list as its checksum) and the\n"
-              "extra rules, loaded again by vexlo.load_rules()."};
-    all[9] = {nullptr, nullptr, 0, nullptr};
-    return all;
-}();
+auto method_records = questions::records<RulesOfSelf, true>(
+    PyMethodDef{"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()},
+    PyMethodDef{"with_rules", with_rules, METH_O,
+                "with_rules($self, rules, /)\n--\n\n"
+                "These rules with *rules* on top, as a new Rules: an iterable of rules\n"
+                "(str), each written as on a line of a list file, added in the PRIVATE\n"
+                "section. The result answers as the list file with them appended would.\n"
+                "ValueError names a faulty rule by its place (\"extra rule 2: ...\")."},
+    PyMethodDef{"__reduce__", rules_reduce, METH_NOARGS,
+                "Pickle as the list's bytes (the compiled list as its checksum) and the\n"
+                "extra rules, loaded again by vexlo.load_rules()."},
+    PyMethodDef{nullptr, nullptr, 0, nullptr});
 
 PyMemberDef members[] = {
     {"checksum", Py_T_OBJECT_EX, offsetof(RulesObject, checksum), Py_READONLY,
@@ -188,39 +184,28 @@ PyType_Spec rules_spec = {
 
 ProcessOnce rules_type_once;
 
-// A new Rules object holding `tables`; it takes over `loaded`, `source`,
-// `extra`, `checksum` and `version` (any of which may be null: then it is
-// made null on failure too). Null with the interpreter's exception set.
-PyObject* new_rules(const RuleTables* tables, list_file::LoadedList* loaded, PyObject* source,
-                    PyObject* extra, PyObject* checksum, PyObject* version,
+// A new Rules object holding `tables`, taking over `loaded` and the objects;
+// null with the interpreter's exception set, as when any of them is null.
+PyObject* new_rules(const RuleTables* tables, std::unique_ptr<list_file::LoadedList> loaded,
+                    PyObject* source, Owned extra, Owned checksum, Owned version,
                     std::size_t rule_count, std::size_t twin_count) {
-    std::unique_ptr<list_file::LoadedList> owned(loaded);
     PyTypeObject* type = rules_type();
-    RulesObject* rules =
-        type != nullptr && extra != nullptr && checksum != nullptr && version != nullptr
-            ? PyObject_New(RulesObject, type)
-            : nullptr;
-    if (rules == nullptr) {
-        Py_XDECREF(source);
-        Py_XDECREF(extra);
-        Py_XDECREF(checksum);
-        Py_XDECREF(version);
+    if (type == nullptr || extra.get() == nullptr || checksum.get() == nullptr ||
+        version.get() == nullptr) {
         return nullptr;
     }
+    RulesObject* rules = PyObject_New(RulesObject, type);
+    if (rules == nullptr) return nullptr;
     rules->tables = tables;
-    rules->loaded = owned.release();
-    rules->source = source;
-    rules->extra = extra;
-    rules->checksum = checksum;
-    rules->version = version;
+    rules->loaded = loaded.release();
+    rules->source = Py_XNewRef(source);
+    rules->extra = extra.release();
+    rules->checksum = checksum.release();
+    rules->version = version.release();
     rules->rule_count = static_cast<Py_ssize_t>(rule_count);
     rules->twin_count = static_cast<Py_ssize_t>(twin_count);
     rules->node_count = static_cast<Py_ssize_t>(tables->node_count);
     return reinterpret_cast<PyObject*>(rules);
-}
-
-PyObject* optional_str(const char* text) {
-    return text != nullptr ? PyUnicode_FromString(text) : Py_NewRef(Py_None);
 }
 
 // The rules of `before` (a tuple of extra rules already taken, or null)
@@ -270,11 +255,11 @@ PyObject* rules_with(PyObject* source, const Owned& extra,
     }
     if (outcome.list == nullptr) throw value_error(list_file::refusal_message(outcome.errors));
     const list_file::LoadedList& list = *outcome.list;
-    PyObject* version = list.version ? new_str(*list.version, false) : Py_NewRef(Py_None);
+    Owned version(list.version ? new_str(*list.version, false) : Py_NewRef(Py_None));
     // new_rules takes the list over, made or not.
-    return checked(new_rules(&list.tables.tables(), outcome.list.release(), Py_XNewRef(source),
-                             Py_NewRef(extra.get()), new_str(list.checksum, true), version,
-                             list.rule_count, list.twin_count));
+    return checked(new_rules(&list.tables.tables(), std::move(outcome.list), source,
+                             Owned(Py_NewRef(extra.get())), Owned(new_str(list.checksum, true)),
+                             std::move(version), list.rule_count, list.twin_count));
 }
 
 // Rules.with_rules(rules, /): the extra rules given after those the rules
@@ -316,8 +301,10 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         return Py_NewRef(checked(compiled_rules_once.get([]() -> PyObject* {
             const SharedServices& services = shared_services();
             const CompiledList& list = *services.compiled_list;
-            return new_rules(services.compiled_tables, nullptr, nullptr, PyTuple_New(0),
-                             PyUnicode_FromString(list.checksum), optional_str(list.version),
+            return new_rules(services.compiled_tables, nullptr, nullptr, Owned(PyTuple_New(0)),
+                             Owned(PyUnicode_FromString(list.checksum)),
+                             Owned(list.version != nullptr ? PyUnicode_FromString(list.version)
+                                                           : Py_NewRef(Py_None)),
                              list.rule_count, list.twin_count);
         })));
     });

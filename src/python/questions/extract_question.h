@@ -26,7 +26,7 @@ namespace {
 inline constexpr std::string_view kExtractPositional[] = {"text"};
 inline constexpr FunctionSignature kExtract{"extract", kExtractPositional, 1, kExtractSwitches};
 
-inline constexpr char kExtractText[] =
+inline constexpr std::string_view kExtractText =
     "Return every part of the host name in *text* (a URL, an e-mail address or a\n"
     "host name) as an Extracted record: host, prefix, domain, publicsuffix,\n"
     "privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,\n"

@@ -206,11 +206,12 @@ PyMethodDef record() {
 }
 
 // The six records, in the order of vexlo._lookup's __all__, with the
-// docstrings of functions, or (kMethod) of methods.
-template <class Source, bool kMethod>
-std::array<PyMethodDef, 6> records() {
-    return []<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<PyMethodDef, 6>{record<Source, static_cast<Question>(I), kMethod>()...};
+// docstrings of functions, or (kMethod) of methods; then the `more`.
+template <class Source, bool kMethod, typename... More>
+std::array<PyMethodDef, 6 + sizeof...(More)> records(More... more) {
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<PyMethodDef, 6 + sizeof...(More)>{
+            record<Source, static_cast<Question>(I), kMethod>()..., more...};
     }(std::make_index_sequence<6>());
 }
 
