@@ -83,7 +83,7 @@ PyObject* rules_reduce(PyObject* self, PyObject*) {
 
 PyObject* with_rules(PyObject* self, PyObject* rules);
 
-auto method_records = questions::records<RulesOfSelf, true>(
+auto records = method_records<questions::kQuestions<RulesOfSelf>, true>(
     PyMethodDef{"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()},
     PyMethodDef{"with_rules", with_rules, METH_O,
                 "with_rules($self, rules, /)\n--\n\n"
@@ -169,7 +169,7 @@ PyType_Slot rules_slots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(rules_repr)},
     {Py_tp_richcompare, reinterpret_cast<void*>(rules_compare)},
     {Py_tp_hash, reinterpret_cast<void*>(rules_hash)},
-    {Py_tp_methods, method_records.data()},
+    {Py_tp_methods, records.data()},
     {Py_tp_members, members},
     {0, nullptr},
 };

@@ -46,7 +46,7 @@ struct CompiledTables {
     }
 };
 
-std::array<PyMethodDef, 6> function_records = questions::records<CompiledTables, false>();
+auto function_records = method_records<questions::kQuestions<CompiledTables>>();
 
 constexpr SharedServices kServices = {kBuildStamp, make_panic_exception_type,
                                       &compiled_rule_tables, &compiled_list};

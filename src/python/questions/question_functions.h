@@ -39,35 +39,9 @@ inline constexpr FunctionSignature kIsPrivate{"is_private", kDomainOnly, 1, kMat
 inline constexpr FunctionSignature kPrivateparts{"privateparts", kDomainOnly, 1, kTextSwitches};
 inline constexpr FunctionSignature kSubdomain{"subdomain", kDomainAndDepth, 2, kTextSwitches};
 
-// Each question's signature and what its docstring says after the text
-// signature, in the order of Question.
-struct Declaration {
-    const FunctionSignature& signature;
-    std::string_view text;
-};
-inline constexpr Declaration kDeclarations[] = {
-    {kPublicsuffix, "Return the longest public suffix of *domain*, or None if it has none."},
-    {kPrivatesuffix,
-     "Return the private suffix of *domain*: the public suffix plus one label.\n"
-     "None if *domain* is entirely public, or invalid."},
-    {kIsPublic, "Return whether *domain* is entirely a public suffix."},
-    {kIsPrivate, "Return whether *domain* is a private suffix or a subdomain of one."},
-    {kPrivateparts,
-     "Return a tuple of the subdomain labels of *domain* followed by its private\n"
-     "suffix, or None if it has no private suffix."},
-    {kSubdomain,
-     "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
-     "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
-     "suffix itself."},
-};
-
-template <Question Q>
-inline constexpr const Declaration& kDeclared = kDeclarations[static_cast<std::size_t>(Q)];
-
-// The docstring of question Q's function, or (kMethod) of its Rules method.
-template <Question Q, bool kMethod>
-inline constexpr auto kDocstring =
-    docstring<kDeclared<Q>.signature, kMethod, kDeclared<Q>.text.size()>(kDeclared<Q>.text);
+// Each question's signature, in the order of Question.
+inline constexpr const FunctionSignature* kSignatures[] = {
+    &kPublicsuffix, &kPrivatesuffix, &kIsPublic, &kIsPrivate, &kPrivateparts, &kSubdomain};
 
 // The arguments of one call as plain values, converted in parameter order:
 // domain, depth (subdomain only), then the switches; those a function lacks
@@ -148,7 +122,7 @@ template <Question Q, std::size_t kRootEdges>
 [[gnu::always_inline]] inline PyObject* answer_call(const RuleTables& tables,
                                                    PyObject* const* args, Py_ssize_t nargs,
                                                    PyObject* kwnames) {
-    constexpr const FunctionSignature& kSignature = kDeclared<Q>.signature;
+    constexpr const FunctionSignature& kSignature = *kSignatures[static_cast<std::size_t>(Q)];
     // Most calls pass an exact str of ASCII characters and (subdomain) a depth
     // by position, and no keyword: then nothing can be wrong with the
     // placement, the str's characters are its UTF-8 bytes, and every switch
@@ -199,21 +173,28 @@ PyObject* entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     return Source::template call<Q>(self, args, nargs, kwnames);
 }
 
-template <class Source, Question Q, bool kMethod>
-PyMethodDef record() {
-    return {kDeclared<Q>.signature.function_name.data(), as_cfunction(entry<Source, Q>), kCallFlags,
-            kDocstring<Q, kMethod>.data()};
-}
-
-// The six records, in the order of vexlo._lookup's __all__, with the
-// docstrings of functions, or (kMethod) of methods; then the `more`.
-template <class Source, bool kMethod, typename... More>
-std::array<PyMethodDef, 6 + sizeof...(More)> records(More... more) {
-    return [&]<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<PyMethodDef, 6 + sizeof...(More)>{
-            record<Source, static_cast<Question>(I), kMethod>()..., more...};
-    }(std::make_index_sequence<6>());
-}
+// The six questions with the entries for Source, in the order of Question
+// (that of vexlo._lookup's __all__), and what each one's docstring says after
+// its text signature.
+template <class Source>
+inline constexpr FunctionDeclaration kQuestions[] = {
+    {kPublicsuffix, entry<Source, Question::kPublicSuffix>,
+     "Return the longest public suffix of *domain*, or None if it has none."},
+    {kPrivatesuffix, entry<Source, Question::kPrivateSuffix>,
+     "Return the private suffix of *domain*: the public suffix plus one label.\n"
+     "None if *domain* is entirely public, or invalid."},
+    {kIsPublic, entry<Source, Question::kIsPublic>,
+     "Return whether *domain* is entirely a public suffix."},
+    {kIsPrivate, entry<Source, Question::kIsPrivate>,
+     "Return whether *domain* is a private suffix or a subdomain of one."},
+    {kPrivateparts, entry<Source, Question::kPrivateParts>,
+     "Return a tuple of the subdomain labels of *domain* followed by its private\n"
+     "suffix, or None if it has no private suffix."},
+    {kSubdomain, entry<Source, Question::kSubdomain>,
+     "Return the suffix of *domain* reaching *depth* labels beyond its private\n"
+     "suffix, or None if *domain* has too few labels. Depth 0 is the private\n"
+     "suffix itself."},
+};
 
 }  // namespace
 }  // namespace vexlo::python::questions
