@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 #include "python/py_error.h"
@@ -103,10 +102,6 @@ PyObject* make_tuple(std::size_t count, Make&& make) {
         PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
     }
     return tuple.release();
-}
-
-inline PyObject* optional_str_result(const std::optional<std::string_view>& text, bool ascii) {
-    return text ? str_result(*text, ascii) : none_result();
 }
 
 }  // namespace vexlo::python

@@ -87,7 +87,9 @@ template <Question Q>
         }));
     }
     if constexpr (!is_predicate(Q) && Q != Question::kPrivateParts) {
-        return optional_str_result(text_answer(Q, match, call.keep_case, call.depth), ascii);
+        const std::optional<std::string_view> text =
+            text_answer(Q, match, call.keep_case, call.depth);
+        return text ? str_result(*text, ascii) : none_result();
     }
 }
 
