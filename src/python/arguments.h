@@ -13,6 +13,7 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -42,9 +43,7 @@ constexpr std::array<KeywordParameter, First + Second> joined(
     const std::array<KeywordParameter, First>& first,
     const std::array<KeywordParameter, Second>& second) {
     std::array<KeywordParameter, First + Second> all{};
-    std::size_t n = 0;
-    for (const KeywordParameter& parameter : first) all[n++] = parameter;
-    for (const KeywordParameter& parameter : second) all[n++] = parameter;
+    std::copy(second.begin(), second.end(), std::copy(first.begin(), first.end(), all.begin()));
     return all;
 }
 
