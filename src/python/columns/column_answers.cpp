@@ -198,17 +198,21 @@ PyObject* answer_column_call(PyObject* module, const ColumnCall& call) {
     PyObject* arguments[] = {module, call.column, fields.get()};
     const Owned described(checked(
         PyObject_VectorcallMethod(created(interned<kColumnSource>()), arguments, 3, nullptr)));
-    const char* kind = nullptr;
     Py_ssize_t size = 0;
-    PyObject *source = nullptr, *finish = nullptr;
+    const char* kind = nullptr;
+    if (PyTuple_Check(described.get()) && PyTuple_GET_SIZE(described.get()) == 3) {
+        kind = PyUnicode_Check(PyTuple_GET_ITEM(described.get(), 0))
+                   ? PyUnicode_AsUTF8AndSize(PyTuple_GET_ITEM(described.get(), 0), &size)
+                   : nullptr;
+    }
     const std::string_view known[] = {"items", "array", "chunks", "stream"};
-    // A described column that is no tuple fails the parse too.
-    if (!PyArg_ParseTuple(described.get(), "s#OO", &kind, &size, &source, &finish) ||
-        std::find(std::begin(known), std::end(known),
-                  std::string_view(kind, static_cast<std::size_t>(size))) == std::end(known)) {
+    if (kind == nullptr || std::find(std::begin(known), std::end(known), std::string_view(kind, size)) ==
+                               std::end(known)) {
         PyErr_Clear();
         throw Fault("vexlo.columns._column_source gave no (kind, source, finish) of a known kind");
     }
+    PyObject* source = PyTuple_GET_ITEM(described.get(), 1);
+    PyObject* finish = PyTuple_GET_ITEM(described.get(), 2);
     const std::string_view form(kind, static_cast<std::size_t>(size));
     Owned answers(form == "items" ? answer_items(source, call) : answer_arrow_source(form, source, call));
     if (finish == Py_None) return answers.release();
