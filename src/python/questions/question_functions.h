@@ -13,10 +13,10 @@
 #include <optional>
 #include <string_view>
 
+#include "common/dots.h"
 #include "python/boundary.h"
 #include "python/arguments.h"
 #include "python/module_setup.h"
-#include "common/dots.h"
 #include "python/question_parameters.h"
 #include "python/results.h"
 #include "query/match.h"
