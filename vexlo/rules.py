@@ -53,7 +53,7 @@ def compiled_rules() -> Rules:
 
 
 def _loaded_rules_with(source: bytes, extra: tuple[str, ...]) -> Rules:
-    """How a pickled loaded Rules with extra rules comes back."""
+    """How a pickled loaded Rules comes back."""
     return load_rules(source, extra=extra)
 
 

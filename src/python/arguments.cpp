@@ -17,11 +17,6 @@ constexpr char kAddNote[] = "add_note";
     throw type_error(std::string(signature.function_name) + "() " + problem);
 }
 
-bool equals(const char* text, Py_ssize_t size, std::string_view name) {
-    return static_cast<std::size_t>(size) == name.size() &&
-           std::char_traits<char>::compare(text, name.data(), name.size()) == 0;
-}
-
 // "'a'", "'a' and 'b'", "'a', 'b', and 'c'" for the empty slots among the
 // first `count` positional ones.
 std::string missing_list(const FunctionSignature& signature, std::span<PyObject* const> slots,
@@ -48,15 +43,16 @@ std::size_t keyword_slot(const FunctionSignature& signature, PyObject* name,
         PyErr_Clear();
         return kNoSlot;
     }
+    const std::string_view given(text, static_cast<std::size_t>(size));
     const std::size_t positional_count = signature.positional.size();
     for (std::size_t i = 0; i < signature.keyword_only.size(); ++i) {
-        if (equals(text, size, signature.keyword_only[i].name)) {
+        if (given == signature.keyword_only[i].name) {
             matched = signature.keyword_only[i].name;
             return positional_count + i;
         }
     }
     for (std::size_t i = 0; i < positional_count; ++i) {
-        if (equals(text, size, signature.positional[i])) {
+        if (given == signature.positional[i]) {
             matched = signature.positional[i];
             return i;
         }
@@ -64,24 +60,18 @@ std::size_t keyword_slot(const FunctionSignature& signature, PyObject* name,
     return kNoSlot;
 }
 
+// Whether `type` is NumPy's boolean scalar type; a failure to look at it
+// means it is not.
 bool is_numpy_bool_type(PyTypeObject* type) {
-    PyObject* module = PyType_GetModuleName(type);
-    if (module == nullptr) {
-        PyErr_Clear();
-        return false;
+    const Owned module(PyType_GetModuleName(type));
+    bool is_bool = false;
+    if (module.get() != nullptr && PyUnicode_Check(module.get()) &&
+        PyUnicode_EqualToUTF8AndSize(module.get(), "numpy", 5)) {
+        const Owned name(PyType_GetName(type));
+        is_bool = name.get() != nullptr && (PyUnicode_EqualToUTF8AndSize(name.get(), "bool_", 5) ||
+                                            PyUnicode_EqualToUTF8AndSize(name.get(), "bool", 4));
     }
-    const bool in_numpy =
-        PyUnicode_Check(module) && PyUnicode_EqualToUTF8AndSize(module, "numpy", 5);
-    Py_DECREF(module);
-    if (!in_numpy) return false;
-    PyObject* name = PyType_GetName(type);
-    if (name == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool is_bool = PyUnicode_EqualToUTF8AndSize(name, "bool_", 5) ||
-                         PyUnicode_EqualToUTF8AndSize(name, "bool", 4);
-    Py_DECREF(name);
+    PyErr_Clear();
     return is_bool;
 }
 

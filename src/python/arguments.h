@@ -13,6 +13,7 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -42,9 +43,7 @@ constexpr std::array<KeywordParameter, First + Second> joined(
     const std::array<KeywordParameter, First>& first,
     const std::array<KeywordParameter, Second>& second) {
     std::array<KeywordParameter, First + Second> all{};
-    std::size_t n = 0;
-    for (const KeywordParameter& parameter : first) all[n++] = parameter;
-    for (const KeywordParameter& parameter : second) all[n++] = parameter;
+    std::copy(second.begin(), second.end(), std::copy(first.begin(), first.end(), all.begin()));
     return all;
 }
 
@@ -106,10 +105,6 @@ constexpr auto docstring(std::string_view body) {
     for (std::size_t i = 0; i < N; ++i) out[kHead + i] = body[i];
     return out;
 }
-template <const FunctionSignature& Signature, bool kMethod = false, std::size_t N>
-constexpr auto docstring(const char (&body)[N]) {
-    return docstring<Signature, kMethod, N - 1>(body);
-}
 
 // Fills `slots` (positional parameters first, then keyword-only ones; empty
 // slots null, at least one slot per parameter) with objects borrowed from the
@@ -144,8 +139,19 @@ bool bool_argument(PyObject* object, std::string_view parameter);
 // whose empty slot (null) gives its default.
 inline std::string_view extract_domain(PyObject* object) { return str_argument(object, "domain"); }
 inline std::uint64_t extract_depth(PyObject* object) { return index_argument(object, "depth"); }
-inline bool extract_flag(PyObject* object, std::string_view parameter, bool default_value) {
+constexpr bool extract_flag(PyObject* object, std::string_view parameter, bool default_value) {
     return object == nullptr ? default_value : bool_argument(object, parameter);
+}
+
+// Each switch of `parameters`, in order, into *values[i]: converted from
+// slots[i], or its default when that slot is empty or `slots` null (so the
+// defaults alone are a constant expression).
+constexpr void take_switches(std::span<const KeywordParameter> parameters, PyObject* const* slots,
+                             bool* const* values) {
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        *values[i] = extract_flag(slots != nullptr ? slots[i] : nullptr, parameters[i].name,
+                                  parameters[i].default_value);
+    }
 }
 
 // Bytes only: being immutable, they cannot change while the interpreter

@@ -4,10 +4,7 @@
 #include <cstdlib>
 
 namespace vexlo::python {
-
-void report_fault(const Fault& fault) noexcept {
-    std::fprintf(stderr, "vexlo: internal fault: %s\n", fault.what());
-}
+namespace {
 
 PyError caught_error() {
     try {
@@ -17,12 +14,14 @@ PyError caught_error() {
     } catch (const ReportedFault& fault) {
         return PyError::panic(fault.message());
     } catch (const Fault& fault) {
-        report_fault(fault);
+        std::fprintf(stderr, "vexlo: internal fault: %s\n", fault.what());
         return PyError::panic(fault.message());
     } catch (...) {
-        return PyError::panic(kForeignExceptionMessage);
+        return PyError::panic("vexlo's native code failed with an unexpected C++ exception");
     }
 }
+
+}  // namespace
 
 void raise_caught() noexcept {
     try {

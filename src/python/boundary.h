@@ -13,19 +13,10 @@
 
 namespace vexlo::python {
 
-inline constexpr const char* kForeignExceptionMessage =
-    "vexlo's native code failed with an unexpected C++ exception";
-
-// Writes the diagnostic of a fault that nothing has reported yet.
-void report_fault(const Fault& fault) noexcept;
-
-// Inside a catch block: the exception being handled as a Python error, a
-// PyError itself and anything else a PanicException, its diagnostic written
-// first unless it has been already.
-PyError caught_error();
-
-// Inside a catch block: makes caught_error() the current exception; should
-// that throw, ends the process ("uncaught panic at ffi boundary").
+// Inside a catch block: makes the exception being handled the current
+// exception, a PyError as it is and anything else a PanicException, its
+// diagnostic written first unless it has been already; should that throw,
+// ends the process ("uncaught panic at ffi boundary").
 void raise_caught() noexcept;
 
 // The entry of every module function: `body()` returns a new reference or
@@ -44,13 +35,10 @@ PyObject* call_frame(Body&& body) noexcept {
 // one exception set, which makes the import fail.
 template <typename Body>
 int exec_frame(Body&& body) noexcept {
-    try {
+    return call_frame([&] {
         body();
-        return 0;
-    } catch (...) {
-        raise_caught();
-    }
-    return -1;
+        return Py_None;  // immortal: no reference to give back
+    }) != nullptr ? 0 : -1;
 }
 
 }  // namespace vexlo::python

@@ -33,19 +33,21 @@ struct FunctionDeclaration {
     std::string_view text;
 };
 
-template <const auto& kDeclarations, std::size_t I>
+template <const auto& kDeclarations, std::size_t I, bool kMethod>
 inline constexpr auto kDeclaredDocstring =
-    docstring<kDeclarations[I].signature, false, kDeclarations[I].text.size()>(
+    docstring<kDeclarations[I].signature, kMethod, kDeclarations[I].text.size()>(
         kDeclarations[I].text);
 
-// The method records of the declarations, in order.
-template <const auto& kDeclarations>
-auto method_records() {
+// The method records of the declarations, in order, with the docstrings of
+// functions or (kMethod) of methods; then the `more`.
+template <const auto& kDeclarations, bool kMethod = false, typename... More>
+auto method_records(More... more) {
     return [&]<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<PyMethodDef, sizeof...(I)>{
+        return std::array<PyMethodDef, sizeof...(I) + sizeof...(More)>{
             PyMethodDef{kDeclarations[I].signature.function_name.data(),
                         as_cfunction(kDeclarations[I].entry), kCallFlags,
-                        kDeclaredDocstring<kDeclarations, I>.data()}...};
+                        kDeclaredDocstring<kDeclarations, I, kMethod>.data()}...,
+            more...};
     }(std::make_index_sequence<std::size(kDeclarations)>());
 }
 

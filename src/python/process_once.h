@@ -5,12 +5,11 @@
 #include <Python.h>
 
 #include <atomic>
-#include <mutex>
 
 namespace vexlo::python {
 
-// A thread that finds the object missing gives up the interpreter lock before
-// it waits to enter the creation, and takes the lock back inside, so a second
+// A thread that finds the object missing waits to enter the creation without
+// the interpreter lock (a PyMutex gives it up while it waits), so a second
 // thread never waits for the creator while holding the lock the creator needs.
 class ProcessOnce {
 public:
@@ -20,20 +19,19 @@ public:
     template <typename Create>
     PyObject* get(Create&& create) noexcept {
         if (PyObject* ready = value_.load(std::memory_order_acquire)) return ready;
-        PyThreadState* saved = PyEval_SaveThread();
-        std::unique_lock<std::mutex> lock(mutex_);
-        PyEval_RestoreThread(saved);
+        PyMutex_Lock(&mutex_);
         PyObject* value = value_.load(std::memory_order_relaxed);
         if (value == nullptr) {
             value = create();
             value_.store(value, std::memory_order_release);
         }
+        PyMutex_Unlock(&mutex_);
         return value;
     }
 
 private:
     std::atomic<PyObject*> value_{nullptr};
-    std::mutex mutex_;
+    PyMutex mutex_{};
 };
 
 // The str `Text`, interned, made once for the process on first use; null with

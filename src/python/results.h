@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 #include "python/py_error.h"
@@ -77,16 +76,9 @@ inline PyObject* new_str(std::string_view text, bool ascii) {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
-PyObject* str_result(std::string_view text, bool ascii);
-
-// A new str of the ASCII text, made here for texts of two or more
-// characters, without the UTF-8 decoder; str_result for the others (the
-// interpreter's shared strs).
-inline PyObject* ascii_str_result(std::string_view text) {
-    if (text.size() <= 1) [[unlikely]] return str_result(text, true);
-    PyObject* str = created(PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127));
-    results_detail::copy_text(static_cast<char*>(PyUnicode_DATA(str)), text.data(), text.size());
-    return str;
+// new_str's str; a failure to make it is a fault.
+inline PyObject* str_result(std::string_view text, bool ascii) {
+    return created(new_str(text, ascii));
 }
 
 // A tuple of `count` items, item i made by make(i) as a new reference, in
@@ -110,11 +102,6 @@ PyObject* make_tuple(std::size_t count, Make&& make) {
         PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);
     }
     return tuple.release();
-}
-
-inline PyObject* optional_str_result(const std::optional<std::string_view>& text, bool ascii) {
-    if (!text) return none_result();
-    return ascii ? ascii_str_result(*text) : str_result(*text, false);
 }
 
 }  // namespace vexlo::python

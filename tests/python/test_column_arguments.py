@@ -165,3 +165,18 @@ def test_functions_of_the_columns_module(name):
             assert parameter.default is None
         else:
             assert isinstance(parameter.default, bool), parameter
+
+
+@pytest.mark.parametrize(
+    "described",
+    [None, ("items", []), ("items", [], None, None), (b"items", [], None), ("rows", [], None)],
+    ids=["none", "two", "four", "bytes kind", "unknown kind"],
+)
+def test_a_column_described_in_no_known_form_is_an_internal_fault(monkeypatch, described):
+    monkeypatch.setattr(columns, "_column_source", lambda column, fields: described)
+    with pytest.raises(BaseException) as caught:
+        columns.host(object())
+    assert type(caught.value).__name__ == "PanicException"
+    assert str(caught.value) == (
+        "vexlo.columns._column_source gave no (kind, source, finish) of a known kind"
+    )

@@ -56,21 +56,6 @@ constexpr SwitchField kSwitchFields[] = {
     {"keep_ip", &ColumnRequest::keep_ip},
 };
 
-// Whether new_call knows how to take every keyword parameter of `signature`.
-constexpr bool takes_column_keywords(const FunctionSignature& signature) {
-    for (const KeywordParameter& parameter : signature.keyword_only) {
-        bool known = parameter.name == "threads" || parameter.name == "rules" ||
-                     parameter.name == "fields";
-        for (const SwitchField& field : kSwitchFields) known = known || parameter.name == field.name;
-        if (!known) return false;
-    }
-    return true;
-}
-static_assert(takes_column_keywords(kPublicsuffix) && takes_column_keywords(kPrivatesuffix) &&
-              takes_column_keywords(kIsPublic) && takes_column_keywords(kIsPrivate) &&
-              takes_column_keywords(kPrivateparts) && takes_column_keywords(kSubdomain) &&
-              takes_column_keywords(kHostColumn) && takes_column_keywords(kExtractColumn));
-
 // The extract fields named by `object`: None for all of them, in the
 // record's order; else an iterable of their names, each once, in the order
 // the caller wants them.
@@ -116,12 +101,12 @@ ColumnCall new_call(const FunctionSignature& signature, Question question,
         } else if (parameter.name == "rules") {
             call.tables = &rules_argument(value == nullptr ? Py_None : value, parameter.name);
         } else {
-            for (const SwitchField& known : kSwitchFields) {
-                if (parameter.name == known.name) {
-                    call.request.*known.field =
-                        extract_flag(value, parameter.name, parameter.default_value);
-                }
-            }
+            const SwitchField* known = std::find_if(
+                std::begin(kSwitchFields), std::end(kSwitchFields),
+                [&](const SwitchField& field) { return field.name == parameter.name; });
+            if (known == std::end(kSwitchFields)) throw Fault("a column keyword without a field");
+            call.request.*known->field =
+                extract_flag(value, parameter.name, parameter.default_value);
         }
     }
     // A function without `rules` answers from the compiled list (host needs none).

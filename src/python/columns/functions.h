@@ -42,10 +42,10 @@ inline constexpr FunctionSignature kLoadRules = positional_only("_load_rules", k
 inline constexpr FunctionSignature kCompiledRules = positional_only("_compiled_rules", {});
 Entry load_rules, compiled_rules;
 
-// vexlo.host (host_function.cpp) and vexlo.extract: one text at a time.
+// vexlo.host (host_function.cpp): one text at a time.
 inline constexpr std::string_view kTextOnly[] = {"text"};
 inline constexpr FunctionSignature kHost{"host", kTextOnly, 1, kHostSwitches};
-Entry host_function, extract_function;
+Entry host_function;
 
 // vexlo.tldextract's own (tldextract_functions.cpp): what an extractor
 // answers from, and the helpers of its ExtractResult and tlds; and the base

@@ -37,7 +37,7 @@ PyObject* host_result(PyObject* given, std::string_view text, bool ascii, bool k
         return created(result);
     }
     if (found.text().size() == text.size() && PyUnicode_CheckExact(given)) return Py_NewRef(given);
-    return ascii ? ascii_str_result(found.text()) : str_result(found.text(), false);
+    return str_result(found.text(), ascii);
 }
 
 }  // namespace

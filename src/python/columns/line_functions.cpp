@@ -41,12 +41,6 @@ PyError out_of_memory() {
     return PyError::with_message(PyExc_MemoryError, "out of memory for the rows of the input");
 }
 
-// The fields of a row, each named once, from a tuple of their names.
-std::vector<Field> row_fields_argument(PyObject* object, std::string_view parameter) {
-    if (!PyTuple_Check(object)) argument_error(parameter, not_an_instance(object, "tuple"));
-    return read_field_names<Field>(object, parameter, lines::field_named, {});
-}
-
 PyObject* new_bytes(std::string_view bytes) {
     return PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
 }
@@ -68,7 +62,12 @@ PyObject* line_format(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         std::array<PyObject*, std::size(kLineFormatParameters)> slots{};
         extract_arguments(kLineFormat, args, nargs, kwnames, slots);
         auto format = std::make_unique<RowFormat>();
-        format->fields = row_fields_argument(slots[0], kLineFormatParameters[0]);
+        // The fields of a row, each named once, from a tuple of their names.
+        if (!PyTuple_Check(slots[0])) {
+            argument_error(kLineFormatParameters[0], not_an_instance(slots[0], "tuple"));
+        }
+        format->fields = read_field_names<Field>(slots[0], kLineFormatParameters[0],
+                                                 lines::field_named, {});
         format->json = bool_argument(slots[1], kLineFormatParameters[1]);
         format->depth = index_argument(slots[2], kLineFormatParameters[2]);
         format->switches.accept_unknown = bool_argument(slots[3], kLineFormatParameters[3]);

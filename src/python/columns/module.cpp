@@ -18,6 +18,7 @@
 #include "python/py_error.h"
 #include "python/questions/extract_question.h"
 #include "python/questions/extracted_record.h"
+#include "python/scopes.h"
 #include "python/shared_services.h"
 #include "rules/compiled_shape.h"
 
@@ -52,28 +53,30 @@ const SharedServices* services_of(const PyModuleDef* definition) noexcept {
 // exception set: the import's own, or an ImportError. Throws nothing and
 // needs no services.
 bool borrow_services(PyObject* module) noexcept {
-    PyObject* own_name = PyModule_GetNameObject(module);
-    if (own_name == nullptr) return false;
-    const Py_ssize_t dot = PyUnicode_FindChar(own_name, '.', 0, PY_SSIZE_T_MAX, -1);
-    PyObject* package = dot < -1 ? nullptr : PyUnicode_Substring(own_name, 0, dot + 1);
-    PyObject* name = package == nullptr ? nullptr : PyUnicode_FromFormat("%U_lookup", package);
-    Py_XDECREF(package);
-    PyObject* sibling = name == nullptr ? nullptr : PyImport_Import(name);
-    const SharedServices* services = nullptr;
-    if (sibling != nullptr) {
-        services = services_of(PyModule_Check(sibling) ? PyModule_GetDef(sibling) : nullptr);
-        // The shared object stays loaded for the life of the process.
-        Py_DECREF(sibling);
-        if (services == nullptr) {
-            PyErr_Format(PyExc_ImportError, "%U is not the module built together with %U", name,
-                         own_name);
-        }
+    const Owned own_name(PyModule_GetNameObject(module));
+    if (own_name.get() == nullptr) return false;
+    const Py_ssize_t dot = PyUnicode_FindChar(own_name.get(), '.', 0, PY_SSIZE_T_MAX, -1);
+    const Owned package(dot < -1 ? nullptr : PyUnicode_Substring(own_name.get(), 0, dot + 1));
+    const Owned name(package.get() == nullptr ? nullptr
+                                              : PyUnicode_FromFormat("%U_lookup", package.get()));
+    // The shared object stays loaded for the life of the process.
+    const Owned sibling(name.get() == nullptr ? nullptr : PyImport_Import(name.get()));
+    if (sibling.get() == nullptr) return false;
+    const SharedServices* services =
+        services_of(PyModule_Check(sibling.get()) ? PyModule_GetDef(sibling.get()) : nullptr);
+    if (services == nullptr) {
+        PyErr_Format(PyExc_ImportError, "%U is not the module built together with %U", name.get(),
+                     own_name.get());
+        return false;
     }
-    Py_XDECREF(name);
-    Py_DECREF(own_name);
-    if (services == nullptr) return false;
     borrowed.store(services, std::memory_order_release);
     return true;
+}
+
+// vexlo.extract(text, *, keep_ip=False, accept_unknown=True, keep_case=False),
+// from the compiled list; the Rules method of the same name shares its entry.
+PyObject* extract_function(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return questions::call_extract(*shared_services().compiled_tables, args, nargs, kwnames);
 }
 
 constexpr FunctionDeclaration kFunctions[] = {

@@ -34,8 +34,9 @@ struct RulesObject {
     PyObject* extra;     // tuple of the extra rules (str) on top of the list's
     PyObject* checksum;  // str: of the list file's bytes
     PyObject* version;   // str, or None
-    std::size_t rule_count;
-    std::size_t twin_count;
+    Py_ssize_t rule_count;
+    Py_ssize_t twin_count;
+    Py_ssize_t node_count;
 };
 
 RulesObject* as_rules(PyObject* self) { return reinterpret_cast<RulesObject*>(self); }
@@ -62,16 +63,8 @@ PyObject* rules_extract(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     return questions::call_extract(*as_rules(self)->tables, args, nargs, kwnames);
 }
 
-constexpr auto kExtractDoc = docstring<questions::kExtract, true>(questions::kExtractText);
-
-// A function of vexlo.rules by name: what a Rules object is pickled as.
-PyObject* rules_module_function(const char* name) {
-    PyObject* module = PyImport_ImportModule("vexlo.rules");
-    if (module == nullptr) return nullptr;
-    PyObject* function = PyObject_GetAttrString(module, name);
-    Py_DECREF(module);
-    return function;
-}
+constexpr auto kExtractDoc =
+    docstring<questions::kExtract, true, questions::kExtractText.size()>(questions::kExtractText);
 
 // A loaded list pickles as its bytes, loaded again when unpickled; the
 // compiled list as its checksum, which the unpickling process's own compiled
@@ -79,67 +72,45 @@ PyObject* rules_module_function(const char* name) {
 PyObject* rules_reduce(PyObject* self, PyObject*) {
     const RulesObject* rules = as_rules(self);
     const bool loaded = rules->source != nullptr;
-    PyObject* list = loaded ? rules->source : rules->checksum;
-    if (PyTuple_GET_SIZE(rules->extra) == 0) {
-        PyObject* function = rules_module_function(loaded ? "load_rules" : "_compiled_rules_like");
-        if (function == nullptr) return nullptr;
-        return Py_BuildValue("(N(O))", function, list);
-    }
-    PyObject* function =
-        rules_module_function(loaded ? "_loaded_rules_with" : "_compiled_rules_like");
+    const Owned module(PyImport_ImportModule("vexlo.rules"));
+    PyObject* function = module.get() == nullptr ? nullptr
+                         : PyObject_GetAttrString(module.get(), loaded ? "_loaded_rules_with"
+                                                                       : "_compiled_rules_like");
     if (function == nullptr) return nullptr;
-    return Py_BuildValue("(N(OO))", function, list, rules->extra);
+    return Py_BuildValue("(N(OO))", function, loaded ? rules->source : rules->checksum,
+                         rules->extra);
 }
 
 PyObject* with_rules(PyObject* self, PyObject* rules);
 
-std::array<PyMethodDef, 10> method_records = [] {
-    std::array<PyMethodDef, 10> all{};
-    const std::array<PyMethodDef, 6> questions = questions::records<RulesOfSelf, true>();
-    for (std::size_t i = 0; i < questions.size(); ++i) all[i] = questions[i];
-    all[6] = {"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()};
-    all[7] = {"with_rules", with_rules, METH_O,
-              "with_rules($self, rules, /)\n--\n\n"
-              "These rules with *rules* on top, as a new Rules: an iterable of rules\n"
-              "(str), each written as on a line of a list file, added in the PRIVATE\n"
-              "section. The result answers as the list file with them appended would.\n"
-              "ValueError names a faulty rule by its place (\"extra rule 2: ...\")."};
-    all[8] = {"__reduce__", rules_reduce, METH_NOARGS,
-              "Pickle as the list's bytes (the compiled list as its checksum) and the\n"
-              "extra rules, loaded again by vexlo.load_rules()."};
-    all[9] = {nullptr, nullptr, 0, nullptr};
-    return all;
-}();
+auto records = method_records<questions::kQuestions<RulesOfSelf>, true>(
+    PyMethodDef{"extract", as_cfunction(rules_extract), kCallFlags, kExtractDoc.data()},
+    PyMethodDef{"with_rules", with_rules, METH_O,
+                "with_rules($self, rules, /)\n--\n\n"
+                "These rules with *rules* on top, as a new Rules: an iterable of rules\n"
+                "(str), each written as on a line of a list file, added in the PRIVATE\n"
+                "section. The result answers as the list file with them appended would.\n"
+                "ValueError names a faulty rule by its place (\"extra rule 2: ...\")."},
+    PyMethodDef{"__reduce__", rules_reduce, METH_NOARGS,
+                "Pickle as the list's bytes (the compiled list as its checksum) and the\n"
+                "extra rules, loaded again by vexlo.load_rules()."},
+    PyMethodDef{nullptr, nullptr, 0, nullptr});
 
-PyObject* get_checksum(PyObject* self, void*) { return Py_NewRef(as_rules(self)->checksum); }
-PyObject* get_extra(PyObject* self, void*) { return Py_NewRef(as_rules(self)->extra); }
-PyObject* get_version(PyObject* self, void*) { return Py_NewRef(as_rules(self)->version); }
-PyObject* get_rule_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(as_rules(self)->rule_count);
-}
-PyObject* get_twin_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(as_rules(self)->twin_count);
-}
-PyObject* get_node_count(PyObject* self, void*) {
-    return PyLong_FromSize_t(as_rules(self)->tables->node_count);
-}
-
-PyGetSetDef getters[] = {
-    {"checksum", get_checksum, nullptr,
+PyMemberDef members[] = {
+    {"checksum", Py_T_OBJECT_EX, offsetof(RulesObject, checksum), Py_READONLY,
      "The lowercase hexadecimal SHA-256 of the list file's bytes (extra rules\n"
-     "aside).",
-     nullptr},
-    {"extra", get_extra, nullptr,
-     "The extra rules on top of the list's, as given: a tuple of str.", nullptr},
-    {"version", get_version, nullptr,
-     "Which list this is: its own VERSION header; for the compiled list, its date and commit, or \"custom list\" and its checksum; None when a loaded list names none.", nullptr},
-    {"rule_count", get_rule_count, nullptr,
-     "The rules: the rule lines of the list and the extra rules.", nullptr},
-    {"twin_count", get_twin_count, nullptr,
-     "The rules added in the other spelling of their internationalised labels.", nullptr},
-    {"node_count", get_node_count, nullptr, "The nodes of the rule trie, the root included.",
-     nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+     "aside)."},
+    {"extra", Py_T_OBJECT_EX, offsetof(RulesObject, extra), Py_READONLY,
+     "The extra rules on top of the list's, as given: a tuple of str."},
+    {"version", Py_T_OBJECT_EX, offsetof(RulesObject, version), Py_READONLY,
+     "Which list this is: its own VERSION header; for the compiled list, its date and commit, or \"custom list\" and its checksum; None when a loaded list names none."},
+    {"rule_count", Py_T_PYSSIZET, offsetof(RulesObject, rule_count), Py_READONLY,
+     "The rules: the rule lines of the list and the extra rules."},
+    {"twin_count", Py_T_PYSSIZET, offsetof(RulesObject, twin_count), Py_READONLY,
+     "The rules added in the other spelling of their internationalised labels."},
+    {"node_count", Py_T_PYSSIZET, offsetof(RulesObject, node_count), Py_READONLY,
+     "The nodes of the rule trie, the root included."},
+    {nullptr, 0, 0, 0, nullptr},
 };
 
 void rules_dealloc(PyObject* self) {
@@ -159,10 +130,10 @@ PyObject* rules_repr(PyObject* self) {
     const char* compiled = rules->source == nullptr ? ", compiled" : "";
     const Py_ssize_t extra = PyTuple_GET_SIZE(rules->extra);
     if (extra == 0) {
-        return PyUnicode_FromFormat("<vexlo.Rules %zu rules, checksum %U%s>", rules->rule_count,
+        return PyUnicode_FromFormat("<vexlo.Rules %zd rules, checksum %U%s>", rules->rule_count,
                                     rules->checksum, compiled);
     }
-    return PyUnicode_FromFormat("<vexlo.Rules %zu rules (%zd extra), checksum %U%s>",
+    return PyUnicode_FromFormat("<vexlo.Rules %zd rules (%zd extra), checksum %U%s>",
                                 rules->rule_count, extra, rules->checksum, compiled);
 }
 
@@ -179,14 +150,8 @@ PyObject* rules_compare(PyObject* self, PyObject* other, int op) {
 }
 
 Py_hash_t rules_hash(PyObject* self) {
-    const RulesObject* rules = as_rules(self);
-    const Py_hash_t checksum = PyObject_Hash(rules->checksum);
-    if (checksum == -1 || PyTuple_GET_SIZE(rules->extra) == 0) return checksum;
-    const Py_hash_t extra = PyObject_Hash(rules->extra);
-    if (extra == -1) return -1;
-    const Py_hash_t hash = static_cast<Py_hash_t>(static_cast<Py_uhash_t>(checksum) * 1000003u ^
-                                                  static_cast<Py_uhash_t>(extra));
-    return hash == -1 ? -2 : hash;
+    const Owned key(PyTuple_Pack(2, as_rules(self)->checksum, as_rules(self)->extra));
+    return key.get() != nullptr ? PyObject_Hash(key.get()) : -1;
 }
 
 constexpr const char* kRulesDoc =
@@ -204,8 +169,8 @@ PyType_Slot rules_slots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(rules_repr)},
     {Py_tp_richcompare, reinterpret_cast<void*>(rules_compare)},
     {Py_tp_hash, reinterpret_cast<void*>(rules_hash)},
-    {Py_tp_methods, method_records.data()},
-    {Py_tp_getset, getters},
+    {Py_tp_methods, records.data()},
+    {Py_tp_members, members},
     {0, nullptr},
 };
 
@@ -219,38 +184,28 @@ PyType_Spec rules_spec = {
 
 ProcessOnce rules_type_once;
 
-// A new Rules object holding `tables`; it takes over `loaded`, `source`,
-// `extra`, `checksum` and `version` (any of which may be null: then it is
-// made null on failure too). Null with the interpreter's exception set.
-PyObject* new_rules(const RuleTables* tables, list_file::LoadedList* loaded, PyObject* source,
-                    PyObject* extra, PyObject* checksum, PyObject* version,
+// A new Rules object holding `tables`, taking over `loaded` and the objects;
+// null with the interpreter's exception set, as when any of them is null.
+PyObject* new_rules(const RuleTables* tables, std::unique_ptr<list_file::LoadedList> loaded,
+                    PyObject* source, Owned extra, Owned checksum, Owned version,
                     std::size_t rule_count, std::size_t twin_count) {
-    std::unique_ptr<list_file::LoadedList> owned(loaded);
     PyTypeObject* type = rules_type();
-    RulesObject* rules =
-        type != nullptr && extra != nullptr && checksum != nullptr && version != nullptr
-            ? PyObject_New(RulesObject, type)
-            : nullptr;
-    if (rules == nullptr) {
-        Py_XDECREF(source);
-        Py_XDECREF(extra);
-        Py_XDECREF(checksum);
-        Py_XDECREF(version);
+    if (type == nullptr || extra.get() == nullptr || checksum.get() == nullptr ||
+        version.get() == nullptr) {
         return nullptr;
     }
+    RulesObject* rules = PyObject_New(RulesObject, type);
+    if (rules == nullptr) return nullptr;
     rules->tables = tables;
-    rules->loaded = owned.release();
-    rules->source = source;
-    rules->extra = extra;
-    rules->checksum = checksum;
-    rules->version = version;
-    rules->rule_count = rule_count;
-    rules->twin_count = twin_count;
+    rules->loaded = loaded.release();
+    rules->source = Py_XNewRef(source);
+    rules->extra = extra.release();
+    rules->checksum = checksum.release();
+    rules->version = version.release();
+    rules->rule_count = static_cast<Py_ssize_t>(rule_count);
+    rules->twin_count = static_cast<Py_ssize_t>(twin_count);
+    rules->node_count = static_cast<Py_ssize_t>(tables->node_count);
     return reinterpret_cast<PyObject*>(rules);
-}
-
-PyObject* optional_str(const char* text) {
-    return text != nullptr ? PyUnicode_FromString(text) : Py_NewRef(Py_None);
 }
 
 // The rules of `before` (a tuple of extra rules already taken, or null)
@@ -300,11 +255,11 @@ PyObject* rules_with(PyObject* source, const Owned& extra,
     }
     if (outcome.list == nullptr) throw value_error(list_file::refusal_message(outcome.errors));
     const list_file::LoadedList& list = *outcome.list;
-    PyObject* version = list.version ? new_str(*list.version, false) : Py_NewRef(Py_None);
+    Owned version(list.version ? new_str(*list.version, false) : Py_NewRef(Py_None));
     // new_rules takes the list over, made or not.
-    return checked(new_rules(&list.tables.tables(), outcome.list.release(), Py_XNewRef(source),
-                             Py_NewRef(extra.get()), new_str(list.checksum, true), version,
-                             list.rule_count, list.twin_count));
+    return checked(new_rules(&list.tables.tables(), std::move(outcome.list), source,
+                             Owned(Py_NewRef(extra.get())), Owned(new_str(list.checksum, true)),
+                             std::move(version), list.rule_count, list.twin_count));
 }
 
 // Rules.with_rules(rules, /): the extra rules given after those the rules
@@ -346,8 +301,10 @@ PyObject* compiled_rules(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         return Py_NewRef(checked(compiled_rules_once.get([]() -> PyObject* {
             const SharedServices& services = shared_services();
             const CompiledList& list = *services.compiled_list;
-            return new_rules(services.compiled_tables, nullptr, nullptr, PyTuple_New(0),
-                             PyUnicode_FromString(list.checksum), optional_str(list.version),
+            return new_rules(services.compiled_tables, nullptr, nullptr, Owned(PyTuple_New(0)),
+                             Owned(PyUnicode_FromString(list.checksum)),
+                             Owned(list.version != nullptr ? PyUnicode_FromString(list.version)
+                                                           : Py_NewRef(Py_None)),
                              list.rule_count, list.twin_count);
         })));
     });

@@ -4,11 +4,13 @@
 // process's shared services, which vexlo._columns borrows.
 #include <Python.h>
 
+#include <array>
+
 #include "python/boundary.h"
-#include "python/lookup/functions.h"
 #include "python/module_setup.h"
 #include "python/process_once.h"
 #include "python/py_error.h"
+#include "python/questions/question_functions.h"
 #include "python/scopes.h"
 #include "python/shared_services.h"
 #include "rules/compiled_tables.h"
@@ -34,12 +36,24 @@ PyObject* make_panic_exception_type() noexcept {
     });
 }
 
+// The module functions answer from the compiled tables; `self` is the module.
+struct CompiledTables {
+    template <Question Q>
+    [[gnu::always_inline]] static PyObject* call(PyObject*, PyObject* const* args,
+                                                 Py_ssize_t nargs, PyObject* kwnames) {
+        return questions::answer_call<Q, kCompiledRootEdgeCount>(compiled_tables(), args, nargs,
+                                                                 kwnames);
+    }
+};
+
+auto function_records = method_records<questions::kQuestions<CompiledTables>>();
+
 constexpr SharedServices kServices = {kBuildStamp, make_panic_exception_type,
                                       &compiled_rule_tables, &compiled_list};
 
 int module_exec(PyObject* module) noexcept {
     return exec_frame([module] {
-        add_functions(module, lookup_functions());
+        add_functions(module, function_records);
         Owned name(created(PyUnicode_FromStringAndSize("LIST_CHECKSUM", 13)));
         Owned checksum(created(PyUnicode_FromStringAndSize(
             LIST_CHECKSUM, static_cast<Py_ssize_t>(LIST_CHECKSUM_LENGTH))));

@@ -26,20 +26,17 @@ namespace {
 inline constexpr std::string_view kExtractPositional[] = {"text"};
 inline constexpr FunctionSignature kExtract{"extract", kExtractPositional, 1, kExtractSwitches};
 
-inline constexpr char kExtractText[] =
+inline constexpr std::string_view kExtractText =
     "Return every part of the host name in *text* (a URL, an e-mail address or a\n"
     "host name) as an Extracted record: host, prefix, domain, publicsuffix,\n"
     "privatesuffix, section, rule, icann_publicsuffix and icann_privatesuffix,\n"
     "None where there is no such part.";
 
-// The switches of a call that passes none: each parameter's default.
-constexpr ExtractOptions default_extract_options() {
+// The switches from `slots` (null: each one's default), in declaration order.
+constexpr ExtractOptions extract_options(PyObject* const* slots) {
     ExtractOptions options;
-    for (const KeywordParameter& parameter : kExtractSwitches) {
-        if (parameter.name == "keep_ip") options.keep_ip = parameter.default_value;
-        if (parameter.name == "accept_unknown") options.accept_unknown = parameter.default_value;
-        if (parameter.name == "keep_case") options.keep_case = parameter.default_value;
-    }
+    bool* const switches[] = {&options.keep_ip, &options.accept_unknown, &options.keep_case};
+    take_switches(kExtractSwitches, slots, switches);
     return options;
 }
 
@@ -68,7 +65,7 @@ inline PyObject* call_extract(const RuleTables& tables, PyObject* const* args, P
         return call_frame([&]() -> PyObject* {
             const std::string_view text{static_cast<const char*>(PyUnicode_DATA(args[0])),
                                         static_cast<std::size_t>(PyUnicode_GET_LENGTH(args[0]))};
-            static constexpr ExtractOptions kDefaults = default_extract_options();
+            static constexpr ExtractOptions kDefaults = extract_options(nullptr);
             return extract_record(tables, text, true, kDefaults);
         });
     }
@@ -76,13 +73,8 @@ inline PyObject* call_extract(const RuleTables& tables, PyObject* const* args, P
         std::array<PyObject*, 4> slots{};
         extract_arguments(kExtract, args, nargs, kwnames, slots);
         const std::string_view text = str_argument(slots[0], kExtractPositional[0]);
-        ExtractOptions options;
-        bool* const switches[] = {&options.keep_ip, &options.accept_unknown, &options.keep_case};
-        for (std::size_t i = 0; i < kExtractSwitches.size(); ++i) {
-            *switches[i] = extract_flag(slots[1 + i], kExtractSwitches[i].name,
-                                        kExtractSwitches[i].default_value);
-        }
-        return extract_record(tables, text, PyUnicode_IS_ASCII(slots[0]), options);
+        return extract_record(tables, text, PyUnicode_IS_ASCII(slots[0]),
+                              extract_options(slots.data() + 1));
     });
 }
 

@@ -37,22 +37,17 @@ PyStructSequence_Desc kDescription = {
 };
 
 ProcessOnce type_once;
-ProcessOnce icann_once;
-ProcessOnce private_once;
+
+constexpr char kIcann[] = "icann";
+constexpr char kPrivate[] = "private";
+static_assert(kIcannSection == kIcann && kPrivateSection == kPrivate);
 
 // The two sections' texts, made once and shared by every record. A section
 // is one of two words of different lengths.
 PyObject* section_str(std::string_view section) {
     static_assert(kIcannSection.size() != kPrivateSection.size());
-    const bool icann = section.size() == kIcannSection.size();
-    ProcessOnce& once = icann ? icann_once : private_once;
-    PyObject* text = once.get([icann]() -> PyObject* {
-        const std::string_view word = icann ? kIcannSection : kPrivateSection;
-        PyObject* made = PyUnicode_FromStringAndSize(word.data(), static_cast<Py_ssize_t>(word.size()));
-        if (made != nullptr) PyUnicode_InternInPlace(&made);
-        return made;
-    });
-    return text == nullptr ? nullptr : Py_NewRef(text);
+    return Py_XNewRef(section.size() == kIcannSection.size() ? interned<kIcann>()
+                                                              : interned<kPrivate>());
 }
 
 // The tuple layout that new_record fills in. From CPython 3.14 on a tuple
