@@ -115,10 +115,6 @@ ResultColumn answer_column(const StringColumn& column, const ColumnRequest& requ
     }
 
     if (result.null_count == 0) result.validity = Buffer();
-    if (type.kind != ResultType::Kind::kBool && result.data.empty()) result.data = Buffer(0);
-    if (type.kind == ResultType::Kind::kParts && result.item_offsets.empty()) {
-        result.item_offsets = Buffer::zeroed(type.wide_offsets ? 8 : 4);
-    }
     return result;
 }
 

@@ -57,12 +57,4 @@ ColumnImport import_names(const NameColumn& column, const ArrowArray& array,
 ColumnImport import_column(const ArrowSchema& schema, const ArrowArray& array,
                            std::span<const std::int64_t> known_buffer_sizes = {});
 
-// The layout of the Arrow string format `format` ("u", "U" or "vu"); none
-// for any other format, or none at all.
-std::optional<StringColumn::Layout> string_layout(const char* format) noexcept;
-
-// Words for an Arrow format, as type problems name it: "int32" for "i",
-// "binary" for "z", "unknown type" for one not known here.
-std::string describe_arrow_format(const char* format);
-
 }  // namespace vexlo

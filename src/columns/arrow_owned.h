@@ -45,13 +45,9 @@ public:
     }
 
     bool empty() const noexcept { return value_.release == nullptr; }
-    explicit operator bool() const noexcept { return !empty(); }
     Struct* get() noexcept { return &value_; }
-    const Struct* get() const noexcept { return &value_; }
     Struct& operator*() noexcept { return value_; }
-    const Struct& operator*() const noexcept { return value_; }
     Struct* operator->() noexcept { return &value_; }
-    const Struct* operator->() const noexcept { return &value_; }
 
 private:
     Struct value_;

@@ -54,8 +54,6 @@ struct ResultType {
     bool encoded_fields = false;               // struct: each field dictionary-encoded
 
     const char* format() const noexcept;
-    // Parts' items, a dictionary's answers.
-    const char* item_format() const noexcept { return wide_offsets ? "U" : "u"; }
     // A struct's field.
     ResultType field() const noexcept {
         return {encoded_fields ? Kind::kDictionary : Kind::kText, wide_offsets, false, index_type};
