@@ -4,7 +4,6 @@
 #include <limits>
 #include <vector>
 
-#include "columns/answer_column.h"
 #include "columns/bit_writer.h"
 #include "common/text_map.h"
 
@@ -257,13 +256,6 @@ ResultColumn spread_answers(const DictionaryColumn& column, const ResultColumn& 
     }
     if (result.null_count == 0) result.validity = Buffer();
     return result;
-}
-
-ResultColumn answer_dictionary(const DictionaryColumn& column, ColumnRequest request,
-                               const RuleTables& tables) {
-    const ResultColumn entries = answer_column(column.values(), request, tables);
-    widen_for_rows(column, entries, request);
-    return spread_answers(column, entries, request);
 }
 
 }  // namespace vexlo

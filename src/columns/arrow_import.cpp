@@ -165,7 +165,7 @@ std::optional<std::variant<NameColumn, ImportProblem>> names_of(const ArrowSchem
         const std::optional<StringColumn::Layout> layout = string_layout(schema.format);
         if (!layout) return std::nullopt;
         if (schema.n_children != 0) return children(schema.n_children);
-        return NameColumn{&schema, in_table, *layout, std::nullopt};
+        return NameColumn{in_table, *layout, std::nullopt};
     }
     const std::optional<IndexType> index = index_type_of(schema.format != nullptr ? schema.format : "");
     const ArrowSchema& values = *schema.dictionary;
@@ -177,7 +177,7 @@ std::optional<std::variant<NameColumn, ImportProblem>> names_of(const ArrowSchem
         return problem("its dictionary is an invalid Arrow string array: the schema of a string "
                        "column has " + std::to_string(values.n_children) + " children; it has none");
     }
-    return NameColumn{&schema, in_table, *layout, index};
+    return NameColumn{in_table, *layout, index};
 }
 
 }  // namespace

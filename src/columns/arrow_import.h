@@ -30,10 +30,9 @@ struct ImportProblem {
 
 // Where the names of a column are, and how they are laid out.
 struct NameColumn {
-    const ArrowSchema* schema;  // of the names: the column's own, or its table's one field
-    bool in_table;              // the arrays are tables (structs) of one column
-    StringColumn::Layout layout;            // of the names, or of the dictionary's values
-    std::optional<IndexType> dictionary;    // the indices' type of a dictionary-encoded column
+    bool in_table;                        // the arrays are tables (structs) of one column
+    StringColumn::Layout layout;          // of the names, or of the dictionary's values
+    std::optional<IndexType> dictionary;  // the indices' type of a dictionary-encoded column
     bool large() const noexcept { return layout == StringColumn::Layout::kOffsets64; }
 };
 
