@@ -298,7 +298,9 @@ TEST(AllocationFailure, ARecordChunkIsWholeWhenAskedForAgain) {
         testing::fail_allocation_after(k);
         const int first = stream.get_next(&stream, &chunk);
         testing::fail_allocation_after(0);
-        if (first != 0) ASSERT_EQ(stream.get_next(&stream, &chunk), 0) << k;
+        if (first != 0) {
+            ASSERT_EQ(stream.get_next(&stream, &chunk), 0) << k;
+        }
         ASSERT_EQ(chunk.n_children, static_cast<std::int64_t>(kExtractFieldCount));
         for (std::int64_t c = 0; c < chunk.n_children; ++c) {
             EXPECT_NE(chunk.children[c]->buffers[1], nullptr) << k << " " << c;
