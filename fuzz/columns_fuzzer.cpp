@@ -199,7 +199,10 @@ void answer_and_compare(const StringColumn& column, Input& input) {
 void answer_and_compare(const DictionaryColumn& column, Input& input) {
     const StringColumn& values = column.values();
     const ColumnRequest r = random_request(input, values.large());
-    const ResultColumn result = answer_dictionary(column, r, compiled_tables());
+    const ResultColumn entries = answer_column(values, r, compiled_tables());
+    ColumnRequest rows = r;
+    widen_for_rows(column, entries, rows);
+    const ResultColumn result = spread_answers(column, entries, rows);
     if (result.length != column.size()) fail("length", -1);
     for (std::int64_t i = 0; i < column.size(); ++i) {
         if (column.is_null(i)) {

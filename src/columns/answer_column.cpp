@@ -22,6 +22,14 @@ namespace {
 constexpr std::uint64_t kNarrowTextLimit = std::uint64_t{std::numeric_limits<std::int32_t>::max()} / 3 * 2;
 constexpr std::uint64_t kNarrowLimit = std::numeric_limits<std::int32_t>::max();
 
+// The most bytes the text answers to `request` for names of `text` bytes
+// take: lowercasing adds at most half a text's bytes; the caller's
+// spelling and a host are the text itself or less.
+std::uint64_t answer_bytes(std::uint64_t text, const ColumnRequest& request) noexcept {
+    const bool as_given = request.keep_case || request.question == Question::kHost;
+    return as_given ? text : text + text / 2;
+}
+
 // One range of the column, answered for the request's question.
 template <class TextOffset, class ListOffset>
 void answer_range(const StringColumn& column, const ColumnRequest& request,
@@ -45,10 +53,20 @@ void answer_ranges(const StringColumn& column, const ColumnRequest& request,
                    std::vector<RangeOutput>& ranges) {
     const bool bits = result.type.kind == ResultType::Kind::kBool;
     if (!bits) {
-        const Regions regions = place_ranges(column, request, ranges);
-        result.data = Buffer(regions.data_bytes);
+        // Each range's regions, as large as its answers can be (privateparts
+        // leaves out the dots, and a name of b bytes has at most (b + 1) / 2
+        // labels).
+        std::size_t data_bytes = 0, items = 0;
+        for (RangeOutput& range : ranges) {
+            const std::uint64_t text = column.text_bytes(range.begin, range.end);
+            range.data_start = data_bytes;
+            data_bytes += static_cast<std::size_t>(answer_bytes(text, request)) + kCopySlack;
+            range.items_start = items;
+            items += static_cast<std::size_t>(text / 2 + (range.end - range.begin));
+        }
+        result.data = Buffer(data_bytes);
         if (result.type.kind == ResultType::Kind::kParts) {
-            result.item_offsets = Buffer((regions.items + 1) * sizeof(TextOffset));
+            result.item_offsets = Buffer((items + 1) * sizeof(TextOffset));
             result.item_offsets.as<TextOffset>()[0] = 0;
         }
     }
@@ -115,10 +133,6 @@ ResultColumn answer_column(const StringColumn& column, const ColumnRequest& requ
     }
 
     if (result.null_count == 0) result.validity = Buffer();
-    if (type.kind != ResultType::Kind::kBool && result.data.empty()) result.data = Buffer(0);
-    if (type.kind == ResultType::Kind::kParts && result.item_offsets.empty()) {
-        result.item_offsets = Buffer::zeroed(type.wide_offsets ? 8 : 4);
-    }
     return result;
 }
 

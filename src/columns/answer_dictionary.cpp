@@ -4,7 +4,6 @@
 #include <limits>
 #include <vector>
 
-#include "columns/answer_column.h"
 #include "columns/bit_writer.h"
 #include "common/text_map.h"
 
@@ -186,12 +185,12 @@ void parts_sizes(const DictionaryColumn& column, const ResultColumn& entries, st
     for (std::int64_t i = 0; i < column.size(); ++i) {
         if (!row_answered(column, in, entries, i)) continue;
         const auto entry = static_cast<std::int64_t>(in[i]);
-        const std::int64_t first = ResultColumn::offset(entries.values, type.wide_lists, entry);
-        const std::int64_t last = ResultColumn::offset(entries.values, type.wide_lists, entry + 1);
+        const std::int64_t first = offset_at(entries.values.as(), type.wide_lists, entry);
+        const std::int64_t last = offset_at(entries.values.as(), type.wide_lists, entry + 1);
+        const void* const item_offsets = entries.item_offsets.as();
         items += static_cast<std::uint64_t>(last - first);
-        bytes += static_cast<std::uint64_t>(
-            ResultColumn::offset(entries.item_offsets, type.wide_offsets, last) -
-            ResultColumn::offset(entries.item_offsets, type.wide_offsets, first));
+        bytes += static_cast<std::uint64_t>(offset_at(item_offsets, type.wide_offsets, last) -
+                                            offset_at(item_offsets, type.wide_offsets, first));
     }
 }
 
@@ -257,13 +256,6 @@ ResultColumn spread_answers(const DictionaryColumn& column, const ResultColumn& 
     }
     if (result.null_count == 0) result.validity = Buffer();
     return result;
-}
-
-ResultColumn answer_dictionary(const DictionaryColumn& column, ColumnRequest request,
-                               const RuleTables& tables) {
-    const ResultColumn entries = answer_column(column.values(), request, tables);
-    widen_for_rows(column, entries, request);
-    return spread_answers(column, entries, request);
 }
 
 }  // namespace vexlo

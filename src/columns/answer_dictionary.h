@@ -8,25 +8,20 @@
 
 #include "columns/dictionary_column.h"
 #include "columns/result_column.h"
-#include "rules/rule_tables.h"
 
 namespace vexlo {
 
-// A null row, or a row whose entry is null, is null in every result. A row
-// whose entry has no answer (an invalid name, no host) is null in a text
-// result too: the dictionary of answers holds no null, so that every
-// consumer, reading the rows' validity alone, finds the same rows null; a
-// predicate gives such a row the entry's false, as for a plain column.
-// request.threads and the widths are those for the dictionary; the rows'
-// lists of labels get wider where they need to. Throws std::bad_alloc when
-// memory runs out, having freed all it allocated.
-ResultColumn answer_dictionary(const DictionaryColumn& column, ColumnRequest request,
-                               const RuleTables& tables);
-
-// The same in two steps, for the chunks of one column, which must all have
-// one type: `entries`, answer_column over the dictionary, then each row's
-// answer from its entry's with the widths of `request`, which
-// widen_for_rows makes enough for the rows' lists of labels.
+// In two steps, for the chunks of one column, which must all have one type:
+// `entries`, answer_column over the dictionary (with request.threads and the
+// widths for the dictionary), then each row's answer from its entry's with
+// the widths of `request`, which widen_for_rows makes enough for the rows'
+// lists of labels. A null row, or a row whose entry is null, is null in
+// every result. A row whose entry has no answer (an invalid name, no host)
+// is null in a text result too: the dictionary of answers holds no null, so
+// that every consumer, reading the rows' validity alone, finds the same rows
+// null; a predicate gives such a row the entry's false, as for a plain
+// column. Throws std::bad_alloc when memory runs out, having freed all it
+// allocated.
 void widen_for_rows(const DictionaryColumn& column, const ResultColumn& entries,
                     ColumnRequest& request);
 ResultColumn spread_answers(const DictionaryColumn& column, const ResultColumn& entries,

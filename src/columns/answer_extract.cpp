@@ -1,10 +1,12 @@
 #include "columns/answer_extract.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "columns/answer_column.h"
@@ -92,23 +94,14 @@ void write_field_of(const ExtractBatch& batch, FieldColumn& column, std::size_t 
     writer.finish();
 }
 
+// write_field_of for the field of `column`, its choice made once.
 template <class TextOffset>
 void write_field(const ExtractBatch& batch, FieldColumn& column, std::size_t range,
                  std::int64_t block) {
-    using enum ExtractField;
-    switch (column.field) {
-        case kHost: return write_field_of<TextOffset, kHost>(batch, column, range, block);
-        case kPrefix: return write_field_of<TextOffset, kPrefix>(batch, column, range, block);
-        case kDomain: return write_field_of<TextOffset, kDomain>(batch, column, range, block);
-        case kPublicSuffix: return write_field_of<TextOffset, kPublicSuffix>(batch, column, range, block);
-        case kPrivateSuffix: return write_field_of<TextOffset, kPrivateSuffix>(batch, column, range, block);
-        case kSection: return write_field_of<TextOffset, kSection>(batch, column, range, block);
-        case kRule: return write_field_of<TextOffset, kRule>(batch, column, range, block);
-        case kIcannPublicSuffix:
-            return write_field_of<TextOffset, kIcannPublicSuffix>(batch, column, range, block);
-        case kIcannPrivateSuffix:
-            return write_field_of<TextOffset, kIcannPrivateSuffix>(batch, column, range, block);
-    }
+    static constexpr auto kWriters = []<std::size_t... F>(std::index_sequence<F...>) {
+        return std::array{&write_field_of<TextOffset, static_cast<ExtractField>(F)>...};
+    }(std::make_index_sequence<kExtractFieldCount>());
+    kWriters[static_cast<std::size_t>(column.field)](batch, column, range, block);
 }
 
 // One range of the column: its texts found and matched a block at a time,
@@ -215,7 +208,6 @@ ResultColumn answer_extract(const StringColumn& column, const ColumnRequest& req
     for (FieldColumn& field : fields) {
         ResultColumn& child = field.result;
         if (child.null_count == 0) child.validity = Buffer();
-        if (child.data.empty()) child.data = Buffer(0);
         result.children.push_back(std::move(child));
     }
     if (result.null_count == 0) result.validity = Buffer();

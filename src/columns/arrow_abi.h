@@ -14,10 +14,8 @@ extern "C" {
 
 #define ARROW_FLAG_DICTIONARY_ORDERED 1
 #define ARROW_FLAG_NULLABLE 2
-#define ARROW_FLAG_MAP_KEYS_SORTED 4
 
 struct ArrowSchema {
-    // Array type description
     const char* format;
     const char* name;
     const char* metadata;
@@ -26,14 +24,11 @@ struct ArrowSchema {
     struct ArrowSchema** children;
     struct ArrowSchema* dictionary;
 
-    // Release callback
     void (*release)(struct ArrowSchema*);
-    // Opaque producer-specific data
     void* private_data;
 };
 
 struct ArrowArray {
-    // Array data description
     int64_t length;
     int64_t null_count;
     int64_t offset;
@@ -43,9 +38,7 @@ struct ArrowArray {
     struct ArrowArray** children;
     struct ArrowArray* dictionary;
 
-    // Release callback
     void (*release)(struct ArrowArray*);
-    // Opaque producer-specific data
     void* private_data;
 };
 
@@ -55,15 +48,11 @@ struct ArrowArray {
 #define ARROW_C_STREAM_INTERFACE
 
 struct ArrowArrayStream {
-    // Callbacks providing stream functionality
     int (*get_schema)(struct ArrowArrayStream*, struct ArrowSchema* out);
     int (*get_next)(struct ArrowArrayStream*, struct ArrowArray* out);
     const char* (*get_last_error)(struct ArrowArrayStream*);
 
-    // Release callback
     void (*release)(struct ArrowArrayStream*);
-
-    // Opaque producer-specific data
     void* private_data;
 };
 

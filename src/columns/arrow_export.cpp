@@ -1,5 +1,6 @@
 #include "columns/arrow_export.h"
 
+#include <atomic>
 #include <cerrno>
 #include <new>
 #include <span>
@@ -9,112 +10,6 @@
 #include "columns/column_memory.h"
 
 namespace vexlo {
-
-namespace {
-
-// Objects of the export live in column memory, as the buffers do (and the
-// C++ tests' failing allocators reach them too).
-template <class T, class... Args>
-T* create(Args&&... args) {
-    void* place = column_memory::allocate(sizeof(T));
-    return new (place) T(std::forward<Args>(args)...);
-}
-
-template <class T>
-void destroy(T* object) noexcept {
-    object->~T();
-    std::free(object);
-}
-
-// The release callback of an array or schema made here: its children and
-// its dictionary released, then its holder, of type Holder, freed.
-template <class Parent, class Holder>
-void release_held(Parent* parent) {
-    if (parent == nullptr || parent->release == nullptr) return;
-    for (std::int64_t c = 0; c < parent->n_children; ++c) {
-        Parent* child = parent->children[c];
-        if (child != nullptr && child->release != nullptr) child->release(child);
-    }
-    if (parent->dictionary != nullptr && parent->dictionary->release != nullptr) {
-        parent->dictionary->release(parent->dictionary);
-    }
-    if (parent->private_data != nullptr) destroy(static_cast<Holder*>(parent->private_data));
-    parent->release = nullptr;
-}
-
-// What an exported array owns: its buffers and, for a list, its items; for
-// a dictionary-encoded array, its dictionary.
-struct ArrayHolder {
-    Buffer buffers[3];
-    const void* pointers[3] = {nullptr, nullptr, nullptr};
-    ArrowArray child{};
-    ArrowArray* children[1] = {&child};
-};
-
-void fill_array(ArrowArray* out, ArrayHolder* holder, std::int64_t length, std::int64_t nulls,
-                std::int64_t buffers) {
-    for (int b = 0; b < 3; ++b) holder->pointers[b] = holder->buffers[b].data();
-    out->length = length;
-    out->null_count = nulls;
-    out->offset = 0;
-    out->n_buffers = buffers;
-    out->n_children = 0;
-    out->buffers = holder->pointers;
-    out->children = nullptr;
-    out->dictionary = nullptr;
-    out->release = release_held<ArrowArray, ArrayHolder>;
-    out->private_data = holder;
-}
-
-struct SchemaHolder {
-    ArrowSchema child{};
-    ArrowSchema* children[1] = {&child};
-};
-
-// What an exported struct owns: its validity and its fields' arrays, which
-// its release callback releases with it.
-struct StructHolder {
-    Buffer validity;
-    const void* pointers[1] = {nullptr};
-    ArrowArray fields[kExtractFieldCount]{};
-    ArrowArray* children[kExtractFieldCount] = {};
-};
-
-struct StructSchemaHolder {
-    ArrowSchema fields[kExtractFieldCount]{};
-    ArrowSchema* children[kExtractFieldCount] = {};
-};
-
-// Fills each of a struct holder's `count` fields with export_field(c, field)
-// in turn, and points its children at them. Should one throw, those done
-// are released again and the holder freed.
-template <class Holder, class ExportField>
-void export_fields(Holder* holder, std::size_t count, ExportField&& export_field) {
-    for (std::size_t c = 0; c < count; ++c) {
-        try {
-            export_field(c, &holder->fields[c]);
-        } catch (...) {
-            for (std::size_t done = 0; done < c; ++done) holder->fields[done].release(&holder->fields[done]);
-            destroy(holder);
-            throw;
-        }
-        holder->children[c] = &holder->fields[c];
-    }
-}
-
-void fill_schema(ArrowSchema* out, const char* format, const char* name, SchemaHolder* holder) {
-    out->format = format;
-    out->name = name;
-    out->metadata = nullptr;
-    out->flags = ARROW_FLAG_NULLABLE;
-    out->n_children = 0;
-    out->children = nullptr;
-    out->dictionary = nullptr;
-    out->release = release_held<ArrowSchema, SchemaHolder>;
-    out->private_data = holder;
-}
-
-}  // namespace
 
 const char* ResultType::format() const noexcept {
     switch (kind) {
@@ -129,121 +24,133 @@ const char* ResultType::format() const noexcept {
 
 namespace {
 
-// A struct's fields each exported in turn; those done are released again
-// should one fail.
-void export_struct(ResultColumn&& result, ArrowArray* out) {
-    StructHolder* holder = create<StructHolder>();
-    const std::size_t count = result.children.size();
-    export_fields(holder, count, [&](std::size_t c, ArrowArray* field) {
-        export_array(std::move(result.children[c]), field);
-    });
-    holder->validity = std::move(result.validity);
-    holder->pointers[0] = holder->validity.data();
-    out->length = result.length;
-    out->null_count = result.null_count;
-    out->offset = 0;
-    out->n_buffers = 1;
-    out->n_children = static_cast<std::int64_t>(count);
-    out->buffers = holder->pointers;
-    out->children = holder->children;
-    out->dictionary = nullptr;
-    out->release = release_held<ArrowArray, StructHolder>;
-    out->private_data = holder;
+// Objects of the export live in column memory, as the buffers do (and the
+// C++ tests' failing allocators reach them too).
+template <class T>
+T* create() {
+    return new (column_memory::allocate(sizeof(T))) T();
 }
 
-}  // namespace
+template <class T>
+void destroy(T* object) noexcept {
+    object->~T();
+    std::free(object);
+}
+
+using Kind = ResultType::Kind;
+
+// The structs of one exported array (or schema) and of its descendants (a
+// list's items, a dictionary, a struct's fields and their dictionaries), and
+// the buffers they describe, in one block made before anything moves into
+// it, so that a failure leaves the result whole. Each struct holds a share
+// of the block, so that a consumer may move a child out and release it on
+// its own; the last share released frees the block.
+template <class Struct>
+class Exported {
+public:
+    struct Node {
+        Struct self{};  // a descendant's struct; the root's is copied out
+        Struct* children[kExtractFieldCount] = {};
+        Buffer buffers[3];  // arrays only
+        const void* pointers[3] = {};
+    };
+
+    static Exported* create(std::size_t nodes) {
+        void* place = column_memory::allocate(sizeof(Exported) + nodes * sizeof(Node));
+        auto* block = new (place) Exported;
+        block->count_ = nodes;
+        for (std::size_t k = 0; k < nodes; ++k) new (block->node(k)) Node;
+        return block;
+    }
+    // The next node, whose struct takes a share of the block.
+    Node& next() noexcept {
+        ++shares_;
+        return *node(used_++);
+    }
+    static void release(Struct* self) {
+        if (self == nullptr || self->release == nullptr) return;
+        for (std::int64_t c = 0; c < self->n_children; ++c) release(self->children[c]);
+        release(self->dictionary);
+        self->release = nullptr;
+        auto* block = static_cast<Exported*>(self->private_data);
+        if (block->shares_.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
+        for (std::size_t k = 0; k < block->count_; ++k) block->node(k)->~Node();
+        destroy(block);
+    }
+
+private:
+    Node* node(std::size_t k) noexcept { return reinterpret_cast<Node*>(this + 1) + k; }
+    std::atomic<std::size_t> shares_{0};
+    std::size_t count_ = 0;
+    std::size_t used_ = 0;
+};
+
+// The structs an export of `type` takes: its own, its items' or its
+// dictionary's, and each field's with its dictionary's.
+std::size_t nodes_of(const ResultType& type) noexcept {
+    if (type.kind == Kind::kStruct) return 1 + type.fields.count * nodes_of(type.field());
+    return type.kind == Kind::kParts || type.kind == Kind::kDictionary ? 2 : 1;
+}
+
+// The array of `result`, its buffers moved into the next node of `block`
+// and its descendants' arrays made in the block too.
+ArrowArray& put_array(ResultColumn& result, Exported<ArrowArray>& block) noexcept {
+    const Kind kind = result.type.kind;
+    auto& node = block.next();
+    node.buffers[0] = std::move(result.validity);
+    node.buffers[1] = std::move(result.values);
+    if (kind == Kind::kText) node.buffers[2] = std::move(result.data);
+    for (int b = 0; b < 3; ++b) node.pointers[b] = node.buffers[b].data();
+    ArrowArray& self = node.self;
+    const std::int64_t buffers = kind == Kind::kText ? 3 : kind == Kind::kStruct ? 1 : 2;
+    self = {result.length, result.null_count, 0, buffers, 0, node.pointers, node.children, nullptr,
+            Exported<ArrowArray>::release, &block};
+    if (kind == Kind::kParts) {
+        ResultColumn items;  // a text column, never null
+        items.type = {Kind::kText, result.type.wide_offsets};
+        items.length = result.item_count;
+        items.values = std::move(result.item_offsets);
+        items.data = std::move(result.data);
+        node.children[self.n_children++] = &put_array(items, block);
+    } else if (kind == Kind::kDictionary) {
+        self.dictionary = &put_array(*result.dictionary, block);
+    }
+    for (ResultColumn& field : result.children) {
+        node.children[self.n_children++] = &put_array(field, block);
+    }
+    return self;
+}
+
+// The schema of `type`, named `name`, in the next node of `block`, and its
+// descendants' made in the block too.
+ArrowSchema& put_schema(const ResultType& type, const char* name,
+                        Exported<ArrowSchema>& block) noexcept {
+    auto& node = block.next();
+    ArrowSchema& self = node.self;
+    self = {type.format(), name, nullptr, ARROW_FLAG_NULLABLE, 0, node.children, nullptr,
+            Exported<ArrowSchema>::release, &block};
+    const ResultType text{Kind::kText, type.wide_offsets};  // the items, the dictionary
+    if (type.kind == Kind::kParts) {
+        node.children[self.n_children++] = &put_schema(text, "item", block);
+    } else if (type.kind == Kind::kDictionary) {
+        self.dictionary = &put_schema(text, "", block);
+    }
+    if (type.kind != Kind::kStruct) return self;
+    for (const ExtractField field : type.fields.chosen()) {
+        // The names are string literals, and so end in a NUL.
+        const char* const field_name = kExtractFieldNames[static_cast<std::size_t>(field)].data();
+        node.children[self.n_children++] = &put_schema(type.field(), field_name, block);
+    }
+    return self;
+}
 
 void export_array(ResultColumn&& result, ArrowArray* out) {
-    if (result.type.kind == ResultType::Kind::kStruct) return export_struct(std::move(result), out);
-    ArrayHolder* holder = create<ArrayHolder>();
-    ArrayHolder* items = nullptr;  // a list's items, a dictionary's answers
-    if (result.type.kind == ResultType::Kind::kParts || result.type.kind == ResultType::Kind::kDictionary) {
-        try {
-            items = create<ArrayHolder>();
-        } catch (...) {
-            destroy(holder);
-            throw;
-        }
-    }
-    // Nothing below allocates.
-    holder->buffers[0] = std::move(result.validity);
-    holder->buffers[1] = std::move(result.values);
-    switch (result.type.kind) {
-        case ResultType::Kind::kText:
-            holder->buffers[2] = std::move(result.data);
-            fill_array(out, holder, result.length, result.null_count, 3);
-            return;
-        case ResultType::Kind::kBool:
-            fill_array(out, holder, result.length, result.null_count, 2);
-            return;
-        case ResultType::Kind::kParts:
-            items->buffers[1] = std::move(result.item_offsets);
-            items->buffers[2] = std::move(result.data);
-            fill_array(&holder->child, items, result.item_count, 0, 3);
-            fill_array(out, holder, result.length, result.null_count, 2);
-            out->n_children = 1;
-            out->children = holder->children;
-            return;
-        case ResultType::Kind::kDictionary: {
-            ResultColumn& answers = *result.dictionary;
-            items->buffers[1] = std::move(answers.values);
-            items->buffers[2] = std::move(answers.data);
-            fill_array(&holder->child, items, answers.length, 0, 3);
-            fill_array(out, holder, result.length, result.null_count, 2);
-            out->dictionary = &holder->child;
-            return;
-        }
-        case ResultType::Kind::kStruct:
-            break;  // export_struct's, above
-    }
+    *out = put_array(result, *Exported<ArrowArray>::create(nodes_of(result.type)));
 }
 
 void export_schema(const ResultType& type, ArrowSchema* out) {
-    if (type.kind == ResultType::Kind::kStruct) {
-        StructSchemaHolder* holder = create<StructSchemaHolder>();
-        const std::span<const ExtractField> fields = type.fields.chosen();
-        export_fields(holder, fields.size(), [&](std::size_t c, ArrowSchema* field) {
-            export_schema(type.field(), field);
-            // The names are string literals, and so end in a NUL.
-            field->name = kExtractFieldNames[static_cast<std::size_t>(fields[c])].data();
-        });
-        fill_schema(out, type.format(), "", nullptr);
-        out->release = release_held<ArrowSchema, StructSchemaHolder>;
-        out->private_data = holder;
-        out->n_children = static_cast<std::int64_t>(fields.size());
-        out->children = holder->children;
-        return;
-    }
-    if (type.kind != ResultType::Kind::kParts && type.kind != ResultType::Kind::kDictionary) {
-        fill_schema(out, type.format(), "", nullptr);
-        return;
-    }
-    SchemaHolder* holder = create<SchemaHolder>();
-    if (type.kind == ResultType::Kind::kDictionary) {
-        fill_schema(&holder->child, type.item_format(), "", nullptr);
-        fill_schema(out, type.format(), "", holder);
-        out->dictionary = &holder->child;
-        return;
-    }
-    fill_schema(&holder->child, type.item_format(), "item", nullptr);
-    fill_schema(out, type.format(), "", holder);
-    out->n_children = 1;
-    out->children = holder->children;
+    *out = put_schema(type, "", *Exported<ArrowSchema>::create(nodes_of(type)));
 }
-
-void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema) {
-    ArrowSchema schema;
-    export_schema(result.type, &schema);
-    try {
-        export_array(std::move(result), out_array);
-    } catch (...) {
-        schema.release(&schema);
-        throw;
-    }
-    *out_schema = schema;
-}
-
-namespace {
 
 struct StreamState {
     std::vector<ResultColumn> chunks;
@@ -293,6 +200,18 @@ void stream_release(ArrowArrayStream* stream) {
 }
 
 }  // namespace
+
+void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema) {
+    ArrowSchema schema;
+    export_schema(result.type, &schema);
+    try {
+        export_array(std::move(result), out_array);
+    } catch (...) {
+        schema.release(&schema);
+        throw;
+    }
+    *out_schema = schema;
+}
 
 void export_stream(std::vector<ResultColumn>&& chunks, const ResultType& type,
                    ArrowArrayStream* out_stream) {

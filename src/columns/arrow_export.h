@@ -17,8 +17,6 @@ namespace vexlo {
 // named ""; a list's items are named "item", a struct's fields by their
 // names; a dictionary not ordered).
 void export_result(ResultColumn&& result, ArrowArray* out_array, ArrowSchema* out_schema);
-void export_array(ResultColumn&& result, ArrowArray* out_array);
-void export_schema(const ResultType& type, ArrowSchema* out_schema);
 
 // A stream of `chunks` in order, all of type `type`. get_next moves each
 // chunk out once, then reports the end; get_schema may be called any number

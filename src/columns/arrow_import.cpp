@@ -91,6 +91,50 @@ std::int64_t first_outside(const Index* indices, std::int64_t length, const std:
     return length;
 }
 
+// The layout of the Arrow string format `format` ("u", "U" or "vu"); none
+// for any other format, or none at all.
+std::optional<StringColumn::Layout> string_layout(const char* format) noexcept {
+    if (format == nullptr) return std::nullopt;
+    if (std::strcmp(format, "u") == 0) return StringColumn::Layout::kOffsets32;
+    if (std::strcmp(format, "U") == 0) return StringColumn::Layout::kOffsets64;
+    if (std::strcmp(format, "vu") == 0) return StringColumn::Layout::kViews;
+    return std::nullopt;
+}
+
+// Words for an Arrow format, as type problems name it: "int32" for "i",
+// "binary" for "z", "unknown type" for one not known here.
+std::string describe_arrow_format(const char* format) {
+    if (format == nullptr) return "no format";
+    struct Name {
+        const char* format;
+        const char* words;
+    };
+    static constexpr Name kExact[] = {
+        {"n", "null"},           {"b", "bool"},         {"c", "int8"},
+        {"C", "uint8"},          {"s", "int16"},        {"S", "uint16"},
+        {"i", "int32"},          {"I", "uint32"},       {"l", "int64"},
+        {"L", "uint64"},         {"e", "float16"},      {"f", "float32"},
+        {"g", "float64"},        {"z", "binary"},       {"Z", "large_binary"},
+        {"vz", "binary_view"},   {"u", "string"},       {"U", "large_string"},
+        {"vu", "string_view"},   {"tdD", "date32"},     {"tdm", "date64"},
+        {"+l", "list"},          {"+L", "large_list"},  {"+vl", "list_view"},
+        {"+vL", "large_list_view"}, {"+s", "struct"},   {"+m", "map"},
+        {"+r", "run_end_encoded"},
+    };
+    for (const Name& name : kExact) {
+        if (std::strcmp(format, name.format) == 0) return name.words;
+    }
+    static constexpr Name kPrefix[] = {
+        {"w:", "fixed_size_binary"}, {"d:", "decimal"},   {"tt", "time"},
+        {"ts", "timestamp"},         {"tD", "duration"},  {"ti", "interval"},
+        {"+w:", "fixed_size_list"},  {"+ud:", "dense_union"}, {"+us:", "sparse_union"},
+    };
+    for (const Name& name : kPrefix) {
+        if (std::strncmp(format, name.format, std::strlen(name.format)) == 0) return name.words;
+    }
+    return "unknown type";
+}
+
 // "int64", "a dictionary of int64 values", for a column that holds no names.
 std::string described(const ArrowSchema& schema) {
     if (schema.dictionary == nullptr) return describe_arrow_format(schema.format);
@@ -121,7 +165,7 @@ std::optional<std::variant<NameColumn, ImportProblem>> names_of(const ArrowSchem
         const std::optional<StringColumn::Layout> layout = string_layout(schema.format);
         if (!layout) return std::nullopt;
         if (schema.n_children != 0) return children(schema.n_children);
-        return NameColumn{&schema, in_table, *layout, std::nullopt};
+        return NameColumn{in_table, *layout, std::nullopt};
     }
     const std::optional<IndexType> index = index_type_of(schema.format != nullptr ? schema.format : "");
     const ArrowSchema& values = *schema.dictionary;
@@ -133,7 +177,7 @@ std::optional<std::variant<NameColumn, ImportProblem>> names_of(const ArrowSchem
         return problem("its dictionary is an invalid Arrow string array: the schema of a string "
                        "column has " + std::to_string(values.n_children) + " children; it has none");
     }
-    return NameColumn{&schema, in_table, *layout, index};
+    return NameColumn{in_table, *layout, index};
 }
 
 }  // namespace
@@ -429,46 +473,6 @@ ColumnImport import_column(const ArrowSchema& schema, const ArrowArray& array,
     const std::variant<NameColumn, ImportProblem> column = name_column(schema);
     if (const auto* problem = std::get_if<ImportProblem>(&column)) return *problem;
     return import_names(std::get<NameColumn>(column), array, known_buffer_sizes);
-}
-
-std::optional<StringColumn::Layout> string_layout(const char* format) noexcept {
-    if (format == nullptr) return std::nullopt;
-    if (std::strcmp(format, "u") == 0) return StringColumn::Layout::kOffsets32;
-    if (std::strcmp(format, "U") == 0) return StringColumn::Layout::kOffsets64;
-    if (std::strcmp(format, "vu") == 0) return StringColumn::Layout::kViews;
-    return std::nullopt;
-}
-
-std::string describe_arrow_format(const char* format) {
-    if (format == nullptr) return "no format";
-    struct Name {
-        const char* format;
-        const char* words;
-    };
-    static constexpr Name kExact[] = {
-        {"n", "null"},           {"b", "bool"},         {"c", "int8"},
-        {"C", "uint8"},          {"s", "int16"},        {"S", "uint16"},
-        {"i", "int32"},          {"I", "uint32"},       {"l", "int64"},
-        {"L", "uint64"},         {"e", "float16"},      {"f", "float32"},
-        {"g", "float64"},        {"z", "binary"},       {"Z", "large_binary"},
-        {"vz", "binary_view"},   {"u", "string"},       {"U", "large_string"},
-        {"vu", "string_view"},   {"tdD", "date32"},     {"tdm", "date64"},
-        {"+l", "list"},          {"+L", "large_list"},  {"+vl", "list_view"},
-        {"+vL", "large_list_view"}, {"+s", "struct"},   {"+m", "map"},
-        {"+r", "run_end_encoded"},
-    };
-    for (const Name& name : kExact) {
-        if (std::strcmp(format, name.format) == 0) return name.words;
-    }
-    static constexpr Name kPrefix[] = {
-        {"w:", "fixed_size_binary"}, {"d:", "decimal"},   {"tt", "time"},
-        {"ts", "timestamp"},         {"tD", "duration"},  {"ti", "interval"},
-        {"+w:", "fixed_size_list"},  {"+ud:", "dense_union"}, {"+us:", "sparse_union"},
-    };
-    for (const Name& name : kPrefix) {
-        if (std::strncmp(format, name.format, std::strlen(name.format)) == 0) return name.words;
-    }
-    return "unknown type";
 }
 
 }  // namespace vexlo

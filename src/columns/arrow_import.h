@@ -30,10 +30,9 @@ struct ImportProblem {
 
 // Where the names of a column are, and how they are laid out.
 struct NameColumn {
-    const ArrowSchema* schema;  // of the names: the column's own, or its table's one field
-    bool in_table;              // the arrays are tables (structs) of one column
-    StringColumn::Layout layout;            // of the names, or of the dictionary's values
-    std::optional<IndexType> dictionary;    // the indices' type of a dictionary-encoded column
+    bool in_table;                        // the arrays are tables (structs) of one column
+    StringColumn::Layout layout;          // of the names, or of the dictionary's values
+    std::optional<IndexType> dictionary;  // the indices' type of a dictionary-encoded column
     bool large() const noexcept { return layout == StringColumn::Layout::kOffsets64; }
 };
 
@@ -56,13 +55,5 @@ ColumnImport import_names(const NameColumn& column, const ArrowArray& array,
 // name_column, then import_names: one array of a column of type `schema`.
 ColumnImport import_column(const ArrowSchema& schema, const ArrowArray& array,
                            std::span<const std::int64_t> known_buffer_sizes = {});
-
-// The layout of the Arrow string format `format` ("u", "U" or "vu"); none
-// for any other format, or none at all.
-std::optional<StringColumn::Layout> string_layout(const char* format) noexcept;
-
-// Words for an Arrow format, as type problems name it: "int32" for "i",
-// "binary" for "z", "unknown type" for one not known here.
-std::string describe_arrow_format(const char* format);
 
 }  // namespace vexlo

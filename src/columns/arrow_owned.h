@@ -3,6 +3,8 @@
 // released (release set to null), so exactly one place ever calls release.
 #pragma once
 
+#include <utility>
+
 #include "columns/arrow_abi.h"
 
 namespace vexlo {
@@ -14,15 +16,10 @@ public:
     // Takes `source`, which is left released. A released source makes an
     // empty owner.
     explicit ArrowOwner(Struct* source) noexcept : value_(*source) { source->release = nullptr; }
-    ArrowOwner(ArrowOwner&& other) noexcept : value_(other.value_) {
-        other.value_.release = nullptr;
-    }
+    ArrowOwner(ArrowOwner&& other) noexcept : ArrowOwner(other.get()) {}
+    // What was held goes to `other`, which releases it when it goes.
     ArrowOwner& operator=(ArrowOwner&& other) noexcept {
-        if (this != &other) {
-            reset();
-            value_ = other.value_;
-            other.value_.release = nullptr;
-        }
+        std::swap(value_, other.value_);
         return *this;
     }
     ArrowOwner(const ArrowOwner&) = delete;
@@ -45,13 +42,9 @@ public:
     }
 
     bool empty() const noexcept { return value_.release == nullptr; }
-    explicit operator bool() const noexcept { return !empty(); }
     Struct* get() noexcept { return &value_; }
-    const Struct* get() const noexcept { return &value_; }
     Struct& operator*() noexcept { return value_; }
-    const Struct& operator*() const noexcept { return value_; }
     Struct* operator->() noexcept { return &value_; }
-    const Struct* operator->() const noexcept { return &value_; }
 
 private:
     Struct value_;

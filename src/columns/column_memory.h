@@ -52,13 +52,6 @@ public:
         data_ = column_memory::reallocate(data_, bytes);
         size_ = bytes;
     }
-    // Hands the block over; the buffer is empty afterwards.
-    void* release() noexcept {
-        void* data = data_;
-        data_ = nullptr;
-        size_ = 0;
-        return data;
-    }
 
     template <class T = unsigned char>
     T* as() noexcept {

@@ -1,12 +1,10 @@
 #include "columns/column_ranges.h"
 
-#include <algorithm>
-#include <cstring>
-
-#if defined(__linux__)
 #include <sys/mman.h>
 #include <unistd.h>
-#endif
+
+#include <algorithm>
+#include <cstring>
 
 namespace vexlo {
 namespace {
@@ -21,15 +19,10 @@ void shift_offsets(void* values, std::int64_t from, std::int64_t to, std::int64_
 // Gives the whole pages within [begin, end) back to the system; their bytes
 // read as zero if touched again. Only for bytes nothing will read.
 void release_pages(char* begin, char* end) noexcept {
-#if defined(__linux__)
     static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
     const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
     if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-#else
-    (void)begin;
-    (void)end;
-#endif
 }
 
 // Moves the `count` values of type T at buffer[from] down to buffer[to]
@@ -71,24 +64,6 @@ std::vector<RangeOutput> cut_ranges(std::int64_t length, unsigned threads) {
         ranges[static_cast<std::size_t>(k)].end = std::min(length, (k + 1) * words_per_range * kRangeAlign);
     }
     return ranges;
-}
-
-Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
-                     std::vector<RangeOutput>& ranges) {
-    Regions total;
-    for (RangeOutput& range : ranges) {
-        const std::uint64_t text = column.text_bytes(range.begin, range.end);
-        // privateparts leaves out the dots.
-        range.data_start = total.data_bytes;
-        total.data_bytes += static_cast<std::size_t>(answer_bytes(text, request)) + kCopySlack;
-        if (request.question == Question::kPrivateParts) {
-            // A name of b bytes has at most (b + 1) / 2 labels.
-            range.items_start = total.items;
-            total.items += static_cast<std::size_t>(text / 2) +
-                           static_cast<std::size_t>(range.end - range.begin);
-        }
-    }
-    return total;
 }
 
 template <class TextOffset, class ListOffset>

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "columns/result_column.h"
-#include "columns/string_column.h"
 
 namespace vexlo {
 
@@ -48,22 +47,6 @@ struct SharedBuffers {
 // `length` elements cut into at most `threads` ranges of whole bitmap words
 // (at least one range, empty for an empty column).
 std::vector<RangeOutput> cut_ranges(std::int64_t length, unsigned threads);
-
-// The most bytes the text answers to `request` for names of `text` bytes
-// take: lowercasing adds at most half a text's bytes; the caller's
-// spelling and a host are the text itself or less.
-inline std::uint64_t answer_bytes(std::uint64_t text, const ColumnRequest& request) noexcept {
-    const bool as_given = request.keep_case || request.question == Question::kHost;
-    return as_given ? text : text + text / 2;
-}
-
-// The sizes of the shared regions, the ranges' places in them set.
-struct Regions {
-    std::size_t data_bytes = 0;
-    std::size_t items = 0;
-};
-Regions place_ranges(const StringColumn& column, const ColumnRequest& request,
-                     std::vector<RangeOutput>& ranges);
 
 // After every range has answered: each range's text (or items) moved down
 // behind the one before it and its offsets shifted by what went before; the

@@ -37,9 +37,6 @@ public:
             return static_cast<std::int64_t>(indices<decltype(type)>()[i]);
         });
     }
-    // The rows' validity bitmap and its first bit (null: no row is null).
-    const std::uint8_t* validity() const noexcept { return validity_; }
-    std::int64_t offset() const noexcept { return offset_; }
 
 private:
     friend class ArrowImport;

@@ -54,8 +54,6 @@ struct ResultType {
     bool encoded_fields = false;               // struct: each field dictionary-encoded
 
     const char* format() const noexcept;
-    // Parts' items, a dictionary's answers.
-    const char* item_format() const noexcept { return wide_offsets ? "U" : "u"; }
     // A struct's field.
     ResultType field() const noexcept {
         return {encoded_fields ? Kind::kDictionary : Kind::kText, wide_offsets, false, index_type};
@@ -67,6 +65,12 @@ struct ResultType {
 // indices of `dictionary` (none: plain names).
 ResultType answer_type(const ColumnRequest& request, std::optional<IndexType> dictionary) noexcept;
 
+// Offset k of 32-bit offsets, or of 64-bit ones when `wide`.
+inline std::int64_t offset_at(const void* offsets, bool wide, std::int64_t k) noexcept {
+    return wide ? static_cast<const std::int64_t*>(offsets)[k]
+                : static_cast<const std::int32_t*>(offsets)[k];
+}
+
 // The labels of one privateparts answer: the subdomain labels, then the
 // private suffix.
 class PartsView {
@@ -77,15 +81,11 @@ public:
     std::size_t size() const noexcept { return static_cast<std::size_t>(count_); }
     std::string_view operator[](std::size_t j) const noexcept {
         const std::int64_t k = first_ + static_cast<std::int64_t>(j);
-        const std::int64_t begin = offset(k), end = offset(k + 1);
-        return {data_ + begin, static_cast<std::size_t>(end - begin)};
+        const std::int64_t begin = offset_at(offsets_, wide_, k);
+        return {data_ + begin, static_cast<std::size_t>(offset_at(offsets_, wide_, k + 1) - begin)};
     }
 
 private:
-    std::int64_t offset(std::int64_t k) const noexcept {
-        return wide_ ? static_cast<const std::int64_t*>(offsets_)[k]
-                     : static_cast<const std::int32_t*>(offsets_)[k];
-    }
     const void* offsets_;
     const char* data_;
     std::int64_t first_;
@@ -116,8 +116,8 @@ struct ResultColumn {
     bool truth(std::int64_t i) const noexcept { return (values.as()[i >> 3] >> (i & 7)) & 1; }
     // kText, a non-null element.
     std::string_view text(std::int64_t i) const noexcept {
-        const std::int64_t begin = offset(values, type.wide_offsets, i);
-        const std::int64_t end = offset(values, type.wide_offsets, i + 1);
+        const std::int64_t begin = offset_at(values.as(), type.wide_offsets, i);
+        const std::int64_t end = offset_at(values.as(), type.wide_offsets, i + 1);
         return {data.as<char>() + begin, static_cast<std::size_t>(end - begin)};
     }
     // kDictionary, a non-null element: the place of its answer in `dictionary`.
@@ -128,14 +128,9 @@ struct ResultColumn {
     }
     // kParts, a non-null element.
     PartsView parts(std::int64_t i) const noexcept {
-        const std::int64_t first = offset(values, type.wide_lists, i);
-        const std::int64_t last = offset(values, type.wide_lists, i + 1);
+        const std::int64_t first = offset_at(values.as(), type.wide_lists, i);
+        const std::int64_t last = offset_at(values.as(), type.wide_lists, i + 1);
         return {item_offsets.as(), type.wide_offsets, data.as<char>(), first, last - first};
-    }
-
-    static std::int64_t offset(const Buffer& buffer, bool wide, std::int64_t i) noexcept {
-        if (wide) return buffer.as<std::int64_t>()[i];
-        return buffer.as<std::int32_t>()[i];
     }
 };
 

@@ -28,7 +28,13 @@ public:
 
     // A column over `texts`, borrowed. `nulls` is empty (no element is null)
     // or holds one byte per text, non-zero for a null element.
-    StringColumn(std::span<const std::string_view> texts, std::span<const std::uint8_t> nulls);
+    StringColumn(std::span<const std::string_view> texts, std::span<const std::uint8_t> nulls)
+        : layout_(Layout::kTexts),
+          length_(static_cast<std::int64_t>(texts.size())),
+          texts_(texts.data()),
+          byte_nulls_(nulls.empty() ? nullptr : nulls.data()) {
+        for (const std::string_view text : texts) text_bytes_ += text.size();
+    }
 
     std::int64_t size() const noexcept { return length_; }
     // The input was large_string: text results are large_string too.
@@ -39,19 +45,7 @@ public:
     // elements that are not null.
     std::uint64_t text_bytes(std::int64_t begin, std::int64_t end) const noexcept {
         if (begin >= end) return 0;
-        switch (layout_) {
-            case Layout::kOffsets32: {
-                const std::int32_t* o = static_cast<const std::int32_t*>(offsets_) + offset_;
-                return static_cast<std::uint64_t>(o[end] - o[begin]);
-            }
-            case Layout::kOffsets64: {
-                const std::int64_t* o = static_cast<const std::int64_t*>(offsets_) + offset_;
-                return static_cast<std::uint64_t>(o[end] - o[begin]);
-            }
-            case Layout::kViews:
-            case Layout::kTexts:
-                break;
-        }
+        if (const std::optional<std::string_view> joined = joined_text(begin, end)) return joined->size();
         std::uint64_t total = 0;
         for (std::int64_t i = begin; i < end; ++i) {
             if (!is_null(i)) total += value(i).size();

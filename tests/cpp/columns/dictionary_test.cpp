@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "arrow_builders.h"
+#include "columns/answer_column.h"
 #include "columns/arrow_export.h"
 #include "columns/arrow_owned.h"
 #include "columns/arrow_import.h"
@@ -25,6 +26,14 @@ using testing_arrow::build_dictionary;
 using testing_arrow::Element;
 using testing_arrow::Layout;
 using Rows = std::vector<std::optional<std::int64_t>>;
+
+// The answers of a column of one chunk.
+ResultColumn answer_dictionary(const DictionaryColumn& column, ColumnRequest request,
+                               const RuleTables& tables) {
+    const ResultColumn entries = answer_column(column.values(), request, tables);
+    widen_for_rows(column, entries, request);
+    return spread_answers(column, entries, request);
+}
 
 constexpr IndexType kEveryIndexType[] = {IndexType::kInt8,   IndexType::kUInt8, IndexType::kInt16,
                                          IndexType::kUInt16, IndexType::kInt32, IndexType::kUInt32,

@@ -286,6 +286,32 @@ TEST(AllocationFailure, ExportLeavesTheOutStructsUntouched) {
     }
 }
 
+TEST(AllocationFailure, ARecordChunkIsWholeWhenAskedForAgain) {
+    // The struct and its fields are made in one piece: a chunk whose export
+    // failed, at whichever allocation, is exported whole the next time.
+    for (long k = 1; k <= static_cast<long>(kExtractFieldCount) + 2; ++k) {
+        std::vector<ResultColumn> chunks;
+        chunks.push_back(answer(Question::kExtract));
+        ArrowArrayStream stream;
+        export_stream(std::move(chunks), answer_type({Question::kExtract}, std::nullopt), &stream);
+        ArrowArray chunk;
+        testing::fail_allocation_after(k);
+        const int first = stream.get_next(&stream, &chunk);
+        testing::fail_allocation_after(0);
+        if (first != 0) {
+            ASSERT_EQ(stream.get_next(&stream, &chunk), 0) << k;
+        }
+        ASSERT_EQ(chunk.n_children, static_cast<std::int64_t>(kExtractFieldCount));
+        for (std::int64_t c = 0; c < chunk.n_children; ++c) {
+            EXPECT_NE(chunk.children[c]->buffers[1], nullptr) << k << " " << c;
+        }
+        const ArrowArray& suffix = *chunk.children[static_cast<std::size_t>(ExtractField::kPrivateSuffix)];
+        EXPECT_EQ(text_at(suffix, 0, false), "example.co.uk") << k;
+        chunk.release(&chunk);
+        stream.release(&stream);
+    }
+}
+
 TEST(Owners, ReleaseOnceAndMove) {
     auto t = testing_arrow::build(kElements, Layout::kString);
     OwnedArray first(&t->array);
