@@ -112,8 +112,8 @@ void bind(duckdb_bind_info info) {
         auto row = std::make_unique<LoadedRow>(
             LoadedRow{kept.checksum, kept.version, static_cast<std::int64_t>(kept.rule_count)});
 
-        const LogicalType text(DUCKDB_TYPE_VARCHAR);
-        const LogicalType count(DUCKDB_TYPE_BIGINT);
+        const LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
+        const LogicalType count = logical_type(DUCKDB_TYPE_BIGINT);
         duckdb_bind_add_result_column(info, "checksum", text.get());
         duckdb_bind_add_result_column(info, "version", text.get());
         duckdb_bind_add_result_column(info, "rule_count", count.get());
@@ -173,7 +173,7 @@ bool register_load_rules(duckdb_connection connection, const std::shared_ptr<Loa
                          std::string& error) {
     duckdb_table_function function = duckdb_create_table_function();
     duckdb_table_function_set_name(function, kName);
-    const LogicalType text(DUCKDB_TYPE_VARCHAR);
+    const LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
     duckdb_table_function_add_parameter(function, text.get());
     duckdb_table_function_set_extra_info(function, new std::shared_ptr<LoadedLists>(lists),
                                          delete_lists);
