@@ -42,6 +42,18 @@ constexpr std::size_t kFirstRead = std::size_t{1} << 16;
 
 }  // namespace
 
+std::optional<std::string> taken_text(duckdb_value value) {
+    std::optional<std::string> text;
+    if (!duckdb_is_null_value(value)) {
+        if (char* chars = duckdb_get_varchar(value)) {
+            text.emplace(chars);
+            duckdb_free(chars);
+        }
+    }
+    duckdb_destroy_value(&value);
+    return text;
+}
+
 std::string error_text(duckdb_error_data error) {
     if (error == nullptr || !duckdb_error_data_has_error(error)) return {};
     const char* message = duckdb_error_data_message(error);
@@ -94,16 +106,8 @@ std::string ClientFiles::setting(const char* name, bool* truth) const {
     duckdb_config_option_scope scope = DUCKDB_CONFIG_OPTION_SCOPE_INVALID;
     duckdb_value value = duckdb_client_context_get_config_option(context_, name, &scope);
     if (value == nullptr) return {};
-    std::string text;
-    if (!duckdb_is_null_value(value)) {
-        if (truth != nullptr) *truth = duckdb_get_bool(value);
-        if (char* chars = duckdb_get_varchar(value)) {
-            text = chars;
-            duckdb_free(chars);
-        }
-    }
-    duckdb_destroy_value(&value);
-    return text;
+    if (truth != nullptr && !duckdb_is_null_value(value)) *truth = duckdb_get_bool(value);
+    return taken_text(value).value_or("");
 }
 
 bool ClientFiles::external_access() const {

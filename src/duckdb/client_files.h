@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "duckdb/duckdb_api.h"
@@ -58,6 +59,9 @@ private:
     duckdb_client_context context_ = nullptr;
     duckdb_file_system files_ = nullptr;
 };
+
+// The text of `value`, which is taken (destroyed); none when it is NULL.
+std::optional<std::string> taken_text(duckdb_value value);
 
 // "Permission Error: Cannot access file ..." for DuckDB's error `error`,
 // named by its type as DuckDB names it; "" when there is none.

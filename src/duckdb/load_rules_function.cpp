@@ -25,7 +25,6 @@
 #include "duckdb/local_file_kind.h"
 #include "duckdb/logical_type.h"
 #include "duckdb/register_functions.h"
-#include "duckdb/vectors.h"
 #include "list_file/limits.h"
 #include "list_file/loaded_list.h"
 #include "list_file/message_text.h"
@@ -45,21 +44,6 @@ struct LoadedRow {
     std::optional<std::string> version;
     std::int64_t rule_count;
 };
-
-// The path argument, copied; nothing when it is NULL.
-std::optional<std::string> path_argument(duckdb_bind_info info) {
-    duckdb_value value = duckdb_bind_get_parameter(info, 0);
-    std::optional<std::string> path;
-    if (!duckdb_is_null_value(value)) {
-        char* text = duckdb_get_varchar(value);
-        if (text != nullptr) {
-            path.emplace(text);
-            duckdb_free(text);
-        }
-    }
-    duckdb_destroy_value(&value);
-    return path;
-}
 
 // Why the file at `path` is not read, or "" once its bytes (kMaxFileBytes + 1
 // at most, so that a larger file is refused as vexlo.load_rules refuses it)
@@ -86,12 +70,10 @@ void bind_error(duckdb_bind_info info, const std::string& message) {
     duckdb_bind_set_error(info, message.c_str());
 }
 
-void delete_row(void* row) { delete static_cast<LoadedRow*>(row); }
-
 void bind(duckdb_bind_info info) {
     try {
         auto& lists = **static_cast<std::shared_ptr<LoadedLists>*>(duckdb_bind_get_extra_info(info));
-        const std::optional<std::string> path = path_argument(info);
+        const std::optional<std::string> path = taken_text(duckdb_bind_get_parameter(info, 0));
         if (!path) return bind_error(info, std::string(kName) + "(): the path is NULL");
         if (path->size() > kMaxPathBytes) {
             return bind_error(info, std::string(kName) + "(): the path has " + list_file::with_thousands(path->size()) +
@@ -118,7 +100,7 @@ void bind(duckdb_bind_info info) {
         duckdb_bind_add_result_column(info, "version", text.get());
         duckdb_bind_add_result_column(info, "rule_count", count.get());
         duckdb_bind_set_cardinality(info, 1, true);
-        duckdb_bind_set_bind_data(info, row.release(), delete_row);
+        duckdb_bind_set_bind_data(info, row.release(), delete_as<LoadedRow>);
     } catch (const std::bad_alloc&) {
         duckdb_bind_set_error(info, "psl_load_rules(): out of memory for the rules of a list");
     } catch (const std::exception& error) {
@@ -128,44 +110,31 @@ void bind(duckdb_bind_info info) {
     }
 }
 
-void delete_flag(void* flag) { delete static_cast<bool*>(flag); }
-
 // Whether the row has been given yet, for each scan.
 void init(duckdb_init_info info) {
     bool* given = new (std::nothrow) bool(false);
     if (given == nullptr) return duckdb_init_set_error(info, "psl_load_rules(): out of memory");
-    duckdb_init_set_init_data(info, given, delete_flag);
+    duckdb_init_set_init_data(info, given, delete_as<bool>);
 }
 
 void scan(duckdb_function_info info, duckdb_data_chunk output) {
     bool& given = *static_cast<bool*>(duckdb_function_get_init_data(info));
-    if (given) {
-        duckdb_data_chunk_set_size(output, 0);
-        return;
-    }
+    duckdb_data_chunk_set_size(output, given ? 0 : 1);
+    if (given) return;
     given = true;
     const auto& row = *static_cast<const LoadedRow*>(duckdb_function_get_bind_data(info));
-    try {
-        LongTexts long_texts;
-        TextResult checksum(duckdb_data_chunk_get_vector(output, 0), long_texts);
-        checksum.put(0, row.checksum);
-        checksum.finish();
-        TextResult version(duckdb_data_chunk_get_vector(output, 1), long_texts);
-        if (row.version) {
-            version.put(0, *row.version);
-        } else {
-            version.put_null(0);
-        }
-        version.finish();
-        static_cast<std::int64_t*>(duckdb_vector_get_data(duckdb_data_chunk_get_vector(output, 2)))[0] =
-            row.rule_count;
-        duckdb_data_chunk_set_size(output, 1);
-    } catch (const std::bad_alloc&) {
-        duckdb_function_set_error(info, "psl_load_rules(): out of memory");
+    const duckdb_vector checksum = duckdb_data_chunk_get_vector(output, 0);
+    const duckdb_vector version = duckdb_data_chunk_get_vector(output, 1);
+    duckdb_vector_assign_string_element_len(checksum, 0, row.checksum.data(), row.checksum.size());
+    if (row.version) {
+        duckdb_vector_assign_string_element_len(version, 0, row.version->data(), row.version->size());
+    } else {
+        duckdb_vector_ensure_validity_writable(version);
+        duckdb_validity_set_row_invalid(duckdb_vector_get_validity(version), 0);
     }
+    static_cast<std::int64_t*>(duckdb_vector_get_data(duckdb_data_chunk_get_vector(output, 2)))[0] =
+        row.rule_count;
 }
-
-void delete_lists(void* lists) { delete static_cast<std::shared_ptr<LoadedLists>*>(lists); }
 
 }  // namespace
 
@@ -176,7 +145,7 @@ bool register_load_rules(duckdb_connection connection, const std::shared_ptr<Loa
     const LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
     duckdb_table_function_add_parameter(function, text.get());
     duckdb_table_function_set_extra_info(function, new std::shared_ptr<LoadedLists>(lists),
-                                         delete_lists);
+                                         delete_as<std::shared_ptr<LoadedLists>>);
     duckdb_table_function_set_bind(function, bind);
     duckdb_table_function_set_init(function, init);
     duckdb_table_function_set_function(function, scan);

@@ -168,6 +168,7 @@ public:
         values_[row] = false;
         validity_.set_null(row);
     }
+    void finish() noexcept {}  // nothing is held back
 
 private:
     bool* values_;
