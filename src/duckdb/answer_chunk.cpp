@@ -289,7 +289,8 @@ void answer_hosts(Call& call, duckdb_vector output) {
 [[gnu::noinline]] ExtractBatch& extract_batch(const RowSettings& settings) {
     thread_local std::optional<ExtractBatch> batch;
     thread_local ExtractOptions made_with;
-    const ExtractOptions options{settings.keep_ip, settings.switches.accept_unknown, settings.keep_case};
+    const ExtractOptions options{settings.keep_ip, settings.switches.accept_unknown,
+                                 settings.keep_case};
     if (!batch || options != made_with) {
         made_with = options;
         batch.emplace(options, every_extract_field());
@@ -348,18 +349,18 @@ void answer_extracts(Call& call, duckdb_vector output) {
 }
 
 void answer(Call& call, duckdb_vector output) {
+    using enum Question;
     switch (call.form().question) {
-        case Question::kExtract: return answer_extracts(call, output);
-        case Question::kPublicSuffix:
-            return answer_rows<Question::kPublicSuffix>(call, TextResult(output, thread_long_texts()));
-        case Question::kPrivateSuffix:
-            return answer_rows<Question::kPrivateSuffix>(call, TextResult(output, thread_long_texts()));
-        case Question::kSubdomain:
-            return answer_rows<Question::kSubdomain>(call, TextResult(output, thread_long_texts()));
-        case Question::kIsPublic: return answer_rows<Question::kIsPublic>(call, TruthResult(output));
-        case Question::kIsPrivate: return answer_rows<Question::kIsPrivate>(call, TruthResult(output));
-        case Question::kPrivateParts: return answer_parts(call, output);
-        case Question::kHost: return answer_hosts(call, output);
+        case kExtract: return answer_extracts(call, output);
+        case kPublicSuffix:
+            return answer_rows<kPublicSuffix>(call, TextResult(output, thread_long_texts()));
+        case kPrivateSuffix:
+            return answer_rows<kPrivateSuffix>(call, TextResult(output, thread_long_texts()));
+        case kSubdomain: return answer_rows<kSubdomain>(call, TextResult(output, thread_long_texts()));
+        case kIsPublic: return answer_rows<kIsPublic>(call, TruthResult(output));
+        case kIsPrivate: return answer_rows<kIsPrivate>(call, TruthResult(output));
+        case kPrivateParts: return answer_parts(call, output);
+        case kHost: return answer_hosts(call, output);
     }
 }
 

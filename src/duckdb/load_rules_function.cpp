@@ -127,7 +127,8 @@ void scan(duckdb_function_info info, duckdb_data_chunk output) {
     const duckdb_vector version = duckdb_data_chunk_get_vector(output, 1);
     duckdb_vector_assign_string_element_len(checksum, 0, row.checksum.data(), row.checksum.size());
     if (row.version) {
-        duckdb_vector_assign_string_element_len(version, 0, row.version->data(), row.version->size());
+        duckdb_vector_assign_string_element_len(version, 0, row.version->data(),
+                                                row.version->size());
     } else {
         duckdb_vector_ensure_validity_writable(version);
         duckdb_validity_set_row_invalid(duckdb_vector_get_validity(version), 0);

@@ -14,6 +14,8 @@ struct DestroyLogicalType {
 };
 using LogicalType = std::unique_ptr<std::remove_pointer_t<duckdb_logical_type>, DestroyLogicalType>;
 
-inline LogicalType logical_type(duckdb_type id) { return LogicalType(duckdb_create_logical_type(id)); }
+inline LogicalType logical_type(duckdb_type id) {
+    return LogicalType(duckdb_create_logical_type(id));
+}
 
 }  // namespace vexlo::duckdb

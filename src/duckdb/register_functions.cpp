@@ -102,7 +102,9 @@ bool register_question_functions(duckdb_connection connection,
                                                   delete_as<FunctionInfo>);
             duckdb_scalar_function_set_function(function, answer_chunk);
         };
-        if (!register_set(connection, forms[first].name, end - first, error, overload)) return false;
+        if (!register_set(connection, forms[first].name, end - first, error, overload)) {
+            return false;
+        }
         first = end;
     }
     return register_set(connection, "psl_list_checksum", 1, error,
