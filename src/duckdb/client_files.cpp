@@ -65,14 +65,10 @@ std::string error_text(duckdb_error_data error) {
     return text;
 }
 
-ClientFile::~ClientFile() {
-    if (handle_ != nullptr) duckdb_destroy_file_handle(&handle_);
-}
-
-std::string ClientFile::read(std::size_t limit, std::string& data) {
+std::string read_file(duckdb_file_handle file, std::size_t limit, std::string& data) {
     data.clear();
     // Regular files say their size; growing stops at `limit` either way.
-    const std::int64_t size = duckdb_file_handle_size(handle_);
+    const std::int64_t size = duckdb_file_handle_size(file);
     std::size_t room = size >= 0 ? static_cast<std::size_t>(size) + 1 : kFirstRead;
     data.resize(std::min(std::max(room, kFirstRead), limit));
     std::size_t filled = 0;
@@ -81,9 +77,9 @@ std::string ClientFile::read(std::size_t limit, std::string& data) {
             if (filled == limit) break;
             data.resize(std::min(limit, data.size() * 2));
         }
-        const std::int64_t got = duckdb_file_handle_read(handle_, data.data() + filled,
+        const std::int64_t got = duckdb_file_handle_read(file, data.data() + filled,
                                                          static_cast<std::int64_t>(data.size() - filled));
-        if (got < 0) return taken_error_text(duckdb_file_handle_error_data(handle_));
+        if (got < 0) return taken_error_text(duckdb_file_handle_error_data(file));
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
     }

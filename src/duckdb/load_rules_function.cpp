@@ -59,11 +59,11 @@ std::string read_list_file(duckdb_bind_info info, const std::string& path, std::
         return std::string("the path names ") + kind_name(kind) + ", not a regular file";
     }
     std::string error;
-    ClientFile file = files.open(path, error);
+    const ClientFile file = files.open(path, error);
     if (!file) return error;
     // DuckDB allowed the query to open it: what it is may be said.
     if (kind == FileKind::kDirectory) return "the path names a directory, not a regular file";
-    return file.read(list_file::kMaxFileBytes + 1, data);
+    return read_file(file.get(), list_file::kMaxFileBytes + 1, data);
 }
 
 void bind_error(duckdb_bind_info info, const std::string& message) {
