@@ -152,21 +152,12 @@ std::size_t answer_name(std::string_view name, const RowFormat& format, const Ru
     std::string copy;
     RowText text{name, false, name, false};
     if (format.urls) text.host = host_of_text(name, false, copy).host;
-    std::optional<MatchView> view;
-    const Verdict* verdict = nullptr;
-    std::optional<Match> match;
+    // Matched in both views, as write_row takes a match with its verdict.
     std::optional<TracedMatch> traced;
-    if (format.needs_verdict()) {
-        traced = trace_domain(text.host, tables, format.switches.accept_unknown);
-        if (traced) {
-            view = traced->match.view();
-            verdict = &traced->verdict;
-        }
-    } else if (format.needs_match()) {
-        match = match_domain(text.host, tables, format.switches);
-        if (match) view = match->view();
-    }
-    write_row(format, text, {view ? &*view : nullptr, verdict, &tables}, false, output);
+    if (format.needs_match()) traced = trace_domain(text.host, tables, format.switches.accept_unknown);
+    const std::optional<MatchView> view = traced ? std::optional(traced->match.view()) : std::nullopt;
+    write_row(format, text, {view ? &*view : nullptr, traced ? &traced->verdict : nullptr, &tables},
+              false, output);
     return 0;
 }
 
