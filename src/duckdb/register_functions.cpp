@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string_view>
 
@@ -82,8 +83,6 @@ void list_checksum(duckdb_function_info, duckdb_data_chunk input, duckdb_vector 
     }
 }
 
-}  // namespace
-
 bool register_question_functions(duckdb_connection connection,
                                  const std::shared_ptr<LoadedLists>& lists, std::string& error) {
     const Types types;
@@ -112,6 +111,21 @@ bool register_question_functions(duckdb_connection connection,
                             duckdb_scalar_function_set_return_type(function, types.text.get());
                             duckdb_scalar_function_set_function(function, list_checksum);
                         });
+}
+
+}  // namespace
+
+bool register_functions(duckdb_connection connection, std::string& error) {
+    try {
+        // Every function of one database shares its loaded lists; they go
+        // when the last function holding them does, with the database.
+        const auto lists = std::make_shared<LoadedLists>();
+        return register_question_functions(connection, lists, error) &&
+               register_load_rules(connection, lists, error);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return false;
+    }
 }
 
 }  // namespace vexlo::duckdb
