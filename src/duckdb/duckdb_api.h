@@ -15,14 +15,3 @@
 #include "duckdb_extension.h"
 
 DUCKDB_EXTENSION_EXTERN
-
-namespace vexlo::duckdb {
-
-// The destructor DuckDB calls for what it is handed to keep (a function's
-// extra info, a table function's bind and init data): deletes the T.
-template <class T>
-void delete_as(void* kept) {
-    delete static_cast<T*>(kept);
-}
-
-}  // namespace vexlo::duckdb

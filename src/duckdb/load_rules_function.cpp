@@ -70,6 +70,8 @@ void bind_error(duckdb_bind_info info, const std::string& message) {
     duckdb_bind_set_error(info, message.c_str());
 }
 
+void delete_row(void* row) { delete static_cast<LoadedRow*>(row); }
+
 void bind(duckdb_bind_info info) {
     try {
         auto& lists = **static_cast<std::shared_ptr<LoadedLists>*>(duckdb_bind_get_extra_info(info));
@@ -100,7 +102,7 @@ void bind(duckdb_bind_info info) {
         duckdb_bind_add_result_column(info, "version", text.get());
         duckdb_bind_add_result_column(info, "rule_count", count.get());
         duckdb_bind_set_cardinality(info, 1, true);
-        duckdb_bind_set_bind_data(info, row.release(), delete_as<LoadedRow>);
+        duckdb_bind_set_bind_data(info, row.release(), delete_row);
     } catch (const std::bad_alloc&) {
         duckdb_bind_set_error(info, "psl_load_rules(): out of memory for the rules of a list");
     } catch (const std::exception& error) {
@@ -110,11 +112,13 @@ void bind(duckdb_bind_info info) {
     }
 }
 
+void delete_flag(void* flag) { delete static_cast<bool*>(flag); }
+
 // Whether the row has been given yet, for each scan.
 void init(duckdb_init_info info) {
     bool* given = new (std::nothrow) bool(false);
     if (given == nullptr) return duckdb_init_set_error(info, "psl_load_rules(): out of memory");
-    duckdb_init_set_init_data(info, given, delete_as<bool>);
+    duckdb_init_set_init_data(info, given, delete_flag);
 }
 
 void scan(duckdb_function_info info, duckdb_data_chunk output) {
@@ -137,6 +141,8 @@ void scan(duckdb_function_info info, duckdb_data_chunk output) {
         row.rule_count;
 }
 
+void delete_lists(void* lists) { delete static_cast<std::shared_ptr<LoadedLists>*>(lists); }
+
 }  // namespace
 
 bool register_load_rules(duckdb_connection connection, const std::shared_ptr<LoadedLists>& lists,
@@ -146,7 +152,7 @@ bool register_load_rules(duckdb_connection connection, const std::shared_ptr<Loa
     const LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
     duckdb_table_function_add_parameter(function, text.get());
     duckdb_table_function_set_extra_info(function, new std::shared_ptr<LoadedLists>(lists),
-                                         delete_as<std::shared_ptr<LoadedLists>>);
+                                         delete_lists);
     duckdb_table_function_set_bind(function, bind);
     duckdb_table_function_set_init(function, init);
     duckdb_table_function_set_function(function, scan);

@@ -14,6 +14,8 @@
 namespace vexlo::duckdb {
 namespace {
 
+void delete_function_info(void* info) { delete static_cast<FunctionInfo*>(info); }
+
 // extract's record: a STRUCT of its fields, each a VARCHAR, named and
 // ordered as vexlo.Extracted's.
 LogicalType extract_record(const LogicalType& text) {
@@ -98,7 +100,7 @@ bool register_question_functions(duckdb_connection connection,
             }
             duckdb_scalar_function_set_return_type(function, types.result(form));
             duckdb_scalar_function_set_extra_info(function, new FunctionInfo{&form, lists},
-                                                  delete_as<FunctionInfo>);
+                                                  delete_function_info);
             duckdb_scalar_function_set_function(function, answer_chunk);
         };
         if (!register_set(connection, forms[first].name, end - first, error, overload)) {
