@@ -263,18 +263,12 @@ void answer_hosts(Call& call, duckdb_vector output) {
     std::string copy;
     for (idx_t row = 0; row < call.rows(); ++row) {
         RowSettings settings;
-        if (!call.settings(row, settings)) {
-            result.put_null(row);
-            continue;
-        }
-        const std::string_view text = call.name(row);
+        TextHost host{TextHost::Kind::kNone, {}};
         // A text that is not UTF-8 has no host, as it is no name for the
         // questions.
-        if (!is_utf8(text)) {
-            result.put_null(row);
-            continue;
+        if (call.settings(row, settings) && is_utf8(call.name(row))) {
+            host = host_of_text(call.name(row), settings.keep_ip, copy);
         }
-        const TextHost host = host_of_text(text, settings.keep_ip, copy);
         if (host.kind != TextHost::Kind::kNone) {
             result.put(row, host.host);
         } else {
