@@ -23,10 +23,6 @@
 namespace vexlo::duckdb {
 namespace {
 
-// Rows answered together, as a column's names are (DuckDB's chunks hold
-// 2048 rows).
-constexpr idx_t kBlock = kNameBlock;
-
 // What a row is answered with besides its name.
 struct RowSettings {
     const RuleTables* tables = &compiled_tables();
@@ -137,21 +133,22 @@ private:
     return texts[which];
 }
 
-// The rows of a call are answered a block at a time: up to kBlock rows
-// that share their settings (a block ends early where the settings change,
-// which rows of one call seldom do), their names matched together.
+// The rows of a call are answered a block at a time, as a column's names
+// are (DuckDB's chunks hold 2048 rows): up to kNameBlock rows that share
+// their settings (a block ends early where the settings change, which rows
+// of one call seldom do), their names matched together.
 struct Block {
     idx_t first = 0;
     idx_t end = 0;
     RowSettings settings;  // of its rows without a NULL argument
-    std::array<bool, kBlock> null;  // a row with a NULL argument
+    std::array<bool, kNameBlock> null;  // a row with a NULL argument
 };
 
 // The block that starts at `block.first`.
 void find_block(Call& call, Block& block) {
     bool any = false;
     idx_t row = block.first;
-    for (; row < call.rows() && row - block.first < kBlock; ++row) {
+    for (; row < call.rows() && row - block.first < kNameBlock; ++row) {
         RowSettings settings;
         const bool null = !call.settings(row, settings);
         if (!null) {
@@ -204,7 +201,7 @@ struct BlockRows {
 // The labels of a block's rows, gathered: room is made for all of them
 // before any is written, as growing the items may move them.
 struct PartRows {
-    std::array<std::optional<PrivateParts>, kBlock>& found;
+    std::array<std::optional<PrivateParts>, kNameBlock>& found;
     void none(std::size_t k) { found[k].reset(); }
     void parts(std::size_t k, const PrivateParts& parts) { found[k] = parts; }
 };
@@ -226,7 +223,7 @@ void answer_parts(Call& call, duckdb_vector output) {
     const duckdb_vector items = duckdb_list_vector_get_child(output);
     ResultValidity validity(output);
     idx_t item_count = duckdb_list_vector_get_size(output);
-    std::array<std::optional<PrivateParts>, kBlock> parts;
+    std::array<std::optional<PrivateParts>, kNameBlock> parts;
     LongTexts& long_texts = thread_long_texts();
     answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
         PartRows rows{parts};
