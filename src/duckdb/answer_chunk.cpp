@@ -30,7 +30,12 @@ struct RowSettings {
     bool keep_case = false;
     bool keep_ip = false;
 
-    bool operator==(const RowSettings&) const = default;
+    // Not a defaulted ==: this compares the four flags as one word.
+    bool same_as(const RowSettings& other) const noexcept {
+        return tables == other.tables && switches.accept_unknown == other.switches.accept_unknown &&
+               switches.icann_only == other.switches.icann_only && keep_case == other.keep_case &&
+               keep_ip == other.keep_ip;
+    }
 };
 
 // The arguments of one call, read row by row.
@@ -155,7 +160,7 @@ void find_block(Call& call, Block& block) {
             if (!any) {
                 block.settings = settings;
                 any = true;
-            } else if (settings != block.settings) {
+            } else if (!settings.same_as(block.settings)) {
                 break;
             }
         }

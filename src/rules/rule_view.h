@@ -16,8 +16,6 @@ namespace vexlo {
 struct Switches {
     bool accept_unknown = true;
     bool icann_only = false;
-
-    bool operator==(const Switches&) const = default;
 };
 
 // The length of a walk on which no rule has applied yet.
