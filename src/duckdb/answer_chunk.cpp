@@ -2,14 +2,13 @@
 
 #include <array>
 #include <cstdio>
-#include <exception>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <type_traits>
 
-#include "common/fault.h"
 #include "duckdb/vectors.h"
 #include "extract/extract_batch.h"
 #include "extract/text_host.h"
@@ -24,20 +23,6 @@
 namespace vexlo::duckdb {
 namespace {
 
-// Rows answered together, as a column's names are (DuckDB's chunks hold
-// 2048 rows).
-constexpr idx_t kBlock = kNameBlock;
-
-// A failure of the query, with the message DuckDB reports.
-class QueryError : public std::exception {
-public:
-    explicit QueryError(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
-
-private:
-    std::string message_;
-};
-
 // What a row is answered with besides its name.
 struct RowSettings {
     const RuleTables* tables = &compiled_tables();
@@ -45,17 +30,13 @@ struct RowSettings {
     bool keep_case = false;
     bool keep_ip = false;
 
+    // Not a defaulted ==: this compares the four flags as one word.
     bool same_as(const RowSettings& other) const noexcept {
         return tables == other.tables && switches.accept_unknown == other.switches.accept_unknown &&
                switches.icann_only == other.switches.icann_only && keep_case == other.keep_case &&
                keep_ip == other.keep_ip;
     }
 };
-
-// A text of the caller's quoted in a message: at most 64 characters of it,
-// escaped as the list's texts are (the message must be UTF-8 whatever the
-// text's bytes: DuckDB's clients decode it).
-std::string quoted(std::string_view text) { return list_file::quoted(text, 64); }
 
 // The arguments of one call, read row by row.
 class Call {
@@ -92,22 +73,19 @@ public:
             settings = RowSettings{};
             return true;
         }
-        return read_settings(row, settings);
-    }
-
-private:
-    [[noreturn, gnu::cold]] void negative_depth(idx_t row) const {
-        throw QueryError(std::string(form_.name) + "(): depth must be 0 or more, not " +
-                         std::to_string(argument(form_.depth).integer(row)));
-    }
-
-    bool read_settings(idx_t row, RowSettings& settings) {
         settings.tables = form_.rules == kAbsent ? &compiled_tables() : tables(row);
         settings.switches.accept_unknown = flag(form_.accept_unknown, row, true);
         settings.switches.icann_only = flag(form_.icann_only, row, false);
         settings.keep_case = flag(form_.keep_case, row, false);
         settings.keep_ip = flag(form_.keep_ip, row, false);
         return true;
+    }
+
+private:
+    // The messages do not name the function: answer_chunk adds it.
+    [[noreturn, gnu::cold]] void negative_depth(idx_t row) const {
+        throw std::invalid_argument("depth must be 0 or more, not " +
+                                    std::to_string(argument(form_.depth).integer(row)));
     }
 
     const Argument& argument(std::int8_t at) const noexcept {
@@ -124,9 +102,11 @@ private:
         if (resolved_ != nullptr && checksum == resolved_checksum_) return resolved_;
         const RuleTables* found = lists_.find(checksum);
         if (found == nullptr) {
-            throw QueryError(std::string(form_.name) + "(): no list of checksum " + quoted(checksum) +
-                             " is loaded: psl_load_rules(path) loads one, psl_list_checksum() "
-                             "names the compiled one");
+            // At most 64 characters of the checksum, escaped as the list's
+            // texts are: the message must be UTF-8 whatever its bytes.
+            throw std::invalid_argument("no list of checksum " + list_file::quoted(checksum, 64) +
+                                        " is loaded: psl_load_rules(path) loads one, "
+                                        "psl_list_checksum() names the compiled one");
         }
         resolved_checksum_.assign(checksum);
         resolved_ = found;
@@ -158,21 +138,22 @@ private:
     return texts[which];
 }
 
-// The rows of a call are answered a block at a time: up to kBlock rows
-// that share their settings (a block ends early where the settings change,
-// which rows of one call seldom do), their names matched together.
+// The rows of a call are answered a block at a time, as a column's names
+// are (DuckDB's chunks hold 2048 rows): up to kNameBlock rows that share
+// their settings (a block ends early where the settings change, which rows
+// of one call seldom do), their names matched together.
 struct Block {
     idx_t first = 0;
     idx_t end = 0;
     RowSettings settings;  // of its rows without a NULL argument
-    std::array<bool, kBlock> null;  // a row with a NULL argument
+    std::array<bool, kNameBlock> null;  // a row with a NULL argument
 };
 
 // The block that starts at `block.first`.
 void find_block(Call& call, Block& block) {
     bool any = false;
     idx_t row = block.first;
-    for (; row < call.rows() && row - block.first < kBlock; ++row) {
+    for (; row < call.rows() && row - block.first < kNameBlock; ++row) {
         RowSettings settings;
         const bool null = !call.settings(row, settings);
         if (!null) {
@@ -186,16 +167,6 @@ void find_block(Call& call, Block& block) {
         block.null[row - block.first] = null;
     }
     block.end = row;
-}
-
-// Calls `answer(block)` for each block of the call's rows, in order.
-template <class Answer>
-void each_block(Call& call, Answer&& answer) {
-    Block block;
-    for (block.first = 0; block.first < call.rows(); block.first = block.end) {
-        find_block(call, block);
-        answer(block);
-    }
 }
 
 // Answers each block's names, its rows' first arguments (a row with a NULL
@@ -222,34 +193,29 @@ void answer_names(Call& call, Write&& write) {
         [&](const NameBatch& batch) { write(block.first, batch, block.settings); });
 }
 
-// The writers of a block's answers into result vectors, from its first row.
-struct TextRows {
-    TextResult& result;
+// The writer of a block's answers into a result vector, from its first row.
+template <class Result>
+struct BlockRows {
+    Result& result;
     idx_t first;
     void none(std::size_t k) { result.put_null(first + k); }
     void text(std::size_t k, std::string_view text) { result.put(first + k, text); }
-};
-
-struct TruthRows {
-    TruthResult& result;
-    idx_t first;
-    void none(std::size_t k) { result.put_null(first + k); }
     void truth(std::size_t k, bool value) { result.put(first + k, value); }
 };
 
 // The labels of a block's rows, gathered: room is made for all of them
 // before any is written, as growing the items may move them.
 struct PartRows {
-    std::array<std::optional<PrivateParts>, kBlock>& found;
+    std::array<std::optional<PrivateParts>, kNameBlock>& found;
     void none(std::size_t k) { found[k].reset(); }
     void parts(std::size_t k, const PrivateParts& parts) { found[k] = parts; }
 };
 
-template <Question Q>
-void answer_texts(Call& call, duckdb_vector output) {
-    TextResult result(output, thread_long_texts());
+// A text (TextResult) or a truth (TruthResult) for each row.
+template <Question Q, class Result>
+void answer_rows(Call& call, Result&& result) {
     answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
-        TextRows rows{result, first};
+        BlockRows<std::remove_reference_t<Result>> rows{result, first};
         write_answers<Q>(
             batch, settings.keep_case,
             [&](std::size_t k) { return Q == Question::kSubdomain ? call.depth(first + k) : 0; }, rows);
@@ -257,21 +223,12 @@ void answer_texts(Call& call, duckdb_vector output) {
     result.finish();
 }
 
-template <Question Q>
-void answer_truths(Call& call, duckdb_vector output) {
-    TruthResult result(output);
-    answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings&) {
-        TruthRows rows{result, first};
-        write_answers<Q>(batch, false, [](std::size_t) { return 0; }, rows);
-    });
-}
-
 void answer_parts(Call& call, duckdb_vector output) {
     auto* const lists = static_cast<duckdb_list_entry*>(duckdb_vector_get_data(output));
     const duckdb_vector items = duckdb_list_vector_get_child(output);
     ResultValidity validity(output);
     idx_t item_count = duckdb_list_vector_get_size(output);
-    std::array<std::optional<PrivateParts>, kBlock> parts;
+    std::array<std::optional<PrivateParts>, kNameBlock> parts;
     LongTexts& long_texts = thread_long_texts();
     answer_names(call, [&](idx_t first, const NameBatch& batch, const RowSettings& settings) {
         PartRows rows{parts};
@@ -308,18 +265,12 @@ void answer_hosts(Call& call, duckdb_vector output) {
     std::string copy;
     for (idx_t row = 0; row < call.rows(); ++row) {
         RowSettings settings;
-        if (!call.settings(row, settings)) {
-            result.put_null(row);
-            continue;
-        }
-        const std::string_view text = call.name(row);
+        TextHost host{TextHost::Kind::kNone, {}};
         // A text that is not UTF-8 has no host, as it is no name for the
         // questions.
-        if (!is_utf8(text)) {
-            result.put_null(row);
-            continue;
+        if (call.settings(row, settings) && is_utf8(call.name(row))) {
+            host = host_of_text(call.name(row), settings.keep_ip, copy);
         }
-        const TextHost host = host_of_text(text, settings.keep_ip, copy);
         if (host.kind != TextHost::Kind::kNone) {
             result.put(row, host.host);
         } else {
@@ -331,25 +282,16 @@ void answer_hosts(Call& call, duckdb_vector output) {
 
 // Each of DuckDB's threads keeps an extract batch from call to call, made
 // again only when the switches change.
-struct ThreadExtractBatch {
-    std::optional<ExtractBatch> batch;
-    ExtractOptions options;
-};
-
-[[gnu::noinline]] ThreadExtractBatch& thread_extract_batch() {
-    thread_local ThreadExtractBatch extract;
-    return extract;
-}
-
-ExtractBatch& extract_batch(const RowSettings& settings) {
-    ThreadExtractBatch& extract = thread_extract_batch();
-    const ExtractOptions& had = extract.options;
-    if (!extract.batch || had.keep_ip != settings.keep_ip ||
-        had.accept_unknown != settings.switches.accept_unknown || had.keep_case != settings.keep_case) {
-        extract.options = {settings.keep_ip, settings.switches.accept_unknown, settings.keep_case};
-        extract.batch.emplace(extract.options, every_extract_field());
+[[gnu::noinline]] ExtractBatch& extract_batch(const RowSettings& settings) {
+    thread_local std::optional<ExtractBatch> batch;
+    thread_local ExtractOptions made_with;
+    const ExtractOptions options{settings.keep_ip, settings.switches.accept_unknown,
+                                 settings.keep_case};
+    if (!batch || options != made_with) {
+        made_with = options;
+        batch.emplace(options, every_extract_field());
     }
-    return *extract.batch;
+    return *batch;
 }
 
 // The extract record of each text, from the extract batch of each block.
@@ -360,7 +302,9 @@ void answer_extracts(Call& call, duckdb_vector output) {
         fields[i].emplace(duckdb_struct_vector_get_child(output, i), thread_long_texts(i));
     }
     std::string rule;
-    each_block(call, [&](const Block& block) {
+    Block block;
+    for (block.first = 0; block.first < call.rows(); block.first = block.end) {
+        find_block(call, block);
         ExtractBatch& batch = extract_batch(block.settings);
         batch.clear();
         for (idx_t row = block.first; row < block.end; ++row) {
@@ -396,26 +340,29 @@ void answer_extracts(Call& call, duckdb_vector output) {
                 }
             }
         }
-    });
+    }
     for (std::optional<TextResult>& field : fields) field->finish();
 }
 
 void answer(Call& call, duckdb_vector output) {
+    using enum Question;
     switch (call.form().question) {
-        case Question::kExtract: return answer_extracts(call, output);
-        case Question::kPublicSuffix: return answer_texts<Question::kPublicSuffix>(call, output);
-        case Question::kPrivateSuffix: return answer_texts<Question::kPrivateSuffix>(call, output);
-        case Question::kSubdomain: return answer_texts<Question::kSubdomain>(call, output);
-        case Question::kIsPublic: return answer_truths<Question::kIsPublic>(call, output);
-        case Question::kIsPrivate: return answer_truths<Question::kIsPrivate>(call, output);
-        case Question::kPrivateParts: return answer_parts(call, output);
-        case Question::kHost: return answer_hosts(call, output);
+        case kExtract: return answer_extracts(call, output);
+        case kPublicSuffix:
+            return answer_rows<kPublicSuffix>(call, TextResult(output, thread_long_texts()));
+        case kPrivateSuffix:
+            return answer_rows<kPrivateSuffix>(call, TextResult(output, thread_long_texts()));
+        case kSubdomain: return answer_rows<kSubdomain>(call, TextResult(output, thread_long_texts()));
+        case kIsPublic: return answer_rows<kIsPublic>(call, TruthResult(output));
+        case kIsPrivate: return answer_rows<kIsPrivate>(call, TruthResult(output));
+        case kPrivateParts: return answer_parts(call, output);
+        case kHost: return answer_hosts(call, output);
     }
 }
 
 // Reports a failure without allocating: the message may be about memory.
 void report(duckdb_function_info info, const char* function, const char* what) {
-    char message[512];
+    char message[1024];  // room for a quoted checksum of 64 escaped characters
     std::snprintf(message, sizeof message, "%s(): %s", function, what);
     duckdb_scalar_function_set_error(info, message);
 }
@@ -427,12 +374,8 @@ void answer_chunk(duckdb_function_info info, duckdb_data_chunk input, duckdb_vec
     try {
         Call call(function, input);
         answer(call, output);
-    } catch (const QueryError& error) {
-        duckdb_scalar_function_set_error(info, error.what());
     } catch (const std::bad_alloc&) {
         report(info, function.form->name, "out of memory");
-    } catch (const Fault& fault) {
-        report(info, function.form->name, fault.what());
     } catch (const std::exception& error) {
         report(info, function.form->name, error.what());
     } catch (...) {

@@ -42,6 +42,18 @@ constexpr std::size_t kFirstRead = std::size_t{1} << 16;
 
 }  // namespace
 
+std::optional<std::string> taken_text(duckdb_value value) {
+    std::optional<std::string> text;
+    if (!duckdb_is_null_value(value)) {
+        if (char* chars = duckdb_get_varchar(value)) {
+            text.emplace(chars);
+            duckdb_free(chars);
+        }
+    }
+    duckdb_destroy_value(&value);
+    return text;
+}
+
 std::string error_text(duckdb_error_data error) {
     if (error == nullptr || !duckdb_error_data_has_error(error)) return {};
     const char* message = duckdb_error_data_message(error);
@@ -53,14 +65,10 @@ std::string error_text(duckdb_error_data error) {
     return text;
 }
 
-ClientFile::~ClientFile() {
-    if (handle_ != nullptr) duckdb_destroy_file_handle(&handle_);
-}
-
-std::string ClientFile::read(std::size_t limit, std::string& data) {
+std::string read_file(duckdb_file_handle file, std::size_t limit, std::string& data) {
     data.clear();
     // Regular files say their size; growing stops at `limit` either way.
-    const std::int64_t size = duckdb_file_handle_size(handle_);
+    const std::int64_t size = duckdb_file_handle_size(file);
     std::size_t room = size >= 0 ? static_cast<std::size_t>(size) + 1 : kFirstRead;
     data.resize(std::min(std::max(room, kFirstRead), limit));
     std::size_t filled = 0;
@@ -69,9 +77,9 @@ std::string ClientFile::read(std::size_t limit, std::string& data) {
             if (filled == limit) break;
             data.resize(std::min(limit, data.size() * 2));
         }
-        const std::int64_t got = duckdb_file_handle_read(handle_, data.data() + filled,
+        const std::int64_t got = duckdb_file_handle_read(file, data.data() + filled,
                                                          static_cast<std::int64_t>(data.size() - filled));
-        if (got < 0) return taken_error_text(duckdb_file_handle_error_data(handle_));
+        if (got < 0) return taken_error_text(duckdb_file_handle_error_data(file));
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
     }
@@ -94,16 +102,8 @@ std::string ClientFiles::setting(const char* name, bool* truth) const {
     duckdb_config_option_scope scope = DUCKDB_CONFIG_OPTION_SCOPE_INVALID;
     duckdb_value value = duckdb_client_context_get_config_option(context_, name, &scope);
     if (value == nullptr) return {};
-    std::string text;
-    if (!duckdb_is_null_value(value)) {
-        if (truth != nullptr) *truth = duckdb_get_bool(value);
-        if (char* chars = duckdb_get_varchar(value)) {
-            text = chars;
-            duckdb_free(chars);
-        }
-    }
-    duckdb_destroy_value(&value);
-    return text;
+    if (truth != nullptr && !duckdb_is_null_value(value)) *truth = duckdb_get_bool(value);
+    return taken_text(value).value_or("");
 }
 
 bool ClientFiles::external_access() const {

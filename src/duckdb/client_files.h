@@ -6,30 +6,24 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
 
 #include "duckdb/duckdb_api.h"
 
 namespace vexlo::duckdb {
 
-// A file opened through ClientFiles::open; closed when it goes.
-class ClientFile {
-public:
-    ClientFile() = default;
-    explicit ClientFile(duckdb_file_handle handle) : handle_(handle) {}
-    ClientFile(ClientFile&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    ClientFile& operator=(ClientFile&&) = delete;
-    ~ClientFile();
-
-    explicit operator bool() const noexcept { return handle_ != nullptr; }
-
-    // Reads the file from its start into `data`, `limit` bytes at most.
-    // Returns DuckDB's error, or "" once read.
-    std::string read(std::size_t limit, std::string& data);
-
-private:
-    duckdb_file_handle handle_ = nullptr;
+struct CloseFile {
+    void operator()(duckdb_file_handle file) const noexcept { duckdb_destroy_file_handle(&file); }
 };
+// A file opened through ClientFiles::open; closed when it goes.
+using ClientFile = std::unique_ptr<std::remove_pointer_t<duckdb_file_handle>, CloseFile>;
+
+// Reads `file` from its start into `data`, `limit` bytes at most. Returns
+// DuckDB's error, or "" once read.
+std::string read_file(duckdb_file_handle file, std::size_t limit, std::string& data);
 
 class ClientFiles {
 public:
@@ -58,6 +52,9 @@ private:
     duckdb_client_context context_ = nullptr;
     duckdb_file_system files_ = nullptr;
 };
+
+// The text of `value`, which is taken (destroyed); none when it is NULL.
+std::optional<std::string> taken_text(duckdb_value value);
 
 // "Permission Error: Cannot access file ..." for DuckDB's error `error`,
 // named by its type as DuckDB names it; "" when there is none.

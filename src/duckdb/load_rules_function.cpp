@@ -25,7 +25,6 @@
 #include "duckdb/local_file_kind.h"
 #include "duckdb/logical_type.h"
 #include "duckdb/register_functions.h"
-#include "duckdb/vectors.h"
 #include "list_file/limits.h"
 #include "list_file/loaded_list.h"
 #include "list_file/message_text.h"
@@ -46,21 +45,6 @@ struct LoadedRow {
     std::int64_t rule_count;
 };
 
-// The path argument, copied; nothing when it is NULL.
-std::optional<std::string> path_argument(duckdb_bind_info info) {
-    duckdb_value value = duckdb_bind_get_parameter(info, 0);
-    std::optional<std::string> path;
-    if (!duckdb_is_null_value(value)) {
-        char* text = duckdb_get_varchar(value);
-        if (text != nullptr) {
-            path.emplace(text);
-            duckdb_free(text);
-        }
-    }
-    duckdb_destroy_value(&value);
-    return path;
-}
-
 // Why the file at `path` is not read, or "" once its bytes (kMaxFileBytes + 1
 // at most, so that a larger file is refused as vexlo.load_rules refuses it)
 // are in `data`.
@@ -75,11 +59,11 @@ std::string read_list_file(duckdb_bind_info info, const std::string& path, std::
         return std::string("the path names ") + kind_name(kind) + ", not a regular file";
     }
     std::string error;
-    ClientFile file = files.open(path, error);
+    const ClientFile file = files.open(path, error);
     if (!file) return error;
     // DuckDB allowed the query to open it: what it is may be said.
     if (kind == FileKind::kDirectory) return "the path names a directory, not a regular file";
-    return file.read(list_file::kMaxFileBytes + 1, data);
+    return read_file(file.get(), list_file::kMaxFileBytes + 1, data);
 }
 
 void bind_error(duckdb_bind_info info, const std::string& message) {
@@ -91,7 +75,7 @@ void delete_row(void* row) { delete static_cast<LoadedRow*>(row); }
 void bind(duckdb_bind_info info) {
     try {
         auto& lists = **static_cast<std::shared_ptr<LoadedLists>*>(duckdb_bind_get_extra_info(info));
-        const std::optional<std::string> path = path_argument(info);
+        const std::optional<std::string> path = taken_text(duckdb_bind_get_parameter(info, 0));
         if (!path) return bind_error(info, std::string(kName) + "(): the path is NULL");
         if (path->size() > kMaxPathBytes) {
             return bind_error(info, std::string(kName) + "(): the path has " + list_file::with_thousands(path->size()) +
@@ -112,8 +96,8 @@ void bind(duckdb_bind_info info) {
         auto row = std::make_unique<LoadedRow>(
             LoadedRow{kept.checksum, kept.version, static_cast<std::int64_t>(kept.rule_count)});
 
-        const LogicalType text(DUCKDB_TYPE_VARCHAR);
-        const LogicalType count(DUCKDB_TYPE_BIGINT);
+        const LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
+        const LogicalType count = logical_type(DUCKDB_TYPE_BIGINT);
         duckdb_bind_add_result_column(info, "checksum", text.get());
         duckdb_bind_add_result_column(info, "version", text.get());
         duckdb_bind_add_result_column(info, "rule_count", count.get());
@@ -139,30 +123,22 @@ void init(duckdb_init_info info) {
 
 void scan(duckdb_function_info info, duckdb_data_chunk output) {
     bool& given = *static_cast<bool*>(duckdb_function_get_init_data(info));
-    if (given) {
-        duckdb_data_chunk_set_size(output, 0);
-        return;
-    }
+    duckdb_data_chunk_set_size(output, given ? 0 : 1);
+    if (given) return;
     given = true;
     const auto& row = *static_cast<const LoadedRow*>(duckdb_function_get_bind_data(info));
-    try {
-        LongTexts long_texts;
-        TextResult checksum(duckdb_data_chunk_get_vector(output, 0), long_texts);
-        checksum.put(0, row.checksum);
-        checksum.finish();
-        TextResult version(duckdb_data_chunk_get_vector(output, 1), long_texts);
-        if (row.version) {
-            version.put(0, *row.version);
-        } else {
-            version.put_null(0);
-        }
-        version.finish();
-        static_cast<std::int64_t*>(duckdb_vector_get_data(duckdb_data_chunk_get_vector(output, 2)))[0] =
-            row.rule_count;
-        duckdb_data_chunk_set_size(output, 1);
-    } catch (const std::bad_alloc&) {
-        duckdb_function_set_error(info, "psl_load_rules(): out of memory");
+    const duckdb_vector checksum = duckdb_data_chunk_get_vector(output, 0);
+    const duckdb_vector version = duckdb_data_chunk_get_vector(output, 1);
+    duckdb_vector_assign_string_element_len(checksum, 0, row.checksum.data(), row.checksum.size());
+    if (row.version) {
+        duckdb_vector_assign_string_element_len(version, 0, row.version->data(),
+                                                row.version->size());
+    } else {
+        duckdb_vector_ensure_validity_writable(version);
+        duckdb_validity_set_row_invalid(duckdb_vector_get_validity(version), 0);
     }
+    static_cast<std::int64_t*>(duckdb_vector_get_data(duckdb_data_chunk_get_vector(output, 2)))[0] =
+        row.rule_count;
 }
 
 void delete_lists(void* lists) { delete static_cast<std::shared_ptr<LoadedLists>*>(lists); }
@@ -173,7 +149,7 @@ bool register_load_rules(duckdb_connection connection, const std::shared_ptr<Loa
                          std::string& error) {
     duckdb_table_function function = duckdb_create_table_function();
     duckdb_table_function_set_name(function, kName);
-    const LogicalType text(DUCKDB_TYPE_VARCHAR);
+    const LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
     duckdb_table_function_add_parameter(function, text.get());
     duckdb_table_function_set_extra_info(function, new std::shared_ptr<LoadedLists>(lists),
                                          delete_lists);

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <iterator>
 
 namespace vexlo::duckdb {
 namespace {
@@ -18,14 +20,7 @@ FileKind kind_at(const std::string& path) {
 }
 
 // How much a kind weighs when spellings disagree: the larger wins.
-int weight(FileKind kind) noexcept {
-    switch (kind) {
-        case FileKind::kNothing: return 0;
-        case FileKind::kRegular: return 1;
-        case FileKind::kDirectory: return 2;
-        default: return 3;
-    }
-}
+int weight(FileKind kind) noexcept { return std::min(static_cast<int>(kind), 3); }
 
 // The path that a `file:` URL names, as DuckDB reads it, or "" for a path
 // that is not one. Repeated slashes name what one names.
@@ -54,16 +49,10 @@ FileKind local_file_kind(std::string_view path, std::string_view home) {
 bool may_open(FileKind kind) noexcept { return weight(kind) < 3; }
 
 const char* kind_name(FileKind kind) noexcept {
-    switch (kind) {
-        case FileKind::kNothing: return "nothing";
-        case FileKind::kRegular: return "a regular file";
-        case FileKind::kDirectory: return "a directory";
-        case FileKind::kFifo: return "a FIFO";
-        case FileKind::kSocket: return "a socket";
-        case FileKind::kCharacterDevice: return "a character device";
-        case FileKind::kBlockDevice: return "a block device";
-    }
-    return "nothing";
+    constexpr const char* kNames[] = {"nothing",  "a regular file",     "a directory",   "a FIFO",
+                                      "a socket", "a character device", "a block device"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(FileKind::kBlockDevice) + 1);
+    return kNames[static_cast<std::size_t>(kind)];
 }
 
 }  // namespace vexlo::duckdb

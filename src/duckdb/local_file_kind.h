@@ -11,6 +11,8 @@
 
 namespace vexlo::duckdb {
 
+// In the order in which they win when spellings disagree (local_file_kind),
+// the last four alike.
 enum class FileKind {
     kNothing,  // nothing there, or nothing this machine can look at (a URL)
     kRegular,

@@ -2,27 +2,20 @@
 // DuckDB copies a type wherever it is handed one.
 #pragma once
 
+#include <memory>
+#include <type_traits>
+
 #include "duckdb/duckdb_api.h"
 
 namespace vexlo::duckdb {
 
-class LogicalType {
-public:
-    explicit LogicalType(duckdb_type id) : type_(duckdb_create_logical_type(id)) {}
-    explicit LogicalType(duckdb_logical_type owned) noexcept : type_(owned) {}
-    LogicalType(const LogicalType&) = delete;
-    LogicalType& operator=(const LogicalType&) = delete;
-    ~LogicalType() { duckdb_destroy_logical_type(&type_); }
-
-    // A LIST of `item`.
-    static LogicalType list_of(const LogicalType& item) {
-        return LogicalType(duckdb_create_list_type(item.type_));
-    }
-
-    duckdb_logical_type get() const noexcept { return type_; }
-
-private:
-    duckdb_logical_type type_;
+struct DestroyLogicalType {
+    void operator()(duckdb_logical_type type) const noexcept { duckdb_destroy_logical_type(&type); }
 };
+using LogicalType = std::unique_ptr<std::remove_pointer_t<duckdb_logical_type>, DestroyLogicalType>;
+
+inline LogicalType logical_type(duckdb_type id) {
+    return LogicalType(duckdb_create_logical_type(id));
+}
 
 }  // namespace vexlo::duckdb

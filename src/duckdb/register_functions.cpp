@@ -8,7 +8,6 @@
 
 #include "duckdb/answer_chunk.h"
 #include "duckdb/logical_type.h"
-#include "duckdb/vectors.h"
 #include "extract/fields.h"
 #include "rules/compiled_tables.h"
 
@@ -31,10 +30,10 @@ LogicalType extract_record(const LogicalType& text) {
 
 // The types of a form's arguments and result.
 struct Types {
-    LogicalType text{DUCKDB_TYPE_VARCHAR};
-    LogicalType truth{DUCKDB_TYPE_BOOLEAN};
-    LogicalType integer{DUCKDB_TYPE_BIGINT};
-    LogicalType texts = LogicalType::list_of(text);
+    LogicalType text = logical_type(DUCKDB_TYPE_VARCHAR);
+    LogicalType truth = logical_type(DUCKDB_TYPE_BOOLEAN);
+    LogicalType integer = logical_type(DUCKDB_TYPE_BIGINT);
+    LogicalType texts{duckdb_create_list_type(text.get())};
     LogicalType record = extract_record(text);
 
     duckdb_logical_type argument(const Form& form, std::int8_t at) const noexcept {
@@ -57,58 +56,34 @@ struct Types {
     }
 };
 
-// One overload of a function set; the set copies it.
-void add_form(duckdb_scalar_function_set set, const Form& form, const Types& types,
-              const std::shared_ptr<LoadedLists>& lists) {
-    duckdb_scalar_function function = duckdb_create_scalar_function();
-    duckdb_scalar_function_set_name(function, form.name);
-    for (std::int8_t at = 0; at < form.argument_count; ++at) {
-        duckdb_scalar_function_add_parameter(function, types.argument(form, at));
+// Registers the function set `name`: `overload(function, i)` describes the
+// i-th of its `count` overloads, each a new scalar function that the set
+// copies.
+template <class Overload>
+bool register_set(duckdb_connection connection, const char* name, std::size_t count,
+                  std::string& error, Overload&& overload) {
+    duckdb_scalar_function_set set = duckdb_create_scalar_function_set(name);
+    for (std::size_t i = 0; i < count; ++i) {
+        duckdb_scalar_function function = duckdb_create_scalar_function();
+        duckdb_scalar_function_set_name(function, name);
+        overload(function, i);
+        duckdb_add_scalar_function_to_set(set, function);
+        duckdb_destroy_scalar_function(&function);
     }
-    duckdb_scalar_function_set_return_type(function, types.result(form));
-    duckdb_scalar_function_set_extra_info(function, new FunctionInfo{&form, lists},
-                                          delete_function_info);
-    duckdb_scalar_function_set_function(function, answer_chunk);
-    duckdb_add_scalar_function_to_set(set, function);
-    duckdb_destroy_scalar_function(&function);
-}
-
-bool register_set(duckdb_connection connection, std::span<const Form> forms, const Types& types,
-                  const std::shared_ptr<LoadedLists>& lists, std::string& error) {
-    duckdb_scalar_function_set set = duckdb_create_scalar_function_set(forms.front().name);
-    for (const Form& form : forms) add_form(set, form, types, lists);
     const bool registered = duckdb_register_scalar_function_set(connection, set) == DuckDBSuccess;
     duckdb_destroy_scalar_function_set(&set);
-    if (!registered) error = std::string("DuckDB refused the functions ") + forms.front().name;
+    if (!registered) error = std::string("DuckDB refused the function ") + name;
     return registered;
 }
 
 // psl_list_checksum(): the checksum of the compiled list, which names it
 // where a function takes `rules`.
-void list_checksum(duckdb_function_info info, duckdb_data_chunk input, duckdb_vector output) {
-    try {
-        LongTexts long_texts;
-        TextResult result(output, long_texts);
-        const idx_t rows = duckdb_data_chunk_get_size(input);
-        for (idx_t row = 0; row < rows; ++row) result.put(row, compiled_list.checksum);
-        result.finish();
-    } catch (const std::bad_alloc&) {
-        duckdb_scalar_function_set_error(info, "psl_list_checksum(): out of memory");
+void list_checksum(duckdb_function_info, duckdb_data_chunk input, duckdb_vector output) {
+    const std::string_view checksum = compiled_list.checksum;
+    for (idx_t row = 0; row < duckdb_data_chunk_get_size(input); ++row) {
+        duckdb_vector_assign_string_element_len(output, row, checksum.data(), checksum.size());
     }
 }
-
-bool register_list_checksum(duckdb_connection connection, const Types& types, std::string& error) {
-    duckdb_scalar_function function = duckdb_create_scalar_function();
-    duckdb_scalar_function_set_name(function, "psl_list_checksum");
-    duckdb_scalar_function_set_return_type(function, types.text.get());
-    duckdb_scalar_function_set_function(function, list_checksum);
-    const bool registered = duckdb_register_scalar_function(connection, function) == DuckDBSuccess;
-    duckdb_destroy_scalar_function(&function);
-    if (!registered) error = "DuckDB refused the function psl_list_checksum";
-    return registered;
-}
-
-}  // namespace
 
 bool register_question_functions(duckdb_connection connection,
                                  const std::shared_ptr<LoadedLists>& lists, std::string& error) {
@@ -118,12 +93,41 @@ bool register_question_functions(duckdb_connection connection,
     for (std::size_t first = 0; first < forms.size();) {
         std::size_t end = first + 1;
         while (end < forms.size() && std::strcmp(forms[end].name, forms[first].name) == 0) ++end;
-        if (!register_set(connection, forms.subspan(first, end - first), types, lists, error)) {
+        const auto overload = [&](duckdb_scalar_function function, std::size_t i) {
+            const Form& form = forms[first + i];
+            for (std::int8_t at = 0; at < form.argument_count; ++at) {
+                duckdb_scalar_function_add_parameter(function, types.argument(form, at));
+            }
+            duckdb_scalar_function_set_return_type(function, types.result(form));
+            duckdb_scalar_function_set_extra_info(function, new FunctionInfo{&form, lists},
+                                                  delete_function_info);
+            duckdb_scalar_function_set_function(function, answer_chunk);
+        };
+        if (!register_set(connection, forms[first].name, end - first, error, overload)) {
             return false;
         }
         first = end;
     }
-    return register_list_checksum(connection, types, error);
+    return register_set(connection, "psl_list_checksum", 1, error,
+                        [&](duckdb_scalar_function function, std::size_t) {
+                            duckdb_scalar_function_set_return_type(function, types.text.get());
+                            duckdb_scalar_function_set_function(function, list_checksum);
+                        });
+}
+
+}  // namespace
+
+bool register_functions(duckdb_connection connection, std::string& error) {
+    try {
+        // Every function of one database shares its loaded lists; they go
+        // when the last function holding them does, with the database.
+        const auto lists = std::make_shared<LoadedLists>();
+        return register_question_functions(connection, lists, error) &&
+               register_load_rules(connection, lists, error);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return false;
+    }
 }
 
 }  // namespace vexlo::duckdb

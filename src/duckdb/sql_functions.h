@@ -2,16 +2,6 @@
 // Form: the question it answers and where its arguments stand. A switch that
 // a form leaves out takes the default of the Python function of the same
 // name; `rules`, when given, names a loaded list by its checksum.
-//
-//   psl_publicsuffix(name [, accept_unknown, icann_only, keep_case] [, rules])
-//   psl_privatesuffix(...)                       the same arguments
-//   psl_privateparts(...)                        the same, a VARCHAR[]
-//   psl_is_public(name [, accept_unknown, icann_only] [, rules])
-//   psl_is_private(...)                          the same
-//   psl_subdomain(name, depth [, accept_unknown, icann_only, keep_case] [, rules])
-//   psl_host(text [, keep_ip])
-//   psl_extract(text [, keep_ip, accept_unknown, keep_case] [, rules])
-//                                               a STRUCT of the record's fields
 #pragma once
 
 #include <cstdint>

@@ -23,17 +23,6 @@ namespace vexlo::duckdb {
 // The most bytes a VARCHAR element holds inside itself.
 inline constexpr std::size_t kInlineBytes = sizeof(duckdb_string_t{}.value.inlined.inlined);
 
-// The bytes of an element, wherever they are: exactly its length may be read.
-inline std::string_view element_text(const duckdb_string_t& element) noexcept {
-    const std::uint32_t size = element.value.inlined.length;
-    return size <= kInlineBytes ? std::string_view(element.value.inlined.inlined, size)
-                                : std::string_view(element.value.pointer.ptr, size);
-}
-
-inline bool row_is_valid(const std::uint64_t* validity, idx_t row) noexcept {
-    return validity == nullptr || ((validity[row / 64] >> (row % 64)) & 1) != 0;
-}
-
 // One argument of a call: the values of its vector and their validity. The
 // C API hands every argument over flat, a value per row.
 struct Argument {
@@ -44,9 +33,15 @@ struct Argument {
     explicit Argument(duckdb_vector vector)
         : data(duckdb_vector_get_data(vector)), validity(duckdb_vector_get_validity(vector)) {}
 
-    bool valid(idx_t row) const noexcept { return row_is_valid(validity, row); }
+    bool valid(idx_t row) const noexcept {
+        return validity == nullptr || ((validity[row / 64] >> (row % 64)) & 1) != 0;
+    }
+    // The bytes of an element, wherever they are: exactly its length may be read.
     std::string_view text(idx_t row) const noexcept {
-        return element_text(static_cast<const duckdb_string_t*>(data)[row]);
+        const duckdb_string_t& element = static_cast<const duckdb_string_t*>(data)[row];
+        const std::uint32_t size = element.value.inlined.length;
+        return size <= kInlineBytes ? std::string_view(element.value.inlined.inlined, size)
+                                    : std::string_view(element.value.pointer.ptr, size);
     }
     bool truth(idx_t row) const noexcept { return static_cast<const bool*>(data)[row]; }
     std::int64_t integer(idx_t row) const noexcept {
@@ -168,6 +163,7 @@ public:
         values_[row] = false;
         validity_.set_null(row);
     }
+    void finish() noexcept {}  // nothing is held back
 
 private:
     bool* values_;

@@ -19,6 +19,8 @@ struct ExtractOptions {
     bool keep_ip = false;         // an IP literal is a host (with no other field)
     bool accept_unknown = true;   // as for the six questions
     bool keep_case = false;       // text fields in the caller's spelling
+
+    bool operator==(const ExtractOptions&) const = default;
 };
 
 class TextExtraction {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/parallel.h"
-#include "host/find_host.h"
+#include "extract/text_host.h"
 #include "lines/escape.h"
 #include "lines/line_cutter.h"
 #include "normalize/utf8_check.h"
@@ -16,19 +16,6 @@
 
 namespace vexlo::lines {
 namespace {
-
-// The host that the answers for `line` are for when each line is a URL or an
-// e-mail address: empty when it has none. A host written with TAB or CR (a
-// line holds no LF) or with full stops is copied to `copy` as it reads.
-std::string_view host_of_line(std::string_view line, std::string& copy) {
-    const host::FoundHost found = host::find_host(line);
-    // The questions are about domains; an IP literal has no answers.
-    if (!host::is_answer(found, false)) return {};
-    if (!found.needs_copy()) return found.text();
-    copy.resize(found.text().size());
-    copy.resize(host::copy_host(found.text(), copy.data()));
-    return copy;
-}
 
 // The lines of one block of names: their texts, and whether each is
 // unreadable (not UTF-8).
@@ -71,7 +58,8 @@ void answer_lines(std::string_view block, bool at_end, const RowFormat& format,
         RowText& text = group->texts[i];
         text = {line, padded, line, padded};
         if (format.urls && !group->unreadable[i]) {
-            text.host = host_of_line(line, group->copies[i]);
+            // The questions are about domains: an IP literal has no answers.
+            text.host = host_of_text(line, false, group->copies[i]).host;
             // A host inside the line is followed by the rest of it; a copy
             // is not.
             text.host_padded = padded && text.host.data() != group->copies[i].data();
@@ -163,22 +151,13 @@ std::size_t answer_name(std::string_view name, const RowFormat& format, const Ru
     }
     std::string copy;
     RowText text{name, false, name, false};
-    if (format.urls) text.host = host_of_line(name, copy);
-    std::optional<MatchView> view;
-    const Verdict* verdict = nullptr;
-    std::optional<Match> match;
+    if (format.urls) text.host = host_of_text(name, false, copy).host;
+    // Matched in both views, as write_row takes a match with its verdict.
     std::optional<TracedMatch> traced;
-    if (format.needs_verdict()) {
-        traced = trace_domain(text.host, tables, format.switches.accept_unknown);
-        if (traced) {
-            view = traced->match.view();
-            verdict = &traced->verdict;
-        }
-    } else if (format.needs_match()) {
-        match = match_domain(text.host, tables, format.switches);
-        if (match) view = match->view();
-    }
-    write_row(format, text, {view ? &*view : nullptr, verdict, &tables}, false, output);
+    if (format.needs_match()) traced = trace_domain(text.host, tables, format.switches.accept_unknown);
+    const std::optional<MatchView> view = traced ? std::optional(traced->match.view()) : std::nullopt;
+    write_row(format, text, {view ? &*view : nullptr, traced ? &traced->verdict : nullptr, &tables},
+              false, output);
     return 0;
 }
 

@@ -23,62 +23,56 @@ constexpr Replacement with(std::string_view text) {
     return replacement;
 }
 
-constexpr Table tsv_table(bool item, bool labels) {
-    Table table{};
-    table['\\'] = with("\\\\");
-    table['\t'] = with("\\t");
-    table['\n'] = with("\\n");
-    table['\r'] = with("\\r");
-    if (item || labels) table[' '] = with("\\x20");
-    if (labels) table['.'] = with(" ");
-    return table;
-}
+constexpr bool is_json(Escape e) { return e == Escape::json || e == Escape::json_labels; }
+constexpr bool is_labels(Escape e) { return e == Escape::tsv_labels || e == Escape::json_labels; }
+// A space separates the items of privateparts in TSV.
+constexpr bool is_tsv_item(Escape e) { return e == Escape::tsv_item || e == Escape::tsv_labels; }
 
-constexpr Table json_table(bool labels) {
+constexpr Table table_for(Escape kind) {
     Table table{};
-    constexpr char kHex[] = "0123456789abcdef";
-    for (int byte = 0; byte < 0x20; ++byte) {
-        const char text[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 15]};
-        table[byte] = with({text, 6});
+    if (is_json(kind)) {
+        constexpr char kHex[] = "0123456789abcdef";
+        for (int byte = 0; byte < 0x20; ++byte) {
+            const char text[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 15]};
+            table[byte] = with({text, 6});
+        }
+        table['"'] = with("\\\"");
+        table['\b'] = with("\\b");
+        table['\f'] = with("\\f");
     }
-    table['"'] = with("\\\"");
     table['\\'] = with("\\\\");
-    table['\b'] = with("\\b");
-    table['\f'] = with("\\f");
+    table['\t'] = with("\\t");
     table['\n'] = with("\\n");
     table['\r'] = with("\\r");
-    table['\t'] = with("\\t");
-    if (labels) table['.'] = with("\", \"");
+    if (is_tsv_item(kind)) table[' '] = with("\\x20");
+    if (is_labels(kind)) table['.'] = with(is_json(kind) ? "\", \"" : " ");
     return table;
 }
 
-constexpr Table kTsv = tsv_table(false, false);
-constexpr Table kTsvItem = tsv_table(true, false);
-constexpr Table kTsvLabels = tsv_table(false, true);
-constexpr Table kJson = json_table(false);
-constexpr Table kJsonLabels = json_table(true);
+template <Escape kind>
+constexpr Table kTable = table_for(kind);
 
 // Bit i set where byte i of the sixteen at p needs its replacement.
 template <Escape kind>
 unsigned special_bytes(const char* p) noexcept {
     const simd::Block bytes = simd::load(p);
     simd::Block special = simd::equal(bytes, '\\');
-    if constexpr (kind == Escape::json || kind == Escape::json_labels) {
+    if constexpr (is_json(kind)) {
         special = special | simd::below(bytes, 0x20) | simd::equal(bytes, '"');
     } else {
         special = special | simd::equal(bytes, '\t') | simd::equal(bytes, '\n') | simd::equal(bytes, '\r');
     }
-    if constexpr (kind == Escape::tsv_item || kind == Escape::tsv_labels) {
+    if constexpr (is_tsv_item(kind)) {
         special = special | simd::equal(bytes, ' ');
     }
-    if constexpr (kind == Escape::tsv_labels || kind == Escape::json_labels) {
+    if constexpr (is_labels(kind)) {
         special = special | simd::equal(bytes, '.');
     }
     return simd::bits(special);
 }
 
 template <Escape kind>
-char* escape_with(std::string_view text, const Table& table, char* out, bool padded) noexcept {
+char* escape_with(std::string_view text, char* out, bool padded) noexcept {
     const char* p = text.data();
     const char* const end = p + text.size();
     // Sixteen bytes at a time, the last few copied out first unless the text
@@ -111,7 +105,7 @@ char* escape_with(std::string_view text, const Table& table, char* out, bool pad
         plain = static_cast<std::size_t>(std::countr_zero(mask));
         p += plain;
         out += plain;
-        const Replacement& replacement = table[static_cast<unsigned char>(*p)];
+        const Replacement& replacement = kTable<kind>[static_cast<unsigned char>(*p)];
         std::memcpy(out, replacement.text, sizeof replacement.text);
         out += replacement.size;
         ++p;
@@ -123,13 +117,11 @@ char* escape_with(std::string_view text, const Table& table, char* out, bool pad
 
 char* write_escaped(std::string_view text, Escape escape, char* out, bool padded) noexcept {
     switch (escape) {
-        case Escape::tsv: return escape_with<Escape::tsv>(text, kTsv, out, padded);
-        case Escape::tsv_item: return escape_with<Escape::tsv_item>(text, kTsvItem, out, padded);
-        case Escape::tsv_labels:
-            return escape_with<Escape::tsv_labels>(text, kTsvLabels, out, padded);
-        case Escape::json: return escape_with<Escape::json>(text, kJson, out, padded);
-        case Escape::json_labels:
-            return escape_with<Escape::json_labels>(text, kJsonLabels, out, padded);
+        case Escape::tsv: return escape_with<Escape::tsv>(text, out, padded);
+        case Escape::tsv_item: return escape_with<Escape::tsv_item>(text, out, padded);
+        case Escape::tsv_labels: return escape_with<Escape::tsv_labels>(text, out, padded);
+        case Escape::json: return escape_with<Escape::json>(text, out, padded);
+        case Escape::json_labels: return escape_with<Escape::json_labels>(text, out, padded);
     }
     return out;
 }

@@ -19,14 +19,10 @@ enum class Escape {
     json_labels,  // labels joined by '.', written as the insides of JSON list items
 };
 
-// The most bytes one input byte can become, for any Escape.
-inline constexpr std::size_t kMaxEscapeGrowth = 6;
-
-// Room to give write_escaped for `size` bytes of text: it may store a few
-// bytes beyond what it writes.
-inline constexpr std::size_t escaped_room(std::size_t size) noexcept {
-    return kMaxEscapeGrowth * size + 16;
-}
+// Room to give write_escaped for `size` bytes of text: six bytes for each
+// (the most one becomes, for any Escape), and a few that it may store beyond
+// what it writes.
+inline constexpr std::size_t escaped_room(std::size_t size) noexcept { return 6 * size + 16; }
 
 // At least this many bytes after a text may be read (never used) when it is
 // "padded": the rest of a block of lines, or the unused room of a buffer.

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace vexlo::lines {
 
-// The first "\n" in [from, end), or end when there is none. Sixteen bytes at a
-// time; nothing outside [from, end) is read.
-const char* find_newline(const char* from, const char* end) noexcept;
+// The first "\n" in [from, end), or end when there is none.
+inline const char* find_newline(const char* from, const char* end) noexcept {
+    const void* newline = std::memchr(from, '\n', static_cast<std::size_t>(end - from));
+    return newline != nullptr ? static_cast<const char*>(newline) : end;
+}
 
 // Gives the lines of a block one by one. Without `at_end`, the bytes after the
 // last "\n" are an unfinished line that the next block continues: they are

@@ -34,7 +34,6 @@ public:
 
     std::size_t size() const noexcept { return size_; }
     std::string_view view() const noexcept { return {data_, size_}; }
-    void clear() noexcept { size_ = 0; }
 
 private:
     void grow(std::size_t bytes) {

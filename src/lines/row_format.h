@@ -69,8 +69,9 @@ struct RowText {
 
 // What a readable line's answers come from. `match` is null for an invalid
 // name (or a URL without a host), whose answer fields are all empty (null),
-// the predicates included. `verdict` is that of the match, when the format
-// needs one; the match's public-suffix length is then the full view's.
+// the predicates included. `verdict` is that of the match, or null when the
+// format needs none; with one, the match's public-suffix length is the full
+// view's.
 struct RowMatch {
     const MatchView* match;
     const Verdict* verdict;

@@ -1,5 +1,5 @@
 // Cutting blocks into lines: endings, the unfinished last line, and newlines
-// at every position around the sixteen-byte steps of the search.
+// at every position of a block.
 #include <memory>
 #include <ostream>
 #include <string>
