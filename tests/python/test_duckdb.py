@@ -208,6 +208,37 @@ def test_nulls_and_result_types(connection):
     )
 
 
+def test_the_forms_are_those_the_readme_lists(connection):
+    # Each function takes its name (and depth), then all of its switches or
+    # none, then (but psl_host) a list's checksum or not.
+    text, truth, flags = "VARCHAR", "BOOLEAN", "BOOLEAN"
+    described = {
+        "psl_publicsuffix": ([text], 3, True, text),
+        "psl_privatesuffix": ([text], 3, True, text),
+        "psl_is_public": ([text], 2, True, truth),
+        "psl_is_private": ([text], 2, True, truth),
+        "psl_privateparts": ([text], 3, True, "VARCHAR[]"),
+        "psl_subdomain": ([text, "BIGINT"], 3, True, text),
+        "psl_host": ([text], 1, False, text),
+        "psl_extract": ([text], 3, True, None),
+        "psl_list_checksum": ([], 0, False, text),
+    }
+    expected = set()
+    for name, (plain, switches, takes_rules, answer) in described.items():
+        for given in {(), (flags,) * switches}:
+            for rules in [(), (text,)] if takes_rules else [()]:
+                expected.add((name, (*plain, *given, *rules), answer))
+    rows = connection.execute(
+        "SELECT function_name, parameter_types, return_type FROM duckdb_functions() "
+        "WHERE function_name LIKE 'psl%' AND function_type = 'scalar'"
+    ).fetchall()
+    found = {
+        (name, tuple(types), None if name == "psl_extract" else answer)
+        for name, types, answer in rows
+    }
+    assert len(rows) == len(found) == 31 and found == expected
+
+
 def test_bad_arguments_fail_the_query_with_a_message(connection):
     with pytest.raises(duckdb.Error, match=r"psl_subdomain\(\): depth must be 0 or more, not -1"):
         connection.execute("SELECT psl_subdomain(h, -1) FROM names").fetchall()
