@@ -189,3 +189,35 @@ sid_extract_root() {
 venv_site_packages() {
     "$VENV/bin/python" -c 'import sysconfig; print(sysconfig.get_path("purelib"))'
 }
+
+# pytest_in_two FOLDER FILE... -- COMMAND... : runs COMMAND, a pytest command
+# line with pytest's arguments, twice at once, on the test files named and on
+# the rest of FOLDER, so that both cores work; the run of the files named
+# shows its output after the other's. It fails when either run fails, or
+# when both select no test (pytest's 5, "no tests collected", is no failure
+# in one of them alone: the arguments may select tests of one only).
+pytest_in_two() {
+    local folder=$1
+    shift
+    local -a files=() ignored=()
+    while [ "$1" != -- ]; do
+        files+=("$1")
+        ignored+=("--ignore=$1")
+        shift
+    done
+    shift
+    local log
+    log=$(mktemp)
+    "$@" "${files[@]}" >"$log" 2>&1 &
+    local second=$! status=0 second_status=0
+    "$@" "$folder" "${ignored[@]}" || status=$?
+    wait "$second" || second_status=$?
+    echo "== ${files[*]##*/}, run beside the others:"
+    cat "$log"
+    rm -f "$log"
+    local code
+    for code in "$status" "$second_status"; do
+        if [ "$code" -ne 0 ] && [ "$code" -ne 5 ]; then return 1; fi
+    done
+    [ "$status" -ne 5 ] || [ "$second_status" -ne 5 ]
+}
